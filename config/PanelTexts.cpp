@@ -1,0 +1,142 @@
+#include "config/PanelTexts.h"
+
+#include <array>
+
+#include "config/Formats.h"
+
+namespace {
+
+template <std::size_t N>
+std::string lookup(const std::array<const char*, N>& table, unsigned index)
+{
+    return index < N ? table[index] : "---";
+}
+
+std::uint8_t lang(std::uint8_t language) { return language <= 3 ? language : 0; }
+
+using Four = std::array<const char*, 4>;
+
+struct AnalogWords {
+    Four label6{"Control", "Control", "Contrôle ", "Control"};
+    Four processName{"Procès", "Proceso", "Process", "Process"};
+    Four temperatureName{"Termòmetre", "Termómetro", "Thermometre", "Thermometer"};
+    Four inputType{"Tipus entrada", "Tipo entrada", "Type entrée", "Input type "};
+    Four voltage{"Tensió", "Tensión", "Tension ", "Voltage "};
+    Four current{"Corrent", "Corriente", "Courant ", "Current"};
+    Four inputValue{"Valor entrada", "Valor entrada", "Valeur entrée", "Input value "};
+    Four displayValue{"Valor display entrada", "Valor display entrada", "Valeur affichage", "Display value "};
+    Four decimalPoint{"Posició punt decimal", "Posición punto decimal", "Position point décimal", "Decimal point place"};
+    Four units{"Unitat de mesura", "Unidad de medida", "Unité de mesure", "Enginnering units"};
+    Four probe{"Tipus de sonda", "Tipo de sonda", "Type de sonde", "Probe type"};
+    Four resolution{"Resolució", "Resolución", "Résolution", "Resolution"};
+    Four offset{"Offset del termòmetre", "Offset del termómetro", "Offset du thermometre", "Thermometer offset"};
+};
+const AnalogWords analogWords;
+
+const Four delayTimed{"Temps retard", "Tiempo retardo", "Temps retard", "Delay"};
+const Four delayHysteresis{"Valor histeresis", "Valor histeresis", "Valeur hystérésis", "Hysteresis value"};
+const Four triggerHigh{"Activat si valor > nivell dispar", "Activado si valor > nivel disparo", "On si valeur > seuil",
+    "On if value > level"};
+const Four triggerLow{"Activat si valor < nivell dispar", "Activado si valor < nivel disparo", "On si valeur < seuil",
+    "On if value < level"};
+
+} // namespace
+
+SerialPanelText serialPanelText(const TDisplayConfig& c)
+{
+    SerialPanelText t;
+    t.port = lookup(std::array<const char*, 6>{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"}, c.PortIndex);
+    t.baud = lookup(std::array<const char*, 5>{"1200", "2400", "4800", "9600", "19200"}, c.BaudIndex);
+    t.parity = lookup(std::array<const char*, 3>{"Par", "Impar", "Sin"}, c.ParityIndex);
+    t.stopBits = lookup(std::array<const char*, 2>{"1", "2"}, c.StopBitsIndex);
+    t.dataBits = lookup(std::array<const char*, 2>{"7", "8"}, c.DataBitsIndex);
+    t.address = cfmt("%02d", c.Address);
+    t.digits = cfmt("%2d", c.DigitsIndex + 2);
+    return t;
+}
+
+AnalogPanelText analogPanelText(const TDisplayConfig& c, std::uint8_t language)
+{
+    const std::uint8_t l = lang(language);
+    const AnalogWords& w = analogWords;
+    AnalogPanelText t;
+    if (c.InputMode == 0) {
+        t.label[0] = w.label6[l];
+        t.value[0] = w.processName[l];
+        t.label[1] = w.inputType[l];
+        t.label[6] = w.decimalPoint[l];
+        if (c.ProcessInput == 0)
+            t.value[1] = w.voltage[l];
+        else if (c.ProcessInput == 1)
+            t.value[1] = w.current[l];
+        t.label[2] = std::string(w.inputValue[l]) + " 1";
+        t.value[2] = generalFloatText(c.InputValue1);
+        t.label[3] = std::string(w.displayValue[l]) + " 1";
+        t.value[3] = generalFloatText(c.DisplayValue1);
+        t.label[4] = std::string(w.inputValue[l]) + " 2";
+        t.value[4] = generalFloatText(c.InputValue2);
+        t.label[5] = std::string(w.displayValue[l]) + " 2";
+        t.value[5] = generalFloatText(c.DisplayValue2);
+        t.value[6] = lookup(std::array<const char*, 6>{"0", "0,0", "0,00", "0,000", "0,0000", "0,00000"}, c.DecimalPoint);
+        t.lastRowsShown = true;
+    } else if (c.InputMode == 1) {
+        t.label[0] = w.label6[l];
+        t.value[0] = w.temperatureName[l];
+        t.label[1] = w.units[l];
+        t.label[2] = w.probe[l];
+        t.label[3] = w.resolution[l];
+        t.value[1] = lookup(std::array<const char*, 2>{"ºF", "ºC"}, c.TempUnits);
+        t.value[2] = lookup(std::array<const char*, 4>{"PT100", "TC J", "TC K", "TC T"}, c.ProbeType);
+        t.value[3] = lookup(std::array<const char*, 2>{"1°", "0,1º"}, c.Resolution);
+        t.label[4] = w.offset[l];
+        t.value[4] = generalFloatText(c.TempOffset);
+        t.label[5] = "";
+        t.value[5] = "";
+        t.label[6] = "";
+        t.value[6] = "";
+        t.lastRowsShown = false;
+    } else {
+        t.value[0] = "---";
+    }
+    return t;
+}
+
+std::string setpointText(std::int32_t sp, std::uint8_t digitsIndex, std::uint8_t dp)
+{
+    // Width and largest number of decimals follow the display's digits.
+    int width = 6;
+    int maxDecimals = 4;
+    if (digitsIndex == 1) {
+        width = 4;
+        maxDecimals = 2;
+    } else if (digitsIndex == 2) {
+        width = 5;
+        maxDecimals = 3;
+    }
+    const int decimals = dp < maxDecimals ? dp : maxDecimals;
+    static constexpr double scale[] = {1.0, 0.1, 0.01, 0.001, 0.0001};
+    if (decimals == 0)
+        return cfmt("%0*d", width, sp);
+    return cfmt("%0*.*f", width, decimals, sp * scale[decimals]);
+}
+
+RelayPanelText relayPanelText(const TDisplayConfig& c, int relay, std::uint8_t language)
+{
+    const std::uint8_t l = lang(language);
+    const bool first = relay == 1;
+    const std::uint8_t enabled = first ? c.Relay1Enabled : c.Relay2Enabled;
+    const char delayType = first ? c.Relay1DelayType : c.Relay2DelayType;
+    const char trigger = first ? c.Relay1TriggerLevel : c.Relay2TriggerLevel;
+    RelayPanelText t;
+    t.delayLabel = delayType == '0' ? delayTimed[l] : delayHysteresis[l];
+    t.triggerText = trigger == '0' ? triggerHigh[l] : triggerLow[l];
+    t.enabled = enabled == 1;
+    if (t.enabled) {
+        t.delay = cfmt("%03d", first ? c.Relay1Delay : c.Relay2Delay);
+        t.setpoint = setpointText(first ? c.Relay1Setpoint : c.Relay2Setpoint, c.DigitsIndex, c.DecimalPoint);
+    } else {
+        t.delay = " ";
+        t.setpoint = " ";
+    }
+    return t;
+}

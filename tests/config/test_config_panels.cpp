@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <limits>
+
+#include "config/Formats.h"
+#include "config/PanelTexts.h"
+
+namespace {
+
+TDisplayConfig defaults()
+{
+    TDisplayConfig c;
+    resetToDefaults(c);
+    return c;
+}
+
+} // namespace
+
+TEST(Formats, GeneralFloatText)
+{
+    struct Row {
+        double value;
+        const char* text;
+    };
+    const Row rows[] = {
+        {0.0, "0"}, {-0.0, "0"}, {4.0, "4"}, {4.5, "4.5"}, {-19999.0, "-19999"}, {0.1 + 0.2, "0.3"},
+        {12.345, "12.345"}, {0.00001, "0.00001"}, {0.000009, "9E-6"}, {-1.5e-7, "-1.5E-7"}, {1e-300, "1E-300"},
+        {123456789012345.0, "123456789012345"}, {1234567890123456.0, "1.23456789012346E15"}, {1e20, "1E20"},
+        {99.9, "99.9"}, {1.0 / 3.0, "0.333333333333333"},
+        {std::numeric_limits<double>::quiet_NaN(), "NAN"}, {-std::numeric_limits<double>::infinity(), "-INF"},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(generalFloatText(r.value), r.text) << r.value;
+}
+
+TEST(Formats, TextToNumberStopsAtTheFirstUnusableCharacter)
+{
+    EXPECT_EQ(textToDouble("  12.5xyz"), 12.5);
+    EXPECT_EQ(textToDouble("abc"), 0.0);
+    EXPECT_EQ(textToDouble(""), 0.0);
+    EXPECT_EQ(textToInt(" -0012"), -12);
+    EXPECT_EQ(textToInt("12a"), 12);
+    EXPECT_EQ(textToInt("--1"), 0);
+    EXPECT_EQ(textToInt("99999999999"), INT32_MAX);
+}
+
+// QApplication sets the C library locale from the environment; the panels
+// must still write points, and reading must still accept them.
+TEST(Formats, NumbersUseAPointUnderAFrenchLocale)
+{
+    ASSERT_NE(std::setlocale(LC_ALL, "fr_FR.UTF-8"), nullptr) << "the fr_FR.UTF-8 locale must be installed";
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.1f", 1.5);
+    ASSERT_STREQ(probe, "1,5") << "the locale really uses a comma";
+
+    EXPECT_EQ(cfmt("%05.1f", 12.5), "012.5");
+    EXPECT_EQ(generalFloatText(-4.25), "-4.25");
+    EXPECT_EQ(textToDouble("4.25"), 4.25);
+    TDisplayConfig c = defaults();
+    c.InputValue1 = 0.5;
+    c.Relay1Enabled = 1;
+    c.Relay1Setpoint = 125;
+    c.DecimalPoint = 1;
+    EXPECT_EQ(*analogPanelText(c, 2).value[2], "0.5");
+    EXPECT_EQ(relayPanelText(c, 1, 2).setpoint, "012.5");
+    std::setlocale(LC_ALL, "C");
+}
+
+TEST(SerialPanel, DefaultsAndOutOfRangeIndexes)
+{
+    TDisplayConfig c = defaults();
+    SerialPanelText t = serialPanelText(c);
+    EXPECT_EQ(t.port, "COM1");
+    EXPECT_EQ(t.baud, "1200");
+    EXPECT_EQ(t.parity, "Par");
+    EXPECT_EQ(t.stopBits, "1");
+    EXPECT_EQ(t.dataBits, "7");
+    EXPECT_EQ(t.address, "00");
+    EXPECT_EQ(t.digits, " 4");
+
+    c.PortIndex = 9;
+    c.BaudIndex = 5;
+    c.ParityIndex = 3;
+    c.StopBitsIndex = 2;
+    c.DataBitsIndex = 255;
+    c.Address = 5;
+    c.DigitsIndex = 8;
+    t = serialPanelText(c);
+    EXPECT_EQ(t.port, "---");
+    EXPECT_EQ(t.baud, "---");
+    EXPECT_EQ(t.parity, "---");
+    EXPECT_EQ(t.stopBits, "---");
+    EXPECT_EQ(t.dataBits, "---");
+    EXPECT_EQ(t.address, "05");
+    EXPECT_EQ(t.digits, "10");
+}
+
+TEST(AnalogPanel, ProcessModeInEveryLanguage)
+{
+    struct Row {
+        std::uint8_t lang;
+        const char* mode;
+        const char* voltage;
+        const char* label8;
+        const char* label11;
+    };
+    const Row rows[] = {
+        {0, "Procès", "Tensió", "Valor entrada 1", "Valor display entrada 2"},
+        {1, "Proceso", "Tensión", "Valor entrada 1", "Valor display entrada 2"},
+        {2, "Process", "Tension ", "Valeur entrée 1", "Valeur affichage 2"},
+        {3, "Process", "Voltage ", "Input value  1", "Display value  2"},
+        {7, "Procès", "Tensió", "Valor entrada 1", "Valor display entrada 2"},
+    };
+    for (const Row& r : rows) {
+        const AnalogPanelText t = analogPanelText(defaults(), r.lang);
+        EXPECT_EQ(*t.value[0], r.mode);
+        EXPECT_EQ(*t.value[1], r.voltage);
+        EXPECT_EQ(*t.label[2], r.label8);
+        EXPECT_EQ(*t.label[5], r.label11);
+        for (int i = 2; i <= 6; ++i)
+            EXPECT_EQ(*t.value[i], "0") << "row " << i;
+        EXPECT_EQ(t.lastRowsShown, true);
+    }
+    EXPECT_EQ(*analogPanelText(defaults(), 2).label[0], "Contrôle ");
+}
+
+TEST(AnalogPanel, ProcessDetails)
+{
+    TDisplayConfig c = defaults();
+    c.ProcessInput = 1;
+    EXPECT_EQ(*analogPanelText(c, 3).value[1], "Current");
+    c.ProcessInput = 2;
+    EXPECT_FALSE(analogPanelText(c, 3).value[1].has_value()) << "an unknown input type leaves the box as it was";
+    const char* patterns[] = {"0", "0,0", "0,00", "0,000", "0,0000", "0,00000", "---"};
+    for (int dp = 0; dp <= 6; ++dp) {
+        c.DecimalPoint = static_cast<std::uint8_t>(dp);
+        EXPECT_EQ(*analogPanelText(c, 0).value[6], patterns[dp]);
+    }
+}
+
+TEST(AnalogPanel, TemperatureModeShowsFiveRows)
+{
+    TDisplayConfig c = defaults();
+    c.InputMode = 1;
+    c.TempOffset = -2.5;
+    AnalogPanelText t = analogPanelText(c, 1);
+    EXPECT_EQ(*t.value[0], "Termómetro");
+    EXPECT_EQ(*t.label[1], "Unidad de medida");
+    EXPECT_EQ(*t.value[1], "ºF");
+    EXPECT_EQ(*t.value[2], "PT100");
+    EXPECT_EQ(*t.value[3], "1°");
+    EXPECT_EQ(*t.label[4], "Offset del termómetro");
+    EXPECT_EQ(*t.value[4], "-2.5");
+    EXPECT_EQ(*t.label[5], "");
+    EXPECT_EQ(*t.value[6], "");
+    EXPECT_EQ(t.lastRowsShown, false);
+
+    c.TempUnits = 1;
+    c.ProbeType = 2;
+    c.Resolution = 1;
+    t = analogPanelText(c, 3);
+    EXPECT_EQ(*t.value[1], "ºC");
+    EXPECT_EQ(*t.value[2], "TC K");
+    EXPECT_EQ(*t.value[3], "0,1º");
+    c.TempUnits = 2;
+    c.ProbeType = 4;
+    c.Resolution = 2;
+    t = analogPanelText(c, 3);
+    EXPECT_EQ(*t.value[1], "---");
+    EXPECT_EQ(*t.value[2], "---");
+    EXPECT_EQ(*t.value[3], "---");
+
+    c.InputMode = 2;
+    t = analogPanelText(c, 0);
+    EXPECT_EQ(*t.value[0], "---");
+    for (int i = 1; i < 7; ++i) {
+        EXPECT_FALSE(t.value[i].has_value());
+        EXPECT_FALSE(t.label[i].has_value());
+    }
+    EXPECT_FALSE(t.lastRowsShown.has_value());
+}
+
+TEST(RelayPanel, DisabledRelayAfterNewInEveryLanguage)
+{
+    const char* hysteresis[] = {"Valor histeresis", "Valor histeresis", "Valeur hystérésis", "Hysteresis value"};
+    const char* low[] = {"Activat si valor < nivell dispar", "Activado si valor < nivel disparo",
+        "On si valeur < seuil", "On if value < level"};
+    for (std::uint8_t lang = 0; lang < 4; ++lang)
+        for (int relay : {1, 2}) {
+            const RelayPanelText t = relayPanelText(defaults(), relay, lang);
+            EXPECT_FALSE(t.enabled);
+            EXPECT_EQ(t.delayLabel, hysteresis[lang]);
+            EXPECT_EQ(t.triggerText, low[lang]);
+            EXPECT_EQ(t.delay, " ");
+            EXPECT_EQ(t.setpoint, " ");
+        }
+}
+
+TEST(RelayPanel, EnabledRelayTexts)
+{
+    TDisplayConfig c = defaults();
+    c.Relay2Enabled = 1;
+    c.Relay2DelayType = '0';
+    c.Relay2TriggerLevel = '0';
+    c.Relay2Delay = 5;
+    c.Relay2Setpoint = -5;
+    RelayPanelText t = relayPanelText(c, 2, 3);
+    EXPECT_TRUE(t.enabled);
+    EXPECT_EQ(t.delayLabel, "Delay");
+    EXPECT_EQ(t.triggerText, "On if value > level");
+    EXPECT_EQ(t.delay, "005");
+    EXPECT_EQ(t.setpoint, "-0005");
+    EXPECT_FALSE(relayPanelText(c, 1, 3).enabled) << "relay 1 follows its own fields";
+    c.Relay2Enabled = 2;
+    EXPECT_FALSE(relayPanelText(c, 2, 3).enabled) << "only 1 means enabled";
+}
+
+TEST(RelayPanel, SetpointWidthFollowsDigitsAndDecimals)
+{
+    struct Row {
+        std::int32_t sp;
+        std::uint8_t digits;
+        std::uint8_t dp;
+        const char* text;
+    };
+    const Row rows[] = {
+        {125, 2, 1, "012.5"}, {-5, 2, 0, "-0005"}, {1234, 2, 3, "1.234"}, {1234, 2, 4, "1.234"},
+        {12, 1, 0, "0012"}, {12, 1, 1, "01.2"}, {12, 1, 2, "0.12"}, {12, 1, 5, "0.12"},
+        {-1234, 2, 2, "-12.34"}, {19999, 3, 0, "019999"}, {19999, 8, 4, "1.9999"}, {5, 0, 3, "00.005"},
+        {-19999, 4, 1, "-1999.9"},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(setpointText(r.sp, r.digits, r.dp), r.text) << r.sp << " digits " << int(r.digits) << " dp "
+                                                               << int(r.dp);
+}

@@ -1,0 +1,265 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sys/resource.h>
+#include <csignal>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "config/ConfigFile.h"
+#include "config/RecordCodec.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<std::uint8_t> readAll(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeAll(const fs::path& p, const std::vector<std::uint8_t>& bytes)
+{
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+class TempDir : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/dadiz-config-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::permissions(dir, fs::perms::owner_all, ec);
+        fs::remove_all(dir, ec);
+    }
+    fs::path dir;
+};
+
+TDisplayConfig oddConfig()
+{
+    TDisplayConfig c;
+    c.PortIndex = 9;
+    c.ParityIndex = 1;
+    c.DataBitsIndex = 1;
+    c.StopBitsIndex = 1;
+    c.BaudIndex = 4;
+    c.Address = 31;
+    c.DigitsIndex = 8;
+    c.InputMode = 1;
+    c.ProcessInput = 1;
+    c.InputValue1 = std::numeric_limits<double>::quiet_NaN();
+    c.DisplayValue1 = -0.0;
+    c.InputValue2 = 1e-300;
+    c.DisplayValue2 = -std::numeric_limits<double>::infinity();
+    c.DecimalPoint = 5;
+    c.TempUnits = 1;
+    c.ProbeType = 3;
+    c.Resolution = 1;
+    c.TempOffset = std::numeric_limits<double>::denorm_min();
+    c.Relay1Enabled = 1;
+    c.Relay1DelayType = '0';
+    c.Relay1TriggerLevel = '1';
+    c.Relay1Delay = 999;
+    c.Relay1Setpoint = -19999;
+    c.Relay2Enabled = 7;
+    c.Relay2DelayType = 'x';
+    c.Relay2TriggerLevel = '\x80';
+    c.Relay2Delay = INT32_MIN;
+    c.Relay2Setpoint = INT32_MAX;
+    return c;
+}
+
+} // namespace
+
+TEST(Record, NewConfigurationHasOnlyTheDigitsByte)
+{
+    TDisplayConfig c;
+    resetToDefaults(c);
+    const TRecord r = encodeRecord(c);
+    for (std::size_t i = 0; i < RecordSize; ++i)
+        EXPECT_EQ(r[i], i == 6 ? 0x02 : 0x00) << "offset " << i;
+}
+
+TEST(Record, FieldsSitAtTheirOffsetsLittleEndian)
+{
+    TDisplayConfig c;
+    c.Relay1DelayType = '0';
+    c.Relay1TriggerLevel = '0';
+    c.InputValue1 = 1.0; // 0x3FF0000000000000
+    c.Relay2Setpoint = 0x01020304;
+    c.Relay1Delay = -2;
+    c.TempOffset = -2.5; // 0xC004000000000000
+    const TRecord r = encodeRecord(c);
+    EXPECT_EQ(r[65], 0x30);
+    EXPECT_EQ(r[66], 0x30);
+    EXPECT_EQ(r[22], 0xF0);
+    EXPECT_EQ(r[23], 0x3F);
+    EXPECT_EQ(r[84], 0x04);
+    EXPECT_EQ(r[87], 0x01);
+    EXPECT_EQ(r[68], 0xFE);
+    EXPECT_EQ(r[71], 0xFF);
+    EXPECT_EQ(r[62], 0x04);
+    EXPECT_EQ(r[63], 0xC0);
+    for (std::size_t pad : {9u, 10u, 11u, 12u, 13u, 14u, 15u, 52u, 53u, 54u, 55u, 67u, 79u})
+        EXPECT_EQ(r[pad], 0) << "pad " << pad;
+}
+
+TEST(Record, EveryFieldRoundTripsBitForBit)
+{
+    const TDisplayConfig in = oddConfig();
+    TDisplayConfig out;
+    out.TestValue = 3.5;
+    out.DisplayParams.Param6 = 'x';
+    decodeRecord(encodeRecord(in), out);
+    EXPECT_EQ(encodeRecord(out), encodeRecord(in));
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(out.DisplayValue1), std::bit_cast<std::uint64_t>(-0.0));
+    EXPECT_TRUE(std::isnan(out.InputValue1));
+    EXPECT_EQ(out.InputValue2, 1e-300);
+    EXPECT_EQ(out.Relay2TriggerLevel, '\x80');
+    // Fields the record does not carry keep their values.
+    EXPECT_EQ(out.TestValue, 3.5);
+    EXPECT_EQ(out.DisplayParams.Param6, 'x');
+}
+
+TEST_F(TempDir, SaveThenOpenThenSaveKeepsEveryByte)
+{
+    const fs::path a = dir / "a.cfg", b = dir / "b.cfg";
+    ASSERT_TRUE(saveConfigFile(a, oddConfig()).ok);
+    TDisplayConfig loaded;
+    ASSERT_TRUE(loadConfigFile(a, loaded).ok);
+    ASSERT_TRUE(saveConfigFile(b, loaded).ok);
+    EXPECT_EQ(readAll(a).size(), RecordSize);
+    EXPECT_EQ(readAll(a), readAll(b));
+}
+
+TEST_F(TempDir, ShortFilesAreRefusedAndLongFilesUseTheirFirstRecord)
+{
+    const TRecord full = encodeRecord(oddConfig());
+    const fs::path p = dir / "f";
+    for (std::size_t size : {std::size_t{0}, std::size_t{1}, RecordSize - 1}) {
+        writeAll(p, std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<long>(size)));
+        TDisplayConfig c;
+        resetToDefaults(c);
+        const FileResult r = loadConfigFile(p, c);
+        EXPECT_FALSE(r.ok) << size;
+        EXPECT_EQ(r.failedStep, "short");
+        EXPECT_EQ(c.DigitsIndex, 2) << "configuration untouched";
+        EXPECT_NE(describeFileError(p, r).find("shorter"), std::string::npos);
+    }
+    std::vector<std::uint8_t> longer(full.begin(), full.end());
+    longer.insert(longer.end(), 500, 0xAA);
+    writeAll(p, longer);
+    TDisplayConfig c;
+    ASSERT_TRUE(loadConfigFile(p, c).ok);
+    EXPECT_EQ(encodeRecord(c), full);
+}
+
+TEST_F(TempDir, MissingFileAndDirectoryAreOpenErrors)
+{
+    TDisplayConfig c;
+    FileResult r = loadConfigFile(dir / "none", c);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, ENOENT);
+    r = loadConfigFile(dir, c);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, EISDIR);
+}
+
+TEST_F(TempDir, FailedSavesKeepThePreviousFileAndLeaveNoTemporary)
+{
+    const fs::path p = dir / "keep.cfg";
+    TDisplayConfig old;
+    resetToDefaults(old);
+    ASSERT_TRUE(saveConfigFile(p, old).ok);
+    const auto before = readAll(p);
+
+    // Onto a directory.
+    fs::create_directory(dir / "sub");
+    FileResult r = saveConfigFile(dir / "sub", oddConfig());
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, EISDIR);
+
+    // File size limit: the write fails (SIGXFSZ ignored so write returns EFBIG).
+    if (::fork() == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit lim {10, 10};
+        setrlimit(RLIMIT_FSIZE, &lim);
+        const FileResult child = saveConfigFile(p, oddConfig());
+        _exit(!child.ok && child.error == EFBIG ? 0 : 1);
+    }
+    int status = 0;
+    ::wait(&status);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(readAll(p), before);
+
+    // Read-only folder (root ignores permissions, so only check when they bite).
+    fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
+    r = saveConfigFile(p, oddConfig());
+    if (!r.ok) {
+        EXPECT_EQ(r.error, EACCES);
+    } else {
+        GTEST_LOG_(INFO) << "running as root: read-only folder not enforced";
+    }
+    fs::permissions(dir, fs::perms::owner_all);
+    if (!r.ok) {
+        EXPECT_EQ(readAll(p), before);
+    }
+
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir))
+        ++entries;
+    EXPECT_EQ(entries, 2u) << "only keep.cfg and sub remain";
+}
+
+TEST_F(TempDir, SaveThroughASymbolicLinkKeepsTheLinkAndThePermissions)
+{
+    const fs::path real = dir / "real.cfg", link = dir / "link.cfg";
+    TDisplayConfig c;
+    resetToDefaults(c);
+    ASSERT_TRUE(saveConfigFile(real, c).ok);
+    ::chmod(real.c_str(), 0640);
+    fs::create_symlink(real, link);
+    ASSERT_TRUE(saveConfigFile(link, oddConfig()).ok);
+    EXPECT_TRUE(fs::is_symlink(link));
+    const TRecord expected = encodeRecord(oddConfig());
+    EXPECT_EQ(readAll(real), std::vector<std::uint8_t>(expected.begin(), expected.end()));
+    struct stat st {};
+    ::stat(real.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST_F(TempDir, LanguageFileReadsZeroForAnythingButOneByteUpToThree)
+{
+    const std::string p = dir / "Conf.dad";
+    EXPECT_EQ(readLanguageFile(p), 0) << "missing";
+    writeAll(p, {});
+    EXPECT_EQ(readLanguageFile(p), 0) << "empty";
+    for (std::uint8_t b : {0, 1, 2, 3}) {
+        ASSERT_TRUE(writeLanguageFile(b, p).ok);
+        EXPECT_EQ(readAll(p), std::vector<std::uint8_t>{b});
+        EXPECT_EQ(readLanguageFile(p), b);
+    }
+    writeAll(p, {4});
+    EXPECT_EQ(readLanguageFile(p), 0);
+    writeAll(p, {0xFF, 2});
+    EXPECT_EQ(readLanguageFile(p), 0);
+    fs::remove(p);
+    fs::create_directory(p);
+    EXPECT_EQ(readLanguageFile(p), 0) << "a directory";
+    EXPECT_FALSE(writeLanguageFile(2, p).ok);
+}
