@@ -1,0 +1,52 @@
+#pragma once
+#include "config/DisplayConfig.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+// Replies from a display: the request's first three bytes, 'R', the letter,
+// the payload, CR. Every function here takes the complete reply, offsets 0 to
+// the final CR (TRxBuffer::reply()).
+//
+// A field or tagged group is read only when it lies wholly before the reply's
+// final CR. One that would reach the CR or beyond is treated as absent, never
+// read from bytes left behind by an earlier, longer reply.
+
+enum class TReplyCheck {
+    Accepted,
+    WrongAddress, // offsets 0..2 differ from the request's
+    WrongLetters, // not 'R' and the request's letter at offsets 3 and 4
+};
+
+// The check of a complete reply against the request it answers. A display
+// reading ('L') passes on its address alone: its value part and its relay
+// block are each taken only if their own letters are there
+// (parseDisplayReadingReply).
+TReplyCheck checkReply(std::span<const std::uint8_t> reply, std::span<const std::uint8_t> request);
+
+// Writes the 'P' reply into `cfg`, group by group: a group whose tag is
+// missing leaves its fields as they were. DecimalPoint is taken before the
+// display values it scales.
+void parseAnalogParamsReply(std::span<const std::uint8_t> reply, TDisplayConfig& cfg);
+
+struct TDisplayReading {
+    // The eight value characters as the display shows them (Latin-1 bytes),
+    // cut at a 0x00; absent without 'R','L' at offsets 3 and 4.
+    std::optional<std::string> value;
+    // Relay 1 and relay 2, on when '1'; absent without 'R','R' at offsets 13 and 14.
+    std::optional<std::array<bool, 2>> relays;
+};
+
+TDisplayReading parseDisplayReadingReply(std::span<const std::uint8_t> reply);
+
+inline constexpr std::size_t kCalibrationItems = 18;
+
+// The calibration texts by box: index 0 is Edit1 ... index 17 is Edit18.
+// A box whose item code does not match is absent and keeps its text.
+using TCalibrationTexts = std::array<std::optional<std::string>, kCalibrationItems>;
+
+TCalibrationTexts parseCalibrationReply(std::span<const std::uint8_t> reply);
