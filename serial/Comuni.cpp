@@ -1,0 +1,56 @@
+#include "serial/Comuni.h"
+
+#include <QCoreApplication>
+#include <system_error>
+
+#include "serial/SerialBackend.h"
+
+TCommEvent::TCommEvent(const TCommMessage& message) : QEvent(eventType()), Message(message) {}
+
+QEvent::Type TCommEvent::eventType()
+{
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return type;
+}
+
+TCommThread::TCommThread(TSerialBackend& device, QObject* owner, std::uint64_t connection)
+    : device_(device), owner_(owner), connection_(connection)
+{
+}
+
+TCommThread::~TCommThread() { stop(); }
+
+bool TCommThread::start()
+{
+    TCommEvent::eventType();  // registered here, not first in the wait thread
+    try {
+        thread_ = std::thread(&TCommThread::Execute, this);
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void TCommThread::stop()
+{
+    if (!thread_.joinable())
+        return;
+    device_.cancelWait();
+    thread_.join();
+}
+
+void TCommThread::Execute()
+{
+    for (;;) {
+        switch (device_.waitReceive()) {
+        case TWaitOutcome::Cancelled:
+            return;
+        case TWaitOutcome::DataArrived:
+            QCoreApplication::postEvent(owner_, new TCommEvent({connection_, false}));
+            break;
+        case TWaitOutcome::LineLost:
+            QCoreApplication::postEvent(owner_, new TCommEvent({connection_, true}));
+            return;
+        }
+    }
+}

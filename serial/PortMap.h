@@ -1,0 +1,24 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// "COM1".."COM6" on Linux: each may be mapped to a device path in the user's
+// settings file (Ports/COMn); an unmapped COMn is /dev/ttyS(n-1).
+
+// 1.. for "COM1", "COM2"... (case-insensitive, no blank), 0 for anything else.
+int comNumber(const std::string& port);
+
+// The device path that opening `port` uses: an absolute path as it is, a
+// COM name through the map, any other name under /dev. Empty for an empty port.
+std::string resolvePortPath(const std::string& port);
+
+// The path mapped to COMn in the settings file, empty when none.
+std::string mappedDevice(int com);
+// Records the device of COMn in the settings file; an empty path removes the entry.
+void setMappedDevice(int com, const std::string& path);
+// The device COMn uses when it is not mapped.
+std::string fallbackDevice(int com);
+
+// The serial devices present: /dev/serial/by-id/*, /dev/ttyUSB*, /dev/ttyACM*,
+// /dev/ttyS*, each group in natural order (ttyS2 before ttyS10).
+std::vector<std::string> listSerialDevices();

@@ -1,0 +1,290 @@
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "config/UniqueFd.h"
+#include "serial/SerialBackend.h"
+
+namespace {
+
+// Unix98 pseudo-terminal slaves have majors 136..143, the old BSD ones 3.
+bool isPseudoTerminal(int fd)
+{
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode))
+        return false;
+    const unsigned m = major(st.st_rdev);
+    return (m >= 136 && m <= 143) || m == 3;
+}
+
+// An ioctl the device may simply not have (pseudo-terminals, some USB adapters).
+bool notSupported(int err) { return err == ENOTTY || err == EINVAL; }
+
+long monotonicMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000L + ts.tv_nsec / 1000000L;
+}
+
+class TPosixSerialBackend final : public TSerialBackend {
+public:
+    ~TPosixSerialBackend() override { close(); }
+
+    int open(const std::string& path) override
+    {
+        close();
+        UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+        if (!fd)
+            return errno;
+        if (!isatty(fd.get()))
+            return ENOTTY;
+        // TIOCEXCL does not stop root, the lock does; both go with the descriptor.
+        if (flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+            return errno == EWOULDBLOCK ? EBUSY : errno;
+        if (ioctl(fd.get(), TIOCEXCL) != 0 && !notSupported(errno))
+            return errno;
+        UniqueFd wake(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+        if (!wake)
+            return errno;
+        UniqueFd ep(epoll_create1(EPOLL_CLOEXEC));
+        if (!ep)
+            return errno;
+        // Edge-triggered: one wake-up per arrival of bytes, so bytes the owner
+        // leaves unread do not wake the thread again and again.
+        epoll_event ev{};
+        ev.events = EPOLLIN | EPOLLET | EPOLLRDHUP;
+        ev.data.fd = fd.get();
+        if (epoll_ctl(ep.get(), EPOLL_CTL_ADD, fd.get(), &ev) != 0)
+            return errno;
+        ev.events = EPOLLIN;
+        ev.data.fd = wake.get();
+        if (epoll_ctl(ep.get(), EPOLL_CTL_ADD, wake.get(), &ev) != 0)
+            return errno;
+        pseudoTerminal_ = isPseudoTerminal(fd.get());
+        serial_icounter_struct counts{};
+        hasCounters_ = ioctl(fd.get(), TIOCGICOUNT, &counts) == 0;
+        counts_ = counts;
+        fd_ = std::move(fd);
+        wake_ = std::move(wake);
+        epoll_ = std::move(ep);
+        return 0;
+    }
+
+    void close() override
+    {
+        if (fd_)
+            ioctl(fd_.get(), TIOCNXCL);  // so that another user may open it after us
+        epoll_.reset();
+        wake_.reset();
+        fd_.reset();
+    }
+
+    int applySettings(const TPortSettings& settings, TTermiosRefusal& refusal) override
+    {
+        refusal = TTermiosRefusal::None;
+        if (!fd_)
+            return EBADF;
+        termios base{};
+        if (tcgetattr(fd_.get(), &base) != 0)
+            return errno;
+        const TTermiosResult wanted = toTermios(settings, base);
+        if (!wanted.ok()) {
+            refusal = wanted.refusal;
+            return EINVAL;
+        }
+        return write(wanted.tio);
+    }
+
+    int setSoftwareFlowControl(bool on) override
+    {
+        if (!fd_)
+            return EBADF;
+        termios t{};
+        if (tcgetattr(fd_.get(), &t) != 0)
+            return errno;
+        if (on)
+            t.c_iflag |= IXON | IXOFF;
+        else
+            t.c_iflag &= ~(IXON | IXOFF);
+        return write(t);
+    }
+
+    long queuedIn() override { return queueCount(FIONREAD); }
+    long queuedOut() override { return queueCount(TIOCOUTQ); }
+
+    long read(unsigned char* buf, long count) override
+    {
+        if (!fd_) {
+            errno = EBADF;
+            return -1;
+        }
+        for (;;) {
+            const ssize_t n = ::read(fd_.get(), buf, static_cast<size_t>(count));
+            if (n >= 0)
+                return n;
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN)
+                return 0;
+            return -1;
+        }
+    }
+
+    bool writeByte(unsigned char c, int timeoutMs) override
+    {
+        if (!fd_)
+            return false;
+        const long deadline = monotonicMs() + timeoutMs;
+        for (;;) {
+            const ssize_t n = ::write(fd_.get(), &c, 1);
+            if (n == 1)
+                return true;
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && errno != EAGAIN)
+                return false;  // EIO: the device is gone
+            const long left = deadline - monotonicMs();
+            if (left <= 0)
+                return false;
+            pollfd p{fd_.get(), POLLOUT, 0};
+            if (poll(&p, 1, static_cast<int>(left)) < 0 && errno != EINTR)
+                return false;
+            if (p.revents & (POLLERR | POLLHUP | POLLNVAL))
+                return false;
+        }
+    }
+
+    unsigned takeLineErrors() override
+    {
+        if (!fd_ || !hasCounters_)
+            return 0;
+        serial_icounter_struct now{};
+        if (ioctl(fd_.get(), TIOCGICOUNT, &now) != 0)
+            return 0;
+        unsigned flags = 0;
+        if (now.buf_overrun != counts_.buf_overrun) flags |= CE_RXOVER;
+        if (now.overrun != counts_.overrun) flags |= CE_OVERRUN;
+        if (now.parity != counts_.parity) flags |= CE_RXPARITY;
+        if (now.frame != counts_.frame) flags |= CE_FRAME;
+        if (now.brk != counts_.brk) flags |= CE_BREAK;
+        counts_ = now;
+        return flags;
+    }
+
+    int escape(unsigned long function) override
+    {
+        if (!fd_)
+            return EBADF;
+        int bits = 0;
+        int rc = 0;
+        switch (function) {
+        case SETDTR: bits = TIOCM_DTR; rc = ioctl(fd_.get(), TIOCMBIS, &bits); break;
+        case CLRDTR: bits = TIOCM_DTR; rc = ioctl(fd_.get(), TIOCMBIC, &bits); break;
+        case SETRTS: bits = TIOCM_RTS; rc = ioctl(fd_.get(), TIOCMBIS, &bits); break;
+        case CLRRTS: bits = TIOCM_RTS; rc = ioctl(fd_.get(), TIOCMBIC, &bits); break;
+        case SETXOFF: rc = tcflow(fd_.get(), TCOOFF); break;
+        case SETXON: rc = tcflow(fd_.get(), TCOON); break;
+        case SETBREAK: rc = ioctl(fd_.get(), TIOCSBRK); break;
+        case CLRBREAK: rc = ioctl(fd_.get(), TIOCCBRK); break;
+        default: return EINVAL;
+        }
+        return rc == 0 ? 0 : errno;
+    }
+
+    int purge(unsigned long flags) override
+    {
+        if (!fd_)
+            return EBADF;
+        const bool tx = flags & (PURGE_TXABORT | PURGE_TXCLEAR);
+        const bool rx = flags & (PURGE_RXABORT | PURGE_RXCLEAR);
+        if (!tx && !rx)
+            return 0;
+        const int which = tx && rx ? TCIOFLUSH : (tx ? TCOFLUSH : TCIFLUSH);
+        return tcflush(fd_.get(), which) == 0 ? 0 : errno;
+    }
+
+    TWaitOutcome waitReceive() override
+    {
+        for (;;) {
+            epoll_event events[2];
+            const int n = epoll_wait(epoll_.get(), events, 2, -1);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return TWaitOutcome::LineLost;
+            }
+            bool data = false;
+            bool lost = false;
+            for (int i = 0; i < n; ++i) {
+                if (events[i].data.fd == wake_.get())
+                    return TWaitOutcome::Cancelled;
+                if (events[i].events & (EPOLLHUP | EPOLLERR | EPOLLRDHUP))
+                    lost = true;
+                else if (events[i].events & EPOLLIN)
+                    data = true;
+            }
+            // A vanished device reports readable and hung up for ever: stop here.
+            if (lost)
+                return TWaitOutcome::LineLost;
+            if (data)
+                return TWaitOutcome::DataArrived;
+        }
+    }
+
+    void cancelWait() override
+    {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(wake_.get(), &one, sizeof one);
+    }
+
+private:
+    long queueCount(unsigned long request)
+    {
+        if (!fd_) {
+            errno = EBADF;
+            return -1;
+        }
+        int n = 0;
+        if (ioctl(fd_.get(), request, &n) != 0)
+            return -1;
+        return n;
+    }
+
+    int write(const termios& wanted)
+    {
+        // glibc reads a pseudo-terminal back and answers EINVAL when it forced
+        // 8 data bits or no parity; the read-back below judges instead.
+        if (tcsetattr(fd_.get(), TCSANOW, &wanted) != 0 && !(errno == EINVAL && pseudoTerminal_))
+            return errno;
+        termios got{};
+        if (tcgetattr(fd_.get(), &got) != 0)
+            return errno;
+        return termiosKept(wanted, got, pseudoTerminal_) ? 0 : EINVAL;
+    }
+
+    UniqueFd fd_;
+    UniqueFd wake_;
+    UniqueFd epoll_;
+    bool pseudoTerminal_ = false;
+    bool hasCounters_ = false;
+    serial_icounter_struct counts_{};
+};
+
+} // namespace
+
+std::unique_ptr<TSerialBackend> makeSystemSerialBackend()
+{
+    return std::make_unique<TPosixSerialBackend>();
+}
