@@ -1,0 +1,126 @@
+#include "dialogs/Selecidioma.h"
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSvgRenderer>
+
+#include "app/Qxtest.h"
+
+namespace {
+
+struct LanguageTexts {
+    const char16_t* caption;
+    const char16_t* group;
+    const char16_t* choices[4];
+};
+
+// Indexed by LanguageIndex: Catalan, Spanish, French, English.
+constexpr LanguageTexts kTexts[4] = {
+    {u"Idioma", u"Seleccionar idioma", {u"Català", u"Castellà", u"Francès", u"Angles"}},
+    {u"Idioma", u"Seleccionar idioma", {u"Catalan", u"Castellano", u"Frances", u"Ingles"}},
+    {u"Langue", u"Choisir langue", {u"Catalan", u"Espagnol", u"Français", u"Anglais"}},
+    {u"Language", u"Select language", {u"Catalan", u"Spanish", u"French", u"English"}},
+};
+
+constexpr LanguageTexts kBuiltIn = {
+    u"Idioma", u"Seleccionar idioma", {u"Catala", u"Castella", u"Frances", u"Angles"}};
+
+constexpr const char* kFlags[4] = {
+    ":/resources/flags/catalonia.svg",
+    ":/resources/flags/spain.svg",
+    ":/resources/flags/france.svg",
+    ":/resources/flags/uk.svg",
+};
+
+constexpr int kFlagWidth = 100;
+constexpr int kFlagHeight = 60;
+
+// Drawn at the screen's pixel density so the flag stays sharp on scaled displays.
+QPixmap flagPixmap(const char* resource, qreal dpr)
+{
+    QPixmap pixmap(QSize(kFlagWidth, kFlagHeight) * dpr);
+    pixmap.setDevicePixelRatio(dpr);
+    pixmap.fill(Qt::transparent);
+    QSvgRenderer renderer(QString::fromLatin1(resource));
+    QPainter painter(&pixmap);
+    renderer.render(&painter, QRectF(0, 0, kFlagWidth, kFlagHeight));
+    return pixmap;
+}
+
+} // namespace
+
+TForm10::TForm10(QWidget* owner) : QDialog(owner)
+{
+    setObjectName(QStringLiteral("Form10"));
+    setFixedSize(277, 466);
+
+    const LanguageTexts* texts = &kBuiltIn;
+    if (Form1 && Form1->LanguageIndex < 4)
+        texts = &kTexts[Form1->LanguageIndex];
+    setWindowTitle(QString::fromUtf16(texts->caption));
+
+    SelecIdioma = new QGroupBox(QString::fromUtf16(texts->group), this);
+    SelecIdioma->setObjectName(QStringLiteral("SelecIdioma"));
+    SelecIdioma->setGeometry(16, 12, 245, 384);
+
+    choiceGroup = new QButtonGroup(this);
+    QLabel** images[4] = {&Image1, &Image2, &Image3, &Image4};
+    const qreal dpr = devicePixelRatioF();
+    for (int i = 0; i < 4; ++i) {
+        const int rowTop = 32 + i * 86;
+        auto* choice = new QRadioButton(QString::fromUtf16(texts->choices[i]), SelecIdioma);
+        choice->setObjectName(QStringLiteral("SelecIdioma%1").arg(i));
+        choice->setGeometry(16, rowTop + 18, 110, 24);
+        choiceGroup->addButton(choice, i);
+        Choices[i] = choice;
+
+        auto* image = new QLabel(SelecIdioma);
+        image->setObjectName(QStringLiteral("Image%1").arg(i + 1));
+        image->setGeometry(128, rowTop, kFlagWidth, kFlagHeight);
+        image->setPixmap(flagPixmap(kFlags[i], dpr));
+        *images[i] = image;
+    }
+
+    Button1 = new QPushButton(QStringLiteral("OK"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(30, 414, 97, 33);
+    Button1->setDefault(true);
+    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+
+    Button2 = new QPushButton(QStringLiteral("Cancel"), this);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    Button2->setGeometry(150, 414, 97, 33);
+    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+
+    // OK with no language chosen would store a language that does not exist.
+    connect(choiceGroup, &QButtonGroup::idToggled, this, [this] { updateOkButton(); });
+    updateOkButton();
+}
+
+void TForm10::setItemIndex(int index)
+{
+    if (index >= 0 && index < 4) {
+        Choices[index]->setChecked(true);
+    } else if (QAbstractButton* checked = choiceGroup->checkedButton()) {
+        // An exclusive group never lets its checked button go by itself.
+        choiceGroup->setExclusive(false);
+        checked->setChecked(false);
+        choiceGroup->setExclusive(true);
+    }
+    updateOkButton();
+}
+
+int TForm10::itemIndex() const
+{
+    return choiceGroup->checkedId();
+}
+
+void TForm10::updateOkButton()
+{
+    Button1->setEnabled(itemIndex() >= 0);
+}
