@@ -1,0 +1,102 @@
+#include "dialogs/RadioGroup.h"
+
+#include <QButtonGroup>
+#include <QColor>
+#include <QFont>
+#include <QGridLayout>
+#include <QRadioButton>
+
+TRadioGroup::TRadioGroup(QWidget* parent)
+    : QGroupBox(parent), group_(new QButtonGroup(this)), grid_(new QGridLayout(this))
+{
+    grid_->setContentsMargins(8, 4, 8, 4);
+    grid_->setVerticalSpacing(2);
+    connect(group_, &QButtonGroup::idClicked, this, [this](int id) { emit clicked(id); });
+}
+
+void TRadioGroup::setItems(const QStringList& items)
+{
+    for (QRadioButton* b : buttons_) {
+        group_->removeButton(b);
+        delete b;
+    }
+    buttons_.clear();
+    for (int i = 0; i < items.size(); ++i) {
+        auto* b = new QRadioButton(items[i], this);
+        b->setObjectName(objectName() + QStringLiteral("_item%1").arg(i));
+        group_->addButton(b, i);
+        buttons_.append(b);
+    }
+    relayout();
+}
+
+void TRadioGroup::setItemText(int index, const QString& text)
+{
+    if (QRadioButton* b = button(index))
+        b->setText(text);
+}
+
+QRadioButton* TRadioGroup::button(int index) const
+{
+    return index >= 0 && index < buttons_.size() ? buttons_[index] : nullptr;
+}
+
+void TRadioGroup::setColumns(int columns)
+{
+    columns_ = columns < 1 ? 1 : columns;
+    relayout();
+}
+
+void TRadioGroup::relayout()
+{
+    for (QRadioButton* b : buttons_)
+        grid_->removeWidget(b);
+    for (int i = 0; i < buttons_.size(); ++i)
+        grid_->addWidget(buttons_[i], i / columns_, i % columns_);
+}
+
+int TRadioGroup::itemIndex() const
+{
+    return group_->checkedId();
+}
+
+void TRadioGroup::setItemIndex(int index)
+{
+    if (QRadioButton* b = button(index)) {
+        b->setChecked(true);
+        return;
+    }
+    // An exclusive group refuses to uncheck its last checked button.
+    group_->setExclusive(false);
+    for (QRadioButton* b : buttons_)
+        b->setChecked(false);
+    group_->setExclusive(true);
+}
+
+QFont dialogFont(int pixelSize)
+{
+    QFont f;
+    f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
+    f.setPixelSize(pixelSize);
+    return f;
+}
+
+void styleCaption(QGroupBox* box, const QColor& colour, bool bold, bool italic)
+{
+    const QWidget* outer = box->parentWidget() ? box->parentWidget() : box;
+    const QFont contentFont = outer->font();
+    const QPalette contentPalette = outer->palette();
+    QFont f = contentFont;
+    f.setBold(bold);
+    f.setItalic(italic);
+    box->setFont(f);
+    QPalette p = contentPalette;
+    // Only the enabled colours: a disabled caption greys out like any other text.
+    p.setColor(QPalette::Active, QPalette::WindowText, colour);
+    p.setColor(QPalette::Inactive, QPalette::WindowText, colour);
+    box->setPalette(p);
+    for (QWidget* child : box->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        child->setFont(contentFont);
+        child->setPalette(contentPalette);
+    }
+}

@@ -1,0 +1,51 @@
+#pragma once
+#include <QGroupBox>
+#include <QList>
+#include <QStringList>
+
+class QButtonGroup;
+class QColor;
+class QFont;
+class QGridLayout;
+class QRadioButton;
+
+// A framed group of mutually exclusive choices addressed by index, -1 meaning
+// none is chosen.
+class TRadioGroup : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit TRadioGroup(QWidget* parent = nullptr);
+
+    // Replaces the choices; afterwards none is chosen.
+    void setItems(const QStringList& items);
+    void setItemText(int index, const QString& text);
+    int count() const { return int(buttons_.size()); }
+    QRadioButton* button(int index) const;
+
+    // Items are laid out row by row in this many columns (1 by default).
+    void setColumns(int columns);
+
+    int itemIndex() const;
+    // Chooses an item without emitting clicked; -1 or an index outside the
+    // list leaves nothing chosen.
+    void setItemIndex(int index);
+
+signals:
+    // The user clicked an item (also when it was already chosen).
+    void clicked(int index);
+
+private:
+    void relayout();
+
+    QButtonGroup* group_;
+    QGridLayout* grid_;
+    QList<QRadioButton*> buttons_;
+    int columns_ = 1;
+};
+
+// The dialogs' text font: Arial, or Liberation Sans with the same metrics.
+QFont dialogFont(int pixelSize);
+
+// Colours (and optionally embolden or slant) a group box's caption while its
+// contents keep the font and colours of the window around it.
+void styleCaption(QGroupBox* box, const QColor& colour, bool bold, bool italic = false);
