@@ -288,11 +288,19 @@ namespace {
 class TMaskValidator : public QValidator {
 public:
     TMaskValidator(const TFieldMask& mask, QObject* parent) : QValidator(parent), mask_(mask) {}
-    State validate(QString& input, int&) const override
+    State validate(QString& input, int& pos) const override
     {
         for (QChar c : input)
             if (c.unicode() > 0x7F)
                 return Invalid;
+        // Blanks are only drawn, never typed: the text holds none.
+        for (int i = input.size() - 1; i >= 0; --i) {
+            if (input[i] == QLatin1Char(' ')) {
+                input.remove(i, 1);
+                if (pos > i)
+                    --pos;
+            }
+        }
         return placeTypedNumber(mask_, input.toStdString()) ? Acceptable : Invalid;
     }
 
