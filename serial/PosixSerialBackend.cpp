@@ -61,17 +61,12 @@ public:
         UniqueFd ep(epoll_create1(EPOLL_CLOEXEC));
         if (!ep)
             return errno;
-        // Edge-triggered: one wake-up per arrival of bytes, so bytes the owner
-        // leaves unread do not wake the thread again and again.
         epoll_event ev{};
-        ev.events = EPOLLIN | EPOLLET | EPOLLRDHUP;
-        ev.data.fd = fd.get();
-        if (epoll_ctl(ep.get(), EPOLL_CTL_ADD, fd.get(), &ev) != 0)
-            return errno;
         ev.events = EPOLLIN;
         ev.data.fd = wake.get();
         if (epoll_ctl(ep.get(), EPOLL_CTL_ADD, wake.get(), &ev) != 0)
             return errno;
+        armed_ = false;
         pseudoTerminal_ = isPseudoTerminal(fd.get());
         serial_icounter_struct counts{};
         hasCounters_ = ioctl(fd.get(), TIOCGICOUNT, &counts) == 0;
@@ -217,6 +212,19 @@ public:
 
     TWaitOutcome waitReceive() override
     {
+        // The device joins the wait set here, in the wait thread, so wake-ups
+        // caused by the settings written at open are not taken for bytes.
+        // Edge-triggered: one wake-up per arrival of bytes, so bytes the owner
+        // leaves unread do not wake the thread again and again; bytes already
+        // there when the device joins are reported at once.
+        if (!armed_) {
+            epoll_event ev{};
+            ev.events = EPOLLIN | EPOLLET | EPOLLRDHUP;
+            ev.data.fd = fd_.get();
+            if (epoll_ctl(epoll_.get(), EPOLL_CTL_ADD, fd_.get(), &ev) != 0)
+                return TWaitOutcome::LineLost;
+            armed_ = true;
+        }
         for (;;) {
             epoll_event events[2];
             const int n = epoll_wait(epoll_.get(), events, 2, -1);
@@ -277,6 +285,7 @@ private:
     UniqueFd fd_;
     UniqueFd wake_;
     UniqueFd epoll_;
+    bool armed_ = false;  // wait thread only
     bool pseudoTerminal_ = false;
     bool hasCounters_ = false;
     serial_icounter_struct counts_{};

@@ -1,0 +1,133 @@
+// COM names to device paths, and the line settings of the configuration applied to the port.
+#include <gtest/gtest.h>
+
+#include <QSettings>
+
+#include "config/DisplayConfig.h"
+#include "serial/LineSettings.h"
+#include "serial/PortMap.h"
+#include "serial/Zcomm.h"
+#include "SerialTestSupport.h"
+
+TEST(PortMap, ComNamesResolveThroughTheMap)
+{
+    qtApp();
+    ASSERT_TRUE(QString(qgetenv("XDG_CONFIG_HOME")).contains(QStringLiteral("/tmp")));
+    for (int com = 1; com <= 6; ++com)
+        setMappedDevice(com, "");
+    setMappedDevice(2, "/dev/serial/by-id/usb-FTDI_RS485-if00-port0");
+    setMappedDevice(5, "/dev/ttyUSB3");
+
+    struct Row { std::string port; std::string path; };
+    const Row rows[] = {
+        {"COM1", "/dev/ttyS0"},
+        {"COM2", "/dev/serial/by-id/usb-FTDI_RS485-if00-port0"},
+        {"com5", "/dev/ttyUSB3"},
+        {"COM6", "/dev/ttyS5"},
+        {"COM12", "/dev/ttyS11"},
+        {"/dev/pts/7", "/dev/pts/7"},
+        {"ttyACM0", "/dev/ttyACM0"},
+        {"", ""},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(resolvePortPath(row.port), row.path) << row.port;
+
+    // The entries live in the INI file under Ports/COMn.
+    QSettings file(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("DADiz"), QStringLiteral("DADiz"));
+    EXPECT_TRUE(file.fileName().startsWith(QString(qgetenv("XDG_CONFIG_HOME"))));
+    EXPECT_EQ(file.value(QStringLiteral("Ports/COM5")).toString(), QStringLiteral("/dev/ttyUSB3"));
+
+    // A relative path in the file is not honoured; removing an entry restores the fallback.
+    file.setValue(QStringLiteral("Ports/COM3"), QStringLiteral("ttyUSB0"));
+    file.sync();
+    EXPECT_EQ(resolvePortPath("COM3"), "/dev/ttyS2");
+    setMappedDevice(5, "");
+    EXPECT_EQ(resolvePortPath("COM5"), "/dev/ttyS4");
+}
+
+TEST(PortMap, ComNumbers)
+{
+    struct Row { const char* port; int n; };
+    const Row rows[] = {{"COM1", 1}, {"com6", 6}, {"COM10", 10}, {"COM", 0}, {"COM 1", 0}, {"COMX", 0},
+                        {"LPT1", 0}, {"/dev/ttyS0", 0}};
+    for (const Row& row : rows)
+        EXPECT_EQ(comNumber(row.port), row.n) << row.port;
+}
+
+TEST(PortMap, PresentDevicesComeInNaturalOrder)
+{
+    const auto devices = listSerialDevices();
+    std::vector<int> ttyS;
+    for (const auto& d : devices) {
+        EXPECT_EQ(d.rfind("/dev/", 0), 0u) << d;
+        if (d.rfind("/dev/ttyS", 0) == 0)
+            ttyS.push_back(std::stoi(d.substr(9)));
+    }
+    EXPECT_TRUE(std::is_sorted(ttyS.begin(), ttyS.end()));
+}
+
+TEST(LineSettings, IndexesAndFallbacks)
+{
+    qtApp();
+    struct Row {
+        const char* name;
+        std::uint8_t port, baud, parity, data, stop;
+        const char* wantPort;
+        std::int32_t wantBaud;
+        TParity wantParity;
+        TDataBits wantData;
+        TStopBits wantStop;
+    };
+    // The port starts at odd parity, 5 data bits and 1.5 stop bits, so "unchanged" shows.
+    const Row rows[] = {
+        {"7E1 1200 COM1", 0, 0, 0, 0, 0, "COM1", 1200, even_parity, databits7, stop1},
+        {"8O2 19200 COM6", 5, 4, 1, 1, 1, "COM6", 19200, odd_parity, databits8, stop2},
+        {"none 9600 COM4", 3, 3, 2, 1, 0, "COM4", 9600, no_parity, databits8, stop1},
+        {"all out of range", 6, 5, 3, 2, 2, "COM1", 9600, odd_parity, databits5, stop1x5},
+        {"empty combos", 255, 255, 255, 255, 255, "COM1", 9600, odd_parity, databits5, stop1x5},
+    };
+    for (const Row& row : rows) {
+        TZComm port;
+        port.Port = "COM3";
+        port.BaudRate = 4800;
+        port.Parity = odd_parity;
+        port.DataBits = databits5;
+        port.StopBits = stop1x5;
+        TDisplayConfig cfg;
+        cfg.PortIndex = row.port;
+        cfg.BaudIndex = row.baud;
+        cfg.ParityIndex = row.parity;
+        cfg.DataBitsIndex = row.data;
+        cfg.StopBitsIndex = row.stop;
+        applyLineSettings(cfg, port);
+        EXPECT_EQ(port.Port, row.wantPort) << row.name;
+        EXPECT_EQ(port.BaudRate, row.wantBaud) << row.name;
+        EXPECT_EQ(port.Parity, row.wantParity) << row.name;
+        EXPECT_EQ(port.DataBits, row.wantData) << row.name;
+        EXPECT_EQ(port.StopBits, row.wantStop) << row.name;
+        // Flow control and parity checking stay as the component has them.
+        EXPECT_TRUE(port.XOuputFlowCtl && port.XInputFlowCtl && port.EnableParity) << row.name;
+    }
+}
+
+// Settings reach the wire: even parity index 0 opens as even parity on a pty.
+TEST(LineSettings, AppliedSettingsReachTheDevice)
+{
+    qtApp();
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    TDisplayConfig cfg;
+    cfg.ParityIndex = 1;
+    cfg.StopBitsIndex = 1;
+    cfg.BaudIndex = 4;
+    TZComm port;
+    applyLineSettings(cfg, port);
+    port.Port = pty.path;
+    ASSERT_EQ(port.OpenConnection(), 1) << describeOpenFailure(port);
+    termios t{};
+    ASSERT_EQ(tcgetattr(pty.slave.get(), &t), 0);
+    EXPECT_TRUE(t.c_cflag & PARODD);
+    EXPECT_TRUE(t.c_cflag & CSTOPB);
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF), tcflag_t(IXON | IXOFF));
+    EXPECT_EQ(cfgetospeed(&t), speed_t(B19200));
+}

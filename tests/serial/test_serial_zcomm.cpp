@@ -1,0 +1,359 @@
+// The serial component on pseudo-terminal pairs and on a scripted device.
+#include <gtest/gtest.h>
+
+#include <QThread>
+#include <deque>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "serial/Zcomm.h"
+#include "SerialTestSupport.h"
+
+namespace {
+
+struct Opened {
+    PtyPair pty;
+    TZComm port;
+    Opened()
+    {
+        qtApp();
+        port.Port = pty.path;
+    }
+};
+
+std::string readAll(TZComm& port)
+{
+    unsigned char buf[256];
+    const long n = port.ReadComm(buf, sizeof buf);
+    return std::string(reinterpret_cast<char*>(buf), static_cast<size_t>(n));
+}
+
+std::string drainMaster(const PtyPair& pty)
+{
+    std::string out;
+    char buf[256];
+    const int flags = fcntl(pty.master.get(), F_GETFL);
+    fcntl(pty.master.get(), F_SETFL, flags | O_NONBLOCK);
+    ssize_t n;
+    while ((n = ::read(pty.master.get(), buf, sizeof buf)) > 0)
+        out.append(buf, static_cast<size_t>(n));
+    fcntl(pty.master.get(), F_SETFL, flags);
+    return out;
+}
+
+} // namespace
+
+TEST(ZComm, DefaultsAndVersion)
+{
+    qtApp();
+    TZComm port;
+    EXPECT_EQ(port.BaudRate, 9600);
+    EXPECT_EQ(port.Parity, no_parity);
+    EXPECT_EQ(port.DataBits, databits8);
+    EXPECT_EQ(port.StopBits, stop1);
+    EXPECT_EQ(port.TimeoutReadInterval, 65535);
+    EXPECT_EQ(port.ErrorChar, '~');
+    EXPECT_EQ(port.State, 2);
+    EXPECT_EQ(port.Connected, 0);
+    port.Version = "2.0";
+    EXPECT_EQ(std::string(port.Version), "1.0.8");
+    // Harmless when nothing is open.
+    EXPECT_EQ(port.CloseConnection(), 1);
+    EXPECT_EQ(port.SetConnection(), 0);
+    EXPECT_EQ(port.WriteCommByte('x'), 0);
+    unsigned char b;
+    EXPECT_EQ(port.ReadComm(&b, 1), 0);
+}
+
+TEST(ZComm, ExchangeIsRawBothWays)
+{
+    Opened o;
+    ASSERT_EQ(o.port.OpenConnection(), 1) << describeOpenFailure(o.port);
+    EXPECT_EQ(o.port.Connected, 1);
+    const unsigned char request[] = {'@', '0', '7', 'L', '\r'};
+    EXPECT_EQ(o.port.WriteComm(request, 5), 1);
+    EXPECT_EQ(drainMaster(o.pty), std::string("@07L\r"));
+    o.pty.send("@07RL\r\n\x13\x11");
+    ASSERT_TRUE(spinUntil([&] { return o.port.GetQCountIn() >= 7; }, 2000));
+    runEvents(50);
+    // No CR/LF translation, and XON/XOFF received while flow control is on are consumed.
+    EXPECT_EQ(readAll(o.port), std::string("@07RL\r\n"));
+    o.port.CloseConnection();
+    EXPECT_EQ(o.port.Connected, 0);
+}
+
+TEST(ZComm, ReadNeverWaitsAndLeavesTheRestQueued)
+{
+    Opened o;
+    ASSERT_EQ(o.port.OpenConnection(), 1);
+    unsigned char buf[32];
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(o.port.ReadComm(buf, 20), 0);
+    EXPECT_LT(t.elapsed(), 100);
+    o.pty.send("0123456789");
+    ASSERT_TRUE(spinUntil([&] { return o.port.GetQCountIn() == 10; }, 2000));
+    EXPECT_EQ(o.port.ReadComm(buf, 4), 4);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 4), "0123");
+    EXPECT_EQ(o.port.GetQCountIn(), 6u);
+    EXPECT_EQ(readAll(o.port), "456789");
+    EXPECT_EQ(o.port.ReadComm(buf, 0), 0);
+}
+
+TEST(ZComm, GetTextStopsAtNul)
+{
+    Opened o;
+    ASSERT_EQ(o.port.OpenConnection(), 1);
+    o.pty.send(std::string("AB\0CD", 5));
+    ASSERT_TRUE(spinUntil([&] { return o.port.GetQCountIn() == 5; }, 2000));
+    EXPECT_EQ(o.port.GetText(), "AB");
+    EXPECT_EQ(o.port.GetText(), "");
+    o.port.SetText("hello");
+    EXPECT_EQ(drainMaster(o.pty), "hello");
+}
+
+TEST(ZComm, NotificationsArriveOnTheUiThreadOncePerReceiveEvent)
+{
+    Opened o;
+    int calls = 0;
+    bool onUiThread = true;
+    o.port.OnDataAvailable = [&](TZComm* sender) {
+        ++calls;
+        onUiThread = onUiThread && QThread::currentThread() == qtApp().thread() && sender == &o.port;
+    };
+    ASSERT_EQ(o.port.OpenConnection(), 1);
+    for (int i = 0; i < 5; ++i) {
+        o.pty.send("x");
+        ASSERT_TRUE(spinUntil([&] { return calls == i + 1; }, 2000)) << i << " queued " << o.port.GetQCountIn();
+    }
+    EXPECT_TRUE(onUiThread);
+    // Bytes left unread do not bring notification after notification.
+    runEvents(200);
+    EXPECT_EQ(calls, 5);
+    EXPECT_EQ(o.port.GetQCountIn(), 5u);
+}
+
+TEST(ZComm, NoNotificationAfterClose)
+{
+    Opened o;
+    int calls = 0;
+    o.port.OnDataAvailable = [&](TZComm*) { ++calls; };
+    ASSERT_EQ(o.port.OpenConnection(), 1);
+    o.pty.send("late");
+    usleep(100 * 1000);  // the thread posts, the event loop has not run yet
+    o.port.CloseConnection();
+    runEvents(100);
+    EXPECT_EQ(calls, 0);
+    // A notification of the closed connection stays dropped after a new open.
+    ASSERT_EQ(o.port.OpenConnection(), 1);
+    EXPECT_EQ(o.port.MessageCOMM(TCommMessage{1, false}), 0);
+    EXPECT_EQ(calls, 0);
+}
+
+TEST(ZComm, ThousandCyclesLeaveNoDescriptorOrThread)
+{
+    Opened o;
+    int calls = 0;
+    o.port.OnDataAvailable = [&](TZComm* p) {
+        ++calls;
+        unsigned char b[20];
+        p->ReadComm(b, 20);
+    };
+    ASSERT_EQ(o.port.OpenConnection(), 1);
+    o.port.CloseConnection();
+    const int fds = openDescriptors();
+    const int threads = runningThreads();
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_EQ(o.port.OpenConnection(), 1) << i;
+        if (i % 100 == 0) {
+            o.pty.send("r\r");
+            ASSERT_TRUE(spinUntil([&] { return calls > 0; }, 2000));
+            calls = 0;
+        }
+        o.port.CloseConnection();
+    }
+    EXPECT_EQ(openDescriptors(), fds);
+    EXPECT_EQ(runningThreads(), threads);
+}
+
+TEST(ZComm, SecondOpenOfTheSameDeviceFails)
+{
+    Opened o;
+    TZComm other;
+    other.Port = o.pty.path;
+    ASSERT_EQ(o.port.OpenConnection(), 1);
+    const int fds = openDescriptors();
+    EXPECT_EQ(other.OpenConnection(), 0);
+    EXPECT_EQ(other.Connected, 0);
+    EXPECT_EQ(other.lastOpenFailure().Error, EBUSY);
+    EXPECT_NE(describeOpenFailure(other).find("in use"), std::string::npos);
+    EXPECT_EQ(openDescriptors(), fds);
+    o.port.CloseConnection();
+    EXPECT_EQ(other.OpenConnection(), 1);
+}
+
+TEST(ZComm, FailedOpensLeakNothingAndSayWhy)
+{
+    Opened o;
+    struct Row { const char* name; std::string port; TDataBits bits; TStopBits stop; std::int32_t bps;
+                 const char* words; };
+    const Row rows[] = {
+        {"missing device", "/dev/does-not-exist-dadiz", databits8, stop1, 9600, "does not exist"},
+        {"not a tty", "/dev/null", databits8, stop1, 9600, "not a serial device"},
+        {"4 data bits", o.pty.path, databits4, stop1, 9600, "4 data bits"},
+        {"1.5 stop bits", o.pty.path, databits8, stop1x5, 9600, "1.5 stop bits"},
+        {"odd speed", o.pty.path, databits8, stop1, 12345, "speed"},
+        {"empty port", "", databits8, stop1, 9600, "No serial device"},
+    };
+    const int fds = openDescriptors();
+    const int threads = runningThreads();
+    for (const Row& row : rows) {
+        o.port.Port = row.port;
+        o.port.DataBits = row.bits;
+        o.port.StopBits = row.stop;
+        o.port.BaudRate = row.bps;
+        EXPECT_EQ(o.port.OpenConnection(), 0) << row.name;
+        EXPECT_EQ(o.port.Connected, 0) << row.name;
+        const std::string why = describeOpenFailure(o.port);
+        EXPECT_NE(why.find(row.words), std::string::npos) << row.name << ": " << why;
+        EXPECT_NE(why.find(row.port), std::string::npos) << row.name << ": " << why;
+    }
+    EXPECT_EQ(openDescriptors(), fds);
+    EXPECT_EQ(runningThreads(), threads);
+}
+
+TEST(ZComm, StalledLineGivesUpAfterTheWriteWait)
+{
+    Opened o;
+    ASSERT_EQ(o.port.OpenConnection(), 1);
+    o.pty.send("\x13");  // XOFF from the other side
+    usleep(50 * 1000);
+    QElapsedTimer t;
+    t.start();
+    const unsigned char frame[] = {'@', '0', '1', 'L', '\r'};
+    EXPECT_EQ(o.port.WriteComm(frame, 5), 0);
+    EXPECT_LT(t.elapsed(), 4000);  // one wait, not one per byte
+    o.pty.send("\x11");  // XON
+    usleep(50 * 1000);
+    EXPECT_EQ(o.port.WriteCommByte('z'), 1);
+}
+
+TEST(ZComm, HangUpIsReportedOnceAndCostsNoCpu)
+{
+    Opened o;
+    int errors = 0;
+    int code = 0;
+    std::string text;
+    o.port.OnErrorOccurred = [&](TZComm*, int error, const std::string& s) {
+        ++errors;
+        code = error;
+        text = s;
+    };
+    ASSERT_EQ(o.port.OpenConnection(), 1);
+    o.pty.master.reset();
+    o.pty.slave.reset();
+    ASSERT_TRUE(spinUntil([&] { return errors > 0; }, 2000));
+    EXPECT_EQ(code, TZComm::LineLostError);
+    EXPECT_FALSE(text.empty());
+    const double before = processCpuSeconds();
+    runEvents(1000);
+    EXPECT_LT(processCpuSeconds() - before, 0.05);
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(o.port.WriteCommByte('x'), 0);
+    unsigned char b[4];
+    EXPECT_EQ(o.port.ReadComm(b, 4), 0);
+    EXPECT_EQ(o.port.CloseConnection(), 1);
+}
+
+// A device whose line errors and queue the test decides.
+class ScriptedDevice final : public TSerialBackend {
+public:
+    std::deque<unsigned char>* queue;
+    unsigned* errors;
+    ScriptedDevice(std::deque<unsigned char>* q, unsigned* e) : queue(q), errors(e) {}
+    int open(const std::string&) override { return 0; }
+    void close() override {}
+    int applySettings(const TPortSettings&, TTermiosRefusal&) override { return 0; }
+    int setSoftwareFlowControl(bool) override { return 0; }
+    long queuedIn() override { return static_cast<long>(queue->size()); }
+    long queuedOut() override { return 0; }
+    long read(unsigned char* buf, long count) override
+    {
+        long n = 0;
+        for (; n < count && !queue->empty(); ++n) {
+            buf[n] = queue->front();
+            queue->pop_front();
+        }
+        return n;
+    }
+    bool writeByte(unsigned char, int) override { return true; }
+    unsigned takeLineErrors() override { return std::exchange(*errors, 0u); }
+    int escape(unsigned long) override { return 0; }
+    int purge(unsigned long) override { return 0; }
+    TWaitOutcome waitReceive() override
+    {
+        std::unique_lock lock(m_);
+        cv_.wait(lock, [&] { return cancelled_; });
+        cancelled_ = false;
+        return TWaitOutcome::Cancelled;
+    }
+    void cancelWait() override
+    {
+        std::lock_guard lock(m_);
+        cancelled_ = true;
+        cv_.notify_one();
+    }
+
+private:
+    std::mutex m_;
+    std::condition_variable cv_;
+    bool cancelled_ = false;
+};
+
+TEST(ZComm, LineErrorsAreReportedBeforeTheBytesAreRead)
+{
+    qtApp();
+    std::deque<unsigned char> queue;
+    unsigned errors = 0;
+    TZComm port(nullptr, [&] { return std::make_unique<ScriptedDevice>(&queue, &errors); });
+    port.Port = "/dev/scripted";
+    ASSERT_EQ(port.OpenConnection(), 1);
+
+    struct Row { const char* name; unsigned flags; int expectedCalls; };
+    const Row rows[] = {{"parity", CE_RXPARITY, 1}, {"frame and overrun", CE_FRAME | CE_OVERRUN, 1}, {"clean", 0, 0}};
+    for (const Row& row : rows) {
+        queue = {'@', '0', '7', '\r'};
+        errors = row.flags;
+        int calls = 0;
+        size_t queuedDuringEvent = 0;
+        port.OnErrorOccurred = [&](TZComm* sender, int error, const std::string& s) {
+            ++calls;
+            queuedDuringEvent = queue.size();
+            EXPECT_EQ(sender, &port);
+            EXPECT_EQ(static_cast<unsigned>(error), row.flags);
+            EXPECT_EQ(s, "Read Error");
+        };
+        unsigned char buf[20];
+        EXPECT_EQ(port.ReadComm(buf, 20), 4) << row.name;
+        EXPECT_EQ(calls, row.expectedCalls) << row.name;
+        if (calls)
+            EXPECT_EQ(queuedDuringEvent, 4u) << row.name;
+    }
+
+    // GetQCountIn clears the error state without raising the event.
+    errors = CE_FRAME;
+    int calls = 0;
+    port.OnErrorOccurred = [&](TZComm*, int, const std::string&) { ++calls; };
+    queue = {'x'};
+    EXPECT_EQ(port.GetQCountIn(), 1u);
+    unsigned char b[4];
+    EXPECT_EQ(port.ReadComm(b, 4), 1);
+    EXPECT_EQ(calls, 0);
+
+    // A handler that closes the port (a reply finished during its message box).
+    errors = CE_RXPARITY;
+    queue = {'y'};
+    port.OnErrorOccurred = [&](TZComm* p, int, const std::string&) { p->CloseConnection(); };
+    EXPECT_EQ(port.ReadComm(b, 4), 0);
+    EXPECT_EQ(port.Connected, 0);
+}
