@@ -1,0 +1,264 @@
+#include "dialogs/Confreles.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "app/Qxtest.h"
+#include "config/Formats.h"
+#include "dialogs/MaskEdit.h"
+#include "dialogs/RadioGroup.h"
+
+namespace {
+
+struct RelayTexts {
+    const char16_t* title;
+    const char16_t* relay1;
+    const char16_t* relay2;
+    const char16_t* enable;
+    const char16_t* delayCaption;
+    const char16_t* timer;
+    const char16_t* hysteresis;
+    const char16_t* triggerCaption;
+    const char16_t* high;
+    const char16_t* low;
+    const char16_t* delayText;
+    const char16_t* levelText;
+};
+
+// Indexed by LanguageIndex: Catalan, Spanish, French, English; then the built-in texts.
+constexpr RelayTexts kTexts[5] = {
+    {u"Configuració reles", u"Configuració rele 1", u"Configuració rele 2", u"Habilitat", u"Tipus de retard",
+     u"Temporització", u"Histeresis", u"Nivell dispar", u"Alt (HI)", u"Baix (LO)", u"Temps de retard",
+     u"Nivell de dispar"},
+    {u"Configuración reles", u"Configuración rele 1", u"Configuración rele 2", u"Habilitado",
+     u"Tipo de retardo", u"Temporización", u"Histeresis", u"Nivel disparo", u"Alto (HI)", u"Bajo (LO)",
+     u"Tiempo de retardo", u"Nivel de disparo"},
+    {u"Configuration relais", u"Configuration relai 1", u"Configuration relai 2", u"Habiliter",
+     u"Mode de retard", u"Temporisation", u"Hystérésis", u"Seuil", u"Haut (HI)", u"Bas (LO)",
+     u"Temps du retard", u"Mode d'activation"},
+    {u"Setup relay", u"Setup relay 1", u"Setup relay 2", u"Enable", u"Delay type", u"Timer", u"Hysteresis",
+     u"Threshold", u"High (HI)", u"Low (LO)", u"Delay time", u"Threshold"},
+    {u"DADiz 1.0 - Configuración reles", u"Configuración rele 1", u"Configuración rele 2", u"Habilitado",
+     u"Tipo de retardo", u"Temporización", u"Histeresis", u"Nivel disparo", u"Alto (HI)", u"Bajo (LO)",
+     u"Tiempo de retardo", u"Nivel de disparo"},
+};
+
+// The delay label by delay kind: timer, then hysteresis (or none chosen).
+constexpr const char16_t* kDelayLabels[4][2] = {
+    {u"Temps de retard", u"Valor de histeresis"},
+    {u"Tiempo de retardo", u"Valor de histeresis"},
+    {u"Temps du retard", u"Valeur hystérésis"},
+    {u"Delay time", u"Hysteresis value"},
+};
+
+QString qs(const char16_t* text)
+{
+    return QString::fromUtf16(text);
+}
+
+template <typename T>
+T* named(T* widget, const QString& name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+} // namespace
+
+TForm9::TForm9(QWidget* owner) : QDialog(owner)
+{
+    setObjectName(QStringLiteral("Form9"));
+    setFont(dialogFont(12));
+    buildRelay(1);
+    buildRelay(2);
+
+    Button1 = named(new QPushButton(QStringLiteral("Ok"), this), QStringLiteral("Button1"));
+    Button2 = named(new QPushButton(QStringLiteral("Cancel"), this), QStringLiteral("Button2"));
+    for (QPushButton* b : {Button1, Button2}) {
+        b->setAutoDefault(false);
+        b->setMinimumWidth(90);
+    }
+    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* groups = new QHBoxLayout;
+    groups->addWidget(GroupBox1);
+    groups->addWidget(GroupBox2);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Button1);
+    buttons->addSpacing(24);
+    buttons->addWidget(Button2);
+    buttons->addStretch();
+    auto* outer = new QVBoxLayout(this);
+    outer->addLayout(groups);
+    outer->addLayout(buttons);
+    outer->setSizeConstraint(QLayout::SetFixedSize);
+
+    languageIndex_ = Form1 && Form1->LanguageIndex <= 3 ? Form1->LanguageIndex : -1;
+    const RelayTexts& t = kTexts[languageIndex_ >= 0 ? languageIndex_ : 4];
+    setWindowTitle(qs(t.title));
+    GroupBox1->setTitle(qs(t.relay1));
+    GroupBox2->setTitle(qs(t.relay2));
+    for (int which : {1, 2}) {
+        const Relay r = relay(which);
+        r.enabled->setText(qs(t.enable));
+        r.delayType->setTitle(qs(t.delayCaption));
+        r.delayType->setItemText(0, qs(t.timer));
+        r.delayType->setItemText(1, qs(t.hysteresis));
+        r.trigger->setTitle(qs(t.triggerCaption));
+        r.trigger->setItemText(0, qs(t.high));
+        r.trigger->setItemText(1, qs(t.low));
+        r.delayLabel->setText(qs(t.delayText));
+        r.levelLabel->setText(qs(t.levelText));
+    }
+}
+
+void TForm9::buildRelay(int which)
+{
+    const QString n = QString::number(which);
+    auto* group = named(new QGroupBox(this), QStringLiteral("GroupBox") + n);
+    auto* enabled = named(new QCheckBox(group), QStringLiteral("CheckBox") + n);
+    auto* delayType = named(new TRadioGroup(group), QStringLiteral("Temporitzacio") + n);
+    delayType->setItems({QString(), QString()});
+    auto* trigger = named(new TRadioGroup(group), QStringLiteral("NivellDispar") + n);
+    trigger->setItems({QString(), QString()});
+    auto* delayLabel = named(new QLabel(group), QStringLiteral("TextRetard") + n);
+    auto* delay = named(new TMaskEdit(group), QStringLiteral("ValRetard") + n);
+    delay->setMask("999;0;0");
+    delay->setFixedWidth(60);
+    auto* levelLabel = named(new QLabel(group), QStringLiteral("TextNivell") + n);
+    auto* level = named(new TMaskEdit(group), QStringLiteral("ValNivell") + n);
+    level->setFixedWidth(84);
+
+    auto* grid = new QGridLayout(group);
+    grid->addWidget(enabled, 0, 0, 1, 2);
+    grid->addWidget(delayType, 1, 0);
+    grid->addWidget(trigger, 1, 1);
+    grid->addWidget(delayLabel, 2, 0);
+    grid->addWidget(delay, 2, 1, Qt::AlignLeft);
+    grid->addWidget(levelLabel, 3, 0);
+    grid->addWidget(level, 3, 1, Qt::AlignLeft);
+    styleCaption(group, QColor(0x00, 0x80, 0x80), true);
+
+    if (which == 1) {
+        GroupBox1 = group;
+        CheckBox1 = enabled;
+        Temporitzacio1 = delayType;
+        NivellDispar1 = trigger;
+        TextRetard1 = delayLabel;
+        ValRetard1 = delay;
+        TextNivell1 = levelLabel;
+        ValNivell1 = level;
+        connect(enabled, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
+        connect(delayType, &TRadioGroup::clicked, this, [this] { Temporitzacio1Click(); });
+    } else {
+        GroupBox2 = group;
+        CheckBox2 = enabled;
+        Temporitzacio2 = delayType;
+        NivellDispar2 = trigger;
+        TextRetard2 = delayLabel;
+        ValRetard2 = delay;
+        TextNivell2 = levelLabel;
+        ValNivell2 = level;
+        connect(enabled, &QCheckBox::clicked, this, [this] { CheckBox2Click(); });
+        connect(delayType, &TRadioGroup::clicked, this, [this] { Temporitzacio2Click(); });
+    }
+}
+
+TForm9::Relay TForm9::relay(int which) const
+{
+    if (which == 1)
+        return {GroupBox1, CheckBox1, Temporitzacio1, NivellDispar1, TextRetard1, ValRetard1, TextNivell1,
+                ValNivell1};
+    return {GroupBox2, CheckBox2, Temporitzacio2, NivellDispar2, TextRetard2, ValRetard2, TextNivell2, ValNivell2};
+}
+
+void TForm9::applyEnabling(const Relay& r)
+{
+    const bool on = r.enabled->isChecked();
+    for (QWidget* w : std::initializer_list<QWidget*>{r.delayType, r.trigger, r.delayLabel, r.levelLabel,
+                                                      r.delay, r.level})
+        w->setEnabled(on);
+    r.trigger->setItemIndex(on ? 0 : -1);
+}
+
+void TForm9::applyDelayLabel(const Relay& r)
+{
+    // Without a language of the table the built-in (Spanish) labels apply.
+    const int row = languageIndex_ >= 0 ? languageIndex_ : 1;
+    r.delayLabel->setText(qs(kDelayLabels[row][r.delayType->itemIndex() == 0 ? 0 : 1]));
+}
+
+void TForm9::CheckBox1Click()
+{
+    applyEnabling(relay(1));
+}
+
+void TForm9::CheckBox2Click()
+{
+    applyEnabling(relay(2));
+}
+
+void TForm9::Temporitzacio1Click()
+{
+    applyDelayLabel(relay(1));
+}
+
+void TForm9::Temporitzacio2Click()
+{
+    applyDelayLabel(relay(2));
+}
+
+void TForm9::loadFrom(const TDisplayConfig& cfg)
+{
+    loadRelay(relay(1), cfg.Relay1Enabled, cfg.Relay1DelayType, cfg.Relay1TriggerLevel, cfg.Relay1Delay,
+              cfg.Relay1Setpoint, cfg);
+    loadRelay(relay(2), cfg.Relay2Enabled, cfg.Relay2DelayType, cfg.Relay2TriggerLevel, cfg.Relay2Delay,
+              cfg.Relay2Setpoint, cfg);
+}
+
+void TForm9::loadRelay(const Relay& r, std::uint8_t enabled, char delayType, char trigger, std::int32_t delay,
+                       std::int32_t setpoint, const TDisplayConfig& cfg)
+{
+    r.delayType->setItemIndex(delayType == '0' ? 0 : 1);
+    applyDelayLabel(r);
+
+    // A relay off opens with its controls disabled, as a click on its box leaves them.
+    r.enabled->setChecked(enabled != 0);
+    applyEnabling(r);
+    if (enabled != 0)
+        r.trigger->setItemIndex(trigger == '0' ? 0 : 1);
+
+    // The field holds three digits; a delay beyond them shows as the nearest one it holds.
+    r.delay->setText(cfmt("%03d", std::clamp<std::int32_t>(delay, 0, 999)));
+
+    const int cls = digitclass::of(cfg.DigitsIndex);
+    r.level->setMask(digitclass::displayValueMask(cls, cfg.DecimalPoint));
+    r.level->setText(digitclass::countText(setpoint, digitclass::width(cls)));
+}
+
+void TForm9::storeTo(TDisplayConfig& cfg) const
+{
+    storeRelay(relay(1), cfg.Relay1Enabled, cfg.Relay1DelayType, cfg.Relay1TriggerLevel, cfg.Relay1Delay,
+               cfg.Relay1Setpoint);
+    storeRelay(relay(2), cfg.Relay2Enabled, cfg.Relay2DelayType, cfg.Relay2TriggerLevel, cfg.Relay2Delay,
+               cfg.Relay2Setpoint);
+}
+
+void TForm9::storeRelay(const Relay& r, std::uint8_t& enabled, char& delayType, char& trigger,
+                        std::int32_t& delay, std::int32_t& setpoint) const
+{
+    delayType = r.delayType->itemIndex() == 0 ? '0' : '1';
+    enabled = r.enabled->isChecked() ? 1 : 0;
+    trigger = r.trigger->itemIndex() == 0 ? '0' : '1';
+    delay = textToInt(r.delay->valueText());
+    setpoint = r.level->count();
+}

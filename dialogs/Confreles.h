@@ -1,0 +1,73 @@
+#pragma once
+#include <QDialog>
+
+#include "config/DisplayConfig.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class TMaskEdit;
+class TRadioGroup;
+
+// The relay dialog: for each of the two relays whether it is used, its delay
+// kind and value, its trigger direction and its trigger level.
+class TForm9 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm9(QWidget* owner);
+
+    // Fills relay 1, then relay 2, from the configuration.
+    void loadFrom(const TDisplayConfig& cfg);
+    // Writes both relay sections back.
+    void storeTo(TDisplayConfig& cfg) const;
+
+    // Enable box clicked: the relay's controls follow it; checking selects HI.
+    void CheckBox1Click();
+    void CheckBox2Click();
+    // Delay kind clicked: the delay label follows it.
+    void Temporitzacio1Click();
+    void Temporitzacio2Click();
+
+    QGroupBox* GroupBox1;
+    QGroupBox* GroupBox2;
+    QCheckBox* CheckBox1;
+    QCheckBox* CheckBox2;
+    TRadioGroup* Temporitzacio1;
+    TRadioGroup* Temporitzacio2;
+    TRadioGroup* NivellDispar1;
+    TRadioGroup* NivellDispar2;
+    QLabel* TextRetard1;
+    QLabel* TextRetard2;
+    TMaskEdit* ValRetard1;
+    TMaskEdit* ValRetard2;
+    QLabel* TextNivell1;
+    QLabel* TextNivell2;
+    TMaskEdit* ValNivell1;
+    TMaskEdit* ValNivell2;
+    QPushButton* Button1;
+    QPushButton* Button2;
+
+private:
+    // The controls of one relay, so that both run the same steps.
+    struct Relay {
+        QGroupBox* group;
+        QCheckBox* enabled;
+        TRadioGroup* delayType;
+        TRadioGroup* trigger;
+        QLabel* delayLabel;
+        TMaskEdit* delay;
+        QLabel* levelLabel;
+        TMaskEdit* level;
+    };
+    Relay relay(int which) const;
+    void buildRelay(int which);
+    void applyEnabling(const Relay& r);
+    void applyDelayLabel(const Relay& r);
+    void loadRelay(const Relay& r, std::uint8_t enabled, char delayType, char trigger, std::int32_t delay,
+                   std::int32_t setpoint, const TDisplayConfig& cfg);
+    void storeRelay(const Relay& r, std::uint8_t& enabled, char& delayType, char& trigger, std::int32_t& delay,
+                    std::int32_t& setpoint) const;
+
+    int languageIndex_ = -1;
+};
