@@ -1,0 +1,290 @@
+#include "dialogs/Conflinser.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "app/Qxtest.h"
+#include "config/DisplayConfig.h"
+#include "config/Formats.h"
+#include "serial/PortMap.h"
+
+namespace {
+
+QList<QRadioButton*> radioButtons(const QGroupBox* group)
+{
+    return group->findChildren<QRadioButton*>(Qt::FindDirectChildrenOnly);
+}
+
+QGroupBox* makeRadioGroup(const char* name, int items, QWidget* parent)
+{
+    auto* box = new QGroupBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    auto* layout = new QVBoxLayout(box);
+    auto* buttons = new QButtonGroup(box);
+    for (int i = 0; i < items; ++i) {
+        auto* b = new QRadioButton(box);
+        b->setObjectName(QStringLiteral("%1Item%2").arg(QString::fromLatin1(name)).arg(i));
+        buttons->addButton(b, i);
+        layout->addWidget(b);
+    }
+    layout->addStretch();
+    return box;
+}
+
+QComboBox* makeCombo(const char* name, const QString& initialText, const QStringList& items, QWidget* parent)
+{
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(QString::fromLatin1(name));
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->addItems(items);
+    combo->lineEdit()->setPlaceholderText(initialText);
+    combo->setCurrentIndex(-1);
+    return combo;
+}
+
+// The item whose text the box shows; typed text that names no item is -1.
+int comboIndex(const QComboBox* combo)
+{
+    return combo->findText(combo->currentText(), Qt::MatchExactly);
+}
+
+std::uint8_t asByte(int index) { return static_cast<std::uint8_t>(index); }
+
+// A stored byte widened as a signed value: 255 becomes -1, no item.
+int asIndex(std::uint8_t value) { return static_cast<std::int8_t>(value); }
+
+void setComboIndex(QComboBox* combo, int index)
+{
+    combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+}
+
+struct Texts {
+    const char16_t* caption;
+    const char16_t* label1;
+    const char16_t* label2;
+    const char16_t* label3;
+    const char16_t* label4;
+    const char16_t* device;
+    const char16_t* parity;
+    const char16_t* parityItems[3];
+    const char16_t* stop;
+    const char16_t* stopItems[2];
+    const char16_t* data;
+    const char16_t* dataItems[2];
+};
+
+const Texts kBuiltIn = {
+    u"DADiz 1.0 - Configurar visualizador", u"Ordenador", u"Velocidad", u"Dirección visualizador",
+    u"Numero de digitos", u"Dispositivo", u"Paridad", {u"Par", u"Impar", u"Sin paridad"},
+    u"Bits de stop", {u"1 bit stop", u"2 bits de stop"}, u"Bits de datos",
+    {u"7 bits de datos", u"8 bits de datos"}};
+
+const Texts kLanguages[4] = {
+    {u"Configurar visualitzador", u"Ordinador", u"Velocitat", u"Adreça del visualitzador",
+     u"Nombre de digits", u"Dispositiu", u"Paritat", {u"Parell", u"Imparell", u"Sense paritat"},
+     u"Bits de stop", {u"1 bits stop", u"2 bits stop"}, u"Bits de dades",
+     {u"7 bits de dades", u"8 bits de dades"}},
+    {u"Configurar visualizador", u"Ordenador", u"Velocidad", u"Dirección del visualizador",
+     u"Numero de digitos", u"Dispositivo", u"Paridad", {u"Par", u"Impar", u"Sin paridad"},
+     u"Bits de stop", {u"1 bits stop", u"2 bits stop"}, u"Bits de datos",
+     {u"7 bits de datos", u"8 bits de datos"}},
+    {u"Configurer afficheur", u"Ordinateur", u"Vitesse", u"Adresse du afficheur",
+     u"Nombre de chiffres", u"Périphérique", u"Parite", {u"Paire", u"Impair", u"Sans parite"},
+     u"Bits de stop", {u"1 bits stop", u"2 bits stop"}, u"Bits de donnes",
+     {u"7 bits de donnes", u"8 bits de donnes"}},
+    {u"Setup display", u"PC computer", u"Baud rate", u"Display address", u"Digit number", u"Device",
+     u"Parity", {u"Even", u"Odd", u"No parity"}, u"Stop bits", {u"1 stop bits", u"2 stop bits"},
+     u"Data Bits", {u"7 data bits", u"8 data bits"}},
+};
+
+QString text(const char16_t* s) { return QString::fromUtf16(s); }
+
+} // namespace
+
+int radioIndex(const QGroupBox* group)
+{
+    const auto buttons = radioButtons(group);
+    for (int i = 0; i < buttons.size(); ++i)
+        if (buttons[i]->isChecked())
+            return i;
+    return -1;
+}
+
+void setRadioIndex(QGroupBox* group, int index)
+{
+    auto* exclusive = group->findChild<QButtonGroup*>();
+    // An exclusive group cannot uncheck its last button.
+    if (exclusive)
+        exclusive->setExclusive(false);
+    const auto buttons = radioButtons(group);
+    for (int i = 0; i < buttons.size(); ++i)
+        buttons[i]->setChecked(i == index);
+    if (exclusive)
+        exclusive->setExclusive(true);
+}
+
+TForm2::TForm2(QWidget* owner) : QDialog(owner)
+{
+    setObjectName(QStringLiteral("Form2"));
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(13);
+    setFont(font);
+
+    QStringList ports, speeds, addresses, digits;
+    for (int i = 1; i <= 6; ++i)
+        ports << QString::fromStdString(cfmt("COM %d", i));
+    speeds << QStringLiteral("1200") << QStringLiteral("2400") << QStringLiteral("4800") << QStringLiteral("9600")
+           << QStringLiteral("19200");
+    for (int i = 0; i <= 31; ++i)
+        addresses << QString::fromStdString(cfmt("%02d", i));
+    for (int i = 2; i <= 10; ++i)
+        digits << QString::fromStdString(cfmt("%d", i));
+
+    ComboBox1 = makeCombo("ComboBox1", QStringLiteral("Selecionar COM"), ports, this);
+    ComboBox2 = makeCombo("ComboBox2", QStringLiteral("Seleccionar velocidad"), speeds, this);
+    ComboBox3 = makeCombo("ComboBox3", QString::fromUtf8("Adreça Visu"), addresses, this);
+    Digits = makeCombo("Digits", QStringLiteral("Digits"), digits, this);
+
+    PortDevice = new QComboBox(this);
+    PortDevice->setObjectName(QStringLiteral("PortDevice"));
+    PortDevice->setEditable(true);
+    PortDevice->setInsertPolicy(QComboBox::NoInsert);
+    for (const auto& d : listSerialDevices())
+        PortDevice->addItem(QString::fromStdString(d));
+    PortDevice->setMinimumContentsLength(24);
+    PortDevice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+
+    auto makeLabel = [this](const char* name) {
+        auto* l = new QLabel(this);
+        l->setObjectName(QString::fromLatin1(name));
+        return l;
+    };
+    Label1 = makeLabel("Label1");
+    Label2 = makeLabel("Label2");
+    Label3 = makeLabel("Label3");
+    Label4 = makeLabel("Label4");
+    DeviceLabel = makeLabel("DeviceLabel");
+
+    RadioGroup1 = makeRadioGroup("RadioGroup1", 3, this);
+    RadioGroup2 = makeRadioGroup("RadioGroup2", 2, this);
+    RadioGroup3 = makeRadioGroup("RadioGroup3", 2, this);
+
+    Button1 = new QPushButton(QStringLiteral("Ok"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button2 = new QPushButton(QStringLiteral("Cancel"), this);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    QFont buttonFont(QStringLiteral("Arial"));
+    buttonFont.setPixelSize(19);
+    buttonFont.setBold(true);
+    Button1->setFont(buttonFont);
+    Button2->setFont(buttonFont);
+    Button1->setStyleSheet(QStringLiteral("color: green;"));
+    Button2->setStyleSheet(QStringLiteral("color: maroon;"));
+    Button1->setDefault(true);
+    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(Label1, 0, 0);
+    grid->addWidget(DeviceLabel, 0, 1, 1, 2);
+    grid->addWidget(ComboBox1, 1, 0);
+    grid->addWidget(PortDevice, 1, 1, 1, 2);
+    grid->addWidget(Label2, 2, 0);
+    grid->addWidget(ComboBox2, 3, 0);
+    grid->addWidget(RadioGroup1, 4, 0);
+    grid->addWidget(RadioGroup2, 4, 1);
+    grid->addWidget(RadioGroup3, 4, 2);
+    grid->addWidget(Label3, 5, 0);
+    grid->addWidget(Label4, 5, 1, 1, 2);
+    grid->addWidget(ComboBox3, 6, 0);
+    grid->addWidget(Digits, 6, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(2, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+
+    auto* main = new QVBoxLayout(this);
+    main->addLayout(grid);
+    main->addSpacing(8);
+    main->addLayout(buttons);
+
+    connect(ComboBox1, &QComboBox::currentIndexChanged, this, &TForm2::showDeviceOfSelectedPort);
+    showDeviceOfSelectedPort();
+
+    setLanguage(Form1 ? Form1->LanguageIndex : -1);
+}
+
+void TForm2::setLanguage(int language)
+{
+    const Texts& t = language >= 0 && language <= 3 ? kLanguages[language] : kBuiltIn;
+    setWindowTitle(text(t.caption));
+    Label1->setText(text(t.label1));
+    Label2->setText(text(t.label2));
+    Label3->setText(text(t.label3));
+    Label4->setText(text(t.label4));
+    DeviceLabel->setText(text(t.device));
+    RadioGroup1->setTitle(text(t.parity));
+    RadioGroup2->setTitle(text(t.stop));
+    RadioGroup3->setTitle(text(t.data));
+    const auto p = radioButtons(RadioGroup1), s = radioButtons(RadioGroup2), d = radioButtons(RadioGroup3);
+    for (int i = 0; i < 3; ++i)
+        p[i]->setText(text(t.parityItems[i]));
+    for (int i = 0; i < 2; ++i) {
+        s[i]->setText(text(t.stopItems[i]));
+        d[i]->setText(text(t.dataItems[i]));
+    }
+}
+
+void TForm2::showDeviceOfSelectedPort()
+{
+    const int index = comboIndex(ComboBox1);
+    PortDevice->setEnabled(index >= 0);
+    PortDevice->setEditText(index >= 0 ? QString::fromStdString(resolvePortPath(cfmt("COM%d", index + 1)))
+                                       : QString());
+}
+
+void TForm2::loadFrom(const TDisplayConfig& cfg)
+{
+    setComboIndex(ComboBox1, asIndex(cfg.PortIndex));
+    setComboIndex(ComboBox2, asIndex(cfg.BaudIndex));
+    setRadioIndex(RadioGroup1, asIndex(cfg.ParityIndex));
+    setRadioIndex(RadioGroup2, asIndex(cfg.StopBitsIndex));
+    setRadioIndex(RadioGroup3, asIndex(cfg.DataBitsIndex));
+    setComboIndex(ComboBox3, asIndex(cfg.Address));
+    setComboIndex(Digits, asIndex(cfg.DigitsIndex));
+    showDeviceOfSelectedPort();
+}
+
+void TForm2::storeTo(TDisplayConfig& cfg) const
+{
+    cfg.PortIndex = asByte(comboIndex(ComboBox1));
+    cfg.BaudIndex = asByte(comboIndex(ComboBox2));
+    cfg.ParityIndex = asByte(radioIndex(RadioGroup1));
+    cfg.StopBitsIndex = asByte(radioIndex(RadioGroup2));
+    cfg.DataBitsIndex = asByte(radioIndex(RadioGroup3));
+    cfg.Address = asByte(comboIndex(ComboBox3));
+    cfg.DigitsIndex = asByte(comboIndex(Digits));
+
+    const int com = comboIndex(ComboBox1) + 1;
+    if (com < 1)
+        return;
+    std::string device = PortDevice->currentText().trimmed().toStdString();
+    // A bare name ("ttyUSB0") means the device of that name under /dev.
+    if (!device.empty() && device.front() != '/')
+        device = "/dev/" + device;
+    if (device != resolvePortPath(cfmt("COM%d", com)))
+        setMappedDevice(com, device);
+}

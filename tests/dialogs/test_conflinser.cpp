@@ -1,0 +1,305 @@
+// The serial line dialog: texts in every language, load and store of the
+// seven indexes, typed and clicked input, OK and Cancel, and the COM device map.
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/Qxtest.h"
+#include "config/DisplayConfig.h"
+#include "dialogs/Conflinser.h"
+#include "serial/PortMap.h"
+
+namespace {
+
+struct Captions {
+    int language;
+    QString caption, label1, label2, label3, label4, parity, stop, data;
+    QStringList parityItems, stopItems, dataItems;
+};
+
+QList<Captions> allCaptions()
+{
+    return {
+        {0, u"Configurar visualitzador"_qs, u"Ordinador"_qs, u"Velocitat"_qs, u"Adreça del visualitzador"_qs,
+         u"Nombre de digits"_qs, u"Paritat"_qs, u"Bits de stop"_qs, u"Bits de dades"_qs,
+         {u"Parell"_qs, u"Imparell"_qs, u"Sense paritat"_qs}, {u"1 bits stop"_qs, u"2 bits stop"_qs},
+         {u"7 bits de dades"_qs, u"8 bits de dades"_qs}},
+        {1, u"Configurar visualizador"_qs, u"Ordenador"_qs, u"Velocidad"_qs, u"Dirección del visualizador"_qs,
+         u"Numero de digitos"_qs, u"Paridad"_qs, u"Bits de stop"_qs, u"Bits de datos"_qs,
+         {u"Par"_qs, u"Impar"_qs, u"Sin paridad"_qs}, {u"1 bits stop"_qs, u"2 bits stop"_qs},
+         {u"7 bits de datos"_qs, u"8 bits de datos"_qs}},
+        {2, u"Configurer afficheur"_qs, u"Ordinateur"_qs, u"Vitesse"_qs, u"Adresse du afficheur"_qs,
+         u"Nombre de chiffres"_qs, u"Parite"_qs, u"Bits de stop"_qs, u"Bits de donnes"_qs,
+         {u"Paire"_qs, u"Impair"_qs, u"Sans parite"_qs}, {u"1 bits stop"_qs, u"2 bits stop"_qs},
+         {u"7 bits de donnes"_qs, u"8 bits de donnes"_qs}},
+        {3, u"Setup display"_qs, u"PC computer"_qs, u"Baud rate"_qs, u"Display address"_qs, u"Digit number"_qs,
+         u"Parity"_qs, u"Stop bits"_qs, u"Data Bits"_qs, {u"Even"_qs, u"Odd"_qs, u"No parity"_qs},
+         {u"1 stop bits"_qs, u"2 stop bits"_qs}, {u"7 data bits"_qs, u"8 data bits"_qs}},
+        {-1, u"DADiz 1.0 - Configurar visualizador"_qs, u"Ordenador"_qs, u"Velocidad"_qs,
+         u"Dirección visualizador"_qs, u"Numero de digitos"_qs, u"Paridad"_qs, u"Bits de stop"_qs,
+         u"Bits de datos"_qs, {u"Par"_qs, u"Impar"_qs, u"Sin paridad"_qs},
+         {u"1 bit stop"_qs, u"2 bits de stop"_qs}, {u"7 bits de datos"_qs, u"8 bits de datos"_qs}},
+    };
+}
+
+QStringList buttonTexts(QGroupBox* box)
+{
+    QStringList out;
+    for (auto* b : box->findChildren<QRadioButton*>(Qt::FindDirectChildrenOnly))
+        out << b->text();
+    return out;
+}
+
+QStringList itemsOf(QComboBox* c)
+{
+    QStringList out;
+    for (int i = 0; i < c->count(); ++i)
+        out << c->itemText(i);
+    return out;
+}
+
+TDisplayConfig lineOf(std::uint8_t port, std::uint8_t baud, std::uint8_t parity, std::uint8_t stop,
+                      std::uint8_t data, std::uint8_t address, std::uint8_t digits)
+{
+    TDisplayConfig c;
+    c.PortIndex = port;
+    c.BaudIndex = baud;
+    c.ParityIndex = parity;
+    c.StopBitsIndex = stop;
+    c.DataBitsIndex = data;
+    c.Address = address;
+    c.DigitsIndex = digits;
+    return c;
+}
+
+bool sameLine(const TDisplayConfig& a, const TDisplayConfig& b)
+{
+    return a.PortIndex == b.PortIndex && a.BaudIndex == b.BaudIndex && a.ParityIndex == b.ParityIndex
+        && a.StopBitsIndex == b.StopBitsIndex && a.DataBitsIndex == b.DataBitsIndex && a.Address == b.Address
+        && a.DigitsIndex == b.DigitsIndex;
+}
+
+} // namespace
+
+class TestConflinser : public QObject {
+    Q_OBJECT
+    QTemporaryDir workDir_;
+    TForm1* main_ = nullptr;
+
+    // The dialog as the main window opens it, in `language` (-1: no main window).
+    std::unique_ptr<TForm2> open(int language)
+    {
+        if (language < 0) {
+            TForm1* keep = Form1;
+            Form1 = nullptr;
+            auto d = std::make_unique<TForm2>(nullptr);
+            Form1 = keep;
+            return d;
+        }
+        main_->LanguageIndex = static_cast<std::uint8_t>(language);
+        return std::make_unique<TForm2>(main_);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(workDir_.isValid());
+        QDir::setCurrent(workDir_.path());
+        main_ = new TForm1;
+    }
+    void cleanupTestCase() { delete main_; }
+
+    void textsInEveryLanguage()
+    {
+        for (const Captions& t : allCaptions()) {
+            auto d = open(t.language);
+            const QString lang = QString::number(t.language);
+            QCOMPARE(d->windowTitle(), t.caption);
+            QCOMPARE(d->findChild<QLabel*>(u"Label1"_qs)->text(), t.label1);
+            QCOMPARE(d->findChild<QLabel*>(u"Label2"_qs)->text(), t.label2);
+            QCOMPARE(d->findChild<QLabel*>(u"Label3"_qs)->text(), t.label3);
+            QCOMPARE(d->findChild<QLabel*>(u"Label4"_qs)->text(), t.label4);
+            auto* g1 = d->findChild<QGroupBox*>(u"RadioGroup1"_qs);
+            auto* g2 = d->findChild<QGroupBox*>(u"RadioGroup2"_qs);
+            auto* g3 = d->findChild<QGroupBox*>(u"RadioGroup3"_qs);
+            QCOMPARE(g1->title(), t.parity);
+            QCOMPARE(g2->title(), t.stop);
+            QCOMPARE(g3->title(), t.data);
+            QCOMPARE(buttonTexts(g1), t.parityItems);
+            QCOMPARE(buttonTexts(g2), t.stopItems);
+            QCOMPARE(buttonTexts(g3), t.dataItems);
+            QCOMPARE(d->findChild<QPushButton*>(u"Button1"_qs)->text(), u"Ok"_qs);
+            QCOMPARE(d->findChild<QPushButton*>(u"Button2"_qs)->text(), u"Cancel"_qs);
+        }
+    }
+
+    void itemsAndInitialTexts()
+    {
+        auto d = open(2);
+        QCOMPARE(itemsOf(d->findChild<QComboBox*>(u"ComboBox1"_qs)),
+                 (QStringList{u"COM 1"_qs, u"COM 2"_qs, u"COM 3"_qs, u"COM 4"_qs, u"COM 5"_qs, u"COM 6"_qs}));
+        QCOMPARE(itemsOf(d->findChild<QComboBox*>(u"ComboBox2"_qs)),
+                 (QStringList{u"1200"_qs, u"2400"_qs, u"4800"_qs, u"9600"_qs, u"19200"_qs}));
+        const QStringList addresses = itemsOf(d->findChild<QComboBox*>(u"ComboBox3"_qs));
+        QCOMPARE(addresses.size(), 32);
+        QCOMPARE(addresses.first(), u"00"_qs);
+        QCOMPARE(addresses.last(), u"31"_qs);
+        const QStringList digits = itemsOf(d->findChild<QComboBox*>(u"Digits"_qs));
+        QCOMPARE(digits.size(), 9);
+        QCOMPARE(digits.first(), u"2"_qs);
+        QCOMPARE(digits.last(), u"10"_qs);
+        struct { const char16_t* name; const char16_t* initial; } rows[] = {
+            {u"ComboBox1", u"Selecionar COM"}, {u"ComboBox2", u"Seleccionar velocidad"},
+            {u"ComboBox3", u"Adreça Visu"}, {u"Digits", u"Digits"}};
+        for (const auto& row : rows) {
+            auto* c = d->findChild<QComboBox*>(QString::fromUtf16(row.name));
+            QCOMPARE(c->currentIndex(), -1);
+            QCOMPARE(c->lineEdit()->placeholderText(), QString::fromUtf16(row.initial));
+        }
+    }
+
+    void loadAndStore()
+    {
+        struct Row { const char* name; TDisplayConfig in; TDisplayConfig out; };
+        const Row rows[] = {
+            {"defaults", lineOf(0, 0, 0, 0, 0, 0, 2), lineOf(0, 0, 0, 0, 0, 0, 2)},
+            {"last items", lineOf(5, 4, 2, 1, 1, 31, 8), lineOf(5, 4, 2, 1, 1, 31, 8)},
+            {"nothing selected", lineOf(255, 255, 255, 255, 255, 255, 255),
+             lineOf(255, 255, 255, 255, 255, 255, 255)},
+            {"beyond the lists", lineOf(6, 5, 3, 2, 2, 32, 9), lineOf(255, 255, 255, 255, 255, 255, 255)},
+        };
+        for (int language = -1; language <= 3; ++language)
+            for (const Row& row : rows) {
+                auto d = open(language);
+                d->loadFrom(row.in);
+                TDisplayConfig got = lineOf(9, 9, 9, 9, 9, 9, 9);
+                d->storeTo(got);
+                QVERIFY2(sameLine(got, row.out), row.name);
+            }
+    }
+
+    // Typed and clicked as a person would, then OK or Cancel as the main window runs it.
+    void typedInputOkAndCancel()
+    {
+        for (int language = 0; language <= 3; ++language) {
+            for (bool ok : {true, false}) {
+                TDisplayConfig cfg = lineOf(0, 3, 2, 0, 1, 7, 2);
+                const TDisplayConfig before = cfg;
+                auto d = open(language);
+                d->loadFrom(cfg);
+                d->show();
+                QVERIFY(QTest::qWaitForWindowExposed(d.get()));
+
+                auto* speed = d->findChild<QComboBox*>(u"ComboBox2"_qs);
+                speed->lineEdit()->selectAll();
+                QTest::keyClicks(speed->lineEdit(), u"19200"_qs);
+                auto* address = d->findChild<QComboBox*>(u"ComboBox3"_qs);
+                address->lineEdit()->selectAll();
+                QTest::keyClicks(address->lineEdit(), u"99"_qs);  // no such item
+                auto* odd = d->findChild<QRadioButton*>(u"RadioGroup1Item1"_qs);
+                QTest::mouseClick(odd, Qt::LeftButton, {}, QPoint(4, odd->height() / 2));
+                auto* twoStops = d->findChild<QRadioButton*>(u"RadioGroup2Item1"_qs);
+                QTest::mouseClick(twoStops, Qt::LeftButton, {}, QPoint(4, twoStops->height() / 2));
+
+                QTest::mouseClick(d->findChild<QPushButton*>(ok ? u"Button1"_qs : u"Button2"_qs), Qt::LeftButton);
+                QCOMPARE(d->result(), ok ? int(QDialog::Accepted) : int(QDialog::Rejected));
+                if (d->result() == QDialog::Accepted)
+                    d->storeTo(cfg);
+                if (ok) {
+                    QVERIFY(sameLine(cfg, lineOf(0, 4, 1, 1, 1, 255, 2)));
+                } else {
+                    QVERIFY(sameLine(cfg, before));
+                }
+            }
+        }
+    }
+
+    void radioHelper()
+    {
+        auto d = open(3);
+        auto* g = d->findChild<QGroupBox*>(u"RadioGroup1"_qs);
+        for (int i : {0, 2, 1, -1, 3, 1, 200}) {
+            setRadioIndex(g, i);
+            QCOMPARE(radioIndex(g), i >= 0 && i < 3 ? i : -1);
+        }
+    }
+
+    void deviceOfTheSelectedPort()
+    {
+        QVERIFY(QSettings(QSettings::IniFormat, QSettings::UserScope, u"DADiz"_qs, u"DADiz"_qs)
+                    .fileName()
+                    .startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")));
+        for (int com = 1; com <= 6; ++com)
+            setMappedDevice(com, "");
+        auto d = open(3);
+        auto* device = d->findChild<QComboBox*>(u"PortDevice"_qs);
+        QVERIFY(device);
+        d->loadFrom(lineOf(1, 3, 0, 0, 0, 0, 0));
+        QCOMPARE(device->currentText(), u"/dev/ttyS1"_qs);
+        device->lineEdit()->selectAll();
+        QTest::keyClicks(device->lineEdit(), u"/dev/ttyUSB7"_qs);
+        TDisplayConfig cfg;
+        d->storeTo(cfg);
+        QCOMPARE(cfg.PortIndex, std::uint8_t(1));
+        QCOMPARE(resolvePortPath("COM2"), std::string("/dev/ttyUSB7"));
+        QCOMPARE(resolvePortPath("COM1"), std::string("/dev/ttyS0"));
+
+        // Shown again next time; another COM shows its own device.
+        auto again = open(1);
+        again->loadFrom(cfg);
+        auto* device2 = again->findChild<QComboBox*>(u"PortDevice"_qs);
+        QCOMPARE(device2->currentText(), u"/dev/ttyUSB7"_qs);
+        again->findChild<QComboBox*>(u"ComboBox1"_qs)->setCurrentIndex(3);
+        QCOMPARE(device2->currentText(), u"/dev/ttyS3"_qs);
+        device2->setEditText(u"ttyACM1"_qs);
+        again->storeTo(cfg);
+        QCOMPARE(resolvePortPath("COM4"), std::string("/dev/ttyACM1"));
+        QCOMPARE(resolvePortPath("COM2"), std::string("/dev/ttyUSB7"));
+    }
+
+    // Every text fits its control in every language.
+    void nothingClipped()
+    {
+        const QString shots = qEnvironmentVariable("DADIZ_SHOT_DIR");
+        for (int language = -1; language <= 3; ++language) {
+            auto d = open(language);
+            d->loadFrom(lineOf(0, 3, 0, 0, 0, 7, 2));
+            d->show();
+            QVERIFY(QTest::qWaitForWindowExposed(d.get()));
+            for (auto* w : d->findChildren<QWidget*>()) {
+                if (!w->isVisible() || qobject_cast<QLineEdit*>(w))
+                    continue;
+                if (qobject_cast<QLabel*>(w) || qobject_cast<QRadioButton*>(w) || qobject_cast<QPushButton*>(w))
+                    QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(w->objectName()));
+                if (auto* g = qobject_cast<QGroupBox*>(w))
+                    QVERIFY2(g->width() >= g->fontMetrics().horizontalAdvance(g->title()) + 8,
+                             qPrintable(g->objectName()));
+            }
+            if (!shots.isEmpty()) {
+                QDir().mkpath(shots);
+                d->grab().save(shots + u"/conflinser_%1.png"_qs.arg(language < 0 ? u"builtin"_qs
+                                                                                  : QString::number(language)));
+            }
+        }
+    }
+};
+
+int main(int argc, char** argv)
+{
+    // The port map must never touch the user's own settings file.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    TestConflinser test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_conflinser.moc"
