@@ -275,7 +275,7 @@ void TForm3::loadFrom(const TDisplayConfig& cfg)
     offsetLoaded_ = cfg.TempOffset;
     double shown = std::isnan(cfg.TempOffset) ? 0.0 : std::trunc(cfg.TempOffset);
     shown = std::clamp(shown, -99.0, 999.0);
-    Edit5->setNumberText(generalFloatText(shown));
+    Edit5->setText(generalFloatText(shown));
 }
 
 void TForm3::storeTo(TDisplayConfig& cfg) const

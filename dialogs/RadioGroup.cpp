@@ -84,8 +84,13 @@ QFont dialogFont(int pixelSize)
 void styleCaption(QGroupBox* box, const QColor& colour, bool bold, bool italic)
 {
     const QWidget* outer = box->parentWidget() ? box->parentWidget() : box;
-    const QFont contentFont = outer->font();
-    const QPalette contentPalette = outer->palette();
+    // Weight, slant and text colours set explicitly, or the contents would inherit the caption's.
+    QFont contentFont = outer->font();
+    contentFont.setBold(contentFont.bold());
+    contentFont.setItalic(contentFont.italic());
+    QPalette contentPalette = outer->palette();
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        contentPalette.setColor(g, QPalette::WindowText, contentPalette.color(g, QPalette::WindowText));
     QFont f = contentFont;
     f.setBold(bold);
     f.setItalic(italic);

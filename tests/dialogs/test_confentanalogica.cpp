@@ -333,7 +333,7 @@ void TestConfentanalogica::offsetThatTheFieldCannotShow()
     cfg.TempOffset = -2.5;
     auto d = open(cfg);
     auto* edit = child<TMaskEdit>(d.get(), "Edit5");
-    QCOMPARE(edit->text().trimmed(), QString("-02"));
+    QCOMPARE(edit->text().trimmed(), QString("-2"));
     TDisplayConfig out = cfg;
     d->storeTo(out);
     QCOMPARE(out.TempOffset, -2.5);
