@@ -1,0 +1,374 @@
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include "app/Qxtest.h"
+#include "config/DisplayConfig.h"
+#include "dialogs/Confreles.h"
+#include "dialogs/MaskEdit.h"
+#include "dialogs/RadioGroup.h"
+
+namespace {
+
+// On its indicator: a short item's button is wider than what it draws.
+void clickAtLeft(QWidget* w)
+{
+    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2));
+}
+
+TDisplayConfig defaults()
+{
+    TDisplayConfig cfg;
+    resetToDefaults(cfg);
+    return cfg;
+}
+
+} // namespace
+
+class TestConfreles : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void newConfiguration();
+    void enabledLowOpensLowAndRecheckSelectsHigh();
+    void uncheckingStoresOffAndLow();
+    void delayTypeChangesOnlyItsLabel();
+    void valuesSurviveOk_data();
+    void valuesSurviveOk();
+    void typedLevels_data();
+    void typedLevels();
+    void delayOutsideTheField();
+    void cancelAndClose();
+    void languages_data();
+    void languages();
+    void renderShots();
+
+private:
+    std::unique_ptr<TForm9> open(const TDisplayConfig& cfg);
+    template <typename T>
+    T* child(QWidget* dialog, const QString& name)
+    {
+        T* w = dialog->findChild<T*>(name);
+        if (!w)
+            qFatal("no control %s", qPrintable(name));
+        return w;
+    }
+
+    QTemporaryDir dir_;
+    QString previousDir_;
+    std::unique_ptr<TForm1> main_;
+};
+
+void TestConfreles::initTestCase()
+{
+    // The main window reads Conf.dad from the working directory.
+    QVERIFY(dir_.isValid());
+    previousDir_ = QDir::currentPath();
+    QDir::setCurrent(dir_.path());
+    main_ = std::make_unique<TForm1>();
+    main_->LanguageIndex = 0;
+}
+
+void TestConfreles::cleanupTestCase()
+{
+    main_.reset();
+    QDir::setCurrent(previousDir_);
+}
+
+std::unique_ptr<TForm9> TestConfreles::open(const TDisplayConfig& cfg)
+{
+    auto dialog = std::make_unique<TForm9>(main_.get());
+    dialog->loadFrom(cfg);
+    dialog->show();
+    if (!QTest::qWaitForWindowActive(dialog.get()))
+        qWarning("dialog not active");
+    return dialog;
+}
+
+void TestConfreles::newConfiguration()
+{
+    const TDisplayConfig cfg = defaults();
+    auto d = open(cfg);
+    for (int r : {1, 2}) {
+        const QString n = QString::number(r);
+        QVERIFY(!child<QCheckBox>(d.get(), "CheckBox" + n)->isChecked());
+        QCOMPARE(child<TRadioGroup>(d.get(), "NivellDispar" + n)->itemIndex(), -1);
+        QCOMPARE(child<TRadioGroup>(d.get(), "Temporitzacio" + n)->itemIndex(), 1);
+        QCOMPARE(child<QLabel>(d.get(), "TextRetard" + n)->text(), QString("Valor de histeresis"));
+        QCOMPARE(child<TMaskEdit>(d.get(), "ValRetard" + n)->text(), QString("000"));
+        QCOMPARE(child<TMaskEdit>(d.get(), "ValNivell" + n)->text(), QString("00000"));
+        // Off: the relay's controls are shown disabled from the start.
+        QVERIFY(!child<QWidget>(d.get(), "ValNivell" + n)->isEnabled());
+        QVERIFY(!child<QWidget>(d.get(), "Temporitzacio" + n)->isEnabled());
+    }
+    QTest::mouseClick(child<QPushButton>(d.get(), "Button1"), Qt::LeftButton);
+    QCOMPARE(d->result(), int(QDialog::Accepted));
+    TDisplayConfig out = cfg;
+    d->storeTo(out);
+    QCOMPARE(out.Relay1DelayType, '1');
+    QCOMPARE(out.Relay2DelayType, '1');
+    QCOMPARE(out.Relay1Enabled, std::uint8_t(0));
+    QCOMPARE(out.Relay1TriggerLevel, '1');
+    QCOMPARE(out.Relay2TriggerLevel, '1');
+    QCOMPARE(out.Relay1Delay, 0);
+    QCOMPARE(out.Relay2Setpoint, 0);
+}
+
+void TestConfreles::enabledLowOpensLowAndRecheckSelectsHigh()
+{
+    TDisplayConfig cfg = defaults();
+    cfg.Relay1Enabled = 1;
+    cfg.Relay1TriggerLevel = '1';
+    auto d = open(cfg);
+    auto* box = child<QCheckBox>(d.get(), "CheckBox1");
+    auto* trigger = child<TRadioGroup>(d.get(), "NivellDispar1");
+    QVERIFY(box->isChecked());
+    QCOMPARE(trigger->itemIndex(), 1);
+    QVERIFY(trigger->isEnabled());
+    clickAtLeft(box);
+    QCOMPARE(trigger->itemIndex(), -1);
+    QVERIFY(!trigger->isEnabled());
+    clickAtLeft(box);
+    QCOMPARE(trigger->itemIndex(), 0);
+    QVERIFY(child<QWidget>(d.get(), "ValNivell1")->isEnabled());
+    clickAtLeft(trigger->button(1));
+    d->storeTo(cfg);
+    QCOMPARE(cfg.Relay1Enabled, std::uint8_t(1));
+    QCOMPARE(cfg.Relay1TriggerLevel, '1');
+}
+
+void TestConfreles::uncheckingStoresOffAndLow()
+{
+    TDisplayConfig cfg = defaults();
+    cfg.Relay2Enabled = 1;
+    cfg.Relay2TriggerLevel = '0';
+    cfg.Relay2DelayType = '0';
+    cfg.Relay2Delay = 42;
+    cfg.Relay2Setpoint = -321;
+    auto d = open(cfg);
+    clickAtLeft(child<QCheckBox>(d.get(), "CheckBox2"));
+    d->storeTo(cfg);
+    QCOMPARE(cfg.Relay2Enabled, std::uint8_t(0));
+    QCOMPARE(cfg.Relay2TriggerLevel, '1');
+    QCOMPARE(cfg.Relay2DelayType, '0');
+    QCOMPARE(cfg.Relay2Delay, 42);
+    QCOMPARE(cfg.Relay2Setpoint, -321);
+}
+
+void TestConfreles::delayTypeChangesOnlyItsLabel()
+{
+    main_->LanguageIndex = 3;
+    TDisplayConfig cfg = defaults();
+    cfg.Relay1Enabled = cfg.Relay2Enabled = 1;
+    auto d = open(cfg);
+    main_->LanguageIndex = 0;
+    clickAtLeft(child<TRadioGroup>(d.get(), "Temporitzacio2")->button(0));
+    QCOMPARE(child<QLabel>(d.get(), "TextRetard2")->text(), QString("Delay time"));
+    QCOMPARE(child<QLabel>(d.get(), "TextRetard1")->text(), QString("Hysteresis value"));
+    clickAtLeft(child<TRadioGroup>(d.get(), "Temporitzacio2")->button(1));
+    QCOMPARE(child<QLabel>(d.get(), "TextRetard2")->text(), QString("Hysteresis value"));
+}
+
+void TestConfreles::valuesSurviveOk_data()
+{
+    QTest::addColumn<int>("digitsIndex");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("mask");
+    QTest::addColumn<int>("largest");
+    QTest::addColumn<int>("smallest");
+    const int largest[3] = {9999, 99999, 999999};
+    const int smallest[3] = {-999, -9999, -99999};
+    for (int digitsIndex : {0, 1, 2, 3, 8}) {
+        const int cls = digitclass::of(std::uint8_t(digitsIndex));
+        for (int p = 0; p <= 5; ++p)
+            QTest::addRow("%d digits, position %d", digitsIndex + 2, p)
+                << digitsIndex << p << QString::fromStdString(digitclass::displayValueMask(cls, p))
+                << largest[cls - 3] << smallest[cls - 3];
+    }
+}
+
+void TestConfreles::valuesSurviveOk()
+{
+    QFETCH(int, digitsIndex);
+    QFETCH(int, position);
+    QFETCH(QString, mask);
+    QFETCH(int, largest);
+    QFETCH(int, smallest);
+    for (auto [s1, s2] : {std::pair{0, -7}, std::pair{largest, smallest}, std::pair{smallest, largest}}) {
+        TDisplayConfig cfg = defaults();
+        cfg.DigitsIndex = std::uint8_t(digitsIndex);
+        cfg.DecimalPoint = std::uint8_t(position);
+        cfg.Relay1Enabled = 1;
+        cfg.Relay1DelayType = '0';
+        cfg.Relay1TriggerLevel = '0';
+        cfg.Relay1Delay = 999;
+        cfg.Relay1Setpoint = s1;
+        cfg.Relay2Enabled = 1;
+        cfg.Relay2DelayType = '1';
+        cfg.Relay2TriggerLevel = '1';
+        cfg.Relay2Delay = 0;
+        cfg.Relay2Setpoint = s2;
+        auto d = open(cfg);
+        QCOMPARE(QString::fromStdString(child<TMaskEdit>(d.get(), "ValNivell1")->mask()), mask);
+        TDisplayConfig out = defaults();
+        out.DigitsIndex = cfg.DigitsIndex;
+        out.DecimalPoint = cfg.DecimalPoint;
+        d->storeTo(out);
+        QCOMPARE(out.Relay1Enabled, cfg.Relay1Enabled);
+        QCOMPARE(out.Relay1DelayType, cfg.Relay1DelayType);
+        QCOMPARE(out.Relay1TriggerLevel, cfg.Relay1TriggerLevel);
+        QCOMPARE(out.Relay1Delay, cfg.Relay1Delay);
+        QCOMPARE(out.Relay1Setpoint, cfg.Relay1Setpoint);
+        QCOMPARE(out.Relay2Enabled, cfg.Relay2Enabled);
+        QCOMPARE(out.Relay2DelayType, cfg.Relay2DelayType);
+        QCOMPARE(out.Relay2TriggerLevel, cfg.Relay2TriggerLevel);
+        QCOMPARE(out.Relay2Delay, cfg.Relay2Delay);
+        QCOMPARE(out.Relay2Setpoint, cfg.Relay2Setpoint);
+    }
+}
+
+void TestConfreles::typedLevels_data()
+{
+    QTest::addColumn<int>("digitsIndex");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("setpoint");
+    QTest::newRow("-12.34 at 4 digits, position 2") << 2 << 2 << "-12.34" << "-12.34" << -1234;
+    QTest::newRow("12.5 at 4 digits, position 1") << 2 << 1 << "12.5" << "0012.5" << 125;
+    QTest::newRow("3 digits, position 3 uses two decimals") << 1 << 3 << "1.5" << "01.50" << 150;
+    QTest::newRow("2 digits use five-digit masks") << 0 << 0 << "99999" << "099999" << 99999;
+    QTest::newRow("10 digits, position 4") << 8 << 4 << "-9.9999" << "-9.9999" << -99999;
+    QTest::newRow("too long stops") << 2 << 0 << "1234567" << "12345" << 12345;
+}
+
+void TestConfreles::typedLevels()
+{
+    QFETCH(int, digitsIndex);
+    QFETCH(int, position);
+    QFETCH(QString, keys);
+    QFETCH(QString, shown);
+    QFETCH(int, setpoint);
+    TDisplayConfig cfg = defaults();
+    cfg.DigitsIndex = std::uint8_t(digitsIndex);
+    cfg.DecimalPoint = std::uint8_t(position);
+    cfg.Relay1Enabled = 1;
+    auto d = open(cfg);
+    auto* level = child<TMaskEdit>(d.get(), "ValNivell1");
+    QTest::mouseClick(level, Qt::LeftButton, {}, QPoint(4, level->height() / 2));
+    QTest::keyClicks(level, keys);
+    QTest::keyClick(level, Qt::Key_Return);
+    QCOMPARE(level->text(), shown);
+    auto* delay = child<TMaskEdit>(d.get(), "ValRetard1");
+    QTest::mouseClick(delay, Qt::LeftButton, {}, QPoint(4, delay->height() / 2));
+    QTest::keyClicks(delay, "75");
+    d->storeTo(cfg);
+    QCOMPARE(cfg.Relay1Setpoint, setpoint);
+    QCOMPARE(cfg.Relay1Delay, 75);
+}
+
+void TestConfreles::delayOutsideTheField()
+{
+    TDisplayConfig cfg = defaults();
+    cfg.Relay1Delay = 5000;
+    cfg.Relay2Delay = -3;
+    cfg.Relay1Setpoint = 123456;
+    auto d = open(cfg);
+    QCOMPARE(child<TMaskEdit>(d.get(), "ValRetard1")->text(), QString("999"));
+    QCOMPARE(child<TMaskEdit>(d.get(), "ValRetard2")->text(), QString("000"));
+    QCOMPARE(child<TMaskEdit>(d.get(), "ValNivell1")->text(), QString("99999"));
+    d->storeTo(cfg);
+    QCOMPARE(cfg.Relay1Delay, 999);
+    QCOMPARE(cfg.Relay2Delay, 0);
+    QCOMPARE(cfg.Relay1Setpoint, 99999);
+}
+
+void TestConfreles::cancelAndClose()
+{
+    auto d = open(defaults());
+    QTest::mouseClick(child<QPushButton>(d.get(), "Button2"), Qt::LeftButton);
+    QCOMPARE(d->result(), int(QDialog::Rejected));
+    d.reset();
+    d = open(defaults());
+    d->close();
+    QCOMPARE(d->result(), int(QDialog::Rejected));
+}
+
+void TestConfreles::languages_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("relay2");
+    QTest::addColumn<QString>("level");
+    QTest::addColumn<QString>("hysteresis");
+    QTest::newRow("Catalan") << 0 << QString::fromUtf8("Configuració reles") << QString::fromUtf8("Configuració rele 2")
+                             << QString::fromUtf8("Nivell de dispar") << QString::fromUtf8("Valor de histeresis");
+    QTest::newRow("Spanish") << 1 << QString::fromUtf8("Configuración reles")
+                             << QString::fromUtf8("Configuración rele 2") << QString::fromUtf8("Nivel de disparo")
+                             << QString::fromUtf8("Valor de histeresis");
+    QTest::newRow("French") << 2 << QString::fromUtf8("Configuration relais")
+                            << QString::fromUtf8("Configuration relai 2") << QString::fromUtf8("Mode d'activation")
+                            << QString::fromUtf8("Valeur hystérésis");
+    QTest::newRow("English") << 3 << QString::fromUtf8("Setup relay") << QString::fromUtf8("Setup relay 2")
+                             << QString::fromUtf8("Threshold") << QString::fromUtf8("Hysteresis value");
+    QTest::newRow("built in") << 7 << QString::fromUtf8("DADiz 1.0 - Configuración reles")
+                              << QString::fromUtf8("Configuración rele 2") << QString::fromUtf8("Nivel de disparo")
+                              << QString::fromUtf8("Valor de histeresis");
+}
+
+void TestConfreles::languages()
+{
+    QFETCH(int, language);
+    QFETCH(QString, title);
+    QFETCH(QString, relay2);
+    QFETCH(QString, level);
+    QFETCH(QString, hysteresis);
+    main_->LanguageIndex = std::uint8_t(language);
+    auto d = open(defaults());
+    main_->LanguageIndex = 0;
+    QCOMPARE(d->windowTitle(), title);
+    QCOMPARE(child<QGroupBox>(d.get(), "GroupBox2")->title(), relay2);
+    QCOMPARE(child<QLabel>(d.get(), "TextNivell1")->text(), level);
+    QCOMPARE(child<QLabel>(d.get(), "TextRetard2")->text(), hysteresis);
+}
+
+// With DADIZ_SHOTS set to a folder, draws the dialog in every language and digit class there.
+void TestConfreles::renderShots()
+{
+    const QString folder = qEnvironmentVariable("DADIZ_SHOTS");
+    if (folder.isEmpty())
+        QSKIP("DADIZ_SHOTS not set");
+    QDir().mkpath(folder);
+    for (int language = 0; language < 4; ++language) {
+        main_->LanguageIndex = std::uint8_t(language);
+        for (int mode = 0; mode < 2; ++mode) {
+            for (int digitsIndex : {1, 2, 4}) {
+                TDisplayConfig cfg = defaults();
+                cfg.InputMode = std::uint8_t(mode);
+                cfg.DigitsIndex = std::uint8_t(digitsIndex);
+                cfg.DecimalPoint = 1;
+                cfg.Relay1Enabled = 1;
+                cfg.Relay1DelayType = '0';
+                cfg.Relay1Setpoint = -125;
+                cfg.Relay1Delay = 30;
+                auto d = open(cfg);
+                QVERIFY(d->grab().save(QStringLiteral("%1/form9_l%2_m%3_d%4.png")
+                                           .arg(folder)
+                                           .arg(language)
+                                           .arg(mode)
+                                           .arg(digitsIndex + 2)));
+            }
+        }
+    }
+    main_->LanguageIndex = 0;
+}
+
+QTEST_MAIN(TestConfreles)
+#include "test_confreles.moc"
