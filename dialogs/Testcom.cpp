@@ -123,7 +123,10 @@ TForm6::TForm6(QWidget* owner) : QDialog(owner)
     styleCaption(GroupBox1, palette().color(QPalette::WindowText), true, true);
     styleCaption(GroupBox2, palette().color(QPalette::WindowText), true, true);
     // After the caption styling, which gives the box's contents the window's font.
-    Edit1->setFont(dialogFont(18));
+    QFont valueFont = dialogFont(18);
+    valueFont.setBold(false);
+    valueFont.setItalic(false);
+    Edit1->setFont(valueFont);
     colour(Label1, QPalette::WindowText, QColor(0x00, 0x80, 0x00));
     colour(Label2, QPalette::WindowText, QColor(0x00, 0x00, 0xFF));
     colour(Label3, QPalette::WindowText, QColor(0x00, 0x00, 0xFF));

@@ -1,0 +1,235 @@
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include "app/Qxtest.h"
+#include "config/DisplayConfig.h"
+#include "dialogs/Leerparamvis.h"
+#include "dialogs/RadioGroup.h"
+
+namespace {
+
+TDisplayConfig defaults()
+{
+    TDisplayConfig cfg;
+    resetToDefaults(cfg);
+    return cfg;
+}
+
+void clickAtLeft(QWidget* w)
+{
+    QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2));
+}
+
+} // namespace
+
+class TestLeerparamvis : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void displayBoxAfterNew();
+    void displayParametersShown();
+    void acceptStoresTheLine();
+    void exitAndReadChangeNothing();
+    void listsAreTheDesignedOnes();
+    void languages_data();
+    void languages();
+    void renderShots();
+
+private:
+    std::unique_ptr<TForm5> open(const TDisplayConfig& cfg);
+    template <typename T>
+    T* child(QWidget* dialog, const char* name)
+    {
+        T* w = dialog->findChild<T*>(QString::fromLatin1(name));
+        if (!w)
+            qFatal("no control %s", name);
+        return w;
+    }
+
+    QTemporaryDir dir_;
+    QString previousDir_;
+    std::unique_ptr<TForm1> main_;
+};
+
+void TestLeerparamvis::initTestCase()
+{
+    // The main window reads Conf.dad from the working directory.
+    QVERIFY(dir_.isValid());
+    previousDir_ = QDir::currentPath();
+    QDir::setCurrent(dir_.path());
+    main_ = std::make_unique<TForm1>();
+    main_->LanguageIndex = 1;
+}
+
+void TestLeerparamvis::cleanupTestCase()
+{
+    main_.reset();
+    QDir::setCurrent(previousDir_);
+}
+
+std::unique_ptr<TForm5> TestLeerparamvis::open(const TDisplayConfig& cfg)
+{
+    auto dialog = std::make_unique<TForm5>(main_.get());
+    dialog->loadFrom(cfg);
+    dialog->show();
+    if (!QTest::qWaitForWindowActive(dialog.get()))
+        qWarning("dialog not active");
+    return dialog;
+}
+
+void TestLeerparamvis::displayBoxAfterNew()
+{
+    auto d = open(defaults());
+    QVERIFY(!child<QWidget>(d.get(), "GroupBox2")->isEnabled());
+    for (const char* name : {"ComboBox3", "ComboBox4", "ComboBox5", "ComboBox6", "ComboBox7", "ComboBox8",
+                             "ComboBox9", "ComboBox10"})
+        QCOMPARE(child<QComboBox>(d.get(), name)->currentText(), QString("---"));
+    for (const char* name : {"Edit1", "Edit2", "Edit3", "Edit4", "Edit5", "Edit6"})
+        QCOMPARE(child<QLineEdit>(d.get(), name)->text(), QString());
+    QCOMPARE(child<QComboBox>(d.get(), "ComboBox1")->currentText(), QString("COM 1"));
+    QCOMPARE(child<QComboBox>(d.get(), "ComboBox2")->currentText(), QString("1200"));
+    QCOMPARE(child<TRadioGroup>(d.get(), "RadioGroup1")->itemIndex(), 0);
+}
+
+void TestLeerparamvis::displayParametersShown()
+{
+    TDisplayConfig cfg = defaults();
+    cfg.DisplayParams.ParamAddress = '7';
+    cfg.DisplayParams.ParamProtocol = 8;
+    cfg.DisplayParams.ParamBaud = 1;
+    cfg.DisplayParams.ParamTimeout = 22;
+    cfg.DisplayParams.ParamLineType = 9;
+    cfg.DisplayParams.ParamA = 'x';
+    auto d = open(cfg);
+    QCOMPARE(child<QLineEdit>(d.get(), "Edit1")->text(), QString("7"));
+    QCOMPARE(child<QComboBox>(d.get(), "ComboBox8")->currentText(), QString("S7-200 de Siemens"));
+    QCOMPARE(child<QComboBox>(d.get(), "ComboBox3")->currentText(), QString("1200"));
+    QCOMPARE(child<QComboBox>(d.get(), "ComboBox10")->currentText(), QString("25 horas"));
+    QCOMPARE(child<QComboBox>(d.get(), "ComboBox9")->currentIndex(), -1);
+    QCOMPARE(child<QLineEdit>(d.get(), "Edit6")->text(), QString("x"));
+}
+
+void TestLeerparamvis::acceptStoresTheLine()
+{
+    TDisplayConfig cfg = defaults();
+    auto d = open(cfg);
+    auto* port = child<QComboBox>(d.get(), "ComboBox1");
+    port->setFocus();
+    QTest::keyClick(port, Qt::Key_Down);
+    QTest::keyClick(port, Qt::Key_Down);
+    auto* baud = child<QComboBox>(d.get(), "ComboBox2");
+    baud->setFocus();
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(baud, Qt::Key_Down);
+    QCOMPARE(port->currentText(), QString("COM 3"));
+    QCOMPARE(baud->currentText(), QString("9600"));
+    clickAtLeft(child<TRadioGroup>(d.get(), "RadioGroup1")->button(1));
+    clickAtLeft(child<TRadioGroup>(d.get(), "RadioGroup2")->button(1));
+    clickAtLeft(child<TRadioGroup>(d.get(), "RadioGroup3")->button(1));
+    QTest::mouseClick(child<QPushButton>(d.get(), "Button3"), Qt::LeftButton);
+    QCOMPARE(d->result(), int(QDialog::Accepted));
+    d->storeTo(cfg);
+    QCOMPARE(cfg.PortIndex, std::uint8_t(2));
+    QCOMPARE(cfg.BaudIndex, std::uint8_t(3));
+    QCOMPARE(cfg.ParityIndex, std::uint8_t(1));
+    QCOMPARE(cfg.StopBitsIndex, std::uint8_t(1));
+    QCOMPARE(cfg.DataBitsIndex, std::uint8_t(1));
+
+    // A port outside the list from a file opens with none chosen and stores 255.
+    cfg.PortIndex = 9;
+    d.reset();
+    d = open(cfg);
+    QCOMPARE(child<QComboBox>(d.get(), "ComboBox1")->currentIndex(), -1);
+    d->storeTo(cfg);
+    QCOMPARE(cfg.PortIndex, std::uint8_t(255));
+    QCOMPARE(cfg.BaudIndex, std::uint8_t(3));
+}
+
+void TestLeerparamvis::exitAndReadChangeNothing()
+{
+    auto d = open(defaults());
+    auto* read = child<QPushButton>(d.get(), "Button1");
+    QTest::mouseClick(read, Qt::LeftButton);
+    QVERIFY(d->isVisible());
+    QCOMPARE(child<QComboBox>(d.get(), "ComboBox3")->currentText(), QString("---"));
+    QTest::mouseClick(child<QPushButton>(d.get(), "Button2"), Qt::LeftButton);
+    QCOMPARE(d->result(), int(QDialog::Rejected));
+    d.reset();
+    d = open(defaults());
+    d->close();
+    QCOMPARE(d->result(), int(QDialog::Rejected));
+}
+
+void TestLeerparamvis::listsAreTheDesignedOnes()
+{
+    auto d = open(defaults());
+    const auto items = [&](const char* name) {
+        QStringList out;
+        auto* box = child<QComboBox>(d.get(), name);
+        for (int i = 0; i < box->count(); ++i)
+            out << box->itemText(i);
+        return out;
+    };
+    QCOMPARE(items("ComboBox4"), QStringList({"---", "Par", "Impar", "Sin paridad"}));
+    QCOMPARE(items("ComboBox5"), QStringList({"---", "1 bit de stop", "2 bits de stop"}));
+    QCOMPARE(items("ComboBox7"), QStringList({"---", "RS-232", "RS-485"}));
+    QCOMPARE(items("ComboBox8").size(), 9);
+    QCOMPARE(items("ComboBox10").size(), 23);
+    QVERIFY(!child<QComboBox>(d.get(), "ComboBox1")->isEditable());
+    QVERIFY(!child<QComboBox>(d.get(), "ComboBox2")->isEditable());
+}
+
+void TestLeerparamvis::languages_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("odd");
+    QTest::addColumn<QString>("accept");
+    QTest::newRow("Catalan") << 0 << QString::fromUtf8("Llegir paràmetros visualitzador") << "Imparell" << "Acceptar";
+    QTest::newRow("Spanish") << 1 << QString::fromUtf8("Leer parametros visualizador") << "Impar" << "Aceptar";
+    QTest::newRow("French") << 2 << QString::fromUtf8("Lire paramètres afficheur") << "Impair" << "Accepter";
+    QTest::newRow("English") << 3 << QString::fromUtf8("Display parameters") << "Odd" << "Ok";
+    QTest::newRow("built in") << 4 << QString::fromUtf8("Leer parametros visualizador") << "Impar" << "Aceptar";
+}
+
+void TestLeerparamvis::languages()
+{
+    QFETCH(int, language);
+    QFETCH(QString, title);
+    QFETCH(QString, odd);
+    QFETCH(QString, accept);
+    main_->LanguageIndex = std::uint8_t(language);
+    TForm5 d(main_.get());
+    main_->LanguageIndex = 1;
+    QCOMPARE(d.windowTitle(), title);
+    QCOMPARE(child<TRadioGroup>(&d, "RadioGroup1")->button(1)->text(), odd);
+    QCOMPARE(child<QPushButton>(&d, "Button3")->text(), accept);
+    QCOMPARE(child<QGroupBox>(&d, "GroupBox8")->title(), QString("Param. 6, 7, 8, 9 y A:"));
+}
+
+// With DADIZ_SHOTS set to a folder, draws the dialog in every language there.
+void TestLeerparamvis::renderShots()
+{
+    const QString folder = qEnvironmentVariable("DADIZ_SHOTS");
+    if (folder.isEmpty())
+        QSKIP("DADIZ_SHOTS not set");
+    QDir().mkpath(folder);
+    for (int language = 0; language < 4; ++language) {
+        main_->LanguageIndex = std::uint8_t(language);
+        auto d = open(defaults());
+        QVERIFY(d->grab().save(QStringLiteral("%1/form5_l%2.png").arg(folder).arg(language)));
+    }
+    main_->LanguageIndex = 1;
+}
+
+QTEST_MAIN(TestLeerparamvis)
+#include "test_leerparamvis.moc"
