@@ -346,16 +346,6 @@ void TMaskEdit::setText(const QString& valueText)
     setText(valueText.toStdString());
 }
 
-bool TMaskEdit::setNumberText(const std::string& typed)
-{
-    auto cells = placeTypedNumber(mask_, typed);
-    if (!cells)
-        return false;
-    slots_ = *cells;
-    showSlots();
-    return true;
-}
-
 std::string TMaskEdit::valueText() const
 {
     return valueTextOf(mask_, slots_);

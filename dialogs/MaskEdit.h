@@ -86,13 +86,10 @@ public:
     // Changes the mask; the current value text is placed under the new one.
     void setMask(const std::string& mask);
     const std::string& mask() const { return maskText_; }
-    const TFieldMask& fieldMask() const { return mask_; }
 
     // Shows a value text (see placeValueText); clears the modified flag.
     void setText(const std::string& valueText);
     void setText(const QString& valueText);
-    // Enters a number as if typed; false, and nothing changes, when it does not fit.
-    bool setNumberText(const std::string& typed);
 
     std::string valueText() const;
     std::int32_t count() const;
