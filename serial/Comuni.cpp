@@ -5,6 +5,24 @@
 
 #include "serial/SerialBackend.h"
 
+#if defined(__SANITIZE_THREAD__)
+#include <sanitizer/tsan_interface.h>
+void commEventPosted(const void* event) { __tsan_release(const_cast<void*>(event)); }
+void commEventReceived(const void* event) { __tsan_acquire(const_cast<void*>(event)); }
+#else
+void commEventPosted(const void*) {}
+void commEventReceived(const void*) {}
+#endif
+
+namespace {
+void post(QObject* owner, const TCommMessage& message)
+{
+    auto* event = new TCommEvent(message);
+    commEventPosted(event);
+    QCoreApplication::postEvent(owner, event);
+}
+} // namespace
+
 TCommEvent::TCommEvent(const TCommMessage& message) : QEvent(eventType()), Message(message) {}
 
 QEvent::Type TCommEvent::eventType()
@@ -46,10 +64,10 @@ void TCommThread::Execute()
         case TWaitOutcome::Cancelled:
             return;
         case TWaitOutcome::DataArrived:
-            QCoreApplication::postEvent(owner_, new TCommEvent({connection_, false}));
+            post(owner_, {connection_, false});
             break;
         case TWaitOutcome::LineLost:
-            QCoreApplication::postEvent(owner_, new TCommEvent({connection_, true}));
+            post(owner_, {connection_, true});
             return;
         }
     }

@@ -13,6 +13,12 @@ struct TCommMessage {
     bool LineLost = false;
 };
 
+// ThreadSanitizer cannot see the lock of Qt's event queue (Qt is not built
+// with it), so the hand-over of a TCommEvent is announced to it explicitly.
+// Without ThreadSanitizer both do nothing.
+void commEventPosted(const void* event);
+void commEventReceived(const void* event);
+
 // The Qt event that carries a notification to the component's thread.
 class TCommEvent : public QEvent {
 public:

@@ -99,7 +99,7 @@ public:
             refusal = wanted.refusal;
             return EINVAL;
         }
-        return write(wanted.tio);
+        return writeSettings(wanted.tio);
     }
 
     int setSoftwareFlowControl(bool on) override
@@ -113,7 +113,7 @@ public:
             t.c_iflag |= IXON | IXOFF;
         else
             t.c_iflag &= ~(IXON | IXOFF);
-        return write(t);
+        return writeSettings(t);
     }
 
     long queuedIn() override { return queueCount(FIONREAD); }
@@ -137,28 +137,32 @@ public:
         }
     }
 
-    bool writeByte(unsigned char c, int timeoutMs) override
+    long write(const unsigned char* buf, long count, int timeoutMs) override
     {
         if (!fd_)
-            return false;
+            return 0;
         const long deadline = monotonicMs() + timeoutMs;
-        for (;;) {
-            const ssize_t n = ::write(fd_.get(), &c, 1);
-            if (n == 1)
-                return true;
+        long done = 0;
+        while (done < count) {
+            const ssize_t n = ::write(fd_.get(), buf + done, static_cast<size_t>(count - done));
+            if (n > 0) {
+                done += n;
+                continue;
+            }
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0 && errno != EAGAIN)
-                return false;  // EIO: the device is gone
+                break;  // EIO: the device is gone
             const long left = deadline - monotonicMs();
             if (left <= 0)
-                return false;
+                break;
             pollfd p{fd_.get(), POLLOUT, 0};
             if (poll(&p, 1, static_cast<int>(left)) < 0 && errno != EINTR)
-                return false;
+                break;
             if (p.revents & (POLLERR | POLLHUP | POLLNVAL))
-                return false;
+                break;
         }
+        return done;
     }
 
     unsigned takeLineErrors() override
@@ -270,7 +274,7 @@ private:
         return n;
     }
 
-    int write(const termios& wanted)
+    int writeSettings(const termios& wanted)
     {
         // glibc reads a pseudo-terminal back and answers EINVAL when it forced
         // 8 data bits or no parity; the read-back below judges instead.

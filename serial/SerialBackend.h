@@ -46,8 +46,9 @@ public:
     virtual long queuedOut() = 0;
     // Reads at most `count` bytes already received; never waits. -1 on failure.
     virtual long read(unsigned char* buf, long count) = 0;
-    // Hands one byte to the driver, waiting at most timeoutMs. True once taken.
-    virtual bool writeByte(unsigned char c, int timeoutMs) = 0;
+    // Hands the bytes to the driver, waiting at most timeoutMs in all for room.
+    // Returns how many it took; fewer than `count` when the line stalled or failed.
+    virtual long write(const unsigned char* buf, long count, int timeoutMs) = 0;
     // Line errors (CE_ flags) seen since the previous call.
     virtual unsigned takeLineErrors() = 0;
     // 0 or an errno; a device without the line answers ENOTTY or EINVAL.

@@ -174,19 +174,18 @@ long TZComm::ReadComm(unsigned char* buf, long count)
     return n > 0 ? n : 0;
 }
 
-// Stops at the first byte the driver did not take: on a stalled line every
-// further byte would wait its own 2000 ms with the window frozen.
+// The bytes go to the driver in one call, with one 2000 ms wait in all for
+// room: on a stalled line the window is not frozen for 2000 ms per byte.
 int TZComm::WriteComm(const unsigned char* buf, long len)
 {
-    int result = 1;
-    for (long i = 0; i < len && result; ++i)
-        result = WriteCommByte(buf[i]);
-    return result;
+    if (len <= 0)
+        return 1;
+    return device_ && device_->write(buf, len, kWriteWaitMs) == len ? 1 : 0;
 }
 
 int TZComm::WriteCommByte(unsigned char c)
 {
-    return device_ && device_->writeByte(c, kWriteWaitMs) ? 1 : 0;
+    return device_ && device_->write(&c, 1, kWriteWaitMs) == 1 ? 1 : 0;
 }
 
 void TZComm::SetText(const std::string& s)
@@ -252,6 +251,7 @@ int TZComm::MessageCOMM(const TCommMessage& message)
 
 bool TZComm::event(QEvent* e)
 {
+    commEventReceived(e);
     if (e->type() == TCommEvent::eventType()) {
         MessageCOMM(static_cast<TCommEvent*>(e)->Message);
         return true;

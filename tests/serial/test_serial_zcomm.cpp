@@ -286,7 +286,7 @@ public:
         }
         return n;
     }
-    bool writeByte(unsigned char, int) override { return true; }
+    long write(const unsigned char*, long count, int) override { return count; }
     unsigned takeLineErrors() override { return std::exchange(*errors, 0u); }
     int escape(unsigned long) override { return 0; }
     int purge(unsigned long) override { return 0; }
@@ -336,8 +336,9 @@ TEST(ZComm, LineErrorsAreReportedBeforeTheBytesAreRead)
         unsigned char buf[20];
         EXPECT_EQ(port.ReadComm(buf, 20), 4) << row.name;
         EXPECT_EQ(calls, row.expectedCalls) << row.name;
-        if (calls)
+        if (calls) {
             EXPECT_EQ(queuedDuringEvent, 4u) << row.name;
+        }
     }
 
     // GetQCountIn clears the error state without raising the event.
