@@ -1,13 +1,171 @@
 #include "app/Qxtest.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFont>
+#include <QFrame>
+#include <QGroupBox>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "config/ConfigFile.h"
+#include "config/DisplayConfig.h"
+#include "config/PanelTexts.h"
+#include "dialogs/Selecidioma.h"
+#include "dialogs/Version.h"
 
 TForm1* Form1 = nullptr;
+QString CurrentFileName;
+
+namespace {
+
+using Texts = std::array<const char*, 4>;
+
+// The main window's texts by language: 0 Catalan, 1 Spanish, 2 French, 3 English.
+struct MainTexts {
+    Texts GroupBox1{"Configuració visualitzador", "Configuración visualizador", "Configuration afficheur", "Setup display"};
+    Texts Label1{"Port", "Puerto", "Port", "Port"};
+    Texts Label2{"Velocitat", "Velocidad", "Vitesse", "Baud rate"};
+    Texts Label3{"Paritat", "Paridad", "Parite", "Parity"};
+    Texts Label4{"Bits de stop", "Bits de stop", "Bits de stop", "Stop bits"};
+    Texts Label5{"Bits de dades", "Bits de datos", "Bits de donnes", "Data bits"};
+    Texts Label13{"Adreça", "Dirección", "Adresse", "Address"};
+    Texts Label14{"Num. digits", "Num. digitos", "Nom. chiffres", "Digits num."};
+    Texts GroupBox2{"Configuració entrada analogica", "Configuración entrada analogica",
+        "Configuration entrée analogique", "Setup analog input"};
+    Texts GroupBox3{"Valor del visualitzador", "Valor del visualizador", "Valeur du afficheur", "Display value"};
+    Texts ActuVisu{"Actualitzar valor", "Actualizar valor", "Mettre à jour valeur", "Update"};
+    Texts ActConti{"Actualitzar continuo", "Actualizar continuo", "Mettre à jour contin.", "Update running"};
+    Texts Label19{"RELE 1", "RELE 1", "RELAIS 1", "RELAY 1"};
+    Texts Label20{"RELE 2", "RELE 2", "RELAIS 2", "RELAY 2"};
+    Texts GroupBox4{"Configuració Rele 1", "Configuración Rele 1", "Configuration Relais 1", "Setup Relay 1"};
+    Texts Label15{"Temps retard", "Tiempo retardo", "Temps retard", "Delay"};
+    Texts Label16{"Nivell dispar", "Nivel disparo", "Seuil", "Threshold"};
+    Texts GroupBox5{"Configuració Rele 2", "Configuración Rele 2", "Configuration Relais 2", "Setup Relay 2"};
+    Texts Label17{"Temps retard", "Tiempo retardo", "Temps retard", "Delay"};
+    Texts Label18{"Nivell dispar", "Nivel disparo", "Seuil", "Threshold"};
+    Texts Archivo1{"Arxiu", "Archivo", "Fichier", "File"};
+    Texts Abrir1{"Obrir", "Abrir", "Ouvrir", "Open"};
+    Texts Nuevo1{"Nou", "Nuevo", "Nouveau", "New"};
+    Texts Guardar2{"Guardar", "Guardar", "Sauvegarde", "Save"};
+    Texts Guardar1{"Guardar com", "Guardar como", "Sauvegarde com", "Save as"};
+    Texts Salir1{"Sortir", "Salir", "Quitter", "Exit"};
+    Texts Configuracion1{"Configuració", "Configuración", "Configuration", "Setup"};
+    Texts Lneaserie1{"Visualitzador", "Visualizador", "Afficheur", "Display"};
+    Texts Entradaanalogica1{"Entrada analògica", "Entrada analógica", "Entrée analogique", "Analog input"};
+    Texts Reles1{"Reles", "Reles", "Relais", "Relays"};
+    Texts Idioma1{"Idioma", "Idioma", "Langue", "Language"};
+    Texts Comunicacion1{"Transmisió", "Transmisión", "Transmision", "Transmission"};
+    Texts Enviar1{"Enviar config. Analògica", "Enviar config. Analògica", "Envoyer config. Analogique",
+        "Send analog setup"};
+    Texts Recibir1{"Rebre config. Analògica", "Recibir config. Analògica", "Recevoir config. Analogique",
+        "Receive analog setup"};
+    Texts Leerparametros1{"Llegir paràmetres", "Leer parámetros", "Lire paramètres", "Read parameters"};
+    Texts Testcomunicacion1{"Test transmisió", "Test transmisión", "Test transmission", "Test transmission"};
+    Texts Ayuda1{"Ajuda", "Ayuda", "Aide", "Help"};
+    Texts Version1{"Versió", "Versión", "Version", "Version"};
+    Texts Menuayuda1{"Menu Ajuda", "Menu Ayuda", "Menu Aide", "Help menu"};
+    Texts ToolButton4{"Crear nova configuració", "Crear nueva configuración", "Ouvrir nouveau configuration",
+        "New project"};
+    Texts ToolButton1{"Obrir arxiu", "Abrir archivo", "Ouvrir fichier", "File open"};
+    Texts ToolButton13{"Guardar configuració", "Guardar configuración", "Sauvegarde configuration", "Save project"};
+    Texts ToolButton6{"Configurar línia sèrie PC", "Configurar linea serie PC", "Configurer sortie série PC",
+        "Setup serial line PC"};
+    Texts ToolButton8{"Configurar entrada analògica visualitzador", "Configurar entrada analógica visualizador",
+        "Configurer entrée analogique afficheur", "Setup analog input"};
+    Texts ConfigRele{"Configurar reles", "Configurar reles", "Configurer relais", "Set relays"};
+    Texts ToolButton10{"Enviar configuració entrada analògica", "Enviar configuración entrada analógica",
+        "Envoyer configuration entrée analogique", "Send analog input setup"};
+    Texts ToolButton11{"Llegir configuració entrada analògica", "Leer configuración entrada analógica",
+        "Lire configuration entrée analogique", "Read analog input setup"};
+    Texts ToolButton3{"Llegir paràmetres del visualitzador", "Leer parámetros del visualizador",
+        "Lire paramètres afficheur", "Read display parameters"};
+    Texts ToolButton14{"Test comunicació amb visualitzador", "Test comunicación con visualizador",
+        "Test transmission afficheur", "Test transmission"};
+    Texts ToolButton7{"Tancar la aplicació", "Cerrar la aplicación", "Quitter", "Exit"};
+};
+const MainTexts mainTexts;
+
+// Texts of the messages this program adds, by language.
+const Texts openFailedText{"No s'ha pogut obrir l'arxiu", "No se ha podido abrir el archivo",
+    "Impossible d'ouvrir le fichier", "The file could not be opened"};
+
+QString u8(const char* s) { return QString::fromUtf8(s); }
+
+const QColor teal(0, 128, 128);
+const QColor navy(0, 0, 128);
+const QColor green(0, 128, 0);
+const QColor red(255, 0, 0);
+const QColor lime(0, 255, 0);
+
+QFont boldFont(int pixelSize = 11)
+{
+    QFont f = QApplication::font();
+    f.setPixelSize(pixelSize);
+    f.setBold(true);
+    return f;
+}
+
+QAction* makeAction(QObject* parent, const char* name, const char* caption, const char* icon = nullptr)
+{
+    auto* a = new QAction(u8(caption), parent);
+    a->setObjectName(QString::fromLatin1(name));
+    if (icon)
+        a->setIcon(QIcon(QStringLiteral(":/resources/icons/%1.svg").arg(QLatin1String(icon))));
+    return a;
+}
+
+} // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
 {
     Form1 = this;
+    setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("DA DIZ 1.1"));
+
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("ClientArea"));
+    setCentralWidget(central);
+    buildMenus();
+    buildToolBar();
+    buildPanels();
+    buildValueGroup();
+
+    StatusBar1 = new QLabel(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setFixedWidth(200);
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->setFixedHeight(19);
+    statusBar()->addWidget(StatusBar1);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(500);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::LlegirDisplay);
+
+    setFixedSize(600, 600);
+
+    // Start-up, in order: panels from the all-zero record, value box, indicators,
+    // New, then the language of the settings file.
+    fillSerialPanel();
+    fillAnalogPanel();
+    fillRelayPanels();
+    Edit[14]->setText(QStringLiteral("   "));
+    setRelayIndicator(1, false);
+    setRelayIndicator(2, false);
+    Nuevo1Click();
+    LanguageIndex = readLanguageFile();
+    applyLanguage();
 }
 
 TForm1::~TForm1()
@@ -18,8 +176,508 @@ TForm1::~TForm1()
 
 void TForm1::startUp(QApplication& app)
 {
+    // The task-bar title. Only the application name is set: a display name
+    // would be appended to every window caption.
     app.setApplicationName(QStringLiteral("QX Test"));
+    QFont f(QStringLiteral("Arial"));
+    f.setPixelSize(11);
+    app.setFont(f);
     auto* w = new TForm1;
     w->setAttribute(Qt::WA_DeleteOnClose);
     w->show();
 }
+
+void TForm1::buildMenus()
+{
+    QMenuBar* bar = menuBar();
+    Archivo1 = bar->addMenu(u8("Archivo"));
+    Archivo1->setObjectName(QStringLiteral("Archivo1"));
+    Abrir1 = makeAction(this, "Abrir1", "Abrir", "open");
+    Abrir1->setShortcut(QKeySequence(QStringLiteral("Ctrl+A")));
+    Nuevo1 = makeAction(this, "Nuevo1", "Nuevo", "new");
+    Nuevo1->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
+    Guardar2 = makeAction(this, "Guardar2", "Guardar", "save");
+    Guardar2->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+    Guardar1 = makeAction(this, "Guardar1", "Guardar como");
+    Salir1 = makeAction(this, "Salir1", "Salir", "exit");
+    Archivo1->addActions({Abrir1, Nuevo1, Guardar2, Guardar1, Salir1});
+
+    Configuracion1 = bar->addMenu(u8("Configuración"));
+    Configuracion1->setObjectName(QStringLiteral("Configuracion1"));
+    Lneaserie1 = makeAction(this, "Lneaserie1", "Visualizador", "serial");
+    Lneaserie1->setShortcut(QKeySequence(Qt::Key_F2));
+    Entradaanalogica1 = makeAction(this, "Entradaanalogica1", "Entrada analógica", "analog");
+    Entradaanalogica1->setShortcut(QKeySequence(Qt::Key_F3));
+    Reles1 = makeAction(this, "Reles1", "Reles ", "relays");
+    Reles1->setShortcut(QKeySequence(Qt::Key_F4));
+    Idioma1 = makeAction(this, "Idioma1", "Idioma", "language");
+    Idioma1->setShortcut(QKeySequence(Qt::Key_F5));
+    Configuracion1->addActions({Lneaserie1, Entradaanalogica1, Reles1, Idioma1});
+
+    Comunicacion1 = bar->addMenu(u8("Comunicación"));
+    Comunicacion1->setObjectName(QStringLiteral("Comunicacion1"));
+    Enviar1 = makeAction(this, "Enviar1", "Enviar config. Analògica", "send");
+    Enviar1->setShortcut(QKeySequence(QStringLiteral("Ctrl+E")));
+    Recibir1 = makeAction(this, "Recibir1", "Recibir config. Analògica", "receive");
+    Recibir1->setShortcut(QKeySequence(QStringLiteral("Ctrl+R")));
+    Leerparametros1 = makeAction(this, "Leerparametros1", "Leer parámetros", "params");
+    Leerparametros1->setShortcut(QKeySequence(QStringLiteral("Ctrl+L")));
+    Leerparametros1->setEnabled(false);
+    Testcomunicacion1 = makeAction(this, "Testcomunicacion1", "Test comunicación", "test");
+    Testcomunicacion1->setShortcut(QKeySequence(QStringLiteral("Ctrl+T")));
+    Testcomunicacion1->setEnabled(false);
+    Comunicacion1->addActions({Enviar1, Recibir1, Leerparametros1, Testcomunicacion1});
+
+    Ayuda1 = bar->addMenu(u8("Ayuda"));
+    Ayuda1->setObjectName(QStringLiteral("Ayuda1"));
+    Version1 = makeAction(this, "Version1", "Versión", "version");
+    Version1->setShortcut(QKeySequence(Qt::Key_F12));
+    Menuayuda1 = makeAction(this, "Menuayuda1", "Menu ayuda", "help");
+    Menuayuda1->setShortcut(QKeySequence(Qt::Key_F1));
+    Menuayuda1->setEnabled(false);
+    Ayuda1->addActions({Version1, Menuayuda1});
+
+    connect(Abrir1, &QAction::triggered, this, &TForm1::Abrir1Click);
+    connect(Nuevo1, &QAction::triggered, this, &TForm1::Nuevo1Click);
+    connect(Guardar2, &QAction::triggered, this, &TForm1::Guardar2Click);
+    connect(Guardar1, &QAction::triggered, this, &TForm1::Guardar1Click);
+    connect(Salir1, &QAction::triggered, this, &TForm1::Salir1Click);
+    connect(Lneaserie1, &QAction::triggered, this, &TForm1::Lneaserie1Click);
+    connect(Entradaanalogica1, &QAction::triggered, this, &TForm1::Entradaanalogica1Click);
+    connect(Reles1, &QAction::triggered, this, &TForm1::ConfigReleClick);
+    connect(Idioma1, &QAction::triggered, this, &TForm1::SelectIdioma);
+    connect(Enviar1, &QAction::triggered, this, &TForm1::EnviarConfig);
+    // The menu item reads the configuration as its toolbar twin does.
+    connect(Recibir1, &QAction::triggered, this, &TForm1::LlegirParamAnalog);
+    connect(Leerparametros1, &QAction::triggered, this, &TForm1::Leerparametros1Click);
+    connect(Testcomunicacion1, &QAction::triggered, this, &TForm1::Testcomunicacion1Click);
+    connect(Version1, &QAction::triggered, this, &TForm1::Version1Click);
+}
+
+void TForm1::buildToolBar()
+{
+    ToolBar1 = new QToolBar(centralWidget());
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setGeometry(0, 0, 600, 29);
+    ToolBar1->setIconSize(QSize(20, 20));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+
+    ToolButton4 = makeAction(this, "ToolButton4", "Crear nueva configuración", "new");
+    ToolButton1 = makeAction(this, "ToolButton1", "Abrir archivo", "open");
+    ToolButton13 = makeAction(this, "ToolButton13", "Guardar configuración", "save");
+    ToolButton6 = makeAction(this, "ToolButton6", "Configurar línea serie PC", "serial");
+    ToolButton8 = makeAction(this, "ToolButton8", "Configurar entrada analógica visualizador", "analog");
+    ConfigRele = makeAction(this, "ConfigRele", "Configurar reles", "relays");
+    ToolButton10 = makeAction(this, "ToolButton10", "Enviar configuración entrada analògica", "send");
+    ToolButton11 = makeAction(this, "ToolButton11", "Leer configuración entrada analògica", "receive");
+    ToolButton3 = makeAction(this, "ToolButton3", "Leer parámetros del visualizador", "params");
+    ToolButton14 = makeAction(this, "ToolButton14", "Test comunicación con visualizador", "test");
+    ToolButton7 = makeAction(this, "ToolButton7", "Cerrar la aplicación", "exit");
+    ToolButton3->setEnabled(false);
+    ToolButton14->setEnabled(false);
+
+    // A narrow separator first, then the groups.
+    auto* lead = new QWidget(ToolBar1);
+    lead->setFixedWidth(4);
+    ToolBar1->addWidget(lead);
+    ToolBar1->addActions({ToolButton4, ToolButton1, ToolButton13});
+    ToolBar1->addSeparator();
+    ToolBar1->addActions({ToolButton6, ToolButton8, ConfigRele});
+    ToolBar1->addSeparator();
+    ToolBar1->addActions({ToolButton10, ToolButton11, ToolButton3, ToolButton14});
+    ToolBar1->addSeparator();
+    ToolBar1->addAction(ToolButton7);
+    for (QAction* a : ToolBar1->actions()) {
+        // The hint is the tooltip; the caption is the hint as well, never shown.
+        a->setToolTip(a->text());
+        if (QWidget* w = ToolBar1->widgetForAction(a); w && !a->objectName().isEmpty())
+            w->setObjectName(a->objectName());
+    }
+
+    connect(ToolButton4, &QAction::triggered, this, &TForm1::Nuevo1Click);
+    connect(ToolButton1, &QAction::triggered, this, &TForm1::Abrir1Click);
+    connect(ToolButton13, &QAction::triggered, this, &TForm1::Guardar2Click);
+    connect(ToolButton6, &QAction::triggered, this, &TForm1::Lneaserie1Click);
+    connect(ToolButton8, &QAction::triggered, this, &TForm1::Entradaanalogica1Click);
+    connect(ConfigRele, &QAction::triggered, this, &TForm1::ConfigReleClick);
+    connect(ToolButton10, &QAction::triggered, this, &TForm1::EnviarConfig);
+    connect(ToolButton11, &QAction::triggered, this, &TForm1::LlegirParamAnalog);
+    connect(ToolButton3, &QAction::triggered, this, &TForm1::Leerparametros1Click);
+    connect(ToolButton14, &QAction::triggered, this, &TForm1::Testcomunicacion1Click);
+    connect(ToolButton7, &QAction::triggered, this, &TForm1::Salir1Click);
+}
+
+void TForm1::buildPanels()
+{
+    QWidget* area = centralWidget();
+    // Group box captions teal and bold, labels navy and bold, boxes black and bold.
+    area->setStyleSheet(QStringLiteral(
+        "QGroupBox { color: #008080; font-weight: bold; }"
+        "QGroupBox QLabel { color: #000080; font-weight: bold; }"
+        "QGroupBox QLabel:disabled { color: #808080; }"
+        "QGroupBox QLineEdit { color: black; font-weight: bold; }"
+        "QGroupBox QLineEdit:disabled { color: #808080; }"));
+
+    auto group = [&](QGroupBox*& box, const char* name, const char* caption, int x, int y, int w, int h) {
+        box = new QGroupBox(u8(caption), area);
+        box->setObjectName(QString::fromLatin1(name));
+        box->setGeometry(x, y, w, h);
+    };
+    auto label = [&](int n, QWidget* parent, const char* text, int x, int y, int w = 0) {
+        auto* l = new QLabel(u8(text), parent);
+        l->setObjectName(QStringLiteral("Label%1").arg(n));
+        l->move(x, y);
+        if (w)
+            l->resize(w, 18);
+        Label[n] = l;
+        return l;
+    };
+    auto edit = [&](int n, QWidget* parent, int x, int y, int w, int h = 21) {
+        auto* e = new QLineEdit(parent);
+        e->setObjectName(QStringLiteral("Edit%1").arg(n));
+        e->setGeometry(x, y, w, h);
+        e->setReadOnly(true);
+        e->setFocusPolicy(Qt::NoFocus);
+        Edit[n] = e;
+        return e;
+    };
+
+    group(GroupBox1, "GroupBox1", "Configuración visualizador", 8, 32, 313, 145);
+    // Two columns: the line on the left, data bits, address and digits on the right.
+    label(1, GroupBox1, "Puerto", 8, 22, 86);
+    edit(1, GroupBox1, 96, 20, 56);
+    label(2, GroupBox1, "Velocidad", 8, 52, 86);
+    edit(2, GroupBox1, 96, 50, 56);
+    label(3, GroupBox1, "Paridad", 8, 82, 86);
+    edit(3, GroupBox1, 96, 80, 56);
+    label(4, GroupBox1, "Bits de stop", 8, 112, 86);
+    edit(4, GroupBox1, 96, 110, 56);
+    label(5, GroupBox1, "Bits de datos", 162, 22, 96);
+    edit(5, GroupBox1, 262, 20, 42);
+    label(13, GroupBox1, "Dirección", 162, 52, 96);
+    edit(13, GroupBox1, 262, 50, 42);
+    label(14, GroupBox1, "Num. digitos", 162, 82, 96);
+    edit(15, GroupBox1, 262, 80, 42);
+
+    group(GroupBox2, "GroupBox2", "Configuración entrada analógica", 8, 184, 313, 201);
+    for (int row = 0; row < 7; ++row) {
+        label(6 + row, GroupBox2, "", 8, 22 + row * 25, 168);
+        edit(6 + row, GroupBox2, 180, 20 + row * 25, 124);
+    }
+
+    group(GroupBox4, "GroupBox4", "Configuración rele 1", 328, 32, 257, 169);
+    group(GroupBox5, "GroupBox5", "Configuración rele 2", 327, 208, 257, 177);
+    auto relay = [&](QGroupBox* box, QLabel*& trigger, const char* name, int delayLabel, int levelLabel, int delayEdit,
+                     int levelEdit) {
+        trigger = new QLabel(box);
+        trigger->setObjectName(QString::fromLatin1(name));
+        trigger->setGeometry(8, 24, 241, 36);
+        trigger->setWordWrap(true);
+        label(delayLabel, box, "Tiempo retardo", 8, 78, 130);
+        edit(delayEdit, box, 144, 76, 104);
+        label(levelLabel, box, "Nivel disparo", 8, 118, 130);
+        edit(levelEdit, box, 144, 116, 104);
+    };
+    relay(GroupBox4, DisparRele1, "DisparRele1", 15, 16, 16, 17);
+    relay(GroupBox5, DisparRele2, "DisparRele2", 17, 18, 18, 19);
+}
+
+void TForm1::buildValueGroup()
+{
+    QWidget* area = centralWidget();
+    GroupBox3 = new QGroupBox(u8("Valor del visualizador"), area);
+    GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
+    GroupBox3->setGeometry(8, 392, 577, 129);
+
+    QLineEdit* value = new QLineEdit(GroupBox3);
+    value->setObjectName(QStringLiteral("Edit14"));
+    value->setGeometry(48, 24, 81, 32);
+    value->setReadOnly(true);
+    value->setFocusPolicy(Qt::NoFocus);
+    value->setFont(boldFont(19));
+    value->setTextMargins(0, 0, 0, 0);
+    value->setStyleSheet(QStringLiteral("QLineEdit { font-size: 19px; padding: 0px 1px; }"));
+    Edit[14] = value;
+
+    auto button = [&](QPushButton*& b, const char* name, const char* caption, int x, int y, int w, int h) {
+        b = new QPushButton(u8(caption), GroupBox3);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(x, y, w, h);
+    };
+    button(ActuVisu, "ActuVisu", "Actualizar Valor", 8, 64, 161, 25);
+    button(ActConti, "ActConti", "Actualizar continuo", 8, 96, 161, 25);
+    ActConti->setStyleSheet(QStringLiteral("QPushButton { color: #008000; font-weight: bold; }"));
+    button(Tara, "Tara", "Tara", 208, 24, 105, 25);
+    button(ResetTara, "ResetTara", "Reset Tara", 328, 24, 105, 25);
+    connect(ActuVisu, &QPushButton::clicked, this, &TForm1::LlegirDisplay);
+    connect(ActConti, &QPushButton::clicked, this, &TForm1::ModActualit);
+
+    auto* tareLabel = new QLabel(u8("Tara actual"), GroupBox3);
+    tareLabel->setObjectName(QStringLiteral("Label21"));
+    tareLabel->setGeometry(208, 64, 110, 18);
+    Label[21] = tareLabel;
+    auto* tare = new QLineEdit(QStringLiteral("0"), GroupBox3);
+    tare->setObjectName(QStringLiteral("Edit20"));
+    tare->setGeometry(328, 56, 105, 32);
+    Edit[20] = tare;
+
+    auto indicator = [&](int n, QFrame*& shape, QLabel*& pilot, const char* text, int y) {
+        auto* caption = new QLabel(u8(text), GroupBox3);
+        caption->setObjectName(QStringLiteral("Label%1").arg(n));
+        caption->setGeometry(496, y, 70, 16);
+        Label[n] = caption;
+        shape = new QFrame(GroupBox3);
+        shape->setObjectName(QStringLiteral("Shape%1").arg(n - 18));
+        shape->setGeometry(496, y + 16, 57, 33);
+        shape->setFrameShape(QFrame::Box);
+        shape->setAutoFillBackground(true);
+        pilot = new QLabel(shape);
+        pilot->setObjectName(QStringLiteral("Pilot%1").arg(n - 18));
+        pilot->setGeometry(1, 1, 55, 31);
+        pilot->setAlignment(Qt::AlignCenter);
+        pilot->setAutoFillBackground(true);
+        pilot->setFont(boldFont(11));
+    };
+    indicator(19, Shape1, Pilot1, "RELE 1", 16);
+    indicator(20, Shape2, Pilot2, "RELE 2", 72);
+}
+
+void TForm1::setRelayIndicator(int relay, bool on)
+{
+    QFrame* shape = relay == 1 ? Shape1 : Shape2;
+    QLabel* pilot = relay == 1 ? Pilot1 : Pilot2;
+    const QColor colour = on ? red : lime;
+    for (QWidget* w : {static_cast<QWidget*>(shape), static_cast<QWidget*>(pilot)}) {
+        QPalette p = w->palette();
+        p.setColor(QPalette::Window, colour);
+        w->setPalette(p);
+    }
+    pilot->setText(on ? QStringLiteral("ON") : QStringLiteral("OFF"));
+}
+
+void TForm1::fillSerialPanel()
+{
+    const SerialPanelText t = serialPanelText(DisplayConfig);
+    Edit[1]->setText(u8(t.port.c_str()));
+    Edit[2]->setText(u8(t.baud.c_str()));
+    Edit[3]->setText(u8(t.parity.c_str()));
+    Edit[4]->setText(u8(t.stopBits.c_str()));
+    Edit[5]->setText(u8(t.dataBits.c_str()));
+    Edit[13]->setText(u8(t.address.c_str()));
+    Edit[15]->setText(u8(t.digits.c_str()));
+}
+
+void TForm1::fillAnalogPanel()
+{
+    const AnalogPanelText t = analogPanelText(DisplayConfig, LanguageIndex);
+    for (int row = 0; row < 7; ++row) {
+        if (t.label[row])
+            Label[6 + row]->setText(u8(t.label[row]->c_str()));
+        if (t.value[row])
+            Edit[6 + row]->setText(u8(t.value[row]->c_str()));
+    }
+    if (t.lastRowsShown) {
+        const bool shown = *t.lastRowsShown;
+        Label[11]->setEnabled(shown);
+        Edit[11]->setVisible(shown);
+        Label[12]->setEnabled(shown);
+        Edit[12]->setVisible(shown);
+    }
+}
+
+void TForm1::fillRelayPanels()
+{
+    struct Controls {
+        QLabel* trigger;
+        QLabel* delayLabel;
+        QLabel* levelLabel;
+        QLineEdit* delay;
+        QLineEdit* level;
+    };
+    const Controls relays[2] = {
+        {DisparRele1, Label[15], Label[16], Edit[16], Edit[17]},
+        {DisparRele2, Label[17], Label[18], Edit[18], Edit[19]},
+    };
+    for (int i = 0; i < 2; ++i) {
+        const RelayPanelText t = relayPanelText(DisplayConfig, i + 1, LanguageIndex);
+        const Controls& c = relays[i];
+        c.delayLabel->setText(u8(t.delayLabel.c_str()));
+        c.trigger->setText(u8(t.triggerText.c_str()));
+        c.delay->setText(u8(t.delay.c_str()));
+        c.level->setText(u8(t.setpoint.c_str()));
+        for (QWidget* w : {static_cast<QWidget*>(c.trigger), static_cast<QWidget*>(c.delayLabel),
+                 static_cast<QWidget*>(c.levelLabel), static_cast<QWidget*>(c.delay), static_cast<QWidget*>(c.level)})
+            w->setEnabled(t.enabled);
+    }
+}
+
+void TForm1::applyLanguage()
+{
+    const std::uint8_t l = LanguageIndex;
+    if (l <= 3) {
+        const MainTexts& t = mainTexts;
+        GroupBox1->setTitle(u8(t.GroupBox1[l]));
+        GroupBox2->setTitle(u8(t.GroupBox2[l]));
+        GroupBox3->setTitle(u8(t.GroupBox3[l]));
+        GroupBox4->setTitle(u8(t.GroupBox4[l]));
+        GroupBox5->setTitle(u8(t.GroupBox5[l]));
+        const std::pair<int, const Texts*> labels[] = {{1, &t.Label1}, {2, &t.Label2}, {3, &t.Label3},
+            {4, &t.Label4}, {5, &t.Label5}, {13, &t.Label13}, {14, &t.Label14}, {15, &t.Label15}, {16, &t.Label16},
+            {17, &t.Label17}, {18, &t.Label18}, {19, &t.Label19}, {20, &t.Label20}};
+        for (const auto& [n, texts] : labels)
+            Label[n]->setText(u8((*texts)[l]));
+        ActuVisu->setText(u8(t.ActuVisu[l]));
+        ActConti->setText(u8(t.ActConti[l]));
+        Archivo1->setTitle(u8(t.Archivo1[l]));
+        Configuracion1->setTitle(u8(t.Configuracion1[l]));
+        Comunicacion1->setTitle(u8(t.Comunicacion1[l]));
+        Ayuda1->setTitle(u8(t.Ayuda1[l]));
+        const std::pair<QAction*, const Texts*> items[] = {{Abrir1, &t.Abrir1}, {Nuevo1, &t.Nuevo1},
+            {Guardar2, &t.Guardar2}, {Guardar1, &t.Guardar1}, {Salir1, &t.Salir1}, {Lneaserie1, &t.Lneaserie1},
+            {Entradaanalogica1, &t.Entradaanalogica1}, {Reles1, &t.Reles1}, {Idioma1, &t.Idioma1},
+            {Enviar1, &t.Enviar1}, {Recibir1, &t.Recibir1}, {Leerparametros1, &t.Leerparametros1},
+            {Testcomunicacion1, &t.Testcomunicacion1}, {Version1, &t.Version1}, {Menuayuda1, &t.Menuayuda1}};
+        for (const auto& [action, texts] : items)
+            action->setText(u8((*texts)[l]));
+        const std::pair<QAction*, const Texts*> hints[] = {{ToolButton4, &t.ToolButton4},
+            {ToolButton1, &t.ToolButton1}, {ToolButton13, &t.ToolButton13}, {ToolButton6, &t.ToolButton6},
+            {ToolButton8, &t.ToolButton8}, {ConfigRele, &t.ConfigRele}, {ToolButton10, &t.ToolButton10},
+            {ToolButton11, &t.ToolButton11}, {ToolButton3, &t.ToolButton3}, {ToolButton14, &t.ToolButton14},
+            {ToolButton7, &t.ToolButton7}};
+        for (const auto& [action, texts] : hints) {
+            action->setText(u8((*texts)[l]));
+            action->setToolTip(u8((*texts)[l]));
+        }
+    }
+    fillAnalogPanel();
+    fillRelayPanels();
+}
+
+void TForm1::showCurrentFileName()
+{
+    StatusBar1->setText(CurrentFileName);
+}
+
+void TForm1::Nuevo1Click()
+{
+    resetToDefaults(DisplayConfig);
+    fillSerialPanel();
+    fillAnalogPanel();
+    fillRelayPanels();
+    CurrentFileName = UntitledFileName;
+    showCurrentFileName();
+}
+
+void TForm1::showFileError(const QString& title, const QString& path, const QString& detail)
+{
+    QMessageBox box(QMessageBox::Warning, windowTitle(), title, QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("FileErrorBox"));
+    box.setInformativeText(detail.isEmpty() ? path : detail);
+    box.exec();
+}
+
+void TForm1::Abrir1Click()
+{
+    QFileDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("OpenDialog1"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString chosen = dialog.selectedFiles().constFirst();
+
+    TDisplayConfig loaded = DisplayConfig;
+    const FileResult r = loadConfigFile(chosen.toStdString(), loaded);
+    if (!r.ok && r.error == ENOENT) {
+        // A name that does not exist yet becomes the file the next Save creates.
+        CurrentFileName = chosen;
+        showCurrentFileName();
+        return;
+    }
+    if (!r.ok) {
+        showFileError(u8(openFailedText[LanguageIndex <= 3 ? LanguageIndex : 0]), chosen,
+            QString::fromStdString(describeFileError(chosen.toStdString(), r)));
+        return;
+    }
+    CurrentFileName = chosen;
+    DisplayConfig = loaded;
+    fillSerialPanel();
+    fillAnalogPanel();
+    fillRelayPanels();
+    showCurrentFileName();
+}
+
+bool TForm1::saveTo(const QString& path)
+{
+    const FileResult r = saveConfigFile(path.toStdString(), DisplayConfig);
+    if (r.ok)
+        return true;
+    // The create call's failed result is -1; the reason follows as plain words.
+    showFileError(QStringLiteral("No guardado-1"), path,
+        QString::fromStdString(describeFileError(path.toStdString(), r)));
+    return false;
+}
+
+void TForm1::Guardar1Click()
+{
+    QFileDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("SaveDialog1"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    const QFileInfo current(CurrentFileName);
+    if (CurrentFileName != UntitledFileName)
+        dialog.setDirectory(current.absolutePath());
+    dialog.selectFile(current.fileName());
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        CurrentFileName = dialog.selectedFiles().constFirst();
+        saveTo(CurrentFileName);
+    }
+    showCurrentFileName();
+}
+
+void TForm1::Guardar2Click()
+{
+    if (CurrentFileName == UntitledFileName) {
+        Guardar1Click();
+        return;
+    }
+    saveTo(CurrentFileName);
+    showCurrentFileName();
+}
+
+void TForm1::Salir1Click()
+{
+    close();
+}
+
+void TForm1::Lneaserie1Click() {}
+void TForm1::Entradaanalogica1Click() {}
+void TForm1::ConfigReleClick() {}
+void TForm1::SelectIdioma()
+{
+    TForm10 dialog(this);
+    dialog.setItemIndex(LanguageIndex);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    // The new language takes effect only once the settings file holds it.
+    const int chosen = dialog.itemIndex();
+    if (chosen >= 0 && chosen <= 3 && writeLanguageFile(static_cast<std::uint8_t>(chosen)).ok)
+        LanguageIndex = static_cast<std::uint8_t>(chosen);
+    applyLanguage();
+}
+void TForm1::EnviarConfig() {}
+void TForm1::LlegirParamAnalog() {}
+void TForm1::Leerparametros1Click() {}
+void TForm1::Testcomunicacion1Click() {}
+void TForm1::Version1Click()
+{
+    TForm4 dialog(this);
+    dialog.exec();
+}
+void TForm1::LlegirDisplay() {}
+void TForm1::ModActualit() {}

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what DADiz needs to build, run and test on Debian 12, only what is missing.
+# Run as root (or through sudo).
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config   # build tools
+  qt6-base-dev                       # Qt 6 Widgets
+  qt6-svg-dev libqt6svg6             # the SVG icons and flags
+  fonts-liberation2                  # metric-compatible Arial for the pixel layout
+  libgtest-dev                       # unit tests
+  locales                            # the test that runs under a French locale
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "setup: missing packages: ${missing[*]}; run this as root (sudo)." >&2
+    exit 1
+  fi
+  echo "setup: installing ${missing[*]}"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The French locale the locale test switches to.
+if ! locale -a 2>/dev/null | grep -qi '^fr_FR\.utf-\?8$'; then
+  if [ "$(id -u)" -eq 0 ]; then
+    localedef -i fr_FR -f UTF-8 fr_FR.UTF-8
+  else
+    echo "setup: the fr_FR.UTF-8 locale is missing; run this as root (sudo)." >&2
+    exit 1
+  fi
+fi

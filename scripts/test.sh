@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds DADiz and runs every test: once in a plain
+# build, once built with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+export QT_QPA_PLATFORM=offscreen
+
+echo "== build and test"
+BUILD_DIR=build bash scripts/build.sh
+ctest --test-dir build --output-on-failure -j2
+
+echo "== build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
+BUILD_DIR=build-asan bash scripts/build.sh -DDADIZ_SANITIZE=ON -DDADIZ_BENCH=OFF
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j2

@@ -1,0 +1,357 @@
+#include <QAction>
+#include <QFile>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QtTest>
+#include <csignal>
+#include <sys/resource.h>
+
+#include "app/Qxtest.h"
+#include "config/DisplayConfig.h"
+#include "config/RecordCodec.h"
+#include "dialogs/Selecidioma.h"
+#include "support/Modal.h"
+
+namespace {
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QString text(TForm1& w, const char* name)
+{
+    if (auto* e = w.findChild<QLineEdit*>(QLatin1String(name)))
+        return e->text();
+    if (auto* l = w.findChild<QLabel*>(QLatin1String(name)))
+        return l->text();
+    return QStringLiteral("<no %1>").arg(QLatin1String(name));
+}
+
+// Accepts the file dialog that is about to open with the given path.
+void chooseFile(const QString& path, QString* suggested = nullptr)
+{
+    testsupport::whenModal<QFileDialog>([path, suggested](QFileDialog* dialog) {
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        if (suggested)
+            *suggested = name->text();
+        name->setText(path);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+}
+
+// Closes the next message box, keeping its texts.
+void closeMessage(QString* shown, QString* informative = nullptr)
+{
+    testsupport::whenModal<QMessageBox>([shown, informative](QMessageBox* box) {
+        *shown = box->text();
+        if (informative)
+            *informative = box->informativeText();
+        box->accept();
+    });
+}
+
+} // namespace
+
+class TestQxtest : public QObject {
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        QVERIFY(dir.isValid());
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QFile::remove(QStringLiteral("Conf.dad"));
+    }
+
+    void firstStartIsCatalanWithTheDefaults()
+    {
+        TForm1 w;
+        QCOMPARE(w.windowTitle(), QStringLiteral("DA DIZ 1.1"));
+        QCOMPARE(w.LanguageIndex, 0);
+        QCOMPARE(w.Archivo1->title(), QStringLiteral("Arxiu"));
+        QCOMPARE(w.Abrir1->text(), QStringLiteral("Obrir"));
+        QCOMPARE(w.ToolButton6->toolTip(), QStringLiteral("Configurar línia sèrie PC"));
+        QCOMPARE(text(w, "StatusBar1"), QStringLiteral("Untitled.txt"));
+        QCOMPARE(text(w, "Edit14"), QStringLiteral("   "));
+        QCOMPARE(text(w, "Pilot1"), QStringLiteral("OFF"));
+        QCOMPARE(text(w, "Pilot2"), QStringLiteral("OFF"));
+        QCOMPARE(w.Pilot1->palette().color(QPalette::Window), QColor(0, 255, 0));
+        // The serial panel after start-up.
+        const char* names[] = {"Edit1", "Edit2", "Edit3", "Edit4", "Edit5", "Edit13", "Edit15"};
+        const char* values[] = {"COM1", "1200", "Par", "1", "7", "00", " 4"};
+        for (int i = 0; i < 7; ++i)
+            QCOMPARE(text(w, names[i]), QString::fromLatin1(values[i]));
+        QCOMPARE(text(w, "Edit6"), QStringLiteral("Procès"));
+        QCOMPARE(text(w, "Edit7"), QStringLiteral("Tensió"));
+        QCOMPARE(text(w, "Edit17"), QStringLiteral(" "));
+        QVERIFY(!w.Edit[16]->isEnabled());
+        QCOMPARE(text(w, "Label15"), QStringLiteral("Valor histeresis"));
+        QCOMPARE(text(w, "DisparRele1"), QStringLiteral("Activat si valor < nivell dispar"));
+        QCOMPARE(text(w, "Edit20"), QStringLiteral("0"));
+        QCOMPARE(DisplayConfig.DigitsIndex, 2);
+        QCOMPARE(w.size(), QSize(600, 600));
+    }
+
+    void dormantCommandsStayDisabledAndTheRestAreEnabled()
+    {
+        TForm1 w;
+        for (QAction* a : {w.Leerparametros1, w.Testcomunicacion1, w.ToolButton3, w.ToolButton14, w.Menuayuda1})
+            QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+        for (QAction* a : {w.Abrir1, w.Nuevo1, w.Guardar2, w.Guardar1, w.Salir1, w.Lneaserie1, w.Entradaanalogica1,
+                 w.Reles1, w.Idioma1, w.Enviar1, w.Recibir1, w.Version1, w.ToolButton1, w.ToolButton4,
+                 w.ToolButton13, w.ToolButton6, w.ToolButton8, w.ConfigRele, w.ToolButton10, w.ToolButton11,
+                 w.ToolButton7})
+            QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
+        // Shortcuts as the menus show them, and every command has an icon.
+        QCOMPARE(w.Abrir1->shortcut(), QKeySequence(QStringLiteral("Ctrl+A")));
+        QCOMPARE(w.Enviar1->shortcut(), QKeySequence(QStringLiteral("Ctrl+E")));
+        QCOMPARE(w.Version1->shortcut(), QKeySequence(Qt::Key_F12));
+        for (QAction* a : w.ToolBar1->actions())
+            if (!a->isSeparator() && !a->objectName().isEmpty())
+                QVERIFY2(!a->icon().pixmap(20, 20).toImage().isNull(), qPrintable(a->objectName()));
+    }
+
+    void toolbarOrderAndHints()
+    {
+        TForm1 w;
+        QStringList order;
+        for (QAction* a : w.ToolBar1->actions())
+            order << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
+        QCOMPARE(order.join(QLatin1Char(' ')).trimmed(),
+            QStringLiteral("ToolButton4 ToolButton1 ToolButton13 | ToolButton6 ToolButton8 ConfigRele | "
+                           "ToolButton10 ToolButton11 ToolButton3 ToolButton14 | ToolButton7"));
+    }
+
+    void languageByteSelectsTheTexts_data()
+    {
+        QTest::addColumn<QByteArray>("conf");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("update");
+        QTest::newRow("Spanish") << QByteArray(1, 1) << "Archivo" << "Actualizar valor";
+        QTest::newRow("French") << QByteArray(1, 2) << "Fichier" << "Mettre à jour valeur";
+        QTest::newRow("English") << QByteArray(1, 3) << "File" << "Update";
+        QTest::newRow("above 3 reads as Catalan") << QByteArray(1, 9) << "Arxiu" << "Actualitzar valor";
+        QTest::newRow("empty reads as Catalan") << QByteArray() << "Arxiu" << "Actualitzar valor";
+    }
+    void languageByteSelectsTheTexts()
+    {
+        QFETCH(QByteArray, conf);
+        QFETCH(QString, file);
+        QFETCH(QString, update);
+        writeFile(QStringLiteral("Conf.dad"), conf);
+        TForm1 w;
+        QCOMPARE(w.Archivo1->title(), file);
+        QCOMPARE(w.ActuVisu->text(), update);
+        QCOMPARE(w.windowTitle(), QStringLiteral("DA DIZ 1.1"));
+    }
+
+    void choosingALanguageAppliesItAndSurvivesARestart()
+    {
+        {
+            TForm1 w;
+            testsupport::whenModal<TForm10>([](TForm10* d) {
+                QCOMPARE(d->itemIndex(), 0);
+                QTest::mouseClick(d->Choices[2], Qt::LeftButton);
+                QTest::mouseClick(d->Button1, Qt::LeftButton);
+            });
+            w.SelectIdioma();
+            QCOMPARE(readFile(QStringLiteral("Conf.dad")), QByteArray(1, 2));
+            QCOMPARE(w.Archivo1->title(), QStringLiteral("Fichier"));
+            QCOMPARE(w.ActuVisu->text(), QStringLiteral("Mettre à jour valeur"));
+            QCOMPARE(text(w, "DisparRele1"), QStringLiteral("On si valeur < seuil"));
+
+            // Cancel changes neither the file nor the texts.
+            testsupport::whenModal<TForm10>([](TForm10* d) {
+                QTest::mouseClick(d->Choices[3], Qt::LeftButton);
+                QTest::mouseClick(d->Button2, Qt::LeftButton);
+            });
+            w.SelectIdioma();
+            QCOMPARE(readFile(QStringLiteral("Conf.dad")), QByteArray(1, 2));
+            QCOMPARE(w.Archivo1->title(), QStringLiteral("Fichier"));
+        }
+        TForm1 again;
+        QCOMPARE(again.LanguageIndex, 2);
+        QCOMPARE(again.Archivo1->title(), QStringLiteral("Fichier"));
+    }
+
+    void anUnwritableSettingsFileKeepsTheLanguage()
+    {
+        QVERIFY(QDir().mkdir(QStringLiteral("Conf.dad")));
+        TForm1 w;
+        testsupport::whenModal<TForm10>([](TForm10* d) {
+            QTest::mouseClick(d->Choices[3], Qt::LeftButton);
+            QTest::mouseClick(d->Button1, Qt::LeftButton);
+        });
+        w.SelectIdioma();
+        QCOMPARE(w.LanguageIndex, 0);
+        QCOMPARE(w.Archivo1->title(), QStringLiteral("Arxiu"));
+        QVERIFY(QDir().rmdir(QStringLiteral("Conf.dad")));
+    }
+
+    void saveOnUntitledGoesThroughSaveAsThenSavesDirectly()
+    {
+        TForm1 w;
+        const QString path = dir.filePath(QStringLiteral("display.cfg"));
+        QString suggested;
+        chooseFile(path, &suggested);
+        w.Guardar2Click();
+        QCOMPARE(suggested, QStringLiteral("Untitled.txt"));
+        QCOMPARE(CurrentFileName, path);
+        QCOMPARE(text(w, "StatusBar1"), path);
+        QByteArray expected(88, 0);
+        expected[6] = 2;
+        QCOMPARE(readFile(path), expected);
+
+        // Now Save writes without asking: no dialog is served here.
+        DisplayConfig.Relay1DelayType = '0';
+        DisplayConfig.Relay1TriggerLevel = '0';
+        w.Guardar2Click();
+        const QByteArray saved = readFile(path);
+        QCOMPARE(saved.size(), 88);
+        QCOMPARE(saved.at(65), '0');
+        QCOMPARE(saved.at(66), '0');
+    }
+
+    void aFailedSaveShowsTheMessageAndKeepsTheOldFile()
+    {
+        TForm1 w;
+        const QString path = dir.filePath(QStringLiteral("old.cfg"));
+        const QByteArray old(88, 0x11);
+        writeFile(path, old);
+        CurrentFileName = path;
+
+        // The file size limit bites even for root.
+        struct rlimit saved {};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit tiny = saved;
+        tiny.rlim_cur = 10;
+        setrlimit(RLIMIT_FSIZE, &tiny);
+        QString shown, informative;
+        closeMessage(&shown, &informative);
+        w.Guardar2Click();
+        setrlimit(RLIMIT_FSIZE, &saved);
+        QCOMPARE(shown, QStringLiteral("No guardado-1"));
+        QVERIFY2(informative.startsWith(path), qPrintable(informative));
+        QCOMPARE(readFile(path), old);
+        QCOMPARE(text(w, "StatusBar1"), path);
+
+        // A folder in place of the file.
+        const QString folder = dir.filePath(QStringLiteral("adir"));
+        QVERIFY(QDir().mkdir(folder));
+        CurrentFileName = folder;
+        shown.clear();
+        closeMessage(&shown, &informative);
+        w.Guardar2Click();
+        QCOMPARE(shown, QStringLiteral("No guardado-1"));
+        QVERIFY(QFileInfo(folder).isDir());
+        // No temporary file is left behind.
+        const QStringList left = QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden);
+        QVERIFY2(left.filter(QStringLiteral(".tmp-")).isEmpty(), qPrintable(left.join(QLatin1Char(' '))));
+    }
+
+    void openingAFileFillsThePanels()
+    {
+        TDisplayConfig c;
+        resetToDefaults(c);
+        c.PortIndex = 9;
+        c.BaudIndex = 3;
+        c.Address = 5;
+        c.InputMode = 1;
+        c.TempOffset = -2.5;
+        c.Relay2Enabled = 1;
+        c.Relay2Setpoint = -5;
+        const TRecord r = encodeRecord(c);
+        const QString path = dir.filePath(QStringLiteral("in.cfg"));
+        writeFile(path, QByteArray(reinterpret_cast<const char*>(r.data()), 88) + QByteArray(12, 'x'));
+
+        TForm1 w;
+        DisplayConfig.TestValue = 7.5;
+        chooseFile(path);
+        w.Abrir1Click();
+        QCOMPARE(CurrentFileName, path);
+        QCOMPARE(text(w, "StatusBar1"), path);
+        QCOMPARE(text(w, "Edit1"), QStringLiteral("---"));
+        QCOMPARE(text(w, "Edit2"), QStringLiteral("9600"));
+        QCOMPARE(text(w, "Edit13"), QStringLiteral("05"));
+        QCOMPARE(text(w, "Edit6"), QStringLiteral("Termòmetre"));
+        QCOMPARE(text(w, "Edit10"), QStringLiteral("-2.5"));
+        QVERIFY(w.Edit[11]->isHidden());
+        QVERIFY(!w.Label[12]->isEnabled());
+        QCOMPARE(text(w, "Edit19"), QStringLiteral("-0005"));
+        QCOMPARE(DisplayConfig.TestValue, 7.5);
+
+        // Back to process mode: the last two rows come back.
+        w.Nuevo1Click();
+        QVERIFY(!w.Edit[11]->isHidden());
+        QVERIFY(w.Label[12]->isEnabled());
+        QCOMPARE(text(w, "StatusBar1"), QStringLiteral("Untitled.txt"));
+    }
+
+    void aShortFileIsRefusedAndChangesNothing()
+    {
+        TForm1 w;
+        const QString path = dir.filePath(QStringLiteral("short.cfg"));
+        writeFile(path, QByteArray(40, 1));
+        DisplayConfig.Address = 9;
+        chooseFile(path);
+        QString shown, informative;
+        closeMessage(&shown, &informative);
+        w.Abrir1Click();
+        QTRY_VERIFY(!shown.isEmpty());
+        QVERIFY2(informative.contains(QStringLiteral("shorter")), qPrintable(informative));
+        QCOMPARE(DisplayConfig.Address, 9);
+        QCOMPARE(CurrentFileName, QStringLiteral("Untitled.txt"));
+    }
+
+    void openingAMissingNameMakesTheNextSaveCreateIt()
+    {
+        TForm1 w;
+        const QString path = dir.filePath(QStringLiteral("new-one.cfg"));
+        DisplayConfig.Address = 12;
+        chooseFile(path);
+        w.Abrir1Click();
+        QCOMPARE(DisplayConfig.Address, 12);
+        QCOMPARE(CurrentFileName, path);
+        w.Guardar2Click();
+        QCOMPARE(readFile(path).size(), 88);
+        QCOMPARE(readFile(path).at(5), char(12));
+    }
+
+    void startUpSetsTheTitleWithoutTouchingTheCaption()
+    {
+        TForm1::startUp(*qApp);
+        TForm1* w = Form1;
+        QVERIFY(w);
+        QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("QX Test"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("DA DIZ 1.1"));
+        QVERIFY(w->isVisible());
+        w->Salir1Click();
+        QTRY_VERIFY(Form1 == nullptr);
+    }
+
+private:
+    QTemporaryDir dir;
+};
+
+QTEST_MAIN(TestQxtest)
+#include "test_qxtest.moc"

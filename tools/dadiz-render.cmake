@@ -1,0 +1,3 @@
+# dadiz-render: draws every window of the program in the four languages into PNG files.
+qt_add_executable(dadiz-render ${CMAKE_CURRENT_LIST_DIR}/render/main.cpp)
+target_link_libraries(dadiz-render PRIVATE dadiz_ui)
