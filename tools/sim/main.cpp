@@ -1,0 +1,401 @@
+// dadiz-sim: one or more simulated displays on a pseudo-terminal.
+
+#include "config/Formats.h"
+#include "config/UniqueFd.h"
+#include "tools/sim/SimDisplay.h"
+
+#include <cerrno>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <fcntl.h>
+#include <poll.h>
+#include <string>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kPiecePause = 30ms;
+constexpr std::size_t kMaxRequest = 256;
+// A reply still unread this long after its last byte went out was sent while
+// nobody listened; a real line would have lost it.
+constexpr auto kUnreadReplyLifetime = 200ms;
+
+struct TLineOptions {
+    std::string link;
+    std::chrono::milliseconds delay{0};
+    int baud = 0;
+    std::vector<std::size_t> pieces;
+    bool silent = false;
+    bool log = false;
+    std::vector<int> addresses;
+};
+
+[[noreturn]] void usage(const char* error)
+{
+    if (error)
+        std::fprintf(stderr, "dadiz-sim: %s\n", error);
+    std::fprintf(stderr,
+                 "usage: dadiz-sim [--address N | --bus N,N,...] [--link PATH] [--delay MS] [--baud N]\n"
+                 "                 [--pieces N,N,...] [--wrong-address] [--silent] [--noise] [--log]\n"
+                 "                 [--digits N] [--decimals N] [--value X] [--input-mode N]\n");
+    std::exit(error ? 2 : 0);
+}
+
+int intArg(const char* option, const char* text, int low, int high)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || value < low || value > high)
+        usage(cfmt("%s needs a whole number from %d to %d, not \"%s\"", option, low, high, text).c_str());
+    return static_cast<int>(value);
+}
+
+std::vector<int> listArg(const char* option, const char* text, int low, int high)
+{
+    std::vector<int> values;
+    std::string item;
+    for (const char* p = text;; ++p) {
+        if (*p == ',' || *p == '\0') {
+            values.push_back(intArg(option, item.c_str(), low, high));
+            item.clear();
+            if (*p == '\0')
+                break;
+        } else {
+            item += *p;
+        }
+    }
+    return values;
+}
+
+void parseOptions(int argc, char** argv, TLineOptions& line, TSimOptions& display)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string opt = argv[i];
+        auto value = [&]() -> const char* {
+            if (i + 1 >= argc)
+                usage(cfmt("%s needs a value", opt.c_str()).c_str());
+            return argv[++i];
+        };
+        if (opt == "--address")
+            line.addresses = {intArg("--address", value(), 0, 99)};
+        else if (opt == "--bus")
+            line.addresses = listArg("--bus", value(), 0, 99);
+        else if (opt == "--link")
+            line.link = value();
+        else if (opt == "--delay")
+            line.delay = std::chrono::milliseconds(intArg("--delay", value(), 0, 600000));
+        else if (opt == "--baud")
+            line.baud = intArg("--baud", value(), 50, 4000000);
+        else if (opt == "--pieces") {
+            line.pieces.clear();
+            for (int n : listArg("--pieces", value(), 1, 1000))
+                line.pieces.push_back(static_cast<std::size_t>(n));
+        } else if (opt == "--wrong-address")
+            display.wrongAddress = true;
+        else if (opt == "--silent")
+            line.silent = true;
+        else if (opt == "--noise")
+            display.noise = true;
+        else if (opt == "--log")
+            line.log = true;
+        else if (opt == "--digits")
+            display.digits = intArg("--digits", value(), 2, 10);
+        else if (opt == "--decimals")
+            display.decimals = intArg("--decimals", value(), 0, 5);
+        else if (opt == "--input-mode")
+            display.inputMode = intArg("--input-mode", value(), 0, 1);
+        else if (opt == "--value") {
+            const char* text = value();
+            char* end = nullptr;
+            const double v = std::strtod(text, &end); // this program never leaves the C locale
+            if (end == text || *end != '\0' || !std::isfinite(v))
+                usage(cfmt("--value needs a number, not \"%s\"", text).c_str());
+            display.fixedValue = v;
+        } else if (opt == "--help" || opt == "-h")
+            usage(nullptr);
+        else
+            usage(cfmt("unknown option \"%s\"", opt.c_str()).c_str());
+    }
+    if (line.addresses.empty())
+        line.addresses = {0};
+}
+
+[[noreturn]] void fail(const char* what, int error)
+{
+    std::fprintf(stderr, "dadiz-sim: %s: %s\n", what, std::strerror(error));
+    std::exit(1);
+}
+
+struct TPty {
+    UniqueFd master;
+    UniqueFd slave; // kept open so that the other side may close and reopen at will
+    std::string path;
+};
+
+TPty openPty()
+{
+    TPty pty;
+    pty.master.reset(posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!pty.master)
+        fail("posix_openpt", errno);
+    if (grantpt(pty.master.get()) != 0)
+        fail("grantpt", errno);
+    if (unlockpt(pty.master.get()) != 0)
+        fail("unlockpt", errno);
+    char name[256];
+    if (const int err = ptsname_r(pty.master.get(), name, sizeof name); err != 0)
+        fail("ptsname_r", err);
+    pty.path = name;
+    pty.slave.reset(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!pty.slave)
+        fail(name, errno);
+    termios tio{};
+    if (tcgetattr(pty.slave.get(), &tio) != 0)
+        fail("tcgetattr", errno);
+    cfmakeraw(&tio);
+    if (tcsetattr(pty.slave.get(), TCSANOW, &tio) != 0)
+        fail("tcsetattr", errno);
+    return pty;
+}
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+void onStopSignal(int signal)
+{
+    stopSignal = signal;
+}
+
+struct TChunk {
+    TSimClock::time_point due;
+    std::string bytes;
+    std::string logLine; // written once the chunk has gone out
+    bool endsFrame = false;
+};
+
+class TLine {
+public:
+    TLine(const TLineOptions& options, std::vector<TSimDisplay> displays, TPty pty)
+        : options_(options), displays_(std::move(displays)), pty_(std::move(pty))
+    {
+    }
+
+    void run(const sigset_t& waitMask);
+
+private:
+    void receive(TSimClock::time_point now);
+    void handleFrame(const std::string& frame, TSimClock::time_point now);
+    void schedule(const std::string& reply, TSimClock::time_point now);
+    void sendDue(TSimClock::time_point now);
+    void dropUnreadReply(TSimClock::time_point now);
+
+    const TLineOptions& options_;
+    std::vector<TSimDisplay> displays_;
+    TPty pty_;
+    std::string incoming_;
+    std::deque<TChunk> outgoing_;
+    std::optional<TSimClock::time_point> quietUntil_;
+    std::optional<TSimClock::time_point> unreadCheck_;
+};
+
+void TLine::run(const sigset_t& waitMask)
+{
+    while (stopSignal == 0) {
+        const auto now = TSimClock::now();
+        std::optional<TSimClock::time_point> wake;
+        if (!outgoing_.empty())
+            wake = outgoing_.front().due;
+        const bool quiet = quietUntil_ && now < *quietUntil_;
+        if (quiet && (!wake || *quietUntil_ < *wake))
+            wake = quietUntil_;
+        if (unreadCheck_ && (!wake || *unreadCheck_ < *wake))
+            wake = unreadCheck_;
+        timespec timeout{};
+        if (wake) {
+            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::max(*wake - now, 0ns)).count();
+            timeout.tv_sec = static_cast<time_t>(ns / 1000000000);
+            timeout.tv_nsec = static_cast<long>(ns % 1000000000);
+        }
+        pollfd pfd{pty_.master.get(), static_cast<short>(quiet ? 0 : POLLIN), 0};
+        const int n = ppoll(&pfd, 1, wake ? &timeout : nullptr, &waitMask);
+        if (n < 0 && errno != EINTR)
+            fail("ppoll", errno);
+        if (stopSignal != 0)
+            break;
+        const auto after = TSimClock::now();
+        if (n > 0 && (pfd.revents & (POLLIN | POLLHUP | POLLERR)))
+            receive(after);
+        sendDue(after);
+        dropUnreadReply(after);
+    }
+}
+
+void TLine::receive(TSimClock::time_point now)
+{
+    char buf[512];
+    const ssize_t n = ::read(pty_.master.get(), buf, sizeof buf);
+    if (n <= 0) {
+        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+            return;
+        // The other side hung up: wait a little instead of polling a
+        // descriptor that stays readable with nothing to read.
+        quietUntil_ = now + 50ms;
+        return;
+    }
+    for (ssize_t i = 0; i < n; ++i) {
+        incoming_ += buf[i];
+        if (buf[i] == '\r') {
+            handleFrame(incoming_, now);
+            incoming_.clear();
+        } else if (incoming_.size() > kMaxRequest) {
+            incoming_.clear();
+        }
+    }
+}
+
+void TLine::handleFrame(const std::string& received, TSimClock::time_point now)
+{
+    if (options_.log)
+        std::fprintf(stderr, "rx %s\n", printableFrame(received).c_str());
+    const std::size_t at = received.find('@');
+    if (at == std::string::npos)
+        return;
+    const std::string frame = received.substr(at);
+    for (TSimDisplay& display : displays_) {
+        if (frame.size() < 3 || frame.compare(1, 2, display.addressText()) != 0)
+            continue;
+        if (auto reply = display.answer(frame, now); reply && !options_.silent)
+            schedule(*reply, now);
+    }
+}
+
+void TLine::schedule(const std::string& reply, TSimClock::time_point now)
+{
+    auto due = now + options_.delay;
+    if (!outgoing_.empty())
+        due = std::max(due, outgoing_.back().due);
+    const auto byteTime = options_.baud > 0 ? std::chrono::nanoseconds(10'000'000'000LL / options_.baud) : 0ns;
+    std::size_t pos = 0;
+    std::size_t piece = 0;
+    while (pos < reply.size()) {
+        const std::size_t size = piece < options_.pieces.size() ? options_.pieces[piece] : reply.size() - pos;
+        const std::string part = reply.substr(pos, size);
+        if (pos > 0)
+            due += kPiecePause;
+        if (byteTime > 0ns) {
+            for (char c : part) {
+                outgoing_.push_back({due, std::string(1, c), {}});
+                due += byteTime;
+            }
+        } else {
+            outgoing_.push_back({due, part, {}});
+        }
+        pos += part.size();
+        ++piece;
+    }
+    outgoing_.back().endsFrame = true;
+    if (options_.log)
+        outgoing_.back().logLine = "tx " + printableFrame(reply);
+}
+
+void TLine::sendDue(TSimClock::time_point now)
+{
+    while (!outgoing_.empty() && outgoing_.front().due <= now) {
+        const TChunk& chunk = outgoing_.front();
+        // Nobody reading and the queue full: the bytes are lost, as on a line.
+        if (::write(pty_.master.get(), chunk.bytes.data(), chunk.bytes.size()) < 0 && errno != EAGAIN)
+            fail("write", errno);
+        if (!chunk.logLine.empty())
+            std::fprintf(stderr, "%s\n", chunk.logLine.c_str());
+        if (chunk.endsFrame)
+            unreadCheck_ = now + kUnreadReplyLifetime;
+        outgoing_.pop_front();
+    }
+}
+
+void TLine::dropUnreadReply(TSimClock::time_point now)
+{
+    if (!unreadCheck_ || now < *unreadCheck_)
+        return;
+    unreadCheck_.reset();
+    int unread = 0;
+    if (ioctl(pty_.slave.get(), FIONREAD, &unread) == 0 && unread > 0)
+        tcflush(pty_.slave.get(), TCIFLUSH);
+}
+
+// The link is removed only if it still names this simulator's device.
+void removeLink(const std::string& link, const std::string& target)
+{
+    char buf[512];
+    const ssize_t n = ::readlink(link.c_str(), buf, sizeof buf - 1);
+    if (n > 0 && std::string(buf, static_cast<std::size_t>(n)) == target)
+        ::unlink(link.c_str());
+}
+
+void makeLink(const std::string& link, const std::string& target)
+{
+    struct stat st{};
+    if (::lstat(link.c_str(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) {
+            std::fprintf(stderr, "dadiz-sim: %s exists and is not a symbolic link; left alone\n", link.c_str());
+            std::exit(1);
+        }
+        ::unlink(link.c_str());
+    }
+    if (::symlink(target.c_str(), link.c_str()) != 0)
+        fail(link.c_str(), errno);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    TLineOptions line;
+    TSimOptions displayOptions;
+    parseOptions(argc, argv, line, displayOptions);
+
+    // Stop signals are held back except while waiting, so none is missed between checks.
+    sigset_t stopSet;
+    sigemptyset(&stopSet);
+    sigaddset(&stopSet, SIGTERM);
+    sigaddset(&stopSet, SIGINT);
+    sigaddset(&stopSet, SIGHUP);
+    sigset_t waitMask;
+    if (sigprocmask(SIG_BLOCK, &stopSet, &waitMask) != 0)
+        fail("sigprocmask", errno);
+    struct sigaction sa{};
+    sa.sa_handler = onStopSignal;
+    sigemptyset(&sa.sa_mask);
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(sig, &sa, nullptr);
+
+    TPty pty = openPty();
+    const std::string path = pty.path;
+    if (!line.link.empty())
+        makeLink(line.link, path);
+    std::printf("%s\n", path.c_str());
+    std::fflush(stdout);
+
+    const auto start = TSimClock::now();
+    std::vector<TSimDisplay> displays;
+    for (int address : line.addresses) {
+        TSimOptions options = displayOptions;
+        options.address = address;
+        displays.emplace_back(options, start);
+    }
+    TLine(line, std::move(displays), std::move(pty)).run(waitMask);
+
+    if (!line.link.empty())
+        removeLink(line.link, path);
+    return 0;
+}
