@@ -57,6 +57,8 @@ TForm7::TForm7(QWidget* owner) : QDialog(owner)
     Label2 = named(new QLabel(this), "Label2");
     for (QLabel* l : {Label1, Label2})
         l->setAlignment(Qt::AlignHCenter);
+    // Keeps the two buttons apart when the prompt is short.
+    Label1->setMinimumWidth(300);
 
     MaskEdit1 = named(new QLineEdit(this), "MaskEdit1");
     MaskEdit1->setMaxLength(kPasswordLength);

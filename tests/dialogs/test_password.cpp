@@ -1,0 +1,224 @@
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionFrame>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include "app/Qxtest.h"
+#include "dialogs/Password.h"
+
+class TestPassword : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void languages_data();
+    void languages();
+    void builtInWithoutMainWindow();
+    void fieldTakesEightCharacters_data();
+    void fieldTakesEightCharacters();
+    void fieldShowsAsterisks();
+    void buttons_data();
+    void buttons();
+    void renderShots();
+
+private:
+    std::unique_ptr<TForm7> open();
+    template <typename T>
+    T* child(QWidget* dialog, const char* name)
+    {
+        T* w = dialog->findChild<T*>(QString::fromLatin1(name));
+        if (!w)
+            qFatal("no control %s", name);
+        return w;
+    }
+
+    QTemporaryDir dir_;
+    QString previousDir_;
+    std::unique_ptr<TForm1> main_;
+};
+
+void TestPassword::initTestCase()
+{
+    // The main window reads Conf.dad from the working directory.
+    QVERIFY(dir_.isValid());
+    previousDir_ = QDir::currentPath();
+    QDir::setCurrent(dir_.path());
+    main_ = std::make_unique<TForm1>();
+    main_->LanguageIndex = 1;
+}
+
+void TestPassword::cleanupTestCase()
+{
+    main_.reset();
+    QDir::setCurrent(previousDir_);
+}
+
+std::unique_ptr<TForm7> TestPassword::open()
+{
+    auto dialog = std::make_unique<TForm7>(main_.get());
+    dialog->show();
+    if (!QTest::qWaitForWindowActive(dialog.get()))
+        qWarning("dialog not active");
+    return dialog;
+}
+
+void TestPassword::languages_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QStringList>("texts"); // caption, Label1, Label2, Button1, Button2
+    QTest::newRow("Catalan") << 0
+                             << QStringList{u"Password"_qs, u"Entrar password per accedir a la finetra"_qs,
+                                            u"de calibració de la línia analògica"_qs, u"Acceptar"_qs, u"Salir"_qs};
+    QTest::newRow("Spanish") << 1
+                             << QStringList{u"Password"_qs, u"Entrar password para acceder a la ventana"_qs,
+                                            u"de calibración de la línea analógica"_qs, u"Aceptar"_qs, u"Salir"_qs};
+    QTest::newRow("French") << 2
+                            << QStringList{u"Mot de passe"_qs, u"Entrée le mot de passe pour accéeder au fenêtre"_qs,
+                                           u"de calibration de la entrée analogique"_qs, u"Accepter"_qs,
+                                           u"Quitter"_qs};
+    QTest::newRow("English") << 3
+                             << QStringList{u"Password"_qs, u"Enter password to access window"_qs,
+                                            u"setup analog input"_qs, u"Ok"_qs, u"Exit"_qs};
+    QTest::newRow("built-in") << 4
+                              << QStringList{u"Password"_qs, u"Entrar password para acceder a la ventana"_qs,
+                                             u"de calibración de la línea analógica"_qs, u"Aceptar"_qs,
+                                             u"Salir"_qs};
+}
+
+void TestPassword::languages()
+{
+    QFETCH(int, language);
+    QFETCH(QStringList, texts);
+    main_->LanguageIndex = std::uint8_t(language);
+    auto d = open();
+    main_->LanguageIndex = 1;
+    QCOMPARE(d->windowTitle(), texts[0]);
+    QCOMPARE(child<QLabel>(d.get(), "Label1")->text(), texts[1]);
+    QCOMPARE(child<QLabel>(d.get(), "Label2")->text(), texts[2]);
+    QCOMPARE(child<QPushButton>(d.get(), "Button1")->text(), texts[3]);
+    QCOMPARE(child<QPushButton>(d.get(), "Button2")->text(), texts[4]);
+
+    // Prompt on top in two lines, the field below, "accept" left of "exit";
+    // every text has the room it needs.
+    auto* l1 = child<QLabel>(d.get(), "Label1");
+    auto* l2 = child<QLabel>(d.get(), "Label2");
+    auto* field = child<QLineEdit>(d.get(), "MaskEdit1");
+    auto* ok = child<QPushButton>(d.get(), "Button1");
+    auto* exit = child<QPushButton>(d.get(), "Button2");
+    QVERIFY(l1->geometry().bottom() < l2->geometry().top());
+    QVERIFY(l2->geometry().bottom() < field->geometry().top());
+    QVERIFY(field->geometry().bottom() < ok->geometry().top());
+    QVERIFY(ok->geometry().right() < exit->geometry().left());
+    QVERIFY(qAbs(field->geometry().center().x() - d->rect().center().x()) <= 2);
+    for (QWidget* w : std::initializer_list<QWidget*>{l1, l2, ok, exit})
+        QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(w->objectName()));
+}
+
+void TestPassword::builtInWithoutMainWindow()
+{
+    TForm1* saved = Form1;
+    Form1 = nullptr;
+    TForm7 d(nullptr);
+    Form1 = saved;
+    QCOMPARE(d.windowTitle(), u"Password"_qs);
+    QCOMPARE(d.Label1->text(), u"Entrar password para acceder a la ventana"_qs);
+    QCOMPARE(d.Button1->text(), u"Aceptar"_qs);
+}
+
+void TestPassword::fieldTakesEightCharacters_data()
+{
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("entered");
+    QTest::newRow("the password") << "pomvek" << "pomvek";
+    QTest::newRow("capitals kept") << "POMVEK" << "POMVEK";
+    QTest::newRow("eight") << "pomvek12" << "pomvek12";
+    QTest::newRow("ten cut to eight") << "pomvek1234" << "pomvek12";
+}
+
+void TestPassword::fieldTakesEightCharacters()
+{
+    QFETCH(QString, keys);
+    QFETCH(QString, entered);
+    auto d = open();
+    auto* field = child<QLineEdit>(d.get(), "MaskEdit1");
+    QCOMPARE(field->text(), QString());
+    QVERIFY(field->hasFocus());
+    QTest::keyClicks(field, keys);
+    QCOMPARE(d->enteredText(), entered);
+    QCOMPARE(field->displayText(), QString(entered.size(), u'*'));
+}
+
+void TestPassword::fieldShowsAsterisks()
+{
+    auto d = open();
+    auto* field = child<QLineEdit>(d.get(), "MaskEdit1");
+    QCOMPARE(field->echoMode(), QLineEdit::Password);
+    QStyleOptionFrame option;
+    option.initFrom(field);
+    QCOMPARE(field->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, &option, field), int('*'));
+
+    // The field drawn with "abc" typed looks like a plain field showing "***".
+    QTest::keyClicks(field, u"abc"_qs);
+    auto* plain = new QLineEdit(d.get());
+    plain->setStyleSheet(field->styleSheet());
+    plain->setFont(field->font());
+    plain->setGeometry(field->geometry());
+    plain->setText(u"***"_qs);
+    plain->show();
+    child<QPushButton>(d.get(), "Button2")->setFocus();
+    QTest::qWait(20);
+    const QImage masked = field->grab().toImage();
+    QCOMPARE(masked, plain->grab().toImage());
+    plain->setText(u"abc"_qs);
+    QVERIFY(masked != plain->grab().toImage());
+}
+
+void TestPassword::buttons_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("result");
+    QTest::newRow("accept") << "Button1" << int(QDialog::Accepted);
+    QTest::newRow("exit") << "Button2" << int(QDialog::Rejected);
+    QTest::newRow("escape") << "" << int(QDialog::Rejected);
+}
+
+void TestPassword::buttons()
+{
+    QFETCH(QString, how);
+    QFETCH(int, result);
+    auto d = open();
+    auto* field = child<QLineEdit>(d.get(), "MaskEdit1");
+    QTest::keyClicks(field, u"pomvek"_qs);
+    if (how.isEmpty())
+        QTest::keyClick(field, Qt::Key_Escape);
+    else
+        QTest::mouseClick(child<QPushButton>(d.get(), how.toLatin1().constData()), Qt::LeftButton);
+    QVERIFY(!d->isVisible());
+    QCOMPARE(d->result(), result);
+    QCOMPARE(d->enteredText(), u"pomvek"_qs);
+}
+
+// Pictures of the dialog in each language, to look at.
+void TestPassword::renderShots()
+{
+    const QString out = QDir::temp().filePath(u"shots"_qs);
+    QDir().mkpath(out);
+    const char* names[] = {"ca", "es", "fr", "en"};
+    for (int language = 0; language < 4; ++language) {
+        main_->LanguageIndex = std::uint8_t(language);
+        auto d = open();
+        QTest::keyClicks(d->MaskEdit1, u"pomvek"_qs);
+        QVERIFY(d->grab().save(u"%1/password_%2.png"_qs.arg(out, QLatin1String(names[language]))));
+    }
+    main_->LanguageIndex = 1;
+}
+
+QTEST_MAIN(TestPassword)
+#include "test_password.moc"
