@@ -107,7 +107,7 @@ TForm8::TForm8(QWidget* owner) : QDialog(owner)
     // Thermometer: row labels on the left, two columns of boxes on the right;
     // the PT100 section above the thermocouple section.
     auto* thermo = new QGridLayout(GroupBox2);
-    thermo->setHorizontalSpacing(12);
+    thermo->setHorizontalSpacing(16);
     thermo->setColumnStretch(0, 1);
     const auto heading = [&](int row, int title, int left, int right) {
         Label[title]->setFont(boldened(Label[title]->font()));
@@ -148,6 +148,8 @@ TForm8::TForm8(QWidget* owner) : QDialog(owner)
     }
     connect(Button2, &QPushButton::clicked, this, &TForm8::LlegirCalib);
     connect(Button1, &QPushButton::clicked, this, &QDialog::reject);
+    // The boxes only show; the focus starts on "Leer".
+    Button2->setFocus();
 
     auto* outer = new QVBoxLayout(this);
     outer->addWidget(GroupBox1);
