@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
@@ -21,7 +22,18 @@
 #include "config/ConfigFile.h"
 #include "config/DisplayConfig.h"
 #include "config/PanelTexts.h"
+#include "protocol/Replies.h"
+#include "protocol/Requests.h"
+#include "serial/LineSettings.h"
+#include "serial/Zcomm.h"
+#include "dialogs/Conflinser.h"
+#include "dialogs/Confentanalogica.h"
+#include "dialogs/Confreles.h"
+#include "dialogs/Datoscalibracion.h"
+#include "dialogs/Leerparamvis.h"
+#include "dialogs/Password.h"
 #include "dialogs/Selecidioma.h"
+#include "dialogs/Testcom.h"
 #include "dialogs/Version.h"
 
 TForm1* Form1 = nullptr;
@@ -125,6 +137,17 @@ QAction* makeAction(QObject* parent, const char* name, const char* caption, cons
     return a;
 }
 
+// The cycle of every editing command: a new dialog filled from the
+// configuration, shown modally, written back on the storing result, destroyed.
+template <typename Dialog>
+void editConfiguration(QWidget* owner, QDialog::DialogCode storeOn)
+{
+    Dialog dialog(owner);
+    dialog.loadFrom(DisplayConfig);
+    if (dialog.exec() == storeOn)
+        dialog.storeTo(DisplayConfig);
+}
+
 } // namespace
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
@@ -148,6 +171,16 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     statusBar()->setFixedHeight(19);
     statusBar()->addWidget(StatusBar1);
 
+    // The port component, with the time-outs of the main window's instance.
+    ZComm1 = new TZComm(this);
+    ZComm1->setObjectName(QStringLiteral("ZComm1"));
+    ZComm1->Port = "COM1";
+    ZComm1->TimeoutReadInterval = 100;
+    ZComm1->TimeoutReadConstant = 1000;
+    ZComm1->OnDataAvailable = [this](TZComm*) { DadesRebudes(); };
+    ZComm1->OnErrorOccurred = [this](TZComm*, int error, const std::string& text) { ErrorComuni(error, text); };
+    qApp->installEventFilter(this);
+
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(500);
@@ -164,6 +197,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     setRelayIndicator(1, false);
     setRelayIndicator(2, false);
     Nuevo1Click();
+    ContinuousReading = 0;
     LanguageIndex = readLanguageFile();
     applyLanguage();
 }
@@ -655,9 +689,23 @@ void TForm1::Salir1Click()
     close();
 }
 
-void TForm1::Lneaserie1Click() {}
-void TForm1::Entradaanalogica1Click() {}
-void TForm1::ConfigReleClick() {}
+void TForm1::Lneaserie1Click()
+{
+    editConfiguration<TForm2>(this, QDialog::Accepted);
+    fillSerialPanel();
+}
+void TForm1::Entradaanalogica1Click()
+{
+    editConfiguration<TForm3>(this, QDialog::Accepted);
+    fillAnalogPanel();
+    fillRelayPanels();
+}
+
+void TForm1::ConfigReleClick()
+{
+    editConfiguration<TForm9>(this, QDialog::Accepted);
+    fillRelayPanels();
+}
 void TForm1::SelectIdioma()
 {
     TForm10 dialog(this);
@@ -670,14 +718,243 @@ void TForm1::SelectIdioma()
         LanguageIndex = static_cast<std::uint8_t>(chosen);
     applyLanguage();
 }
-void TForm1::EnviarConfig() {}
-void TForm1::LlegirParamAnalog() {}
-void TForm1::Leerparametros1Click() {}
-void TForm1::Testcomunicacion1Click() {}
+void TForm1::Leerparametros1Click()
+{
+    editConfiguration<TForm5>(this, QDialog::Accepted);
+    fillSerialPanel();
+}
+
+void TForm1::Testcomunicacion1Click()
+{
+    // The test dialog keeps its values when left with its exit button (Cancel).
+    editConfiguration<TForm6>(this, QDialog::Rejected);
+}
 void TForm1::Version1Click()
 {
     TForm4 dialog(this);
     dialog.exec();
 }
-void TForm1::LlegirDisplay() {}
-void TForm1::ModActualit() {}
+
+// ---- Exchanges with the display -------------------------------------------
+
+void TForm1::ApplyLineSettings()
+{
+    applyLineSettings(DisplayConfig, *ZComm1);
+}
+
+bool TForm1::startRequest(std::uint8_t kind, std::span<const std::uint8_t> frame)
+{
+    // A request still unanswered is abandoned.
+    if (PendingRequest != NoRequest)
+        ZComm1->CloseConnection();
+    ApplyLineSettings();
+    if (ZComm1->OpenConnection() == 0) {
+        // Nothing was sent, so nothing is awaited: continuous reading can
+        // still be switched on once the device is back.
+        PendingRequest = NoRequest;
+        return false;
+    }
+    PendingRequest = kind;
+    const std::size_t n = std::min(frame.size(), TxBuffer.size());
+    std::copy_n(frame.begin(), n, TxBuffer.begin());
+    ZComm1->WriteComm(TxBuffer.data(), static_cast<long>(n));
+    // Only once the whole frame is with the port does collection start.
+    RxBuffer.reset();
+    return true;
+}
+
+void TForm1::showOpenFailure()
+{
+    QMessageBox box(QMessageBox::Warning, windowTitle(), QStringLiteral("NO PUEDO ABRIR EL PUERTO"), QMessageBox::Ok,
+        this);
+    box.setObjectName(QStringLiteral("OpenFailureBox"));
+    box.setInformativeText(QString::fromStdString(describeOpenFailure(*ZComm1)));
+    box.exec();
+}
+
+void TForm1::endExchange()
+{
+    ZComm1->CloseConnection();
+    PendingRequest = NoRequest;
+}
+
+void TForm1::DadesRebudes()
+{
+    if (PendingRequest < CalibrationRequest || PendingRequest > SendConfigRequest)
+        return;
+    std::uint8_t piece[20];
+    const long n = ZComm1->ReadComm(piece, sizeof piece);
+    // A message shown by the error handler during the read may have let the
+    // exchange end already.
+    if (PendingRequest == NoRequest || n <= 0)
+        return;
+    const TRxBuffer::TState state = RxBuffer.append(std::span(piece, static_cast<std::size_t>(n)));
+    if (state == TRxBuffer::TState::Incomplete) {
+        // One notification may stand for a burst longer than a piece: come
+        // back for the rest rather than wait for bytes that already arrived.
+        if (n == static_cast<long>(sizeof piece) && ZComm1->GetQCountIn() > 0)
+            QMetaObject::invokeMethod(this, &TForm1::DadesRebudes, Qt::QueuedConnection);
+        return;
+    }
+    if (state == TRxBuffer::TState::Overflow) {
+        // Noise without an end: give the exchange up, dispatch nothing.
+        endExchange();
+        return;
+    }
+
+    const std::span<const std::uint8_t> reply = RxBuffer.reply();
+    const std::uint8_t kind = PendingRequest;
+    // End the exchange before handing the reply on: a handler may start another one.
+    endExchange();
+    if (checkReply(reply, std::span(TxBuffer.data(), kReadRequestLength)) != TReplyCheck::Accepted)
+        return;
+    switch (kind) {
+    case CalibrationRequest:
+        RebreCalib(reply);
+        break;
+    case AnalogParamsRequest:
+        parseAnalogParamsReply(reply, DisplayConfig);
+        fillAnalogPanel();
+        fillRelayPanels();
+        break;
+    case DisplayReadingRequest: {
+        const TDisplayReading reading = parseDisplayReadingReply(reply);
+        if (reading.value)
+            Edit[14]->setText(QString::fromLatin1(reading.value->data(), static_cast<int>(reading.value->size())));
+        if (reading.relays) {
+            setRelayIndicator(1, (*reading.relays)[0]);
+            setRelayIndicator(2, (*reading.relays)[1]);
+        }
+        break;
+    }
+    default: // the configuration was acknowledged: nothing to show
+        break;
+    }
+}
+
+void TForm1::EnviarConfig()
+{
+    const TConfigRequest frame = buildConfigRequest(DisplayConfig);
+    if (!startRequest(SendConfigRequest, frame))
+        showOpenFailure();
+}
+
+void TForm1::LlegirParamAnalog()
+{
+    const TReadRequest frame = buildReadRequest(DisplayConfig.Address, kLetterAnalogParams);
+    if (startRequest(AnalogParamsRequest, frame))
+        return;
+    showOpenFailure();
+    TDisplayConfig& c = DisplayConfig;
+    c.InputMode = 0;
+    c.ProcessInput = 0;
+    c.InputValue1 = 0.0;
+    c.DisplayValue1 = 0.0;
+    c.InputValue2 = 0.0;
+    c.DisplayValue2 = 0.0;
+    c.DecimalPoint = 0;
+    c.TempUnits = 0;
+    c.ProbeType = 0;
+    c.Resolution = 0;
+    c.TempOffset = 0.0;
+    // The panels show what the configuration now holds.
+    fillAnalogPanel();
+    fillRelayPanels();
+}
+
+void TForm1::LlegirDisplay()
+{
+    const TReadRequest frame = buildReadRequest(DisplayConfig.Address, kLetterDisplayReading);
+    if (startRequest(DisplayReadingRequest, frame))
+        return;
+    stopContinuousReading();
+    showOpenFailure();
+    Edit[14]->setText(QStringLiteral("   "));
+}
+
+void TForm1::setExchangeCommandsVisible(bool visible)
+{
+    ActuVisu->setVisible(visible);
+    for (QAction* a : {ToolButton10, ToolButton11, ToolButton3, ToolButton14, Enviar1, Recibir1, Leerparametros1,
+             Testcomunicacion1})
+        a->setVisible(visible);
+}
+
+void TForm1::stopContinuousReading()
+{
+    ContinuousReading = 0;
+    Timer1->stop();
+    ActConti->setStyleSheet(QStringLiteral("QPushButton { color: #008080; font-weight: bold; }"));
+    setExchangeCommandsVisible(true);
+}
+
+void TForm1::ModActualit()
+{
+    // A click while any exchange is waiting switches reading off, never on.
+    if (ContinuousReading != 0 || PendingRequest != NoRequest) {
+        stopContinuousReading();
+        return;
+    }
+    ContinuousReading = 1;
+    Timer1->start();
+    ActConti->setStyleSheet(QStringLiteral("QPushButton { color: #FF0000; font-weight: bold; }"));
+    setExchangeCommandsVisible(false);
+    // The tare controls go for the rest of the run.
+    for (QWidget* w : {static_cast<QWidget*>(Tara), static_cast<QWidget*>(ResetTara),
+             static_cast<QWidget*>(Label[21]), static_cast<QWidget*>(Edit[20])})
+        w->hide();
+}
+
+void TForm1::ErrorComuni(int error, const std::string& errorstr)
+{
+    stopContinuousReading();
+    if (error == TZComm::LineLostError) {
+        // The device went away: release it now so that it can come back.
+        endExchange();
+    }
+    QMessageBox box(QMessageBox::Warning, windowTitle(), QString::fromStdString(errorstr), QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("LineErrorBox"));
+    box.exec();
+}
+
+// ---- Calibration screen ---------------------------------------------------
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    // Key preview: the window sees each key before the focused control.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()
+        && static_cast<QWidget*>(watched)->window() == this && QApplication::activeModalWidget() == nullptr) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F1 && (key->modifiers() & Qt::AltModifier)) {
+            FormKeyDown(key->key(), key->modifiers());
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::FormKeyDown(int key, Qt::KeyboardModifiers shift)
+{
+    if (key != Qt::Key_F1 || !(shift & Qt::AltModifier))
+        return;
+    QString entered;
+    {
+        TForm7 password(this);
+        if (password.exec() == QDialog::Accepted)
+            entered = password.enteredText();
+    }
+    if (entered != QLatin1String(CalibrationPassword)) {
+        QMessageBox::warning(this, windowTitle(), QStringLiteral("Password incorrecto"));
+        return;
+    }
+    // An exchange still waiting is closed, so no device stays open unseen.
+    if (PendingRequest != NoRequest)
+        endExchange();
+    auto* calibration = new TForm8(this);
+    Form8 = calibration;
+    calibration->setAllBoxes(QStringLiteral("0"));
+    calibration->exec();
+    // A reply that comes after the screen has closed is dropped.
+    Form8 = nullptr;
+    delete calibration;
+}

@@ -1,7 +1,12 @@
 #pragma once
 #include <QMainWindow>
 #include <QString>
+#include <array>
 #include <cstdint>
+#include <span>
+#include <string>
+
+#include "protocol/RxBuffer.h"
 
 class QAction;
 class QApplication;
@@ -13,6 +18,16 @@ class QPushButton;
 class QTimer;
 class QToolBar;
 class QFrame;
+class TZComm;
+
+// What the main window waits for after a request.
+enum TPendingRequest : std::uint8_t {
+    NoRequest = 0,
+    CalibrationRequest = 1,
+    AnalogParamsRequest = 2,
+    DisplayReadingRequest = 3,
+    SendConfigRequest = 4,
+};
 
 // The main window: commands, summary panels, languages and the display exchanges.
 class TForm1 : public QMainWindow {
@@ -25,6 +40,20 @@ public:
     static void startUp(QApplication& app);
 
     std::uint8_t LanguageIndex = 0;
+    std::uint8_t PendingRequest = NoRequest;
+    std::array<std::uint8_t, 93> TxBuffer{};
+    TRxBuffer RxBuffer;
+    std::uint8_t ContinuousReading = 0;
+    TZComm* ZComm1 = nullptr;
+
+    // The exchange every request goes through: abandons a request still
+    // pending, applies the line settings, opens the port, records the kind,
+    // sends the frame. False when the port cannot be opened: nothing is sent
+    // and nothing is pending.
+    bool startRequest(std::uint8_t kind, std::span<const std::uint8_t> frame);
+    // "NO PUEDO ABRIR EL PUERTO", with the device and the reason.
+    void showOpenFailure();
+    void ApplyLineSettings();
 
     // File commands
     void Abrir1Click();
@@ -47,6 +76,11 @@ public:
     // Value group
     void LlegirDisplay();
     void ModActualit();
+    // Serial component events
+    void DadesRebudes();
+    void ErrorComuni(int error, const std::string& errorstr);
+    // Alt+F1: the password and the calibration screen
+    void FormKeyDown(int key, Qt::KeyboardModifiers shift);
 
     // Summary panels and languages
     void fillSerialPanel();
@@ -111,7 +145,13 @@ public:
     QAction* ToolButton14 = nullptr;
     QAction* ConfigRele = nullptr;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void stopContinuousReading();
+    void setExchangeCommandsVisible(bool visible);
+    void endExchange();
     void buildMenus();
     void buildToolBar();
     void buildPanels();

@@ -1,6 +1,7 @@
 #include "serial/PortMap.h"
 
 #include <QSettings>
+#include <QStandardPaths>
 #include <QString>
 #include <algorithm>
 #include <cctype>
@@ -10,10 +11,11 @@
 
 namespace {
 
+// The user's settings file: INI text at $XDG_CONFIG_HOME/DADiz/DADiz.conf
+// (~/.config/DADiz/DADiz.conf). Qt would name an INI file ".ini", so the path is given.
 QSettings portSettings()
 {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("DADiz"),
-                     QStringLiteral("DADiz"));
+    return QSettings(QString::fromStdString(settingsFilePath()), QSettings::IniFormat);
 }
 
 QString keyOf(int com) { return QStringLiteral("Ports/COM%1").arg(com); }
@@ -59,6 +61,12 @@ std::vector<std::string> globSorted(const char* pattern)
 }
 
 } // namespace
+
+std::string settingsFilePath()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return (folder + QStringLiteral("/DADiz/DADiz.conf")).toStdString();
+}
 
 int comNumber(const std::string& port)
 {

@@ -5,6 +5,9 @@
 // "COM1".."COM6" on Linux: each may be mapped to a device path in the user's
 // settings file (Ports/COMn); an unmapped COMn is /dev/ttyS(n-1).
 
+// The user's settings file holding the map: $XDG_CONFIG_HOME/DADiz/DADiz.conf.
+std::string settingsFilePath();
+
 // 1.. for "COM1", "COM2"... (case-insensitive, no blank), 0 for anything else.
 int comNumber(const std::string& port);
 

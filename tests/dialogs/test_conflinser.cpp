@@ -234,9 +234,7 @@ private slots:
 
     void deviceOfTheSelectedPort()
     {
-        QVERIFY(QSettings(QSettings::IniFormat, QSettings::UserScope, u"DADiz"_qs, u"DADiz"_qs)
-                    .fileName()
-                    .startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")));
+        QCOMPARE(QString::fromStdString(settingsFilePath()), qEnvironmentVariable("XDG_CONFIG_HOME") + u"/DADiz/DADiz.conf"_qs);
         for (int com = 1; com <= 6; ++com)
             setMappedDevice(com, "");
         auto d = open(3);

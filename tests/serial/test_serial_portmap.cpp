@@ -33,8 +33,8 @@ TEST(PortMap, ComNamesResolveThroughTheMap)
         EXPECT_EQ(resolvePortPath(row.port), row.path) << row.port;
 
     // The entries live in the INI file under Ports/COMn.
-    QSettings file(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("DADiz"), QStringLiteral("DADiz"));
-    EXPECT_TRUE(file.fileName().startsWith(QString(qgetenv("XDG_CONFIG_HOME"))));
+    QSettings file(QString::fromStdString(settingsFilePath()), QSettings::IniFormat);
+    EXPECT_EQ(file.fileName(), QString(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/DADiz/DADiz.conf"));
     EXPECT_EQ(file.value(QStringLiteral("Ports/COM5")).toString(), QStringLiteral("/dev/ttyUSB3"));
 
     // A relative path in the file is not honoured; removing an entry restores the fallback.

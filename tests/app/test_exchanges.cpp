@@ -1,0 +1,343 @@
+// The main window's exchanges, end to end: the real window (offscreen) talks
+// through the real serial component to the simulated display on a pseudo-terminal.
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/Qxtest.h"
+#include "config/DisplayConfig.h"
+#include "dialogs/Datoscalibracion.h"
+#include "dialogs/Password.h"
+#include "serial/Zcomm.h"
+#include "support/Modal.h"
+
+namespace {
+
+// The simulated display, started with the given options and reachable as COM1.
+class Sim {
+public:
+    Sim(const QString& link, const QStringList& options)
+    {
+        process.setProgram(QStringLiteral(DADIZ_SIM_PATH));
+        process.setArguments(QStringList{QStringLiteral("--link"), link} + options);
+        process.setProcessChannelMode(QProcess::SeparateChannels);
+        process.start();
+        if (process.waitForStarted(5000) && process.waitForReadyRead(5000))
+            device = QString::fromLocal8Bit(process.readLine()).trimmed();
+    }
+    ~Sim()
+    {
+        process.terminate();
+        if (!process.waitForFinished(3000))
+            process.kill();
+    }
+    QProcess process;
+    QString device;
+};
+
+int messagesShown = 0;
+QString configRoot; // XDG_CONFIG_HOME of this test
+
+// Counts and closes every message box that comes up in the next ms
+// milliseconds; a timer does it, since a box runs its own event loop.
+void closeMessagesFor(int ms)
+{
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            ++messagesShown;
+            box->accept();
+        }
+    });
+    closer.start(20);
+    QTest::qWait(ms);
+}
+
+} // namespace
+
+class TestExchanges : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(home.isValid());
+        QVERIFY(QDir::setCurrent(home.path()));
+        link = home.filePath(QStringLiteral("ttyDISPLAY"));
+        mapCom1(link);
+    }
+
+    void init()
+    {
+        window = std::make_unique<TForm1>();
+        window->show();
+        messagesShown = 0;
+    }
+
+    void cleanup()
+    {
+        window.reset();
+        mapCom1(link);
+    }
+
+    void sendThenReceiveRoundTripsTheConfiguration_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("process") << 0;
+        QTest::newRow("temperature") << 1;
+    }
+    void sendThenReceiveRoundTripsTheConfiguration()
+    {
+        QFETCH(int, mode);
+        // The send frame does not carry the input mode: the display is set to it.
+        Sim sim(link, {QStringLiteral("--input-mode"), QString::number(mode)});
+        QVERIFY(!sim.device.isEmpty());
+        TDisplayConfig& c = DisplayConfig;
+        c.Address = 0;
+        c.InputMode = static_cast<std::uint8_t>(mode);
+        c.ProcessInput = 1;
+        c.InputValue1 = 4.0;
+        c.DisplayValue1 = 12.5;
+        c.InputValue2 = 20.0;
+        c.DisplayValue2 = -99.9;
+        c.DecimalPoint = 1;
+        c.TempUnits = 1;
+        c.ProbeType = 2;
+        c.Resolution = 1;
+        c.TempOffset = -2.5;
+        c.Relay1Enabled = 1;
+        c.Relay1DelayType = '0';
+        c.Relay1TriggerLevel = '0';
+        c.Relay1Delay = 5;
+        c.Relay1Setpoint = -123;
+        c.Relay2Enabled = 1;
+        c.Relay2DelayType = '1';
+        c.Relay2TriggerLevel = '1';
+        c.Relay2Delay = 250;
+        c.Relay2Setpoint = 19999;
+        const TDisplayConfig sent = c;
+
+        window->ToolButton10->trigger();
+        QTRY_COMPARE(window->PendingRequest, NoRequest);
+        QCOMPARE(window->ZComm1->Connected, 0);
+
+        // Forget the analog and relay part, then read it back from the display.
+        TDisplayConfig blank;
+        resetToDefaults(blank);
+        blank.Address = c.Address;
+        c = blank;
+        window->ToolButton11->trigger();
+        QTRY_COMPARE(window->PendingRequest, NoRequest);
+        QCOMPARE(c.InputMode, sent.InputMode);
+        QCOMPARE(c.ProcessInput, sent.ProcessInput);
+        QCOMPARE(c.InputValue1, sent.InputValue1);
+        QCOMPARE(c.DisplayValue1, sent.DisplayValue1);
+        QCOMPARE(c.InputValue2, sent.InputValue2);
+        QCOMPARE(c.DisplayValue2, sent.DisplayValue2);
+        QCOMPARE(c.DecimalPoint, sent.DecimalPoint);
+        QCOMPARE(c.TempUnits, sent.TempUnits);
+        QCOMPARE(c.ProbeType, sent.ProbeType);
+        QCOMPARE(c.Resolution, sent.Resolution);
+        QCOMPARE(c.TempOffset, sent.TempOffset);
+        QCOMPARE(c.Relay1Enabled, sent.Relay1Enabled);
+        QCOMPARE(c.Relay1DelayType, sent.Relay1DelayType);
+        QCOMPARE(c.Relay1TriggerLevel, sent.Relay1TriggerLevel);
+        QCOMPARE(c.Relay1Delay, sent.Relay1Delay);
+        QCOMPARE(c.Relay1Setpoint, sent.Relay1Setpoint);
+        QCOMPARE(c.Relay2Enabled, sent.Relay2Enabled);
+        QCOMPARE(c.Relay2DelayType, sent.Relay2DelayType);
+        QCOMPARE(c.Relay2TriggerLevel, sent.Relay2TriggerLevel);
+        QCOMPARE(c.Relay2Delay, sent.Relay2Delay);
+        QCOMPARE(c.Relay2Setpoint, sent.Relay2Setpoint);
+        // The panels show what was read.
+        QCOMPARE(window->Edit[19]->text(), QStringLiteral("1999.9"));
+        QCOMPARE(window->Edit[6]->text(), mode == 0 ? QStringLiteral("Procès") : QStringLiteral("Termòmetre"));
+    }
+
+    void updateShowsTheValueAndTheRelays()
+    {
+        DisplayConfig.Address = 7;
+        Sim sim(link, {QStringLiteral("--address"), QStringLiteral("7"), QStringLiteral("--value"),
+                           QStringLiteral("12.5"), QStringLiteral("--decimals"), QStringLiteral("1")});
+        QVERIFY(!sim.device.isEmpty());
+        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
+        QTRY_COMPARE(window->PendingRequest, NoRequest);
+        const QString value = window->Edit[14]->text();
+        QCOMPARE(value.size(), 8);
+        QVERIFY2(value.trimmed().contains(QLatin1Char('.')), qPrintable(value));
+        QVERIFY(window->Pilot1->text() == QLatin1String("ON") || window->Pilot1->text() == QLatin1String("OFF"));
+        QCOMPARE(window->ZComm1->Connected, 0);
+    }
+
+    void continuousReadingUpdatesAndStops()
+    {
+        Sim sim(link, {});
+        QVERIFY(!sim.device.isEmpty());
+        QSignalSpy updates(window->Edit[14], &QLineEdit::textChanged);
+        QTest::mouseClick(window->ActConti, Qt::LeftButton);
+        QCOMPARE(window->ContinuousReading, 1);
+        QVERIFY(window->ActuVisu->isHidden());
+        for (QAction* a : {window->ToolButton10, window->ToolButton11, window->ToolButton3, window->ToolButton14,
+                 window->Enviar1, window->Recibir1, window->Leerparametros1, window->Testcomunicacion1})
+            QVERIFY2(!a->isVisible(), qPrintable(a->objectName()));
+        QVERIFY(window->Tara->isHidden());
+        QTRY_VERIFY_WITH_TIMEOUT(updates.count() >= 3, 5000);
+
+        QTest::mouseClick(window->ActConti, Qt::LeftButton);
+        QCOMPARE(window->ContinuousReading, 0);
+        QVERIFY(!window->Timer1->isActive());
+        QVERIFY(!window->ActuVisu->isHidden());
+        for (QAction* a : {window->ToolButton10, window->ToolButton11, window->Enviar1, window->Recibir1})
+            QVERIFY2(a->isVisible(), qPrintable(a->objectName()));
+        // The tare controls stay gone, and the dormant commands stay disabled.
+        QVERIFY(window->Tara->isHidden());
+        QVERIFY(window->ResetTara->isHidden());
+        QVERIFY(window->Edit[20]->isHidden());
+        QVERIFY(!window->ToolButton3->isEnabled());
+    }
+
+    void aMissingPortIsReportedOnce()
+    {
+        mapCom1(home.filePath(QStringLiteral("no-such-device")));
+        QString informative;
+        testsupport::whenModal<QMessageBox>([&](QMessageBox* box) {
+            informative = box->informativeText();
+            QCOMPARE(box->text(), QStringLiteral("NO PUEDO ABRIR EL PUERTO"));
+            box->accept();
+        });
+        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
+        QVERIFY2(informative.contains(QStringLiteral("no-such-device")), qPrintable(QStringLiteral("[%1]").arg(informative)));
+        closeMessagesFor(300);
+        QCOMPARE(messagesShown, 0);
+        QCOMPARE(window->Edit[14]->text(), QStringLiteral("   "));
+
+        // Continuous reading stops at the failed open, with one message.
+        QTest::mouseClick(window->ActConti, Qt::LeftButton);
+        closeMessagesFor(1300);
+        QCOMPARE(messagesShown, 1);
+        QCOMPARE(window->ContinuousReading, 0);
+    }
+
+    void aReplyInPiecesIsHandledOnce()
+    {
+        Sim sim(link, {QStringLiteral("--pieces"), QStringLiteral("3,10,5")});
+        QVERIFY(!sim.device.isEmpty());
+        QSignalSpy updates(window->Edit[14], &QLineEdit::textChanged);
+        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
+        QTRY_COMPARE(window->PendingRequest, NoRequest);
+        QCOMPARE(updates.count(), 1);
+        QCOMPARE(window->Edit[14]->text().size(), 8);
+    }
+
+    void aReplyFromAnotherAddressIsDropped()
+    {
+        Sim sim(link, {QStringLiteral("--wrong-address")});
+        QVERIFY(!sim.device.isEmpty());
+        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
+        QTRY_COMPARE(window->PendingRequest, NoRequest);
+        QCOMPARE(window->ZComm1->Connected, 0);
+        QCOMPARE(window->Edit[14]->text(), QStringLiteral("   "));
+    }
+
+    void aLateReplyToAnAbandonedRequestIsIgnored()
+    {
+        Sim sim(link, {QStringLiteral("--delay"), QStringLiteral("300")});
+        QVERIFY(!sim.device.isEmpty());
+        DisplayConfig.InputValue1 = 42.0;
+        window->ToolButton11->trigger();
+        QCOMPARE(window->PendingRequest, AnalogParamsRequest);
+        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
+        QCOMPARE(window->PendingRequest, DisplayReadingRequest);
+        QTest::qWait(1200);
+        QCOMPARE(DisplayConfig.InputValue1, 42.0);
+    }
+
+    void noiseWithoutAnEndClosesTheExchange()
+    {
+        Sim sim(link, {QStringLiteral("--noise")});
+        QVERIFY(!sim.device.isEmpty());
+        window->ToolButton11->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(window->PendingRequest, NoRequest, 5000);
+        QCOMPARE(window->ZComm1->Connected, 0);
+        QCOMPARE(window->RxBuffer.raw()[0], 0);
+    }
+
+    void theCalibrationScreenFillsItsBoxes()
+    {
+        DisplayConfig.Address = 31;
+        Sim sim(link, {QStringLiteral("--address"), QStringLiteral("31")});
+        QVERIFY(!sim.device.isEmpty());
+        QStringList boxes;
+        testsupport::whenModal<TForm7>([&](TForm7* password) {
+            QTest::keyClicks(password->findChild<QLineEdit*>(QStringLiteral("MaskEdit1")), QStringLiteral("pomvek"));
+            QTest::mouseClick(password->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+            testsupport::whenModal<TForm8>([&](TForm8* screen) {
+                QCOMPARE(screen->findChild<QLineEdit*>(QStringLiteral("Edit1"))->text(), QStringLiteral("0"));
+                QTest::mouseClick(screen->findChild<QPushButton*>(QStringLiteral("Button2")), Qt::LeftButton);
+                QTRY_COMPARE(window->PendingRequest, NoRequest);
+                for (int i = 1; i <= 18; ++i)
+                    boxes << screen->findChild<QLineEdit*>(QStringLiteral("Edit%1").arg(i))->text();
+                QTest::mouseClick(screen->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+            });
+        });
+        QTest::keyClick(window->Edit[1], Qt::Key_F1, Qt::AltModifier | Qt::ControlModifier);
+        QCOMPARE(boxes.size(), 18);
+        for (const QString& box : boxes)
+            QVERIFY2(box != QLatin1String("0") && !box.isEmpty(), qPrintable(boxes.join(QLatin1Char('|'))));
+        QCOMPARE(boxes[17].at(3), QLatin1Char('.'));
+        QCOMPARE(Form8, nullptr);
+    }
+
+    void aWrongPasswordOpensNothing()
+    {
+        QString shown;
+        testsupport::whenModal<TForm7>([&](TForm7* password) {
+            QTest::keyClicks(password->findChild<QLineEdit*>(QStringLiteral("MaskEdit1")), QStringLiteral("POMVEK"));
+            testsupport::whenModal<QMessageBox>([&](QMessageBox* box) {
+                shown = box->text();
+                box->accept();
+            });
+            QTest::mouseClick(password->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+        });
+        QTest::keyClick(window->Edit[1], Qt::Key_F1, Qt::AltModifier);
+        QCOMPARE(shown, QStringLiteral("Password incorrecto"));
+        // F1 alone does nothing.
+        QTest::keyClick(window->Edit[1], Qt::Key_F1);
+        QTest::qWait(100);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    }
+
+private:
+    void mapCom1(const QString& device)
+    {
+        const QString folder = configRoot + QStringLiteral("/DADiz");
+        QDir().mkpath(folder);
+        QFile f(folder + QStringLiteral("/DADiz.conf"));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[Ports]\nCOM1=" + device.toLocal8Bit() + "\n");
+    }
+
+    QTemporaryDir home;
+    QString link;
+    std::unique_ptr<TForm1> window;
+};
+
+int main(int argc, char* argv[])
+{
+    // The port map is read from a private settings folder, never the user's.
+    static QTemporaryDir configHome;
+    configRoot = configHome.path();
+    qputenv("XDG_CONFIG_HOME", configRoot.toLocal8Bit());
+    QApplication app(argc, argv);
+    TestExchanges test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_exchanges.moc"
