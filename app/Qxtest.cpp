@@ -37,6 +37,10 @@
 #include "dialogs/Version.h"
 
 TForm1* Form1 = nullptr;
+TForm4* Form4 = nullptr;
+TForm5* Form5 = nullptr;
+TForm6* Form6 = nullptr;
+TForm7* Form7 = nullptr;
 QString CurrentFileName;
 
 namespace {
@@ -184,6 +188,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(500);
+    // Readings keep to the 500 ms grid instead of drifting by the coarse timer's slack.
+    Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, &TForm1::LlegirDisplay);
 
     setFixedSize(600, 600);
@@ -218,6 +224,19 @@ void TForm1::startUp(QApplication& app)
     app.setFont(f);
     auto* w = new TForm1;
     w->setAttribute(Qt::WA_DeleteOnClose);
+    Form4 = new TForm4(w);
+    Form5 = new TForm5(w);
+    Form6 = new TForm6(w);
+    Form7 = new TForm7(w);
+    Form8 = new TForm8(w);
+    // They go with the main window.
+    QObject::connect(w, &QObject::destroyed, [] {
+        Form4 = nullptr;
+        Form5 = nullptr;
+        Form6 = nullptr;
+        Form7 = nullptr;
+        Form8 = nullptr;
+    });
     w->show();
 }
 
@@ -825,6 +844,8 @@ void TForm1::DadesRebudes()
             setRelayIndicator(1, (*reading.relays)[0]);
             setRelayIndicator(2, (*reading.relays)[1]);
         }
+        if (reading.value || reading.relays)
+            emit displayReadingShown();
         break;
     }
     default: // the configuration was acknowledged: nothing to show

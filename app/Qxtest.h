@@ -19,6 +19,10 @@ class QTimer;
 class QToolBar;
 class QFrame;
 class TZComm;
+class TForm4;
+class TForm5;
+class TForm6;
+class TForm7;
 
 // What the main window waits for after a request.
 enum TPendingRequest : std::uint8_t {
@@ -88,6 +92,12 @@ public:
     void fillRelayPanels();
     void applyLanguage();
     void setRelayIndicator(int relay, bool on);
+
+signals:
+    // A display reading was shown (value, relays or both).
+    void displayReadingShown();
+
+public:
     void showCurrentFileName();
 
     // Controls, named as the window design names them.
@@ -162,6 +172,13 @@ private:
 
 // Program-wide reference to the main window, set before its constructor body runs.
 extern TForm1* Form1;
+
+// The dialogs created hidden at start-up (the calibration screen's Form8 is
+// declared with its class). The commands build their own instances.
+extern TForm4* Form4;
+extern TForm5* Form5;
+extern TForm6* Form6;
+extern TForm7* Form7;
 
 // The name of the current configuration file; "Untitled.txt" until one is chosen.
 extern QString CurrentFileName;

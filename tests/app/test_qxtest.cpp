@@ -17,6 +17,11 @@
 #include "app/Qxtest.h"
 #include "config/DisplayConfig.h"
 #include "config/RecordCodec.h"
+#include "dialogs/Datoscalibracion.h"
+#include "dialogs/Leerparamvis.h"
+#include "dialogs/Password.h"
+#include "dialogs/Testcom.h"
+#include "dialogs/Version.h"
 #include "dialogs/Selecidioma.h"
 #include "support/Modal.h"
 
@@ -345,8 +350,16 @@ private slots:
         QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("QX Test"));
         QCOMPARE(w->windowTitle(), QStringLiteral("DA DIZ 1.1"));
         QVERIFY(w->isVisible());
+        // The dialogs made at start-up exist, hidden, owned by the main window.
+        const QList<QWidget*> hidden{Form4, Form5, Form6, Form7, Form8};
+        for (QWidget* d : hidden) {
+            QVERIFY(d);
+            QVERIFY(!d->isVisible());
+            QCOMPARE(d->parentWidget(), w);
+        }
         w->Salir1Click();
         QTRY_VERIFY(Form1 == nullptr);
+        QCOMPARE(Form8, nullptr);
     }
 
 private:
