@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for SECONDS (default 20).
+#   scripts/fuzz.sh [SECONDS]
+# Each target starts from its committed seeds (fuzz/corpus/<target>) and keeps
+# what it learns in the build folder, never in the seeds. A crash, a broken
+# promise, a leak or an input slower than 10 s fails the run; the input that
+# caused it is kept under <build>/fuzz-artifacts/<target>/.
+# Environment: FUZZ_BUILD_DIR (default build-fuzz), FUZZ_TARGETS (names, default all).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${1:-20}
+if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then
+  echo "usage: scripts/fuzz.sh [SECONDS]" >&2
+  exit 2
+fi
+build=${FUZZ_BUILD_DIR:-build-fuzz}
+
+# clang and its runtime libraries (libFuzzer, sanitizers), only when missing.
+missing=()
+for p in clang libclang-rt-14-dev; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "fuzz: missing packages: ${missing[*]}; install them as root (sudo apt-get install ${missing[*]})." >&2
+    exit 1
+  fi
+  echo "fuzz: installing ${missing[*]}"
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DDADIZ_FUZZ=ON -DDADIZ_TESTS=OFF -DDADIZ_BENCH=OFF >/dev/null
+cmake --build "$build" --target fuzz_all -j2 >/dev/null
+
+targets=${FUZZ_TARGETS:-$(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')}
+failed=()
+printf '%-24s %12s %8s %8s %8s  %s\n' target executions cov ft corpus result
+for t in $targets; do
+  work="$build/fuzz-corpus/$t"
+  artifacts="$build/fuzz-artifacts/$t"
+  mkdir -p "$work" "$artifacts"
+  log="$build/fuzz-logs/$t.log"
+  mkdir -p "$(dirname "$log")"
+  result=ok
+  # The mask target links Qt, which must not look for a display.
+  if ! QT_QPA_PLATFORM=offscreen "$build/fuzz/$t" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+      -artifact_prefix="$artifacts/" "$work" "fuzz/corpus/$t" >"$log" 2>&1; then
+    result="FAILED (see $log)"
+    failed+=("$t")
+  fi
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  last=$(grep -E '^#[0-9]+' "$log" | grep -E 'cov: ' | tail -1 || true)
+  cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")
+  ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
+  corp=$(sed -n 's/.* corp: \([0-9]*\/[0-9a-zA-Z]*\).*/\1/p' <<<"$last")
+  printf '%-24s %12s %8s %8s %8s  %s\n' "$t" "${execs:-?}" "${cov:-?}" "${ft:-?}" "${corp:-?}" "$result"
+done
+
+if ((${#failed[@]})); then
+  echo "fuzz: ${#failed[@]} target(s) failed: ${failed[*]}" >&2
+  exit 1
+fi
