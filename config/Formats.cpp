@@ -110,8 +110,36 @@ std::string generalFloatText(double value)
 
 double textToDouble(const std::string& text)
 {
-    const double v = strtod_l(text.c_str(), nullptr, cLocale());
-    return v;
+    // Only the decimal form is read: "nan", "inf" and hexadecimal are not
+    // numbers a display or a technician writes.
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    const std::size_t start = i;
+    auto digits = [&] {
+        const std::size_t from = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+            ++i;
+        return i - from;
+    };
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    std::size_t mantissa = digits();
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        mantissa += digits();
+    }
+    if (mantissa == 0)
+        return 0.0;
+    std::size_t end = i;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            ++i;
+        if (digits() > 0)
+            end = i;
+    }
+    return strtod_l(text.substr(start, end - start).c_str(), nullptr, cLocale());
 }
 
 std::int32_t textToInt(const std::string& text)

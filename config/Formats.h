@@ -14,8 +14,9 @@ std::string cfmt(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // ("1E-6", "1.5E20") below 0.00001 or with more than 15 digits before the point.
 std::string generalFloatText(double value);
 
-// atof: leading blanks skipped, conversion stops at the first character that
-// cannot continue a number; nothing readable gives 0.
+// atof on decimal text: leading blanks skipped, conversion stops at the first
+// character that cannot continue a number; nothing readable (and "nan", "inf",
+// hexadecimal) gives 0.
 double textToDouble(const std::string& text);
 
 // atol: leading blanks skipped, optional sign, decimal digits; nothing readable gives 0.

@@ -40,6 +40,13 @@ TEST(Formats, TextToNumberStopsAtTheFirstUnusableCharacter)
     EXPECT_EQ(textToDouble("  12.5xyz"), 12.5);
     EXPECT_EQ(textToDouble("abc"), 0.0);
     EXPECT_EQ(textToDouble(""), 0.0);
+    EXPECT_EQ(textToDouble("-.5"), -0.5);
+    EXPECT_EQ(textToDouble("1e3x"), 1000.0);
+    EXPECT_EQ(textToDouble("2e"), 2.0);
+    EXPECT_EQ(textToDouble("  +7."), 7.0);
+    EXPECT_EQ(textToDouble("nan"), 0.0);
+    EXPECT_EQ(textToDouble("-inf"), 0.0);
+    EXPECT_EQ(textToDouble("0x1A"), 0.0);
     EXPECT_EQ(textToInt(" -0012"), -12);
     EXPECT_EQ(textToInt("12a"), 12);
     EXPECT_EQ(textToInt("--1"), 0);
