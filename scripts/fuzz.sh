@@ -35,6 +35,10 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=
   -DDADIZ_FUZZ=ON -DDADIZ_TESTS=OFF -DDADIZ_BENCH=OFF >/dev/null
 cmake --build "$build" --target fuzz_all -j2 >/dev/null
 
+# The file targets rewrite a scratch file per input: keep it in memory when possible.
+scratch=/dev/shm
+[ -d "$scratch" ] && [ -w "$scratch" ] || scratch=${TMPDIR:-/tmp}
+
 targets=${FUZZ_TARGETS:-$(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')}
 failed=()
 printf '%-24s %12s %8s %8s %8s  %s\n' target executions cov ft corpus result
@@ -46,7 +50,7 @@ for t in $targets; do
   mkdir -p "$(dirname "$log")"
   result=ok
   # The mask target links Qt, which must not look for a display.
-  if ! QT_QPA_PLATFORM=offscreen "$build/fuzz/$t" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+  if ! TMPDIR="$scratch" QT_QPA_PLATFORM=offscreen "$build/fuzz/$t" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
       -artifact_prefix="$artifacts/" "$work" "fuzz/corpus/$t" >"$log" 2>&1; then
     result="FAILED (see $log)"
     failed+=("$t")
