@@ -1,0 +1,417 @@
+#include "tools/ctl/Fields.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+
+#include "config/Formats.h"
+#include "protocol/Replies.h"
+#include "protocol/Requests.h"
+
+namespace {
+
+using C = TDisplayConfig;
+
+TFieldInfo indexField(const char* name, std::uint8_t C::*member, int high)
+{
+    return {name, TFieldKind::Index, member, nullptr, nullptr, nullptr, high};
+}
+TFieldInfo realField(const char* name, double C::*member)
+{
+    return {name, TFieldKind::Real, nullptr, member, nullptr, nullptr, 0};
+}
+TFieldInfo charField(const char* name, char C::*member)
+{
+    return {name, TFieldKind::Character, nullptr, nullptr, member, nullptr, 0};
+}
+TFieldInfo intField(const char* name, std::int32_t C::*member)
+{
+    return {name, TFieldKind::Integer, nullptr, nullptr, nullptr, member, 0};
+}
+
+const TFieldInfo kFields[] = {
+    indexField("PortIndex", &C::PortIndex, 5),
+    indexField("ParityIndex", &C::ParityIndex, 2),
+    indexField("DataBitsIndex", &C::DataBitsIndex, 1),
+    indexField("StopBitsIndex", &C::StopBitsIndex, 1),
+    indexField("BaudIndex", &C::BaudIndex, 4),
+    indexField("Address", &C::Address, 31),
+    indexField("DigitsIndex", &C::DigitsIndex, 8),
+    indexField("InputMode", &C::InputMode, 1),
+    indexField("ProcessInput", &C::ProcessInput, 1),
+    realField("InputValue1", &C::InputValue1),
+    realField("DisplayValue1", &C::DisplayValue1),
+    realField("InputValue2", &C::InputValue2),
+    realField("DisplayValue2", &C::DisplayValue2),
+    indexField("DecimalPoint", &C::DecimalPoint, 4),
+    indexField("TempUnits", &C::TempUnits, 1),
+    indexField("ProbeType", &C::ProbeType, 3),
+    indexField("Resolution", &C::Resolution, 1),
+    realField("TempOffset", &C::TempOffset),
+    indexField("Relay1Enabled", &C::Relay1Enabled, 1),
+    charField("Relay1DelayType", &C::Relay1DelayType),
+    charField("Relay1TriggerLevel", &C::Relay1TriggerLevel),
+    intField("Relay1Delay", &C::Relay1Delay),
+    intField("Relay1Setpoint", &C::Relay1Setpoint),
+    indexField("Relay2Enabled", &C::Relay2Enabled, 1),
+    charField("Relay2DelayType", &C::Relay2DelayType),
+    charField("Relay2TriggerLevel", &C::Relay2TriggerLevel),
+    intField("Relay2Delay", &C::Relay2Delay),
+    intField("Relay2Setpoint", &C::Relay2Setpoint),
+};
+
+// The shortest text that reads back as the same double.
+std::string exactRealText(double v)
+{
+    for (int precision : {15, 16, 17}) {
+        std::string text = cfmt("%.*g", precision, v);
+        if (textToDouble(text) == v)
+            return text;
+    }
+    return cfmt("%.17g", v);
+}
+
+// Digit class of the masked fields: 3, 4 or 5 digit positions.
+int digitClass(std::uint8_t digitsIndex)
+{
+    return digitsIndex == 1 ? 3 : digitsIndex == 2 ? 4 : 5;
+}
+
+long long powerOfTen(int exponent)
+{
+    long long p = 1;
+    for (int i = 0; i < exponent; ++i)
+        p *= 10;
+    return p;
+}
+
+struct TNumber {
+    bool whole = true; // no decimal point
+    int decimals = 0;  // decimals that are not trailing zeros
+};
+
+// [+-]digits[.digits]: the forms a masked field can hold. Anything else,
+// exponents, "nan" and blanks included, is refused.
+bool readNumberText(const std::string& text, TNumber& number)
+{
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    std::size_t digits = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        ++digits;
+    number = {};
+    if (i < text.size() && text[i] == '.') {
+        number.whole = false;
+        ++i;
+        int lastNonZero = 0;
+        for (int d = 1; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++d) {
+            ++digits;
+            if (text[i] != '0')
+                lastNonZero = d;
+        }
+        number.decimals = lastNonZero;
+    }
+    return digits > 0 && i == text.size();
+}
+
+std::string decimalsText(int decimals)
+{
+    return decimals == 0 ? "no decimals" : decimals == 1 ? "at most 1 decimal" : cfmt("at most %d decimals", decimals);
+}
+
+// A count of display units with `decimals` decimals, as text.
+std::string countText(long long count, int decimals)
+{
+    return generalFloatText(static_cast<double>(count) / static_cast<double>(powerOfTen(decimals)));
+}
+
+struct TAssignment {
+    const TFieldInfo* field;
+    std::string text;
+};
+
+// Checks that need the whole configuration: the digits and the decimal point
+// decide what the masked fields can hold.
+bool checkDependent(const TAssignment& a, const TDisplayConfig& cfg, std::string& error)
+{
+    const std::string name = a.field->name;
+    const int cls = digitClass(cfg.DigitsIndex);
+    const std::string digits = cfmt("%d digits", cfg.DigitsIndex + 2);
+    TNumber number;
+    readNumberText(a.text, number);
+
+    if (name == "InputValue1" || name == "InputValue2") {
+        const int decimals = cls - 2; // "#99.9", "#99.99", "#99.999"
+        const double v = cfg.*(a.field->f64);
+        if (v < -99.9 || v > 99.9 || number.decimals > decimals) {
+            error = name + " must be from -99.9 to 99.9 with " + decimalsText(decimals) + " (" + digits + "), not \""
+                + a.text + "\"";
+            return false;
+        }
+    } else if (name == "DisplayValue1" || name == "DisplayValue2") {
+        // The field holds a sign or digit and `cls` digits; the value is
+        // that count over 10^decimals, limited to -19999 .. 9999 (19999 with five digits).
+        const int decimals = std::min<int>(cfg.DecimalPoint, cls - 1);
+        const long long scale = powerOfTen(decimals);
+        const long long low = std::max(-(powerOfTen(cls) - 1), -19999 * scale);
+        const long long high = std::min(powerOfTen(cls + 1) - 1, (cfg.DigitsIndex == 3 ? 19999 : 9999) * scale);
+        const double v = cfg.*(a.field->f64);
+        const double count = std::round(v * static_cast<double>(scale));
+        if (number.decimals > decimals || count < static_cast<double>(low) || count > static_cast<double>(high)) {
+            error = name + " must be from " + countText(low, decimals) + " to " + countText(high, decimals) + " with "
+                + decimalsText(decimals) + " (" + digits + cfmt(", decimal point %d", cfg.DecimalPoint) + "), not \""
+                + a.text + "\"";
+            return false;
+        }
+    } else if (name == "Relay1Setpoint" || name == "Relay2Setpoint") {
+        const long long low = -(powerOfTen(cls) - 1);
+        const long long high = powerOfTen(cls + 1) - 1;
+        const std::int32_t v = cfg.*(a.field->i32);
+        if (!number.whole || v < low || v > high) {
+            error = name + cfmt(" must be a whole number of display counts from %lld to %lld", low, high) + " ("
+                + digits + "), not \"" + a.text + "\"";
+            return false;
+        }
+    }
+    return true;
+}
+
+// Parses one value and checks what does not depend on other fields.
+bool assign(const TAssignment& a, TDisplayConfig& cfg, std::string& error)
+{
+    const TFieldInfo& f = *a.field;
+    const std::string name = f.name;
+    TNumber number;
+    const bool numeric = readNumberText(a.text, number);
+    switch (f.kind) {
+    case TFieldKind::Index: {
+        const std::int32_t v = numeric && number.whole ? textToInt(a.text) : -1;
+        if (!numeric || !number.whole || v < 0 || v > f.high) {
+            error = name + cfmt(" must be a whole number from 0 to %d", f.high) + ", not \"" + a.text + "\"";
+            return false;
+        }
+        cfg.*(f.u8) = static_cast<std::uint8_t>(v);
+        return true;
+    }
+    case TFieldKind::Character:
+        if (a.text != "0" && a.text != "1") {
+            error = name + " must be 0 or 1 (" + (name.find("DelayType") != std::string::npos
+                                                       ? "0 timed delay, 1 hysteresis"
+                                                       : "0 on above the level, 1 on below it")
+                + "), not \"" + a.text + "\"";
+            return false;
+        }
+        cfg.*(f.ch) = a.text[0];
+        return true;
+    case TFieldKind::Integer: {
+        const bool isDelay = name.find("Delay") != std::string::npos;
+        if (!numeric || !number.whole) {
+            error = name + " must be a whole number" + (isDelay ? " from 0 to 999" : "") + ", not \"" + a.text + "\"";
+            return false;
+        }
+        const std::int32_t v = textToInt(a.text);
+        if (isDelay && (v < 0 || v > 999)) {
+            error = name + " must be a whole number from 0 to 999, not \"" + a.text + "\"";
+            return false;
+        }
+        cfg.*(f.i32) = v;
+        return true;
+    }
+    case TFieldKind::Real: {
+        if (!numeric) {
+            error = name + " must be a number written with a '.' for decimals, not \"" + a.text + "\"";
+            return false;
+        }
+        const double v = textToDouble(a.text);
+        if (name == "TempOffset" && (v < -99.9 || v > 99.9 || number.decimals > 1)) {
+            error = name + " must be from -99.9 to 99.9 with at most 1 decimal, not \"" + a.text + "\"";
+            return false;
+        }
+        cfg.*(f.f64) = v;
+        return true;
+    }
+    }
+    return false;
+}
+
+bool sameBits(double a, double b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// A configuration in which every field differs from cfg: a field that a
+// reply leaves alone in one copy is left alone in both and shows as differing.
+TDisplayConfig everyFieldChanged(const TDisplayConfig& cfg)
+{
+    TDisplayConfig out = cfg;
+    for (const TFieldInfo& f : kFields) {
+        switch (f.kind) {
+        case TFieldKind::Index: out.*(f.u8) ^= 0xFF; break;
+        case TFieldKind::Character: out.*(f.ch) = static_cast<char>(out.*(f.ch) ^ 0x7F); break;
+        case TFieldKind::Integer: out.*(f.i32) ^= 1; break;
+        case TFieldKind::Real: {
+            const double v = out.*(f.f64);
+            out.*(f.f64) = sameBits(v, 12345.678) ? 0.5 : 12345.678;
+            break;
+        }
+        }
+    }
+    return out;
+}
+
+// Decimals of one 7-character number field of the 'E' request.
+int frameDecimals(const TConfigRequest& frame, std::size_t offset)
+{
+    int decimals = 0;
+    bool afterPoint = false;
+    for (std::size_t i = offset; i < offset + 7 && frame[i] != '*'; ++i) {
+        if (afterPoint)
+            ++decimals;
+        if (frame[i] == '.')
+            afterPoint = true;
+    }
+    return decimals;
+}
+
+} // namespace
+
+std::span<const TFieldInfo> recordFields()
+{
+    return kFields;
+}
+
+const TFieldInfo* findField(std::string_view name)
+{
+    for (const TFieldInfo& f : kFields)
+        if (name == f.name)
+            return &f;
+    return nullptr;
+}
+
+std::string fieldText(const TFieldInfo& f, const TDisplayConfig& cfg)
+{
+    switch (f.kind) {
+    case TFieldKind::Index: return cfmt("%u", static_cast<unsigned>(cfg.*(f.u8)));
+    case TFieldKind::Integer: return cfmt("%d", static_cast<int>(cfg.*(f.i32)));
+    case TFieldKind::Real: return generalFloatText(cfg.*(f.f64));
+    case TFieldKind::Character: {
+        const auto c = static_cast<unsigned char>(cfg.*(f.ch));
+        return c >= 0x21 && c < 0x7F ? std::string(1, static_cast<char>(c)) : cfmt("\\x%02X", c);
+    }
+    }
+    return {};
+}
+
+std::string configJson(const TDisplayConfig& cfg)
+{
+    std::string out = "{\n";
+    bool first = true;
+    for (const TFieldInfo& f : kFields) {
+        if (!first)
+            out += ",\n";
+        first = false;
+        out += cfmt("  \"%s\": ", f.name);
+        switch (f.kind) {
+        case TFieldKind::Real: {
+            const double v = cfg.*(f.f64);
+            out += std::isfinite(v) ? exactRealText(v) : "null";
+            break;
+        }
+        case TFieldKind::Character: {
+            const auto c = static_cast<unsigned char>(cfg.*(f.ch));
+            if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\')
+                out += cfmt("\"%c\"", c);
+            else
+                out += cfmt("\"\\u%04x\"", c);
+            break;
+        }
+        default:
+            out += fieldText(f, cfg);
+        }
+    }
+    out += "\n}\n";
+    return out;
+}
+
+bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& cfg, std::string& error)
+{
+    std::vector<TAssignment> parsed;
+    for (const std::string& text : assignments) {
+        const auto eq = text.find('=');
+        if (eq == std::string::npos) {
+            error = "\"" + text + "\" is not FIELD=VALUE";
+            return false;
+        }
+        const std::string name = text.substr(0, eq);
+        const TFieldInfo* field = findField(name);
+        if (!field) {
+            error = "unknown field \"" + name + "\"; the fields are";
+            for (const TFieldInfo& f : kFields)
+                error += std::string(" ") + f.name;
+            return false;
+        }
+        parsed.push_back({field, text.substr(eq + 1)});
+    }
+    for (const TAssignment& a : parsed)
+        if (!assign(a, cfg, error))
+            return false;
+    for (const TAssignment& a : parsed)
+        if (!checkDependent(a, cfg, error))
+            return false;
+    return true;
+}
+
+std::vector<TFieldDifference> compareWithReply(const TDisplayConfig& sent, std::span<const std::uint8_t> reply)
+{
+    TDisplayConfig got = sent;
+    parseAnalogParamsReply(reply, got);
+    TDisplayConfig probe = everyFieldChanged(sent);
+    parseAnalogParamsReply(reply, probe);
+    const TConfigRequest frame = buildConfigRequest(sent);
+
+    std::vector<TFieldDifference> out;
+    auto differ = [&](const char* name, bool equal) {
+        const TFieldInfo& f = *findField(name);
+        const bool carried = f.kind == TFieldKind::Real ? sameBits(got.*(f.f64), probe.*(f.f64))
+                                                        : fieldText(f, got) == fieldText(f, probe);
+        if (!carried)
+            out.push_back({name, fieldText(f, sent), "not in the reply"});
+        else if (!equal)
+            out.push_back({name, fieldText(f, sent), fieldText(f, got)});
+    };
+    auto near = [](double a, double b, double tolerance) {
+        return std::fabs(a - b) <= tolerance + 1e-9 * std::max(1.0, std::fabs(a));
+    };
+
+    differ("ProcessInput", got.ProcessInput == (sent.ProcessInput == 0 ? 0 : 1));
+    // Input values travel as "+%6.3f" cut to seven characters: half a unit of its last digit.
+    differ("InputValue1", near(sent.InputValue1, got.InputValue1, 0.5 / powerOfTen(frameDecimals(frame, 7))));
+    differ("InputValue2", near(sent.InputValue2, got.InputValue2, 0.5 / powerOfTen(frameDecimals(frame, 25))));
+    // Display values travel as whole display counts.
+    const double countUnit = 1.0 / powerOfTen(std::min<int>(sent.DecimalPoint, 4));
+    differ("DisplayValue1", near(sent.DisplayValue1, got.DisplayValue1, countUnit / 2));
+    differ("DisplayValue2", near(sent.DisplayValue2, got.DisplayValue2, countUnit / 2));
+    differ("DecimalPoint", got.DecimalPoint == sent.DecimalPoint);
+    differ("ProbeType", got.ProbeType == sent.ProbeType);
+    differ("TempUnits", got.TempUnits == sent.TempUnits);
+    differ("Resolution", got.Resolution == sent.Resolution);
+    // The offset travels as two digits cut from "%05.1f": whole degrees or tenths.
+    const double offsetUnit = sent.Resolution == 0 ? 1.0 : 0.1;
+    differ("TempOffset", std::fabs(sent.TempOffset - got.TempOffset) < offsetUnit - 1e-9);
+
+    differ("Relay1Enabled", (got.Relay1Enabled == 1) == (sent.Relay1Enabled == 1));
+    differ("Relay1DelayType", got.Relay1DelayType == sent.Relay1DelayType);
+    if (sent.Relay1Enabled == 1) // a relay off sends '2' in place of its level
+        differ("Relay1TriggerLevel", got.Relay1TriggerLevel == sent.Relay1TriggerLevel);
+    differ("Relay1Delay", got.Relay1Delay == sent.Relay1Delay);
+    differ("Relay1Setpoint", got.Relay1Setpoint == sent.Relay1Setpoint);
+    differ("Relay2Enabled", (got.Relay2Enabled == 1) == (sent.Relay2Enabled == 1));
+    differ("Relay2DelayType", got.Relay2DelayType == sent.Relay2DelayType);
+    if (sent.Relay2Enabled == 1)
+        differ("Relay2TriggerLevel", got.Relay2TriggerLevel == sent.Relay2TriggerLevel);
+    differ("Relay2Delay", got.Relay2Delay == sent.Relay2Delay);
+    differ("Relay2Setpoint", got.Relay2Setpoint == sent.Relay2Setpoint);
+    return out;
+}

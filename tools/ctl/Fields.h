@@ -1,0 +1,55 @@
+#pragma once
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/DisplayConfig.h"
+
+// The fields of the configuration record by their DisplayConfig names, as
+// dadizctl reads, writes, checks and compares them.
+
+enum class TFieldKind {
+    Index,     // u8: an index into a list, a count or a flag
+    Real,      // f64
+    Character, // the relay characters '0' / '1'
+    Integer,   // i32
+};
+
+struct TFieldInfo {
+    const char* name;
+    TFieldKind kind;
+    std::uint8_t TDisplayConfig::*u8 = nullptr;
+    double TDisplayConfig::*f64 = nullptr;
+    char TDisplayConfig::*ch = nullptr;
+    std::int32_t TDisplayConfig::*i32 = nullptr;
+    int high = 0; // an Index field's largest value the dialogs offer
+};
+
+// Every field of the 88-byte record, in record order.
+std::span<const TFieldInfo> recordFields();
+const TFieldInfo* findField(std::string_view name);
+
+// The field's value as text: numbers with '.', characters as themselves,
+// other bytes of a character field as \xNN.
+std::string fieldText(const TFieldInfo& field, const TDisplayConfig& cfg);
+
+// A JSON object holding every record field, one per line.
+std::string configJson(const TDisplayConfig& cfg);
+
+// Applies "FIELD=VALUE" assignments to cfg. Every value is checked against
+// what the program's dialogs accept, with the digits and decimal point cfg
+// holds once all assignments are applied. On failure cfg may be partly
+// changed and error names the field and the allowed values.
+bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& cfg, std::string& error);
+
+struct TFieldDifference {
+    std::string field;
+    std::string sent;     // the file's value
+    std::string received; // the display's value, or why there is none
+};
+
+// Compares the fields the 'E' request carries with a display's 'P' reply,
+// each within the precision the request gives it.
+std::vector<TFieldDifference> compareWithReply(const TDisplayConfig& sent, std::span<const std::uint8_t> reply);

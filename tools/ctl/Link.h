@@ -1,0 +1,89 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "config/DisplayConfig.h"
+
+class TZComm;
+
+// SIGINT and SIGTERM end dadizctl cleanly: they are blocked in every thread
+// and read from a descriptor by the event loop, which then leaves its wait.
+// Call installStopSignals before any thread starts and before QCoreApplication.
+void installStopSignals();
+// Call once the QCoreApplication exists.
+void watchStopSignals();
+bool stopRequested();
+
+enum class TWaitEnd { Finished, TimedOut, Stopped };
+
+// Runs the event loop until finish(), `ms` milliseconds or a stop signal.
+// Never spins: the thread sleeps in the event loop.
+class TEventWait {
+public:
+    TEventWait();
+    ~TEventWait();
+    TEventWait(const TEventWait&) = delete;
+    TEventWait& operator=(const TEventWait&) = delete;
+
+    TWaitEnd run(int ms);
+    void finish();
+    // Gives the running wait `ms` milliseconds from now.
+    void restart(int ms);
+
+    struct TImpl;
+
+private:
+    std::unique_ptr<TImpl> impl_;
+};
+
+enum class TOutcome {
+    Reply,       // a complete reply with the request's address and letters
+    NoReply,     // nothing complete within the time-out
+    Invalid,     // wrong letters, or bytes without an end
+    LineLost,    // the device went away, or the request could not be written
+    Interrupted, // a stop signal arrived
+};
+
+struct TExchangeResult {
+    TOutcome outcome = TOutcome::NoReply;
+    std::vector<std::uint8_t> reply; // offsets 0 .. the final CR
+    std::string reason;              // for anything but Reply
+};
+
+// One display line: the program's serial component with the line settings of
+// a configuration, request frames written whole and replies collected in
+// pieces of 20 bytes as the program does, with a reply time-out.
+class TCtlLink {
+public:
+    // portOverride: a COM name or a device path in place of PortIndex.
+    TCtlLink(const TDisplayConfig& line, const std::optional<std::string>& portOverride, int timeoutMs, int retries);
+    ~TCtlLink();
+    TCtlLink(const TCtlLink&) = delete;
+    TCtlLink& operator=(const TCtlLink&) = delete;
+
+    // False when the port cannot be opened; openFailure() says why.
+    bool open();
+    std::string openFailure() const;
+    // What messages call the line: the port name and, when it differs, its device.
+    std::string deviceName() const;
+
+    // Writes the request and waits for its reply: up to `timeout` for the
+    // first byte once the request has left, and again after every piece.
+    // A complete reply from another address (a late answer on a bus) is set
+    // aside and the wait goes on. Retries after no reply or an invalid one.
+    TExchangeResult exchange(std::span<const std::uint8_t> request);
+
+    void close();
+
+private:
+    TExchangeResult attempt(std::span<const std::uint8_t> request);
+    int transmitMs(std::size_t bytes) const;
+
+    std::unique_ptr<TZComm> port_;
+    int timeoutMs_;
+    int retries_;
+};

@@ -1,0 +1,19 @@
+# dadizctl: the program's configuration files and display exchanges from a
+# shell, with the program's own serial component, frames and record codec.
+file(GLOB DADIZ_CTL_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/ctl/*.cpp ${CMAKE_CURRENT_LIST_DIR}/ctl/*.h)
+add_executable(dadizctl ${DADIZ_CTL_SOURCES})
+target_link_libraries(dadizctl PRIVATE dadiz_core)
+set_target_properties(dadizctl PROPERTIES AUTOMOC OFF)
+install(TARGETS dadizctl RUNTIME DESTINATION bin)
+install(FILES ${CMAKE_SOURCE_DIR}/docs/dadizctl.1 DESTINATION share/man/man1)
+
+# The scan benchmark runs dadizctl and dadiz-sim; bench/ is read after tools/,
+# so its target is given their paths once the whole project is known.
+function(dadizctl_bench_paths)
+  if(TARGET bench_ctl_scan)
+    target_compile_definitions(bench_ctl_scan PRIVATE
+      DADIZ_CTL_PATH="$<TARGET_FILE:dadizctl>" DADIZ_SIM_PATH="$<TARGET_FILE:dadiz-sim>")
+    add_dependencies(bench_ctl_scan dadizctl dadiz-sim)
+  endif()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL dadizctl_bench_paths)
