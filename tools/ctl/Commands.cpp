@@ -81,7 +81,8 @@ std::string panel(const std::string& title, const TRows& rows)
 {
     std::size_t width = 0;
     for (const auto& [label, value] : rows)
-        width = std::max(width, textWidth(label));
+        if (!value.empty())
+            width = std::max(width, textWidth(label));
     std::string out = title + "\n";
     for (const auto& [label, value] : rows) {
         std::string line = "  " + label;
