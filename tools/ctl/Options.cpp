@@ -59,7 +59,7 @@ const std::map<std::string, TCommandInfo>& commands()
           "  StopBitsIndex 0..1 (1, 2)     BaudIndex 0..4 (1200..19200)        Address 0..31\n"
           "  DigitsIndex 0..8 (2..10 digits)   InputMode 0..1 (process, temperature)\n"
           "  ProcessInput 0..1 (voltage, current)\n"
-          "  InputValue1, InputValue2      -99.9..99.9, decimals as the digits allow\n"
+          "  InputValue1, InputValue2      -99.9..99.9, at most 1 decimal with 3 digits, 2 with 4, else 3\n"
           "  DisplayValue1, DisplayValue2  within -19999..9999 (19999 with 5 digits) and the field\n"
           "                                the digits and DecimalPoint give\n"
           "  DecimalPoint 0..4   TempUnits 0..1 (F, C)   ProbeType 0..3 (PT100, J, K, T)\n"
