@@ -14,6 +14,9 @@
 #include "dialogs/Confentanalogica.h"
 #include "dialogs/MaskEdit.h"
 #include "dialogs/RadioGroup.h"
+#include "support/Child.h"
+
+using testsupport::child;
 
 namespace {
 
@@ -80,14 +83,6 @@ private slots:
 private:
     std::unique_ptr<TForm3> open(const TDisplayConfig& cfg);
     void typeInto(QWidget* field, const QString& keys);
-    template <typename T>
-    T* child(QWidget* dialog, const char* name)
-    {
-        T* w = dialog->findChild<T*>(QString::fromLatin1(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
-    }
 
     QTemporaryDir dir_;
     QString previousDir_;

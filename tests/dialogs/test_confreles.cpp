@@ -13,6 +13,9 @@
 #include "dialogs/Confreles.h"
 #include "dialogs/MaskEdit.h"
 #include "dialogs/RadioGroup.h"
+#include "support/Child.h"
+
+using testsupport::child;
 
 namespace {
 
@@ -52,14 +55,6 @@ private slots:
 
 private:
     std::unique_ptr<TForm9> open(const TDisplayConfig& cfg);
-    template <typename T>
-    T* child(QWidget* dialog, const QString& name)
-    {
-        T* w = dialog->findChild<T*>(name);
-        if (!w)
-            qFatal("no control %s", qPrintable(name));
-        return w;
-    }
 
     QTemporaryDir dir_;
     QString previousDir_;

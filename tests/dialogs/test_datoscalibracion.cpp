@@ -25,6 +25,9 @@
 #include "serial/PortMap.h"
 #include "serial/Zcomm.h"
 #include "support/Modal.h"
+#include "support/Child.h"
+
+using testsupport::child;
 
 namespace {
 
@@ -114,14 +117,6 @@ private slots:
 
 private:
     std::unique_ptr<TForm8> open();
-    template <typename T>
-    T* child(QWidget* dialog, const QString& name)
-    {
-        T* w = dialog->findChild<T*>(name);
-        if (!w)
-            qFatal("no control %s", qPrintable(name));
-        return w;
-    }
     QLineEdit* box(QWidget* dialog, int n) { return child<QLineEdit>(dialog, QStringLiteral("Edit%1").arg(n)); }
 
     QTemporaryDir dir_;

@@ -13,6 +13,9 @@
 #include "config/DisplayConfig.h"
 #include "dialogs/Leerparamvis.h"
 #include "dialogs/RadioGroup.h"
+#include "support/Child.h"
+
+using testsupport::child;
 
 namespace {
 
@@ -46,14 +49,6 @@ private slots:
 
 private:
     std::unique_ptr<TForm5> open(const TDisplayConfig& cfg);
-    template <typename T>
-    T* child(QWidget* dialog, const char* name)
-    {
-        T* w = dialog->findChild<T*>(QString::fromLatin1(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
-    }
 
     QTemporaryDir dir_;
     QString previousDir_;

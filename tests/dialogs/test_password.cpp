@@ -12,6 +12,9 @@
 
 #include "app/Qxtest.h"
 #include "dialogs/Password.h"
+#include "support/Child.h"
+
+using testsupport::child;
 
 class TestPassword : public QObject {
     Q_OBJECT
@@ -30,14 +33,6 @@ private slots:
 
 private:
     std::unique_ptr<TForm7> open();
-    template <typename T>
-    T* child(QWidget* dialog, const char* name)
-    {
-        T* w = dialog->findChild<T*>(QString::fromLatin1(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
-    }
 
     QTemporaryDir dir_;
     QString previousDir_;

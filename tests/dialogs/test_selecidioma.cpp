@@ -15,6 +15,9 @@
 
 #include "app/Qxtest.h"
 #include "dialogs/Selecidioma.h"
+#include "support/Child.h"
+
+using testsupport::child;
 
 // Language index used in rows that build the dialog with no main window at all.
 constexpr int kNoMainWindow = -1;
@@ -62,15 +65,6 @@ std::unique_ptr<TForm10> TestSelecIdioma::openDialog(int languageIndex)
         mainWindow->LanguageIndex = static_cast<std::uint8_t>(languageIndex);
     }
     return std::make_unique<TForm10>(mainWindow.get());
-}
-
-template <typename T>
-static T* child(QWidget* w, const QString& name)
-{
-    T* c = w->findChild<T*>(name);
-    if (!c)
-        qWarning("no control named %s", qPrintable(name));
-    return c;
 }
 
 static QRadioButton* choice(QWidget* w, int i)

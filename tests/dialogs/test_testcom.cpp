@@ -11,6 +11,9 @@
 #include "app/Qxtest.h"
 #include "config/DisplayConfig.h"
 #include "dialogs/Testcom.h"
+#include "support/Child.h"
+
+using testsupport::child;
 
 namespace {
 
@@ -38,14 +41,6 @@ private slots:
 
 private:
     std::unique_ptr<TForm6> open(const TDisplayConfig& cfg);
-    template <typename T>
-    T* child(QWidget* dialog, const char* name)
-    {
-        T* w = dialog->findChild<T*>(QString::fromLatin1(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
-    }
 
     QTemporaryDir dir_;
     QString previousDir_;

@@ -9,6 +9,9 @@
 
 #include "app/Qxtest.h"
 #include "dialogs/Version.h"
+#include "support/Child.h"
+
+using testsupport::child;
 
 // Language index used in rows that build the dialog with no main window at all.
 constexpr int kNoMainWindow = -1;
@@ -52,15 +55,6 @@ std::unique_ptr<TForm4> TestVersion::openDialog(int languageIndex)
         mainWindow->LanguageIndex = static_cast<std::uint8_t>(languageIndex);
     }
     return std::make_unique<TForm4>(mainWindow.get());
-}
-
-template <typename T>
-static T* child(QWidget* w, const char* name)
-{
-    T* c = w->findChild<T*>(QString::fromLatin1(name));
-    if (!c)
-        qWarning("no control named %s", name);
-    return c;
 }
 
 void TestVersion::textsPerLanguage_data()
