@@ -21,6 +21,7 @@
 
 #include "config/ConfigFile.h"
 #include "config/DisplayConfig.h"
+#include "config/MainPanelCaptions.h"
 #include "config/PanelTexts.h"
 #include "protocol/Replies.h"
 #include "protocol/Requests.h"
@@ -49,27 +50,13 @@ using Texts = std::array<const char*, 4>;
 
 // The main window's texts by language: 0 Catalan, 1 Spanish, 2 French, 3 English.
 struct MainTexts {
-    Texts GroupBox1{"Configuració visualitzador", "Configuración visualizador", "Configuration afficheur", "Setup display"};
-    Texts Label1{"Port", "Puerto", "Port", "Port"};
-    Texts Label2{"Velocitat", "Velocidad", "Vitesse", "Baud rate"};
-    Texts Label3{"Paritat", "Paridad", "Parite", "Parity"};
-    Texts Label4{"Bits de stop", "Bits de stop", "Bits de stop", "Stop bits"};
-    Texts Label5{"Bits de dades", "Bits de datos", "Bits de donnes", "Data bits"};
-    Texts Label13{"Adreça", "Dirección", "Adresse", "Address"};
-    Texts Label14{"Num. digits", "Num. digitos", "Nom. chiffres", "Digits num."};
-    Texts GroupBox2{"Configuració entrada analogica", "Configuración entrada analogica",
-        "Configuration entrée analogique", "Setup analog input"};
     Texts GroupBox3{"Valor del visualitzador", "Valor del visualizador", "Valeur du afficheur", "Display value"};
     Texts ActuVisu{"Actualitzar valor", "Actualizar valor", "Mettre à jour valeur", "Update"};
     Texts ActConti{"Actualitzar continuo", "Actualizar continuo", "Mettre à jour contin.", "Update running"};
     Texts Label19{"RELE 1", "RELE 1", "RELAIS 1", "RELAY 1"};
     Texts Label20{"RELE 2", "RELE 2", "RELAIS 2", "RELAY 2"};
-    Texts GroupBox4{"Configuració Rele 1", "Configuración Rele 1", "Configuration Relais 1", "Setup Relay 1"};
     Texts Label15{"Temps retard", "Tiempo retardo", "Temps retard", "Delay"};
-    Texts Label16{"Nivell dispar", "Nivel disparo", "Seuil", "Threshold"};
-    Texts GroupBox5{"Configuració Rele 2", "Configuración Rele 2", "Configuration Relais 2", "Setup Relay 2"};
     Texts Label17{"Temps retard", "Tiempo retardo", "Temps retard", "Delay"};
-    Texts Label18{"Nivell dispar", "Nivel disparo", "Seuil", "Threshold"};
     Texts Archivo1{"Arxiu", "Archivo", "Fichier", "File"};
     Texts Abrir1{"Obrir", "Abrir", "Ouvrir", "Open"};
     Texts Nuevo1{"Nou", "Nuevo", "Nouveau", "New"};
@@ -571,14 +558,20 @@ void TForm1::applyLanguage()
     const std::uint8_t l = LanguageIndex;
     if (l <= 3) {
         const MainTexts& t = mainTexts;
-        GroupBox1->setTitle(u8(t.GroupBox1[l]));
-        GroupBox2->setTitle(u8(t.GroupBox2[l]));
+        // The summary panels' captions are shared with the command-line tool.
+        const MainPanelCaptions& panel = mainPanelCaptions(l);
+        GroupBox1->setTitle(u8(panel.serialGroup));
+        GroupBox2->setTitle(u8(panel.analogGroup));
+        GroupBox4->setTitle(u8(panel.relay1Group));
+        GroupBox5->setTitle(u8(panel.relay2Group));
+        const std::pair<int, const char*> panelLabels[] = {{1, panel.port}, {2, panel.baud}, {3, panel.parity},
+            {4, panel.stopBits}, {5, panel.dataBits}, {13, panel.address}, {14, panel.digits}, {16, panel.threshold},
+            {18, panel.threshold}};
+        for (const auto& [n, text] : panelLabels)
+            Label[n]->setText(u8(text));
         GroupBox3->setTitle(u8(t.GroupBox3[l]));
-        GroupBox4->setTitle(u8(t.GroupBox4[l]));
-        GroupBox5->setTitle(u8(t.GroupBox5[l]));
-        const std::pair<int, const Texts*> labels[] = {{1, &t.Label1}, {2, &t.Label2}, {3, &t.Label3},
-            {4, &t.Label4}, {5, &t.Label5}, {13, &t.Label13}, {14, &t.Label14}, {15, &t.Label15}, {16, &t.Label16},
-            {17, &t.Label17}, {18, &t.Label18}, {19, &t.Label19}, {20, &t.Label20}};
+        const std::pair<int, const Texts*> labels[] = {
+            {15, &t.Label15}, {17, &t.Label17}, {19, &t.Label19}, {20, &t.Label20}};
         for (const auto& [n, texts] : labels)
             Label[n]->setText(u8((*texts)[l]));
         ActuVisu->setText(u8(t.ActuVisu[l]));
