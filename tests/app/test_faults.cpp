@@ -15,10 +15,7 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <cerrno>
 #include <chrono>
-#include <cstring>
-#include <deque>
 #include <fcntl.h>
 #include <functional>
 #include <map>
