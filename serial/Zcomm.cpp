@@ -73,6 +73,9 @@ int TZComm::OpenConnection()
         releaseDevice();
         return 0;
     }
+    // Bytes that reached the device before this open belong to nobody's
+    // request: a virtual port keeps them while closed.
+    device_->purge(PURGE_RXCLEAR);
     Connected = 1;
     ++connection_;
     thread_ = std::make_unique<TCommThread>(*device_, this, connection_);
