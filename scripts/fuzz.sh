@@ -63,7 +63,9 @@ for t in $targets; do
   printf '%-24s %12s %8s %8s %8s  %s\n' "$t" "${execs:-?}" "${cov:-?}" "${ft:-?}" "${corp:-?}" "$result"
 done
 
+total=$(wc -w <<<"$targets")
+echo "fuzz: $((total - ${#failed[@]})) passed, ${#failed[@]} failed"
 if ((${#failed[@]})); then
-  echo "fuzz: ${#failed[@]} target(s) failed: ${failed[*]}" >&2
+  echo "fuzz: failed targets: ${failed[*]}" >&2
   exit 1
 fi

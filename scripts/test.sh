@@ -14,3 +14,6 @@ echo "== build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 BUILD_DIR=build-asan bash scripts/build.sh -DDADIZ_SANITIZE=ON -DDADIZ_BENCH=OFF
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j2
+
+echo "== fuzz every input for a bounded time"
+bash scripts/fuzz.sh 20
