@@ -15,6 +15,7 @@
 #include "dialogs/MaskEdit.h"
 #include "dialogs/RadioGroup.h"
 #include "support/Child.h"
+#include "support/MainWindowHome.h"
 
 using testsupport::child;
 
@@ -60,7 +61,6 @@ class TestConfentanalogica : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void newConfigurationDefaults();
     void valuesSurviveOk_data();
     void valuesSurviveOk();
@@ -84,35 +84,17 @@ private:
     std::unique_ptr<TForm3> open(const TDisplayConfig& cfg);
     void typeInto(QWidget* field, const QString& keys);
 
-    QTemporaryDir dir_;
-    QString previousDir_;
-    std::unique_ptr<TForm1> main_;
+    testsupport::MainWindowHome main_;
 };
 
 void TestConfentanalogica::initTestCase()
 {
-    // The main window reads Conf.dad from the working directory.
-    QVERIFY(dir_.isValid());
-    previousDir_ = QDir::currentPath();
-    QDir::setCurrent(dir_.path());
-    main_ = std::make_unique<TForm1>();
     QCOMPARE(Form1, main_.get());
-}
-
-void TestConfentanalogica::cleanupTestCase()
-{
-    main_.reset();
-    QDir::setCurrent(previousDir_);
 }
 
 std::unique_ptr<TForm3> TestConfentanalogica::open(const TDisplayConfig& cfg)
 {
-    auto dialog = std::make_unique<TForm3>(main_.get());
-    dialog->loadFrom(cfg);
-    dialog->show();
-    if (!QTest::qWaitForWindowActive(dialog.get()))
-        qWarning("dialog not active");
-    return dialog;
+    return testsupport::openLoaded<TForm3>(main_.get(), cfg);
 }
 
 void TestConfentanalogica::typeInto(QWidget* field, const QString& keys)

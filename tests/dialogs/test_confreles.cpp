@@ -14,6 +14,7 @@
 #include "dialogs/MaskEdit.h"
 #include "dialogs/RadioGroup.h"
 #include "support/Child.h"
+#include "support/MainWindowHome.h"
 
 using testsupport::child;
 
@@ -38,7 +39,6 @@ class TestConfreles : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void newConfiguration();
     void enabledLowOpensLowAndRecheckSelectsHigh();
     void uncheckingStoresOffAndLow();
@@ -56,35 +56,17 @@ private slots:
 private:
     std::unique_ptr<TForm9> open(const TDisplayConfig& cfg);
 
-    QTemporaryDir dir_;
-    QString previousDir_;
-    std::unique_ptr<TForm1> main_;
+    testsupport::MainWindowHome main_;
 };
 
 void TestConfreles::initTestCase()
 {
-    // The main window reads Conf.dad from the working directory.
-    QVERIFY(dir_.isValid());
-    previousDir_ = QDir::currentPath();
-    QDir::setCurrent(dir_.path());
-    main_ = std::make_unique<TForm1>();
     main_->LanguageIndex = 0;
-}
-
-void TestConfreles::cleanupTestCase()
-{
-    main_.reset();
-    QDir::setCurrent(previousDir_);
 }
 
 std::unique_ptr<TForm9> TestConfreles::open(const TDisplayConfig& cfg)
 {
-    auto dialog = std::make_unique<TForm9>(main_.get());
-    dialog->loadFrom(cfg);
-    dialog->show();
-    if (!QTest::qWaitForWindowActive(dialog.get()))
-        qWarning("dialog not active");
-    return dialog;
+    return testsupport::openLoaded<TForm9>(main_.get(), cfg);
 }
 
 void TestConfreles::newConfiguration()

@@ -14,6 +14,7 @@
 #include "dialogs/Leerparamvis.h"
 #include "dialogs/RadioGroup.h"
 #include "support/Child.h"
+#include "support/MainWindowHome.h"
 
 using testsupport::child;
 
@@ -37,7 +38,6 @@ class TestLeerparamvis : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void displayBoxAfterNew();
     void displayParametersShown();
     void acceptStoresTheLine();
@@ -50,35 +50,17 @@ private slots:
 private:
     std::unique_ptr<TForm5> open(const TDisplayConfig& cfg);
 
-    QTemporaryDir dir_;
-    QString previousDir_;
-    std::unique_ptr<TForm1> main_;
+    testsupport::MainWindowHome main_;
 };
 
 void TestLeerparamvis::initTestCase()
 {
-    // The main window reads Conf.dad from the working directory.
-    QVERIFY(dir_.isValid());
-    previousDir_ = QDir::currentPath();
-    QDir::setCurrent(dir_.path());
-    main_ = std::make_unique<TForm1>();
     main_->LanguageIndex = 1;
-}
-
-void TestLeerparamvis::cleanupTestCase()
-{
-    main_.reset();
-    QDir::setCurrent(previousDir_);
 }
 
 std::unique_ptr<TForm5> TestLeerparamvis::open(const TDisplayConfig& cfg)
 {
-    auto dialog = std::make_unique<TForm5>(main_.get());
-    dialog->loadFrom(cfg);
-    dialog->show();
-    if (!QTest::qWaitForWindowActive(dialog.get()))
-        qWarning("dialog not active");
-    return dialog;
+    return testsupport::openLoaded<TForm5>(main_.get(), cfg);
 }
 
 void TestLeerparamvis::displayBoxAfterNew()

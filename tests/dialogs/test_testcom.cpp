@@ -12,6 +12,7 @@
 #include "config/DisplayConfig.h"
 #include "dialogs/Testcom.h"
 #include "support/Child.h"
+#include "support/MainWindowHome.h"
 
 using testsupport::child;
 
@@ -30,7 +31,6 @@ class TestTestcom : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void typedValueIsKeptOnExit_data();
     void typedValueIsKeptOnExit();
     void sendDoesNothing();
@@ -42,35 +42,17 @@ private slots:
 private:
     std::unique_ptr<TForm6> open(const TDisplayConfig& cfg);
 
-    QTemporaryDir dir_;
-    QString previousDir_;
-    std::unique_ptr<TForm1> main_;
+    testsupport::MainWindowHome main_;
 };
 
 void TestTestcom::initTestCase()
 {
-    // The main window reads Conf.dad from the working directory.
-    QVERIFY(dir_.isValid());
-    previousDir_ = QDir::currentPath();
-    QDir::setCurrent(dir_.path());
-    main_ = std::make_unique<TForm1>();
     main_->LanguageIndex = 1;
-}
-
-void TestTestcom::cleanupTestCase()
-{
-    main_.reset();
-    QDir::setCurrent(previousDir_);
 }
 
 std::unique_ptr<TForm6> TestTestcom::open(const TDisplayConfig& cfg)
 {
-    auto dialog = std::make_unique<TForm6>(main_.get());
-    dialog->loadFrom(cfg);
-    dialog->show();
-    if (!QTest::qWaitForWindowActive(dialog.get()))
-        qWarning("dialog not active");
-    return dialog;
+    return testsupport::openLoaded<TForm6>(main_.get(), cfg);
 }
 
 void TestTestcom::typedValueIsKeptOnExit_data()
