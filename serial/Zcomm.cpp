@@ -74,8 +74,10 @@ int TZComm::OpenConnection()
         return 0;
     }
     // Bytes that reached the device before this open belong to nobody's
-    // request: a virtual port keeps them while closed.
+    // request: a virtual port keeps them while closed. Output held by an XOFF
+    // from an earlier session must not hold this one.
     device_->purge(PURGE_RXCLEAR);
+    device_->escape(SETXON);
     Connected = 1;
     ++connection_;
     thread_ = std::make_unique<TCommThread>(*device_, this, connection_);

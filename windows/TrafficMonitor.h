@@ -1,0 +1,67 @@
+#pragma once
+#include <QAbstractTableModel>
+#include <QWidget>
+#include <deque>
+
+#include "link/Traffic.h"
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+class QTableView;
+class TDisplayLink;
+
+// The frames of one session, newest last, at most kMaxFrames.
+class TTrafficModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr std::size_t kMaxFrames = 10000;
+    enum Column { TimeColumn, DirectionColumn, PortColumn, FrameColumn, LatencyColumn, OutcomeColumn, ColumnCount };
+
+    explicit TTrafficModel(int language, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    void add(const TTrafficRecord& record);
+    void clear();
+    void setHex(bool hex);
+    // One line per frame, the columns separated by tabs, bytes as shown.
+    QString text() const;
+
+private:
+    QString cell(const TTrafficRecord& r, int column) const;
+
+    int language_;
+    bool hex_ = false;
+    std::deque<TTrafficRecord> frames_;
+};
+
+// A non-modal window that lists every frame the main window sends and
+// receives. It listens to the link only while it exists.
+class TTrafficMonitor : public QWidget {
+    Q_OBJECT
+public:
+    TTrafficMonitor(QWidget* owner, int language, TDisplayLink& link);
+
+    TTrafficModel* model() const { return model_; }
+
+private:
+    void add(const TTrafficRecord& record);
+    void setPaused(bool paused);
+    void save();
+    void showCount();
+
+    int language_;
+    TTrafficModel* model_;
+    QTableView* view_;
+    QPushButton* pause_;
+    QPushButton* clear_;
+    QPushButton* save_;
+    QCheckBox* hex_;
+    QLabel* count_;
+    bool paused_ = false;
+    std::deque<TTrafficRecord> held_; // frames that came while paused
+};
