@@ -141,8 +141,7 @@ bool TDisplayLink::start(std::uint8_t kind, const std::vector<std::uint8_t>& fra
     }
     // Collection starts only once the whole frame is with the port.
     rx_.reset();
-    deadline_.start(std::chrono::duration_cast<std::chrono::milliseconds>(report_.sent - TLinkClock::now())
-        + std::chrono::milliseconds(timeoutMs_));
+    armDeadline(report_.sent + std::chrono::milliseconds(timeoutMs_));
     return true;
 }
 
@@ -166,7 +165,7 @@ void TDisplayLink::onData()
     if (collect(own))
         return;
     if (own)
-        deadline_.start(timeoutMs_);
+        armDeadline(TLinkClock::now() + std::chrono::milliseconds(timeoutMs_));
     // One notification may stand for a burst longer than a piece: come back
     // for the rest rather than wait for bytes that already arrived.
     if (n == static_cast<long>(kPiece) && port_.GetQCountIn() > 0)
@@ -231,10 +230,21 @@ void TDisplayLink::onDeviceError(int error)
         port_.CloseConnection();
 }
 
+void TDisplayLink::armDeadline(TLinkClock::time_point at)
+{
+    deadlineAt_ = at;
+    deadline_.start(std::chrono::ceil<std::chrono::milliseconds>(at - TLinkClock::now()));
+}
+
 void TDisplayLink::onDeadline()
 {
     if (!pending_)
         return;
+    // A timer may fire a little early: the deadline is the clock's, not the timer's.
+    if (TLinkClock::now() < deadlineAt_) {
+        armDeadline(deadlineAt_);
+        return;
+    }
     report_.reply.assign(rx_.reply().begin(), rx_.reply().end());
     end(TExchangeOutcome::NoReply);
 }

@@ -107,6 +107,7 @@ signals:
 private:
     void onData();
     void onDeviceError(int error);
+    void armDeadline(TLinkClock::time_point at);
     void onDeadline();
     // `piece` held bytes of this exchange's own reply: the deadline moves on.
     bool collect(bool& ownBytes);
@@ -118,6 +119,7 @@ private:
     TRxBuffer& rx_;
     std::function<void()> lineSetup_;
     QTimer deadline_;
+    TLinkClock::time_point deadlineAt_;
     int timeoutMs_ = kDefaultReplyTimeoutMs;
     bool closeAfter_ = true;
     bool setAside_ = false;
@@ -127,3 +129,4 @@ private:
 
 // Reply time-out of the window from the user's settings file ([Link] ReplyTimeoutMs).
 int configuredReplyTimeoutMs();
+Q_DECLARE_METATYPE(TExchangeReport)
