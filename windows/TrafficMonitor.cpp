@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "config/ConfigFile.h"
@@ -56,36 +57,32 @@ int TTrafficModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QString TTrafficModel::cell(const TTrafficRecord& r, int column) const
+TTrafficModel::TRow TTrafficModel::row(const TTrafficRecord& r) const
 {
     const bool sent = r.direction == TTrafficDirection::Sent;
-    switch (column) {
-    case TimeColumn:
-        return u8(trafficTime(r.time));
-    case DirectionColumn:
-        return QString::fromUtf8(pickText(sent ? kSent : kReceived, language_));
-    case PortColumn:
-        return u8(r.port);
-    case FrameColumn:
-        return u8(hex_ ? trafficHex(r.bytes) : trafficText(r.bytes));
-    case LatencyColumn:
-        return r.latencyMs ? QStringLiteral("%1 ms").arg(*r.latencyMs) : QString();
-    case OutcomeColumn:
-        return u8(trafficNoteText(r.note, sent, language_));
-    default:
-        return {};
-    }
+    TRow row;
+    row.cells[TimeColumn] = u8(trafficTime(r.time));
+    row.cells[DirectionColumn] = QString::fromUtf8(pickText(sent ? kSent : kReceived, language_));
+    row.cells[PortColumn] = u8(r.port);
+    row.cells[FrameColumn] = u8(trafficText(r.bytes));
+    row.hex = u8(trafficHex(r.bytes));
+    if (r.latencyMs)
+        row.cells[LatencyColumn] = QStringLiteral("%1 ms").arg(*r.latencyMs);
+    row.cells[OutcomeColumn] = u8(trafficNoteText(r.note, sent, language_));
+    row.aside = r.note == TTrafficNote::EchoDropped || r.note == TTrafficNote::AfterCR;
+    row.problem = r.note != TTrafficNote::None && !row.aside;
+    return row;
 }
 
 QVariant TTrafficModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || static_cast<std::size_t>(index.row()) >= frames_.size())
         return {};
-    const TTrafficRecord& r = frames_[static_cast<std::size_t>(index.row())];
+    const TRow& r = frames_[static_cast<std::size_t>(index.row())];
     if (role == Qt::DisplayRole)
-        return cell(r, index.column());
-    if (role == Qt::ForegroundRole && r.note != TTrafficNote::None)
-        return QColor(r.note == TTrafficNote::EchoDropped || r.note == TTrafficNote::AfterCR ? Qt::darkGray : Qt::red);
+        return hex_ && index.column() == FrameColumn ? r.hex : r.cells[index.column()];
+    if (role == Qt::ForegroundRole && (r.problem || r.aside))
+        return QColor(r.aside ? Qt::darkGray : Qt::red);
     return {};
 }
 
@@ -96,16 +93,21 @@ QVariant TTrafficModel::headerData(int section, Qt::Orientation orientation, int
     return QString::fromUtf8(pickText(kColumns[section], language_));
 }
 
-void TTrafficModel::add(const TTrafficRecord& record)
+void TTrafficModel::add(const std::vector<TTrafficRecord>& records)
 {
-    if (frames_.size() >= kMaxFrames) {
-        beginRemoveRows({}, 0, 0);
-        frames_.pop_front();
+    if (records.empty())
+        return;
+    const std::size_t incoming = std::min(records.size(), kMaxFrames);
+    const std::size_t excess = frames_.size() + incoming > kMaxFrames ? frames_.size() + incoming - kMaxFrames : 0;
+    if (excess > 0) {
+        beginRemoveRows({}, 0, static_cast<int>(excess) - 1);
+        frames_.erase(frames_.begin(), frames_.begin() + static_cast<std::ptrdiff_t>(excess));
         endRemoveRows();
     }
-    const int row = static_cast<int>(frames_.size());
-    beginInsertRows({}, row, row);
-    frames_.push_back(record);
+    const int first = static_cast<int>(frames_.size());
+    beginInsertRows({}, first, first + static_cast<int>(incoming) - 1);
+    for (std::size_t i = records.size() - incoming; i < records.size(); ++i)
+        frames_.push_back(row(records[i]));
     endInsertRows();
 }
 
@@ -128,11 +130,11 @@ void TTrafficModel::setHex(bool hex)
 QString TTrafficModel::text() const
 {
     QString out;
-    for (const TTrafficRecord& r : frames_) {
-        QStringList cells;
-        for (int c = 0; c < ColumnCount; ++c)
-            cells << cell(r, c);
-        out += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
+    for (const TRow& r : frames_) {
+        for (int c = 0; c < ColumnCount; ++c) {
+            out += hex_ && c == FrameColumn ? r.hex : r.cells[c];
+            out += QLatin1Char(c + 1 < ColumnCount ? '\t' : '\n');
+        }
     }
     return out;
 }
@@ -192,6 +194,10 @@ TTrafficMonitor::TTrafficMonitor(QWidget* owner, int language, TDisplayLink& lin
     });
     connect(save_, &QPushButton::clicked, this, &TTrafficMonitor::save);
     connect(hex_, &QCheckBox::toggled, model_, &TTrafficModel::setHex);
+    flushTimer_ = new QTimer(this);
+    flushTimer_->setSingleShot(true);
+    flushTimer_->setInterval(100);
+    connect(flushTimer_, &QTimer::timeout, this, &TTrafficMonitor::flush);
     connect(&link, &TDisplayLink::traffic, this, &TTrafficMonitor::add);
     resize(900, 360);
     showCount();
@@ -199,16 +205,23 @@ TTrafficMonitor::TTrafficMonitor(QWidget* owner, int language, TDisplayLink& lin
 
 void TTrafficMonitor::add(const TTrafficRecord& record)
 {
-    if (paused_) {
-        if (held_.size() >= TTrafficModel::kMaxFrames)
-            held_.pop_front();
-        held_.push_back(record);
+    if (held_.size() >= TTrafficModel::kMaxFrames)
+        held_.erase(held_.begin());
+    held_.push_back(record);
+    if (paused_)
         showCount();
+    else if (!flushTimer_->isActive())
+        flushTimer_->start();
+}
+
+void TTrafficMonitor::flush()
+{
+    if (paused_ || held_.empty())
         return;
-    }
     QScrollBar* bar = view_->verticalScrollBar();
     const bool atEnd = bar->value() == bar->maximum();
-    model_->add(record);
+    model_->add(held_);
+    held_.clear();
     if (atEnd)
         view_->scrollToBottom();
     showCount();
@@ -218,12 +231,7 @@ void TTrafficMonitor::setPaused(bool paused)
 {
     paused_ = paused;
     pause_->setText(QString::fromUtf8(pickText(paused ? kResume : kPause, language_)));
-    if (!paused) {
-        for (const TTrafficRecord& r : held_)
-            model_->add(r);
-        held_.clear();
-        view_->scrollToBottom();
-    }
+    flush();
     showCount();
 }
 

@@ -9,6 +9,7 @@ class QCheckBox;
 class QLabel;
 class QPushButton;
 class QTableView;
+class QTimer;
 class TDisplayLink;
 
 // The frames of one session, newest last, at most kMaxFrames.
@@ -25,18 +26,25 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    void add(const TTrafficRecord& record);
+    void add(const std::vector<TTrafficRecord>& records);
     void clear();
     void setHex(bool hex);
     // One line per frame, the columns separated by tabs, bytes as shown.
     QString text() const;
 
 private:
-    QString cell(const TTrafficRecord& r, int column) const;
+    // One frame as the table shows it, formatted once when it comes.
+    struct TRow {
+        QString cells[ColumnCount];
+        QString hex;
+        bool problem = false; // no reply, invalid, line lost
+        bool aside = false;   // echo or bytes after the CR: shown, not taken
+    };
+    TRow row(const TTrafficRecord& r) const;
 
     int language_;
     bool hex_ = false;
-    std::deque<TTrafficRecord> frames_;
+    std::deque<TRow> frames_;
 };
 
 // A non-modal window that lists every frame the main window sends and
@@ -50,6 +58,7 @@ public:
 
 private:
     void add(const TTrafficRecord& record);
+    void flush();
     void setPaused(bool paused);
     void save();
     void showCount();
@@ -63,5 +72,8 @@ private:
     QCheckBox* hex_;
     QLabel* count_;
     bool paused_ = false;
-    std::deque<TTrafficRecord> held_; // frames that came while paused
+    // Frames not shown yet: gathered for a moment, so that a request and its
+    // reply cost one repaint, and held while paused.
+    std::vector<TTrafficRecord> held_;
+    QTimer* flushTimer_;
 };
