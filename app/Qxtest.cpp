@@ -682,7 +682,7 @@ void TForm1::Abrir1Click()
     }
     if (!r.ok) {
         showFileError(u8(openFailedText[LanguageIndex <= 3 ? LanguageIndex : 0]), chosen,
-            QString::fromStdString(describeFileError(chosen.toStdString(), r)));
+            QString::fromStdString(describeFileError(chosen.toStdString(), r, LanguageIndex)));
         return;
     }
     CurrentFileName = chosen;
@@ -700,7 +700,7 @@ bool TForm1::saveTo(const QString& path)
         return true;
     // The create call's failed result is -1; the reason follows as plain words.
     showFileError(QStringLiteral("No guardado-1"), path,
-        QString::fromStdString(describeFileError(path.toStdString(), r)));
+        QString::fromStdString(describeFileError(path.toStdString(), r, LanguageIndex)));
     return false;
 }
 

@@ -1,23 +1,42 @@
 #include "config/ConfigFile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
-#include <cctype>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "config/RecordCodec.h"
+#include "config/Texts.h"
 #include "config/UniqueFd.h"
 
 namespace {
 
-FileResult failure(const char* step, int error)
+FileResult success()
+{
+    return FileResult{true, 0, TFileStep::None};
+}
+
+FileResult failure(TFileStep step, int error)
 {
     return FileResult{false, error, step};
+}
+
+FileResult notRegular(const struct stat& st)
+{
+    FileResult r = failure(TFileStep::NotRegular, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    r.kind = S_ISDIR(st.st_mode)                          ? TFileKind::Folder
+        : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? TFileKind::Device
+        : S_ISFIFO(st.st_mode)                         ? TFileKind::Fifo
+                                                       : TFileKind::Socket;
+    return r;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 // Reads up to size bytes, riding out EINTR and short reads; returns the count or -1.
@@ -63,88 +82,282 @@ std::string folderOf(const std::string& path)
     return path.substr(0, slash);
 }
 
-// The file a save really replaces: the target of a symbolic link, so that the link survives.
-std::string resolveTarget(const std::string& path)
+std::string nameOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Opens a regular file for reading. Nothing else is opened at all: opening a
+// serial device would move its control lines, and a FIFO would make the read
+// wait for a writer that may never come.
+FileResult openForReading(const std::string& path, UniqueFd& fd)
 {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (::stat(path.c_str(), &st) != 0)
+        return failure(TFileStep::Open, errno);
+    if (!S_ISREG(st.st_mode))
+        return notRegular(st);
+    fd.reset(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd)
+        return failure(TFileStep::Open, errno);
+    // The name may have been given to something else since it was looked at.
+    if (::fstat(fd.get(), &st) != 0)
+        return failure(TFileStep::Open, errno);
+    if (!S_ISREG(st.st_mode))
+        return notRegular(st);
+    return success();
+}
+
+// Follows a chain of symbolic links by name, so that a link whose target does
+// not exist yet names the file to create. Returns 0 or an errno.
+int followLinks(std::string& path)
+{
+    for (int hops = 0;; ++hops) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0)
+            return errno == ENOENT ? 0 : errno;
+        if (!S_ISLNK(st.st_mode))
+            return 0;
+        if (hops == 40)
+            return ELOOP;
         char buf[PATH_MAX];
-        if (::realpath(path.c_str(), buf) != nullptr)
-            return buf;
+        const ssize_t n = ::readlink(path.c_str(), buf, sizeof buf);
+        if (n < 0)
+            return errno;
+        if (n == 0 || static_cast<std::size_t>(n) == sizeof buf)
+            return n == 0 ? ENOENT : ENAMETOOLONG;
+        const std::string next(buf, static_cast<std::size_t>(n));
+        path = next.front() == '/' ? next : folderOf(path) + "/" + next;
     }
-    return path;
+}
+
+// A name beside the target that is unique and always short enough, however
+// long the target's own name is: a dot, the start of that name, pid, counter.
+std::string temporaryName(const std::string& name)
+{
+    static std::atomic<unsigned> counter{0};
+    std::size_t keep = std::min<std::size_t>(name.size(), 40);
+    // Never cut a UTF-8 character in two.
+    while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
+        --keep;
+    return "." + name.substr(0, keep) + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+}
+
+// Overwrites an open regular file: the new bytes first, then the length, so
+// that at no moment is the file empty.
+FileResult writeInPlace(UniqueFd fd, const void* data, std::size_t size)
+{
+    if (!writeFully(fd.get(), static_cast<const std::uint8_t*>(data), size)
+        || ::ftruncate(fd.get(), static_cast<off_t>(size)) != 0 || ::fsync(fd.get()) != 0)
+        return failure(TFileStep::Write, errno);
+    if (::close(fd.release()) != 0)
+        return failure(TFileStep::Write, errno);
+    return success();
+}
+
+// Writes data to a temporary file beside target and renames it over target.
+// `old` is the file replaced, whose mode, owner and group the new one takes,
+// or null for a new file. inPlaceInstead tells that nothing was done because
+// the replacement is impossible (no new file allowed in the folder, a target
+// that cannot be renamed over) or would change the owner; the temporary never
+// outlives a failure.
+FileResult replaceAtomically(const std::string& target, const void* data, std::size_t size,
+                             const struct stat* old, bool& inPlaceInstead)
+{
+    inPlaceInstead = false;
+    const std::string folder = folderOf(target), name = nameOf(target);
+    if (name.empty())
+        return failure(TFileStep::Open, target.empty() ? ENOENT : EISDIR);
+    UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir)
+        dir.reset(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!dir)
+        return failure(TFileStep::Open, errno);
+
+    std::string temp;
+    UniqueFd fd;
+    // A replacement starts private and takes the old mode once it is the old owner's.
+    const mode_t mode = old ? 0600 : 0666;
+    for (int attempt = 0; attempt < 100 && !fd; ++attempt) {
+        temp = temporaryName(name);
+        fd.reset(::openat(dir.get(), temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+        if (!fd && errno != EEXIST)
+            break;
+    }
+    if (!fd) {
+        const int error = errno;
+        inPlaceInstead = old && (error == EACCES || error == EPERM);
+        return failure(TFileStep::Open, error);
+    }
+    auto abandon = [&](TFileStep step, int error) {
+        fd.reset();
+        ::unlinkat(dir.get(), temp.c_str(), 0);
+        return failure(step, error);
+    };
+    if (old) {
+        struct stat made {};
+        if (::fstat(fd.get(), &made) != 0)
+            return abandon(TFileStep::Write, errno);
+        if ((made.st_uid != old->st_uid || made.st_gid != old->st_gid)
+            && ::fchown(fd.get(), old->st_uid, old->st_gid) != 0) {
+            inPlaceInstead = true;
+            return abandon(TFileStep::Write, errno);
+        }
+        if (::fchmod(fd.get(), old->st_mode & 07777) != 0)
+            return abandon(TFileStep::Write, errno);
+    }
+    if (!writeFully(fd.get(), static_cast<const std::uint8_t*>(data), size) || ::fsync(fd.get()) != 0)
+        return abandon(TFileStep::Write, errno);
+    if (::close(fd.release()) != 0) {
+        const int error = errno;
+        ::unlinkat(dir.get(), temp.c_str(), 0);
+        return failure(TFileStep::Write, error);
+    }
+    if (::renameat(dir.get(), temp.c_str(), dir.get(), name.c_str()) != 0) {
+        const int error = errno;
+        ::unlinkat(dir.get(), temp.c_str(), 0);
+        // A file mounted on its own, or another user's in a sticky folder, cannot be replaced.
+        inPlaceInstead = old && (error == EBUSY || error == EPERM || error == EACCES);
+        return failure(TFileStep::Rename, error);
+    }
+    // Makes the new name durable; a folder opened only by path cannot be synced.
+    ::fsync(dir.get());
+    return success();
+}
+
+// Writes a small file where creating or truncating it would succeed, and
+// nowhere else; see saveConfigFile.
+FileResult writeSmallFile(const std::string& path, const void* data, std::size_t size)
+{
+    struct stat seen {};
+    const bool exists = ::stat(path.c_str(), &seen) == 0;
+    if (!exists && errno != ENOENT)
+        return failure(TFileStep::Open, errno);
+    if (exists && !S_ISREG(seen.st_mode))
+        return notRegular(seen);
+
+    std::string target = path;
+    if (const int error = followLinks(target))
+        return failure(TFileStep::Open, error);
+    bool inPlace = false;
+    if (!exists)
+        return replaceAtomically(target, data, size, nullptr, inPlace);
+
+    // Where the links as read lead elsewhere than the kernel's (a link in /proc
+    // to a deleted file, or a name changed meanwhile), the file is written
+    // through the name as given.
+    struct stat st {};
+    const bool byName = ::lstat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && sameFile(st, seen);
+    // Opening for writing is the test a plain create-or-truncate would pass:
+    // a write-protected file is refused here and left as it was.
+    UniqueFd fd(::open(byName ? target.c_str() : path.c_str(),
+                       O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | (byName ? O_NOFOLLOW : 0)));
+    if (!fd)
+        return failure(TFileStep::Open, errno);
+    if (::fstat(fd.get(), &st) != 0)
+        return failure(TFileStep::Open, errno);
+    if (!S_ISREG(st.st_mode))
+        return notRegular(st);
+    // A rename would split hard links from the file.
+    if (byName && sameFile(st, seen) && st.st_nlink == 1) {
+        const FileResult r = replaceAtomically(target, data, size, &st, inPlace);
+        if (!inPlace)
+            return r;
+    }
+    return writeInPlace(std::move(fd), data, size);
+}
+
+// ---- Texts ----------------------------------------------------------------
+
+struct TErrnoText {
+    int error;
+    TTexts text;
+};
+
+const TErrnoText errnoTexts[] = {
+    {EACCES, {"permís denegat", "permiso denegado", "permission refusée", "permission denied"}},
+    {EPERM, {"operació no permesa", "operación no permitida", "opération non permise", "operation not permitted"}},
+    {ENOENT, {"l'arxiu o la carpeta no existeix", "el archivo o la carpeta no existe",
+              "le fichier ou le dossier n'existe pas", "no such file or directory"}},
+    {ENOTDIR, {"una part del camí no és una carpeta", "una parte de la ruta no es una carpeta",
+               "une partie du chemin n'est pas un dossier", "a part of the path is not a folder"}},
+    {EISDIR, {"és una carpeta, no un arxiu", "es una carpeta, no un archivo", "c'est un dossier, pas un fichier",
+              "a folder, not a file"}},
+    {EROFS, {"sistema d'arxius només de lectura", "sistema de archivos de solo lectura",
+             "système de fichiers en lecture seule", "read-only file system"}},
+    {ENOSPC, {"disc ple", "disco lleno", "disque plein", "disk full"}},
+    {EDQUOT, {"quota de disc exhaurida", "cuota de disco agotada", "quota de disque dépassé", "disk quota exceeded"}},
+    {EFBIG, {"l'arxiu supera la mida permesa", "el archivo supera el tamaño permitido",
+             "le fichier dépasse la taille permise", "file larger than allowed"}},
+    {ENAMETOOLONG, {"nom massa llarg", "nombre demasiado largo", "nom trop long", "name too long"}},
+    {ELOOP, {"massa enllaços simbòlics", "demasiados enlaces simbólicos", "trop de liens symboliques",
+             "too many symbolic links"}},
+    {EIO, {"error d'entrada/sortida del disc", "error de entrada/salida del disco",
+           "erreur d'entrée/sortie du disque", "input/output error on the disk"}},
+    {EMFILE, {"massa arxius oberts", "demasiados archivos abiertos", "trop de fichiers ouverts", "too many open files"}},
+    {ENFILE, {"massa arxius oberts", "demasiados archivos abiertos", "trop de fichiers ouverts", "too many open files"}},
+    {ETXTBSY, {"l'arxiu és en ús per un programa", "el archivo está en uso por un programa",
+               "le fichier est utilisé par un programme", "the file is in use by a program"}},
+    {EBUSY, {"recurs ocupat", "recurso ocupado", "ressource occupée", "resource busy"}},
+    {ENOMEM, {"memòria insuficient", "memoria insuficiente", "mémoire insuffisante", "out of memory"}},
+};
+
+const TTexts deviceText{"és un dispositiu, no un arxiu normal", "es un dispositivo, no un archivo normal",
+                        "c'est un périphérique, pas un fichier ordinaire", "a device, not a regular file"};
+const TTexts fifoText{"és una canonada (FIFO), no un arxiu normal", "es una tubería (FIFO), no un archivo normal",
+                      "c'est un tube (FIFO), pas un fichier ordinaire", "a pipe (FIFO), not a regular file"};
+const TTexts socketText{"és un sòcol, no un arxiu normal", "es un socket, no un archivo normal",
+                        "c'est une socket, pas un fichier ordinaire", "a socket, not a regular file"};
+const TTexts shortText{"l'arxiu és més curt que una configuració (%1 bytes); no s'ha carregat res",
+                       "el archivo es más corto que una configuración (%1 bytes); no se ha cargado nada",
+                       "le fichier est plus court qu'une configuration (%1 octets) ; rien n'a été chargé",
+                       "the file is shorter than a configuration (%1 bytes); nothing was loaded"};
+const TTexts otherErrorText{"error del sistema %1", "error del sistema %1", "erreur système %1", "system error %1"};
+const TTexts sentenceText{"%1: %2.", "%1: %2.", "%1 : %2.", "%1: %2."};
+
+std::string reasonFor(const FileResult& result, int language)
+{
+    if (result.failedStep == TFileStep::Short)
+        return fillIn(pickText(shortText, language), {std::to_string(RecordSize)});
+    if (result.failedStep == TFileStep::NotRegular && result.kind != TFileKind::Folder)
+        return pickText(result.kind == TFileKind::Device ? deviceText
+                            : result.kind == TFileKind::Fifo ? fifoText
+                                                             : socketText,
+                        language);
+    for (const TErrnoText& t : errnoTexts)
+        if (t.error == result.error)
+            return pickText(t.text, language);
+    return fillIn(pickText(otherErrorText, language), {std::to_string(result.error)});
 }
 
 } // namespace
 
 FileResult loadConfigFile(const std::string& path, TDisplayConfig& cfg)
 {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd)
-        return failure("open", errno);
-    struct stat st {};
-    if (::fstat(fd.get(), &st) == 0 && S_ISDIR(st.st_mode))
-        return failure("open", EISDIR);
+    UniqueFd fd;
+    if (const FileResult opened = openForReading(path, fd); !opened.ok)
+        return opened;
     TRecord record{};
     const ssize_t n = readFully(fd.get(), record.data(), record.size());
     if (n < 0)
-        return failure("read", errno);
+        return failure(TFileStep::Read, errno);
     if (static_cast<std::size_t>(n) < RecordSize)
-        return failure("short", EINVAL);
+        return failure(TFileStep::Short, EINVAL);
     decodeRecord(record, cfg);
-    return FileResult{true, 0, {}};
-}
-
-FileResult writeFileAtomically(const std::string& path, const void* data, std::size_t size)
-{
-    static std::atomic<unsigned> counter{0};
-    const std::string target = resolveTarget(path);
-    struct stat st {};
-    const bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode))
-        return failure("open", EISDIR);
-
-    const std::string base = target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1);
-    const std::string temp = folderOf(target) + "/." + base + ".tmp-" + std::to_string(::getpid()) + "-"
-        + std::to_string(counter++);
-    UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!fd)
-        return failure("open", errno);
-
-    auto abandon = [&](const char* step, int error) {
-        fd.reset();
-        ::unlink(temp.c_str());
-        return failure(step, error);
-    };
-    if (exists && ::fchmod(fd.get(), st.st_mode & 07777) != 0)
-        return abandon("write", errno);
-    if (!writeFully(fd.get(), static_cast<const std::uint8_t*>(data), size))
-        return abandon("write", errno);
-    if (::fsync(fd.get()) != 0)
-        return abandon("write", errno);
-    if (::close(fd.release()) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        return failure("write", error);
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        return failure("rename", error);
-    }
-    return FileResult{true, 0, {}};
+    return success();
 }
 
 FileResult saveConfigFile(const std::string& path, const TDisplayConfig& cfg)
 {
     const TRecord record = encodeRecord(cfg);
-    return writeFileAtomically(path, record.data(), record.size());
+    return writeSmallFile(path, record.data(), record.size());
 }
 
 std::uint8_t readLanguageFile(const std::string& path)
 {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd)
+    UniqueFd fd;
+    if (!openForReading(path, fd).ok)
         return 0;
     std::uint8_t byte = 0;
     if (readFully(fd.get(), &byte, 1) != 1 || byte > 3)
@@ -154,16 +367,10 @@ std::uint8_t readLanguageFile(const std::string& path)
 
 FileResult writeLanguageFile(std::uint8_t language, const std::string& path)
 {
-    return writeFileAtomically(path, &language, 1);
+    return writeSmallFile(path, &language, 1);
 }
 
-std::string describeFileError(const std::string& path, const FileResult& result)
+std::string describeFileError(const std::string& path, const FileResult& result, int language)
 {
-    if (result.failedStep == "short")
-        return path + ": the file is shorter than a configuration (" + std::to_string(RecordSize)
-            + " bytes); nothing was loaded.";
-    std::string reason = std::strerror(result.error);
-    if (!reason.empty())
-        reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
-    return path + ": " + reason + ".";
+    return fillIn(pickText(sentenceText, language), {path, reasonFor(result, language)});
 }

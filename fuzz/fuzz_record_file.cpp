@@ -27,10 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     cfg.DisplayParams.ParamBaud = 3;
     const TDisplayConfig before = cfg;
     const FileResult r = loadConfigFile(file.path(), cfg);
-    FUZZ_REQUIRE(!describeFileError(file.path(), r).empty());
+    for (int language = 0; language <= 3; ++language)
+        FUZZ_REQUIRE(!describeFileError(file.path(), r, language).empty());
     if (size < RecordSize) {
         // A short file is refused and changes nothing.
-        FUZZ_REQUIRE(!r.ok && r.failedStep == "short");
+        FUZZ_REQUIRE(!r.ok && r.failedStep == TFileStep::Short);
         FUZZ_REQUIRE(encodeRecord(cfg) == encodeRecord(before));
         return 0;
     }

@@ -401,7 +401,11 @@ private slots:
         std::unique_ptr<ReadOnlyFolder> readOnly;
         std::unique_ptr<ScratchMount> small;
         if (where == QLatin1String("ro")) {
-            readOnly = std::make_unique<ReadOnlyFolder>(folder, [&](const QString&) { writeAll(path, old); });
+            // The file is protected too: a writable file in a read-only folder is written in place.
+            readOnly = std::make_unique<ReadOnlyFolder>(folder, [&](const QString&) {
+                writeAll(path, old);
+                ::chmod(path.toLocal8Bit().constData(), 0444);
+            });
             if (!readOnly->ok())
                 QSKIP("no read-only folder can be made here: running as root without the right to mount a tmpfs");
         } else {
@@ -444,7 +448,10 @@ private slots:
             QVERIFY(QDir().mkpath(folder + QStringLiteral("/Conf.dad")));
         } else {
             guard = std::make_unique<ReadOnlyFolder>(folder,
-                [](const QString& dir) { writeAll(dir + QStringLiteral("/Conf.dad"), QByteArray(1, '\x02')); });
+                [](const QString& dir) {
+                    writeAll(dir + QStringLiteral("/Conf.dad"), QByteArray(1, '\x02'));
+                    ::chmod((dir + QStringLiteral("/Conf.dad")).toLocal8Bit().constData(), 0444);
+                });
             if (!guard->ok())
                 QSKIP("cannot make a folder that refuses writing here: running as root without the right to mount a tmpfs");
         }

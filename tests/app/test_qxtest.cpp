@@ -323,7 +323,8 @@ private slots:
         closeMessage(&shown, &informative);
         w.Abrir1Click();
         QTRY_VERIFY(!shown.isEmpty());
-        QVERIFY2(informative.contains(QStringLiteral("shorter")), qPrintable(informative));
+        // The reason is worded in the window's language, Catalan here.
+        QVERIFY2(informative.contains(QStringLiteral("més curt que una configuració")), qPrintable(informative));
         QCOMPARE(DisplayConfig.Address, 9);
         QCOMPARE(CurrentFileName, QStringLiteral("Untitled.txt"));
     }

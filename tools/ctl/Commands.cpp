@@ -125,11 +125,14 @@ std::string panelsText(const TDisplayConfig& cfg, std::uint8_t language)
     return out;
 }
 
+// dadizctl's messages are English.
+constexpr int MessageLanguage = 3;
+
 bool loadFile(const std::string& path, TDisplayConfig& cfg)
 {
     const FileResult result = loadConfigFile(path, cfg);
     if (!result.ok)
-        message("cannot read " + describeFileError(path, result));
+        message("cannot read " + describeFileError(path, result, MessageLanguage));
     return result.ok;
 }
 
@@ -137,7 +140,7 @@ bool saveFile(const std::string& path, const TDisplayConfig& cfg)
 {
     const FileResult result = saveConfigFile(path, cfg);
     if (!result.ok)
-        message("cannot write " + describeFileError(path, result));
+        message("cannot write " + describeFileError(path, result, MessageLanguage));
     return result.ok;
 }
 
@@ -275,8 +278,8 @@ int runReceive(const TCtlOptions& o)
     resetToDefaults(cfg);
     const FileResult loaded = loadConfigFile(path, cfg);
     // A file that does not exist yet is made from the defaults.
-    if (!loaded.ok && !(loaded.failedStep == "open" && loaded.error == ENOENT)) {
-        message("cannot read " + describeFileError(path, loaded));
+    if (!loaded.ok && !(loaded.failedStep == TFileStep::Open && loaded.error == ENOENT)) {
+        message("cannot read " + describeFileError(path, loaded, MessageLanguage));
         return ExitFile;
     }
     TDisplayConfig line = cfg;
