@@ -254,12 +254,12 @@ void TTrafficMonitor::save()
         return;
     const QString path = dialog.selectedFiles().constFirst();
     const QByteArray bytes = model_->text().toUtf8();
-    const FileResult r = writeFileAtomically(path.toStdString(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    const FileResult r = saveFile(path.toStdString(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
     if (r.ok)
         return;
     QMessageBox box(QMessageBox::Warning, windowTitle(), QString::fromUtf8(pickText(kNotSaved, language_)),
         QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("TrafficSaveErrorBox"));
-    box.setInformativeText(QString::fromStdString(describeFileError(path.toStdString(), r)));
+    box.setInformativeText(QString::fromStdString(describeFileError(path.toStdString(), r, language_)));
     box.exec();
 }
