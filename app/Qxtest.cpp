@@ -820,7 +820,7 @@ void TForm1::showOpenFailure()
     QMessageBox box(QMessageBox::Warning, windowTitle(), QStringLiteral("NO PUEDO ABRIR EL PUERTO"), QMessageBox::Ok,
         this);
     box.setObjectName(QStringLiteral("OpenFailureBox"));
-    box.setInformativeText(QString::fromStdString(describeOpenFailure(*ZComm1)));
+    box.setInformativeText(QString::fromStdString(describeOpenFailure(*ZComm1, LanguageIndex)));
     box.exec();
 }
 

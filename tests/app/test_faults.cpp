@@ -483,15 +483,21 @@ private slots:
     void aDeviceThatRefusesTheOpenSaysWhy_data()
     {
         QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("language");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("no permission") << QStringLiteral("permission") << QStringLiteral("You may not open");
-        QTest::newRow("locked terminal") << QStringLiteral("locked") << QStringLiteral("does not answer");
-        QTest::newRow("not a serial device") << QStringLiteral("file") << QStringLiteral("is not a serial device");
+        QTest::newRow("no permission, in French") << QStringLiteral("permission") << 2
+                                                  << QStringLiteral("Vous n'avez pas le droit d'ouvrir");
+        QTest::newRow("locked terminal, in English") << QStringLiteral("locked") << 3
+                                                     << QStringLiteral("does not answer");
+        QTest::newRow("not a serial device, in Catalan") << QStringLiteral("file") << 0
+                                                         << QStringLiteral("no és un dispositiu sèrie");
     }
     void aDeviceThatRefusesTheOpenSaysWhy()
     {
         QFETCH(QString, kind);
+        QFETCH(int, language);
         QFETCH(QString, reason);
+        window->LanguageIndex = static_cast<std::uint8_t>(language);
         std::unique_ptr<PtyDisplay> display;
         UniqueFd lockedMaster;
         std::string device;

@@ -25,8 +25,11 @@ std::vector<std::uint8_t> bytes(const std::string& s) { return {s.begin(), s.end
 // The next report: one given while the exchange started, or one to come.
 TExchangeReport nextReport(QSignalSpy& finished, int ms = 2000)
 {
-    if (finished.isEmpty() && !finished.wait(ms))
-        return TExchangeReport{0, TExchangeOutcome::Abandoned};
+    if (finished.isEmpty() && !finished.wait(ms)) {
+        TExchangeReport none;
+        none.outcome = TExchangeOutcome::Abandoned;
+        return none;
+    }
     return finished.takeFirst().at(0).value<TExchangeReport>();
 }
 
