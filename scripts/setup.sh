@@ -10,6 +10,8 @@ packages=(
   fonts-liberation2                  # metric-compatible Arial for the pixel layout
   libgtest-dev                       # unit tests
   locales                            # the test that runs under a French locale
+  dpkg-dev file                      # the Debian package: dpkg-shlibdeps finds its dependencies
+  desktop-file-utils appstream       # the package test checks the menu entry and AppStream data
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds DADiz and runs every test: once in a plain
-# build, once built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# build (whose Debian package is then made and checked), once built with
+# AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -9,6 +10,10 @@ export QT_QPA_PLATFORM=offscreen
 echo "== build and test"
 BUILD_DIR=build bash scripts/build.sh
 ctest --test-dir build --output-on-failure -j2
+
+echo "== Debian package from the plain build, unpacked and checked"
+bash scripts/package.sh
+bash tests/package/test_package.sh
 
 echo "== build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 BUILD_DIR=build-asan bash scripts/build.sh -DDADIZ_SANITIZE=ON -DDADIZ_BENCH=OFF

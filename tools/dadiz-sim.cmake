@@ -4,3 +4,4 @@ file(GLOB DADIZ_SIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/sim/*.cp
 add_executable(dadiz-sim ${DADIZ_SIM_SOURCES})
 target_link_libraries(dadiz-sim PRIVATE dadiz_config)
 set_target_properties(dadiz-sim PROPERTIES AUTOMOC OFF)
+install(TARGETS dadiz-sim RUNTIME DESTINATION bin)

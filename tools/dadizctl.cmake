@@ -5,7 +5,6 @@ add_executable(dadizctl ${DADIZ_CTL_SOURCES})
 target_link_libraries(dadizctl PRIVATE dadiz_core)
 set_target_properties(dadizctl PROPERTIES AUTOMOC OFF)
 install(TARGETS dadizctl RUNTIME DESTINATION bin)
-install(FILES ${CMAKE_SOURCE_DIR}/docs/dadizctl.1 DESTINATION share/man/man1)
 
 # The scan benchmark runs dadizctl and dadiz-sim; bench/ is read after tools/,
 # so its target is given their paths once the whole project is known.
