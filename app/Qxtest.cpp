@@ -15,14 +15,19 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <chrono>
 
 #include "config/ConfigFile.h"
 #include "config/DisplayConfig.h"
 #include "config/MainPanelCaptions.h"
 #include "config/PanelTexts.h"
+#include "config/Texts.h"
+#include "link/DisplayLink.h"
+#include "link/LinkTexts.h"
 #include "protocol/Replies.h"
 #include "protocol/Requests.h"
 #include "serial/LineSettings.h"
@@ -36,6 +41,7 @@
 #include "dialogs/Selecidioma.h"
 #include "dialogs/Testcom.h"
 #include "dialogs/Version.h"
+#include "windows/TrafficMonitor.h"
 
 TForm1* Form1 = nullptr;
 TForm4* Form4 = nullptr;
@@ -99,6 +105,16 @@ struct MainTexts {
 };
 const MainTexts mainTexts;
 
+// The Tools menu, which the program adds after the communication menu.
+const TTexts toolsMenuText{"Eines", "Herramientas", "Outils", "Tools"};
+const TTexts trafficMonitorText{"Monitor de trànsit", "Monitor de tráfico", "Moniteur de trafic", "Traffic monitor"};
+
+qint64 monotonicMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 // Texts of the messages this program adds, by language.
 const Texts openFailedText{"No s'ha pogut obrir l'arxiu", "No se ha podido abrir el archivo",
     "Impossible d'ouvrir le fichier", "The file could not be opened"};
@@ -161,6 +177,11 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     statusBar()->setSizeGripEnabled(false);
     statusBar()->setFixedHeight(19);
     statusBar()->addWidget(StatusBar1);
+    NoticeLabel = new QLabel(this);
+    NoticeLabel->setObjectName(QStringLiteral("NoticeLabel"));
+    NoticeLabel->setFixedWidth(380);
+    NoticeLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    statusBar()->addPermanentWidget(NoticeLabel);
 
     // The port component, with the time-outs of the main window's instance.
     ZComm1 = new TZComm(this);
@@ -168,8 +189,14 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     ZComm1->Port = "COM1";
     ZComm1->TimeoutReadInterval = 100;
     ZComm1->TimeoutReadConstant = 1000;
-    ZComm1->OnDataAvailable = [this](TZComm*) { DadesRebudes(); };
-    ZComm1->OnErrorOccurred = [this](TZComm*, int error, const std::string& text) { ErrorComuni(error, text); };
+    Link = new TDisplayLink(*ZComm1, RxBuffer, this);
+    Link->setObjectName(QStringLiteral("Link"));
+    Link->setReplyTimeout(configuredReplyTimeoutMs());
+    Link->setLineSetup([this] { ApplyLineSettings(); });
+    connect(Link, &TDisplayLink::finished, this, &TForm1::DadesRebudes);
+    connect(Link, &TDisplayLink::lineError, this, [this](int error) {
+        ErrorComuni(error, error == TZComm::LineLostError ? deviceDisconnectedText(LanguageIndex) : "Read Error");
+    });
     qApp->installEventFilter(this);
 
     Timer1 = new QTimer(this);
@@ -177,6 +204,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     Timer1->setInterval(500);
     // Readings keep to the 500 ms grid instead of drifting by the coarse timer's slack.
     Timer1->setTimerType(Qt::PreciseTimer);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::showValueAge);
     connect(Timer1, &QTimer::timeout, this, &TForm1::LlegirDisplay);
 
     setFixedSize(600, 600);
@@ -268,6 +296,11 @@ void TForm1::buildMenus()
     Testcomunicacion1->setEnabled(false);
     Comunicacion1->addActions({Enviar1, Recibir1, Leerparametros1, Testcomunicacion1});
 
+    Eines1 = bar->addMenu(u8(toolsMenuText[1]));
+    Eines1->setObjectName(QStringLiteral("Eines1"));
+    MonitorTrafic1 = makeAction(this, "MonitorTrafic1", trafficMonitorText[1]);
+    Eines1->addAction(MonitorTrafic1);
+
     Ayuda1 = bar->addMenu(u8("Ayuda"));
     Ayuda1->setObjectName(QStringLiteral("Ayuda1"));
     Version1 = makeAction(this, "Version1", "Versión", "version");
@@ -292,6 +325,7 @@ void TForm1::buildMenus()
     connect(Leerparametros1, &QAction::triggered, this, &TForm1::Leerparametros1Click);
     connect(Testcomunicacion1, &QAction::triggered, this, &TForm1::Testcomunicacion1Click);
     connect(Version1, &QAction::triggered, this, &TForm1::Version1Click);
+    connect(MonitorTrafic1, &QAction::triggered, this, &TForm1::MonitorTrafic1Click);
 }
 
 void TForm1::buildToolBar()
@@ -358,7 +392,8 @@ void TForm1::buildPanels()
         "QGroupBox QLabel { color: #000080; font-weight: bold; }"
         "QGroupBox QLabel:disabled { color: #808080; }"
         "QGroupBox QLineEdit { color: black; font-weight: bold; }"
-        "QGroupBox QLineEdit:disabled { color: #808080; }"));
+        "QGroupBox QLineEdit:disabled { color: #808080; }"
+        "QGroupBox QLineEdit[stale=\"true\"] { color: #A0A0A0; }"));
 
     auto group = [&](QGroupBox*& box, const char* name, const char* caption, int x, int y, int w, int h) {
         box = new QGroupBox(u8(caption), area);
@@ -597,6 +632,8 @@ void TForm1::applyLanguage()
             action->setToolTip(u8((*texts)[l]));
         }
     }
+    Eines1->setTitle(u8(pickText(toolsMenuText, l)));
+    MonitorTrafic1->setText(u8(pickText(trafficMonitorText, l)));
     fillAnalogPanel();
     fillRelayPanels();
 }
@@ -747,6 +784,17 @@ void TForm1::Version1Click()
     dialog.exec();
 }
 
+void TForm1::MonitorTrafic1Click()
+{
+    if (!monitor_) {
+        monitor_ = new TTrafficMonitor(this, LanguageIndex, *Link);
+        connect(monitor_, &QObject::destroyed, this, [this] { monitor_ = nullptr; });
+    }
+    monitor_->show();
+    monitor_->raise();
+    monitor_->activateWindow();
+}
+
 // ---- Exchanges with the display -------------------------------------------
 
 void TForm1::ApplyLineSettings()
@@ -756,23 +804,15 @@ void TForm1::ApplyLineSettings()
 
 bool TForm1::startRequest(std::uint8_t kind, std::span<const std::uint8_t> frame)
 {
-    // A request still unanswered is abandoned.
-    if (PendingRequest != NoRequest)
-        ZComm1->CloseConnection();
-    ApplyLineSettings();
-    if (ZComm1->OpenConnection() == 0) {
-        // Nothing was sent, so nothing is awaited: continuous reading can
-        // still be switched on once the device is back.
-        PendingRequest = NoRequest;
-        return false;
-    }
-    PendingRequest = kind;
     const std::size_t n = std::min(frame.size(), TxBuffer.size());
     std::copy_n(frame.begin(), n, TxBuffer.begin());
-    ZComm1->WriteComm(TxBuffer.data(), static_cast<long>(n));
-    // Only once the whole frame is with the port does collection start.
-    RxBuffer.reset();
-    return true;
+    // The link abandons a request still pending, applies the line settings,
+    // opens the port and writes the frame; collection starts once it is written.
+    const bool started = Link->start(kind, std::vector<std::uint8_t>(TxBuffer.begin(), TxBuffer.begin() + static_cast<std::ptrdiff_t>(n)));
+    // A failed open leaves nothing pending: continuous reading can still be
+    // switched on once the device is back.
+    PendingRequest = Link->pending() ? kind : std::uint8_t{NoRequest};
+    return started;
 }
 
 void TForm1::showOpenFailure()
@@ -780,47 +820,65 @@ void TForm1::showOpenFailure()
     QMessageBox box(QMessageBox::Warning, windowTitle(), QStringLiteral("NO PUEDO ABRIR EL PUERTO"), QMessageBox::Ok,
         this);
     box.setObjectName(QStringLiteral("OpenFailureBox"));
-    box.setInformativeText(QString::fromStdString(describeOpenFailure(*ZComm1)));
+    box.setInformativeText(QString::fromStdString(describeOpenFailure(*ZComm1, LanguageIndex)));
     box.exec();
 }
 
-void TForm1::endExchange()
+void TForm1::showNotice(const QString& text)
 {
-    ZComm1->CloseConnection();
-    PendingRequest = NoRequest;
+    noticeText_ = text;
+    NoticeLabel->setToolTip(text);
+    NoticeLabel->setText(NoticeLabel->fontMetrics().elidedText(text, Qt::ElideRight, NoticeLabel->width()));
 }
 
-void TForm1::DadesRebudes()
+void TForm1::showValueAge()
 {
-    if (PendingRequest < CalibrationRequest || PendingRequest > SendConfigRequest)
+    const bool stale = ContinuousReading != 0
+        && (lastGoodReadingMs_ < 0 || monotonicMs() - lastGoodReadingMs_ > 2 * Timer1->interval());
+    if (Edit[14]->property("stale").toBool() == stale)
         return;
-    std::uint8_t piece[20];
-    const long n = ZComm1->ReadComm(piece, sizeof piece);
-    // A message shown by the error handler during the read may have let the
-    // exchange end already.
-    if (PendingRequest == NoRequest || n <= 0)
-        return;
-    const TRxBuffer::TState state = RxBuffer.append(std::span(piece, static_cast<std::size_t>(n)));
-    if (state == TRxBuffer::TState::Incomplete) {
-        // One notification may stand for a burst longer than a piece: come
-        // back for the rest rather than wait for bytes that already arrived.
-        if (n == static_cast<long>(sizeof piece) && ZComm1->GetQCountIn() > 0)
-            QMetaObject::invokeMethod(this, &TForm1::DadesRebudes, Qt::QueuedConnection);
-        return;
-    }
-    if (state == TRxBuffer::TState::Overflow) {
-        // Noise without an end: give the exchange up, dispatch nothing.
-        endExchange();
-        return;
-    }
+    Edit[14]->setProperty("stale", stale);
+    // The style sheet colours a stale value grey; it reads the property at polish.
+    Edit[14]->style()->unpolish(Edit[14]);
+    Edit[14]->style()->polish(Edit[14]);
+}
 
-    const std::span<const std::uint8_t> reply = RxBuffer.reply();
-    const std::uint8_t kind = PendingRequest;
-    // End the exchange before handing the reply on: a handler may start another one.
-    endExchange();
-    if (checkReply(reply, std::span(TxBuffer.data(), kReadRequestLength)) != TReplyCheck::Accepted)
+void TForm1::noteMissedReading(const TExchangeReport& report)
+{
+    ++MissedReadings;
+    TExchangeReport missed = report;
+    // A reading given up for the next one got no reply in its time.
+    if (missed.outcome == TExchangeOutcome::Abandoned)
+        missed.outcome = TExchangeOutcome::NoReply;
+    showNotice(QString::fromStdString(exchangeNotice(missed, LanguageIndex) + " \u2014 "
+        + missedReadingsText(MissedReadings, LanguageIndex)));
+    showValueAge();
+}
+
+void TForm1::DadesRebudes(const TExchangeReport& report)
+{
+    // A failed open is told by the command that asked.
+    if (report.outcome == TExchangeOutcome::OpenFailed)
         return;
-    switch (kind) {
+    if (report.outcome == TExchangeOutcome::Abandoned) {
+        if (report.kind == DisplayReadingRequest && ContinuousReading != 0)
+            noteMissedReading(report);
+        return;
+    }
+    // The exchange has ended and its port is closed.
+    PendingRequest = NoRequest;
+    if (report.outcome != TExchangeOutcome::Reply) {
+        if (report.kind == DisplayReadingRequest && ContinuousReading != 0)
+            noteMissedReading(report);
+        else
+            showNotice(QString::fromStdString(exchangeNotice(report, LanguageIndex)));
+        return;
+    }
+    MissedReadings = 0;
+    showNotice({});
+
+    const std::span<const std::uint8_t> reply(report.reply);
+    switch (report.kind) {
     case CalibrationRequest:
         RebreCalib(reply);
         break;
@@ -837,6 +895,8 @@ void TForm1::DadesRebudes()
             setRelayIndicator(1, (*reading.relays)[0]);
             setRelayIndicator(2, (*reading.relays)[1]);
         }
+        lastGoodReadingMs_ = monotonicMs();
+        showValueAge();
         if (reading.value || reading.relays)
             emit displayReadingShown();
         break;
@@ -910,6 +970,9 @@ void TForm1::ModActualit()
         return;
     }
     ContinuousReading = 1;
+    MissedReadings = 0;
+    // The value shown now counts as fresh until the first reading is due.
+    lastGoodReadingMs_ = monotonicMs();
     Timer1->start();
     ActConti->setStyleSheet(QStringLiteral("QPushButton { color: #FF0000; font-weight: bold; }"));
     setExchangeCommandsVisible(false);
@@ -919,13 +982,9 @@ void TForm1::ModActualit()
         w->hide();
 }
 
-void TForm1::ErrorComuni(int error, const std::string& errorstr)
+void TForm1::ErrorComuni(int, const std::string& errorstr)
 {
     stopContinuousReading();
-    if (error == TZComm::LineLostError) {
-        // The device went away: release it now so that it can come back.
-        endExchange();
-    }
     QMessageBox box(QMessageBox::Warning, windowTitle(), QString::fromStdString(errorstr), QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("LineErrorBox"));
     box.exec();
@@ -962,8 +1021,8 @@ void TForm1::FormKeyDown(int key, Qt::KeyboardModifiers shift)
         return;
     }
     // An exchange still waiting is closed, so no device stays open unseen.
-    if (PendingRequest != NoRequest)
-        endExchange();
+    Link->abandon();
+    PendingRequest = NoRequest;
     auto* calibration = new TForm8(this);
     Form8 = calibration;
     calibration->setAllBoxes(QStringLiteral("0"));

@@ -19,6 +19,9 @@ class QTimer;
 class QToolBar;
 class QFrame;
 class TZComm;
+class TDisplayLink;
+class TTrafficMonitor;
+struct TExchangeReport;
 class TForm4;
 class TForm5;
 class TForm6;
@@ -49,6 +52,11 @@ public:
     TRxBuffer RxBuffer;
     std::uint8_t ContinuousReading = 0;
     TZComm* ZComm1 = nullptr;
+    // The exchange path shared with dadizctl: opens ZComm1 for each request,
+    // collects the reply into RxBuffer and reports how each exchange ended.
+    TDisplayLink* Link = nullptr;
+    // Readings missed in a row during continuous reading.
+    int MissedReadings = 0;
 
     // The exchange every request goes through: abandons a request still
     // pending, applies the line settings, opens the port, records the kind,
@@ -80,9 +88,12 @@ public:
     // Value group
     void LlegirDisplay();
     void ModActualit();
-    // Serial component events
-    void DadesRebudes();
+    // How an exchange ended: the reply handed to the part that asked for it,
+    // or a notice saying why there is none.
+    void DadesRebudes(const TExchangeReport& report);
     void ErrorComuni(int error, const std::string& errorstr);
+    // Tools
+    void MonitorTrafic1Click();
     // Alt+F1: the password and the calibration screen
     void FormKeyDown(int key, Qt::KeyboardModifiers shift);
 
@@ -120,12 +131,14 @@ public:
     QLabel* Pilot1 = nullptr;
     QLabel* Pilot2 = nullptr;
     QLabel* StatusBar1 = nullptr; // the status bar's one panel
+    QLabel* NoticeLabel = nullptr; // right of it: why the display did not answer
     QTimer* Timer1 = nullptr;
 
     // Menus and their items
     QMenu* Archivo1 = nullptr;
     QMenu* Configuracion1 = nullptr;
     QMenu* Comunicacion1 = nullptr;
+    QMenu* Eines1 = nullptr;
     QMenu* Ayuda1 = nullptr;
     QAction* Abrir1 = nullptr;
     QAction* Nuevo1 = nullptr;
@@ -140,6 +153,7 @@ public:
     QAction* Recibir1 = nullptr;
     QAction* Leerparametros1 = nullptr;
     QAction* Testcomunicacion1 = nullptr;
+    QAction* MonitorTrafic1 = nullptr;
     QAction* Version1 = nullptr;
     QAction* Menuayuda1 = nullptr;
     // Toolbar buttons
@@ -161,13 +175,20 @@ protected:
 private:
     void stopContinuousReading();
     void setExchangeCommandsVisible(bool visible);
-    void endExchange();
+    void showNotice(const QString& text);
+    void noteMissedReading(const TExchangeReport& report);
+    // The value box greys out while the last good reading is older than two periods.
+    void showValueAge();
     void buildMenus();
     void buildToolBar();
     void buildPanels();
     void buildValueGroup();
     void showFileError(const QString& title, const QString& path, const QString& detail);
     bool saveTo(const QString& path);
+
+    QString noticeText_;
+    qint64 lastGoodReadingMs_ = -1; // monotonic time of the last good reading
+    TTrafficMonitor* monitor_ = nullptr;
 };
 
 // Program-wide reference to the main window, set before its constructor body runs.

@@ -226,9 +226,9 @@ FileResult replaceAtomically(const std::string& target, const void* data, std::s
     return success();
 }
 
-// Writes a small file where creating or truncating it would succeed, and
-// nowhere else; see saveConfigFile.
-FileResult writeSmallFile(const std::string& path, const void* data, std::size_t size)
+} // namespace
+
+FileResult saveFile(const std::string& path, const void* data, std::size_t size)
 {
     struct stat seen {};
     const bool exists = ::stat(path.c_str(), &seen) == 0;
@@ -267,6 +267,8 @@ FileResult writeSmallFile(const std::string& path, const void* data, std::size_t
     }
     return writeInPlace(std::move(fd), data, size);
 }
+
+namespace {
 
 // ---- Texts ----------------------------------------------------------------
 
@@ -351,7 +353,7 @@ FileResult loadConfigFile(const std::string& path, TDisplayConfig& cfg)
 FileResult saveConfigFile(const std::string& path, const TDisplayConfig& cfg)
 {
     const TRecord record = encodeRecord(cfg);
-    return writeSmallFile(path, record.data(), record.size());
+    return saveFile(path, record.data(), record.size());
 }
 
 std::uint8_t readLanguageFile(const std::string& path)
@@ -367,7 +369,7 @@ std::uint8_t readLanguageFile(const std::string& path)
 
 FileResult writeLanguageFile(std::uint8_t language, const std::string& path)
 {
-    return writeSmallFile(path, &language, 1);
+    return saveFile(path, &language, 1);
 }
 
 std::string describeFileError(const std::string& path, const FileResult& result, int language)

@@ -40,6 +40,8 @@ FileResult loadConfigFile(const std::string& path, TDisplayConfig& cfg);
 // written in place instead where that replacement is impossible or would
 // lose something (read-only folder, hard links, an owner that cannot be kept).
 FileResult saveConfigFile(const std::string& path, const TDisplayConfig& cfg);
+// Any other file the program writes, by the same rules.
+FileResult saveFile(const std::string& path, const void* data, std::size_t size);
 
 // The language settings file: one byte, 0..3. Missing, empty, unreadable,
 // not a regular file or a byte above 3 all read as 0 (Catalan).

@@ -6,30 +6,31 @@ void TRxBuffer::reset() noexcept
 {
     length_ = 0;
     state_ = TState::Incomplete;
+    droppedLength_ = 0;
 }
 
 TRxBuffer::TState TRxBuffer::append(std::span<const std::uint8_t> piece) noexcept
 {
-    bool dropped = false;
     for (std::uint8_t byte : piece) {
-        if (static_cast<std::size_t>(length_) >= kCapacity) {
-            dropped = true;
-            break;
+        if (state_ == TState::Incomplete && static_cast<std::size_t>(length_) < kCapacity) {
+            data_[static_cast<std::size_t>(++length_)] = byte;
+            if (byte == kCR)
+                state_ = TState::Complete;
+            else if (static_cast<std::size_t>(length_) == kCapacity)
+                state_ = TState::Overflow;
+        } else if (droppedLength_ < dropped_.size()) {
+            dropped_[droppedLength_++] = byte;
         }
-        data_[static_cast<std::size_t>(++length_)] = byte;
     }
-    if (dropped)
-        state_ = TState::Overflow;
-    else if (data_[static_cast<std::size_t>(length_)] == kCR)
-        state_ = TState::Complete;
-    else if (static_cast<std::size_t>(length_) == kCapacity)
-        state_ = TState::Overflow;
-    else
-        state_ = TState::Incomplete;
     return state_;
 }
 
 std::span<const std::uint8_t> TRxBuffer::reply() const noexcept
 {
     return std::span<const std::uint8_t>(data_).subspan(1, static_cast<std::size_t>(length_));
+}
+
+std::span<const std::uint8_t> TRxBuffer::dropped() const noexcept
+{
+    return std::span<const std::uint8_t>(dropped_).first(droppedLength_);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "config/Formats.h"
+#include "config/Texts.h"
 #include "serial/PortMap.h"
 
 namespace {
@@ -74,8 +75,10 @@ int TZComm::OpenConnection()
         return 0;
     }
     // Bytes that reached the device before this open belong to nobody's
-    // request: a virtual port keeps them while closed.
+    // request: a virtual port keeps them while closed. Output held by an XOFF
+    // from an earlier session must not hold this one.
     device_->purge(PURGE_RXCLEAR);
+    device_->escape(SETXON);
     Connected = 1;
     ++connection_;
     thread_ = std::make_unique<TCommThread>(*device_, this, connection_);
@@ -277,44 +280,126 @@ std::string owningGroup(const std::string& path)
     return found->gr_name;
 }
 
+const TTexts kNoDeviceSet{"No hi ha cap dispositiu sèrie assignat al port \"%1\".",
+    "No hay ningún dispositivo serie asignado al puerto \"%1\".",
+    "Aucun périphérique série n'est attribué au port \"%1\".",
+    "No serial device is set for port \"%1\"."};
+const TTexts kSettingsRefused{"%1 no accepta la configuració de la línia: %2.",
+    "%1 no acepta la configuración de la línea: %2.",
+    "%1 n'accepte pas les réglages de la ligne : %2.",
+    "%1 does not accept the line settings: %2."};
+const TTexts kRefusals[] = {
+    {"no manté la velocitat, la paritat, els bits de dades o de stop demanats",
+        "no mantiene la velocidad, la paridad, los bits de datos o de stop pedidos",
+        "il ne garde pas la vitesse, la parité, les bits de données ou de stop demandés",
+        "it does not keep the speed, parity, data bits or stop bits asked for"},
+    {"aquesta velocitat no està disponible", "esta velocidad no está disponible",
+        "cette vitesse n'est pas disponible", "this line speed is not available"},
+    {"4 bits de dades no estan disponibles", "4 bits de datos no están disponibles",
+        "4 bits de données ne sont pas disponibles", "4 data bits are not available"},
+    {"1,5 bits de stop no estan disponibles", "1,5 bits de stop no están disponibles",
+        "1,5 bits de stop ne sont pas disponibles", "1.5 stop bits are not available"},
+    {"aquesta paritat no està disponible", "esta paridad no está disponible",
+        "cette parité n'est pas disponible", "this parity is not available"},
+};
+const TTexts kMissing{"%1 no existeix. Connecteu l'adaptador o trieu el dispositiu d'aquest port COM a la "
+                      "configuració de la línia sèrie.",
+    "%1 no existe. Conecte el adaptador o elija el dispositivo de este puerto COM en la configuración de la "
+    "línea serie.",
+    "%1 n'existe pas. Branchez l'adaptateur ou choisissez le périphérique de ce port COM dans les réglages de "
+    "la ligne série.",
+    "%1 does not exist. Plug the adapter in, or choose the device of this COM port in the serial line settings."};
+const TTexts kNoHardware{"%1 existeix, però no hi ha cap dispositiu al darrere (adaptador desconnectat o port "
+                         "sense maquinari).",
+    "%1 existe, pero no hay ningún dispositivo detrás (adaptador desconectado o puerto sin hardware).",
+    "%1 existe, mais aucun périphérique ne se trouve derrière (adaptateur débranché ou port sans matériel).",
+    "%1 exists, but no device is behind it (adapter unplugged, or a port without hardware)."};
+const TTexts kPermission{"No teniu permís per obrir %1. El vostre usuari ha de ser membre del grup \"%2\" "
+                         "propietari del dispositiu (normalment dialout): executeu \"sudo usermod -aG %2 $USER\" "
+                         "i torneu a iniciar la sessió.",
+    "No tiene permiso para abrir %1. Su usuario debe ser miembro del grupo \"%2\" propietario del dispositivo "
+    "(normalmente dialout): ejecute \"sudo usermod -aG %2 $USER\" y vuelva a iniciar la sesión.",
+    "Vous n'avez pas le droit d'ouvrir %1. Votre utilisateur doit être membre du groupe \"%2\" propriétaire du "
+    "périphérique (en général dialout) : lancez \"sudo usermod -aG %2 $USER\", puis rouvrez la session.",
+    "You may not open %1. Your user must be a member of the group \"%2\" that owns the device (usually "
+    "dialout): run \"sudo usermod -aG %2 $USER\", then log out and in again."};
+const TTexts kBusy{"%1 l'està fent servir un altre programa.", "%1 está en uso por otro programa.",
+    "%1 est utilisé par un autre programme.", "%1 is in use by another program."};
+const TTexts kNotSerial{"%1 no és un dispositiu sèrie.", "%1 no es un dispositivo serie.",
+    "%1 n'est pas un périphérique série.", "%1 is not a serial device."};
+const TTexts kNoAnswer{"%1 no respon; desconnecteu l'adaptador i torneu-lo a connectar.",
+    "%1 no responde; desconecte el adaptador y vuelva a conectarlo.",
+    "%1 ne répond pas ; débranchez l'adaptateur et rebranchez-le.",
+    "%1 does not answer; unplug the adapter and plug it in again."};
+const TTexts kIsFolder{"%1 és una carpeta, no un dispositiu sèrie.", "%1 es una carpeta, no un dispositivo serie.",
+    "%1 est un dossier, pas un périphérique série.", "%1 is a folder, not a serial device."};
+const TTexts kTooMany{"No es pot obrir %1: el programa o el sistema té massa fitxers oberts.",
+    "No se puede abrir %1: el programa o el sistema tiene demasiados archivos abiertos.",
+    "Impossible d'ouvrir %1 : le programme ou le système a trop de fichiers ouverts.",
+    "%1 cannot be opened: the program or the system has too many files open."};
+const TTexts kNameTooLong{"El nom %1 és massa llarg.", "El nombre %1 es demasiado largo.",
+    "Le nom %1 est trop long.", "The name %1 is too long."};
+const TTexts kNoThread{"No s'ha pogut obrir %1: el sistema no té recursos per a un fil més.",
+    "No se ha podido abrir %1: el sistema no tiene recursos para un hilo más.",
+    "Impossible d'ouvrir %1 : le système n'a pas les ressources d'un fil de plus.",
+    "%1 could not be opened: the system has no resources for one more thread."};
+const TTexts kOther{"No s'ha pogut obrir %1 (error del sistema %2).", "No se ha podido abrir %1 (error del sistema %2).",
+    "Impossible d'ouvrir %1 (erreur système %2).", "%1 could not be opened (system error %2)."};
+
+int refusalRow(TTermiosRefusal r)
+{
+    switch (r) {
+    case TTermiosRefusal::None: return 0;
+    case TTermiosRefusal::BaudRate: return 1;
+    case TTermiosRefusal::DataBits: return 2;
+    case TTermiosRefusal::StopBits: return 3;
+    case TTermiosRefusal::Parity: return 4;
+    }
+    return 0;
+}
+
 } // namespace
 
-std::string describeOpenFailure(const TZComm& port)
+std::string describeOpenFailure(const TZComm& port, int language)
 {
     const TOpenFailure& f = port.lastOpenFailure();
     if (f.Error == 0)
         return {};
     const std::string& path = f.Path;
+    auto say = [language](const TTexts& t, std::initializer_list<std::string> args) {
+        return fillIn(pickText(t, language), args);
+    };
     if (path.empty())
-        return "No serial device is set for port \"" + port.Port + "\".";
-    if (f.SettingsRejected) {
-        std::string why = f.Refusal != TTermiosRefusal::None
-            ? std::string(refusalText(f.Refusal))
-            : "it does not keep the speed, parity, data bits or stop bits asked for";
-        return path + " does not accept the line settings: " + why + ".";
-    }
+        return say(kNoDeviceSet, {port.Port});
+    if (f.SettingsRejected)
+        return say(kSettingsRefused, {path, pickText(kRefusals[refusalRow(f.Refusal)], language)});
     switch (f.Error) {
     case ENOENT:
+        return say(kMissing, {path});
     case ENODEV:
     case ENXIO:
-        return path + " does not exist. Plug the adapter in, or choose the device of this COM port "
-                      "in the serial line settings.";
+        return say(kNoHardware, {path});
     case EACCES:
     case EPERM: {
         std::string group = owningGroup(path);
-        if (group.empty())
-            group = "dialout";
-        return "You may not open " + path + ". Your user must be a member of the group \"" + group
-            + "\" that owns the device (usually dialout): run \"sudo usermod -aG " + group
-            + " $USER\", then log out and in again.";
+        return say(kPermission, {path, group.empty() ? "dialout" : group});
     }
     case EBUSY:
-        return path + " is in use by another program.";
+        return say(kBusy, {path});
     case ENOTTY:
-        return path + " is not a serial device.";
+        return say(kNotSerial, {path});
     case EIO:
-        return path + " does not answer; unplug the adapter and plug it in again.";
+        return say(kNoAnswer, {path});
+    case EISDIR:
+        return say(kIsFolder, {path});
+    case EMFILE:
+    case ENFILE:
+        return say(kTooMany, {path});
+    case ENAMETOOLONG:
+        return say(kNameTooLong, {path});
+    case EAGAIN:
+        return say(kNoThread, {path});
     default:
-        return path + ": " + std::strerror(f.Error) + ".";
+        return say(kOther, {path, cfmt("%d", f.Error)});
     }
 }

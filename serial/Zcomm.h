@@ -157,5 +157,6 @@ private:
 };
 
 // The reason of the last failed OpenConnection in plain words, with the
-// device path, for the informative text of the "cannot open" message.
-std::string describeOpenFailure(const TZComm& port);
+// device path, for the informative text of the "cannot open" message; in the
+// language given (0 Catalan, 1 Spanish, 2 French, 3 English, the default).
+std::string describeOpenFailure(const TZComm& port, int language = 3);

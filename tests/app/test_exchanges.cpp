@@ -11,9 +11,15 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <QCheckBox>
+#include <QTableView>
+#include <chrono>
+#include <csignal>
 
 #include "app/Qxtest.h"
 #include "config/DisplayConfig.h"
+#include "link/DisplayLink.h"
+#include "windows/TrafficMonitor.h"
 #include "dialogs/Datoscalibracion.h"
 #include "dialogs/Password.h"
 #include "serial/Zcomm.h"
@@ -167,13 +173,20 @@ private slots:
         Sim sim(link, {QStringLiteral("--address"), QStringLiteral("7"), QStringLiteral("--value"),
                            QStringLiteral("12.5"), QStringLiteral("--decimals"), QStringLiteral("1")});
         QVERIFY(!sim.device.isEmpty());
+        std::vector<std::uint8_t> reply;
+        connect(window->Link, &TDisplayLink::finished, this, [&](const TExchangeReport& r) { reply = r.reply; });
         QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
         QTRY_COMPARE(window->PendingRequest, NoRequest);
         const QString value = window->Edit[14]->text();
         QCOMPARE(value.size(), 8);
+        QCOMPARE(value.toLatin1(), QByteArray(reinterpret_cast<const char*>(reply.data()) + 5, 8));
         QVERIFY2(value.trimmed().contains(QLatin1Char('.')), qPrintable(value));
-        QVERIFY(window->Pilot1->text() == QLatin1String("ON") || window->Pilot1->text() == QLatin1String("OFF"));
+        // Each lamp shows what the display sent for its relay.
+        QCOMPARE(reply.size(), std::size_t{18});
+        QCOMPARE(window->Pilot1->text(), reply[15] == '1' ? QStringLiteral("ON") : QStringLiteral("OFF"));
+        QCOMPARE(window->Pilot2->text(), reply[16] == '1' ? QStringLiteral("ON") : QStringLiteral("OFF"));
         QCOMPARE(window->ZComm1->Connected, 0);
+        QVERIFY(window->NoticeLabel->text().isEmpty());
     }
 
     void continuousReadingUpdatesAndStops()
@@ -236,14 +249,111 @@ private slots:
         QCOMPARE(window->Edit[14]->text().size(), 8);
     }
 
-    void aReplyFromAnotherAddressIsDropped()
+    void aReplyFromAnotherAddressIsDroppedAndSaid()
     {
         Sim sim(link, {QStringLiteral("--wrong-address")});
         QVERIFY(!sim.device.isEmpty());
+        window->LanguageIndex = 3;
+        window->applyLanguage();
         QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
         QTRY_COMPARE(window->PendingRequest, NoRequest);
         QCOMPARE(window->ZComm1->Connected, 0);
         QCOMPARE(window->Edit[14]->text(), QStringLiteral("   "));
+        QVERIFY2(window->NoticeLabel->toolTip().startsWith(QStringLiteral("Value reading: reply from another address (")),
+            qPrintable(window->NoticeLabel->toolTip()));
+    }
+
+    // A display that never answers: the request ends at its time-out (a
+    // setting), the port is closed, and the window says so in its language.
+    void aSilentDisplayIsToldInTheWindowsLanguage()
+    {
+        mapCom1(link, "[Link]\nReplyTimeoutMs=400\n");
+        window = std::make_unique<TForm1>();
+        window->show();
+        Sim sim(link, {QStringLiteral("--silent")});
+        QVERIFY(!sim.device.isEmpty());
+        window->LanguageIndex = 2;
+        window->applyLanguage();
+        using Clock = std::chrono::steady_clock;
+        Clock::time_point ended;
+        connect(window->Link, &TDisplayLink::finished, this, [&](const TExchangeReport&) { ended = Clock::now(); });
+        const Clock::time_point asked = Clock::now();
+        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
+        QCOMPARE(window->PendingRequest, DisplayReadingRequest);
+        QTRY_VERIFY(!window->NoticeLabel->text().isEmpty());
+        QCOMPARE(window->NoticeLabel->toolTip(),
+            QStringLiteral("Lecture de la valeur : pas de réponse de l'afficheur 00 sur COM1 (%1) après 0.4 s").arg(link));
+        QCOMPARE(window->PendingRequest, NoRequest);
+        QCOMPARE(window->ZComm1->Connected, 0);
+        // Time-out, plus the request's wire time at 1200 bit/s (42 ms), plus 100 ms.
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(ended - asked).count();
+        qInfo("notice after %lld ms", static_cast<long long>(took));
+        QVERIFY2(took >= 400 && took <= 542, qPrintable(QString::number(took)));
+    }
+
+    // During continuous reading a missed reading stops nothing: the value
+    // greys out, the notice counts the misses, and both go at the next reading.
+    void missedReadingsGreyTheValueAndAreCounted()
+    {
+        Sim sim(link, {});
+        QVERIFY(!sim.device.isEmpty());
+        window->LanguageIndex = 3;
+        window->applyLanguage();
+        QSignalSpy updates(window->Edit[14], &QLineEdit::textChanged);
+        QTest::mouseClick(window->ActConti, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(updates.count() >= 1, 3000);
+        QVERIFY(!window->Edit[14]->property("stale").toBool());
+        const QColor fresh = window->Edit[14]->palette().color(QPalette::Text);
+
+        ::kill(static_cast<pid_t>(sim.process.processId()), SIGSTOP);
+        QTRY_VERIFY_WITH_TIMEOUT(window->Edit[14]->property("stale").toBool(), 3000);
+        QVERIFY(window->Edit[14]->palette().color(QPalette::Text) != fresh);
+        QTRY_VERIFY_WITH_TIMEOUT(window->MissedReadings >= 3, 3000);
+        QVERIFY2(window->NoticeLabel->toolTip().contains(QStringLiteral("readings missed")),
+            qPrintable(window->NoticeLabel->toolTip()));
+        QCOMPARE(window->ContinuousReading, 1);
+        QCOMPARE(closeMessages(), 0);
+
+        ::kill(static_cast<pid_t>(sim.process.processId()), SIGCONT);
+        QTRY_VERIFY_WITH_TIMEOUT(!window->Edit[14]->property("stale").toBool(), 3000);
+        QCOMPARE(window->Edit[14]->palette().color(QPalette::Text), fresh);
+        QVERIFY(window->NoticeLabel->text().isEmpty());
+        QCOMPARE(window->MissedReadings, 0);
+        QTest::mouseClick(window->ActConti, Qt::LeftButton);
+    }
+
+    void theTrafficMonitorShowsEachRequestAndItsReply()
+    {
+        Sim sim(link, {});
+        QVERIFY(!sim.device.isEmpty());
+        window->MonitorTrafic1->trigger();
+        auto* monitor = window->findChild<TTrafficMonitor*>(QStringLiteral("TrafficMonitor"));
+        QVERIFY(monitor && monitor->isVisible());
+        QCOMPARE(monitor->windowTitle(), QStringLiteral("Monitor de trànsit"));
+        TTrafficModel* model = monitor->model();
+        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
+        QTRY_COMPARE(model->rowCount(), 2);
+        auto cell = [&](int row, int column) { return model->index(row, column).data().toString(); };
+        QCOMPARE(cell(0, TTrafficModel::DirectionColumn), QStringLiteral("Enviat"));
+        QCOMPARE(cell(0, TTrafficModel::FrameColumn), QStringLiteral("@00L<CR>"));
+        QCOMPARE(cell(0, TTrafficModel::PortColumn), QStringLiteral("COM1 (%1)").arg(link));
+        QCOMPARE(cell(1, TTrafficModel::DirectionColumn), QStringLiteral("Rebut"));
+        QVERIFY(cell(1, TTrafficModel::FrameColumn).startsWith(QStringLiteral("@00RL")));
+        QVERIFY(cell(1, TTrafficModel::FrameColumn).endsWith(QStringLiteral("<CR>")));
+        QVERIFY(cell(1, TTrafficModel::LatencyColumn).endsWith(QStringLiteral(" ms")));
+        QCOMPARE(cell(1, TTrafficModel::OutcomeColumn), QStringLiteral("Correcta"));
+        monitor->findChild<QCheckBox*>(QStringLiteral("HexBox"))->click();
+        QCOMPARE(cell(0, TTrafficModel::FrameColumn), QStringLiteral("40 30 30 4C 0D"));
+        // Paused, it holds what comes and shows it on resume.
+        auto* pause = monitor->findChild<QPushButton*>(QStringLiteral("PauseButton"));
+        pause->click();
+        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
+        QTRY_COMPARE(window->PendingRequest, NoRequest);
+        QCOMPARE(model->rowCount(), 2);
+        pause->click();
+        QCOMPARE(model->rowCount(), 4);
+        monitor->close();
+        QTRY_VERIFY(!window->findChild<TTrafficMonitor*>());
     }
 
     void aLateReplyToAnAbandonedRequestIsIgnored()
@@ -315,13 +425,20 @@ private slots:
     }
 
 private:
-    void mapCom1(const QString& device)
+    void mapCom1(const QString& device, const QByteArray& more = {})
     {
         const QString folder = configRoot + QStringLiteral("/DADiz");
         QDir().mkpath(folder);
         QFile f(folder + QStringLiteral("/DADiz.conf"));
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write("[Ports]\nCOM1=" + device.toLocal8Bit() + "\n");
+        f.write("[Ports]\nCOM1=" + device.toLocal8Bit() + "\n" + more);
+    }
+
+    static int closeMessages()
+    {
+        messagesShown = 0;
+        closeMessagesFor(50);
+        return messagesShown;
     }
 
     QTemporaryDir home;

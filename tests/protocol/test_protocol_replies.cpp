@@ -26,32 +26,34 @@ std::string paramsReply()
            "H1" + "005" + "S1" + "  125" + "R2" + "02" + "H2" + "012" + "S2" + "\xB4" + "2345" + "\r";
 }
 
-TEST(RxBuffer, PiecesCompleteOnlyWhenAPieceEndsWithCR)
+TEST(RxBuffer, AReplyEndsAtItsFirstCR)
 {
     struct Case {
         const char* name;
         std::vector<std::string> pieces;
         std::vector<TRxBuffer::TState> states;
+        std::string reply;
+        std::string dropped;
     };
     using S = TRxBuffer::TState;
     const std::string reply = "@07RL   12.5 RR10\r";
     const Case cases[] = {
-        {"3+10+5", {reply.substr(0, 3), reply.substr(3, 10), reply.substr(13)}, {S::Incomplete, S::Incomplete, S::Complete}},
-        {"one piece", {reply}, {S::Complete}},
-        {"CR inside a piece is data", {"@07R\rL", "x\r"}, {S::Incomplete, S::Complete}},
-        {"empty piece", {"", "@07RE\r"}, {S::Incomplete, S::Complete}},
+        {"3+10+5", {reply.substr(0, 3), reply.substr(3, 10), reply.substr(13)}, {S::Incomplete, S::Incomplete, S::Complete},
+            reply, ""},
+        {"one piece", {reply}, {S::Complete}, reply, ""},
+        {"CR inside a piece", {"@07R\rL", "x\r"}, {S::Complete, S::Complete}, "@07R\r", "Lx\r"},
+        {"CR LF ending", {reply + "\n"}, {S::Complete}, reply, "\n"},
+        {"empty piece", {"", "@07RE\r"}, {S::Incomplete, S::Complete}, "@07RE\r", ""},
     };
     for (const auto& c : cases) {
         TRxBuffer rx;
-        std::string all;
-        for (std::size_t i = 0; i < c.pieces.size(); ++i) {
-            all += c.pieces[i];
+        for (std::size_t i = 0; i < c.pieces.size(); ++i)
             EXPECT_EQ(rx.append(bytesOf(c.pieces[i])), c.states[i]) << c.name << " piece " << i;
-        }
-        EXPECT_EQ(std::string(rx.reply().begin(), rx.reply().end()), all) << c.name;
-        EXPECT_EQ(rx.length(), static_cast<std::int32_t>(all.size())) << c.name;
+        EXPECT_EQ(std::string(rx.reply().begin(), rx.reply().end()), c.reply) << c.name;
+        EXPECT_EQ(std::string(rx.dropped().begin(), rx.dropped().end()), c.dropped) << c.name;
+        EXPECT_EQ(rx.length(), static_cast<std::int32_t>(c.reply.size())) << c.name;
         EXPECT_EQ(rx.raw()[0], 0) << c.name;
-        EXPECT_EQ(rx.raw()[1], static_cast<std::uint8_t>(all[0])) << c.name;
+        EXPECT_EQ(rx.raw()[1], static_cast<std::uint8_t>(c.reply[0])) << c.name;
     }
 }
 

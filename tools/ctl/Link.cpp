@@ -4,6 +4,8 @@
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
+#include <cstdio>
 #include <cerrno>
 #include <csignal>
 #include <sys/signalfd.h>
@@ -12,6 +14,8 @@
 #include "config/Formats.h"
 #include "config/UniqueFd.h"
 #include "protocol/Replies.h"
+#include "link/DisplayLink.h"
+#include "link/LinkTexts.h"
 #include "protocol/RxBuffer.h"
 #include "serial/LineSettings.h"
 #include "serial/PortMap.h"
@@ -50,22 +54,10 @@ void noteStop()
     }
 }
 
-// Reply bytes in printable form for messages, cut after 40 characters.
+// Reply bytes in printable form for messages, cut after 40 bytes.
 std::string printable(std::span<const std::uint8_t> bytes)
 {
-    std::string out;
-    for (std::size_t i = 0; i < bytes.size() && i < 40; ++i) {
-        const std::uint8_t b = bytes[i];
-        if (b == 0x0D)
-            out += "<CR>";
-        else if (b >= 0x20 && b < 0x7F)
-            out += static_cast<char>(b);
-        else
-            out += cfmt("<%02X>", b);
-    }
-    if (bytes.size() > 40)
-        out += "...";
-    return out;
+    return trafficText(bytes.first(std::min<std::size_t>(bytes.size(), 40))) + (bytes.size() > 40 ? "..." : "");
 }
 
 } // namespace
@@ -134,7 +126,8 @@ void TEventWait::restart(int ms)
 
 TCtlLink::TCtlLink(const TDisplayConfig& line, const std::optional<std::string>& portOverride, int timeoutMs,
                    int retries)
-    : port_(std::make_unique<TZComm>()), timeoutMs_(timeoutMs), retries_(retries)
+    : port_(std::make_unique<TZComm>()), rx_(std::make_unique<TRxBuffer>()),
+      link_(std::make_unique<TDisplayLink>(*port_, *rx_)), retries_(retries)
 {
     // The program's own settings: XON/XOFF, parity checking, and the line of the configuration.
     applyLineSettings(line, *port_);
@@ -142,6 +135,9 @@ TCtlLink::TCtlLink(const TDisplayConfig& line, const std::optional<std::string>&
         const int com = comNumber(*portOverride);
         port_->Port = com >= 1 && com <= 6 ? cfmt("COM%d", com) : *portOverride;
     }
+    link_->setReplyTimeout(timeoutMs);
+    link_->setCloseAfterExchange(false);
+    link_->setSetAsideOtherAddresses(true);
 }
 
 TCtlLink::~TCtlLink()
@@ -151,7 +147,7 @@ TCtlLink::~TCtlLink()
 
 bool TCtlLink::open()
 {
-    return port_->OpenConnection() != 0;
+    return link_->openPort();
 }
 
 std::string TCtlLink::openFailure() const
@@ -168,15 +164,23 @@ std::string TCtlLink::deviceName() const
 
 void TCtlLink::close()
 {
-    port_->CloseConnection();
+    link_->closePort();
 }
 
-int TCtlLink::transmitMs(std::size_t bytes) const
+void TCtlLink::setVerbose(bool on)
 {
-    const int dataBits = port_->DataBits == databits8 ? 8 : port_->DataBits == databits7 ? 7 : 4 + port_->DataBits;
-    const int bits = 1 + dataBits + (port_->Parity == no_parity ? 0 : 1) + (port_->StopBits == stop1 ? 1 : 2);
-    const long long baud = port_->BaudRate > 0 ? port_->BaudRate : 9600;
-    return static_cast<int>((static_cast<long long>(bytes) * bits * 1000 + baud - 1) / baud);
+    if (!on || verbose_)
+        return;
+    verbose_ = true;
+    QObject::connect(link_.get(), &TDisplayLink::traffic, link_.get(), [](const TTrafficRecord& r) {
+        std::string line = trafficTime(r.time) + " " + r.port + (r.direction == TTrafficDirection::Sent ? " -> " : " <- ")
+            + trafficText(r.bytes);
+        if (r.latencyMs)
+            line += cfmt(" (%d ms)", *r.latencyMs);
+        if (r.note != TTrafficNote::None)
+            line += " [" + trafficNoteText(r.note, false, 3) + "]";
+        std::fprintf(stderr, "dadizctl: %s\n", line.c_str());
+    });
 }
 
 TExchangeResult TCtlLink::exchange(std::span<const std::uint8_t> request)
@@ -200,83 +204,65 @@ TExchangeResult TCtlLink::attempt(std::span<const std::uint8_t> request)
         result.reason = "interrupted";
         return result;
     }
-    // Whatever an earlier, unanswered request brought in late is not this reply.
-    port_->PurgeCommPort(PURGE_RXABORT | PURGE_RXCLEAR);
-    if (port_->WriteComm(request.data(), static_cast<long>(request.size())) == 0) {
-        result.outcome = TOutcome::LineLost;
-        result.reason = "the request could not be written to the device";
-        return result;
-    }
 
-    TRxBuffer rx;
-    rx.reset();
     TEventWait wait;
+    TExchangeReport report;
     bool done = false;
-    bool lineErrors = false;
-    std::string setAside;
-
-    port_->OnDataAvailable = [&](TZComm*) {
-        std::uint8_t piece[20];
-        long n = 0;
-        while (!done && (n = port_->ReadComm(piece, sizeof piece)) > 0) {
-            wait.restart(timeoutMs_);
-            const auto state = rx.append(std::span<const std::uint8_t>(piece, static_cast<std::size_t>(n)));
-            if (state == TRxBuffer::TState::Incomplete)
-                continue;
-            if (state == TRxBuffer::TState::Overflow) {
-                result.outcome = TOutcome::Invalid;
-                result.reason = cfmt("%zu bytes arrived without the end of a reply (CR): ", TRxBuffer::kCapacity)
-                    + printable(rx.reply());
-            } else {
-                const auto reply = rx.reply();
-                const TReplyCheck check = checkReply(reply, request);
-                if (check == TReplyCheck::WrongAddress) {
-                    // A late answer from another display on the line.
-                    setAside = printable(reply);
-                    rx.reset();
-                    continue;
-                }
-                result.reply.assign(reply.begin(), reply.end());
-                if (check == TReplyCheck::Accepted) {
-                    result.outcome = TOutcome::Reply;
-                } else {
-                    result.outcome = TOutcome::Invalid;
-                    result.reason = "the reply \"" + printable(reply) + "\" does not answer the request \""
-                        + printable(request) + "\"";
-                }
-            }
+    const QMetaObject::Connection finished = QObject::connect(link_.get(), &TDisplayLink::finished, link_.get(),
+        [&](const TExchangeReport& r) {
+            report = r;
             done = true;
             wait.finish();
-        }
-    };
-    port_->OnErrorOccurred = [&](TZComm*, int error, const std::string&) {
-        if (error != TZComm::LineLostError) {
-            lineErrors = true; // the bytes of that read are still collected
-            return;
-        }
-        result.outcome = TOutcome::LineLost;
-        result.reason = "the device went away";
-        done = true;
-        wait.finish();
-    };
-
-    const TWaitEnd end = wait.run(timeoutMs_ + transmitMs(request.size()));
-    port_->OnDataAvailable = nullptr;
-    port_->OnErrorOccurred = nullptr;
-    if (done)
-        return result;
-    if (end == TWaitEnd::Stopped) {
+        });
+    link_->start(0, std::vector<std::uint8_t>(request.begin(), request.end()));
+    // The link keeps its own deadline; this wait only gives way to a stop signal.
+    const int guardMs = 2 * link_->replyTimeout() + link_->wireMs(request.size()) + 1000;
+    const TWaitEnd end = done ? TWaitEnd::Finished : wait.run(guardMs);
+    if (!done)
+        link_->abandon();
+    QObject::disconnect(finished);
+    if (end == TWaitEnd::Stopped && report.outcome != TExchangeOutcome::Reply) {
         result.outcome = TOutcome::Interrupted;
         result.reason = "interrupted";
         return result;
     }
+
+    result.reply = report.reply;
+    for (const auto& late : report.setAside)
+        result.setAside.push_back(printable(late));
+    switch (report.outcome) {
+    case TExchangeOutcome::Reply:
+        result.outcome = TOutcome::Reply;
+        return result;
+    case TExchangeOutcome::WrongAddress:
+    case TExchangeOutcome::Unexpected:
+        result.outcome = TOutcome::Invalid;
+        result.reason = "the reply \"" + printable(report.reply) + "\" does not answer the request \""
+            + printable(request) + "\"";
+        return result;
+    case TExchangeOutcome::Overflow:
+        result.outcome = TOutcome::Invalid;
+        result.reason = cfmt("%zu bytes arrived without the end of a reply (CR): ", TRxBuffer::kCapacity)
+            + printable(report.reply);
+        return result;
+    case TExchangeOutcome::LineLost:
+    case TExchangeOutcome::OpenFailed:
+        result.outcome = TOutcome::LineLost;
+        result.reason = report.writeFailed ? "the request could not be written to the device"
+            : report.outcome == TExchangeOutcome::OpenFailed ? "the device cannot be opened again: " + openFailure()
+                                                             : "the device went away";
+        return result;
+    case TExchangeOutcome::NoReply:
+    case TExchangeOutcome::Abandoned:
+        break;
+    }
     result.outcome = TOutcome::NoReply;
-    result.reason = cfmt("no reply within %d ms", timeoutMs_);
-    if (rx.length() > 0)
-        result.reason += "; what arrived has no end (CR): \"" + printable(rx.reply()) + "\"";
-    if (!setAside.empty())
-        result.reason += "; a reply for another address was set aside: \"" + setAside + "\"";
-    if (lineErrors)
+    result.reason = cfmt("no reply within %d ms", link_->replyTimeout());
+    if (!report.reply.empty())
+        result.reason += "; what arrived has no end (CR): \"" + printable(report.reply) + "\"";
+    if (!result.setAside.empty())
+        result.reason += "; a reply for another address was set aside: \"" + result.setAside.back() + "\"";
+    if (report.lineErrors)
         result.reason += "; the line reported parity or framing errors";
     return result;
 }

@@ -8,6 +8,8 @@
 
 #include "config/DisplayConfig.h"
 
+class TDisplayLink;
+class TRxBuffer;
 class TZComm;
 
 // SIGINT and SIGTERM end dadizctl cleanly: they are blocked in every thread
@@ -52,6 +54,7 @@ struct TExchangeResult {
     TOutcome outcome = TOutcome::NoReply;
     std::vector<std::uint8_t> reply; // offsets 0 .. the final CR
     std::string reason;              // for anything but Reply
+    std::vector<std::string> setAside; // late replies for other addresses, printable
 };
 
 // One display line: the program's serial component with the line settings of
@@ -71,19 +74,23 @@ public:
     // What messages call the line: the port name and, when it differs, its device.
     std::string deviceName() const;
 
-    // Writes the request and waits for its reply: up to `timeout` for the
-    // first byte once the request has left, and again after every piece.
-    // A complete reply from another address (a late answer on a bus) is set
-    // aside and the wait goes on. Retries after no reply or an invalid one.
+    // Writes the request and waits for its reply: up to `timeout` once the
+    // request has left, moved on only by pieces of its own reply. A complete
+    // reply from another address (a late answer on a bus) is set aside and
+    // the wait goes on; an adapter's echo of the request is dropped.
+    // Retries after no reply or an invalid one.
     TExchangeResult exchange(std::span<const std::uint8_t> request);
 
     void close();
+    // Every frame sent and received goes to standard error.
+    void setVerbose(bool on);
 
 private:
     TExchangeResult attempt(std::span<const std::uint8_t> request);
-    int transmitMs(std::size_t bytes) const;
 
     std::unique_ptr<TZComm> port_;
-    int timeoutMs_;
+    std::unique_ptr<TRxBuffer> rx_;
+    std::unique_ptr<TDisplayLink> link_;
     int retries_;
+    bool verbose_ = false;
 };

@@ -1,0 +1,296 @@
+#include "link/DisplayLink.h"
+
+#include <QMetaMethod>
+#include <QSettings>
+#include <algorithm>
+
+#include "config/Formats.h"
+#include "protocol/RxBuffer.h"
+#include "serial/PortMap.h"
+#include "serial/Zcomm.h"
+
+namespace {
+
+constexpr std::size_t kPiece = 20;
+
+bool startsLike(std::span<const std::uint8_t> bytes, const std::vector<std::uint8_t>& request)
+{
+    const std::size_t n = std::min<std::size_t>({bytes.size(), request.size(), 3});
+    return std::equal(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n), request.begin());
+}
+
+} // namespace
+
+std::chrono::milliseconds TExchangeReport::latency() const
+{
+    return std::max(std::chrono::milliseconds(0), std::chrono::duration_cast<std::chrono::milliseconds>(ended - sent));
+}
+
+std::string TExchangeReport::portText() const
+{
+    return device.empty() || device == port ? port : port + " (" + device + ")";
+}
+
+TDisplayLink::TDisplayLink(TZComm& port, TRxBuffer& rx, QObject* parent) : QObject(parent), port_(port), rx_(rx)
+{
+    deadline_.setSingleShot(true);
+    deadline_.setTimerType(Qt::PreciseTimer);
+    connect(&deadline_, &QTimer::timeout, this, &TDisplayLink::onDeadline);
+    port_.OnDataAvailable = [this](TZComm*) { onData(); };
+    port_.OnErrorOccurred = [this](TZComm*, int error, const std::string&) { onDeviceError(error); };
+}
+
+TDisplayLink::~TDisplayLink()
+{
+    port_.OnDataAvailable = nullptr;
+    port_.OnErrorOccurred = nullptr;
+}
+
+void TDisplayLink::setReplyTimeout(int ms)
+{
+    timeoutMs_ = std::clamp(ms, 1, 600000);
+}
+
+bool TDisplayLink::openPort()
+{
+    if (lineSetup_) {
+        port_.CloseConnection();
+        lineSetup_();
+    }
+    return port_.OpenConnection() != 0;
+}
+
+void TDisplayLink::closePort()
+{
+    if (pending_)
+        abandon();
+    port_.CloseConnection();
+}
+
+bool TDisplayLink::portOpen() const
+{
+    return port_.Connected != 0;
+}
+
+int TDisplayLink::wireMs(std::size_t bytes) const
+{
+    const int dataBits = 4 + static_cast<int>(port_.DataBits);
+    const int parity = port_.Parity == no_parity ? 0 : 1;
+    // Tenths of a bit time, so 1.5 stop bits count as they should.
+    const int stopTenths = port_.StopBits == stop1 ? 10 : port_.StopBits == stop1x5 ? 15 : 20;
+    const long long tenths = static_cast<long long>(bytes) * ((1 + dataBits + parity) * 10 + stopTenths);
+    const long long baud = port_.BaudRate > 0 ? port_.BaudRate : 9600;
+    return static_cast<int>((tenths * 1000 + baud * 10 - 1) / (baud * 10));
+}
+
+bool TDisplayLink::listened() const
+{
+    return isSignalConnected(QMetaMethod::fromSignal(&TDisplayLink::traffic));
+}
+
+void TDisplayLink::note(TTrafficDirection direction, std::vector<std::uint8_t> bytes, TTrafficNote what)
+{
+    if (!listened())
+        return;
+    TTrafficRecord r;
+    r.time = std::chrono::system_clock::now();
+    r.direction = direction;
+    r.port = report_.portText();
+    r.bytes = std::move(bytes);
+    if (direction == TTrafficDirection::Received)
+        r.latencyMs = static_cast<int>(std::max<long long>(0,
+            std::chrono::duration_cast<std::chrono::milliseconds>(TLinkClock::now() - report_.sent).count()));
+    r.note = what;
+    emit traffic(r);
+}
+
+bool TDisplayLink::start(std::uint8_t kind, const std::vector<std::uint8_t>& frame)
+{
+    if (pending_)
+        abandon();
+    report_ = TExchangeReport{};
+    report_.kind = kind;
+    report_.request = frame;
+    report_.timeoutMs = timeoutMs_;
+    if (closeAfter_ || !portOpen()) {
+        if (!openPort()) {
+            report_.port = port_.Port;
+            report_.device = port_.lastOpenFailure().Path;
+            report_.started = report_.sent = report_.ended = TLinkClock::now();
+            report_.outcome = TExchangeOutcome::OpenFailed;
+            emit finished(report_);
+            return false;
+        }
+    }
+    report_.port = port_.Port;
+    report_.device = resolvePortPath(port_.Port);
+    // Whatever an earlier, unanswered request brought in late is not this
+    // reply, and an XOFF left over from earlier traffic must not hold the line.
+    port_.PurgeCommPort(PURGE_RXABORT | PURGE_RXCLEAR);
+    port_.EscapeComm(SETXON);
+    pending_ = true;
+    rx_.reset();
+    report_.started = TLinkClock::now();
+    const bool written = port_.WriteComm(frame.data(), static_cast<long>(frame.size())) != 0;
+    report_.sent = TLinkClock::now() + std::chrono::milliseconds(wireMs(frame.size()));
+    note(TTrafficDirection::Sent, frame, TTrafficNote::None);
+    if (!written) {
+        report_.writeFailed = true;
+        end(TExchangeOutcome::LineLost);
+        return true;
+    }
+    // Collection starts only once the whole frame is with the port.
+    rx_.reset();
+    armDeadline(report_.sent + std::chrono::milliseconds(timeoutMs_));
+    return true;
+}
+
+void TDisplayLink::abandon()
+{
+    if (!pending_)
+        return;
+    end(TExchangeOutcome::Abandoned);
+}
+
+void TDisplayLink::onData()
+{
+    if (!pending_)
+        return;
+    std::uint8_t piece[kPiece];
+    const long n = port_.ReadComm(piece, sizeof piece);
+    if (!pending_ || n <= 0)
+        return;
+    rx_.append(std::span<const std::uint8_t>(piece, static_cast<std::size_t>(n)));
+    bool own = false;
+    if (collect(own))
+        return;
+    if (own)
+        armDeadline(TLinkClock::now() + std::chrono::milliseconds(timeoutMs_));
+    // One notification may stand for a burst longer than a piece: come back
+    // for the rest rather than wait for bytes that already arrived.
+    if (n == static_cast<long>(kPiece) && port_.GetQCountIn() > 0)
+        QMetaObject::invokeMethod(this, &TDisplayLink::onData, Qt::QueuedConnection);
+}
+
+bool TDisplayLink::collect(bool& ownBytes)
+{
+    const std::span<const std::uint8_t> request(report_.request);
+    for (;;) {
+        if (rx_.state() == TRxBuffer::TState::Overflow) {
+            report_.reply.assign(rx_.reply().begin(), rx_.reply().end());
+            end(TExchangeOutcome::Overflow);
+            return true;
+        }
+        if (rx_.state() == TRxBuffer::TState::Incomplete) {
+            ownBytes = ownBytes || (rx_.length() > 0 && startsLike(rx_.reply(), report_.request));
+            return false;
+        }
+        const std::vector<std::uint8_t> reply(rx_.reply().begin(), rx_.reply().end());
+        const std::vector<std::uint8_t> after(rx_.dropped().begin(), rx_.dropped().end());
+        const TReplyCheck check = checkReply(reply, request);
+        const bool echo = std::ranges::equal(reply, report_.request);
+        if (echo || (check == TReplyCheck::WrongAddress && setAside_)) {
+            // The adapter's echo, or a late answer from another display:
+            // not this reply, and what followed it in the piece may be.
+            if (echo) {
+                report_.echoDropped = true;
+                ownBytes = true;
+            } else {
+                report_.setAside.push_back(reply);
+            }
+            note(TTrafficDirection::Received, reply, echo ? TTrafficNote::EchoDropped : TTrafficNote::SetAside);
+            rx_.reset();
+            rx_.append(after);
+            continue;
+        }
+        report_.reply = reply;
+        if (!after.empty())
+            note(TTrafficDirection::Received, after, TTrafficNote::AfterCR);
+        end(check == TReplyCheck::Accepted ? TExchangeOutcome::Reply
+                : check == TReplyCheck::WrongAddress ? TExchangeOutcome::WrongAddress
+                                                     : TExchangeOutcome::Unexpected);
+        return true;
+    }
+}
+
+void TDisplayLink::onDeviceError(int error)
+{
+    // Reported through the event queue, so that a message shown for it never
+    // runs inside a read or an exchange.
+    QMetaObject::invokeMethod(this, [this, error] { emit lineError(error); }, Qt::QueuedConnection);
+    if (error != TZComm::LineLostError) {
+        if (pending_)
+            report_.lineErrors = true;
+        return;
+    }
+    // A lost device is released at once, so that it can come back.
+    if (pending_)
+        end(TExchangeOutcome::LineLost);
+    else
+        port_.CloseConnection();
+}
+
+void TDisplayLink::armDeadline(TLinkClock::time_point at)
+{
+    deadlineAt_ = at;
+    deadline_.start(std::chrono::ceil<std::chrono::milliseconds>(at - TLinkClock::now()));
+}
+
+void TDisplayLink::onDeadline()
+{
+    if (!pending_)
+        return;
+    // A timer may fire a little early: the deadline is the clock's, not the timer's.
+    if (TLinkClock::now() < deadlineAt_) {
+        armDeadline(deadlineAt_);
+        return;
+    }
+    report_.reply.assign(rx_.reply().begin(), rx_.reply().end());
+    end(TExchangeOutcome::NoReply);
+}
+
+void TDisplayLink::end(TExchangeOutcome outcome)
+{
+    deadline_.stop();
+    pending_ = false;
+    report_.outcome = outcome;
+    report_.ended = TLinkClock::now();
+    switch (outcome) {
+    case TExchangeOutcome::Reply:
+        note(TTrafficDirection::Received, report_.reply, TTrafficNote::None);
+        break;
+    case TExchangeOutcome::WrongAddress:
+        note(TTrafficDirection::Received, report_.reply, TTrafficNote::WrongAddress);
+        break;
+    case TExchangeOutcome::Unexpected:
+        note(TTrafficDirection::Received, report_.reply, TTrafficNote::Unexpected);
+        break;
+    case TExchangeOutcome::Overflow:
+        note(TTrafficDirection::Received, report_.reply, TTrafficNote::Overflow);
+        break;
+    case TExchangeOutcome::NoReply:
+        note(TTrafficDirection::Received, report_.reply, TTrafficNote::NoReply);
+        break;
+    case TExchangeOutcome::LineLost:
+        note(TTrafficDirection::Received, {}, TTrafficNote::LineLost);
+        break;
+    case TExchangeOutcome::Abandoned:
+        note(TTrafficDirection::Received, std::vector<std::uint8_t>(rx_.reply().begin(), rx_.reply().end()),
+            TTrafficNote::Abandoned);
+        break;
+    case TExchangeOutcome::OpenFailed:
+        break;
+    }
+    // A lost device is released at once, so that it can come back.
+    if (closeAfter_ || outcome == TExchangeOutcome::LineLost)
+        port_.CloseConnection();
+    emit finished(report_);
+}
+
+int configuredReplyTimeoutMs()
+{
+    const QSettings s(QString::fromStdString(settingsFilePath()), QSettings::IniFormat);
+    bool ok = false;
+    const int ms = s.value(QStringLiteral("Link/ReplyTimeoutMs")).toInt(&ok);
+    return ok && ms >= 50 && ms <= 60000 ? ms : TDisplayLink::kDefaultReplyTimeoutMs;
+}

@@ -1,0 +1,112 @@
+#include "link/LinkTexts.h"
+
+#include "config/Formats.h"
+#include "config/Texts.h"
+#include "link/DisplayLink.h"
+#include "link/Traffic.h"
+
+namespace {
+
+const TTexts kKinds[] = {
+    {"Dades de calibració", "Datos de calibración", "Données de calibration", "Calibration data"},
+    {"Rebre configuració", "Recibir configuración", "Recevoir configuration", "Receive setup"},
+    {"Lectura del valor", "Lectura del valor", "Lecture de la valeur", "Value reading"},
+    {"Enviar configuració", "Enviar configuración", "Envoyer configuration", "Send setup"},
+};
+const TTexts kOtherKind{"Petició", "Petición", "Requête", "Request"};
+
+const TTexts kNoReply{"%1: cap resposta del visualitzador %2 a %3 després de %4 s",
+    "%1: sin respuesta del visualizador %2 en %3 tras %4 s",
+    "%1 : pas de réponse de l'afficheur %2 sur %3 après %4 s",
+    "%1: no reply from display %2 on %3 after %4 s"};
+const TTexts kWrongAddress{"%1: resposta d'una altra adreça (%2) a %3, no del visualitzador %4",
+    "%1: respuesta de otra dirección (%2) en %3, no del visualizador %4",
+    "%1 : réponse d'une autre adresse (%2) sur %3, pas de l'afficheur %4",
+    "%1: reply from another address (%2) on %3, not from display %4"};
+const TTexts kUnexpected{"%1: resposta inesperada del visualitzador %2 a %3",
+    "%1: respuesta inesperada del visualizador %2 en %3",
+    "%1 : réponse inattendue de l'afficheur %2 sur %3",
+    "%1: unexpected reply from display %2 on %3"};
+const TTexts kOverflow{"%1: resposta il·legible a %2 (sense final de trama)",
+    "%1: respuesta ilegible en %2 (sin final de trama)",
+    "%1 : réponse illisible sur %2 (sans fin de trame)",
+    "%1: unreadable reply on %2 (no end of frame)"};
+const TTexts kLost{"%1: %2 s'ha desconnectat", "%1: %2 se ha desconectado", "%1 : %2 s'est déconnecté",
+    "%1: %2 was disconnected"};
+const TTexts kMissedOne{"1 lectura perduda", "1 lectura perdida", "1 lecture manquée", "1 reading missed"};
+const TTexts kMissed{"%1 lectures perdudes", "%1 lecturas perdidas", "%1 lectures manquées", "%1 readings missed"};
+const TTexts kDisconnected{"Dispositiu desconnectat", "Dispositivo desconectado", "Périphérique déconnecté",
+    "Device disconnected"};
+
+// The two address characters of a frame, as they went or came on the line.
+std::string addressOf(const std::vector<std::uint8_t>& frame)
+{
+    std::string out;
+    for (std::size_t i = 1; i < 3 && i < frame.size(); ++i) {
+        const std::uint8_t b = frame[i];
+        out += b >= 0x20 && b < 0x7F ? std::string(1, static_cast<char>(b)) : cfmt("<%02X>", b);
+    }
+    return out;
+}
+
+} // namespace
+
+std::string requestKindText(std::uint8_t kind, int language)
+{
+    return pickText(kind >= 1 && kind <= 4 ? kKinds[kind - 1] : kOtherKind, language);
+}
+
+std::string exchangeNotice(const TExchangeReport& report, int language)
+{
+    const std::string what = requestKindText(report.kind, language);
+    const std::string address = addressOf(report.request);
+    const std::string port = report.portText();
+    switch (report.outcome) {
+    case TExchangeOutcome::NoReply:
+        return fillIn(pickText(kNoReply, language),
+            {what, address, port, cfmt("%.1f", static_cast<double>(report.latency().count()) / 1000.0)});
+    case TExchangeOutcome::WrongAddress:
+        return fillIn(pickText(kWrongAddress, language), {what, addressOf(report.reply), port, address});
+    case TExchangeOutcome::Unexpected:
+        return fillIn(pickText(kUnexpected, language), {what, address, port});
+    case TExchangeOutcome::Overflow:
+        return fillIn(pickText(kOverflow, language), {what, port});
+    case TExchangeOutcome::LineLost:
+        return fillIn(pickText(kLost, language), {what, port});
+    case TExchangeOutcome::Reply:
+    case TExchangeOutcome::OpenFailed:
+    case TExchangeOutcome::Abandoned:
+        break;
+    }
+    return {};
+}
+
+std::string missedReadingsText(int count, int language)
+{
+    return count == 1 ? pickText(kMissedOne, language) : fillIn(pickText(kMissed, language), {cfmt("%d", count)});
+}
+
+std::string deviceDisconnectedText(int language)
+{
+    return pickText(kDisconnected, language);
+}
+
+std::string trafficNoteText(TTrafficNote note, bool sent, int language)
+{
+    static const TTexts kOk{"Correcta", "Correcta", "Correcte", "OK"};
+    static const TTexts kNotes[] = {
+        {"Sense resposta", "Sin respuesta", "Pas de réponse", "No reply"},
+        {"Altra adreça", "Otra dirección", "Autre adresse", "Another address"},
+        {"Resposta inesperada", "Respuesta inesperada", "Réponse inattendue", "Unexpected reply"},
+        {"Sense final (CR)", "Sin final (CR)", "Sans fin (CR)", "No end (CR)"},
+        {"Eco descartat", "Eco descartado", "Écho ignoré", "Echo dropped"},
+        {"Apartada: altra adreça", "Apartada: otra dirección", "Mise de côté : autre adresse",
+            "Set aside: another address"},
+        {"Descartat després del CR", "Descartado tras el CR", "Ignoré après le CR", "Dropped after the CR"},
+        {"Línia perduda", "Línea perdida", "Ligne perdue", "Line lost"},
+        {"Abandonada", "Abandonada", "Abandonnée", "Abandoned"},
+    };
+    if (note == TTrafficNote::None)
+        return sent ? std::string() : pickText(kOk, language);
+    return pickText(kNotes[static_cast<int>(note) - 1], language);
+}

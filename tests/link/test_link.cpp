@@ -1,0 +1,203 @@
+// One exchange, end to end through the real serial component: replies in
+// pieces, an adapter's echo, CR LF endings, silence, stray traffic that must
+// not stretch the deadline, replies for other addresses, an XOFF left behind.
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "link/DisplayLink.h"
+#include "link/LinkTexts.h"
+#include "protocol/Requests.h"
+#include "protocol/RxBuffer.h"
+#include "serial/Zcomm.h"
+#include "support/PtyDisplay.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::PtyDisplay;
+using Outcome = TExchangeOutcome;
+
+const std::string kRequest = "@00L\r";
+const std::string kReading = "@00RL   12.5 RR10\r";
+
+std::vector<std::uint8_t> bytes(const std::string& s) { return {s.begin(), s.end()}; }
+
+// The next report: one given while the exchange started, or one to come.
+TExchangeReport nextReport(QSignalSpy& finished, int ms = 2000)
+{
+    if (finished.isEmpty() && !finished.wait(ms)) {
+        TExchangeReport none;
+        none.outcome = TExchangeOutcome::Abandoned;
+        return none;
+    }
+    return finished.takeFirst().at(0).value<TExchangeReport>();
+}
+
+struct Case {
+    const char* name;
+    bool bus;                                  // dadizctl's manner: port kept open, other addresses set aside
+    std::function<void(PtyDisplay&)> answer;   // what the display does on the request
+    Outcome outcome;
+    std::string reply;
+    bool echo = false;
+    std::size_t setAside = 0;
+    std::optional<TTrafficNote> note = {};     // a traffic line that must be there
+    std::string request = kRequest;
+};
+
+// Sends `text` in pieces `ms` apart.
+void inPieces(PtyDisplay& d, const std::vector<std::string>& pieces, int ms)
+{
+    for (std::size_t i = 0; i < pieces.size(); ++i)
+        d.sendLater(pieces[i], static_cast<int>(i) * ms);
+}
+
+// Sends `text` every `ms` for `times` times.
+void every(PtyDisplay& d, const std::string& text, int ms, int times)
+{
+    for (int i = 0; i < times; ++i)
+        d.sendLater(text, i * ms);
+}
+
+} // namespace
+
+class TestLink : public QObject {
+    Q_OBJECT
+private slots:
+    void exchangesEndAsTheLineBehaves()
+    {
+        const Case cases[] = {
+            {"reply in pieces", false, [](PtyDisplay& d) { inPieces(d, {"@00", "RL   12.5 ", "RR10\r"}, 30); },
+                Outcome::Reply, kReading},
+            {"echo and reply in one piece", false, [](PtyDisplay& d) { d.send(kRequest + kReading); }, Outcome::Reply,
+                kReading, true, 0, TTrafficNote::EchoDropped},
+            {"echo, then the reply", false, [](PtyDisplay& d) { inPieces(d, {kRequest, kReading}, 60); },
+                Outcome::Reply, kReading, true},
+            {"CR LF ending", false, [](PtyDisplay& d) { d.send(kReading + "\n"); }, Outcome::Reply, kReading, false,
+                0, TTrafficNote::AfterCR},
+            {"silence", false, [](PtyDisplay&) {}, Outcome::NoReply, "", false, 0, TTrafficNote::NoReply},
+            {"another address", false, [](PtyDisplay& d) { d.send("@05RL   12.5 RR10\r"); }, Outcome::WrongAddress,
+                "@05RL   12.5 RR10\r"},
+            {"other letters", false, [](PtyDisplay& d) { d.send("@00RE\r"); }, Outcome::Unexpected, "@00RE\r", false,
+                0, TTrafficNote::Unexpected, "@00P\r"},
+            {"no end", false, [](PtyDisplay& d) { d.send(std::string(250, 'x')); }, Outcome::Overflow,
+                std::string(202, 'x')},
+            {"bus: a late answer, then the reply", true,
+                [](PtyDisplay& d) { inPieces(d, {"@05RL    1.0 RR00\r", kReading}, 50); }, Outcome::Reply, kReading,
+                false, 1, TTrafficNote::SetAside},
+            {"bus: echo, a late answer and the reply together", true,
+                [](PtyDisplay& d) { d.send(kRequest + "@05RL    1.0 RR00\r" + kReading); }, Outcome::Reply, kReading,
+                true, 1},
+        };
+        for (const Case& c : cases) {
+            PtyDisplay display;
+            QVERIFY(display.ok());
+            TZComm port;
+            port.Port = display.path;
+            TRxBuffer rx;
+            TDisplayLink link(port, rx);
+            link.setReplyTimeout(300);
+            link.setCloseAfterExchange(!c.bus);
+            link.setSetAsideOtherAddresses(c.bus);
+            display.onRequest = [&](const std::string&) { c.answer(display); };
+            std::vector<TTrafficRecord> traffic;
+            QObject::connect(&link, &TDisplayLink::traffic, &link, [&](const TTrafficRecord& r) { traffic.push_back(r); });
+            QSignalSpy finished(&link, &TDisplayLink::finished);
+
+            QVERIFY2(link.start(3, bytes(c.request)), c.name);
+            const TExchangeReport report = nextReport(finished);
+            QVERIFY2(report.outcome == c.outcome, c.name);
+            QCOMPARE(std::string(report.reply.begin(), report.reply.end()), c.reply);
+            QVERIFY2(report.echoDropped == c.echo, c.name);
+            QVERIFY2(report.setAside.size() == c.setAside, c.name);
+            QVERIFY2(!link.pending(), c.name);
+            // The window's manner closes the port after every exchange.
+            QVERIFY2(link.portOpen() == c.bus, c.name);
+            QVERIFY2(!traffic.empty() && traffic.front().direction == TTrafficDirection::Sent
+                    && traffic.front().bytes == bytes(c.request),
+                c.name);
+            if (c.note)
+                QVERIFY2(std::ranges::any_of(traffic, [&](const auto& r) { return r.note == *c.note; }), c.name);
+            if (c.outcome == Outcome::NoReply)
+                QVERIFY2(report.latency() >= 300ms, c.name);
+        }
+    }
+
+    // The time-out is a deadline from the request's last byte: stray bytes and
+    // replies for other addresses never move it on, so a busy bus cannot hold
+    // a request for ever.
+    void strayTrafficDoesNotStretchTheDeadline()
+    {
+        const std::pair<const char*, std::string> strays[] = {
+            {"a trickle of noise", "x"},
+            {"replies for another address", "@05RL    1.0 RR00\r"},
+        };
+        for (const auto& [name, stray] : strays) {
+            PtyDisplay display;
+            QVERIFY(display.ok());
+            TZComm port;
+            port.Port = display.path;
+            TRxBuffer rx;
+            TDisplayLink link(port, rx);
+            link.setReplyTimeout(300);
+            link.setSetAsideOtherAddresses(true);
+            display.onRequest = [&](const std::string&) { every(display, stray, 60, 40); };
+            QSignalSpy finished(&link, &TDisplayLink::finished);
+            QVERIFY(link.start(3, bytes(kRequest)));
+            const TExchangeReport report = nextReport(finished, 5000);
+            QVERIFY2(report.outcome == Outcome::NoReply, name);
+            qInfo("%s: no reply after %lld ms", name, static_cast<long long>(report.latency().count()));
+            QVERIFY2(report.latency() < 1000ms, name);
+        }
+    }
+
+    // A display that sent XOFF once must not block the line for later exchanges,
+    // on a port kept open as on a port opened again.
+    void aStrayXoffDoesNotBlockTheNextExchange()
+    {
+        for (const bool keepOpen : {true, false}) {
+            PtyDisplay display;
+            QVERIFY(display.ok());
+            TZComm port;
+            port.Port = display.path;
+            TRxBuffer rx;
+            TDisplayLink link(port, rx);
+            link.setCloseAfterExchange(!keepOpen);
+            display.onRequest = [&](const std::string&) { display.send(kReading + "\x13"); };
+            QSignalSpy finished(&link, &TDisplayLink::finished);
+            for (int i = 0; i < 3; ++i) {
+                QVERIFY(link.start(3, bytes(kRequest)));
+                QVERIFY2(nextReport(finished).outcome == Outcome::Reply, keepOpen ? "kept open" : "opened again");
+            }
+        }
+    }
+
+    void noticesSayWhatWasAskedInEachLanguage()
+    {
+        TExchangeReport r;
+        r.kind = 3;
+        r.request = bytes("@07L\r");
+        r.port = "COM1";
+        r.device = "/dev/ttyUSB0";
+        r.sent = TLinkClock::now();
+        r.ended = r.sent + 1000ms;
+        r.outcome = Outcome::NoReply;
+        const char* expected[] = {
+            "Lectura del valor: cap resposta del visualitzador 07 a COM1 (/dev/ttyUSB0) després de 1.0 s",
+            "Lectura del valor: sin respuesta del visualizador 07 en COM1 (/dev/ttyUSB0) tras 1.0 s",
+            "Lecture de la valeur : pas de réponse de l'afficheur 07 sur COM1 (/dev/ttyUSB0) après 1.0 s",
+            "Value reading: no reply from display 07 on COM1 (/dev/ttyUSB0) after 1.0 s",
+        };
+        for (int l = 0; l < 4; ++l)
+            QCOMPARE(QString::fromStdString(exchangeNotice(r, l)), QString::fromUtf8(expected[l]));
+        r.outcome = Outcome::WrongAddress;
+        r.reply = bytes("@05RL    1.0 RR00\r");
+        QCOMPARE(QString::fromStdString(exchangeNotice(r, 3)),
+            QStringLiteral("Value reading: reply from another address (05) on COM1 (/dev/ttyUSB0), not from display 07"));
+        r.outcome = Outcome::Reply;
+        QVERIFY(exchangeNotice(r, 3).empty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLink)
+#include "test_link.moc"
