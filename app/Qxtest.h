@@ -176,6 +176,10 @@ private:
     void stopContinuousReading();
     void setExchangeCommandsVisible(bool visible);
     void showNotice(const QString& text);
+    // Shows the display's value whole, fitting the type to the box.
+    void showValue(const QString& text);
+    // Runs `command` once a configuration read under way has ended; false when none is.
+    bool waitForReceive(void (TForm1::*command)());
     void noteMissedReading(const TExchangeReport& report);
     // The value box greys out while the last good reading is older than two periods.
     void showValueAge();
@@ -189,6 +193,9 @@ private:
     QString noticeText_;
     qint64 lastGoodReadingMs_ = -1; // monotonic time of the last good reading
     TTrafficMonitor* monitor_ = nullptr;
+    bool deferredCommand_ = false;
+    bool startReadingWhenIdle_ = false;
+    int valueFontSize_ = 19;
 };
 
 // Program-wide reference to the main window, set before its constructor body runs.

@@ -198,20 +198,6 @@ private slots:
         QCOMPARE(again.Archivo1->title(), QStringLiteral("Fichier"));
     }
 
-    void anUnwritableSettingsFileKeepsTheLanguage()
-    {
-        QVERIFY(QDir().mkdir(QStringLiteral("Conf.dad")));
-        TForm1 w;
-        testsupport::whenModal<TForm10>([](TForm10* d) {
-            QTest::mouseClick(d->Choices[3], Qt::LeftButton);
-            QTest::mouseClick(d->Button1, Qt::LeftButton);
-        });
-        w.SelectIdioma();
-        QCOMPARE(w.LanguageIndex, 0);
-        QCOMPARE(w.Archivo1->title(), QStringLiteral("Arxiu"));
-        QVERIFY(QDir().rmdir(QStringLiteral("Conf.dad")));
-    }
-
     void saveOnUntitledGoesThroughSaveAsThenSavesDirectly()
     {
         TForm1 w;
