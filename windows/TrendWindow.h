@@ -23,6 +23,7 @@ class QPushButton;
 class QScatterSeries;
 class QScrollBar;
 class QValueAxis;
+class TRelayBands;
 
 // The trend of the display's value and relays over the session, and its CSV
 // record. Non-modal; it is given the readings one by one and draws them at
@@ -52,6 +53,8 @@ public:
 
     // Draws now from the store.
     void redraw();
+    // The relays' on periods drawn by the last redraw.
+    const std::array<std::vector<TTrendInterval>, 2>& shownRelayBands() const;
 
 public slots:
     void addReading(const TReading& reading);
@@ -98,7 +101,8 @@ private:
     std::vector<QLineSeries*> segments_;
     QScatterSeries* lonePoints_ = nullptr;
     std::array<QLineSeries*, 2> thresholds_{};
-    std::array<QAreaSeries*, 2> bands_{};
+    std::array<QAreaSeries*, 2> bandLegends_{};
+    TRelayBands* bands_ = nullptr;
     QScrollBar* scrollBar_ = nullptr;
     std::array<QLabel*, 7> statCaptions_{};
     std::array<QLabel*, 7> statValues_{};
