@@ -30,8 +30,6 @@
 
 namespace {
 
-using namespace std::chrono_literals;
-
 constexpr int kSpans[] = {1, 5, 15, 60}; // minutes
 constexpr int kDefaultSpan = 1;          // index: 5 minutes
 constexpr int kRedrawMs = 500;
