@@ -112,7 +112,7 @@ int main(int argc, char* argv[])
     QFont f(QStringLiteral("Arial"));
     f.setPixelSize(11);
     app.setFont(f);
-    outDir = QString::fromLocal8Bit(argv[1]);
+    outDir = QDir(QString::fromLocal8Bit(argv[1])).absolutePath(); // before the working directory changes
     QDir().mkpath(outDir);
     QDir::setCurrent(QDir::tempPath()); // no Conf.dad of the user's is read
 
