@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/Qxtest.h"
 #include "config/Formats.h"
 #include "dialogs/MaskEdit.h"
 #include "dialogs/RadioGroup.h"
@@ -105,7 +104,7 @@ void addRow(QGridLayout* grid, int row, QLabel* label, TMaskEdit* edit)
 
 } // namespace
 
-TForm3::TForm3(QWidget* owner) : QDialog(owner)
+TForm3::TForm3(QWidget* owner, int language) : QDialog(owner)
 {
     setObjectName(QStringLiteral("Form3"));
     setFont(dialogFont(12));
@@ -204,7 +203,7 @@ TForm3::TForm3(QWidget* owner) : QDialog(owner)
     connect(RadioGroup1, &TRadioGroup::clicked, this, [this] { RadioGroup1Click(); });
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { ModPuntDec(); });
 
-    setLanguageTexts(Form1 ? Form1->LanguageIndex : -1);
+    setLanguageTexts(language);
 }
 
 void TForm3::setLanguageTexts(int languageIndex)

@@ -17,7 +17,8 @@ class TRadioGroup;
 class TForm3 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm3(QWidget* owner);
+    // `language`: 0 Catalan .. 3 English; any other value keeps the built-in texts.
+    TForm3(QWidget* owner, int language);
 
     // Fills the controls from the configuration (digit class, masks, values).
     void loadFrom(const TDisplayConfig& cfg);

@@ -11,7 +11,6 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/Qxtest.h"
 #include "config/DisplayConfig.h"
 #include "config/Formats.h"
 #include "serial/PortMap.h"
@@ -132,7 +131,7 @@ void setRadioIndex(QGroupBox* group, int index)
         exclusive->setExclusive(true);
 }
 
-TForm2::TForm2(QWidget* owner) : QDialog(owner)
+TForm2::TForm2(QWidget* owner, int language) : QDialog(owner)
 {
     setObjectName(QStringLiteral("Form2"));
     QFont font(QStringLiteral("Arial"));
@@ -224,7 +223,7 @@ TForm2::TForm2(QWidget* owner) : QDialog(owner)
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, &TForm2::showDeviceOfSelectedPort);
     showDeviceOfSelectedPort();
 
-    setLanguage(Form1 ? Form1->LanguageIndex : -1);
+    setLanguage(language);
 }
 
 void TForm2::setLanguage(int language)

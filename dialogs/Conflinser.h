@@ -18,7 +18,8 @@ void setRadioIndex(QGroupBox* group, int index);
 class TForm2 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm2(QWidget* owner);
+    // `language`: 0 Catalan .. 3 English; any other value keeps the built-in texts.
+    TForm2(QWidget* owner, int language);
 
     // Selects the items of the seven indexes (255 selects nothing).
     void loadFrom(const TDisplayConfig& cfg);

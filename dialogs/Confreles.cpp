@@ -10,7 +10,6 @@
 
 #include <algorithm>
 
-#include "app/Qxtest.h"
 #include "config/Formats.h"
 #include "dialogs/MaskEdit.h"
 #include "dialogs/RadioGroup.h"
@@ -72,7 +71,7 @@ T* named(T* widget, const QString& name)
 
 } // namespace
 
-TForm9::TForm9(QWidget* owner) : QDialog(owner)
+TForm9::TForm9(QWidget* owner, int language) : QDialog(owner)
 {
     setObjectName(QStringLiteral("Form9"));
     setFont(dialogFont(12));
@@ -102,7 +101,7 @@ TForm9::TForm9(QWidget* owner) : QDialog(owner)
     outer->addLayout(buttons);
     outer->setSizeConstraint(QLayout::SetFixedSize);
 
-    languageIndex_ = Form1 && Form1->LanguageIndex <= 3 ? Form1->LanguageIndex : -1;
+    languageIndex_ = language >= 0 && language <= 3 ? language : -1;
     const RelayTexts& t = kTexts[languageIndex_ >= 0 ? languageIndex_ : 4];
     setWindowTitle(qs(t.title));
     GroupBox1->setTitle(qs(t.relay1));

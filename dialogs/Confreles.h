@@ -15,7 +15,8 @@ class TRadioGroup;
 class TForm9 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm9(QWidget* owner);
+    // `language`: 0 Catalan .. 3 English; any other value keeps the built-in texts.
+    TForm9(QWidget* owner, int language);
 
     // Fills relay 1, then relay 2, from the configuration.
     void loadFrom(const TDisplayConfig& cfg);

@@ -9,10 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Qxtest.h"
-#include "config/DisplayConfig.h"
 #include "dialogs/RadioGroup.h"
-#include "protocol/Requests.h"
 
 TForm8* Form8 = nullptr;
 
@@ -74,7 +71,8 @@ QFont boldened(QFont f)
 
 } // namespace
 
-TForm8::TForm8(QWidget* owner) : QDialog(owner)
+TForm8::TForm8(QWidget* owner, int language, std::function<void()> read)
+    : QDialog(owner), read_(std::move(read))
 {
     setObjectName(QStringLiteral("Form8"));
     setFont(dialogFont(12));
@@ -158,8 +156,7 @@ TForm8::TForm8(QWidget* owner) : QDialog(owner)
     outer->addLayout(buttons);
     outer->setSizeConstraint(QLayout::SetFixedSize);
 
-    const int language = Form1 && Form1->LanguageIndex <= 3 ? Form1->LanguageIndex : kBuiltIn;
-    const auto& t = kTexts[language];
+    const auto& t = kTexts[language >= 0 && language <= 3 ? language : kBuiltIn];
     setWindowTitle(qs(t[Caption]));
     GroupBox1->setTitle(qs(t[Process]));
     GroupBox2->setTitle(qs(t[Thermometer]));
@@ -177,13 +174,8 @@ void TForm8::setAllBoxes(const QString& text)
 
 void TForm8::LlegirCalib()
 {
-    if (!Form1)
-        return;
-    const TReadRequest frame = buildReadRequest(DisplayConfig.Address, kLetterCalibration);
-    if (!Form1->startRequest(CalibrationRequest, frame)) {
-        Form1->showOpenFailure();
-        setAllBoxes(QStringLiteral("0"));
-    }
+    if (read_)
+        read_();
 }
 
 void TForm8::showCalibration(const TCalibrationTexts& texts)

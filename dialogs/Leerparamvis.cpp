@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Qxtest.h"
 #include "dialogs/RadioGroup.h"
 
 namespace {
@@ -117,7 +116,7 @@ QLineEdit* makeCharBox(QWidget* parent, const char* name)
 
 } // namespace
 
-TForm5::TForm5(QWidget* owner) : QDialog(owner)
+TForm5::TForm5(QWidget* owner, int language) : QDialog(owner)
 {
     setObjectName(QStringLiteral("Form5"));
     setFont(dialogFont(12));
@@ -247,8 +246,7 @@ TForm5::TForm5(QWidget* owner) : QDialog(owner)
     outer->addLayout(buttons);
     outer->setSizeConstraint(QLayout::SetFixedSize);
 
-    const int language = Form1 && Form1->LanguageIndex <= 3 ? Form1->LanguageIndex : 1;
-    const ParamTexts& t = kTexts[language];
+    const ParamTexts& t = kTexts[language >= 0 && language <= 3 ? language : 1];
     setWindowTitle(qs(t.window));
     GroupBox1->setTitle(qs(t.computer));
     Label1->setText(qs(t.port));

@@ -15,7 +15,8 @@ class TRadioGroup;
 class TForm5 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm5(QWidget* owner);
+    // `language`: 0 Catalan .. 3 English; any other value keeps the built-in texts.
+    TForm5(QWidget* owner, int language);
 
     // Selects the serial line settings and shows the display parameters.
     void loadFrom(const TDisplayConfig& cfg);

@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Qxtest.h"
 #include "dialogs/RadioGroup.h"
 
 namespace {
@@ -48,7 +47,7 @@ T* named(T* widget, const char* name)
 
 } // namespace
 
-TForm7::TForm7(QWidget* owner) : QDialog(owner)
+TForm7::TForm7(QWidget* owner, int language) : QDialog(owner)
 {
     setObjectName(QStringLiteral("Form7"));
     setFont(dialogFont(12));
@@ -95,7 +94,7 @@ TForm7::TForm7(QWidget* owner) : QDialog(owner)
     outer->addLayout(buttons);
     outer->setSizeConstraint(QLayout::SetFixedSize);
 
-    const PasswordTexts& t = kTexts[Form1 && Form1->LanguageIndex <= 3 ? Form1->LanguageIndex : kBuiltIn];
+    const PasswordTexts& t = kTexts[language >= 0 && language <= 3 ? language : kBuiltIn];
     setWindowTitle(qs(t.caption));
     Label1->setText(qs(t.prompt1));
     Label2->setText(qs(t.prompt2));

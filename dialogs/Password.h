@@ -14,7 +14,8 @@ inline constexpr char CalibrationPassword[] = "pomvek";
 class TForm7 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm7(QWidget* owner);
+    // `language`: 0 Catalan .. 3 English; any other value keeps the built-in texts.
+    TForm7(QWidget* owner, int language);
 
     // What has been typed into the password box.
     QString enteredText() const;

@@ -9,7 +9,6 @@
 #include <QRadioButton>
 #include <QSvgRenderer>
 
-#include "app/Qxtest.h"
 
 namespace {
 
@@ -54,14 +53,14 @@ QPixmap flagPixmap(const char* resource, qreal dpr)
 
 } // namespace
 
-TForm10::TForm10(QWidget* owner) : QDialog(owner)
+TForm10::TForm10(QWidget* owner, int language) : QDialog(owner)
 {
     setObjectName(QStringLiteral("Form10"));
     setFixedSize(277, 466);
 
     const LanguageTexts* texts = &kBuiltIn;
-    if (Form1 && Form1->LanguageIndex < 4)
-        texts = &kTexts[Form1->LanguageIndex];
+    if (language >= 0 && language <= 3)
+        texts = &kTexts[language];
     setWindowTitle(QString::fromUtf16(texts->caption));
 
     SelecIdioma = new QGroupBox(QString::fromUtf16(texts->group), this);

@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/Qxtest.h"
 #include "config/Formats.h"
 #include "dialogs/RadioGroup.h"
 
@@ -70,7 +69,7 @@ void colour(QWidget* w, QPalette::ColorRole role, const QColor& c)
 
 } // namespace
 
-TForm6::TForm6(QWidget* owner) : QDialog(owner)
+TForm6::TForm6(QWidget* owner, int language) : QDialog(owner)
 {
     setObjectName(QStringLiteral("Form6"));
     setFont(dialogFont(12));
@@ -132,7 +131,7 @@ TForm6::TForm6(QWidget* owner) : QDialog(owner)
     colour(Label3, QPalette::WindowText, QColor(0x00, 0x00, 0xFF));
     colour(Button2, QPalette::ButtonText, QColor(0xFF, 0x00, 0x00));
 
-    const TestTexts& t = kTexts[Form1 && Form1->LanguageIndex <= 3 ? Form1->LanguageIndex : 4];
+    const TestTexts& t = kTexts[language >= 0 && language <= 3 ? language : 4];
     setWindowTitle(qs(t.caption));
     GroupBox1->setTitle(qs(t.protocolBox));
     Label1->setText(qs(t.selectProtocol));

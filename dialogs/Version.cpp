@@ -4,7 +4,6 @@
 #include <QPalette>
 #include <QPushButton>
 
-#include "app/Qxtest.h"
 
 namespace {
 
@@ -55,7 +54,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, int left, int top, const QS
 
 } // namespace
 
-TForm4::TForm4(QWidget* owner) : QDialog(owner)
+TForm4::TForm4(QWidget* owner, int language) : QDialog(owner)
 {
     setObjectName(QStringLiteral("Form4"));
     setFixedSize(361, 206);
@@ -85,8 +84,8 @@ TForm4::TForm4(QWidget* owner) : QDialog(owner)
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
 
-    if (Form1 && Form1->LanguageIndex < 4) {
-        const VersionTexts& t = kTexts[Form1->LanguageIndex];
+    if (language >= 0 && language <= 3) {
+        const VersionTexts& t = kTexts[language];
         setWindowTitle(QString::fromUtf16(t.caption));
         Label1->setText(QString::fromUtf16(t.description));
         Label5->setText(QString::fromUtf16(t.series));

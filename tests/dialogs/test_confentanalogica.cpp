@@ -1,53 +1,30 @@
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
 #include <memory>
 
-#include "app/Qxtest.h"
 #include "config/DisplayConfig.h"
 #include "dialogs/Confentanalogica.h"
 #include "dialogs/MaskEdit.h"
 #include "dialogs/RadioGroup.h"
 #include "support/Child.h"
-#include "support/MainWindowHome.h"
+#include "support/ConfigCompare.h"
+#include "support/Dialogs.h"
 
 using testsupport::child;
+using testsupport::defaults;
+using testsupport::verifySameAnalog;
 
 namespace {
-
-// Every analog field, compared bit for bit (doubles with ==, not fuzzily).
-void verifySameAnalog(const TDisplayConfig& a, const TDisplayConfig& b)
-{
-    QCOMPARE(a.InputMode, b.InputMode);
-    QCOMPARE(a.ProcessInput, b.ProcessInput);
-    QVERIFY2(a.InputValue1 == b.InputValue1, qPrintable(QString::number(a.InputValue1, 'g', 17)));
-    QVERIFY2(a.InputValue2 == b.InputValue2, qPrintable(QString::number(a.InputValue2, 'g', 17)));
-    QVERIFY2(a.DisplayValue1 == b.DisplayValue1, qPrintable(QString::number(a.DisplayValue1, 'g', 17)));
-    QVERIFY2(a.DisplayValue2 == b.DisplayValue2, qPrintable(QString::number(a.DisplayValue2, 'g', 17)));
-    QCOMPARE(a.DecimalPoint, b.DecimalPoint);
-    QCOMPARE(a.TempUnits, b.TempUnits);
-    QCOMPARE(a.ProbeType, b.ProbeType);
-    QCOMPARE(a.Resolution, b.Resolution);
-    QVERIFY(a.TempOffset == b.TempOffset);
-}
 
 // On its indicator: a short item's button is wider than what it draws.
 void clickItem(QWidget* button)
 {
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
-}
-
-TDisplayConfig defaults()
-{
-    TDisplayConfig cfg;
-    resetToDefaults(cfg);
-    return cfg;
 }
 
 double power10(int n)
@@ -60,7 +37,6 @@ double power10(int n)
 class TestConfentanalogica : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void newConfigurationDefaults();
     void valuesSurviveOk_data();
     void valuesSurviveOk();
@@ -78,23 +54,15 @@ private slots:
     void buttonsAndLists();
     void languages_data();
     void languages();
-    void renderShots();
 
 private:
     std::unique_ptr<TForm3> open(const TDisplayConfig& cfg);
     void typeInto(QWidget* field, const QString& keys);
-
-    testsupport::MainWindowHome main_;
 };
-
-void TestConfentanalogica::initTestCase()
-{
-    QCOMPARE(Form1, main_.get());
-}
 
 std::unique_ptr<TForm3> TestConfentanalogica::open(const TDisplayConfig& cfg)
 {
-    return testsupport::openLoaded<TForm3>(main_.get(), cfg);
+    return testsupport::openLoaded<TForm3>(0, cfg);
 }
 
 void TestConfentanalogica::typeInto(QWidget* field, const QString& keys)
@@ -106,7 +74,6 @@ void TestConfentanalogica::typeInto(QWidget* field, const QString& keys)
 
 void TestConfentanalogica::newConfigurationDefaults()
 {
-    main_->LanguageIndex = 0;
     const TDisplayConfig cfg = defaults();
     auto d = open(cfg);
     QCOMPARE(child<TRadioGroup>(d.get(), "RadioGroup1")->itemIndex(), 0);
@@ -495,43 +462,11 @@ void TestConfentanalogica::languages()
     QFETCH(QString, title);
     QFETCH(QString, inputCaption);
     QFETCH(QString, offsetCaption);
-    main_->LanguageIndex = std::uint8_t(language);
-    TForm3 d(main_.get());
-    main_->LanguageIndex = 0;
+    TForm3 d(nullptr, language);
     QCOMPARE(d.windowTitle(), title);
     QCOMPARE(child<TRadioGroup>(&d, "RadioGroup2")->title(), inputCaption);
     QCOMPARE(child<QGroupBox>(&d, "GroupBox5")->title(), offsetCaption);
     QCOMPARE(child<QPushButton>(&d, "Button2")->text(), QString("Cancel"));
-}
-
-// With DADIZ_SHOTS set to a folder, draws the dialog in every language, mode and digit class there.
-void TestConfentanalogica::renderShots()
-{
-    const QString folder = qEnvironmentVariable("DADIZ_SHOTS");
-    if (folder.isEmpty())
-        QSKIP("DADIZ_SHOTS not set");
-    QDir().mkpath(folder);
-    for (int language = 0; language < 4; ++language) {
-        main_->LanguageIndex = std::uint8_t(language);
-        for (int mode = 0; mode < 2; ++mode) {
-            for (int digitsIndex : {1, 2, 4}) {
-                TDisplayConfig cfg = defaults();
-                cfg.InputMode = std::uint8_t(mode);
-                cfg.DigitsIndex = std::uint8_t(digitsIndex);
-                cfg.DecimalPoint = 2;
-                cfg.InputValue1 = -12.3;
-                cfg.DisplayValue1 = 9.99;
-                cfg.TempOffset = -5;
-                auto d = open(cfg);
-                QVERIFY(d->grab().save(QStringLiteral("%1/form3_l%2_m%3_d%4.png")
-                                           .arg(folder)
-                                           .arg(language)
-                                           .arg(mode)
-                                           .arg(digitsIndex + 2)));
-            }
-        }
-    }
-    main_->LanguageIndex = 0;
 }
 
 QTEST_MAIN(TestConfentanalogica)

@@ -1,22 +1,21 @@
 #include <QCheckBox>
-#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
 
-#include "app/Qxtest.h"
 #include "config/DisplayConfig.h"
 #include "dialogs/Confreles.h"
 #include "dialogs/MaskEdit.h"
 #include "dialogs/RadioGroup.h"
 #include "support/Child.h"
-#include "support/MainWindowHome.h"
+#include "support/ConfigCompare.h"
+#include "support/Dialogs.h"
 
 using testsupport::child;
+using testsupport::defaults;
 
 namespace {
 
@@ -26,19 +25,11 @@ void clickAtLeft(QWidget* w)
     QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2));
 }
 
-TDisplayConfig defaults()
-{
-    TDisplayConfig cfg;
-    resetToDefaults(cfg);
-    return cfg;
-}
-
 } // namespace
 
 class TestConfreles : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void newConfiguration();
     void enabledLowOpensLowAndRecheckSelectsHigh();
     void uncheckingStoresOffAndLow();
@@ -51,22 +42,14 @@ private slots:
     void cancelAndClose();
     void languages_data();
     void languages();
-    void renderShots();
 
 private:
-    std::unique_ptr<TForm9> open(const TDisplayConfig& cfg);
-
-    testsupport::MainWindowHome main_;
+    std::unique_ptr<TForm9> open(const TDisplayConfig& cfg, int language = 0);
 };
 
-void TestConfreles::initTestCase()
+std::unique_ptr<TForm9> TestConfreles::open(const TDisplayConfig& cfg, int language)
 {
-    main_->LanguageIndex = 0;
-}
-
-std::unique_ptr<TForm9> TestConfreles::open(const TDisplayConfig& cfg)
-{
-    return testsupport::openLoaded<TForm9>(main_.get(), cfg);
+    return testsupport::openLoaded<TForm9>(language, cfg);
 }
 
 void TestConfreles::newConfiguration()
@@ -141,11 +124,9 @@ void TestConfreles::uncheckingStoresOffAndLow()
 
 void TestConfreles::delayTypeChangesOnlyItsLabel()
 {
-    main_->LanguageIndex = 3;
     TDisplayConfig cfg = defaults();
     cfg.Relay1Enabled = cfg.Relay2Enabled = 1;
-    auto d = open(cfg);
-    main_->LanguageIndex = 0;
+    auto d = open(cfg, 3);
     clickAtLeft(child<TRadioGroup>(d.get(), "Temporitzacio2")->button(0));
     QCOMPARE(child<QLabel>(d.get(), "TextRetard2")->text(), QString("Delay time"));
     QCOMPARE(child<QLabel>(d.get(), "TextRetard1")->text(), QString("Hysteresis value"));
@@ -198,16 +179,9 @@ void TestConfreles::valuesSurviveOk()
         out.DigitsIndex = cfg.DigitsIndex;
         out.DecimalPoint = cfg.DecimalPoint;
         d->storeTo(out);
-        QCOMPARE(out.Relay1Enabled, cfg.Relay1Enabled);
-        QCOMPARE(out.Relay1DelayType, cfg.Relay1DelayType);
-        QCOMPARE(out.Relay1TriggerLevel, cfg.Relay1TriggerLevel);
-        QCOMPARE(out.Relay1Delay, cfg.Relay1Delay);
-        QCOMPARE(out.Relay1Setpoint, cfg.Relay1Setpoint);
-        QCOMPARE(out.Relay2Enabled, cfg.Relay2Enabled);
-        QCOMPARE(out.Relay2DelayType, cfg.Relay2DelayType);
-        QCOMPARE(out.Relay2TriggerLevel, cfg.Relay2TriggerLevel);
-        QCOMPARE(out.Relay2Delay, cfg.Relay2Delay);
-        QCOMPARE(out.Relay2Setpoint, cfg.Relay2Setpoint);
+        testsupport::verifySameRelays(out, cfg);
+        if (QTest::currentTestFailed())
+            return;
     }
 }
 
@@ -307,44 +281,11 @@ void TestConfreles::languages()
     QFETCH(QString, relay2);
     QFETCH(QString, level);
     QFETCH(QString, hysteresis);
-    main_->LanguageIndex = std::uint8_t(language);
-    auto d = open(defaults());
-    main_->LanguageIndex = 0;
+    auto d = open(defaults(), language);
     QCOMPARE(d->windowTitle(), title);
     QCOMPARE(child<QGroupBox>(d.get(), "GroupBox2")->title(), relay2);
     QCOMPARE(child<QLabel>(d.get(), "TextNivell1")->text(), level);
     QCOMPARE(child<QLabel>(d.get(), "TextRetard2")->text(), hysteresis);
-}
-
-// With DADIZ_SHOTS set to a folder, draws the dialog in every language and digit class there.
-void TestConfreles::renderShots()
-{
-    const QString folder = qEnvironmentVariable("DADIZ_SHOTS");
-    if (folder.isEmpty())
-        QSKIP("DADIZ_SHOTS not set");
-    QDir().mkpath(folder);
-    for (int language = 0; language < 4; ++language) {
-        main_->LanguageIndex = std::uint8_t(language);
-        for (int mode = 0; mode < 2; ++mode) {
-            for (int digitsIndex : {1, 2, 4}) {
-                TDisplayConfig cfg = defaults();
-                cfg.InputMode = std::uint8_t(mode);
-                cfg.DigitsIndex = std::uint8_t(digitsIndex);
-                cfg.DecimalPoint = 1;
-                cfg.Relay1Enabled = 1;
-                cfg.Relay1DelayType = '0';
-                cfg.Relay1Setpoint = -125;
-                cfg.Relay1Delay = 30;
-                auto d = open(cfg);
-                QVERIFY(d->grab().save(QStringLiteral("%1/form9_l%2_m%3_d%4.png")
-                                           .arg(folder)
-                                           .arg(language)
-                                           .arg(mode)
-                                           .arg(digitsIndex + 2)));
-            }
-        }
-    }
-    main_->LanguageIndex = 0;
 }
 
 QTEST_MAIN(TestConfreles)

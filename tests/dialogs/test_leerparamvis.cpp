@@ -1,31 +1,22 @@
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
 
-#include "app/Qxtest.h"
 #include "config/DisplayConfig.h"
 #include "dialogs/Leerparamvis.h"
 #include "dialogs/RadioGroup.h"
 #include "support/Child.h"
-#include "support/MainWindowHome.h"
+#include "support/Dialogs.h"
 
 using testsupport::child;
+using testsupport::defaults;
 
 namespace {
-
-TDisplayConfig defaults()
-{
-    TDisplayConfig cfg;
-    resetToDefaults(cfg);
-    return cfg;
-}
 
 void clickAtLeft(QWidget* w)
 {
@@ -37,7 +28,6 @@ void clickAtLeft(QWidget* w)
 class TestLeerparamvis : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void displayBoxAfterNew();
     void displayParametersShown();
     void acceptStoresTheLine();
@@ -45,22 +35,14 @@ private slots:
     void listsAreTheDesignedOnes();
     void languages_data();
     void languages();
-    void renderShots();
 
 private:
     std::unique_ptr<TForm5> open(const TDisplayConfig& cfg);
-
-    testsupport::MainWindowHome main_;
 };
-
-void TestLeerparamvis::initTestCase()
-{
-    main_->LanguageIndex = 1;
-}
 
 std::unique_ptr<TForm5> TestLeerparamvis::open(const TDisplayConfig& cfg)
 {
-    return testsupport::openLoaded<TForm5>(main_.get(), cfg);
+    return testsupport::openLoaded<TForm5>(1, cfg);
 }
 
 void TestLeerparamvis::displayBoxAfterNew()
@@ -184,28 +166,11 @@ void TestLeerparamvis::languages()
     QFETCH(QString, title);
     QFETCH(QString, odd);
     QFETCH(QString, accept);
-    main_->LanguageIndex = std::uint8_t(language);
-    TForm5 d(main_.get());
-    main_->LanguageIndex = 1;
+    TForm5 d(nullptr, language);
     QCOMPARE(d.windowTitle(), title);
     QCOMPARE(child<TRadioGroup>(&d, "RadioGroup1")->button(1)->text(), odd);
     QCOMPARE(child<QPushButton>(&d, "Button3")->text(), accept);
     QCOMPARE(child<QGroupBox>(&d, "GroupBox8")->title(), QString("Param. 6, 7, 8, 9 y A:"));
-}
-
-// With DADIZ_SHOTS set to a folder, draws the dialog in every language there.
-void TestLeerparamvis::renderShots()
-{
-    const QString folder = qEnvironmentVariable("DADIZ_SHOTS");
-    if (folder.isEmpty())
-        QSKIP("DADIZ_SHOTS not set");
-    QDir().mkpath(folder);
-    for (int language = 0; language < 4; ++language) {
-        main_->LanguageIndex = std::uint8_t(language);
-        auto d = open(defaults());
-        QVERIFY(d->grab().save(QStringLiteral("%1/form5_l%2.png").arg(folder).arg(language)));
-    }
-    main_->LanguageIndex = 1;
 }
 
 QTEST_MAIN(TestLeerparamvis)
