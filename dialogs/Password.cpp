@@ -80,6 +80,8 @@ TForm7::TForm7(QWidget* owner, int language) : QDialog(owner)
         b->setAutoDefault(false);
         b->setMinimumWidth(90);
     }
+    // Enter accepts what was typed; Escape leaves as "Salir" does.
+    Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 

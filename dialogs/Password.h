@@ -9,8 +9,9 @@ class QPushButton;
 // The word that opens the calibration screen, compared whole and case-sensitive.
 inline constexpr char CalibrationPassword[] = "pomvek";
 
-// The password dialog in front of the calibration screen: "Aceptar" closes
-// with Accepted, "Salir" (and the window frame, and Escape) with Rejected.
+// The password dialog in front of the calibration screen: "Aceptar" (and
+// Enter) closes with Accepted, "Salir" (and the window frame, and Escape)
+// with Rejected.
 class TForm7 : public QDialog {
     Q_OBJECT
 public:

@@ -140,7 +140,8 @@ void TestPassword::buttons_data()
     QTest::addColumn<int>("result");
     QTest::newRow("accept") << "Button1" << int(QDialog::Accepted);
     QTest::newRow("exit") << "Button2" << int(QDialog::Rejected);
-    QTest::newRow("escape") << "" << int(QDialog::Rejected);
+    QTest::newRow("enter") << "Enter" << int(QDialog::Accepted);
+    QTest::newRow("escape") << "Escape" << int(QDialog::Rejected);
 }
 
 void TestPassword::buttons()
@@ -150,8 +151,8 @@ void TestPassword::buttons()
     auto d = open();
     auto* field = child<QLineEdit>(d.get(), "MaskEdit1");
     QTest::keyClicks(field, u"pomvek"_qs);
-    if (how.isEmpty())
-        QTest::keyClick(field, Qt::Key_Escape);
+    if (how == u"Enter"_qs || how == u"Escape"_qs)
+        QTest::keyClick(field, how == u"Enter"_qs ? Qt::Key_Return : Qt::Key_Escape);
     else
         QTest::mouseClick(child<QPushButton>(d.get(), how.toLatin1().constData()), Qt::LeftButton);
     QVERIFY(!d->isVisible());
