@@ -200,7 +200,7 @@ TForm3::TForm3(QWidget* owner, int language) : QDialog(owner)
 
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
-    connect(RadioGroup1, &TRadioGroup::clicked, this, [this] { RadioGroup1Click(); });
+    connect(RadioGroup1, &TRadioGroup::itemChanged, this, [this] { RadioGroup1Click(); });
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { ModPuntDec(); });
 
     setLanguageTexts(language);
@@ -238,8 +238,8 @@ void TForm3::loadFrom(const TDisplayConfig& cfg)
     // Positions beyond the cap cannot be shown by this display.
     const int position = std::min<int>(cfg.DecimalPoint, cap);
 
+    // The dialog starts with no mode chosen, so this applies the mode's rule.
     RadioGroup1->setItemIndex(cfg.InputMode);
-    RadioGroup1Click();
 
     RadioGroup2->setItemIndex(cfg.ProcessInput);
     {

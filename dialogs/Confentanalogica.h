@@ -25,10 +25,12 @@ public:
     // Writes every analog field back, with the limits of the input.
     void storeTo(TDisplayConfig& cfg) const;
 
-    // Mode chosen: enables the controls of that mode, disables the other's.
+    // Mode chosen (however it was chosen): enables the controls of that mode,
+    // disables the other's.
     void RadioGroup1Click();
-    // Decimal point chosen: re-masks the display-value fields and refills them
-    // from the loaded values; what was typed in them is discarded.
+    // Decimal point chosen (however it was chosen): re-masks the display-value
+    // fields and refills them from the loaded values; what was typed in them
+    // is discarded.
     void ModPuntDec();
 
     TRadioGroup* RadioGroup1;

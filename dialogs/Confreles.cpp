@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -156,8 +157,8 @@ void TForm9::buildRelay(int which)
         ValRetard1 = delay;
         TextNivell1 = levelLabel;
         ValNivell1 = level;
-        connect(enabled, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
-        connect(delayType, &TRadioGroup::clicked, this, [this] { Temporitzacio1Click(); });
+        connect(enabled, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
+        connect(delayType, &TRadioGroup::itemChanged, this, [this] { Temporitzacio1Click(); });
     } else {
         GroupBox2 = group;
         CheckBox2 = enabled;
@@ -167,8 +168,8 @@ void TForm9::buildRelay(int which)
         ValRetard2 = delay;
         TextNivell2 = levelLabel;
         ValNivell2 = level;
-        connect(enabled, &QCheckBox::clicked, this, [this] { CheckBox2Click(); });
-        connect(delayType, &TRadioGroup::clicked, this, [this] { Temporitzacio2Click(); });
+        connect(enabled, &QCheckBox::toggled, this, [this] { CheckBox2Click(); });
+        connect(delayType, &TRadioGroup::itemChanged, this, [this] { Temporitzacio2Click(); });
     }
 }
 
@@ -227,11 +228,14 @@ void TForm9::loadFrom(const TDisplayConfig& cfg)
 void TForm9::loadRelay(const Relay& r, std::uint8_t enabled, char delayType, char trigger, std::int32_t delay,
                        std::int32_t setpoint, const TDisplayConfig& cfg)
 {
+    // The group starts with nothing chosen, so this runs the label rule.
     r.delayType->setItemIndex(delayType == '0' ? 0 : 1);
-    applyDelayLabel(r);
 
-    // A relay off opens with its controls disabled, as a click on its box leaves them.
-    r.enabled->setChecked(enabled != 0);
+    // A relay off opens with its controls disabled, as unchecking its box leaves them.
+    {
+        const QSignalBlocker quiet(r.enabled);
+        r.enabled->setChecked(enabled != 0);
+    }
     applyEnabling(r);
     if (enabled != 0)
         r.trigger->setItemIndex(trigger == '0' ? 0 : 1);

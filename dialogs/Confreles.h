@@ -23,10 +23,11 @@ public:
     // Writes both relay sections back.
     void storeTo(TDisplayConfig& cfg) const;
 
-    // Enable box clicked: the relay's controls follow it; checking selects HI.
+    // Enable box checked or unchecked (however it was): the relay's controls
+    // follow it; checking selects HI.
     void CheckBox1Click();
     void CheckBox2Click();
-    // Delay kind clicked: the delay label follows it.
+    // Delay kind chosen (however it was chosen): the delay label follows it.
     void Temporitzacio1Click();
     void Temporitzacio2Click();
 

@@ -11,7 +11,7 @@ TRadioGroup::TRadioGroup(QWidget* parent)
 {
     grid_->setContentsMargins(8, 4, 8, 4);
     grid_->setVerticalSpacing(2);
-    connect(group_, &QButtonGroup::idClicked, this, [this](int id) { emit clicked(id); });
+    connect(group_, &QButtonGroup::idToggled, this, &TRadioGroup::noticeChange);
 }
 
 void TRadioGroup::setItems(const QStringList& items)
@@ -21,6 +21,7 @@ void TRadioGroup::setItems(const QStringList& items)
         delete b;
     }
     buttons_.clear();
+    noticeChange();
     for (int i = 0; i < items.size(); ++i) {
         auto* b = new QRadioButton(items[i], this);
         b->setObjectName(objectName() + QStringLiteral("_item%1").arg(i));
@@ -57,7 +58,20 @@ void TRadioGroup::relayout()
 
 int TRadioGroup::itemIndex() const
 {
-    return group_->checkedId();
+    for (int i = 0; i < buttons_.size(); ++i)
+        if (buttons_[i]->isChecked())
+            return i;
+    return -1;
+}
+
+// A change of item toggles two buttons; the second toggle finds nothing new.
+void TRadioGroup::noticeChange()
+{
+    const int now = itemIndex();
+    if (now == chosen_)
+        return;
+    chosen_ = now;
+    emit itemChanged(now);
 }
 
 void TRadioGroup::setItemIndex(int index)

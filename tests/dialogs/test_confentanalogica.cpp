@@ -12,6 +12,7 @@
 #include "dialogs/MaskEdit.h"
 #include "dialogs/RadioGroup.h"
 #include "support/Child.h"
+#include "support/Choose.h"
 #include "support/ConfigCompare.h"
 #include "support/Dialogs.h"
 
@@ -49,6 +50,8 @@ private slots:
     void offsetThatTheFieldCannotShow();
     void decimalPointChangeKeepsTheCounts();
     void modeSwitchEnablesAndKeepsValues();
+    void rulesFollowAnyChoice_data();
+    void rulesFollowAnyChoice();
     void unknownModeAndNoSelection();
     void threeDigitInputMask();
     void buttonsAndLists();
@@ -389,6 +392,36 @@ void TestConfentanalogica::modeSwitchEnablesAndKeepsValues()
     clickItem(mode->button(0));
     QVERIFY(child<QWidget>(d.get(), "Edit1")->isEnabled());
     QVERIFY(!child<QWidget>(d.get(), "Edit5")->isEnabled());
+}
+
+void TestConfentanalogica::rulesFollowAnyChoice_data()
+{
+    QTest::addColumn<QString>("way");
+    for (const char* way : testsupport::chooseWays)
+        QTest::newRow(way) << QString::fromLatin1(way);
+}
+
+// The mode's rule runs however the mode is chosen, and so does the decimal point's.
+void TestConfentanalogica::rulesFollowAnyChoice()
+{
+    QFETCH(QString, way);
+    auto d = open(defaults());
+    auto* mode = child<TRadioGroup>(d.get(), "RadioGroup1");
+    const char* const process[] = {"RadioGroup2", "GroupBox1", "Edit1", "Edit2", "GroupBox2", "Edit3",
+                                   "Edit4", "GroupBox3", "ComboBox1"};
+    const char* const temperature[] = {"RadioGroup3", "GroupBox4", "ComboBox2", "RadioGroup4", "GroupBox5",
+                                       "Edit5"};
+    for (int chosen : {1, 0}) {
+        testsupport::choose(mode->button(chosen), way);
+        QCOMPARE(mode->itemIndex(), chosen);
+        for (const char* name : process)
+            QVERIFY2(child<QWidget>(d.get(), name)->isEnabled() == (chosen == 0), name);
+        for (const char* name : temperature)
+            QVERIFY2(child<QWidget>(d.get(), name)->isEnabled() == (chosen == 1), name);
+    }
+    child<QComboBox>(d.get(), "ComboBox1")->setCurrentIndex(2);
+    QCOMPARE(child<TMaskEdit>(d.get(), "Edit2")->mask(), std::string("!#99.99;0;0"));
+    QCOMPARE(child<TMaskEdit>(d.get(), "Edit4")->text(), QString("000.00"));
 }
 
 void TestConfentanalogica::unknownModeAndNoSelection()

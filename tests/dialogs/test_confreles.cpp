@@ -11,6 +11,7 @@
 #include "dialogs/MaskEdit.h"
 #include "dialogs/RadioGroup.h"
 #include "support/Child.h"
+#include "support/Choose.h"
 #include "support/ConfigCompare.h"
 #include "support/Dialogs.h"
 
@@ -34,6 +35,8 @@ private slots:
     void enabledLowOpensLowAndRecheckSelectsHigh();
     void uncheckingStoresOffAndLow();
     void delayTypeChangesOnlyItsLabel();
+    void rulesFollowAnyChoice_data();
+    void rulesFollowAnyChoice();
     void valuesSurviveOk_data();
     void valuesSurviveOk();
     void typedLevels_data();
@@ -132,6 +135,38 @@ void TestConfreles::delayTypeChangesOnlyItsLabel()
     QCOMPARE(child<QLabel>(d.get(), "TextRetard1")->text(), QString("Hysteresis value"));
     clickAtLeft(child<TRadioGroup>(d.get(), "Temporitzacio2")->button(1));
     QCOMPARE(child<QLabel>(d.get(), "TextRetard2")->text(), QString("Hysteresis value"));
+}
+
+void TestConfreles::rulesFollowAnyChoice_data()
+{
+    QTest::addColumn<QString>("way");
+    for (const char* way : testsupport::chooseWays)
+        QTest::newRow(way) << QString::fromLatin1(way);
+}
+
+// The enabling and label rules run however the box or the delay kind is changed.
+void TestConfreles::rulesFollowAnyChoice()
+{
+    QFETCH(QString, way);
+    TDisplayConfig cfg = defaults();
+    cfg.Relay2Enabled = 1;
+    auto d = open(cfg);
+    auto* box = child<QCheckBox>(d.get(), "CheckBox1");
+    auto* trigger = child<TRadioGroup>(d.get(), "NivellDispar1");
+    testsupport::choose(box, way);
+    QVERIFY(box->isChecked());
+    QCOMPARE(trigger->itemIndex(), 0);
+    for (const char* name : {"Temporitzacio1", "NivellDispar1", "TextRetard1", "TextNivell1", "ValRetard1",
+                             "ValNivell1"})
+        QVERIFY2(child<QWidget>(d.get(), name)->isEnabled(), name);
+    testsupport::choose(box, way);
+    QVERIFY(!box->isChecked());
+    QCOMPARE(trigger->itemIndex(), -1);
+    QVERIFY(!child<QWidget>(d.get(), "ValNivell1")->isEnabled());
+
+    testsupport::choose(child<TRadioGroup>(d.get(), "Temporitzacio2")->button(0), way);
+    QCOMPARE(child<QLabel>(d.get(), "TextRetard2")->text(), QString("Temps de retard"));
+    QCOMPARE(child<QLabel>(d.get(), "TextRetard1")->text(), QString("Valor de histeresis"));
 }
 
 void TestConfreles::valuesSurviveOk_data()

@@ -395,7 +395,8 @@ void TestDatoscalibracion::readSendsRequestAndFillsBoxes()
         // notification's read, so the rest must still be collected.
         if (!pty.write(calibrationReply()))
             return;
-        QTest::qWaitFor([&] { return box(screen, 18)->text() == u"025.3"_qs; }, 3000);
+        if (!QTest::qWaitFor([&] { return box(screen, 18)->text() == u"025.3"_qs; }, 3000))
+            return;
         for (int item = 1; item <= 18; ++item)
             boxes << box(screen, boxOf(item))->text();
         pendingAfterReply = main_->PendingRequest;
