@@ -15,6 +15,7 @@
 #include "support/Choose.h"
 #include "support/ConfigCompare.h"
 #include "support/Dialogs.h"
+#include "support/DigitClasses.h"
 
 using testsupport::child;
 using testsupport::defaults;
@@ -112,21 +113,23 @@ void TestConfentanalogica::valuesSurviveOk_data()
     QTest::addColumn<double>("display2");
     QTest::addColumn<double>("input1");
     QTest::addColumn<double>("input2");
+    QTest::addColumn<QString>("inputMask");
+    QTest::addColumn<QString>("displayMask");
     for (int digitsIndex : {0, 1, 2, 3, 4, 8}) {
-        const int cls = digitclass::of(std::uint8_t(digitsIndex));
-        const int width = digitclass::width(cls);
+        const testsupport::DigitClassRow& cls = testsupport::digitClassRow(digitsIndex);
+        const int width = cls.width;
         const double highest = digitsIndex == 3 ? 19999 : 9999;
-        const int inputDecimals = digitclass::inputDecimals(cls);
         // An input value with every decimal the field shows.
-        const double fineInput = std::round(12.3456 * power10(inputDecimals)) / power10(inputDecimals);
-        for (int p = 0; p <= digitclass::cap(cls); ++p) {
+        const double fineInput = std::round(12.3456 * power10(cls.inputDecimals)) / power10(cls.inputDecimals);
+        for (int p = 0; p <= cls.cap; ++p) {
             // The extremes the mask holds, within the limits of the storing.
             const double largest = std::min(power10(width) - 1, highest * power10(p)) / power10(p);
             const double smallest = std::max(-(power10(width - 1) - 1), -19999 * power10(p)) / power10(p);
             const double fine = std::max(-(power10(width - 1) - 7), -19993 * power10(p)) / power10(p);
             const auto row = [&](const char* what, double d1, double d2, double i1, double i2) {
                 QTest::addRow("%d digits, position %d, %s", digitsIndex + 2, p, what)
-                    << digitsIndex << p << d1 << d2 << i1 << i2;
+                    << digitsIndex << p << d1 << d2 << i1 << i2 << QString::fromLatin1(cls.inputMask)
+                    << QString::fromLatin1(cls.displayMasks[p]);
             };
             row("zero", 0.0, 0.0, 0.0, 0.0);
             row("largest and smallest", largest, smallest, 99.9, -99.9);
@@ -144,6 +147,8 @@ void TestConfentanalogica::valuesSurviveOk()
     QFETCH(double, display2);
     QFETCH(double, input1);
     QFETCH(double, input2);
+    QFETCH(QString, inputMask);
+    QFETCH(QString, displayMask);
     TDisplayConfig cfg = defaults();
     cfg.DigitsIndex = std::uint8_t(digitsIndex);
     cfg.DecimalPoint = std::uint8_t(position);
@@ -158,6 +163,8 @@ void TestConfentanalogica::valuesSurviveOk()
     cfg.Resolution = 1;
     cfg.TempOffset = -99;
     auto d = open(cfg);
+    QCOMPARE(QString::fromStdString(child<TMaskEdit>(d.get(), "Edit3")->mask()), inputMask);
+    QCOMPARE(QString::fromStdString(child<TMaskEdit>(d.get(), "Edit4")->mask()), displayMask);
     QTest::mouseClick(child<QPushButton>(d.get(), "Button1"), Qt::LeftButton);
     QCOMPARE(d->result(), int(QDialog::Accepted));
     TDisplayConfig stored = defaults();

@@ -14,6 +14,7 @@
 #include "support/Choose.h"
 #include "support/ConfigCompare.h"
 #include "support/Dialogs.h"
+#include "support/DigitClasses.h"
 
 using testsupport::child;
 using testsupport::defaults;
@@ -179,11 +180,13 @@ void TestConfreles::valuesSurviveOk_data()
     const int largest[3] = {9999, 99999, 999999};
     const int smallest[3] = {-999, -9999, -99999};
     for (int digitsIndex : {0, 1, 2, 3, 8}) {
-        const int cls = digitclass::of(std::uint8_t(digitsIndex));
+        const testsupport::DigitClassRow& cls = testsupport::digitClassRow(digitsIndex);
+        const int w = cls.width - 4;
+        // A position beyond 4 draws as position 4.
         for (int p = 0; p <= 5; ++p)
             QTest::addRow("%d digits, position %d", digitsIndex + 2, p)
-                << digitsIndex << p << QString::fromStdString(digitclass::displayValueMask(cls, p))
-                << largest[cls - 3] << smallest[cls - 3];
+                << digitsIndex << p << QString::fromLatin1(cls.displayMasks[std::min(p, 4)]) << largest[w]
+                << smallest[w];
     }
 }
 
