@@ -13,6 +13,7 @@
 
 #include "config/DisplayConfig.h"
 #include "config/Formats.h"
+#include "dialogs/TypedChoice.h"
 #include "serial/PortMap.h"
 
 namespace {
@@ -42,21 +43,21 @@ QComboBox* makeCombo(const char* name, const QString& initialText, const QString
 {
     auto* combo = new QComboBox(parent);
     combo->setObjectName(QString::fromLatin1(name));
-    combo->setEditable(true);
-    combo->setInsertPolicy(QComboBox::NoInsert);
     combo->addItems(items);
+    takeTypedChoices(combo);
     combo->lineEdit()->setPlaceholderText(initialText);
     combo->setCurrentIndex(-1);
     return combo;
 }
 
-// The item whose text the box shows; typed text that names no item is -1.
-int comboIndex(const QComboBox* combo)
-{
-    return combo->findText(combo->currentText(), Qt::MatchExactly);
-}
-
 std::uint8_t asByte(int index) { return static_cast<std::uint8_t>(index); }
+
+// The box's item into `field`; a typed text that names no item leaves it as it is.
+void storeChoice(const QComboBox* combo, std::uint8_t& field)
+{
+    if (const auto item = chosenItem(combo))
+        field = asByte(*item);
+}
 
 // A stored byte widened as a signed value: 255 becomes -1, no item.
 int asIndex(std::uint8_t value) { return static_cast<std::int8_t>(value); }
@@ -131,7 +132,7 @@ void setRadioIndex(QGroupBox* group, int index)
         exclusive->setExclusive(true);
 }
 
-TForm2::TForm2(QWidget* owner, int language) : QDialog(owner)
+TForm2::TForm2(QWidget* owner, int language) : QDialog(owner), language_(language)
 {
     setObjectName(QStringLiteral("Form2"));
     QFont font(QStringLiteral("Arial"));
@@ -189,7 +190,7 @@ TForm2::TForm2(QWidget* owner, int language) : QDialog(owner)
     Button1->setStyleSheet(QStringLiteral("color: green;"));
     Button2->setStyleSheet(QStringLiteral("color: maroon;"));
     Button1->setDefault(true);
-    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(Button1, &QPushButton::clicked, this, &TForm2::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* grid = new QGridLayout;
@@ -247,9 +248,16 @@ void TForm2::setLanguage(int language)
     }
 }
 
+void TForm2::accept()
+{
+    if (typedChoicesAcceptable(this, {{ComboBox1, Label1}, {ComboBox2, Label2}, {ComboBox3, Label3}, {Digits, Label4}},
+                               language_))
+        QDialog::accept();
+}
+
 void TForm2::showDeviceOfSelectedPort()
 {
-    const int index = comboIndex(ComboBox1);
+    const int index = chosenItem(ComboBox1).value_or(-1);
     PortDevice->setEnabled(index >= 0);
     PortDevice->setEditText(index >= 0 ? QString::fromStdString(resolvePortPath(cfmt("COM%d", index + 1)))
                                        : QString());
@@ -269,15 +277,15 @@ void TForm2::loadFrom(const TDisplayConfig& cfg)
 
 void TForm2::storeTo(TDisplayConfig& cfg) const
 {
-    cfg.PortIndex = asByte(comboIndex(ComboBox1));
-    cfg.BaudIndex = asByte(comboIndex(ComboBox2));
+    storeChoice(ComboBox1, cfg.PortIndex);
+    storeChoice(ComboBox2, cfg.BaudIndex);
     cfg.ParityIndex = asByte(radioIndex(RadioGroup1));
     cfg.StopBitsIndex = asByte(radioIndex(RadioGroup2));
     cfg.DataBitsIndex = asByte(radioIndex(RadioGroup3));
-    cfg.Address = asByte(comboIndex(ComboBox3));
-    cfg.DigitsIndex = asByte(comboIndex(Digits));
+    storeChoice(ComboBox3, cfg.Address);
+    storeChoice(Digits, cfg.DigitsIndex);
 
-    const int com = comboIndex(ComboBox1) + 1;
+    const int com = chosenItem(ComboBox1).value_or(-1) + 1;
     if (com < 1)
         return;
     std::string device = PortDevice->currentText().trimmed().toStdString();

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/RadioGroup.h"
+#include "dialogs/TypedChoice.h"
 
 namespace {
 
@@ -116,7 +117,7 @@ QLineEdit* makeCharBox(QWidget* parent, const char* name)
 
 } // namespace
 
-TForm5::TForm5(QWidget* owner, int language) : QDialog(owner)
+TForm5::TForm5(QWidget* owner, int language) : QDialog(owner), language_(language)
 {
     setObjectName(QStringLiteral("Form5"));
     setFont(dialogFont(12));
@@ -126,6 +127,9 @@ TForm5::TForm5(QWidget* owner, int language) : QDialog(owner)
     ComboBox1 = makeList(GroupBox1, "ComboBox1", {u"COM 1", u"COM 2", u"COM 3", u"COM 4", u"COM 5", u"COM 6"});
     Label2 = named(new QLabel(GroupBox1), "Label2");
     ComboBox2 = makeList(GroupBox1, "ComboBox2", {u"1200", u"2400", u"4800", u"9600", u"19200"});
+    // The PC's port and speed can be typed as well as chosen.
+    takeTypedChoices(ComboBox1);
+    takeTypedChoices(ComboBox2);
     RadioGroup1 = named(new TRadioGroup(GroupBox1), "RadioGroup1");
     RadioGroup1->setItems({QString(), QString(), QString()});
     RadioGroup2 = named(new TRadioGroup(GroupBox1), "RadioGroup2");
@@ -234,7 +238,7 @@ TForm5::TForm5(QWidget* owner, int language) : QDialog(owner)
     }
     buttons->addStretch();
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(Button3, &QPushButton::clicked, this, &QDialog::accept);
+    connect(Button3, &QPushButton::clicked, this, &TForm5::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* top = new QHBoxLayout;
@@ -304,11 +308,19 @@ void TForm5::loadFrom(const TDisplayConfig& cfg)
 
 void TForm5::storeTo(TDisplayConfig& cfg) const
 {
-    cfg.PortIndex = indexByte(ComboBox1->currentIndex());
-    cfg.BaudIndex = indexByte(ComboBox2->currentIndex());
+    if (const auto port = chosenItem(ComboBox1))
+        cfg.PortIndex = indexByte(*port);
+    if (const auto speed = chosenItem(ComboBox2))
+        cfg.BaudIndex = indexByte(*speed);
     cfg.ParityIndex = indexByte(RadioGroup1->itemIndex());
     cfg.StopBitsIndex = indexByte(RadioGroup2->itemIndex());
     cfg.DataBitsIndex = indexByte(RadioGroup3->itemIndex());
+}
+
+void TForm5::accept()
+{
+    if (typedChoicesAcceptable(this, {{ComboBox1, Label1}, {ComboBox2, Label2}}, language_))
+        QDialog::accept();
 }
 
 void TForm5::Button1Click() {}

@@ -20,8 +20,13 @@ public:
 
     // Selects the serial line settings and shows the display parameters.
     void loadFrom(const TDisplayConfig& cfg);
-    // Writes the five serial line fields back.
+    // Writes the five serial line fields back; a typed port or speed that
+    // names no entry leaves its field as it is.
     void storeTo(TDisplayConfig& cfg) const;
+
+    // "Aceptar": closes only when the typed port and speed name entries of
+    // their lists; otherwise says which do not and stays open.
+    void accept() override;
 
     // "Leer configuración": no request for the display's parameters exists.
     void Button1Click();
@@ -71,4 +76,7 @@ public:
     QPushButton* Button1;
     QPushButton* Button3;
     QPushButton* Button2;
+
+private:
+    int language_;
 };
