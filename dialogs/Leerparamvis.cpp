@@ -128,8 +128,10 @@ TForm5::TForm5(QWidget* owner, int language) : QDialog(owner), language_(languag
     Label2 = named(new QLabel(GroupBox1), "Label2");
     ComboBox2 = makeList(GroupBox1, "ComboBox2", {u"1200", u"2400", u"4800", u"9600", u"19200"});
     // The PC's port and speed can be typed as well as chosen.
-    takeTypedChoices(ComboBox1);
-    takeTypedChoices(ComboBox2);
+    for (QComboBox* box : {ComboBox1, ComboBox2}) {
+        takeTypedChoices(box);
+        box->setMinimumContentsLength(7);
+    }
     RadioGroup1 = named(new TRadioGroup(GroupBox1), "RadioGroup1");
     RadioGroup1->setItems({QString(), QString(), QString()});
     RadioGroup2 = named(new TRadioGroup(GroupBox1), "RadioGroup2");
