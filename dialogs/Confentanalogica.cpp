@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "config/Formats.h"
+#include "config/Texts.h"
 #include "dialogs/MaskEdit.h"
 #include "dialogs/RadioGroup.h"
 
@@ -60,6 +61,9 @@ constexpr AnalogTexts kTexts[5] = {
      u"Offset del termómetro"},
 };
 
+// Beside the offset field: %1 is the offset Ok keeps.
+const TTexts kOffsetKept = {"es manté %1", "se mantiene %1", "%1 conservé", "%1 kept"};
+
 const char* const kPointItems[5] = {"0", "0.0", "0.00", "0.000", "0.0000"};
 
 QString qs(const char16_t* text)
@@ -104,7 +108,7 @@ void addRow(QGridLayout* grid, int row, QLabel* label, TMaskEdit* edit)
 
 } // namespace
 
-TForm3::TForm3(QWidget* owner, int language) : QDialog(owner)
+TForm3::TForm3(QWidget* owner, int language) : QDialog(owner), language_(language)
 {
     setObjectName(QStringLiteral("Form3"));
     setFont(dialogFont(12));
@@ -158,9 +162,16 @@ TForm3::TForm3(QWidget* owner, int language) : QDialog(owner)
     Edit5->setMask("#99;0; ");
     Edit5->setFixedWidth(60);
     Label5 = named(new QLabel(QString::fromUtf8("º"), GroupBox5), "Label5");
+    OffsetNote = named(new QLabel(GroupBox5), "OffsetNote");
+    OffsetNote->hide();
+    // The window keeps its size when the note goes.
+    QSizePolicy keepRoom = OffsetNote->sizePolicy();
+    keepRoom.setRetainSizeWhenHidden(true);
+    OffsetNote->setSizePolicy(keepRoom);
     auto* row5 = new QHBoxLayout(GroupBox5);
     row5->addWidget(Edit5);
     row5->addWidget(Label5);
+    row5->addWidget(OffsetNote);
     row5->addStretch();
 
     Button1 = named(new QPushButton(QStringLiteral("Ok"), this), "Button1");
@@ -202,6 +213,8 @@ TForm3::TForm3(QWidget* owner, int language) : QDialog(owner)
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
     connect(RadioGroup1, &TRadioGroup::itemChanged, this, [this] { RadioGroup1Click(); });
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { ModPuntDec(); });
+    // Once retyped, the field's whole degrees are what Ok stores.
+    connect(Edit5, &QLineEdit::textEdited, OffsetNote, &QWidget::hide);
 
     setLanguageTexts(language);
 }
@@ -269,12 +282,15 @@ void TForm3::loadFrom(const TDisplayConfig& cfg)
     ComboBox2->setCurrentIndex(cfg.ProbeType < ComboBox2->count() ? cfg.ProbeType : -1);
     RadioGroup4->setItemIndex(cfg.Resolution);
 
-    // The field holds whole degrees only; an offset it cannot show (tenths read
-    // from a display, a value from a file) is kept as it is unless retyped.
-    offsetLoaded_ = cfg.TempOffset;
-    double shown = std::isnan(cfg.TempOffset) ? 0.0 : std::trunc(cfg.TempOffset);
-    shown = std::clamp(shown, -99.0, 999.0);
-    Edit5->setText(generalFloatText(shown));
+    // The field shows what Ok stores. It holds whole degrees only: an offset
+    // with tenths (read from a display, from a file) is kept unless retyped,
+    // and the note beside the empty field says so.
+    offsetLoaded_ = limited(cfg.TempOffset, -99.9, 99.9);
+    const bool whole = std::trunc(offsetLoaded_) == offsetLoaded_;
+    const std::string loadedText = generalFloatText(offsetLoaded_);
+    Edit5->setText(whole ? loadedText : std::string());
+    OffsetNote->setText(QString::fromStdString(fillIn(pickText(kOffsetKept, language_), {loadedText})));
+    OffsetNote->setVisible(!whole);
 }
 
 void TForm3::storeTo(TDisplayConfig& cfg) const
@@ -296,8 +312,7 @@ void TForm3::storeTo(TDisplayConfig& cfg) const
     cfg.ProbeType = indexByte(ComboBox2->currentIndex());
     cfg.Resolution = indexByte(RadioGroup4->itemIndex());
 
-    const double offset = Edit5->isModified() ? textToDouble(Edit5->valueText()) : offsetLoaded_;
-    cfg.TempOffset = limited(offset, -99.9, 99.9);
+    cfg.TempOffset = Edit5->isModified() ? limited(textToDouble(Edit5->valueText()), -99.9, 99.9) : offsetLoaded_;
 }
 
 void TForm3::RadioGroup1Click()

@@ -47,6 +47,9 @@ public:
     QLabel* Label3;
     QLabel* Label4;
     QLabel* Label5;
+    // Beside the offset field when the loaded offset has tenths the field
+    // cannot show: the value that Ok keeps unless the field is retyped.
+    QLabel* OffsetNote;
     TMaskEdit* Edit1;
     TMaskEdit* Edit2;
     TMaskEdit* Edit3;
@@ -67,4 +70,5 @@ private:
     std::string displayText1_;
     std::string displayText2_;
     double offsetLoaded_ = 0.0;
+    int language_;
 };

@@ -48,7 +48,8 @@ private slots:
     void typedValuesAndLimits();
     void offsetTyping_data();
     void offsetTyping();
-    void offsetThatTheFieldCannotShow();
+    void offsetShowsWhatIsStored_data();
+    void offsetShowsWhatIsStored();
     void decimalPointChangeKeepsTheCounts();
     void modeSwitchEnablesAndKeepsValues();
     void rulesFollowAnyChoice_data();
@@ -294,35 +295,44 @@ void TestConfentanalogica::offsetTyping()
     QCOMPARE(cfg.TempOffset, stored);
 }
 
-void TestConfentanalogica::offsetThatTheFieldCannotShow()
+void TestConfentanalogica::offsetShowsWhatIsStored_data()
 {
+    QTest::addColumn<double>("loaded");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("note"); // empty: no note shown
+    QTest::addColumn<double>("stored");
+    QTest::newRow("whole") << -5.0 << "-5" << "" << -5.0;
+    QTest::newRow("whole, largest") << 99.0 << "99" << "" << 99.0;
+    QTest::newRow("tenths kept") << -2.5 << "" << QString::fromUtf8("es manté -2.5") << -2.5;
+    QTest::newRow("beyond the limit") << 150.0 << "" << QString::fromUtf8("es manté 99.9") << 99.9;
+    QTest::newRow("below the limit") << -99.95 << "" << QString::fromUtf8("es manté -99.9") << -99.9;
+    QTest::newRow("not a number") << std::nan("") << "0" << "" << 0.0;
+}
+
+// The field shows what Ok stores; tenths it cannot show are kept and said beside it.
+void TestConfentanalogica::offsetShowsWhatIsStored()
+{
+    QFETCH(double, loaded);
+    QFETCH(QString, field);
+    QFETCH(QString, note);
+    QFETCH(double, stored);
     TDisplayConfig cfg = defaults();
     cfg.InputMode = 1;
-    cfg.TempOffset = -2.5;
+    cfg.TempOffset = loaded;
     auto d = open(cfg);
     auto* edit = child<TMaskEdit>(d.get(), "Edit5");
-    QCOMPARE(edit->text().trimmed(), QString("-2"));
+    auto* beside = child<QLabel>(d.get(), "OffsetNote");
+    QCOMPARE(edit->text().trimmed(), field);
+    QCOMPARE(beside->isVisible(), !note.isEmpty());
+    if (!note.isEmpty())
+        QCOMPARE(beside->text(), note);
     TDisplayConfig out = cfg;
     d->storeTo(out);
-    QCOMPARE(out.TempOffset, -2.5);
+    QCOMPARE(out.TempOffset, stored);
 
-    cfg.TempOffset = 150.0;
-    d.reset();
-    d = open(cfg);
-    d->storeTo(out);
-    QCOMPARE(out.TempOffset, 99.9);
-
-    cfg.TempOffset = std::nan("");
-    d.reset();
-    d = open(cfg);
-    d->storeTo(out);
-    QCOMPARE(out.TempOffset, 0.0);
-
-    // Retyped, the field's whole degrees count.
-    cfg.TempOffset = 7.5;
-    d.reset();
-    d = open(cfg);
-    typeInto(child<TMaskEdit>(d.get(), "Edit5"), "7");
+    // Retyped, the field's whole degrees count and the note goes.
+    typeInto(edit, "7");
+    QVERIFY(!beside->isVisible());
     d->storeTo(out);
     QCOMPARE(out.TempOffset, 7.0);
 }
@@ -484,16 +494,21 @@ void TestConfentanalogica::languages_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("inputCaption");
     QTest::addColumn<QString>("offsetCaption");
+    QTest::addColumn<QString>("kept");
     QTest::newRow("Catalan") << 0 << QString::fromUtf8("Configuració entrada analògica")
-                             << QString::fromUtf8("Tipus de entrada") << QString::fromUtf8("Offset del termòmetre");
+                             << QString::fromUtf8("Tipus de entrada") << QString::fromUtf8("Offset del termòmetre")
+                             << QString::fromUtf8("es manté 1.5");
     QTest::newRow("Spanish") << 1 << QString::fromUtf8("Configuración entrada analógica")
-                             << QString::fromUtf8("Tipo de entrada") << QString::fromUtf8("Offset del termometro");
+                             << QString::fromUtf8("Tipo de entrada") << QString::fromUtf8("Offset del termometro")
+                             << QString::fromUtf8("se mantiene 1.5");
     QTest::newRow("French") << 2 << QString::fromUtf8("Configuration entrée analogique")
-                            << QString::fromUtf8("Type d'entrée") << QString::fromUtf8("Offset du thermometre");
+                            << QString::fromUtf8("Type d'entrée") << QString::fromUtf8("Offset du thermometre")
+                            << QString::fromUtf8("1.5 conservé");
     QTest::newRow("English") << 3 << QString::fromUtf8("Setup analog input") << QString::fromUtf8("Analog input")
-                             << QString::fromUtf8("Thermometer offset");
+                             << QString::fromUtf8("Thermometer offset") << QString::fromUtf8("1.5 kept");
     QTest::newRow("built in") << 9 << QString::fromUtf8("DADiz 1.0 - Configuración entrada analógica")
-                              << QString::fromUtf8("Tipo entrada") << QString::fromUtf8("Offset del termómetro");
+                              << QString::fromUtf8("Tipo entrada") << QString::fromUtf8("Offset del termómetro")
+                              << QString::fromUtf8("se mantiene 1.5");
 }
 
 void TestConfentanalogica::languages()
@@ -502,7 +517,12 @@ void TestConfentanalogica::languages()
     QFETCH(QString, title);
     QFETCH(QString, inputCaption);
     QFETCH(QString, offsetCaption);
+    QFETCH(QString, kept);
+    TDisplayConfig cfg = defaults();
+    cfg.TempOffset = 1.5;
     TForm3 d(nullptr, language);
+    d.loadFrom(cfg);
+    QCOMPARE(child<QLabel>(&d, "OffsetNote")->text(), kept);
     QCOMPARE(d.windowTitle(), title);
     QCOMPARE(child<TRadioGroup>(&d, "RadioGroup2")->title(), inputCaption);
     QCOMPARE(child<QGroupBox>(&d, "GroupBox5")->title(), offsetCaption);

@@ -118,6 +118,8 @@ int main(int argc, char* argv[])
             cfg.DigitsIndex = static_cast<std::uint8_t>(digits);
             for (int mode : {0, 1}) {
                 cfg.InputMode = static_cast<std::uint8_t>(mode);
+                // In temperature mode an offset with tenths, which the field says it keeps.
+                cfg.TempOffset = mode == 1 ? -2.5 : 0.0;
                 renderDialog<TForm3>(&main, lang,
                     QStringLiteral("analog-%1-digits%2-mode%3").arg(l).arg(digits + 2).arg(mode), cfg);
             }
