@@ -413,9 +413,7 @@ void TestConfentanalogica::modeSwitchEnablesAndKeepsValues()
 
 void TestConfentanalogica::rulesFollowAnyChoice_data()
 {
-    QTest::addColumn<QString>("way");
-    for (const char* way : testsupport::chooseWays)
-        QTest::newRow(way) << QString::fromLatin1(way);
+    testsupport::addChooseWayRows();
 }
 
 // The mode's rule runs however the mode is chosen, and so does the decimal point's.

@@ -140,9 +140,7 @@ void TestConfreles::delayTypeChangesOnlyItsLabel()
 
 void TestConfreles::rulesFollowAnyChoice_data()
 {
-    QTest::addColumn<QString>("way");
-    for (const char* way : testsupport::chooseWays)
-        QTest::newRow(way) << QString::fromLatin1(way);
+    testsupport::addChooseWayRows();
 }
 
 // The enabling and label rules run however the box or the delay kind is changed.

@@ -12,7 +12,13 @@
 
 namespace testsupport {
 
-inline const char* const chooseWays[] = {"mouse", "press action", "toggle action", "code"};
+// The data of a test run once for each way: a column "way".
+inline void addChooseWayRows()
+{
+    QTest::addColumn<QString>("way");
+    for (const char* way : {"mouse", "press action", "toggle action", "code"})
+        QTest::newRow(way) << QString::fromLatin1(way);
+}
 
 inline void choose(QAbstractButton* button, const QString& way)
 {
