@@ -14,6 +14,7 @@
 
 #include "config/Formats.h"
 #include "config/Texts.h"
+#include "dialogs/DialogSupport.h"
 #include "dialogs/MaskEdit.h"
 #include "dialogs/RadioGroup.h"
 
@@ -38,8 +39,8 @@ struct AnalogTexts {
     const char16_t* offset;
 };
 
-// Indexed by LanguageIndex: Catalan, Spanish, French, English; then the built-in texts.
-constexpr AnalogTexts kTexts[5] = {
+// Indexed by LanguageIndex: Catalan, Spanish, French, English.
+constexpr AnalogTexts kTexts[4] = {
     {u"Configuració entrada analògica", u"Selecció control", u"Procés", u"Temperatura",
      u"Tipus de entrada", u"Tensió", u"Corrent", u"Unitat de mesura", u"Entrada 1", u"Valor entrada",
      u"Valor del display", u"Entrada 2", u"Posició del punt decimal", u"Resolució", u"Tipus de sonda",
@@ -55,28 +56,19 @@ constexpr AnalogTexts kTexts[5] = {
     {u"Setup analog input", u"Select control", u"Process", u"Temperature", u"Analog input", u"Voltage",
      u"Current", u"Enginnering units", u"Input 1", u"Input value", u"Display value", u"Input 2",
      u"Position of decimal point", u"Resolution", u"Probe type", u"Thermometer offset"},
+};
+
+// The texts the window is designed with.
+constexpr AnalogTexts kBuiltIn =
     {u"DADiz 1.0 - Configuración entrada analógica", u"Selección control", u"Proceso", u"Temperatura",
      u"Tipo entrada", u"Tensión", u"Corriente", u"Unidad de medida", u"Entrada 1", u"Valor entrada",
      u"Valor del display", u"Entrada 2", u"Posición del punto decimal", u"Resolución", u"Tipo de sonda",
-     u"Offset del termómetro"},
-};
+     u"Offset del termómetro"};
 
 // Beside the offset field: %1 is the offset Ok keeps.
 const TTexts kOffsetKept = {"es manté %1", "se mantiene %1", "%1 conservé", "%1 kept"};
 
 const char* const kPointItems[5] = {"0", "0.0", "0.00", "0.000", "0.0000"};
-
-QString qs(const char16_t* text)
-{
-    return QString::fromUtf16(text);
-}
-
-template <typename T>
-T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 double powerOfTen(int n)
 {
@@ -221,7 +213,7 @@ TForm3::TForm3(QWidget* owner, int language) : QDialog(owner), language_(languag
 
 void TForm3::setLanguageTexts(int languageIndex)
 {
-    const AnalogTexts& t = kTexts[languageIndex >= 0 && languageIndex <= 3 ? languageIndex : 4];
+    const AnalogTexts& t = languageRow(kTexts, kBuiltIn, languageIndex);
     setWindowTitle(qs(t.title));
     RadioGroup1->setTitle(qs(t.modeCaption));
     RadioGroup1->setItemText(0, qs(t.modeProcess));

@@ -71,5 +71,5 @@ private:
     void storeRelay(const Relay& r, std::uint8_t& enabled, char& delayType, char& trigger, std::int32_t& delay,
                     std::int32_t& setpoint) const;
 
-    int languageIndex_ = -1;
+    int language_;
 };

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "dialogs/RadioGroup.h"
+#include "dialogs/DialogSupport.h"
 
 TForm8* Form8 = nullptr;
 
@@ -47,21 +47,8 @@ constexpr const char16_t* kTexts[4][TextCount] = {
      u"Temp. 0°. Resolution 0.1°", u"Temp. 300°. Resolution 1°", u"Temp. 300°. Resolution 0.1°",
      u"Voltage 0V", u"Voltage 20mV", u"Diode voltage", u"Diode temperature"},
 };
-constexpr int kBuiltIn = 1;
 
 constexpr int kBoxWidth = 76;
-
-QString qs(const char16_t* text)
-{
-    return QString::fromUtf16(text);
-}
-
-template <typename T>
-T* named(T* widget, const QString& name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
 
 QFont boldened(QFont f)
 {
@@ -156,7 +143,7 @@ TForm8::TForm8(QWidget* owner, int language, std::function<void()> read)
     outer->addLayout(buttons);
     outer->setSizeConstraint(QLayout::SetFixedSize);
 
-    const auto& t = kTexts[language >= 0 && language <= 3 ? language : kBuiltIn];
+    const auto& t = languageRow(kTexts, kTexts[1], language);
     setWindowTitle(qs(t[Caption]));
     GroupBox1->setTitle(qs(t[Process]));
     GroupBox2->setTitle(qs(t[Thermometer]));

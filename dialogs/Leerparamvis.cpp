@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "dialogs/DialogSupport.h"
 #include "dialogs/RadioGroup.h"
 #include "dialogs/TypedChoice.h"
 
@@ -69,18 +70,6 @@ constexpr ParamTexts kTexts[4] = {
      u"Param. 3: Transmission", u"Baud rate", u"Parity", u"Stop bits", u"Data bits", u"Serial line",
      u"Param. 5: Time without data", u"Read setup", u"Ok", u"Exit"},
 };
-
-QString qs(const char16_t* text)
-{
-    return QString::fromUtf16(text);
-}
-
-template <typename T>
-T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QComboBox* makeList(QWidget* parent, const char* name, std::initializer_list<const char16_t*> entries)
 {
@@ -252,7 +241,7 @@ TForm5::TForm5(QWidget* owner, int language) : QDialog(owner), language_(languag
     outer->addLayout(buttons);
     outer->setSizeConstraint(QLayout::SetFixedSize);
 
-    const ParamTexts& t = kTexts[language >= 0 && language <= 3 ? language : 1];
+    const ParamTexts& t = languageRow(kTexts, kTexts[1], language);
     setWindowTitle(qs(t.window));
     GroupBox1->setTitle(qs(t.computer));
     Label1->setText(qs(t.port));

@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "dialogs/RadioGroup.h"
+#include "dialogs/DialogSupport.h"
 
 namespace {
 
@@ -29,21 +29,8 @@ constexpr PasswordTexts kTexts[4] = {
      u"de calibration de la entrée analogique", u"Accepter", u"Quitter"},
     {u"Password", u"Enter password to access window", u"setup analog input", u"Ok", u"Exit"},
 };
-constexpr int kBuiltIn = 1;
 
 constexpr int kPasswordLength = 8;
-
-QString qs(const char16_t* text)
-{
-    return QString::fromUtf16(text);
-}
-
-template <typename T>
-T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 } // namespace
 
@@ -96,7 +83,7 @@ TForm7::TForm7(QWidget* owner, int language) : QDialog(owner)
     outer->addLayout(buttons);
     outer->setSizeConstraint(QLayout::SetFixedSize);
 
-    const PasswordTexts& t = kTexts[language >= 0 && language <= 3 ? language : kBuiltIn];
+    const PasswordTexts& t = languageRow(kTexts, kTexts[1], language);
     setWindowTitle(qs(t.caption));
     Label1->setText(qs(t.prompt1));
     Label2->setText(qs(t.prompt2));

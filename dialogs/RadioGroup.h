@@ -4,8 +4,6 @@
 #include <QStringList>
 
 class QButtonGroup;
-class QColor;
-class QFont;
 class QGridLayout;
 class QRadioButton;
 
@@ -44,10 +42,3 @@ private:
     int columns_ = 1;
     int chosen_ = -1;
 };
-
-// The dialogs' text font: Arial, or Liberation Sans with the same metrics.
-QFont dialogFont(int pixelSize);
-
-// Colours (and optionally embolden or slant) a group box's caption while its
-// contents keep the font and colours of the window around it.
-void styleCaption(QGroupBox* box, const QColor& colour, bool bold, bool italic = false);
