@@ -156,10 +156,6 @@ TForm3::TForm3(QWidget* owner, int language) : QDialog(owner), language_(languag
     Label5 = named(new QLabel(QString::fromUtf8("º"), GroupBox5), "Label5");
     OffsetNote = named(new QLabel(GroupBox5), "OffsetNote");
     OffsetNote->hide();
-    // The window keeps its size when the note goes.
-    QSizePolicy keepRoom = OffsetNote->sizePolicy();
-    keepRoom.setRetainSizeWhenHidden(true);
-    OffsetNote->setSizePolicy(keepRoom);
     auto* row5 = new QHBoxLayout(GroupBox5);
     row5->addWidget(Edit5);
     row5->addWidget(Label5);
@@ -281,7 +277,12 @@ void TForm3::loadFrom(const TDisplayConfig& cfg)
     const bool whole = std::trunc(offsetLoaded_) == offsetLoaded_;
     const std::string loadedText = generalFloatText(offsetLoaded_);
     Edit5->setText(whole ? loadedText : std::string());
-    OffsetNote->setText(QString::fromStdString(fillIn(pickText(kOffsetKept, language_), {loadedText})));
+    OffsetNote->setText(whole ? QString()
+                              : QString::fromStdString(fillIn(pickText(kOffsetKept, language_), {loadedText})));
+    // A note once shown keeps its room when retyping hides it: the window keeps its size.
+    QSizePolicy room = OffsetNote->sizePolicy();
+    room.setRetainSizeWhenHidden(!whole);
+    OffsetNote->setSizePolicy(room);
     OffsetNote->setVisible(!whole);
 }
 
