@@ -93,8 +93,9 @@ void settle(QComboBox* box)
 
 QString itemsOf(const QComboBox* box)
 {
+    // No-break spaces keep a range on one line when the message wraps.
     if (box->count() > 6)
-        return box->itemText(0) + QStringLiteral(" .. ") + box->itemText(box->count() - 1);
+        return box->itemText(0) + QStringLiteral("\u00A0..\u00A0") + box->itemText(box->count() - 1);
     QStringList items;
     for (int i = 0; i < box->count(); ++i)
         items << box->itemText(i);
@@ -171,7 +172,7 @@ bool typedChoicesAcceptable(QWidget* dialog, std::initializer_list<std::pair<QCo
         return true;
     reasons << QString::fromUtf8(pickText(kChooseFromList, language));
     QMessageBox::warning(dialog, dialog->windowTitle(), reasons.join(u'\n'));
+    // Not selected, so that the red text shows.
     first->setFocus();
-    first->lineEdit()->selectAll();
     return false;
 }

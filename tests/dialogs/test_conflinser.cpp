@@ -248,13 +248,16 @@ private slots:
     void refusalInEveryLanguage()
     {
         const struct { int language; QString message; } rows[] = {
-            {0, u"Adreça del visualitzador: \"99\" no és a la llista (00 .. 31).\nTrieu un valor de la llista."_qs},
-            {1, u"Dirección del visualizador: \"99\" no está en la lista (00 .. 31).\nElija un valor de la lista."_qs},
-            {2, u"Adresse du afficheur : « 99 » n'est pas dans la liste (00 .. 31).\n"
+            {0, u"Adreça del visualitzador: \"99\" no és a la llista (00\u00A0..\u00A031).\n"
+                u"Trieu un valor de la llista."_qs},
+            {1, u"Dirección del visualizador: \"99\" no está en la lista (00\u00A0..\u00A031).\n"
+                u"Elija un valor de la lista."_qs},
+            {2, u"Adresse du afficheur : « 99 » n'est pas dans la liste (00\u00A0..\u00A031).\n"
                 u"Choisissez une valeur de la liste."_qs},
-            {3, u"Display address: \"99\" is not in the list (00 .. 31).\nChoose a value from the list."_qs},
+            {3, u"Display address: \"99\" is not in the list (00\u00A0..\u00A031).\nChoose a value from the list."_qs},
             {-1, u"Velocidad: \"1\" no está en la lista (1200, 2400, 4800, 9600, 19200).\n"
-                 u"Dirección visualizador: \"99\" no está en la lista (00 .. 31).\nElija un valor de la lista."_qs},
+                 u"Dirección visualizador: \"99\" no está en la lista (00\u00A0..\u00A031).\n"
+                 u"Elija un valor de la lista."_qs},
         };
         for (const auto& row : rows) {
             auto d = open(row.language);
