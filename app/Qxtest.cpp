@@ -147,9 +147,9 @@ QAction* makeAction(QObject* parent, const char* name, const char* caption, cons
 // The cycle of every editing command: a new dialog filled from the
 // configuration, shown modally, written back on the storing result, destroyed.
 template <typename Dialog>
-void editConfiguration(QWidget* owner, QDialog::DialogCode storeOn)
+void editConfiguration(QWidget* owner, int language, QDialog::DialogCode storeOn)
 {
-    Dialog dialog(owner);
+    Dialog dialog(owner, language);
     dialog.loadFrom(DisplayConfig);
     if (dialog.exec() == storeOn)
         dialog.storeTo(DisplayConfig);
@@ -239,11 +239,11 @@ void TForm1::startUp(QApplication& app)
     app.setFont(f);
     auto* w = new TForm1;
     w->setAttribute(Qt::WA_DeleteOnClose);
-    Form4 = new TForm4(w);
-    Form5 = new TForm5(w);
-    Form6 = new TForm6(w);
-    Form7 = new TForm7(w);
-    Form8 = new TForm8(w);
+    Form4 = new TForm4(w, w->LanguageIndex);
+    Form5 = new TForm5(w, w->LanguageIndex);
+    Form6 = new TForm6(w, w->LanguageIndex);
+    Form7 = new TForm7(w, w->LanguageIndex);
+    Form8 = new TForm8(w, w->LanguageIndex, {});
     // They go with the main window.
     QObject::connect(w, &QObject::destroyed, [] {
         Form4 = nullptr;
@@ -740,24 +740,24 @@ void TForm1::Salir1Click()
 
 void TForm1::Lneaserie1Click()
 {
-    editConfiguration<TForm2>(this, QDialog::Accepted);
+    editConfiguration<TForm2>(this, LanguageIndex, QDialog::Accepted);
     fillSerialPanel();
 }
 void TForm1::Entradaanalogica1Click()
 {
-    editConfiguration<TForm3>(this, QDialog::Accepted);
+    editConfiguration<TForm3>(this, LanguageIndex, QDialog::Accepted);
     fillAnalogPanel();
     fillRelayPanels();
 }
 
 void TForm1::ConfigReleClick()
 {
-    editConfiguration<TForm9>(this, QDialog::Accepted);
+    editConfiguration<TForm9>(this, LanguageIndex, QDialog::Accepted);
     fillRelayPanels();
 }
 void TForm1::SelectIdioma()
 {
-    TForm10 dialog(this);
+    TForm10 dialog(this, LanguageIndex);
     dialog.setItemIndex(LanguageIndex);
     if (dialog.exec() != QDialog::Accepted)
         return;
@@ -769,18 +769,18 @@ void TForm1::SelectIdioma()
 }
 void TForm1::Leerparametros1Click()
 {
-    editConfiguration<TForm5>(this, QDialog::Accepted);
+    editConfiguration<TForm5>(this, LanguageIndex, QDialog::Accepted);
     fillSerialPanel();
 }
 
 void TForm1::Testcomunicacion1Click()
 {
     // The test dialog keeps its values when left with its exit button (Cancel).
-    editConfiguration<TForm6>(this, QDialog::Rejected);
+    editConfiguration<TForm6>(this, LanguageIndex, QDialog::Rejected);
 }
 void TForm1::Version1Click()
 {
-    TForm4 dialog(this);
+    TForm4 dialog(this, LanguageIndex);
     dialog.exec();
 }
 
@@ -1012,7 +1012,7 @@ void TForm1::FormKeyDown(int key, Qt::KeyboardModifiers shift)
         return;
     QString entered;
     {
-        TForm7 password(this);
+        TForm7 password(this, LanguageIndex);
         if (password.exec() == QDialog::Accepted)
             entered = password.enteredText();
     }
@@ -1023,7 +1023,13 @@ void TForm1::FormKeyDown(int key, Qt::KeyboardModifiers shift)
     // An exchange still waiting is closed, so no device stays open unseen.
     Link->abandon();
     PendingRequest = NoRequest;
-    auto* calibration = new TForm8(this);
+    TForm8* calibration = nullptr;
+    calibration = new TForm8(this, LanguageIndex, [this, &calibration] {
+        if (!startRequest(CalibrationRequest, buildReadRequest(DisplayConfig.Address, kLetterCalibration))) {
+            showOpenFailure();
+            calibration->setAllBoxes(QStringLiteral("0"));
+        }
+    });
     Form8 = calibration;
     calibration->setAllBoxes(QStringLiteral("0"));
     calibration->exec();

@@ -62,9 +62,9 @@ void showcaseConfiguration(TDisplayConfig& c)
 }
 
 template <typename Dialog>
-void renderDialog(const QString& name, const TDisplayConfig& cfg)
+void renderDialog(QWidget* owner, int language, const QString& name, const TDisplayConfig& cfg)
 {
-    Dialog d(Form1);
+    Dialog d(owner, language);
     d.loadFrom(cfg);
     save(d, name);
 }
@@ -135,34 +135,36 @@ int main(int argc, char* argv[])
         main.Edit[14]->setText(QStringLiteral("   "));
         main.setRelayIndicator(1, false);
 
-        renderDialog<TForm2>(QStringLiteral("serial-%1").arg(l), cfg);
+        renderDialog<TForm2>(&main, lang, QStringLiteral("serial-%1").arg(l), cfg);
         for (int digits : {1, 2, 4}) {
             cfg.DigitsIndex = static_cast<std::uint8_t>(digits);
             for (int mode : {0, 1}) {
                 cfg.InputMode = static_cast<std::uint8_t>(mode);
-                renderDialog<TForm3>(QStringLiteral("analog-%1-digits%2-mode%3").arg(l).arg(digits + 2).arg(mode),
-                    cfg);
+                // In temperature mode an offset with tenths, which the field says it keeps.
+                cfg.TempOffset = mode == 1 ? -2.5 : 0.0;
+                renderDialog<TForm3>(&main, lang,
+                    QStringLiteral("analog-%1-digits%2-mode%3").arg(l).arg(digits + 2).arg(mode), cfg);
             }
-            renderDialog<TForm9>(QStringLiteral("relays-%1-digits%2").arg(l).arg(digits + 2), cfg);
+            renderDialog<TForm9>(&main, lang, QStringLiteral("relays-%1-digits%2").arg(l).arg(digits + 2), cfg);
         }
         renderTrend(lang, QStringLiteral("trend-%1").arg(l), cfg);
-        renderDialog<TForm5>(QStringLiteral("params-%1").arg(l), cfg);
-        renderDialog<TForm6>(QStringLiteral("test-%1").arg(l), cfg);
+        renderDialog<TForm5>(&main, lang, QStringLiteral("params-%1").arg(l), cfg);
+        renderDialog<TForm6>(&main, lang, QStringLiteral("test-%1").arg(l), cfg);
         {
-            TForm4 d(&main);
+            TForm4 d(&main, lang);
             save(d, QStringLiteral("version-%1").arg(l));
         }
         {
-            TForm10 d(&main);
+            TForm10 d(&main, lang);
             d.setItemIndex(lang);
             save(d, QStringLiteral("language-%1").arg(l));
         }
         {
-            TForm7 d(&main);
+            TForm7 d(&main, lang);
             save(d, QStringLiteral("password-%1").arg(l));
         }
         {
-            TForm8 d(&main);
+            TForm8 d(&main, lang, {});
             d.setAllBoxes(QStringLiteral("0"));
             save(d, QStringLiteral("calibration-%1").arg(l));
         }
