@@ -159,9 +159,9 @@ QAction* makeAction(QObject* parent, const char* name, const char* caption, cons
 // The cycle of every editing command: a new dialog filled from the
 // configuration, shown modally, written back on the storing result, destroyed.
 template <typename Dialog>
-void editConfiguration(QWidget* owner, QDialog::DialogCode storeOn)
+void editConfiguration(QWidget* owner, int language, QDialog::DialogCode storeOn)
 {
-    Dialog dialog(owner);
+    Dialog dialog(owner, language);
     dialog.loadFrom(DisplayConfig);
     if (dialog.exec() == storeOn)
         dialog.storeTo(DisplayConfig);
@@ -251,11 +251,11 @@ void TForm1::startUp(QApplication& app)
     app.setFont(f);
     auto* w = new TForm1;
     w->setAttribute(Qt::WA_DeleteOnClose);
-    Form4 = new TForm4(w);
-    Form5 = new TForm5(w);
-    Form6 = new TForm6(w);
-    Form7 = new TForm7(w);
-    Form8 = new TForm8(w);
+    Form4 = new TForm4(w, w->LanguageIndex);
+    Form5 = new TForm5(w, w->LanguageIndex);
+    Form6 = new TForm6(w, w->LanguageIndex);
+    Form7 = new TForm7(w, w->LanguageIndex);
+    Form8 = new TForm8(w, w->LanguageIndex, {});
     // They go with the main window.
     QObject::connect(w, &QObject::destroyed, [] {
         Form4 = nullptr;
@@ -754,7 +754,7 @@ void TForm1::Salir1Click()
 
 void TForm1::Lneaserie1Click()
 {
-    editConfiguration<TForm2>(this, QDialog::Accepted);
+    editConfiguration<TForm2>(this, LanguageIndex, QDialog::Accepted);
     fillSerialPanel();
 }
 bool TForm1::waitForReceive(void (TForm1::*command)())
@@ -783,7 +783,7 @@ void TForm1::Entradaanalogica1Click()
 {
     if (waitForReceive(&TForm1::Entradaanalogica1Click))
         return;
-    editConfiguration<TForm3>(this, QDialog::Accepted);
+    editConfiguration<TForm3>(this, LanguageIndex, QDialog::Accepted);
     fillAnalogPanel();
     fillRelayPanels();
 }
@@ -792,12 +792,12 @@ void TForm1::ConfigReleClick()
 {
     if (waitForReceive(&TForm1::ConfigReleClick))
         return;
-    editConfiguration<TForm9>(this, QDialog::Accepted);
+    editConfiguration<TForm9>(this, LanguageIndex, QDialog::Accepted);
     fillRelayPanels();
 }
 void TForm1::SelectIdioma()
 {
-    TForm10 dialog(this);
+    TForm10 dialog(this, LanguageIndex);
     dialog.setItemIndex(LanguageIndex);
     if (dialog.exec() != QDialog::Accepted)
         return;
@@ -823,18 +823,18 @@ void TForm1::SelectIdioma()
 }
 void TForm1::Leerparametros1Click()
 {
-    editConfiguration<TForm5>(this, QDialog::Accepted);
+    editConfiguration<TForm5>(this, LanguageIndex, QDialog::Accepted);
     fillSerialPanel();
 }
 
 void TForm1::Testcomunicacion1Click()
 {
     // The test dialog keeps its values when left with its exit button (Cancel).
-    editConfiguration<TForm6>(this, QDialog::Rejected);
+    editConfiguration<TForm6>(this, LanguageIndex, QDialog::Rejected);
 }
 void TForm1::Version1Click()
 {
-    TForm4 dialog(this);
+    TForm4 dialog(this, LanguageIndex);
     dialog.exec();
 }
 
@@ -1086,7 +1086,7 @@ void TForm1::FormKeyDown(int key, Qt::KeyboardModifiers shift)
         return;
     QString entered;
     {
-        TForm7 password(this);
+        TForm7 password(this, LanguageIndex);
         if (password.exec() == QDialog::Accepted)
             entered = password.enteredText();
     }
@@ -1101,7 +1101,13 @@ void TForm1::FormKeyDown(int key, Qt::KeyboardModifiers shift)
     // long reply arrives: reading pauses while the screen is open.
     const bool reading = ContinuousReading != 0;
     Timer1->stop();
-    auto* calibration = new TForm8(this);
+    TForm8* calibration = nullptr;
+    calibration = new TForm8(this, LanguageIndex, [this, &calibration] {
+        if (!startRequest(CalibrationRequest, buildReadRequest(DisplayConfig.Address, kLetterCalibration))) {
+            showOpenFailure();
+            calibration->setAllBoxes(QStringLiteral("0"));
+        }
+    });
     Form8 = calibration;
     calibration->setAllBoxes(QStringLiteral("0"));
     calibration->exec();

@@ -12,8 +12,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/Qxtest.h"
 #include "config/Formats.h"
+#include "config/Texts.h"
+#include "dialogs/DialogSupport.h"
 #include "dialogs/MaskEdit.h"
 #include "dialogs/RadioGroup.h"
 
@@ -38,8 +39,8 @@ struct AnalogTexts {
     const char16_t* offset;
 };
 
-// Indexed by LanguageIndex: Catalan, Spanish, French, English; then the built-in texts.
-constexpr AnalogTexts kTexts[5] = {
+// Indexed by LanguageIndex: Catalan, Spanish, French, English.
+constexpr AnalogTexts kTexts[4] = {
     {u"Configuració entrada analògica", u"Selecció control", u"Procés", u"Temperatura",
      u"Tipus de entrada", u"Tensió", u"Corrent", u"Unitat de mesura", u"Entrada 1", u"Valor entrada",
      u"Valor del display", u"Entrada 2", u"Posició del punt decimal", u"Resolució", u"Tipus de sonda",
@@ -55,25 +56,19 @@ constexpr AnalogTexts kTexts[5] = {
     {u"Setup analog input", u"Select control", u"Process", u"Temperature", u"Analog input", u"Voltage",
      u"Current", u"Enginnering units", u"Input 1", u"Input value", u"Display value", u"Input 2",
      u"Position of decimal point", u"Resolution", u"Probe type", u"Thermometer offset"},
+};
+
+// The texts the window is designed with.
+constexpr AnalogTexts kBuiltIn =
     {u"DADiz 1.0 - Configuración entrada analógica", u"Selección control", u"Proceso", u"Temperatura",
      u"Tipo entrada", u"Tensión", u"Corriente", u"Unidad de medida", u"Entrada 1", u"Valor entrada",
      u"Valor del display", u"Entrada 2", u"Posición del punto decimal", u"Resolución", u"Tipo de sonda",
-     u"Offset del termómetro"},
-};
+     u"Offset del termómetro"};
+
+// Beside the offset field: %1 is the offset Ok keeps.
+const TTexts kOffsetKept = {"es manté %1", "se mantiene %1", "%1 conservé", "%1 kept"};
 
 const char* const kPointItems[5] = {"0", "0.0", "0.00", "0.000", "0.0000"};
-
-QString qs(const char16_t* text)
-{
-    return QString::fromUtf16(text);
-}
-
-template <typename T>
-T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 double powerOfTen(int n)
 {
@@ -105,7 +100,7 @@ void addRow(QGridLayout* grid, int row, QLabel* label, TMaskEdit* edit)
 
 } // namespace
 
-TForm3::TForm3(QWidget* owner) : QDialog(owner)
+TForm3::TForm3(QWidget* owner, int language) : QDialog(owner), language_(language)
 {
     setObjectName(QStringLiteral("Form3"));
     setFont(dialogFont(12));
@@ -159,9 +154,12 @@ TForm3::TForm3(QWidget* owner) : QDialog(owner)
     Edit5->setMask("#99;0; ");
     Edit5->setFixedWidth(60);
     Label5 = named(new QLabel(QString::fromUtf8("º"), GroupBox5), "Label5");
+    OffsetNote = named(new QLabel(GroupBox5), "OffsetNote");
+    OffsetNote->hide();
     auto* row5 = new QHBoxLayout(GroupBox5);
     row5->addWidget(Edit5);
     row5->addWidget(Label5);
+    row5->addWidget(OffsetNote);
     row5->addStretch();
 
     Button1 = named(new QPushButton(QStringLiteral("Ok"), this), "Button1");
@@ -201,15 +199,17 @@ TForm3::TForm3(QWidget* owner) : QDialog(owner)
 
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
-    connect(RadioGroup1, &TRadioGroup::clicked, this, [this] { RadioGroup1Click(); });
+    connect(RadioGroup1, &TRadioGroup::itemChanged, this, [this] { RadioGroup1Click(); });
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { ModPuntDec(); });
+    // Once retyped, the field's whole degrees are what Ok stores.
+    connect(Edit5, &QLineEdit::textEdited, OffsetNote, &QWidget::hide);
 
-    setLanguageTexts(Form1 ? Form1->LanguageIndex : -1);
+    setLanguageTexts(language);
 }
 
 void TForm3::setLanguageTexts(int languageIndex)
 {
-    const AnalogTexts& t = kTexts[languageIndex >= 0 && languageIndex <= 3 ? languageIndex : 4];
+    const AnalogTexts& t = languageRow(kTexts, kBuiltIn, languageIndex);
     setWindowTitle(qs(t.title));
     RadioGroup1->setTitle(qs(t.modeCaption));
     RadioGroup1->setItemText(0, qs(t.modeProcess));
@@ -239,8 +239,8 @@ void TForm3::loadFrom(const TDisplayConfig& cfg)
     // Positions beyond the cap cannot be shown by this display.
     const int position = std::min<int>(cfg.DecimalPoint, cap);
 
+    // The dialog starts with no mode chosen, so this applies the mode's rule.
     RadioGroup1->setItemIndex(cfg.InputMode);
-    RadioGroup1Click();
 
     RadioGroup2->setItemIndex(cfg.ProcessInput);
     {
@@ -270,12 +270,20 @@ void TForm3::loadFrom(const TDisplayConfig& cfg)
     ComboBox2->setCurrentIndex(cfg.ProbeType < ComboBox2->count() ? cfg.ProbeType : -1);
     RadioGroup4->setItemIndex(cfg.Resolution);
 
-    // The field holds whole degrees only; an offset it cannot show (tenths read
-    // from a display, a value from a file) is kept as it is unless retyped.
-    offsetLoaded_ = cfg.TempOffset;
-    double shown = std::isnan(cfg.TempOffset) ? 0.0 : std::trunc(cfg.TempOffset);
-    shown = std::clamp(shown, -99.0, 999.0);
-    Edit5->setText(generalFloatText(shown));
+    // The field shows what Ok stores. It holds whole degrees only: an offset
+    // with tenths (read from a display, from a file) is kept unless retyped,
+    // and the note beside the empty field says so.
+    offsetLoaded_ = limited(cfg.TempOffset, -99.9, 99.9);
+    const bool whole = std::trunc(offsetLoaded_) == offsetLoaded_;
+    const std::string loadedText = generalFloatText(offsetLoaded_);
+    Edit5->setText(whole ? loadedText : std::string());
+    OffsetNote->setText(whole ? QString()
+                              : QString::fromStdString(fillIn(pickText(kOffsetKept, language_), {loadedText})));
+    // A note once shown keeps its room when retyping hides it: the window keeps its size.
+    QSizePolicy room = OffsetNote->sizePolicy();
+    room.setRetainSizeWhenHidden(!whole);
+    OffsetNote->setSizePolicy(room);
+    OffsetNote->setVisible(!whole);
 }
 
 void TForm3::storeTo(TDisplayConfig& cfg) const
@@ -297,8 +305,7 @@ void TForm3::storeTo(TDisplayConfig& cfg) const
     cfg.ProbeType = indexByte(ComboBox2->currentIndex());
     cfg.Resolution = indexByte(RadioGroup4->itemIndex());
 
-    const double offset = Edit5->isModified() ? textToDouble(Edit5->valueText()) : offsetLoaded_;
-    cfg.TempOffset = limited(offset, -99.9, 99.9);
+    cfg.TempOffset = Edit5->isModified() ? limited(textToDouble(Edit5->valueText()), -99.9, 99.9) : offsetLoaded_;
 }
 
 void TForm3::RadioGroup1Click()

@@ -17,17 +17,20 @@ class TRadioGroup;
 class TForm3 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm3(QWidget* owner);
+    // `language`: 0 Catalan .. 3 English; any other value keeps the built-in texts.
+    TForm3(QWidget* owner, int language);
 
     // Fills the controls from the configuration (digit class, masks, values).
     void loadFrom(const TDisplayConfig& cfg);
     // Writes every analog field back, with the limits of the input.
     void storeTo(TDisplayConfig& cfg) const;
 
-    // Mode chosen: enables the controls of that mode, disables the other's.
+    // Mode chosen (however it was chosen): enables the controls of that mode,
+    // disables the other's.
     void RadioGroup1Click();
-    // Decimal point chosen: re-masks the display-value fields and refills them
-    // from the loaded values; what was typed in them is discarded.
+    // Decimal point chosen (however it was chosen): re-masks the display-value
+    // fields and refills them from the loaded values; what was typed in them
+    // is discarded.
     void ModPuntDec();
 
     TRadioGroup* RadioGroup1;
@@ -44,6 +47,9 @@ public:
     QLabel* Label3;
     QLabel* Label4;
     QLabel* Label5;
+    // Beside the offset field when the loaded offset has tenths the field
+    // cannot show: the value that Ok keeps unless the field is retyped.
+    QLabel* OffsetNote;
     TMaskEdit* Edit1;
     TMaskEdit* Edit2;
     TMaskEdit* Edit3;
@@ -64,4 +70,5 @@ private:
     std::string displayText1_;
     std::string displayText2_;
     double offsetLoaded_ = 0.0;
+    int language_;
 };

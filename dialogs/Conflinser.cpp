@@ -11,9 +11,10 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/Qxtest.h"
 #include "config/DisplayConfig.h"
 #include "config/Formats.h"
+#include "dialogs/DialogSupport.h"
+#include "dialogs/TypedChoice.h"
 #include "serial/PortMap.h"
 
 namespace {
@@ -25,13 +26,11 @@ QList<QRadioButton*> radioButtons(const QGroupBox* group)
 
 QGroupBox* makeRadioGroup(const char* name, int items, QWidget* parent)
 {
-    auto* box = new QGroupBox(parent);
-    box->setObjectName(QString::fromLatin1(name));
+    auto* box = named(new QGroupBox(parent), QString::fromLatin1(name));
     auto* layout = new QVBoxLayout(box);
     auto* buttons = new QButtonGroup(box);
     for (int i = 0; i < items; ++i) {
-        auto* b = new QRadioButton(box);
-        b->setObjectName(QStringLiteral("%1Item%2").arg(QString::fromLatin1(name)).arg(i));
+        auto* b = named(new QRadioButton(box), QStringLiteral("%1Item%2").arg(QString::fromLatin1(name)).arg(i));
         buttons->addButton(b, i);
         layout->addWidget(b);
     }
@@ -41,23 +40,22 @@ QGroupBox* makeRadioGroup(const char* name, int items, QWidget* parent)
 
 QComboBox* makeCombo(const char* name, const QString& initialText, const QStringList& items, QWidget* parent)
 {
-    auto* combo = new QComboBox(parent);
-    combo->setObjectName(QString::fromLatin1(name));
-    combo->setEditable(true);
-    combo->setInsertPolicy(QComboBox::NoInsert);
+    auto* combo = named(new QComboBox(parent), QString::fromLatin1(name));
     combo->addItems(items);
+    takeTypedChoices(combo);
     combo->lineEdit()->setPlaceholderText(initialText);
     combo->setCurrentIndex(-1);
     return combo;
 }
 
-// The item whose text the box shows; typed text that names no item is -1.
-int comboIndex(const QComboBox* combo)
-{
-    return combo->findText(combo->currentText(), Qt::MatchExactly);
-}
-
 std::uint8_t asByte(int index) { return static_cast<std::uint8_t>(index); }
+
+// The box's item into `field`; a typed text that names no item leaves it as it is.
+void storeChoice(const QComboBox* combo, std::uint8_t& field)
+{
+    if (const auto item = chosenItem(combo))
+        field = asByte(*item);
+}
 
 // A stored byte widened as a signed value: 255 becomes -1, no item.
 int asIndex(std::uint8_t value) { return static_cast<std::int8_t>(value); }
@@ -82,6 +80,7 @@ struct Texts {
     const char16_t* dataItems[2];
 };
 
+// The texts the window is designed with.
 const Texts kBuiltIn = {
     u"DADiz 1.0 - Configurar visualizador", u"Ordenador", u"Velocidad", u"Dirección visualizador",
     u"Numero de digitos", u"Dispositivo", u"Paridad", {u"Par", u"Impar", u"Sin paridad"},
@@ -105,8 +104,6 @@ const Texts kLanguages[4] = {
      u"Parity", {u"Even", u"Odd", u"No parity"}, u"Stop bits", {u"1 stop bits", u"2 stop bits"},
      u"Data Bits", {u"7 data bits", u"8 data bits"}},
 };
-
-QString text(const char16_t* s) { return QString::fromUtf16(s); }
 
 } // namespace
 
@@ -132,12 +129,10 @@ void setRadioIndex(QGroupBox* group, int index)
         exclusive->setExclusive(true);
 }
 
-TForm2::TForm2(QWidget* owner) : QDialog(owner)
+TForm2::TForm2(QWidget* owner, int language) : QDialog(owner), language_(language)
 {
     setObjectName(QStringLiteral("Form2"));
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(13);
-    setFont(font);
+    setFont(dialogFont(13));
 
     QStringList ports, speeds, addresses, digits;
     for (int i = 1; i <= 6; ++i)
@@ -154,8 +149,7 @@ TForm2::TForm2(QWidget* owner) : QDialog(owner)
     ComboBox3 = makeCombo("ComboBox3", QString::fromUtf8("Adreça Visu"), addresses, this);
     Digits = makeCombo("Digits", QStringLiteral("Digits"), digits, this);
 
-    PortDevice = new QComboBox(this);
-    PortDevice->setObjectName(QStringLiteral("PortDevice"));
+    PortDevice = named(new QComboBox(this), QStringLiteral("PortDevice"));
     PortDevice->setEditable(true);
     PortDevice->setInsertPolicy(QComboBox::NoInsert);
     for (const auto& d : listSerialDevices())
@@ -163,34 +157,24 @@ TForm2::TForm2(QWidget* owner) : QDialog(owner)
     PortDevice->setMinimumContentsLength(24);
     PortDevice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
 
-    auto makeLabel = [this](const char* name) {
-        auto* l = new QLabel(this);
-        l->setObjectName(QString::fromLatin1(name));
-        return l;
-    };
-    Label1 = makeLabel("Label1");
-    Label2 = makeLabel("Label2");
-    Label3 = makeLabel("Label3");
-    Label4 = makeLabel("Label4");
-    DeviceLabel = makeLabel("DeviceLabel");
+    Label1 = named(new QLabel(this), QStringLiteral("Label1"));
+    Label2 = named(new QLabel(this), QStringLiteral("Label2"));
+    Label3 = named(new QLabel(this), QStringLiteral("Label3"));
+    Label4 = named(new QLabel(this), QStringLiteral("Label4"));
+    DeviceLabel = named(new QLabel(this), QStringLiteral("DeviceLabel"));
 
     RadioGroup1 = makeRadioGroup("RadioGroup1", 3, this);
     RadioGroup2 = makeRadioGroup("RadioGroup2", 2, this);
     RadioGroup3 = makeRadioGroup("RadioGroup3", 2, this);
 
-    Button1 = new QPushButton(QStringLiteral("Ok"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button2 = new QPushButton(QStringLiteral("Cancel"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    QFont buttonFont(QStringLiteral("Arial"));
-    buttonFont.setPixelSize(19);
-    buttonFont.setBold(true);
-    Button1->setFont(buttonFont);
-    Button2->setFont(buttonFont);
+    Button1 = named(new QPushButton(QStringLiteral("Ok"), this), QStringLiteral("Button1"));
+    Button2 = named(new QPushButton(QStringLiteral("Cancel"), this), QStringLiteral("Button2"));
+    Button1->setFont(dialogFont(19, true));
+    Button2->setFont(dialogFont(19, true));
     Button1->setStyleSheet(QStringLiteral("color: green;"));
     Button2->setStyleSheet(QStringLiteral("color: maroon;"));
     Button1->setDefault(true);
-    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(Button1, &QPushButton::clicked, this, &TForm2::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* grid = new QGridLayout;
@@ -224,33 +208,40 @@ TForm2::TForm2(QWidget* owner) : QDialog(owner)
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, &TForm2::showDeviceOfSelectedPort);
     showDeviceOfSelectedPort();
 
-    setLanguage(Form1 ? Form1->LanguageIndex : -1);
+    setLanguage(language);
 }
 
 void TForm2::setLanguage(int language)
 {
-    const Texts& t = language >= 0 && language <= 3 ? kLanguages[language] : kBuiltIn;
-    setWindowTitle(text(t.caption));
-    Label1->setText(text(t.label1));
-    Label2->setText(text(t.label2));
-    Label3->setText(text(t.label3));
-    Label4->setText(text(t.label4));
-    DeviceLabel->setText(text(t.device));
-    RadioGroup1->setTitle(text(t.parity));
-    RadioGroup2->setTitle(text(t.stop));
-    RadioGroup3->setTitle(text(t.data));
+    const Texts& t = languageRow(kLanguages, kBuiltIn, language);
+    setWindowTitle(qs(t.caption));
+    Label1->setText(qs(t.label1));
+    Label2->setText(qs(t.label2));
+    Label3->setText(qs(t.label3));
+    Label4->setText(qs(t.label4));
+    DeviceLabel->setText(qs(t.device));
+    RadioGroup1->setTitle(qs(t.parity));
+    RadioGroup2->setTitle(qs(t.stop));
+    RadioGroup3->setTitle(qs(t.data));
     const auto p = radioButtons(RadioGroup1), s = radioButtons(RadioGroup2), d = radioButtons(RadioGroup3);
     for (int i = 0; i < 3; ++i)
-        p[i]->setText(text(t.parityItems[i]));
+        p[i]->setText(qs(t.parityItems[i]));
     for (int i = 0; i < 2; ++i) {
-        s[i]->setText(text(t.stopItems[i]));
-        d[i]->setText(text(t.dataItems[i]));
+        s[i]->setText(qs(t.stopItems[i]));
+        d[i]->setText(qs(t.dataItems[i]));
     }
+}
+
+void TForm2::accept()
+{
+    if (typedChoicesAcceptable(this, {{ComboBox1, Label1}, {ComboBox2, Label2}, {ComboBox3, Label3}, {Digits, Label4}},
+                               language_))
+        QDialog::accept();
 }
 
 void TForm2::showDeviceOfSelectedPort()
 {
-    const int index = comboIndex(ComboBox1);
+    const int index = chosenItem(ComboBox1).value_or(-1);
     PortDevice->setEnabled(index >= 0);
     PortDevice->setEditText(index >= 0 ? QString::fromStdString(resolvePortPath(cfmt("COM%d", index + 1)))
                                        : QString());
@@ -270,15 +261,15 @@ void TForm2::loadFrom(const TDisplayConfig& cfg)
 
 void TForm2::storeTo(TDisplayConfig& cfg) const
 {
-    cfg.PortIndex = asByte(comboIndex(ComboBox1));
-    cfg.BaudIndex = asByte(comboIndex(ComboBox2));
+    storeChoice(ComboBox1, cfg.PortIndex);
+    storeChoice(ComboBox2, cfg.BaudIndex);
     cfg.ParityIndex = asByte(radioIndex(RadioGroup1));
     cfg.StopBitsIndex = asByte(radioIndex(RadioGroup2));
     cfg.DataBitsIndex = asByte(radioIndex(RadioGroup3));
-    cfg.Address = asByte(comboIndex(ComboBox3));
-    cfg.DigitsIndex = asByte(comboIndex(Digits));
+    storeChoice(ComboBox3, cfg.Address);
+    storeChoice(Digits, cfg.DigitsIndex);
 
-    const int com = comboIndex(ComboBox1) + 1;
+    const int com = chosenItem(ComboBox1).value_or(-1) + 1;
     if (com < 1)
         return;
     std::string device = PortDevice->currentText().trimmed().toStdString();

@@ -18,13 +18,19 @@ void setRadioIndex(QGroupBox* group, int index);
 class TForm2 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm2(QWidget* owner);
+    // `language`: 0 Catalan .. 3 English; any other value keeps the built-in texts.
+    TForm2(QWidget* owner, int language);
 
     // Selects the items of the seven indexes (255 selects nothing).
     void loadFrom(const TDisplayConfig& cfg);
-    // The seven indexes back into `cfg` (255 where nothing is selected), and
-    // the device chosen for the selected COM port into the settings file.
+    // The seven indexes back into `cfg` (255 where a box is left with no item
+    // and no text), and the device chosen for the selected COM port into the
+    // settings file. A typed text that names no item changes nothing.
     void storeTo(TDisplayConfig& cfg) const;
+
+    // Ok: closes only when every typed text names an item of its box;
+    // otherwise says which do not and stays open.
+    void accept() override;
 
     QComboBox* ComboBox1;
     QComboBox* ComboBox2;
@@ -45,4 +51,6 @@ public:
 private:
     void setLanguage(int language);
     void showDeviceOfSelectedPort();
+
+    int language_;
 };

@@ -6,12 +6,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
-#include "app/Qxtest.h"
 #include "config/Formats.h"
+#include "dialogs/DialogSupport.h"
 #include "dialogs/MaskEdit.h"
 #include "dialogs/RadioGroup.h"
 
@@ -32,8 +33,8 @@ struct RelayTexts {
     const char16_t* levelText;
 };
 
-// Indexed by LanguageIndex: Catalan, Spanish, French, English; then the built-in texts.
-constexpr RelayTexts kTexts[5] = {
+// Indexed by LanguageIndex: Catalan, Spanish, French, English.
+constexpr RelayTexts kTexts[4] = {
     {u"Configuració reles", u"Configuració rele 1", u"Configuració rele 2", u"Habilitat", u"Tipus de retard",
      u"Temporització", u"Histeresis", u"Nivell dispar", u"Alt (HI)", u"Baix (LO)", u"Temps de retard",
      u"Nivell de dispar"},
@@ -45,12 +46,16 @@ constexpr RelayTexts kTexts[5] = {
      u"Temps du retard", u"Mode d'activation"},
     {u"Setup relay", u"Setup relay 1", u"Setup relay 2", u"Enable", u"Delay type", u"Timer", u"Hysteresis",
      u"Threshold", u"High (HI)", u"Low (LO)", u"Delay time", u"Threshold"},
-    {u"DADiz 1.0 - Configuración reles", u"Configuración rele 1", u"Configuración rele 2", u"Habilitado",
-     u"Tipo de retardo", u"Temporización", u"Histeresis", u"Nivel disparo", u"Alto (HI)", u"Bajo (LO)",
-     u"Tiempo de retardo", u"Nivel de disparo"},
 };
 
+// The texts the window is designed with.
+constexpr RelayTexts kBuiltIn =
+    {u"DADiz 1.0 - Configuración reles", u"Configuración rele 1", u"Configuración rele 2", u"Habilitado",
+     u"Tipo de retardo", u"Temporización", u"Histeresis", u"Nivel disparo", u"Alto (HI)", u"Bajo (LO)",
+     u"Tiempo de retardo", u"Nivel de disparo"};
+
 // The delay label by delay kind: timer, then hysteresis (or none chosen).
+// Outside the four languages the built-in (Spanish) labels apply.
 constexpr const char16_t* kDelayLabels[4][2] = {
     {u"Temps de retard", u"Valor de histeresis"},
     {u"Tiempo de retardo", u"Valor de histeresis"},
@@ -58,21 +63,9 @@ constexpr const char16_t* kDelayLabels[4][2] = {
     {u"Delay time", u"Hysteresis value"},
 };
 
-QString qs(const char16_t* text)
-{
-    return QString::fromUtf16(text);
-}
-
-template <typename T>
-T* named(T* widget, const QString& name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
-
 } // namespace
 
-TForm9::TForm9(QWidget* owner) : QDialog(owner)
+TForm9::TForm9(QWidget* owner, int language) : QDialog(owner), language_(language)
 {
     setObjectName(QStringLiteral("Form9"));
     setFont(dialogFont(12));
@@ -102,8 +95,7 @@ TForm9::TForm9(QWidget* owner) : QDialog(owner)
     outer->addLayout(buttons);
     outer->setSizeConstraint(QLayout::SetFixedSize);
 
-    languageIndex_ = Form1 && Form1->LanguageIndex <= 3 ? Form1->LanguageIndex : -1;
-    const RelayTexts& t = kTexts[languageIndex_ >= 0 ? languageIndex_ : 4];
+    const RelayTexts& t = languageRow(kTexts, kBuiltIn, language);
     setWindowTitle(qs(t.title));
     GroupBox1->setTitle(qs(t.relay1));
     GroupBox2->setTitle(qs(t.relay2));
@@ -157,8 +149,8 @@ void TForm9::buildRelay(int which)
         ValRetard1 = delay;
         TextNivell1 = levelLabel;
         ValNivell1 = level;
-        connect(enabled, &QCheckBox::clicked, this, [this] { CheckBox1Click(); });
-        connect(delayType, &TRadioGroup::clicked, this, [this] { Temporitzacio1Click(); });
+        connect(enabled, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
+        connect(delayType, &TRadioGroup::itemChanged, this, [this] { Temporitzacio1Click(); });
     } else {
         GroupBox2 = group;
         CheckBox2 = enabled;
@@ -168,8 +160,8 @@ void TForm9::buildRelay(int which)
         ValRetard2 = delay;
         TextNivell2 = levelLabel;
         ValNivell2 = level;
-        connect(enabled, &QCheckBox::clicked, this, [this] { CheckBox2Click(); });
-        connect(delayType, &TRadioGroup::clicked, this, [this] { Temporitzacio2Click(); });
+        connect(enabled, &QCheckBox::toggled, this, [this] { CheckBox2Click(); });
+        connect(delayType, &TRadioGroup::itemChanged, this, [this] { Temporitzacio2Click(); });
     }
 }
 
@@ -192,9 +184,8 @@ void TForm9::applyEnabling(const Relay& r)
 
 void TForm9::applyDelayLabel(const Relay& r)
 {
-    // Without a language of the table the built-in (Spanish) labels apply.
-    const int row = languageIndex_ >= 0 ? languageIndex_ : 1;
-    r.delayLabel->setText(qs(kDelayLabels[row][r.delayType->itemIndex() == 0 ? 0 : 1]));
+    const auto& labels = languageRow(kDelayLabels, kDelayLabels[1], language_);
+    r.delayLabel->setText(qs(labels[r.delayType->itemIndex() == 0 ? 0 : 1]));
 }
 
 void TForm9::CheckBox1Click()
@@ -228,11 +219,14 @@ void TForm9::loadFrom(const TDisplayConfig& cfg)
 void TForm9::loadRelay(const Relay& r, std::uint8_t enabled, char delayType, char trigger, std::int32_t delay,
                        std::int32_t setpoint, const TDisplayConfig& cfg)
 {
+    // The group starts with nothing chosen, so this runs the label rule.
     r.delayType->setItemIndex(delayType == '0' ? 0 : 1);
-    applyDelayLabel(r);
 
-    // A relay off opens with its controls disabled, as a click on its box leaves them.
-    r.enabled->setChecked(enabled != 0);
+    // A relay off opens with its controls disabled, as unchecking its box leaves them.
+    {
+        const QSignalBlocker quiet(r.enabled);
+        r.enabled->setChecked(enabled != 0);
+    }
     applyEnabling(r);
     if (enabled != 0)
         r.trigger->setItemIndex(trigger == '0' ? 0 : 1);

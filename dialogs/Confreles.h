@@ -15,17 +15,19 @@ class TRadioGroup;
 class TForm9 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm9(QWidget* owner);
+    // `language`: 0 Catalan .. 3 English; any other value keeps the built-in texts.
+    TForm9(QWidget* owner, int language);
 
     // Fills relay 1, then relay 2, from the configuration.
     void loadFrom(const TDisplayConfig& cfg);
     // Writes both relay sections back.
     void storeTo(TDisplayConfig& cfg) const;
 
-    // Enable box clicked: the relay's controls follow it; checking selects HI.
+    // Enable box checked or unchecked (however it was): the relay's controls
+    // follow it; checking selects HI.
     void CheckBox1Click();
     void CheckBox2Click();
-    // Delay kind clicked: the delay label follows it.
+    // Delay kind chosen (however it was chosen): the delay label follows it.
     void Temporitzacio1Click();
     void Temporitzacio2Click();
 
@@ -69,5 +71,5 @@ private:
     void storeRelay(const Relay& r, std::uint8_t& enabled, char& delayType, char& trigger, std::int32_t& delay,
                     std::int32_t& setpoint) const;
 
-    int languageIndex_ = -1;
+    int language_;
 };

@@ -9,10 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Qxtest.h"
-#include "config/DisplayConfig.h"
-#include "dialogs/RadioGroup.h"
-#include "protocol/Requests.h"
+#include "dialogs/DialogSupport.h"
 
 TForm8* Form8 = nullptr;
 
@@ -50,21 +47,8 @@ constexpr const char16_t* kTexts[4][TextCount] = {
      u"Temp. 0°. Resolution 0.1°", u"Temp. 300°. Resolution 1°", u"Temp. 300°. Resolution 0.1°",
      u"Voltage 0V", u"Voltage 20mV", u"Diode voltage", u"Diode temperature"},
 };
-constexpr int kBuiltIn = 1;
 
 constexpr int kBoxWidth = 76;
-
-QString qs(const char16_t* text)
-{
-    return QString::fromUtf16(text);
-}
-
-template <typename T>
-T* named(T* widget, const QString& name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
 
 QFont boldened(QFont f)
 {
@@ -74,7 +58,8 @@ QFont boldened(QFont f)
 
 } // namespace
 
-TForm8::TForm8(QWidget* owner) : QDialog(owner)
+TForm8::TForm8(QWidget* owner, int language, std::function<void()> read)
+    : QDialog(owner), read_(std::move(read))
 {
     setObjectName(QStringLiteral("Form8"));
     setFont(dialogFont(12));
@@ -158,8 +143,7 @@ TForm8::TForm8(QWidget* owner) : QDialog(owner)
     outer->addLayout(buttons);
     outer->setSizeConstraint(QLayout::SetFixedSize);
 
-    const int language = Form1 && Form1->LanguageIndex <= 3 ? Form1->LanguageIndex : kBuiltIn;
-    const auto& t = kTexts[language];
+    const auto& t = languageRow(kTexts, kTexts[1], language);
     setWindowTitle(qs(t[Caption]));
     GroupBox1->setTitle(qs(t[Process]));
     GroupBox2->setTitle(qs(t[Thermometer]));
@@ -177,13 +161,8 @@ void TForm8::setAllBoxes(const QString& text)
 
 void TForm8::LlegirCalib()
 {
-    if (!Form1)
-        return;
-    const TReadRequest frame = buildReadRequest(DisplayConfig.Address, kLetterCalibration);
-    if (!Form1->startRequest(CalibrationRequest, frame)) {
-        Form1->showOpenFailure();
-        setAllBoxes(QStringLiteral("0"));
-    }
+    if (read_)
+        read_();
 }
 
 void TForm8::showCalibration(const TCalibrationTexts& texts)

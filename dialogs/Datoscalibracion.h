@@ -2,6 +2,7 @@
 #include <QDialog>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <span>
 
 #include "protocol/Replies.h"
@@ -16,12 +17,14 @@ class QPushButton;
 class TForm8 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm8(QWidget* owner);
+    // `language`: 0 Catalan .. 3 English; any other value keeps the built-in
+    // texts. `read` runs for each press of "Leer": the owner sends the request
+    // and sets the boxes to "0" when it cannot.
+    TForm8(QWidget* owner, int language, std::function<void()> read);
 
     // Every one of the 18 boxes shows `text`.
     void setAllBoxes(const QString& text);
-    // "Leer": sends the calibration request through the main window; when the
-    // port cannot be opened, shows why and then sets every box to "0".
+    // "Leer": asks the owner for the calibration data.
     void LlegirCalib();
     // Writes the texts that are present; a missing item leaves its box as it is.
     void showCalibration(const TCalibrationTexts& texts);
@@ -32,6 +35,9 @@ public:
     QLineEdit* Edit[19] = {};  // Edit1 .. Edit18 (index 0 unused)
     QPushButton* Button1;
     QPushButton* Button2;
+
+private:
+    std::function<void()> read_;
 };
 
 // The calibration screen while it is open; null otherwise.

@@ -9,8 +9,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Qxtest.h"
+#include "dialogs/DialogSupport.h"
 #include "dialogs/RadioGroup.h"
+#include "dialogs/TypedChoice.h"
 
 namespace {
 
@@ -70,18 +71,6 @@ constexpr ParamTexts kTexts[4] = {
      u"Param. 5: Time without data", u"Read setup", u"Ok", u"Exit"},
 };
 
-QString qs(const char16_t* text)
-{
-    return QString::fromUtf16(text);
-}
-
-template <typename T>
-T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
 QComboBox* makeList(QWidget* parent, const char* name, std::initializer_list<const char16_t*> entries)
 {
     auto* box = named(new QComboBox(parent), name);
@@ -117,7 +106,7 @@ QLineEdit* makeCharBox(QWidget* parent, const char* name)
 
 } // namespace
 
-TForm5::TForm5(QWidget* owner) : QDialog(owner)
+TForm5::TForm5(QWidget* owner, int language) : QDialog(owner), language_(language)
 {
     setObjectName(QStringLiteral("Form5"));
     setFont(dialogFont(12));
@@ -127,6 +116,11 @@ TForm5::TForm5(QWidget* owner) : QDialog(owner)
     ComboBox1 = makeList(GroupBox1, "ComboBox1", {u"COM 1", u"COM 2", u"COM 3", u"COM 4", u"COM 5", u"COM 6"});
     Label2 = named(new QLabel(GroupBox1), "Label2");
     ComboBox2 = makeList(GroupBox1, "ComboBox2", {u"1200", u"2400", u"4800", u"9600", u"19200"});
+    // The PC's port and speed can be typed as well as chosen.
+    for (QComboBox* box : {ComboBox1, ComboBox2}) {
+        takeTypedChoices(box);
+        box->setMinimumContentsLength(7);
+    }
     RadioGroup1 = named(new TRadioGroup(GroupBox1), "RadioGroup1");
     RadioGroup1->setItems({QString(), QString(), QString()});
     RadioGroup2 = named(new TRadioGroup(GroupBox1), "RadioGroup2");
@@ -235,7 +229,7 @@ TForm5::TForm5(QWidget* owner) : QDialog(owner)
     }
     buttons->addStretch();
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(Button3, &QPushButton::clicked, this, &QDialog::accept);
+    connect(Button3, &QPushButton::clicked, this, &TForm5::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 
     auto* top = new QHBoxLayout;
@@ -247,8 +241,7 @@ TForm5::TForm5(QWidget* owner) : QDialog(owner)
     outer->addLayout(buttons);
     outer->setSizeConstraint(QLayout::SetFixedSize);
 
-    const int language = Form1 && Form1->LanguageIndex <= 3 ? Form1->LanguageIndex : 1;
-    const ParamTexts& t = kTexts[language];
+    const ParamTexts& t = languageRow(kTexts, kTexts[1], language);
     setWindowTitle(qs(t.window));
     GroupBox1->setTitle(qs(t.computer));
     Label1->setText(qs(t.port));
@@ -306,11 +299,19 @@ void TForm5::loadFrom(const TDisplayConfig& cfg)
 
 void TForm5::storeTo(TDisplayConfig& cfg) const
 {
-    cfg.PortIndex = indexByte(ComboBox1->currentIndex());
-    cfg.BaudIndex = indexByte(ComboBox2->currentIndex());
+    if (const auto port = chosenItem(ComboBox1))
+        cfg.PortIndex = indexByte(*port);
+    if (const auto speed = chosenItem(ComboBox2))
+        cfg.BaudIndex = indexByte(*speed);
     cfg.ParityIndex = indexByte(RadioGroup1->itemIndex());
     cfg.StopBitsIndex = indexByte(RadioGroup2->itemIndex());
     cfg.DataBitsIndex = indexByte(RadioGroup3->itemIndex());
+}
+
+void TForm5::accept()
+{
+    if (typedChoicesAcceptable(this, {{ComboBox1, Label1}, {ComboBox2, Label2}}, language_))
+        QDialog::accept();
 }
 
 void TForm5::Button1Click() {}

@@ -15,12 +15,18 @@ class TRadioGroup;
 class TForm5 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm5(QWidget* owner);
+    // `language`: 0 Catalan .. 3 English; any other value keeps the built-in texts.
+    TForm5(QWidget* owner, int language);
 
     // Selects the serial line settings and shows the display parameters.
     void loadFrom(const TDisplayConfig& cfg);
-    // Writes the five serial line fields back.
+    // Writes the five serial line fields back; a typed port or speed that
+    // names no entry leaves its field as it is.
     void storeTo(TDisplayConfig& cfg) const;
+
+    // "Aceptar": closes only when the typed port and speed name entries of
+    // their lists; otherwise says which do not and stays open.
+    void accept() override;
 
     // "Leer configuración": no request for the display's parameters exists.
     void Button1Click();
@@ -70,4 +76,7 @@ public:
     QPushButton* Button1;
     QPushButton* Button3;
     QPushButton* Button2;
+
+private:
+    int language_;
 };

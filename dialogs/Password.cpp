@@ -6,8 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/Qxtest.h"
-#include "dialogs/RadioGroup.h"
+#include "dialogs/DialogSupport.h"
 
 namespace {
 
@@ -30,25 +29,12 @@ constexpr PasswordTexts kTexts[4] = {
      u"de calibration de la entrée analogique", u"Accepter", u"Quitter"},
     {u"Password", u"Enter password to access window", u"setup analog input", u"Ok", u"Exit"},
 };
-constexpr int kBuiltIn = 1;
 
 constexpr int kPasswordLength = 8;
 
-QString qs(const char16_t* text)
-{
-    return QString::fromUtf16(text);
-}
-
-template <typename T>
-T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
 } // namespace
 
-TForm7::TForm7(QWidget* owner) : QDialog(owner)
+TForm7::TForm7(QWidget* owner, int language) : QDialog(owner)
 {
     setObjectName(QStringLiteral("Form7"));
     setFont(dialogFont(12));
@@ -81,6 +67,8 @@ TForm7::TForm7(QWidget* owner) : QDialog(owner)
         b->setAutoDefault(false);
         b->setMinimumWidth(90);
     }
+    // Enter accepts what was typed; Escape leaves as "Salir" does.
+    Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -95,7 +83,7 @@ TForm7::TForm7(QWidget* owner) : QDialog(owner)
     outer->addLayout(buttons);
     outer->setSizeConstraint(QLayout::SetFixedSize);
 
-    const PasswordTexts& t = kTexts[Form1 && Form1->LanguageIndex <= 3 ? Form1->LanguageIndex : kBuiltIn];
+    const PasswordTexts& t = languageRow(kTexts, kTexts[1], language);
     setWindowTitle(qs(t.caption));
     Label1->setText(qs(t.prompt1));
     Label2->setText(qs(t.prompt2));

@@ -9,12 +9,14 @@ class QPushButton;
 // The word that opens the calibration screen, compared whole and case-sensitive.
 inline constexpr char CalibrationPassword[] = "pomvek";
 
-// The password dialog in front of the calibration screen: "Aceptar" closes
-// with Accepted, "Salir" (and the window frame, and Escape) with Rejected.
+// The password dialog in front of the calibration screen: "Aceptar" (and
+// Enter) closes with Accepted, "Salir" (and the window frame, and Escape)
+// with Rejected.
 class TForm7 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm7(QWidget* owner);
+    // `language`: 0 Catalan .. 3 English; any other value keeps the built-in texts.
+    TForm7(QWidget* owner, int language);
 
     // What has been typed into the password box.
     QString enteredText() const;

@@ -1,8 +1,6 @@
 #include "dialogs/RadioGroup.h"
 
 #include <QButtonGroup>
-#include <QColor>
-#include <QFont>
 #include <QGridLayout>
 #include <QRadioButton>
 
@@ -11,7 +9,7 @@ TRadioGroup::TRadioGroup(QWidget* parent)
 {
     grid_->setContentsMargins(8, 4, 8, 4);
     grid_->setVerticalSpacing(2);
-    connect(group_, &QButtonGroup::idClicked, this, [this](int id) { emit clicked(id); });
+    connect(group_, &QButtonGroup::idToggled, this, &TRadioGroup::noticeChange);
 }
 
 void TRadioGroup::setItems(const QStringList& items)
@@ -21,6 +19,7 @@ void TRadioGroup::setItems(const QStringList& items)
         delete b;
     }
     buttons_.clear();
+    noticeChange();
     for (int i = 0; i < items.size(); ++i) {
         auto* b = new QRadioButton(items[i], this);
         b->setObjectName(objectName() + QStringLiteral("_item%1").arg(i));
@@ -57,7 +56,20 @@ void TRadioGroup::relayout()
 
 int TRadioGroup::itemIndex() const
 {
-    return group_->checkedId();
+    for (int i = 0; i < buttons_.size(); ++i)
+        if (buttons_[i]->isChecked())
+            return i;
+    return -1;
+}
+
+// A change of item toggles two buttons; the second toggle finds nothing new.
+void TRadioGroup::noticeChange()
+{
+    const int now = itemIndex();
+    if (now == chosen_)
+        return;
+    chosen_ = now;
+    emit itemChanged(now);
 }
 
 void TRadioGroup::setItemIndex(int index)
@@ -71,37 +83,4 @@ void TRadioGroup::setItemIndex(int index)
     for (QRadioButton* b : buttons_)
         b->setChecked(false);
     group_->setExclusive(true);
-}
-
-QFont dialogFont(int pixelSize)
-{
-    QFont f;
-    f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-    f.setPixelSize(pixelSize);
-    return f;
-}
-
-void styleCaption(QGroupBox* box, const QColor& colour, bool bold, bool italic)
-{
-    const QWidget* outer = box->parentWidget() ? box->parentWidget() : box;
-    // Weight, slant and text colours set explicitly, or the contents would inherit the caption's.
-    QFont contentFont = outer->font();
-    contentFont.setBold(contentFont.bold());
-    contentFont.setItalic(contentFont.italic());
-    QPalette contentPalette = outer->palette();
-    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-        contentPalette.setColor(g, QPalette::WindowText, contentPalette.color(g, QPalette::WindowText));
-    QFont f = contentFont;
-    f.setBold(bold);
-    f.setItalic(italic);
-    box->setFont(f);
-    QPalette p = contentPalette;
-    // Only the enabled colours: a disabled caption greys out like any other text.
-    p.setColor(QPalette::Active, QPalette::WindowText, colour);
-    p.setColor(QPalette::Inactive, QPalette::WindowText, colour);
-    box->setPalette(p);
-    for (QWidget* child : box->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        child->setFont(contentFont);
-        child->setPalette(contentPalette);
-    }
 }

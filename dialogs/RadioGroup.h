@@ -4,8 +4,6 @@
 #include <QStringList>
 
 class QButtonGroup;
-class QColor;
-class QFont;
 class QGridLayout;
 class QRadioButton;
 
@@ -26,26 +24,21 @@ public:
     void setColumns(int columns);
 
     int itemIndex() const;
-    // Chooses an item without emitting clicked; -1 or an index outside the
-    // list leaves nothing chosen.
+    // Chooses an item; -1 or an index outside the list leaves nothing chosen.
     void setItemIndex(int index);
 
 signals:
-    // The user clicked an item (also when it was already chosen).
-    void clicked(int index);
+    // The chosen item changed, whatever changed it: mouse, keys, an assistive
+    // tool or code. -1 when none is chosen any more.
+    void itemChanged(int index);
 
 private:
     void relayout();
+    void noticeChange();
 
     QButtonGroup* group_;
     QGridLayout* grid_;
     QList<QRadioButton*> buttons_;
     int columns_ = 1;
+    int chosen_ = -1;
 };
-
-// The dialogs' text font: Arial, or Liberation Sans with the same metrics.
-QFont dialogFont(int pixelSize);
-
-// Colours (and optionally embolden or slant) a group box's caption while its
-// contents keep the font and colours of the window around it.
-void styleCaption(QGroupBox* box, const QColor& colour, bool bold, bool italic = false);

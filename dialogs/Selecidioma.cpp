@@ -9,7 +9,8 @@
 #include <QRadioButton>
 #include <QSvgRenderer>
 
-#include "app/Qxtest.h"
+#include "dialogs/DialogSupport.h"
+
 
 namespace {
 
@@ -27,6 +28,7 @@ constexpr LanguageTexts kTexts[4] = {
     {u"Language", u"Select language", {u"Catalan", u"Spanish", u"French", u"English"}},
 };
 
+// The texts the window is designed with.
 constexpr LanguageTexts kBuiltIn = {
     u"Idioma", u"Seleccionar idioma", {u"Catala", u"Castella", u"Frances", u"Angles"}};
 
@@ -54,18 +56,15 @@ QPixmap flagPixmap(const char* resource, qreal dpr)
 
 } // namespace
 
-TForm10::TForm10(QWidget* owner) : QDialog(owner)
+TForm10::TForm10(QWidget* owner, int language) : QDialog(owner)
 {
     setObjectName(QStringLiteral("Form10"));
     setFixedSize(277, 466);
 
-    const LanguageTexts* texts = &kBuiltIn;
-    if (Form1 && Form1->LanguageIndex < 4)
-        texts = &kTexts[Form1->LanguageIndex];
-    setWindowTitle(QString::fromUtf16(texts->caption));
+    const LanguageTexts& texts = languageRow(kTexts, kBuiltIn, language);
+    setWindowTitle(qs(texts.caption));
 
-    SelecIdioma = new QGroupBox(QString::fromUtf16(texts->group), this);
-    SelecIdioma->setObjectName(QStringLiteral("SelecIdioma"));
+    SelecIdioma = named(new QGroupBox(qs(texts.group), this), QStringLiteral("SelecIdioma"));
     SelecIdioma->setGeometry(16, 12, 245, 384);
 
     choiceGroup = new QButtonGroup(this);
@@ -73,27 +72,24 @@ TForm10::TForm10(QWidget* owner) : QDialog(owner)
     const qreal dpr = devicePixelRatioF();
     for (int i = 0; i < 4; ++i) {
         const int rowTop = 32 + i * 86;
-        auto* choice = new QRadioButton(QString::fromUtf16(texts->choices[i]), SelecIdioma);
-        choice->setObjectName(QStringLiteral("SelecIdioma%1").arg(i));
+        auto* choice =
+            named(new QRadioButton(qs(texts.choices[i]), SelecIdioma), QStringLiteral("SelecIdioma%1").arg(i));
         choice->setGeometry(16, rowTop + 18, 110, 24);
         choiceGroup->addButton(choice, i);
         Choices[i] = choice;
 
-        auto* image = new QLabel(SelecIdioma);
-        image->setObjectName(QStringLiteral("Image%1").arg(i + 1));
+        auto* image = named(new QLabel(SelecIdioma), QStringLiteral("Image%1").arg(i + 1));
         image->setGeometry(128, rowTop, kFlagWidth, kFlagHeight);
         image->setPixmap(flagPixmap(kFlags[i], dpr));
         *images[i] = image;
     }
 
-    Button1 = new QPushButton(QStringLiteral("OK"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1 = named(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("Button1"));
     Button1->setGeometry(30, 414, 97, 33);
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
 
-    Button2 = new QPushButton(QStringLiteral("Cancel"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
+    Button2 = named(new QPushButton(QStringLiteral("Cancel"), this), QStringLiteral("Button2"));
     Button2->setGeometry(150, 414, 97, 33);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 

@@ -11,7 +11,8 @@ class QRadioButton;
 class TForm10 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm10(QWidget* owner);
+    // `language`: 0 Catalan .. 3 English; any other value keeps the built-in texts.
+    TForm10(QWidget* owner, int language);
 
     // Selects choice `index` (0 Catalan .. 3 English); any other value clears the selection.
     void setItemIndex(int index);

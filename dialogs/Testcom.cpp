@@ -11,9 +11,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/Qxtest.h"
 #include "config/Formats.h"
-#include "dialogs/RadioGroup.h"
+#include "dialogs/DialogSupport.h"
 
 namespace {
 
@@ -28,8 +27,8 @@ struct TestTexts {
     const char16_t* exit;
 };
 
-// Indexed by LanguageIndex: Catalan, Spanish, French, English; then the built-in texts.
-constexpr TestTexts kTexts[5] = {
+// Indexed by LanguageIndex: Catalan, Spanish, French, English.
+constexpr TestTexts kTexts[4] = {
     {u"Test de comunicació", u"Protocol de comunicació", u"Seleccionar protocol de comunicació",
      u"Dades a enviar", u"Escriure el valor numèric que es vol enviar", u"màxim 6 dígits", u"Enviar",
      u"Sortir"},
@@ -41,24 +40,15 @@ constexpr TestTexts kTexts[5] = {
      u"Quitter"},
     {u"Transmission test", u"Transmission protocol", u"Select transmission protocol", u"Data to send",
      u"Write numerical value to send", u"6 digits maximum", u"To send", u"Exit"},
-    {u"DADiz 1.0 - Test de comunicación", u"Protocolo de comunicación", u"Seleccionar protocolo de comunicación",
-     u"Datos a enviar", u"Escribir el valor numérico que se desea enviar", u"máximo 6 dígitos", u"Enviar",
-     u"Salir"},
 };
 
+// The texts the window is designed with.
+constexpr TestTexts kBuiltIn =
+    {u"DADiz 1.0 - Test de comunicación", u"Protocolo de comunicación", u"Seleccionar protocolo de comunicación",
+     u"Datos a enviar", u"Escribir el valor numérico que se desea enviar", u"máximo 6 dígitos", u"Enviar",
+     u"Salir"};
+
 constexpr int kValueLength = 6;
-
-QString qs(const char16_t* text)
-{
-    return QString::fromUtf16(text);
-}
-
-template <typename T>
-T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 void colour(QWidget* w, QPalette::ColorRole role, const QColor& c)
 {
@@ -70,7 +60,7 @@ void colour(QWidget* w, QPalette::ColorRole role, const QColor& c)
 
 } // namespace
 
-TForm6::TForm6(QWidget* owner) : QDialog(owner)
+TForm6::TForm6(QWidget* owner, int language) : QDialog(owner)
 {
     setObjectName(QStringLiteral("Form6"));
     setFont(dialogFont(12));
@@ -132,7 +122,7 @@ TForm6::TForm6(QWidget* owner) : QDialog(owner)
     colour(Label3, QPalette::WindowText, QColor(0x00, 0x00, 0xFF));
     colour(Button2, QPalette::ButtonText, QColor(0xFF, 0x00, 0x00));
 
-    const TestTexts& t = kTexts[Form1 && Form1->LanguageIndex <= 3 ? Form1->LanguageIndex : 4];
+    const TestTexts& t = languageRow(kTexts, kBuiltIn, language);
     setWindowTitle(qs(t.caption));
     GroupBox1->setTitle(qs(t.protocolBox));
     Label1->setText(qs(t.selectProtocol));

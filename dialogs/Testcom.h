@@ -14,7 +14,8 @@ class QPushButton;
 class TForm6 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm6(QWidget* owner);
+    // `language`: 0 Catalan .. 3 English; any other value keeps the built-in texts.
+    TForm6(QWidget* owner, int language);
 
     void loadFrom(const TDisplayConfig& cfg);
     // Writes the protocol and the value; the exit button's result confirms.

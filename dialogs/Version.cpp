@@ -4,7 +4,8 @@
 #include <QPalette>
 #include <QPushButton>
 
-#include "app/Qxtest.h"
+#include "dialogs/DialogSupport.h"
+
 
 namespace {
 
@@ -15,7 +16,8 @@ struct VersionTexts {
     const char16_t* version;
 };
 
-// Indexed by LanguageIndex: Catalan, Spanish, French, English. The series line
+// Indexed by LanguageIndex: Catalan, Spanish, French, English. Any other
+// index keeps the built-in texts, which are the Spanish ones. The series line
 // continues the description line above it.
 constexpr VersionTexts kTexts[4] = {
     {u"Versió", u"Programa parametrització visualitzadors de les",
@@ -28,22 +30,10 @@ constexpr VersionTexts kTexts[4] = {
      u"of the display series with analog input", u"Version: 1.1"},
 };
 
-// Arial where it exists; Liberation Sans has the same metrics elsewhere.
-QFont arial(int pixelSize, bool italic = false)
-{
-    QFont f;
-    f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans")});
-    f.setPixelSize(pixelSize);
-    f.setBold(true);
-    f.setItalic(italic);
-    return f;
-}
-
 QLabel* makeLabel(QWidget* parent, const char* name, int left, int top, const QString& text,
                   const QFont& font, const QColor& colour)
 {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
+    auto* label = named(new QLabel(text, parent), QString::fromLatin1(name));
     label->setFont(font);
     QPalette pal = label->palette();
     pal.setColor(QPalette::WindowText, colour);
@@ -55,7 +45,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, int left, int top, const QS
 
 } // namespace
 
-TForm4::TForm4(QWidget* owner) : QDialog(owner)
+TForm4::TForm4(QWidget* owner, int language) : QDialog(owner)
 {
     setObjectName(QStringLiteral("Form4"));
     setFixedSize(361, 206);
@@ -64,35 +54,23 @@ TForm4::TForm4(QWidget* owner) : QDialog(owner)
     setPalette(pal);
     setAutoFillBackground(true);
 
-    const VersionTexts& builtIn = kTexts[1];
-    setWindowTitle(QString::fromUtf16(builtIn.caption));
+    const VersionTexts& t = languageRow(kTexts, kTexts[1], language);
+    setWindowTitle(qs(t.caption));
     const QColor teal(0x00, 0x80, 0x80);
-    Label1 = makeLabel(this, "Label1", 24, 8, QString::fromUtf16(builtIn.description), arial(13), teal);
-    Label5 = makeLabel(this, "Label5", 24, 24, QString::fromUtf16(builtIn.series), arial(13), teal);
-    Label2 = makeLabel(this, "Label2", 24, 48, QStringLiteral("DADiz"), arial(21), QColor(0xFF, 0x00, 0xFF));
-    Label3 = makeLabel(this, "Label3", 120, 48, QString::fromUtf16(builtIn.version), arial(19, true),
-                       QColor(0x00, 0x80, 0x00));
-    Label4 = makeLabel(this, "Label4", 72, 88, QStringLiteral("17/11/2011"), arial(13),
+    Label1 = makeLabel(this, "Label1", 24, 8, qs(t.description), dialogFont(13, true), teal);
+    Label5 = makeLabel(this, "Label5", 24, 24, qs(t.series), dialogFont(13, true), teal);
+    Label2 = makeLabel(this, "Label2", 24, 48, QStringLiteral("DADiz"), dialogFont(21, true),
+                       QColor(0xFF, 0x00, 0xFF));
+    Label3 = makeLabel(this, "Label3", 120, 48, qs(t.version), dialogFont(19, true, true), QColor(0x00, 0x80, 0x00));
+    Label4 = makeLabel(this, "Label4", 72, 88, QStringLiteral("17/11/2011"), dialogFont(13, true),
                        palette().color(QPalette::WindowText));
 
-    Button1 = new QPushButton(QStringLiteral("Ok"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setFont(arial(21));
+    Button1 = named(new QPushButton(QStringLiteral("Ok"), this), QStringLiteral("Button1"));
+    Button1->setFont(dialogFont(21, true));
     QPalette buttonPal = Button1->palette();
     buttonPal.setColor(QPalette::ButtonText, Qt::black);
     Button1->setPalette(buttonPal);
     Button1->setGeometry(40, 112, 153, 41);
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
-
-    if (Form1 && Form1->LanguageIndex < 4) {
-        const VersionTexts& t = kTexts[Form1->LanguageIndex];
-        setWindowTitle(QString::fromUtf16(t.caption));
-        Label1->setText(QString::fromUtf16(t.description));
-        Label5->setText(QString::fromUtf16(t.series));
-        Label3->setText(QString::fromUtf16(t.version));
-        Label1->adjustSize();
-        Label5->adjustSize();
-        Label3->adjustSize();
-    }
 }

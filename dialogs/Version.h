@@ -8,7 +8,8 @@ class QPushButton;
 class TForm4 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm4(QWidget* owner);
+    // `language`: 0 Catalan .. 3 English; any other value keeps the built-in texts.
+    TForm4(QWidget* owner, int language);
 
     QLabel* Label1;
     QLabel* Label2;

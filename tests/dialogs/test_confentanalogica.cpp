@@ -1,53 +1,32 @@
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
 #include <memory>
 
-#include "app/Qxtest.h"
 #include "config/DisplayConfig.h"
 #include "dialogs/Confentanalogica.h"
 #include "dialogs/MaskEdit.h"
 #include "dialogs/RadioGroup.h"
 #include "support/Child.h"
-#include "support/MainWindowHome.h"
+#include "support/Choose.h"
+#include "support/ConfigCompare.h"
+#include "support/Dialogs.h"
+#include "support/DigitClasses.h"
 
 using testsupport::child;
+using testsupport::defaults;
+using testsupport::verifySameAnalog;
 
 namespace {
-
-// Every analog field, compared bit for bit (doubles with ==, not fuzzily).
-void verifySameAnalog(const TDisplayConfig& a, const TDisplayConfig& b)
-{
-    QCOMPARE(a.InputMode, b.InputMode);
-    QCOMPARE(a.ProcessInput, b.ProcessInput);
-    QVERIFY2(a.InputValue1 == b.InputValue1, qPrintable(QString::number(a.InputValue1, 'g', 17)));
-    QVERIFY2(a.InputValue2 == b.InputValue2, qPrintable(QString::number(a.InputValue2, 'g', 17)));
-    QVERIFY2(a.DisplayValue1 == b.DisplayValue1, qPrintable(QString::number(a.DisplayValue1, 'g', 17)));
-    QVERIFY2(a.DisplayValue2 == b.DisplayValue2, qPrintable(QString::number(a.DisplayValue2, 'g', 17)));
-    QCOMPARE(a.DecimalPoint, b.DecimalPoint);
-    QCOMPARE(a.TempUnits, b.TempUnits);
-    QCOMPARE(a.ProbeType, b.ProbeType);
-    QCOMPARE(a.Resolution, b.Resolution);
-    QVERIFY(a.TempOffset == b.TempOffset);
-}
 
 // On its indicator: a short item's button is wider than what it draws.
 void clickItem(QWidget* button)
 {
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
-}
-
-TDisplayConfig defaults()
-{
-    TDisplayConfig cfg;
-    resetToDefaults(cfg);
-    return cfg;
 }
 
 double power10(int n)
@@ -60,7 +39,6 @@ double power10(int n)
 class TestConfentanalogica : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void newConfigurationDefaults();
     void valuesSurviveOk_data();
     void valuesSurviveOk();
@@ -70,31 +48,26 @@ private slots:
     void typedValuesAndLimits();
     void offsetTyping_data();
     void offsetTyping();
-    void offsetThatTheFieldCannotShow();
+    void offsetShowsWhatIsStored_data();
+    void offsetShowsWhatIsStored();
     void decimalPointChangeKeepsTheCounts();
     void modeSwitchEnablesAndKeepsValues();
+    void rulesFollowAnyChoice_data();
+    void rulesFollowAnyChoice();
     void unknownModeAndNoSelection();
     void threeDigitInputMask();
     void buttonsAndLists();
     void languages_data();
     void languages();
-    void renderShots();
 
 private:
     std::unique_ptr<TForm3> open(const TDisplayConfig& cfg);
     void typeInto(QWidget* field, const QString& keys);
-
-    testsupport::MainWindowHome main_;
 };
-
-void TestConfentanalogica::initTestCase()
-{
-    QCOMPARE(Form1, main_.get());
-}
 
 std::unique_ptr<TForm3> TestConfentanalogica::open(const TDisplayConfig& cfg)
 {
-    return testsupport::openLoaded<TForm3>(main_.get(), cfg);
+    return testsupport::openLoaded<TForm3>(0, cfg);
 }
 
 void TestConfentanalogica::typeInto(QWidget* field, const QString& keys)
@@ -106,7 +79,6 @@ void TestConfentanalogica::typeInto(QWidget* field, const QString& keys)
 
 void TestConfentanalogica::newConfigurationDefaults()
 {
-    main_->LanguageIndex = 0;
     const TDisplayConfig cfg = defaults();
     auto d = open(cfg);
     QCOMPARE(child<TRadioGroup>(d.get(), "RadioGroup1")->itemIndex(), 0);
@@ -142,21 +114,23 @@ void TestConfentanalogica::valuesSurviveOk_data()
     QTest::addColumn<double>("display2");
     QTest::addColumn<double>("input1");
     QTest::addColumn<double>("input2");
+    QTest::addColumn<QString>("inputMask");
+    QTest::addColumn<QString>("displayMask");
     for (int digitsIndex : {0, 1, 2, 3, 4, 8}) {
-        const int cls = digitclass::of(std::uint8_t(digitsIndex));
-        const int width = digitclass::width(cls);
+        const testsupport::DigitClassRow& cls = testsupport::digitClassRow(digitsIndex);
+        const int width = cls.width;
         const double highest = digitsIndex == 3 ? 19999 : 9999;
-        const int inputDecimals = digitclass::inputDecimals(cls);
         // An input value with every decimal the field shows.
-        const double fineInput = std::round(12.3456 * power10(inputDecimals)) / power10(inputDecimals);
-        for (int p = 0; p <= digitclass::cap(cls); ++p) {
+        const double fineInput = std::round(12.3456 * power10(cls.inputDecimals)) / power10(cls.inputDecimals);
+        for (int p = 0; p <= cls.cap; ++p) {
             // The extremes the mask holds, within the limits of the storing.
             const double largest = std::min(power10(width) - 1, highest * power10(p)) / power10(p);
             const double smallest = std::max(-(power10(width - 1) - 1), -19999 * power10(p)) / power10(p);
             const double fine = std::max(-(power10(width - 1) - 7), -19993 * power10(p)) / power10(p);
             const auto row = [&](const char* what, double d1, double d2, double i1, double i2) {
                 QTest::addRow("%d digits, position %d, %s", digitsIndex + 2, p, what)
-                    << digitsIndex << p << d1 << d2 << i1 << i2;
+                    << digitsIndex << p << d1 << d2 << i1 << i2 << QString::fromLatin1(cls.inputMask)
+                    << QString::fromLatin1(cls.displayMasks[p]);
             };
             row("zero", 0.0, 0.0, 0.0, 0.0);
             row("largest and smallest", largest, smallest, 99.9, -99.9);
@@ -174,6 +148,8 @@ void TestConfentanalogica::valuesSurviveOk()
     QFETCH(double, display2);
     QFETCH(double, input1);
     QFETCH(double, input2);
+    QFETCH(QString, inputMask);
+    QFETCH(QString, displayMask);
     TDisplayConfig cfg = defaults();
     cfg.DigitsIndex = std::uint8_t(digitsIndex);
     cfg.DecimalPoint = std::uint8_t(position);
@@ -188,6 +164,8 @@ void TestConfentanalogica::valuesSurviveOk()
     cfg.Resolution = 1;
     cfg.TempOffset = -99;
     auto d = open(cfg);
+    QCOMPARE(QString::fromStdString(child<TMaskEdit>(d.get(), "Edit3")->mask()), inputMask);
+    QCOMPARE(QString::fromStdString(child<TMaskEdit>(d.get(), "Edit4")->mask()), displayMask);
     QTest::mouseClick(child<QPushButton>(d.get(), "Button1"), Qt::LeftButton);
     QCOMPARE(d->result(), int(QDialog::Accepted));
     TDisplayConfig stored = defaults();
@@ -317,35 +295,44 @@ void TestConfentanalogica::offsetTyping()
     QCOMPARE(cfg.TempOffset, stored);
 }
 
-void TestConfentanalogica::offsetThatTheFieldCannotShow()
+void TestConfentanalogica::offsetShowsWhatIsStored_data()
 {
+    QTest::addColumn<double>("loaded");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("note"); // empty: no note shown
+    QTest::addColumn<double>("stored");
+    QTest::newRow("whole") << -5.0 << "-5" << "" << -5.0;
+    QTest::newRow("whole, largest") << 99.0 << "99" << "" << 99.0;
+    QTest::newRow("tenths kept") << -2.5 << "" << QString::fromUtf8("es manté -2.5") << -2.5;
+    QTest::newRow("beyond the limit") << 150.0 << "" << QString::fromUtf8("es manté 99.9") << 99.9;
+    QTest::newRow("below the limit") << -99.95 << "" << QString::fromUtf8("es manté -99.9") << -99.9;
+    QTest::newRow("not a number") << std::nan("") << "0" << "" << 0.0;
+}
+
+// The field shows what Ok stores; tenths it cannot show are kept and said beside it.
+void TestConfentanalogica::offsetShowsWhatIsStored()
+{
+    QFETCH(double, loaded);
+    QFETCH(QString, field);
+    QFETCH(QString, note);
+    QFETCH(double, stored);
     TDisplayConfig cfg = defaults();
     cfg.InputMode = 1;
-    cfg.TempOffset = -2.5;
+    cfg.TempOffset = loaded;
     auto d = open(cfg);
     auto* edit = child<TMaskEdit>(d.get(), "Edit5");
-    QCOMPARE(edit->text().trimmed(), QString("-2"));
+    auto* beside = child<QLabel>(d.get(), "OffsetNote");
+    QCOMPARE(edit->text().trimmed(), field);
+    QCOMPARE(beside->isVisible(), !note.isEmpty());
+    if (!note.isEmpty())
+        QCOMPARE(beside->text(), note);
     TDisplayConfig out = cfg;
     d->storeTo(out);
-    QCOMPARE(out.TempOffset, -2.5);
+    QCOMPARE(out.TempOffset, stored);
 
-    cfg.TempOffset = 150.0;
-    d.reset();
-    d = open(cfg);
-    d->storeTo(out);
-    QCOMPARE(out.TempOffset, 99.9);
-
-    cfg.TempOffset = std::nan("");
-    d.reset();
-    d = open(cfg);
-    d->storeTo(out);
-    QCOMPARE(out.TempOffset, 0.0);
-
-    // Retyped, the field's whole degrees count.
-    cfg.TempOffset = 7.5;
-    d.reset();
-    d = open(cfg);
-    typeInto(child<TMaskEdit>(d.get(), "Edit5"), "7");
+    // Retyped, the field's whole degrees count and the note goes.
+    typeInto(edit, "7");
+    QVERIFY(!beside->isVisible());
     d->storeTo(out);
     QCOMPARE(out.TempOffset, 7.0);
 }
@@ -424,6 +411,34 @@ void TestConfentanalogica::modeSwitchEnablesAndKeepsValues()
     QVERIFY(!child<QWidget>(d.get(), "Edit5")->isEnabled());
 }
 
+void TestConfentanalogica::rulesFollowAnyChoice_data()
+{
+    testsupport::addChooseWayRows();
+}
+
+// The mode's rule runs however the mode is chosen, and so does the decimal point's.
+void TestConfentanalogica::rulesFollowAnyChoice()
+{
+    QFETCH(QString, way);
+    auto d = open(defaults());
+    auto* mode = child<TRadioGroup>(d.get(), "RadioGroup1");
+    const char* const process[] = {"RadioGroup2", "GroupBox1", "Edit1", "Edit2", "GroupBox2", "Edit3",
+                                   "Edit4", "GroupBox3", "ComboBox1"};
+    const char* const temperature[] = {"RadioGroup3", "GroupBox4", "ComboBox2", "RadioGroup4", "GroupBox5",
+                                       "Edit5"};
+    for (int chosen : {1, 0}) {
+        testsupport::choose(mode->button(chosen), way);
+        QCOMPARE(mode->itemIndex(), chosen);
+        for (const char* name : process)
+            QVERIFY2(child<QWidget>(d.get(), name)->isEnabled() == (chosen == 0), name);
+        for (const char* name : temperature)
+            QVERIFY2(child<QWidget>(d.get(), name)->isEnabled() == (chosen == 1), name);
+    }
+    child<QComboBox>(d.get(), "ComboBox1")->setCurrentIndex(2);
+    QCOMPARE(child<TMaskEdit>(d.get(), "Edit2")->mask(), std::string("!#99.99;0;0"));
+    QCOMPARE(child<TMaskEdit>(d.get(), "Edit4")->text(), QString("000.00"));
+}
+
 void TestConfentanalogica::unknownModeAndNoSelection()
 {
     TDisplayConfig cfg = defaults();
@@ -477,16 +492,21 @@ void TestConfentanalogica::languages_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("inputCaption");
     QTest::addColumn<QString>("offsetCaption");
+    QTest::addColumn<QString>("kept");
     QTest::newRow("Catalan") << 0 << QString::fromUtf8("Configuració entrada analògica")
-                             << QString::fromUtf8("Tipus de entrada") << QString::fromUtf8("Offset del termòmetre");
+                             << QString::fromUtf8("Tipus de entrada") << QString::fromUtf8("Offset del termòmetre")
+                             << QString::fromUtf8("es manté 1.5");
     QTest::newRow("Spanish") << 1 << QString::fromUtf8("Configuración entrada analógica")
-                             << QString::fromUtf8("Tipo de entrada") << QString::fromUtf8("Offset del termometro");
+                             << QString::fromUtf8("Tipo de entrada") << QString::fromUtf8("Offset del termometro")
+                             << QString::fromUtf8("se mantiene 1.5");
     QTest::newRow("French") << 2 << QString::fromUtf8("Configuration entrée analogique")
-                            << QString::fromUtf8("Type d'entrée") << QString::fromUtf8("Offset du thermometre");
+                            << QString::fromUtf8("Type d'entrée") << QString::fromUtf8("Offset du thermometre")
+                            << QString::fromUtf8("1.5 conservé");
     QTest::newRow("English") << 3 << QString::fromUtf8("Setup analog input") << QString::fromUtf8("Analog input")
-                             << QString::fromUtf8("Thermometer offset");
+                             << QString::fromUtf8("Thermometer offset") << QString::fromUtf8("1.5 kept");
     QTest::newRow("built in") << 9 << QString::fromUtf8("DADiz 1.0 - Configuración entrada analógica")
-                              << QString::fromUtf8("Tipo entrada") << QString::fromUtf8("Offset del termómetro");
+                              << QString::fromUtf8("Tipo entrada") << QString::fromUtf8("Offset del termómetro")
+                              << QString::fromUtf8("se mantiene 1.5");
 }
 
 void TestConfentanalogica::languages()
@@ -495,43 +515,16 @@ void TestConfentanalogica::languages()
     QFETCH(QString, title);
     QFETCH(QString, inputCaption);
     QFETCH(QString, offsetCaption);
-    main_->LanguageIndex = std::uint8_t(language);
-    TForm3 d(main_.get());
-    main_->LanguageIndex = 0;
+    QFETCH(QString, kept);
+    TDisplayConfig cfg = defaults();
+    cfg.TempOffset = 1.5;
+    TForm3 d(nullptr, language);
+    d.loadFrom(cfg);
+    QCOMPARE(child<QLabel>(&d, "OffsetNote")->text(), kept);
     QCOMPARE(d.windowTitle(), title);
     QCOMPARE(child<TRadioGroup>(&d, "RadioGroup2")->title(), inputCaption);
     QCOMPARE(child<QGroupBox>(&d, "GroupBox5")->title(), offsetCaption);
     QCOMPARE(child<QPushButton>(&d, "Button2")->text(), QString("Cancel"));
-}
-
-// With DADIZ_SHOTS set to a folder, draws the dialog in every language, mode and digit class there.
-void TestConfentanalogica::renderShots()
-{
-    const QString folder = qEnvironmentVariable("DADIZ_SHOTS");
-    if (folder.isEmpty())
-        QSKIP("DADIZ_SHOTS not set");
-    QDir().mkpath(folder);
-    for (int language = 0; language < 4; ++language) {
-        main_->LanguageIndex = std::uint8_t(language);
-        for (int mode = 0; mode < 2; ++mode) {
-            for (int digitsIndex : {1, 2, 4}) {
-                TDisplayConfig cfg = defaults();
-                cfg.InputMode = std::uint8_t(mode);
-                cfg.DigitsIndex = std::uint8_t(digitsIndex);
-                cfg.DecimalPoint = 2;
-                cfg.InputValue1 = -12.3;
-                cfg.DisplayValue1 = 9.99;
-                cfg.TempOffset = -5;
-                auto d = open(cfg);
-                QVERIFY(d->grab().save(QStringLiteral("%1/form3_l%2_m%3_d%4.png")
-                                           .arg(folder)
-                                           .arg(language)
-                                           .arg(mode)
-                                           .arg(digitsIndex + 2)));
-            }
-        }
-    }
-    main_->LanguageIndex = 0;
 }
 
 QTEST_MAIN(TestConfentanalogica)

@@ -1,22 +1,23 @@
 #include <QCheckBox>
-#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
 
-#include "app/Qxtest.h"
 #include "config/DisplayConfig.h"
 #include "dialogs/Confreles.h"
 #include "dialogs/MaskEdit.h"
 #include "dialogs/RadioGroup.h"
 #include "support/Child.h"
-#include "support/MainWindowHome.h"
+#include "support/Choose.h"
+#include "support/ConfigCompare.h"
+#include "support/Dialogs.h"
+#include "support/DigitClasses.h"
 
 using testsupport::child;
+using testsupport::defaults;
 
 namespace {
 
@@ -26,23 +27,17 @@ void clickAtLeft(QWidget* w)
     QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(6, w->height() / 2));
 }
 
-TDisplayConfig defaults()
-{
-    TDisplayConfig cfg;
-    resetToDefaults(cfg);
-    return cfg;
-}
-
 } // namespace
 
 class TestConfreles : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void newConfiguration();
     void enabledLowOpensLowAndRecheckSelectsHigh();
     void uncheckingStoresOffAndLow();
     void delayTypeChangesOnlyItsLabel();
+    void rulesFollowAnyChoice_data();
+    void rulesFollowAnyChoice();
     void valuesSurviveOk_data();
     void valuesSurviveOk();
     void typedLevels_data();
@@ -51,22 +46,14 @@ private slots:
     void cancelAndClose();
     void languages_data();
     void languages();
-    void renderShots();
 
 private:
-    std::unique_ptr<TForm9> open(const TDisplayConfig& cfg);
-
-    testsupport::MainWindowHome main_;
+    std::unique_ptr<TForm9> open(const TDisplayConfig& cfg, int language = 0);
 };
 
-void TestConfreles::initTestCase()
+std::unique_ptr<TForm9> TestConfreles::open(const TDisplayConfig& cfg, int language)
 {
-    main_->LanguageIndex = 0;
-}
-
-std::unique_ptr<TForm9> TestConfreles::open(const TDisplayConfig& cfg)
-{
-    return testsupport::openLoaded<TForm9>(main_.get(), cfg);
+    return testsupport::openLoaded<TForm9>(language, cfg);
 }
 
 void TestConfreles::newConfiguration()
@@ -141,16 +128,44 @@ void TestConfreles::uncheckingStoresOffAndLow()
 
 void TestConfreles::delayTypeChangesOnlyItsLabel()
 {
-    main_->LanguageIndex = 3;
     TDisplayConfig cfg = defaults();
     cfg.Relay1Enabled = cfg.Relay2Enabled = 1;
-    auto d = open(cfg);
-    main_->LanguageIndex = 0;
+    auto d = open(cfg, 3);
     clickAtLeft(child<TRadioGroup>(d.get(), "Temporitzacio2")->button(0));
     QCOMPARE(child<QLabel>(d.get(), "TextRetard2")->text(), QString("Delay time"));
     QCOMPARE(child<QLabel>(d.get(), "TextRetard1")->text(), QString("Hysteresis value"));
     clickAtLeft(child<TRadioGroup>(d.get(), "Temporitzacio2")->button(1));
     QCOMPARE(child<QLabel>(d.get(), "TextRetard2")->text(), QString("Hysteresis value"));
+}
+
+void TestConfreles::rulesFollowAnyChoice_data()
+{
+    testsupport::addChooseWayRows();
+}
+
+// The enabling and label rules run however the box or the delay kind is changed.
+void TestConfreles::rulesFollowAnyChoice()
+{
+    QFETCH(QString, way);
+    TDisplayConfig cfg = defaults();
+    cfg.Relay2Enabled = 1;
+    auto d = open(cfg);
+    auto* box = child<QCheckBox>(d.get(), "CheckBox1");
+    auto* trigger = child<TRadioGroup>(d.get(), "NivellDispar1");
+    testsupport::choose(box, way);
+    QVERIFY(box->isChecked());
+    QCOMPARE(trigger->itemIndex(), 0);
+    for (const char* name : {"Temporitzacio1", "NivellDispar1", "TextRetard1", "TextNivell1", "ValRetard1",
+                             "ValNivell1"})
+        QVERIFY2(child<QWidget>(d.get(), name)->isEnabled(), name);
+    testsupport::choose(box, way);
+    QVERIFY(!box->isChecked());
+    QCOMPARE(trigger->itemIndex(), -1);
+    QVERIFY(!child<QWidget>(d.get(), "ValNivell1")->isEnabled());
+
+    testsupport::choose(child<TRadioGroup>(d.get(), "Temporitzacio2")->button(0), way);
+    QCOMPARE(child<QLabel>(d.get(), "TextRetard2")->text(), QString("Temps de retard"));
+    QCOMPARE(child<QLabel>(d.get(), "TextRetard1")->text(), QString("Valor de histeresis"));
 }
 
 void TestConfreles::valuesSurviveOk_data()
@@ -163,11 +178,13 @@ void TestConfreles::valuesSurviveOk_data()
     const int largest[3] = {9999, 99999, 999999};
     const int smallest[3] = {-999, -9999, -99999};
     for (int digitsIndex : {0, 1, 2, 3, 8}) {
-        const int cls = digitclass::of(std::uint8_t(digitsIndex));
+        const testsupport::DigitClassRow& cls = testsupport::digitClassRow(digitsIndex);
+        const int w = cls.width - 4;
+        // A position beyond 4 draws as position 4.
         for (int p = 0; p <= 5; ++p)
             QTest::addRow("%d digits, position %d", digitsIndex + 2, p)
-                << digitsIndex << p << QString::fromStdString(digitclass::displayValueMask(cls, p))
-                << largest[cls - 3] << smallest[cls - 3];
+                << digitsIndex << p << QString::fromLatin1(cls.displayMasks[std::min(p, 4)]) << largest[w]
+                << smallest[w];
     }
 }
 
@@ -198,16 +215,9 @@ void TestConfreles::valuesSurviveOk()
         out.DigitsIndex = cfg.DigitsIndex;
         out.DecimalPoint = cfg.DecimalPoint;
         d->storeTo(out);
-        QCOMPARE(out.Relay1Enabled, cfg.Relay1Enabled);
-        QCOMPARE(out.Relay1DelayType, cfg.Relay1DelayType);
-        QCOMPARE(out.Relay1TriggerLevel, cfg.Relay1TriggerLevel);
-        QCOMPARE(out.Relay1Delay, cfg.Relay1Delay);
-        QCOMPARE(out.Relay1Setpoint, cfg.Relay1Setpoint);
-        QCOMPARE(out.Relay2Enabled, cfg.Relay2Enabled);
-        QCOMPARE(out.Relay2DelayType, cfg.Relay2DelayType);
-        QCOMPARE(out.Relay2TriggerLevel, cfg.Relay2TriggerLevel);
-        QCOMPARE(out.Relay2Delay, cfg.Relay2Delay);
-        QCOMPARE(out.Relay2Setpoint, cfg.Relay2Setpoint);
+        testsupport::verifySameRelays(out, cfg);
+        if (QTest::currentTestFailed())
+            return;
     }
 }
 
@@ -307,44 +317,11 @@ void TestConfreles::languages()
     QFETCH(QString, relay2);
     QFETCH(QString, level);
     QFETCH(QString, hysteresis);
-    main_->LanguageIndex = std::uint8_t(language);
-    auto d = open(defaults());
-    main_->LanguageIndex = 0;
+    auto d = open(defaults(), language);
     QCOMPARE(d->windowTitle(), title);
     QCOMPARE(child<QGroupBox>(d.get(), "GroupBox2")->title(), relay2);
     QCOMPARE(child<QLabel>(d.get(), "TextNivell1")->text(), level);
     QCOMPARE(child<QLabel>(d.get(), "TextRetard2")->text(), hysteresis);
-}
-
-// With DADIZ_SHOTS set to a folder, draws the dialog in every language and digit class there.
-void TestConfreles::renderShots()
-{
-    const QString folder = qEnvironmentVariable("DADIZ_SHOTS");
-    if (folder.isEmpty())
-        QSKIP("DADIZ_SHOTS not set");
-    QDir().mkpath(folder);
-    for (int language = 0; language < 4; ++language) {
-        main_->LanguageIndex = std::uint8_t(language);
-        for (int mode = 0; mode < 2; ++mode) {
-            for (int digitsIndex : {1, 2, 4}) {
-                TDisplayConfig cfg = defaults();
-                cfg.InputMode = std::uint8_t(mode);
-                cfg.DigitsIndex = std::uint8_t(digitsIndex);
-                cfg.DecimalPoint = 1;
-                cfg.Relay1Enabled = 1;
-                cfg.Relay1DelayType = '0';
-                cfg.Relay1Setpoint = -125;
-                cfg.Relay1Delay = 30;
-                auto d = open(cfg);
-                QVERIFY(d->grab().save(QStringLiteral("%1/form9_l%2_m%3_d%4.png")
-                                           .arg(folder)
-                                           .arg(language)
-                                           .arg(mode)
-                                           .arg(digitsIndex + 2)));
-            }
-        }
-    }
-    main_->LanguageIndex = 0;
 }
 
 QTEST_MAIN(TestConfreles)

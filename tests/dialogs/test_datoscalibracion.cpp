@@ -19,13 +19,16 @@
 #include <vector>
 
 #include "app/Qxtest.h"
+#include "dialogs/Password.h"
 #include "config/DisplayConfig.h"
 #include "config/UniqueFd.h"
 #include "dialogs/Datoscalibracion.h"
 #include "serial/PortMap.h"
 #include "serial/Zcomm.h"
-#include "support/Modal.h"
 #include "support/Child.h"
+#include "support/Dialogs.h"
+#include "support/MainWindowHome.h"
+#include "support/Modal.h"
 
 using testsupport::child;
 
@@ -100,12 +103,10 @@ struct Pty {
 class TestDatoscalibracion : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
     void cleanup();
     void languages_data();
     void languages();
-    void builtInWithoutMainWindow();
+    void readAsksTheOwner();
     void arrangement_data();
     void arrangement();
     void reply_data();
@@ -113,33 +114,17 @@ private slots:
     void replyAfterCloseIsDropped();
     void readWithoutPort();
     void readSendsRequestAndFillsBoxes();
-    void renderShots();
 
 private:
-    std::unique_ptr<TForm8> open();
+    std::unique_ptr<TForm8> open(std::function<void()> read = {});
     QLineEdit* box(QWidget* dialog, int n) { return child<QLineEdit>(dialog, QStringLiteral("Edit%1").arg(n)); }
+    // The screen as Alt+F1 and the password open it from the main window; `action`
+    // runs while it is up and ends by closing it.
+    void onCalibrationScreen(std::function<void(TForm8*)> action);
 
-    QTemporaryDir dir_;
-    QString previousDir_;
-    std::unique_ptr<TForm1> main_;
+    testsupport::MainWindowHome main_;
     std::unique_ptr<Pty> pty_;
 };
-
-void TestDatoscalibracion::initTestCase()
-{
-    // The main window reads Conf.dad from the working directory.
-    QVERIFY(dir_.isValid());
-    previousDir_ = QDir::currentPath();
-    QDir::setCurrent(dir_.path());
-    main_ = std::make_unique<TForm1>();
-    main_->LanguageIndex = 1;
-}
-
-void TestDatoscalibracion::cleanupTestCase()
-{
-    main_.reset();
-    QDir::setCurrent(previousDir_);
-}
 
 void TestDatoscalibracion::cleanup()
 {
@@ -152,16 +137,30 @@ void TestDatoscalibracion::cleanup()
     setMappedDevice(1, "/nonexistent/tty");
     DisplayConfig.Address = 0;
     Form8 = nullptr;
-    main_->LanguageIndex = 1;
 }
 
-std::unique_ptr<TForm8> TestDatoscalibracion::open()
+std::unique_ptr<TForm8> TestDatoscalibracion::open(std::function<void()> read)
 {
-    auto dialog = std::make_unique<TForm8>(main_.get());
-    dialog->show();
-    if (!QTest::qWaitForWindowActive(dialog.get()))
-        qWarning("dialog not active");
+    auto dialog = std::make_unique<TForm8>(nullptr, 1, std::move(read));
+    testsupport::showActive(dialog.get());
     return dialog;
+}
+
+void TestDatoscalibracion::onCalibrationScreen(std::function<void(TForm8*)> action)
+{
+    bool shown = false;
+    testsupport::whenModal<TForm7>([&](TForm7* password) {
+        QTest::keyClicks(password->MaskEdit1, u"pomvek"_qs);
+        testsupport::whenModal<TForm8>([&](TForm8* screen) {
+            shown = true;
+            action(screen);
+            screen->reject();
+        });
+        QTest::mouseClick(password->Button1, Qt::LeftButton);
+    });
+    main_->FormKeyDown(Qt::Key_F1, Qt::AltModifier);
+    QVERIFY(shown);
+    QCOMPARE(Form8, nullptr);
 }
 
 void TestDatoscalibracion::languages_data()
@@ -201,15 +200,15 @@ void TestDatoscalibracion::languages_data()
                        u"Temp. 0°. Resolution 0.1°"_qs, u"Temp. 300°. Resolution 1°"_qs,
                        u"Temp. 300°. Resolution 0.1°"_qs, u"Voltage 0V"_qs, u"Voltage 20mV"_qs,
                        u"Diode voltage"_qs, u"Diode temperature"_qs};
-    QTest::newRow("built-in") << 200 << spanish;
+    QTest::newRow("built-in, 200") << 200 << spanish;
+    QTest::newRow("built-in, -1") << -1 << spanish;
 }
 
 void TestDatoscalibracion::languages()
 {
     QFETCH(int, language);
     QFETCH(QStringList, texts);
-    main_->LanguageIndex = std::uint8_t(language);
-    TForm8 d(main_.get());
+    TForm8 d(nullptr, language, {});
     QCOMPARE(d.windowTitle(), texts[0]);
     QCOMPARE(child<QGroupBox>(&d, u"GroupBox1"_qs)->title(), texts[1]);
     QCOMPARE(child<QGroupBox>(&d, u"GroupBox2"_qs)->title(), texts[2]);
@@ -219,16 +218,23 @@ void TestDatoscalibracion::languages()
         QCOMPARE(child<QLabel>(&d, QStringLiteral("Label%1").arg(n))->text(), texts[4 + n]);
 }
 
-void TestDatoscalibracion::builtInWithoutMainWindow()
+// "Leer" asks the owner once a press; the screen itself sends nothing.
+void TestDatoscalibracion::readAsksTheOwner()
 {
-    TForm1* saved = Form1;
-    Form1 = nullptr;
-    TForm8 d(nullptr);
-    // Without a main window there is nothing to send through.
-    d.LlegirCalib();
-    Form1 = saved;
-    QCOMPARE(d.windowTitle(), u"Datos calibración"_qs);
-    QCOMPARE(d.Label[14]->text(), u"Temp. 300°. Resolución 0.1°"_qs);
+    int asked = 0;
+    auto d = open([&] { ++asked; });
+    auto* read = child<QPushButton>(d.get(), u"Button2"_qs);
+    QTest::mouseClick(read, Qt::LeftButton);
+    QTest::mouseClick(read, Qt::LeftButton);
+    QCOMPARE(asked, 2);
+    QVERIFY(d->isVisible());
+    QTest::mouseClick(child<QPushButton>(d.get(), u"Button1"_qs), Qt::LeftButton);
+    QCOMPARE(asked, 2);
+    QCOMPARE(d->result(), int(QDialog::Rejected));
+
+    auto quiet = open();
+    QTest::mouseClick(child<QPushButton>(quiet.get(), u"Button2"_qs), Qt::LeftButton);
+    QVERIFY(quiet->isVisible());
 }
 
 void TestDatoscalibracion::arrangement_data()
@@ -242,8 +248,8 @@ void TestDatoscalibracion::arrangement_data()
 void TestDatoscalibracion::arrangement()
 {
     QFETCH(int, language);
-    main_->LanguageIndex = std::uint8_t(language);
-    auto d = open();
+    auto d = std::make_unique<TForm8>(nullptr, language, std::function<void()>());
+    testsupport::showActive(d.get());
     const auto at = [&](const char* name) {
         QWidget* w = child<QWidget>(d.get(), QString::fromLatin1(name));
         return QRect(w->mapTo(d.get(), QPoint(0, 0)), w->size());
@@ -344,28 +350,28 @@ void TestDatoscalibracion::readWithoutPort()
 {
     setMappedDevice(1, "/nonexistent/tty");
     DisplayConfig.PortIndex = 0;
-    auto d = open();
-    Form8 = d.get();
-    RebreCalib(calibrationReply());
-    QCOMPARE(box(d.get(), 1)->text(), expectedText(1));
-
-    QString shown;
-    QStringList boxesWhileShown;
-    testsupport::whenModal<QMessageBox>([&](QMessageBox* message) {
-        shown = message->text();
+    QString firstBefore, shown;
+    QStringList boxesWhileShown, boxesAfter;
+    onCalibrationScreen([&](TForm8* screen) {
+        RebreCalib(calibrationReply());
+        firstBefore = box(screen, 1)->text();
+        testsupport::whenModal<QMessageBox>([&](QMessageBox* message) {
+            shown = message->text();
+            for (int n = 1; n <= 18; ++n)
+                boxesWhileShown << box(screen, n)->text();
+            message->accept();
+        });
+        QTest::mouseClick(child<QPushButton>(screen, u"Button2"_qs), Qt::LeftButton);
         for (int n = 1; n <= 18; ++n)
-            boxesWhileShown << box(d.get(), n)->text();
-        message->accept();
+            boxesAfter << box(screen, n)->text();
+        // Nothing was sent, so nothing is awaited.
+        QCOMPARE(main_->PendingRequest, std::uint8_t(NoRequest));
     });
-    QTest::mouseClick(child<QPushButton>(d.get(), u"Button2"_qs), Qt::LeftButton);
+    QCOMPARE(firstBefore, expectedText(1));
     QCOMPARE(shown, u"NO PUEDO ABRIR EL PUERTO"_qs);
     // The boxes turn to "0" only after the message has been closed.
-    QCOMPARE(boxesWhileShown.at(0), expectedText(1));
-    for (int n = 1; n <= 18; ++n)
-        QCOMPARE(box(d.get(), n)->text(), u"0"_qs);
-    // Nothing was sent, so nothing is awaited.
-    QCOMPARE(main_->PendingRequest, std::uint8_t(NoRequest));
-    QVERIFY(d->isVisible());
+    QCOMPARE(boxesWhileShown.value(0), expectedText(1));
+    QCOMPARE(boxesAfter, QStringList(18, u"0"_qs));
 }
 
 void TestDatoscalibracion::readSendsRequestAndFillsBoxes()
@@ -376,38 +382,31 @@ void TestDatoscalibracion::readSendsRequestAndFillsBoxes()
     setMappedDevice(1, pty.slavePath.toStdString());
     DisplayConfig.PortIndex = 0;
     DisplayConfig.Address = 31;
-    auto d = open();
-    d->setAllBoxes(u"0"_qs);
-    Form8 = d.get();
-    QTest::mouseClick(child<QPushButton>(d.get(), u"Button2"_qs), Qt::LeftButton);
-    QCOMPARE(pty.read(5, 3000), QByteArray("@31C\r"));
-    QCOMPARE(main_->PendingRequest, std::uint8_t(CalibrationRequest));
-
-    // The display's answer goes through the main window into the boxes. It
-    // arrives in one burst, as a USB adapter hands it over: longer than one
-    // notification's read, so the rest must still be collected.
-    QVERIFY(pty.write(calibrationReply()));
-    QTRY_COMPARE_WITH_TIMEOUT(box(d.get(), 18)->text(), u"025.3"_qs, 3000);
+    QByteArray sent;
+    std::uint8_t pendingAfterSend = NoRequest;
+    std::uint8_t pendingAfterReply = CalibrationRequest;
+    QStringList boxes;
+    onCalibrationScreen([&](TForm8* screen) {
+        QTest::mouseClick(child<QPushButton>(screen, u"Button2"_qs), Qt::LeftButton);
+        sent = pty.read(5, 3000);
+        pendingAfterSend = main_->PendingRequest;
+        // The display's answer goes through the main window into the boxes. It
+        // arrives in one burst, as a USB adapter hands it over: longer than one
+        // notification's read, so the rest must still be collected.
+        if (!pty.write(calibrationReply()))
+            return;
+        if (!QTest::qWaitFor([&] { return box(screen, 18)->text() == u"025.3"_qs; }, 3000))
+            return;
+        for (int item = 1; item <= 18; ++item)
+            boxes << box(screen, boxOf(item))->text();
+        pendingAfterReply = main_->PendingRequest;
+    });
+    QCOMPARE(sent, QByteArray("@31C\r"));
+    QCOMPARE(pendingAfterSend, std::uint8_t(CalibrationRequest));
+    QCOMPARE(boxes.size(), 18);
     for (int item = 1; item <= 18; ++item)
-        QCOMPARE(box(d.get(), boxOf(item))->text(), expectedText(item));
-    QCOMPARE(main_->PendingRequest, std::uint8_t(NoRequest));
-}
-
-// Pictures of the dialog in each language, to look at.
-void TestDatoscalibracion::renderShots()
-{
-    const QString out = QDir::temp().filePath(u"shots"_qs);
-    QDir().mkpath(out);
-    const char* names[] = {"ca", "es", "fr", "en"};
-    for (int language = 0; language < 4; ++language) {
-        main_->LanguageIndex = std::uint8_t(language);
-        auto d = open();
-        d->setAllBoxes(u"0"_qs);
-        Form8 = d.get();
-        RebreCalib(calibrationReply());
-        Form8 = nullptr;
-        QVERIFY(d->grab().save(u"%1/calibration_%2.png"_qs.arg(out, QLatin1String(names[language]))));
-    }
+        QCOMPARE(boxes[item - 1], expectedText(item));
+    QCOMPARE(pendingAfterReply, std::uint8_t(NoRequest));
 }
 
 int main(int argc, char** argv)

@@ -1,31 +1,24 @@
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
 
-#include "app/Qxtest.h"
 #include "config/DisplayConfig.h"
 #include "dialogs/Leerparamvis.h"
 #include "dialogs/RadioGroup.h"
+#include "dialogs/TypedChoice.h"
 #include "support/Child.h"
-#include "support/MainWindowHome.h"
+#include "support/Dialogs.h"
+#include "support/Modal.h"
 
 using testsupport::child;
+using testsupport::defaults;
 
 namespace {
-
-TDisplayConfig defaults()
-{
-    TDisplayConfig cfg;
-    resetToDefaults(cfg);
-    return cfg;
-}
 
 void clickAtLeft(QWidget* w)
 {
@@ -37,30 +30,23 @@ void clickAtLeft(QWidget* w)
 class TestLeerparamvis : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void displayBoxAfterNew();
     void displayParametersShown();
     void acceptStoresTheLine();
     void exitAndReadChangeNothing();
+    void typedPortAndSpeed_data();
+    void typedPortAndSpeed();
     void listsAreTheDesignedOnes();
     void languages_data();
     void languages();
-    void renderShots();
 
 private:
     std::unique_ptr<TForm5> open(const TDisplayConfig& cfg);
-
-    testsupport::MainWindowHome main_;
 };
-
-void TestLeerparamvis::initTestCase()
-{
-    main_->LanguageIndex = 1;
-}
 
 std::unique_ptr<TForm5> TestLeerparamvis::open(const TDisplayConfig& cfg)
 {
-    return testsupport::openLoaded<TForm5>(main_.get(), cfg);
+    return testsupport::openLoaded<TForm5>(1, cfg);
 }
 
 void TestLeerparamvis::displayBoxAfterNew()
@@ -146,6 +132,49 @@ void TestLeerparamvis::exitAndReadChangeNothing()
     QCOMPARE(d->result(), int(QDialog::Rejected));
 }
 
+void TestLeerparamvis::typedPortAndSpeed_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("speed");
+    QTest::addColumn<int>("portIndex"); // -1: refused
+    QTest::addColumn<int>("baudIndex");
+    QTest::newRow("COM 4 and 9600") << "COM 4" << "9600" << 3 << 3;
+    QTest::newRow("com4 and 02400") << "com4" << "02400" << 3 << 1;
+    QTest::newRow("speed 57600 refused") << "COM 2" << "57600" << 1 << -1;
+    QTest::newRow("port COM7 refused") << "COM7" << "1200" << -1 << 0;
+}
+
+void TestLeerparamvis::typedPortAndSpeed()
+{
+    QFETCH(QString, port);
+    QFETCH(QString, speed);
+    QFETCH(int, portIndex);
+    QFETCH(int, baudIndex);
+    TDisplayConfig cfg = defaults();
+    cfg.PortIndex = 5;
+    cfg.BaudIndex = 4;
+    auto d = open(cfg);
+    for (auto [name, text] : {std::pair{"ComboBox1", port}, std::pair{"ComboBox2", speed}}) {
+        auto* box = child<QComboBox>(d.get(), name);
+        box->setFocus();
+        box->lineEdit()->selectAll();
+        QTest::keyClicks(box->lineEdit(), text);
+    }
+    const QString message = testsupport::messageFrom(child<QPushButton>(d.get(), "Button3"));
+    d->storeTo(cfg);
+    if (portIndex >= 0 && baudIndex >= 0) {
+        QCOMPARE(message, QString());
+        QCOMPARE(d->result(), int(QDialog::Accepted));
+    } else {
+        // Said at "Aceptar" in the dialog's language; the dialog stays and nothing refused is stored.
+        QVERIFY2(message.contains(u"no está en la lista"_qs), qPrintable(message));
+        QVERIFY(d->isVisible());
+        QVERIFY(isRefused(child<QComboBox>(d.get(), portIndex < 0 ? "ComboBox1" : "ComboBox2")));
+    }
+    QCOMPARE(int(cfg.PortIndex), portIndex >= 0 ? portIndex : 5);
+    QCOMPARE(int(cfg.BaudIndex), baudIndex >= 0 ? baudIndex : 4);
+}
+
 void TestLeerparamvis::listsAreTheDesignedOnes()
 {
     auto d = open(defaults());
@@ -161,8 +190,10 @@ void TestLeerparamvis::listsAreTheDesignedOnes()
     QCOMPARE(items("ComboBox7"), QStringList({"---", "RS-232", "RS-485"}));
     QCOMPARE(items("ComboBox8").size(), 9);
     QCOMPARE(items("ComboBox10").size(), 23);
-    QVERIFY(!child<QComboBox>(d.get(), "ComboBox1")->isEditable());
-    QVERIFY(!child<QComboBox>(d.get(), "ComboBox2")->isEditable());
+    // The PC's port and speed take typing; the display's lists only show.
+    QVERIFY(child<QComboBox>(d.get(), "ComboBox1")->isEditable());
+    QVERIFY(child<QComboBox>(d.get(), "ComboBox2")->isEditable());
+    QVERIFY(!child<QComboBox>(d.get(), "ComboBox3")->isEditable());
 }
 
 void TestLeerparamvis::languages_data()
@@ -184,28 +215,11 @@ void TestLeerparamvis::languages()
     QFETCH(QString, title);
     QFETCH(QString, odd);
     QFETCH(QString, accept);
-    main_->LanguageIndex = std::uint8_t(language);
-    TForm5 d(main_.get());
-    main_->LanguageIndex = 1;
+    TForm5 d(nullptr, language);
     QCOMPARE(d.windowTitle(), title);
     QCOMPARE(child<TRadioGroup>(&d, "RadioGroup1")->button(1)->text(), odd);
     QCOMPARE(child<QPushButton>(&d, "Button3")->text(), accept);
     QCOMPARE(child<QGroupBox>(&d, "GroupBox8")->title(), QString("Param. 6, 7, 8, 9 y A:"));
-}
-
-// With DADIZ_SHOTS set to a folder, draws the dialog in every language there.
-void TestLeerparamvis::renderShots()
-{
-    const QString folder = qEnvironmentVariable("DADIZ_SHOTS");
-    if (folder.isEmpty())
-        QSKIP("DADIZ_SHOTS not set");
-    QDir().mkpath(folder);
-    for (int language = 0; language < 4; ++language) {
-        main_->LanguageIndex = std::uint8_t(language);
-        auto d = open(defaults());
-        QVERIFY(d->grab().save(QStringLiteral("%1/form5_l%2.png").arg(folder).arg(language)));
-    }
-    main_->LanguageIndex = 1;
 }
 
 QTEST_MAIN(TestLeerparamvis)

@@ -1,66 +1,38 @@
-#include <QDir>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionFrame>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
 
-#include "app/Qxtest.h"
 #include "dialogs/Password.h"
 #include "support/Child.h"
+#include "support/Dialogs.h"
 
 using testsupport::child;
 
 class TestPassword : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
     void languages_data();
     void languages();
-    void builtInWithoutMainWindow();
     void fieldTakesEightCharacters_data();
     void fieldTakesEightCharacters();
     void fieldShowsAsterisks();
     void buttons_data();
     void buttons();
-    void renderShots();
 
 private:
-    std::unique_ptr<TForm7> open();
-
-    QTemporaryDir dir_;
-    QString previousDir_;
-    std::unique_ptr<TForm1> main_;
+    std::unique_ptr<TForm7> open(int language = 1);
 };
 
-void TestPassword::initTestCase()
+std::unique_ptr<TForm7> TestPassword::open(int language)
 {
-    // The main window reads Conf.dad from the working directory.
-    QVERIFY(dir_.isValid());
-    previousDir_ = QDir::currentPath();
-    QDir::setCurrent(dir_.path());
-    main_ = std::make_unique<TForm1>();
-    main_->LanguageIndex = 1;
-}
-
-void TestPassword::cleanupTestCase()
-{
-    main_.reset();
-    QDir::setCurrent(previousDir_);
-}
-
-std::unique_ptr<TForm7> TestPassword::open()
-{
-    auto dialog = std::make_unique<TForm7>(main_.get());
-    dialog->show();
-    if (!QTest::qWaitForWindowActive(dialog.get()))
-        qWarning("dialog not active");
+    auto dialog = std::make_unique<TForm7>(nullptr, language);
+    testsupport::showActive(dialog.get());
     return dialog;
 }
 
@@ -81,19 +53,17 @@ void TestPassword::languages_data()
     QTest::newRow("English") << 3
                              << QStringList{u"Password"_qs, u"Enter password to access window"_qs,
                                             u"setup analog input"_qs, u"Ok"_qs, u"Exit"_qs};
-    QTest::newRow("built-in") << 4
-                              << QStringList{u"Password"_qs, u"Entrar password para acceder a la ventana"_qs,
-                                             u"de calibración de la línea analógica"_qs, u"Aceptar"_qs,
-                                             u"Salir"_qs};
+    const QStringList builtIn{u"Password"_qs, u"Entrar password para acceder a la ventana"_qs,
+                              u"de calibración de la línea analógica"_qs, u"Aceptar"_qs, u"Salir"_qs};
+    QTest::newRow("built-in, 4") << 4 << builtIn;
+    QTest::newRow("built-in, -1") << -1 << builtIn;
 }
 
 void TestPassword::languages()
 {
     QFETCH(int, language);
     QFETCH(QStringList, texts);
-    main_->LanguageIndex = std::uint8_t(language);
-    auto d = open();
-    main_->LanguageIndex = 1;
+    auto d = open(language);
     QCOMPARE(d->windowTitle(), texts[0]);
     QCOMPARE(child<QLabel>(d.get(), "Label1")->text(), texts[1]);
     QCOMPARE(child<QLabel>(d.get(), "Label2")->text(), texts[2]);
@@ -114,17 +84,6 @@ void TestPassword::languages()
     QVERIFY(qAbs(field->geometry().center().x() - d->rect().center().x()) <= 2);
     for (QWidget* w : std::initializer_list<QWidget*>{l1, l2, ok, exit})
         QVERIFY2(w->width() >= w->sizeHint().width(), qPrintable(w->objectName()));
-}
-
-void TestPassword::builtInWithoutMainWindow()
-{
-    TForm1* saved = Form1;
-    Form1 = nullptr;
-    TForm7 d(nullptr);
-    Form1 = saved;
-    QCOMPARE(d.windowTitle(), u"Password"_qs);
-    QCOMPARE(d.Label1->text(), u"Entrar password para acceder a la ventana"_qs);
-    QCOMPARE(d.Button1->text(), u"Aceptar"_qs);
 }
 
 void TestPassword::fieldTakesEightCharacters_data()
@@ -181,7 +140,8 @@ void TestPassword::buttons_data()
     QTest::addColumn<int>("result");
     QTest::newRow("accept") << "Button1" << int(QDialog::Accepted);
     QTest::newRow("exit") << "Button2" << int(QDialog::Rejected);
-    QTest::newRow("escape") << "" << int(QDialog::Rejected);
+    QTest::newRow("enter") << "Enter" << int(QDialog::Accepted);
+    QTest::newRow("escape") << "Escape" << int(QDialog::Rejected);
 }
 
 void TestPassword::buttons()
@@ -191,28 +151,13 @@ void TestPassword::buttons()
     auto d = open();
     auto* field = child<QLineEdit>(d.get(), "MaskEdit1");
     QTest::keyClicks(field, u"pomvek"_qs);
-    if (how.isEmpty())
-        QTest::keyClick(field, Qt::Key_Escape);
+    if (how == u"Enter"_qs || how == u"Escape"_qs)
+        QTest::keyClick(field, how == u"Enter"_qs ? Qt::Key_Return : Qt::Key_Escape);
     else
         QTest::mouseClick(child<QPushButton>(d.get(), how.toLatin1().constData()), Qt::LeftButton);
     QVERIFY(!d->isVisible());
     QCOMPARE(d->result(), result);
     QCOMPARE(d->enteredText(), u"pomvek"_qs);
-}
-
-// Pictures of the dialog in each language, to look at.
-void TestPassword::renderShots()
-{
-    const QString out = QDir::temp().filePath(u"shots"_qs);
-    QDir().mkpath(out);
-    const char* names[] = {"ca", "es", "fr", "en"};
-    for (int language = 0; language < 4; ++language) {
-        main_->LanguageIndex = std::uint8_t(language);
-        auto d = open();
-        QTest::keyClicks(d->MaskEdit1, u"pomvek"_qs);
-        QVERIFY(d->grab().save(u"%1/password_%2.png"_qs.arg(out, QLatin1String(names[language]))));
-    }
-    main_->LanguageIndex = 1;
 }
 
 QTEST_MAIN(TestPassword)

@@ -1,4 +1,3 @@
-#include <QDir>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -8,26 +7,22 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QSvgRenderer>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
-#include "app/Qxtest.h"
 #include "dialogs/Selecidioma.h"
 #include "support/Child.h"
 
 using testsupport::child;
 
-// Language index used in rows that build the dialog with no main window at all.
-constexpr int kNoMainWindow = -1;
+// A language index outside the four languages.
+constexpr int kNoLanguage = -1;
 
 class TestSelecIdioma : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanup();
     void textsPerLanguage_data();
     void textsPerLanguage();
     void layoutKeepsEveryTextVisible_data();
@@ -41,30 +36,11 @@ private slots:
 
 private:
     std::unique_ptr<TForm10> openDialog(int languageIndex);
-
-    QTemporaryDir workDir;
-    std::unique_ptr<TForm1> mainWindow;
 };
-
-void TestSelecIdioma::initTestCase()
-{
-    // The main window reads and writes its settings file in the working directory.
-    QVERIFY(workDir.isValid());
-    QVERIFY(QDir::setCurrent(workDir.path()));
-}
-
-void TestSelecIdioma::cleanup()
-{
-    mainWindow.reset();
-}
 
 std::unique_ptr<TForm10> TestSelecIdioma::openDialog(int languageIndex)
 {
-    if (languageIndex != kNoMainWindow) {
-        mainWindow = std::make_unique<TForm1>();
-        mainWindow->LanguageIndex = static_cast<std::uint8_t>(languageIndex);
-    }
-    return std::make_unique<TForm10>(mainWindow.get());
+    return std::make_unique<TForm10>(nullptr, languageIndex);
 }
 
 static QRadioButton* choice(QWidget* w, int i)
@@ -96,7 +72,7 @@ void TestSelecIdioma::textsPerLanguage_data()
                              << QStringList{"Catalan", "Spanish", "French", "English"};
     QTest::newRow("index 4 keeps built-in") << 4 << "Idioma" << "Seleccionar idioma" << builtIn;
     QTest::newRow("index 200 keeps built-in") << 200 << "Idioma" << "Seleccionar idioma" << builtIn;
-    QTest::newRow("no main window") << kNoMainWindow << "Idioma" << "Seleccionar idioma" << builtIn;
+    QTest::newRow("outside the four languages") << kNoLanguage << "Idioma" << "Seleccionar idioma" << builtIn;
 }
 
 void TestSelecIdioma::textsPerLanguage()
@@ -123,7 +99,7 @@ void TestSelecIdioma::layoutKeepsEveryTextVisible_data()
     QTest::newRow("Spanish") << 1;
     QTest::newRow("French") << 2;
     QTest::newRow("English") << 3;
-    QTest::newRow("built-in") << kNoMainWindow;
+    QTest::newRow("built-in") << kNoLanguage;
 }
 
 void TestSelecIdioma::layoutKeepsEveryTextVisible()

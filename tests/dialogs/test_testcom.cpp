@@ -1,58 +1,36 @@
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
 
-#include "app/Qxtest.h"
 #include "config/DisplayConfig.h"
 #include "dialogs/Testcom.h"
 #include "support/Child.h"
-#include "support/MainWindowHome.h"
+#include "support/Dialogs.h"
 
 using testsupport::child;
-
-namespace {
-
-TDisplayConfig defaults()
-{
-    TDisplayConfig cfg;
-    resetToDefaults(cfg);
-    return cfg;
-}
-
-} // namespace
+using testsupport::defaults;
 
 class TestTestcom : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void typedValueIsKeptOnExit_data();
     void typedValueIsKeptOnExit();
     void sendDoesNothing();
     void protocolChoice();
     void languages_data();
     void languages();
-    void renderShots();
 
 private:
     std::unique_ptr<TForm6> open(const TDisplayConfig& cfg);
-
-    testsupport::MainWindowHome main_;
 };
-
-void TestTestcom::initTestCase()
-{
-    main_->LanguageIndex = 1;
-}
 
 std::unique_ptr<TForm6> TestTestcom::open(const TDisplayConfig& cfg)
 {
-    return testsupport::openLoaded<TForm6>(main_.get(), cfg);
+    return testsupport::openLoaded<TForm6>(1, cfg);
 }
 
 void TestTestcom::typedValueIsKeptOnExit_data()
@@ -143,29 +121,10 @@ void TestTestcom::languages()
     QFETCH(QString, title);
     QFETCH(QString, prompt);
     QFETCH(QString, send);
-    main_->LanguageIndex = std::uint8_t(language);
-    TForm6 d(main_.get());
-    main_->LanguageIndex = 1;
+    TForm6 d(nullptr, language);
     QCOMPARE(d.windowTitle(), title);
     QCOMPARE(child<QLabel>(&d, "Label2")->text(), prompt);
     QCOMPARE(child<QPushButton>(&d, "Button1")->text(), send);
-}
-
-// With DADIZ_SHOTS set to a folder, draws the dialog in every language there.
-void TestTestcom::renderShots()
-{
-    const QString folder = qEnvironmentVariable("DADIZ_SHOTS");
-    if (folder.isEmpty())
-        QSKIP("DADIZ_SHOTS not set");
-    QDir().mkpath(folder);
-    for (int language = 0; language < 4; ++language) {
-        main_->LanguageIndex = std::uint8_t(language);
-        TDisplayConfig cfg = defaults();
-        cfg.TestValue = -123.4;
-        auto d = open(cfg);
-        QVERIFY(d->grab().save(QStringLiteral("%1/form6_l%2.png").arg(folder).arg(language)));
-    }
-    main_->LanguageIndex = 1;
 }
 
 QTEST_MAIN(TestTestcom)

@@ -1,27 +1,22 @@
-#include <QDir>
 #include <QFontInfo>
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
-#include "app/Qxtest.h"
 #include "dialogs/Version.h"
 #include "support/Child.h"
 
 using testsupport::child;
 
-// Language index used in rows that build the dialog with no main window at all.
-constexpr int kNoMainWindow = -1;
+// A language index outside the four languages.
+constexpr int kNoLanguage = -1;
 
 class TestVersion : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void cleanup();
     void textsPerLanguage_data();
     void textsPerLanguage();
     void layoutAndLook_data();
@@ -29,32 +24,13 @@ private slots:
     void okClosesWithAccepted();
 
 private:
-    // Builds the dialog as the version command does, with the main window in the given language.
+    // Builds the dialog as the version command does, in the given language.
     std::unique_ptr<TForm4> openDialog(int languageIndex);
-
-    QTemporaryDir workDir;
-    std::unique_ptr<TForm1> mainWindow;
 };
-
-void TestVersion::initTestCase()
-{
-    // The main window reads and writes its settings file in the working directory.
-    QVERIFY(workDir.isValid());
-    QVERIFY(QDir::setCurrent(workDir.path()));
-}
-
-void TestVersion::cleanup()
-{
-    mainWindow.reset();
-}
 
 std::unique_ptr<TForm4> TestVersion::openDialog(int languageIndex)
 {
-    if (languageIndex != kNoMainWindow) {
-        mainWindow = std::make_unique<TForm1>();
-        mainWindow->LanguageIndex = static_cast<std::uint8_t>(languageIndex);
-    }
-    return std::make_unique<TForm4>(mainWindow.get());
+    return std::make_unique<TForm4>(nullptr, languageIndex);
 }
 
 void TestVersion::textsPerLanguage_data()
@@ -82,7 +58,7 @@ void TestVersion::textsPerLanguage_data()
                                             << spanishSeries << QString::fromUtf8("Versión: 1.1");
     QTest::newRow("index 255 keeps built-in") << 255 << QString::fromUtf8("Versión") << spanishDescription
                                               << spanishSeries << QString::fromUtf8("Versión: 1.1");
-    QTest::newRow("no main window") << kNoMainWindow << QString::fromUtf8("Versión") << spanishDescription
+    QTest::newRow("outside the four languages") << kNoLanguage << QString::fromUtf8("Versión") << spanishDescription
                                     << spanishSeries << QString::fromUtf8("Versión: 1.1");
 }
 

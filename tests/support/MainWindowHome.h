@@ -1,13 +1,11 @@
 #pragma once
-// The main window the dialogs read their language from, living in a temporary
-// working folder so that no Conf.dad of the user's is read.
+// The main window living in a temporary working folder, so that no Conf.dad
+// of the user's is read or written.
 #include <QDir>
 #include <QTemporaryDir>
-#include <QTest>
 #include <memory>
 
 #include "app/Qxtest.h"
-#include "config/DisplayConfig.h"
 
 namespace testsupport {
 
@@ -35,17 +33,5 @@ private:
     QString previous_;
     std::unique_ptr<TForm1> main_;
 };
-
-// A new dialog owned by `owner`, filled from cfg, shown and active.
-template <typename Dialog>
-std::unique_ptr<Dialog> openLoaded(QWidget* owner, const TDisplayConfig& cfg)
-{
-    auto dialog = std::make_unique<Dialog>(owner);
-    dialog->loadFrom(cfg);
-    dialog->show();
-    if (!QTest::qWaitForWindowActive(dialog.get()))
-        qWarning("dialog not active");
-    return dialog;
-}
 
 } // namespace testsupport

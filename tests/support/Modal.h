@@ -1,7 +1,10 @@
 #pragma once
 // Drives modal windows from a test: the action runs once a modal window of
 // the wanted type (dialog, message box, file dialog) is up.
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -28,6 +31,26 @@ void whenModal(std::function<void(T*)> action, int timeoutMs = 5000)
         }
     });
     timer->start(20);
+}
+
+// Clicks `button`, or presses Enter in `enterIn` when given, and returns the
+// text of the message box that came up, which is closed; empty when none came.
+inline QString messageFrom(QAbstractButton* button, QWidget* enterIn = nullptr)
+{
+    QString shown;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    watch.start(20);
+    if (enterIn)
+        QTest::keyClick(enterIn, Qt::Key_Return);
+    else
+        QTest::mouseClick(button, Qt::LeftButton);
+    return shown;
 }
 
 } // namespace testsupport

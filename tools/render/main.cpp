@@ -10,6 +10,7 @@
 
 #include "app/Qxtest.h"
 #include "config/DisplayConfig.h"
+#include "config/Formats.h"
 #include "dialogs/Confentanalogica.h"
 #include "dialogs/Conflinser.h"
 #include "dialogs/Confreles.h"
@@ -19,6 +20,7 @@
 #include "dialogs/Selecidioma.h"
 #include "dialogs/Testcom.h"
 #include "dialogs/Version.h"
+#include "windows/TrendWindow.h"
 
 namespace {
 
@@ -60,11 +62,31 @@ void showcaseConfiguration(TDisplayConfig& c)
 }
 
 template <typename Dialog>
-void renderDialog(const QString& name, const TDisplayConfig& cfg)
+void renderDialog(QWidget* owner, int language, const QString& name, const TDisplayConfig& cfg)
 {
-    Dialog d(Form1);
+    Dialog d(owner, language);
     d.loadFrom(cfg);
     save(d, name);
+}
+
+// Five minutes of a value ramping through both thresholds (relay 1 above
+// 180.0, relay 2 below 25.0), with one missed reading and one "----".
+void renderTrend(int language, const QString& name, const TDisplayConfig& cfg)
+{
+    using namespace std::chrono;
+    TTrendWindow w(language, trendSetpoints(cfg));
+    const auto start = system_clock::time_point(sys_days(year(2026) / 12 / 7)) + 9h;
+    for (int i = 0; i < 600; ++i) {
+        const double phase = (i % 240) / 240.0;
+        const double v = 220.0 * (phase < 0.5 ? 2 * phase : 2 - 2 * phase);
+        const std::string text = i == 450 ? "    ----" : cfmt("%8.1f", v);
+        w.addReading({start + milliseconds(500 * i), i == 300, i == 300 ? std::nullopt : std::optional(text),
+                      std::array{v > 180.0, v < 25.0}});
+    }
+    w.show();
+    QApplication::processEvents();
+    w.redraw();
+    save(w, name);
 }
 
 // The offscreen platform warns about every window it cannot resize; that says nothing here.
@@ -90,7 +112,7 @@ int main(int argc, char* argv[])
     QFont f(QStringLiteral("Arial"));
     f.setPixelSize(11);
     app.setFont(f);
-    outDir = QString::fromLocal8Bit(argv[1]);
+    outDir = QDir(QString::fromLocal8Bit(argv[1])).absolutePath(); // before the working directory changes
     QDir().mkpath(outDir);
     QDir::setCurrent(QDir::tempPath()); // no Conf.dad of the user's is read
 
@@ -113,33 +135,36 @@ int main(int argc, char* argv[])
         main.Edit[14]->setText(QStringLiteral("   "));
         main.setRelayIndicator(1, false);
 
-        renderDialog<TForm2>(QStringLiteral("serial-%1").arg(l), cfg);
+        renderDialog<TForm2>(&main, lang, QStringLiteral("serial-%1").arg(l), cfg);
         for (int digits : {1, 2, 4}) {
             cfg.DigitsIndex = static_cast<std::uint8_t>(digits);
             for (int mode : {0, 1}) {
                 cfg.InputMode = static_cast<std::uint8_t>(mode);
-                renderDialog<TForm3>(QStringLiteral("analog-%1-digits%2-mode%3").arg(l).arg(digits + 2).arg(mode),
-                    cfg);
+                // In temperature mode an offset with tenths, which the field says it keeps.
+                cfg.TempOffset = mode == 1 ? -2.5 : 0.0;
+                renderDialog<TForm3>(&main, lang,
+                    QStringLiteral("analog-%1-digits%2-mode%3").arg(l).arg(digits + 2).arg(mode), cfg);
             }
-            renderDialog<TForm9>(QStringLiteral("relays-%1-digits%2").arg(l).arg(digits + 2), cfg);
+            renderDialog<TForm9>(&main, lang, QStringLiteral("relays-%1-digits%2").arg(l).arg(digits + 2), cfg);
         }
-        renderDialog<TForm5>(QStringLiteral("params-%1").arg(l), cfg);
-        renderDialog<TForm6>(QStringLiteral("test-%1").arg(l), cfg);
+        renderTrend(lang, QStringLiteral("trend-%1").arg(l), cfg);
+        renderDialog<TForm5>(&main, lang, QStringLiteral("params-%1").arg(l), cfg);
+        renderDialog<TForm6>(&main, lang, QStringLiteral("test-%1").arg(l), cfg);
         {
-            TForm4 d(&main);
+            TForm4 d(&main, lang);
             save(d, QStringLiteral("version-%1").arg(l));
         }
         {
-            TForm10 d(&main);
+            TForm10 d(&main, lang);
             d.setItemIndex(lang);
             save(d, QStringLiteral("language-%1").arg(l));
         }
         {
-            TForm7 d(&main);
+            TForm7 d(&main, lang);
             save(d, QStringLiteral("password-%1").arg(l));
         }
         {
-            TForm8 d(&main);
+            TForm8 d(&main, lang, {});
             d.setAllBoxes(QStringLiteral("0"));
             save(d, QStringLiteral("calibration-%1").arg(l));
         }

@@ -170,6 +170,19 @@ long TSimDisplay::currentCount(TSimClock::time_point now) const
     const int width = std::min(options_.digits, 8 - (decimals > 0 ? 1 : 0));
     const double full = static_cast<double>(powerOfTen(width) - 1);
     const double seconds = std::chrono::duration<double>(now - start_).count();
+    if (options_.ramp) {
+        // A triangle wave of 40 s from a quarter of their distance below the
+        // lower set point to as far above the higher one, so both relays switch.
+        const TSimRelay& r1 = settings_.relays[0];
+        const TSimRelay& r2 = settings_.relays[1];
+        const long lo = std::min(r1.setpoint, r2.setpoint);
+        const long hi = std::max(r1.setpoint, r2.setpoint);
+        const long margin = std::max({(hi - lo) / 4, static_cast<long>(std::max(r1.delay, r2.delay)) + 1, 10L});
+        const double bottom = static_cast<double>(std::max(lo - margin, -static_cast<long>(full) / 10));
+        const double top = static_cast<double>(std::min(hi + margin, static_cast<long>(full)));
+        const double phase = std::fmod(seconds, 40.0) / 40.0;
+        return std::lround(bottom + (top - bottom) * (phase < 0.5 ? 2 * phase : 2 - 2 * phase));
+    }
     return std::lround(full * (0.4 + 0.5 * std::sin(2.0 * std::numbers::pi * seconds / 20.0)));
 }
 

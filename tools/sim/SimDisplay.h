@@ -18,6 +18,7 @@ struct TSimOptions {
     int decimals = 1;
     int inputMode = 0;                // reported in 'P' replies; no request sets it
     std::optional<double> fixedValue; // shown instead of the moving value, in display units
+    bool ramp = false;                // the value ramps up and down through both relay set points
     bool wrongAddress = false;        // answer with another address
     bool noise = false;               // answer with bytes and no CR
 };

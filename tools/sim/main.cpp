@@ -47,7 +47,8 @@ struct TLineOptions {
     std::fprintf(stderr,
                  "usage: dadiz-sim [--address N | --bus N,N,...] [--link PATH] [--delay MS] [--baud N]\n"
                  "                 [--pieces N,N,...] [--wrong-address] [--silent] [--noise] [--log]\n"
-                 "                 [--digits N] [--decimals N] [--value X] [--input-mode N]\n");
+                 "                 [--digits N] [--decimals N] [--value X] [--input-mode N]\n"
+                 "                 [--ramp]   (the value ramps through both relay set points, 40 s a period)\n");
     std::exit(error ? 2 : 0);
 }
 
@@ -113,6 +114,8 @@ void parseOptions(int argc, char** argv, TLineOptions& line, TSimOptions& displa
             display.digits = intArg("--digits", value(), 2, 10);
         else if (opt == "--decimals")
             display.decimals = intArg("--decimals", value(), 0, 5);
+        else if (opt == "--ramp")
+            display.ramp = true;
         else if (opt == "--input-mode")
             display.inputMode = intArg("--input-mode", value(), 0, 1);
         else if (opt == "--value") {

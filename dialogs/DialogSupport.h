@@ -1,0 +1,38 @@
+#pragma once
+#include <QString>
+
+class QColor;
+class QFont;
+class QGroupBox;
+
+// What every dialog builds with: controls named as in the window designs,
+// texts from tables of UTF-16 literals, the dialogs' font and caption look,
+// and the row of a four-language table.
+
+// Gives `widget` its design name and returns it.
+template <typename T>
+T* named(T* widget, const QString& name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+inline QString qs(const char16_t* text)
+{
+    return QString::fromUtf16(text);
+}
+
+// The row of a dialog's table for `language` (0 Catalan, 1 Spanish, 2 French,
+// 3 English); for any other index the dialog keeps its built-in texts.
+template <typename Row>
+const Row& languageRow(const Row (&languages)[4], const Row& builtIn, int language)
+{
+    return language >= 0 && language <= 3 ? languages[language] : builtIn;
+}
+
+// The dialogs' text font: Arial, or Liberation Sans with the same metrics.
+QFont dialogFont(int pixelSize, bool bold = false, bool italic = false);
+
+// Colours (and optionally embolden or slant) a group box's caption while its
+// contents keep the font and colours of the window around it.
+void styleCaption(QGroupBox* box, const QColor& colour, bool bold, bool italic = false);

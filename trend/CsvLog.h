@@ -1,0 +1,71 @@
+#pragma once
+#include "config/UniqueFd.h"
+#include "trend/Reading.h"
+
+#include <chrono>
+#include <string>
+
+// A log of readings in a CSV file, one row per reading, for the trend window
+// and for a command-line loop alike:
+//
+//     TCsvLog log;
+//     if (int error = log.open(path))
+//         report(csvFailureText(TCsvStep::Open, path, error, language));
+//     ... for each reading:
+//     if (int error = log.append(reading)) {
+//         report(csvFailureText(TCsvStep::Write, log.path(), error, language));
+//         log.close();
+//     }
+//
+// Columns: time (ISO 8601 local time with milliseconds and UTC offset), the
+// value as the display sent it, the value as a number with '.', relay 1 and
+// relay 2 (0 or 1), and the status ("ok", or "missed" where no reading came).
+// The header row is written only to an empty file. Each row goes to the file
+// in one write(2) as soon as it is made, so a crash or a pulled plug loses at
+// most the row being written.
+
+// Failure codes besides errno values.
+inline constexpr int kCsvNotRegularFile = -1;
+
+enum class TCsvStep { Open, Write };
+
+class TCsvLog {
+public:
+    // Opens `path` for appending, creating it (0666 before the umask). Only a
+    // regular file is taken; a FIFO or device is refused without blocking or
+    // touching it. When the file ends in a partial row (the previous run was
+    // cut off), the new rows start on a line of their own.
+    // Returns 0, an errno value, or kCsvNotRegularFile.
+    int open(const std::string& path);
+
+    // Appends the reading's row. Returns 0 or an errno value (ENOSPC, EFBIG,
+    // EIO, ...); a row that could be written only in part is taken back.
+    int append(const TReading& reading);
+
+    void close();
+    bool isOpen() const { return fd_.valid(); }
+    const std::string& path() const { return path_; }
+
+private:
+    int writeAll(const std::string& bytes);
+
+    UniqueFd fd_;
+    std::string path_;
+};
+
+// The header row and one reading's row, each ending in CR LF.
+std::string csvHeader();
+std::string csvRow(const TReading& reading);
+
+// "2026-12-07T11:55:32.123+01:00" in the local time zone.
+std::string csvLocalTime(std::chrono::system_clock::time_point time);
+
+// The display's bytes as UTF-8 text in one CSV field: Latin-1 letters
+// converted, control bytes shown as <XX>, quoted when they hold a comma, a
+// quote or a control byte.
+std::string csvDisplayField(const std::string& latin1);
+
+// The reason for a failure code, and the whole message naming the file, in
+// the language of `language` (0 Catalan, 1 Spanish, 2 French, 3 English).
+std::string csvFailureReason(int error, int language);
+std::string csvFailureText(TCsvStep step, const std::string& path, int error, int language);
