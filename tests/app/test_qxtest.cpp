@@ -324,6 +324,8 @@ private slots:
         w.Abrir1Click();
         QCOMPARE(DisplayConfig.Address, 12);
         QCOMPARE(CurrentFileName, path);
+        // Said where the technician looks, in the window's language.
+        QCOMPARE(text(w, "NoticeLabel"), QStringLiteral("new-one.cfg no existeix: en desar es crearà"));
         w.Guardar2Click();
         QCOMPARE(readFile(path).size(), 88);
         QCOMPARE(readFile(path).at(5), char(12));
