@@ -42,7 +42,9 @@
 #include "dialogs/Selecidioma.h"
 #include "dialogs/Testcom.h"
 #include "dialogs/Version.h"
+#include "trend/Setpoints.h"
 #include "windows/TrafficMonitor.h"
+#include "windows/TrendWindow.h"
 
 TForm1* Form1 = nullptr;
 TForm4* Form4 = nullptr;
@@ -108,6 +110,7 @@ const MainTexts mainTexts;
 
 // The Tools menu, which the program adds after the communication menu.
 const TTexts toolsMenuText{"Eines", "Herramientas", "Outils", "Tools"};
+const TTexts trendText{"Tendència", "Tendencia", "Tendance", "Trend"};
 const TTexts trafficMonitorText{"Monitor de trànsit", "Monitor de tráfico", "Moniteur de trafic", "Traffic monitor"};
 
 const TTexts waitingForReceiveText{"S'espera la configuració del visualitzador abans d'obrir el diàleg",
@@ -311,7 +314,8 @@ void TForm1::buildMenus()
     Eines1 = bar->addMenu(u8(toolsMenuText[1]));
     Eines1->setObjectName(QStringLiteral("Eines1"));
     MonitorTrafic1 = makeAction(this, "MonitorTrafic1", trafficMonitorText[1]);
-    Eines1->addAction(MonitorTrafic1);
+    Tendencia1 = makeAction(this, "Tendencia1", trendText[1]);
+    Eines1->addActions({MonitorTrafic1, Tendencia1});
 
     Ayuda1 = bar->addMenu(u8("Ayuda"));
     Ayuda1->setObjectName(QStringLiteral("Ayuda1"));
@@ -338,6 +342,7 @@ void TForm1::buildMenus()
     connect(Testcomunicacion1, &QAction::triggered, this, &TForm1::Testcomunicacion1Click);
     connect(Version1, &QAction::triggered, this, &TForm1::Version1Click);
     connect(MonitorTrafic1, &QAction::triggered, this, &TForm1::MonitorTrafic1Click);
+    connect(Tendencia1, &QAction::triggered, this, &TForm1::Tendencia1Click);
 }
 
 void TForm1::buildToolBar()
@@ -576,6 +581,9 @@ void TForm1::fillAnalogPanel()
 
 void TForm1::fillRelayPanels()
 {
+    // Every change of the relays or the decimal point comes through here.
+    if (trend_)
+        trend_->setSetpoints(trendSetpoints(DisplayConfig));
     struct Controls {
         QLabel* trigger;
         QLabel* delayLabel;
@@ -646,6 +654,9 @@ void TForm1::applyLanguage()
     }
     Eines1->setTitle(u8(pickText(toolsMenuText, l)));
     MonitorTrafic1->setText(u8(pickText(trafficMonitorText, l)));
+    Tendencia1->setText(u8(pickText(trendText, l)));
+    if (trend_)
+        trend_->setLanguage(l);
     fillAnalogPanel();
     fillRelayPanels();
 }
@@ -849,6 +860,32 @@ void TForm1::MonitorTrafic1Click()
     monitor_->activateWindow();
 }
 
+void TForm1::Tendencia1Click()
+{
+    if (!trend_)
+        trend_ = new TTrendWindow(LanguageIndex, trendSetpoints(DisplayConfig), this);
+    trend_->show();
+    trend_->raise();
+    trend_->activateWindow();
+}
+
+void TForm1::feedTrend(const TExchangeReport& report)
+{
+    if (!trend_ || report.kind != DisplayReadingRequest || report.outcome == TExchangeOutcome::OpenFailed)
+        return;
+    TReading reading;
+    reading.time = std::chrono::system_clock::now();
+    if (report.outcome == TExchangeOutcome::Reply) {
+        const TDisplayReading r = parseDisplayReadingReply(report.reply);
+        reading.value = r.value;
+        reading.relays = r.relays;
+        reading.missed = !r.value && !r.relays;
+    } else {
+        reading.missed = true;
+    }
+    trend_->addReading(reading);
+}
+
 // ---- Exchanges with the display -------------------------------------------
 
 void TForm1::ApplyLineSettings()
@@ -931,6 +968,7 @@ void TForm1::noteMissedReading(const TExchangeReport& report)
 
 void TForm1::DadesRebudes(const TExchangeReport& report)
 {
+    feedTrend(report);
     // A failed open is told by the command that asked.
     if (report.outcome == TExchangeOutcome::OpenFailed)
         return;

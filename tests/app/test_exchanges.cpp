@@ -20,6 +20,7 @@
 #include "config/DisplayConfig.h"
 #include "link/DisplayLink.h"
 #include "windows/TrafficMonitor.h"
+#include "windows/TrendWindow.h"
 #include "dialogs/Confentanalogica.h"
 #include "dialogs/Datoscalibracion.h"
 #include "dialogs/Password.h"
@@ -389,7 +390,13 @@ private slots:
         QVERIFY(!sim.device.isEmpty());
         window->LanguageIndex = 3;
         window->applyLanguage();
+        // The trend, open from the start, is given every reading, taken or missed.
+        window->Tendencia1->trigger();
+        auto* trend = window->findChild<TTrendWindow*>();
+        QVERIFY(trend && trend->isVisible());
+        QCOMPARE(trend->windowTitle(), QStringLiteral("Trend"));
         QSignalSpy updates(window->Edit[14], &QLineEdit::textChanged);
+        QSignalSpy shown(window.get(), &TForm1::displayReadingShown);
         QTest::mouseClick(window->ActConti, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(updates.count() >= 1, 3000);
         QVERIFY(!window->Edit[14]->property("stale").toBool());
@@ -410,6 +417,17 @@ private slots:
         QVERIFY(window->NoticeLabel->text().isEmpty());
         QCOMPARE(window->MissedReadings, 0);
         QTest::mouseClick(window->ActConti, Qt::LeftButton);
+        QTRY_COMPARE(window->PendingRequest, NoRequest);
+
+        const TTrendStore& store = trend->store();
+        const TTrendStats all = store.stats(*store.firstTime(), *store.lastTime());
+        QCOMPARE(all.readings, static_cast<std::uint64_t>(shown.count()) + all.missed);
+        QVERIFY(all.missed >= 3);
+        // Closing hides it: the session's readings are kept for the next look.
+        trend->close();
+        window->Tendencia1->trigger();
+        QCOMPARE(window->findChild<TTrendWindow*>(), trend);
+        QCOMPARE(trend->store().count(), all.readings);
     }
 
     void theTrafficMonitorShowsEachRequestAndItsReply()
