@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFileDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QFont>
 #include <QFrame>
@@ -41,7 +42,9 @@
 #include "dialogs/Selecidioma.h"
 #include "dialogs/Testcom.h"
 #include "dialogs/Version.h"
+#include "trend/Setpoints.h"
 #include "windows/TrafficMonitor.h"
+#include "windows/TrendWindow.h"
 
 TForm1* Form1 = nullptr;
 TForm4* Form4 = nullptr;
@@ -107,7 +110,19 @@ const MainTexts mainTexts;
 
 // The Tools menu, which the program adds after the communication menu.
 const TTexts toolsMenuText{"Eines", "Herramientas", "Outils", "Tools"};
+const TTexts trendText{"Tendència", "Tendencia", "Tendance", "Trend"};
 const TTexts trafficMonitorText{"Monitor de trànsit", "Monitor de tráfico", "Moniteur de trafic", "Traffic monitor"};
+
+const TTexts waitingForReceiveText{"S'espera la configuració del visualitzador abans d'obrir el diàleg",
+    "Se espera la configuración del visualizador antes de abrir el diálogo",
+    "Attente de la configuration de l'afficheur avant d'ouvrir la fenêtre",
+    "Waiting for the display's setup before opening the dialog"};
+const TTexts newFileText{"%1 no existeix: en desar es crearà", "%1 no existe: al guardar se creará",
+    "%1 n'existe pas : l'enregistrement le créera", "%1 does not exist: Save will create it"};
+const TTexts languageNotKeptText{"Aquest idioma s'usarà fins que es tanqui el programa: no s'ha pogut desar a %1.",
+    "Este idioma se usará hasta cerrar el programa: no se ha podido guardar en %1.",
+    "Cette langue sera utilisée jusqu'à la fermeture du programme : elle n'a pas pu être enregistrée dans %1.",
+    "This language is used until the program closes: it could not be kept in %1."};
 
 qint64 monotonicMs()
 {
@@ -299,7 +314,8 @@ void TForm1::buildMenus()
     Eines1 = bar->addMenu(u8(toolsMenuText[1]));
     Eines1->setObjectName(QStringLiteral("Eines1"));
     MonitorTrafic1 = makeAction(this, "MonitorTrafic1", trafficMonitorText[1]);
-    Eines1->addAction(MonitorTrafic1);
+    Tendencia1 = makeAction(this, "Tendencia1", trendText[1]);
+    Eines1->addActions({MonitorTrafic1, Tendencia1});
 
     Ayuda1 = bar->addMenu(u8("Ayuda"));
     Ayuda1->setObjectName(QStringLiteral("Ayuda1"));
@@ -326,6 +342,7 @@ void TForm1::buildMenus()
     connect(Testcomunicacion1, &QAction::triggered, this, &TForm1::Testcomunicacion1Click);
     connect(Version1, &QAction::triggered, this, &TForm1::Version1Click);
     connect(MonitorTrafic1, &QAction::triggered, this, &TForm1::MonitorTrafic1Click);
+    connect(Tendencia1, &QAction::triggered, this, &TForm1::Tendencia1Click);
 }
 
 void TForm1::buildToolBar()
@@ -564,6 +581,9 @@ void TForm1::fillAnalogPanel()
 
 void TForm1::fillRelayPanels()
 {
+    // Every change of the relays or the decimal point comes through here.
+    if (trend_)
+        trend_->setSetpoints(trendSetpoints(DisplayConfig));
     struct Controls {
         QLabel* trigger;
         QLabel* delayLabel;
@@ -634,6 +654,9 @@ void TForm1::applyLanguage()
     }
     Eines1->setTitle(u8(pickText(toolsMenuText, l)));
     MonitorTrafic1->setText(u8(pickText(trafficMonitorText, l)));
+    Tendencia1->setText(u8(pickText(trendText, l)));
+    if (trend_)
+        trend_->setLanguage(l);
     fillAnalogPanel();
     fillRelayPanels();
 }
@@ -678,6 +701,8 @@ void TForm1::Abrir1Click()
         // A name that does not exist yet becomes the file the next Save creates.
         CurrentFileName = chosen;
         showCurrentFileName();
+        showNotice(QString::fromStdString(fillIn(pickText(newFileText, LanguageIndex),
+            {QFileInfo(chosen).fileName().toStdString()})));
         return;
     }
     if (!r.ok) {
@@ -743,8 +768,32 @@ void TForm1::Lneaserie1Click()
     editConfiguration<TForm2>(this, LanguageIndex, QDialog::Accepted);
     fillSerialPanel();
 }
+bool TForm1::waitForReceive(void (TForm1::*command)())
+{
+    if (PendingRequest != AnalogParamsRequest)
+        return false;
+    showNotice(QString::fromUtf8(pickText(waitingForReceiveText, LanguageIndex)));
+    if (deferredCommand_)
+        return true;
+    deferredCommand_ = true;
+    auto once = std::make_shared<QMetaObject::Connection>();
+    // Connected after DadesRebudes, so the reply is in the configuration when the dialog opens.
+    *once = connect(Link, &TDisplayLink::finished, this, [this, once, command](const TExchangeReport& r) {
+        if (r.kind != AnalogParamsRequest || r.outcome == TExchangeOutcome::OpenFailed)
+            return;
+        disconnect(*once);
+        QTimer::singleShot(0, this, [this, command] {
+            deferredCommand_ = false;
+            (this->*command)();
+        });
+    });
+    return true;
+}
+
 void TForm1::Entradaanalogica1Click()
 {
+    if (waitForReceive(&TForm1::Entradaanalogica1Click))
+        return;
     editConfiguration<TForm3>(this, LanguageIndex, QDialog::Accepted);
     fillAnalogPanel();
     fillRelayPanels();
@@ -752,6 +801,8 @@ void TForm1::Entradaanalogica1Click()
 
 void TForm1::ConfigReleClick()
 {
+    if (waitForReceive(&TForm1::ConfigReleClick))
+        return;
     editConfiguration<TForm9>(this, LanguageIndex, QDialog::Accepted);
     fillRelayPanels();
 }
@@ -761,11 +812,25 @@ void TForm1::SelectIdioma()
     dialog.setItemIndex(LanguageIndex);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    // The new language takes effect only once the settings file holds it.
     const int chosen = dialog.itemIndex();
-    if (chosen >= 0 && chosen <= 3 && writeLanguageFile(static_cast<std::uint8_t>(chosen)).ok)
-        LanguageIndex = static_cast<std::uint8_t>(chosen);
+    if (chosen < 0 || chosen > 3) {
+        applyLanguage();
+        return;
+    }
+    const FileResult kept = writeLanguageFile(static_cast<std::uint8_t>(chosen));
+    // The language is used for this run even where the settings file cannot
+    // keep it; the technician is told why it will not come back.
+    LanguageIndex = static_cast<std::uint8_t>(chosen);
     applyLanguage();
+    if (kept.ok)
+        return;
+    const QString path = QDir::current().absoluteFilePath(QString::fromLatin1(LanguageFileName));
+    QMessageBox box(QMessageBox::Warning, windowTitle(),
+        QString::fromStdString(fillIn(pickText(languageNotKeptText, LanguageIndex), {path.toStdString()})),
+        QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("LanguageNotKeptBox"));
+    box.setInformativeText(QString::fromStdString(describeFileError(path.toStdString(), kept, LanguageIndex)));
+    box.exec();
 }
 void TForm1::Leerparametros1Click()
 {
@@ -793,6 +858,32 @@ void TForm1::MonitorTrafic1Click()
     monitor_->show();
     monitor_->raise();
     monitor_->activateWindow();
+}
+
+void TForm1::Tendencia1Click()
+{
+    if (!trend_)
+        trend_ = new TTrendWindow(LanguageIndex, trendSetpoints(DisplayConfig), this);
+    trend_->show();
+    trend_->raise();
+    trend_->activateWindow();
+}
+
+void TForm1::feedTrend(const TExchangeReport& report)
+{
+    if (!trend_ || report.kind != DisplayReadingRequest || report.outcome == TExchangeOutcome::OpenFailed)
+        return;
+    TReading reading;
+    reading.time = std::chrono::system_clock::now();
+    if (report.outcome == TExchangeOutcome::Reply) {
+        const TDisplayReading r = parseDisplayReadingReply(report.reply);
+        reading.value = r.value;
+        reading.relays = r.relays;
+        reading.missed = !r.value && !r.relays;
+    } else {
+        reading.missed = true;
+    }
+    trend_->addReading(reading);
 }
 
 // ---- Exchanges with the display -------------------------------------------
@@ -831,6 +922,26 @@ void TForm1::showNotice(const QString& text)
     NoticeLabel->setText(NoticeLabel->fontMetrics().elidedText(text, Qt::ElideRight, NoticeLabel->width()));
 }
 
+void TForm1::showValue(const QString& text)
+{
+    // All eight characters the display sends must show: a long reading gets
+    // a smaller type in the same box, never a cut-off sign.
+    QFont font = Edit[14]->font();
+    const int room = Edit[14]->width() - 8;
+    int size = 19;
+    for (; size > 8; --size) {
+        font.setPixelSize(size);
+        if (QFontMetrics(font).horizontalAdvance(text) <= room)
+            break;
+    }
+    if (size != valueFontSize_) {
+        valueFontSize_ = size;
+        Edit[14]->setStyleSheet(QStringLiteral("QLineEdit { font-size: %1px; padding: 0px 1px; }").arg(size));
+    }
+    Edit[14]->setText(text);
+    Edit[14]->setCursorPosition(0);
+}
+
 void TForm1::showValueAge()
 {
     const bool stale = ContinuousReading != 0
@@ -857,6 +968,7 @@ void TForm1::noteMissedReading(const TExchangeReport& report)
 
 void TForm1::DadesRebudes(const TExchangeReport& report)
 {
+    feedTrend(report);
     // A failed open is told by the command that asked.
     if (report.outcome == TExchangeOutcome::OpenFailed)
         return;
@@ -867,6 +979,13 @@ void TForm1::DadesRebudes(const TExchangeReport& report)
     }
     // The exchange has ended and its port is closed.
     PendingRequest = NoRequest;
+    if (startReadingWhenIdle_) {
+        startReadingWhenIdle_ = false;
+        QTimer::singleShot(0, this, [this] {
+            if (ContinuousReading == 0)
+                ModActualit();
+        });
+    }
     if (report.outcome != TExchangeOutcome::Reply) {
         if (report.kind == DisplayReadingRequest && ContinuousReading != 0)
             noteMissedReading(report);
@@ -890,7 +1009,7 @@ void TForm1::DadesRebudes(const TExchangeReport& report)
     case DisplayReadingRequest: {
         const TDisplayReading reading = parseDisplayReadingReply(reply);
         if (reading.value)
-            Edit[14]->setText(QString::fromLatin1(reading.value->data(), static_cast<int>(reading.value->size())));
+            showValue(QString::fromLatin1(reading.value->data(), static_cast<int>(reading.value->size())));
         if (reading.relays) {
             setRelayIndicator(1, (*reading.relays)[0]);
             setRelayIndicator(2, (*reading.relays)[1]);
@@ -916,24 +1035,10 @@ void TForm1::EnviarConfig()
 void TForm1::LlegirParamAnalog()
 {
     const TReadRequest frame = buildReadRequest(DisplayConfig.Address, kLetterAnalogParams);
-    if (startRequest(AnalogParamsRequest, frame))
-        return;
-    showOpenFailure();
-    TDisplayConfig& c = DisplayConfig;
-    c.InputMode = 0;
-    c.ProcessInput = 0;
-    c.InputValue1 = 0.0;
-    c.DisplayValue1 = 0.0;
-    c.InputValue2 = 0.0;
-    c.DisplayValue2 = 0.0;
-    c.DecimalPoint = 0;
-    c.TempUnits = 0;
-    c.ProbeType = 0;
-    c.Resolution = 0;
-    c.TempOffset = 0.0;
-    // The panels show what the configuration now holds.
-    fillAnalogPanel();
-    fillRelayPanels();
+    // Nothing was received when the port cannot be opened, so nothing changes:
+    // the configuration the technician has keeps every value.
+    if (!startRequest(AnalogParamsRequest, frame))
+        showOpenFailure();
 }
 
 void TForm1::LlegirDisplay()
@@ -964,11 +1069,18 @@ void TForm1::stopContinuousReading()
 
 void TForm1::ModActualit()
 {
-    // A click while any exchange is waiting switches reading off, never on.
-    if (ContinuousReading != 0 || PendingRequest != NoRequest) {
+    if (ContinuousReading != 0) {
         stopContinuousReading();
         return;
     }
+    if (PendingRequest != NoRequest) {
+        // Reading starts once the exchange under way has ended, which its
+        // time-out ensures; a second click takes the wish back.
+        startReadingWhenIdle_ = !startReadingWhenIdle_;
+        stopContinuousReading();
+        return;
+    }
+    startReadingWhenIdle_ = false;
     ContinuousReading = 1;
     MissedReadings = 0;
     // The value shown now counts as fresh until the first reading is due.
@@ -1023,6 +1135,10 @@ void TForm1::FormKeyDown(int key, Qt::KeyboardModifiers shift)
     // An exchange still waiting is closed, so no device stays open unseen.
     Link->abandon();
     PendingRequest = NoRequest;
+    // Readings every 500 ms would abandon a calibration request before its
+    // long reply arrives: reading pauses while the screen is open.
+    const bool reading = ContinuousReading != 0;
+    Timer1->stop();
     TForm8* calibration = nullptr;
     calibration = new TForm8(this, LanguageIndex, [this, &calibration] {
         if (!startRequest(CalibrationRequest, buildReadRequest(DisplayConfig.Address, kLetterCalibration))) {
@@ -1033,6 +1149,10 @@ void TForm1::FormKeyDown(int key, Qt::KeyboardModifiers shift)
     Form8 = calibration;
     calibration->setAllBoxes(QStringLiteral("0"));
     calibration->exec();
+    if (reading && ContinuousReading != 0) {
+        lastGoodReadingMs_ = monotonicMs();
+        Timer1->start();
+    }
     // A reply that comes after the screen has closed is dropped.
     Form8 = nullptr;
     delete calibration;

@@ -21,6 +21,7 @@ class QFrame;
 class TZComm;
 class TDisplayLink;
 class TTrafficMonitor;
+class TTrendWindow;
 struct TExchangeReport;
 class TForm4;
 class TForm5;
@@ -94,6 +95,7 @@ public:
     void ErrorComuni(int error, const std::string& errorstr);
     // Tools
     void MonitorTrafic1Click();
+    void Tendencia1Click();
     // Alt+F1: the password and the calibration screen
     void FormKeyDown(int key, Qt::KeyboardModifiers shift);
 
@@ -154,6 +156,7 @@ public:
     QAction* Leerparametros1 = nullptr;
     QAction* Testcomunicacion1 = nullptr;
     QAction* MonitorTrafic1 = nullptr;
+    QAction* Tendencia1 = nullptr;
     QAction* Version1 = nullptr;
     QAction* Menuayuda1 = nullptr;
     // Toolbar buttons
@@ -176,7 +179,13 @@ private:
     void stopContinuousReading();
     void setExchangeCommandsVisible(bool visible);
     void showNotice(const QString& text);
+    // Shows the display's value whole, fitting the type to the box.
+    void showValue(const QString& text);
+    // Runs `command` once a configuration read under way has ended; false when none is.
+    bool waitForReceive(void (TForm1::*command)());
     void noteMissedReading(const TExchangeReport& report);
+    // Every display reading, taken or missed, goes to the trend once it is open.
+    void feedTrend(const TExchangeReport& report);
     // The value box greys out while the last good reading is older than two periods.
     void showValueAge();
     void buildMenus();
@@ -189,6 +198,12 @@ private:
     QString noticeText_;
     qint64 lastGoodReadingMs_ = -1; // monotonic time of the last good reading
     TTrafficMonitor* monitor_ = nullptr;
+    // Made at its first opening and kept, hidden when closed, so that the
+    // session's readings and a recording go on.
+    TTrendWindow* trend_ = nullptr;
+    bool deferredCommand_ = false;
+    bool startReadingWhenIdle_ = false;
+    int valueFontSize_ = 19;
 };
 
 // Program-wide reference to the main window, set before its constructor body runs.

@@ -1,6 +1,7 @@
 // Continuous reading by the main window against the simulated display paced
 // at 9600 bit/s: the interval between value updates (mean, spread, drift) and
-// the program's CPU time, with the traffic monitor closed and then open.
+// the program's CPU time, with the traffic monitor closed, then open, then
+// with the trend open and recording.
 // Usage: bench_live_reading [SECONDS] (default 30 a phase).
 #include <QApplication>
 #include <QDir>
@@ -19,6 +20,8 @@
 
 #include "app/Qxtest.h"
 #include "config/DisplayConfig.h"
+#include "windows/TrafficMonitor.h"
+#include "windows/TrendWindow.h"
 
 namespace {
 
@@ -117,6 +120,14 @@ int main(int argc, char* argv[])
     const TPhase phases[] = {
         {"traffic monitor closed", [](TForm1&) {}},
         {"traffic monitor open", [](TForm1& w) { w.MonitorTrafic1->trigger(); }},
+        {"traffic monitor closed, trend open and recording",
+            [&home](TForm1& w) {
+                if (auto* monitor = w.findChild<TTrafficMonitor*>())
+                    monitor->close();
+                w.Tendencia1->trigger();
+                if (auto* trend = w.findChild<TTrendWindow*>())
+                    trend->startRecording(home.filePath(QStringLiteral("readings.csv")));
+            }},
     };
     std::printf("continuous reading, simulated display at 9600 bit/s, %d s a phase\n", seconds);
     int failed = 0;

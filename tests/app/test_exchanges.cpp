@@ -20,9 +20,12 @@
 #include "config/DisplayConfig.h"
 #include "link/DisplayLink.h"
 #include "windows/TrafficMonitor.h"
+#include "windows/TrendWindow.h"
+#include "dialogs/Confentanalogica.h"
 #include "dialogs/Datoscalibracion.h"
 #include "dialogs/Password.h"
 #include "serial/Zcomm.h"
+#include "support/ConfigCompare.h"
 #include "support/Modal.h"
 
 namespace {
@@ -141,27 +144,8 @@ private slots:
         c = blank;
         window->ToolButton11->trigger();
         QTRY_COMPARE(window->PendingRequest, NoRequest);
-        QCOMPARE(c.InputMode, sent.InputMode);
-        QCOMPARE(c.ProcessInput, sent.ProcessInput);
-        QCOMPARE(c.InputValue1, sent.InputValue1);
-        QCOMPARE(c.DisplayValue1, sent.DisplayValue1);
-        QCOMPARE(c.InputValue2, sent.InputValue2);
-        QCOMPARE(c.DisplayValue2, sent.DisplayValue2);
-        QCOMPARE(c.DecimalPoint, sent.DecimalPoint);
-        QCOMPARE(c.TempUnits, sent.TempUnits);
-        QCOMPARE(c.ProbeType, sent.ProbeType);
-        QCOMPARE(c.Resolution, sent.Resolution);
-        QCOMPARE(c.TempOffset, sent.TempOffset);
-        QCOMPARE(c.Relay1Enabled, sent.Relay1Enabled);
-        QCOMPARE(c.Relay1DelayType, sent.Relay1DelayType);
-        QCOMPARE(c.Relay1TriggerLevel, sent.Relay1TriggerLevel);
-        QCOMPARE(c.Relay1Delay, sent.Relay1Delay);
-        QCOMPARE(c.Relay1Setpoint, sent.Relay1Setpoint);
-        QCOMPARE(c.Relay2Enabled, sent.Relay2Enabled);
-        QCOMPARE(c.Relay2DelayType, sent.Relay2DelayType);
-        QCOMPARE(c.Relay2TriggerLevel, sent.Relay2TriggerLevel);
-        QCOMPARE(c.Relay2Delay, sent.Relay2Delay);
-        QCOMPARE(c.Relay2Setpoint, sent.Relay2Setpoint);
+        testsupport::verifySameAnalog(c, sent);
+        testsupport::verifySameRelays(c, sent);
         // The panels show what was read.
         QCOMPARE(window->Edit[19]->text(), QStringLiteral("1999.9"));
         QCOMPARE(window->Edit[6]->text(), mode == 0 ? QStringLiteral("Procès") : QStringLiteral("Termòmetre"));
@@ -214,6 +198,113 @@ private slots:
         QVERIFY(window->ResetTara->isHidden());
         QVERIFY(window->Edit[20]->isHidden());
         QVERIFY(!window->ToolButton3->isEnabled());
+    }
+
+    // Nothing was received, so nothing changes, down to the next Save.
+    void aReceiveThatCannotOpenThePortChangesNothing()
+    {
+        mapCom1(home.filePath(QStringLiteral("no-such-device")));
+        DisplayConfig.InputValue1 = 4.0;
+        DisplayConfig.DisplayValue2 = 250.0;
+        DisplayConfig.TempOffset = -2.5;
+        window->fillAnalogPanel();
+        const TDisplayConfig before = DisplayConfig;
+        const QString panel = window->Edit[7]->text();
+        QString shown;
+        testsupport::whenModal<QMessageBox>([&](QMessageBox* box) {
+            shown = box->text();
+            box->accept();
+        });
+        window->ToolButton11->trigger();
+        QCOMPARE(shown, QStringLiteral("NO PUEDO ABRIR EL PUERTO"));
+        testsupport::verifySameAnalog(DisplayConfig, before);
+        testsupport::verifySameRelays(DisplayConfig, before);
+        QCOMPARE(window->Edit[7]->text(), panel);
+    }
+
+    // A configuration dialog asked for while a receive is under way opens
+    // once the reply is in, so Ok cannot write the old values back over it.
+    void aConfigurationDialogWaitsForAReceive()
+    {
+        Sim sim(link, {QStringLiteral("--delay"), QStringLiteral("600")});
+        QVERIFY(!sim.device.isEmpty());
+        window->LanguageIndex = 3;
+        window->applyLanguage();
+        DisplayConfig.InputValue1 = 42.0;
+        bool opened = false;
+        double seen = 0;
+        testsupport::whenModal<TForm3>([&](TForm3* dialog) {
+            opened = true;
+            seen = DisplayConfig.InputValue1;
+            QCOMPARE(window->PendingRequest, NoRequest);
+            dialog->reject();
+        });
+        window->ToolButton11->trigger();
+        window->Entradaanalogica1->trigger();
+        QCOMPARE(window->NoticeLabel->text(), QStringLiteral("Waiting for the display's setup before opening the dialog"));
+        QVERIFY(!opened);
+        QTRY_VERIFY_WITH_TIMEOUT(opened, 3000);
+        QCOMPARE(seen, 4.0); // what the display holds, not the 42 typed before
+    }
+
+    // At 1200 bit/s the calibration reply takes longer than a reading period:
+    // reading pauses while the screen is open and resumes after it.
+    void calibrationCompletesDuringContinuousReading()
+    {
+        DisplayConfig.BaudIndex = 0;
+        Sim sim(link, {QStringLiteral("--baud"), QStringLiteral("1200")});
+        QVERIFY(!sim.device.isEmpty());
+        QTest::mouseClick(window->ActConti, Qt::LeftButton);
+        QStringList boxes;
+        testsupport::whenModal<TForm7>([&](TForm7* password) {
+            QTest::keyClicks(password->findChild<QLineEdit*>(QStringLiteral("MaskEdit1")), QStringLiteral("pomvek"));
+            QTest::keyClick(password->findChild<QLineEdit*>(QStringLiteral("MaskEdit1")), Qt::Key_Return);
+            testsupport::whenModal<TForm8>([&](TForm8* screen) {
+                QTest::mouseClick(screen->findChild<QPushButton*>(QStringLiteral("Button2")), Qt::LeftButton);
+                auto* last = screen->findChild<QLineEdit*>(QStringLiteral("Edit18"));
+                QTRY_VERIFY_WITH_TIMEOUT(last->text() != QLatin1String("0"), 4000);
+                boxes << last->text();
+                screen->reject();
+            });
+        });
+        QTest::keyClick(window->Edit[1], Qt::Key_F1, Qt::AltModifier);
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes.first().at(3), QLatin1Char('.'));
+        QCOMPARE(window->ContinuousReading, 1);
+        QVERIFY(window->Timer1->isActive());
+        QTest::mouseClick(window->ActConti, Qt::LeftButton);
+    }
+
+    // A click on "Update running" while a request is under way is honoured
+    // when it ends, not dropped.
+    void updateRunningAskedDuringARequestStartsAfterIt()
+    {
+        Sim sim(link, {QStringLiteral("--delay"), QStringLiteral("400")});
+        QVERIFY(!sim.device.isEmpty());
+        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
+        QTest::mouseClick(window->ActConti, Qt::LeftButton);
+        QCOMPARE(window->ContinuousReading, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(window->ContinuousReading, 1, 2000);
+        QVERIFY(window->Timer1->isActive());
+        QTest::mouseClick(window->ActConti, Qt::LeftButton);
+        QCOMPARE(window->ContinuousReading, 0);
+    }
+
+    // The value box shows all eight characters a display sends.
+    void longReadingsShowWhole()
+    {
+        for (const char* value : {"-1999999", "    12.5", "-19999.9"}) {
+            TExchangeReport r;
+            r.kind = DisplayReadingRequest;
+            r.outcome = TExchangeOutcome::Reply;
+            const std::string reply = std::string("@00RL") + value + "RR00\r";
+            r.reply.assign(reply.begin(), reply.end());
+            window->DadesRebudes(r);
+            QLineEdit* box = window->Edit[14];
+            QCOMPARE(box->text(), QString::fromLatin1(value));
+            QCOMPARE(box->geometry(), QRect(48, 24, 81, 32));
+            QVERIFY2(box->fontMetrics().horizontalAdvance(box->text()) <= box->width() - 8, value);
+        }
     }
 
     void aMissingPortIsReportedOnce()
@@ -299,7 +390,13 @@ private slots:
         QVERIFY(!sim.device.isEmpty());
         window->LanguageIndex = 3;
         window->applyLanguage();
+        // The trend, open from the start, is given every reading, taken or missed.
+        window->Tendencia1->trigger();
+        auto* trend = window->findChild<TTrendWindow*>();
+        QVERIFY(trend && trend->isVisible());
+        QCOMPARE(trend->windowTitle(), QStringLiteral("Trend"));
         QSignalSpy updates(window->Edit[14], &QLineEdit::textChanged);
+        QSignalSpy shown(window.get(), &TForm1::displayReadingShown);
         QTest::mouseClick(window->ActConti, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(updates.count() >= 1, 3000);
         QVERIFY(!window->Edit[14]->property("stale").toBool());
@@ -320,6 +417,17 @@ private slots:
         QVERIFY(window->NoticeLabel->text().isEmpty());
         QCOMPARE(window->MissedReadings, 0);
         QTest::mouseClick(window->ActConti, Qt::LeftButton);
+        QTRY_COMPARE(window->PendingRequest, NoRequest);
+
+        const TTrendStore& store = trend->store();
+        const TTrendStats all = store.stats(*store.firstTime(), *store.lastTime());
+        QCOMPARE(all.readings, static_cast<std::uint64_t>(shown.count()) + all.missed);
+        QVERIFY(all.missed >= 3);
+        // Closing hides it: the session's readings are kept for the next look.
+        trend->close();
+        window->Tendencia1->trigger();
+        QCOMPARE(window->findChild<TTrendWindow*>(), trend);
+        QCOMPARE(trend->store().count(), all.readings);
     }
 
     void theTrafficMonitorShowsEachRequestAndItsReply()

@@ -433,13 +433,13 @@ private slots:
         QVERIFY2(left.filter(QStringLiteral(".tmp-")).isEmpty(), qPrintable(left.join(QLatin1Char(' '))));
     }
 
-    void aLanguageFileThatCannotBeWrittenKeepsTheLanguage_data()
+    void aLanguageThatCannotBeKeptIsUsedForThisRunAndSaysSo_data()
     {
         QTest::addColumn<QString>("fault");
         QTest::newRow("Conf.dad is a folder") << QStringLiteral("folder");
         QTest::newRow("read-only working folder") << QStringLiteral("read-only");
     }
-    void aLanguageFileThatCannotBeWrittenKeepsTheLanguage()
+    void aLanguageThatCannotBeKeptIsUsedForThisRunAndSaysSo()
     {
         QFETCH(QString, fault);
         const QString folder = home.filePath(QStringLiteral("lang-") + fault);
@@ -469,13 +469,22 @@ private slots:
             QTest::mouseClick(dialog->Button1, Qt::LeftButton);
         });
         window->SelectIdioma();
-        QCOMPARE(window->LanguageIndex, before);
-        QCOMPARE(window->Archivo1->title(), fileMenu);
-        QVERIFY(messages.texts.isEmpty());
+        QCOMPARE(window->LanguageIndex, 3);
+        QCOMPARE(window->Archivo1->title(), QStringLiteral("File"));
+        QCOMPARE(messages.names, QStringList{QStringLiteral("LanguageNotKeptBox")});
+        QCOMPARE(messages.texts.first(),
+            QStringLiteral("This language is used until the program closes: it could not be kept in %1/Conf.dad.")
+                .arg(folder));
+        QVERIFY2(messages.details.first().startsWith(folder + QStringLiteral("/Conf.dad: ")),
+            qPrintable(messages.details.first()));
         if (fault == QLatin1String("folder"))
             QVERIFY(QFileInfo(QStringLiteral("Conf.dad")).isDir());
         else
             QCOMPARE(readAll(QStringLiteral("Conf.dad")), QByteArray(1, '\x02'));
+        // The next run starts in the language the file still holds.
+        window = std::make_unique<TForm1>();
+        QCOMPARE(window->LanguageIndex, before);
+        QVERIFY(window->Archivo1->title() == fileMenu);
         window.reset();
         QVERIFY(QDir::setCurrent(home.path()));
     }

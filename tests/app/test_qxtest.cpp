@@ -198,20 +198,6 @@ private slots:
         QCOMPARE(again.Archivo1->title(), QStringLiteral("Fichier"));
     }
 
-    void anUnwritableSettingsFileKeepsTheLanguage()
-    {
-        QVERIFY(QDir().mkdir(QStringLiteral("Conf.dad")));
-        TForm1 w;
-        testsupport::whenModal<TForm10>([](TForm10* d) {
-            QTest::mouseClick(d->Choices[3], Qt::LeftButton);
-            QTest::mouseClick(d->Button1, Qt::LeftButton);
-        });
-        w.SelectIdioma();
-        QCOMPARE(w.LanguageIndex, 0);
-        QCOMPARE(w.Archivo1->title(), QStringLiteral("Arxiu"));
-        QVERIFY(QDir().rmdir(QStringLiteral("Conf.dad")));
-    }
-
     void saveOnUntitledGoesThroughSaveAsThenSavesDirectly()
     {
         TForm1 w;
@@ -338,6 +324,8 @@ private slots:
         w.Abrir1Click();
         QCOMPARE(DisplayConfig.Address, 12);
         QCOMPARE(CurrentFileName, path);
+        // Said where the technician looks, in the window's language.
+        QCOMPARE(text(w, "NoticeLabel"), QStringLiteral("new-one.cfg no existeix: en desar es crearà"));
         w.Guardar2Click();
         QCOMPARE(readFile(path).size(), 88);
         QCOMPARE(readFile(path).at(5), char(12));
