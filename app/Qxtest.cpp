@@ -915,11 +915,21 @@ void TForm1::showOpenFailure()
     box.exec();
 }
 
-void TForm1::showNotice(const QString& text)
+void TForm1::showNotice(const QString& text, const QString& shorter)
 {
     noticeText_ = text;
     NoticeLabel->setToolTip(text);
-    NoticeLabel->setText(NoticeLabel->fontMetrics().elidedText(text, Qt::ElideRight, NoticeLabel->width()));
+    // The whole text where it fits, else the shorter form, else cut at the end.
+    const QFontMetrics metrics = NoticeLabel->fontMetrics();
+    const int room = NoticeLabel->width();
+    const QString& shown = metrics.horizontalAdvance(text) <= room || shorter.isEmpty() ? text : shorter;
+    NoticeLabel->setText(metrics.elidedText(shown, Qt::ElideRight, room));
+}
+
+void TForm1::showExchangeNotice(const TExchangeReport& report, const std::string& lead)
+{
+    showNotice(QString::fromStdString(lead + exchangeNotice(report, LanguageIndex)),
+        QString::fromStdString(lead + exchangeNotice(report, LanguageIndex, false)));
 }
 
 void TForm1::showValue(const QString& text)
@@ -961,8 +971,8 @@ void TForm1::noteMissedReading(const TExchangeReport& report)
     // A reading given up for the next one got no reply in its time.
     if (missed.outcome == TExchangeOutcome::Abandoned)
         missed.outcome = TExchangeOutcome::NoReply;
-    showNotice(QString::fromStdString(exchangeNotice(missed, LanguageIndex) + " \u2014 "
-        + missedReadingsText(MissedReadings, LanguageIndex)));
+    // The count first, so that it stays in sight in a narrow status bar.
+    showExchangeNotice(missed, missedReadingsText(MissedReadings, LanguageIndex) + " \u2014 ");
     showValueAge();
 }
 
@@ -990,7 +1000,7 @@ void TForm1::DadesRebudes(const TExchangeReport& report)
         if (report.kind == DisplayReadingRequest && ContinuousReading != 0)
             noteMissedReading(report);
         else
-            showNotice(QString::fromStdString(exchangeNotice(report, LanguageIndex)));
+            showExchangeNotice(report);
         return;
     }
     MissedReadings = 0;

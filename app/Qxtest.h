@@ -178,7 +178,8 @@ protected:
 private:
     void stopContinuousReading();
     void setExchangeCommandsVisible(bool visible);
-    void showNotice(const QString& text);
+    void showNotice(const QString& text, const QString& shorter = {});
+    void showExchangeNotice(const TExchangeReport& report, const std::string& lead = {});
     // Shows the display's value whole, fitting the type to the box.
     void showValue(const QString& text);
     // Runs `command` once a configuration read under way has ended; false when none is.

@@ -10,7 +10,7 @@ namespace {
 const TTexts kKinds[] = {
     {"Dades de calibració", "Datos de calibración", "Données de calibration", "Calibration data"},
     {"Rebre configuració", "Recibir configuración", "Recevoir configuration", "Receive setup"},
-    {"Lectura del valor", "Lectura del valor", "Lecture de la valeur", "Value reading"},
+    {"Lectura", "Lectura", "Lecture", "Reading"},
     {"Enviar configuració", "Enviar configuración", "Envoyer configuration", "Send setup"},
 };
 const TTexts kOtherKind{"Petició", "Petición", "Requête", "Request"};
@@ -56,11 +56,11 @@ std::string requestKindText(std::uint8_t kind, int language)
     return pickText(kind >= 1 && kind <= 4 ? kKinds[kind - 1] : kOtherKind, language);
 }
 
-std::string exchangeNotice(const TExchangeReport& report, int language)
+std::string exchangeNotice(const TExchangeReport& report, int language, bool withDevice)
 {
     const std::string what = requestKindText(report.kind, language);
     const std::string address = addressOf(report.request);
-    const std::string port = report.portText();
+    const std::string port = withDevice ? report.portText() : report.port;
     switch (report.outcome) {
     case TExchangeOutcome::NoReply:
         return fillIn(pickText(kNoReply, language),

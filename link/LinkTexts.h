@@ -11,10 +11,11 @@ struct TExchangeReport;
 // 3 display reading, 4 configuration sent).
 std::string requestKindText(std::uint8_t kind, int language);
 
-// "Value reading: no reply from display 07 on COM1 (/dev/ttyUSB0) after 1.0 s",
+// "Reading: no reply from display 07 on COM1 (/dev/ttyUSB0) after 1.0 s",
 // "... reply from another address (05) ...", "... unexpected reply ...";
 // empty for a reply that answers, an abandoned exchange or a failed open.
-std::string exchangeNotice(const TExchangeReport& report, int language);
+// Without the device, the port is named alone, for a narrow place.
+std::string exchangeNotice(const TExchangeReport& report, int language, bool withDevice = true);
 
 // "3 readings missed".
 std::string missedReadingsText(int count, int language);

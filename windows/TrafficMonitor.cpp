@@ -156,7 +156,7 @@ TTrafficMonitor::TTrafficMonitor(QWidget* owner, int language, TDisplayLink& lin
     view_->verticalHeader()->hide();
     view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 4);
     view_->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {90, 80, 170, 330, 70};
+    const int widths[] = {104, 80, 170, 300, 70};
     for (int c = 0; c < 5; ++c)
         view_->setColumnWidth(c, widths[c]);
     QFont mono(QStringLiteral("Liberation Mono"));
@@ -194,12 +194,14 @@ TTrafficMonitor::TTrafficMonitor(QWidget* owner, int language, TDisplayLink& lin
     });
     connect(save_, &QPushButton::clicked, this, &TTrafficMonitor::save);
     connect(hex_, &QCheckBox::toggled, model_, &TTrafficModel::setHex);
+    connect(model_, &QAbstractItemModel::rowsInserted, this, &TTrafficMonitor::showCount);
+    connect(model_, &QAbstractItemModel::modelReset, this, &TTrafficMonitor::showCount);
     flushTimer_ = new QTimer(this);
     flushTimer_->setSingleShot(true);
     flushTimer_->setInterval(100);
     connect(flushTimer_, &QTimer::timeout, this, &TTrafficMonitor::flush);
     connect(&link, &TDisplayLink::traffic, this, &TTrafficMonitor::add);
-    resize(900, 360);
+    resize(960, 360);
     showCount();
 }
 

@@ -350,7 +350,7 @@ private slots:
         QTRY_COMPARE(window->PendingRequest, NoRequest);
         QCOMPARE(window->ZComm1->Connected, 0);
         QCOMPARE(window->Edit[14]->text(), QStringLiteral("   "));
-        QVERIFY2(window->NoticeLabel->toolTip().startsWith(QStringLiteral("Value reading: reply from another address (")),
+        QVERIFY2(window->NoticeLabel->toolTip().startsWith(QStringLiteral("Reading: reply from another address (")),
             qPrintable(window->NoticeLabel->toolTip()));
     }
 
@@ -373,7 +373,7 @@ private slots:
         QCOMPARE(window->PendingRequest, DisplayReadingRequest);
         QTRY_VERIFY(!window->NoticeLabel->text().isEmpty());
         QCOMPARE(window->NoticeLabel->toolTip(),
-            QStringLiteral("Lecture de la valeur : pas de réponse de l'afficheur 00 sur COM1 (%1) après 0.4 s").arg(link));
+            QStringLiteral("Lecture : pas de réponse de l'afficheur 00 sur COM1 (%1) après 0.4 s").arg(link));
         QCOMPARE(window->PendingRequest, NoRequest);
         QCOMPARE(window->ZComm1->Connected, 0);
         // Time-out, plus the request's wire time at 1200 bit/s (42 ms), plus 100 ms.

@@ -183,17 +183,17 @@ private slots:
         r.ended = r.sent + 1000ms;
         r.outcome = Outcome::NoReply;
         const char* expected[] = {
-            "Lectura del valor: cap resposta del visualitzador 07 a COM1 (/dev/ttyUSB0) després de 1.0 s",
-            "Lectura del valor: sin respuesta del visualizador 07 en COM1 (/dev/ttyUSB0) tras 1.0 s",
-            "Lecture de la valeur : pas de réponse de l'afficheur 07 sur COM1 (/dev/ttyUSB0) après 1.0 s",
-            "Value reading: no reply from display 07 on COM1 (/dev/ttyUSB0) after 1.0 s",
+            "Lectura: cap resposta del visualitzador 07 a COM1 (/dev/ttyUSB0) després de 1.0 s",
+            "Lectura: sin respuesta del visualizador 07 en COM1 (/dev/ttyUSB0) tras 1.0 s",
+            "Lecture : pas de réponse de l'afficheur 07 sur COM1 (/dev/ttyUSB0) après 1.0 s",
+            "Reading: no reply from display 07 on COM1 (/dev/ttyUSB0) after 1.0 s",
         };
         for (int l = 0; l < 4; ++l)
             QCOMPARE(QString::fromStdString(exchangeNotice(r, l)), QString::fromUtf8(expected[l]));
         r.outcome = Outcome::WrongAddress;
         r.reply = bytes("@05RL    1.0 RR00\r");
         QCOMPARE(QString::fromStdString(exchangeNotice(r, 3)),
-            QStringLiteral("Value reading: reply from another address (05) on COM1 (/dev/ttyUSB0), not from display 07"));
+            QStringLiteral("Reading: reply from another address (05) on COM1 (/dev/ttyUSB0), not from display 07"));
         r.outcome = Outcome::Reply;
         QVERIFY(exchangeNotice(r, 3).empty());
     }

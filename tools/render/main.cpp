@@ -20,6 +20,8 @@
 #include "dialogs/Selecidioma.h"
 #include "dialogs/Testcom.h"
 #include "dialogs/Version.h"
+#include "link/DisplayLink.h"
+#include "windows/TrafficMonitor.h"
 #include "windows/TrendWindow.h"
 
 namespace {
@@ -89,6 +91,47 @@ void renderTrend(int language, const QString& name, const TDisplayConfig& cfg)
     save(w, name);
 }
 
+// The window after a display reading that got no reply.
+void renderNotice(TForm1& main, const QString& name)
+{
+    TExchangeReport r;
+    r.kind = DisplayReadingRequest;
+    r.outcome = TExchangeOutcome::NoReply;
+    r.request = {'@', '0', '7', 'L', '\r'};
+    r.port = "COM1";
+    r.device = "/dev/ttyUSB0";
+    r.sent = TLinkClock::now();
+    r.ended = r.sent + std::chrono::milliseconds(1000);
+    main.DadesRebudes(r);
+    save(main, name);
+    r.outcome = TExchangeOutcome::Reply;
+    r.reply = {'@', '0', '7', 'R', 'E', '\r'};
+    r.kind = SendConfigRequest;
+    main.DadesRebudes(r);
+}
+
+// A reading, an echo dropped before a reply, and a request without reply.
+void renderTrafficMonitor(TForm1& main, int language, const QString& name)
+{
+    using namespace std::chrono;
+    const auto at = system_clock::time_point(sys_days(year(2026) / 12 / 7)) + 9h;
+    auto frame = [](const std::string& s) { return std::vector<std::uint8_t>(s.begin(), s.end()); };
+    const std::string port = "COM1 (/dev/ttyUSB0)";
+    const std::vector<TTrafficRecord> records = {
+        {at, TTrafficDirection::Sent, port, frame("@07L\r"), {}, TTrafficNote::None},
+        {at + 31ms, TTrafficDirection::Received, port, frame("@07RL   180.5RR10\r"), 24, TTrafficNote::None},
+        {at + 500ms, TTrafficDirection::Sent, port, frame("@07L\r"), {}, TTrafficNote::None},
+        {at + 506ms, TTrafficDirection::Received, port, frame("@07L\r"), 0, TTrafficNote::EchoDropped},
+        {at + 530ms, TTrafficDirection::Received, port, frame("\n"), 23, TTrafficNote::AfterCR},
+        {at + 530ms, TTrafficDirection::Received, port, frame("@07RL   181.0RR10\r"), 23, TTrafficNote::None},
+        {at + 1000ms, TTrafficDirection::Sent, port, frame("@07P\r"), {}, TTrafficNote::None},
+        {at + 2005ms, TTrafficDirection::Received, port, {}, 1000, TTrafficNote::NoReply},
+    };
+    TTrafficMonitor monitor(&main, language, *main.Link);
+    monitor.model()->add(records);
+    save(monitor, name);
+}
+
 // The offscreen platform warns about every window it cannot resize; that says nothing here.
 void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& message)
 {
@@ -134,6 +177,8 @@ int main(int argc, char* argv[])
         save(main, QStringLiteral("main-example-%1").arg(l));
         main.Edit[14]->setText(QStringLiteral("   "));
         main.setRelayIndicator(1, false);
+        renderNotice(main, QStringLiteral("main-notice-%1").arg(l));
+        renderTrafficMonitor(main, lang, QStringLiteral("traffic-%1").arg(l));
 
         renderDialog<TForm2>(&main, lang, QStringLiteral("serial-%1").arg(l), cfg);
         for (int digits : {1, 2, 4}) {
