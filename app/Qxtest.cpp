@@ -209,9 +209,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     Link->setReplyTimeout(configuredReplyTimeoutMs());
     Link->setLineSetup([this] { ApplyLineSettings(); });
     connect(Link, &TDisplayLink::finished, this, &TForm1::DadesRebudes);
-    connect(Link, &TDisplayLink::lineError, this, [this](int error) {
-        ErrorComuni(error, error == TZComm::LineLostError ? deviceDisconnectedText(LanguageIndex) : "Read Error");
-    });
+    connect(Link, &TDisplayLink::lineError, this, [this](int error) { ErrorComuni(error, "Read Error"); });
+    // The component's own word for a lost device is the window's, in its language.
+    connect(Link, &TDisplayLink::lineLost, this, [this] { ErrorComuni(0, deviceDisconnectedText(LanguageIndex)); });
     qApp->installEventFilter(this);
 
     Timer1 = new QTimer(this);
