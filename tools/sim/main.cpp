@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -37,18 +38,40 @@ struct TLineOptions {
     std::vector<std::size_t> pieces;
     bool silent = false;
     bool log = false;
+    bool echo = false;
+    bool crlf = false;
     std::vector<int> addresses;
 };
 
 [[noreturn]] void usage(const char* error)
 {
-    if (error)
-        std::fprintf(stderr, "dadiz-sim: %s\n", error);
-    std::fprintf(stderr,
+    if (error) {
+        std::fprintf(stderr, "dadiz-sim: %s\nTry \"dadiz-sim --help\".\n", error);
+        std::exit(2);
+    }
+    std::fprintf(stdout,
                  "usage: dadiz-sim [--address N | --bus N,N,...] [--link PATH] [--delay MS] [--baud N]\n"
-                 "                 [--pieces N,N,...] [--wrong-address] [--silent] [--noise] [--log]\n"
-                 "                 [--digits N] [--decimals N] [--value X] [--input-mode N]\n");
-    std::exit(error ? 2 : 0);
+                 "                 [--pieces N,N,...] [--wrong-address] [--silent] [--noise] [--echo] [--crlf]\n"
+                 "                 [--log] [--digits N] [--decimals N] [--value X] [--input-mode N]\n"
+                 "Simulated displays on a pseudo-terminal; the first line of output is its device.\n"
+                 "  --address N      one display at address N (default 0)\n"
+                 "  --bus N,N,...    one display at each address\n"
+                 "  --link PATH      a symbolic link to the device, removed at exit\n"
+                 "  --delay MS       wait before each reply\n"
+                 "  --baud N         send replies at the pace of N baud\n"
+                 "  --pieces N,...   send each reply in pieces of these sizes\n"
+                 "  --wrong-address  answer with the next address\n"
+                 "  --silent         never answer\n"
+                 "  --noise          answer with 300 bytes and no CR\n"
+                 "  --echo           hand back every request byte as received before the reply,\n"
+                 "                   as an RS-485 adapter that hears its own transmission does\n"
+                 "  --crlf           end replies with CR LF instead of CR\n"
+                 "  --log            log requests (rx) and replies (tx) on standard error\n"
+                 "  --digits N       digits of the displays, 2..10 (default 4)\n"
+                 "  --decimals N     decimals shown, 0..5 (default 1)\n"
+                 "  --value X        show X instead of a moving value; it must fit the digits\n"
+                 "  --input-mode N   input mode reported in 'P' replies, 0 or 1\n");
+    std::exit(0);
 }
 
 int intArg(const char* option, const char* text, int low, int high)
@@ -78,8 +101,24 @@ std::vector<int> listArg(const char* option, const char* text, int low, int high
     return values;
 }
 
+// A fixed value must fit the digits, the sign taking one of them, in the
+// eight characters of a reading.
+void checkShownValue(const char* text, double value, int digits, int decimals)
+{
+    const int positions = std::min(digits, 8 - (decimals > 0 ? 1 : 0));
+    const double scale = std::pow(10.0, decimals);
+    const double high = (std::pow(10.0, positions) - 1) / scale;
+    const double low = -(std::pow(10.0, positions - 1) - 1) / scale;
+    const double count = std::nearbyint(value * scale);
+    if (count > high * scale || count < low * scale)
+        usage(cfmt("--value %s is more than a display of %d digits with %d decimals can show (%.*f .. %.*f)", text,
+                   digits, decimals, decimals, low, decimals, high)
+                  .c_str());
+}
+
 void parseOptions(int argc, char** argv, TLineOptions& line, TSimOptions& display)
 {
+    const char* valueText = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string opt = argv[i];
         auto value = [&]() -> const char* {
@@ -109,6 +148,10 @@ void parseOptions(int argc, char** argv, TLineOptions& line, TSimOptions& displa
             display.noise = true;
         else if (opt == "--log")
             line.log = true;
+        else if (opt == "--echo")
+            line.echo = true;
+        else if (opt == "--crlf")
+            line.crlf = true;
         else if (opt == "--digits")
             display.digits = intArg("--digits", value(), 2, 10);
         else if (opt == "--decimals")
@@ -122,6 +165,7 @@ void parseOptions(int argc, char** argv, TLineOptions& line, TSimOptions& displa
             if (end == text || *end != '\0' || !std::isfinite(v))
                 usage(cfmt("--value needs a number, not \"%s\"", text).c_str());
             display.fixedValue = v;
+            valueText = text;
         } else if (opt == "--help" || opt == "-h")
             usage(nullptr);
         else
@@ -129,6 +173,8 @@ void parseOptions(int argc, char** argv, TLineOptions& line, TSimOptions& displa
     }
     if (line.addresses.empty())
         line.addresses = {0};
+    if (display.fixedValue)
+        checkShownValue(valueText, *display.fixedValue, display.digits, display.decimals);
 }
 
 [[noreturn]] void fail(const char* what, int error)
@@ -139,7 +185,10 @@ void parseOptions(int argc, char** argv, TLineOptions& line, TSimOptions& displa
 
 struct TPty {
     UniqueFd master;
-    UniqueFd slave; // kept open so that the other side may close and reopen at will
+    // Kept open so that the other side may close and reopen at will, and so
+    // that an exclusive flag left by an opener that died can be cleared.
+    UniqueFd slave;
+    UniqueFd watch; // inotify: opens and closes of the device
     std::string path;
 };
 
@@ -166,6 +215,10 @@ TPty openPty()
     cfmakeraw(&tio);
     if (tcsetattr(pty.slave.get(), TCSANOW, &tio) != 0)
         fail("tcsetattr", errno);
+    // Without the watch the simulator still runs; only a stale exclusive flag stays.
+    pty.watch.reset(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (pty.watch && inotify_add_watch(pty.watch.get(), name, IN_OPEN | IN_CLOSE) < 0)
+        pty.watch.reset();
     return pty;
 }
 
@@ -198,6 +251,7 @@ private:
     void schedule(const std::string& reply, TSimClock::time_point now);
     void sendDue(TSimClock::time_point now);
     void dropUnreadReply(TSimClock::time_point now);
+    void followOpeners();
 
     const TLineOptions& options_;
     std::vector<TSimDisplay> displays_;
@@ -206,6 +260,7 @@ private:
     std::deque<TChunk> outgoing_;
     std::optional<TSimClock::time_point> quietUntil_;
     std::optional<TSimClock::time_point> unreadCheck_;
+    int openers_ = 0; // of the device, besides the simulator itself
 };
 
 void TLine::run(const sigset_t& waitMask)
@@ -226,14 +281,17 @@ void TLine::run(const sigset_t& waitMask)
             timeout.tv_sec = static_cast<time_t>(ns / 1000000000);
             timeout.tv_nsec = static_cast<long>(ns % 1000000000);
         }
-        pollfd pfd{pty_.master.get(), static_cast<short>(quiet ? 0 : POLLIN), 0};
-        const int n = ppoll(&pfd, 1, wake ? &timeout : nullptr, &waitMask);
+        pollfd pfd[2] = {{pty_.master.get(), static_cast<short>(quiet ? 0 : POLLIN), 0},
+                         {pty_.watch.get(), POLLIN, 0}};
+        const int n = ppoll(pfd, 2, wake ? &timeout : nullptr, &waitMask);
         if (n < 0 && errno != EINTR)
             fail("ppoll", errno);
         if (stopSignal != 0)
             break;
         const auto after = TSimClock::now();
-        if (n > 0 && (pfd.revents & (POLLIN | POLLHUP | POLLERR)))
+        if (n > 0 && (pfd[1].revents & POLLIN))
+            followOpeners();
+        if (n > 0 && (pfd[0].revents & (POLLIN | POLLHUP | POLLERR)))
             receive(after);
         sendDue(after);
         dropUnreadReply(after);
@@ -252,6 +310,9 @@ void TLine::receive(TSimClock::time_point now)
         quietUntil_ = now + 50ms;
         return;
     }
+    // The adapter hears its own transmission: the request comes back first.
+    if (options_.echo && ::write(pty_.master.get(), buf, static_cast<std::size_t>(n)) < 0 && errno != EAGAIN)
+        fail("write", errno);
     for (ssize_t i = 0; i < n; ++i) {
         incoming_ += buf[i];
         if (buf[i] == '\r') {
@@ -279,8 +340,9 @@ void TLine::handleFrame(const std::string& received, TSimClock::time_point now)
     }
 }
 
-void TLine::schedule(const std::string& reply, TSimClock::time_point now)
+void TLine::schedule(const std::string& frame, TSimClock::time_point now)
 {
+    const std::string reply = options_.crlf ? frame + '\n' : frame;
     auto due = now + options_.delay;
     if (!outgoing_.empty())
         due = std::max(due, outgoing_.back().due);
@@ -331,6 +393,29 @@ void TLine::dropUnreadReply(TSimClock::time_point now)
     int unread = 0;
     if (ioctl(pty_.slave.get(), FIONREAD, &unread) == 0 && unread > 0)
         tcflush(pty_.slave.get(), TCIFLUSH);
+}
+
+// An opener that died (kill -9) never cleared its exclusive flag, and the
+// flag lives as long as the simulator keeps the device open: once the last
+// other opener has closed it, the flag is cleared for the next one.
+void TLine::followOpeners()
+{
+    alignas(inotify_event) char buf[4096];
+    ssize_t n;
+    while ((n = ::read(pty_.watch.get(), buf, sizeof buf)) > 0) {
+        for (char* p = buf; p < buf + n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(p);
+            if (event->mask & IN_OPEN)
+                ++openers_;
+            if (event->mask & (IN_CLOSE | IN_Q_OVERFLOW))
+                openers_ = event->mask & IN_Q_OVERFLOW ? 0 : openers_ - 1;
+            if (openers_ <= 0) {
+                openers_ = 0;
+                ioctl(pty_.slave.get(), TIOCNXCL);
+            }
+            p += sizeof(inotify_event) + event->len;
+        }
+    }
 }
 
 // The link is removed only if it still names this simulator's device.
