@@ -233,6 +233,7 @@ TExchangeResult TCtlLink::attempt(std::span<const std::uint8_t> request)
                 if (check == TReplyCheck::WrongAddress) {
                     // A late answer from another display on the line.
                     setAside = printable(reply);
+                    result.setAside.push_back(setAside);
                     rx.reset();
                     continue;
                 }

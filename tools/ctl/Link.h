@@ -52,6 +52,7 @@ struct TExchangeResult {
     TOutcome outcome = TOutcome::NoReply;
     std::vector<std::uint8_t> reply; // offsets 0 .. the final CR
     std::string reason;              // for anything but Reply
+    std::vector<std::string> setAside; // complete replies from other addresses, in printable form
 };
 
 // One display line: the program's serial component with the line settings of

@@ -1,12 +1,18 @@
 #include "tools/ctl/Options.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <set>
 
 #include "config/Formats.h"
+#include "serial/PortMap.h"
 
 namespace {
+
+const std::set<std::string> kFlags = {"--json", "--verify", "--watch"};
+const std::set<std::string> kValued = {"--port",    "--baud",    "--parity",   "--data-bits", "--stop-bits",
+                                       "--address", "--timeout", "--retries",  "--interval",  "--lang"};
 
 const std::set<std::string> kLineOptions = {"--port", "--baud", "--parity", "--data-bits", "--stop-bits",
                                             "--address", "--timeout", "--retries"};
@@ -137,7 +143,11 @@ bool parseArguments(const std::vector<std::string>& args, TCtlOptions& o, std::s
             inlineValue = arg.substr(eq + 1);
             arg = arg.substr(0, eq);
         }
-        const bool flag = arg == "--json" || arg == "--verify" || arg == "--watch";
+        const bool flag = kFlags.count(arg) > 0;
+        if (!flag && !kValued.count(arg)) {
+            error = "unknown option \"" + arg + "\"";
+            return false;
+        }
         if (flag && inlineValue) {
             error = arg + " takes no value";
             return false;
@@ -164,6 +174,17 @@ bool parseArguments(const std::vector<std::string>& args, TCtlOptions& o, std::s
         else if (arg == "--port") {
             if (value.empty()) {
                 error = "--port needs COM1..COM6 or a device path";
+                return false;
+            }
+            // Any other COM name is a typing error, not a device under /dev.
+            const bool comLike = value.size() >= 3
+                && std::equal(value.begin(), value.begin() + 3, "COM",
+                              [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == b; })
+                && std::all_of(value.begin() + 3, value.end(),
+                               [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
+            if (comLike && (comNumber(value) < 1 || comNumber(value) > 6)) {
+                error = "--port \"" + value + "\" is not a port of the program: COM1, COM2, COM3, COM4, COM5 or "
+                    "COM6, or a device path";
                 return false;
             }
             o.port = value;
@@ -231,9 +252,6 @@ bool parseArguments(const std::vector<std::string>& args, TCtlOptions& o, std::s
                 return false;
             }
             o.language = static_cast<std::uint8_t>(it - std::begin(langs));
-        } else {
-            error = "unknown option \"" + arg + "\"";
-            return false;
         }
     }
 
@@ -252,7 +270,7 @@ bool parseArguments(const std::vector<std::string>& args, TCtlOptions& o, std::s
         return true;
     const TCommandInfo& info = it->second;
     for (const std::string& opt : given)
-        if (!info.options.count(opt)) {
+        if (!info.options.count(opt) && opt != "--lang") {
             error = opt + " does not apply to " + o.command;
             return false;
         }
