@@ -655,13 +655,16 @@ TEST(Ctl, OutputThatCannotBeWrittenEndsTheCommand)
 {
     const std::string file = tempDir("full") + "/a.dad";
     ASSERT_EQ(ctl({"new", file}).status, 0);
-    const TRun full = ctl({"show", file}, {.outFile = "/dev/full"});
+    testsupport::TChildSetup toFull;
+    toFull.outFile = "/dev/full";
+    const TRun full = ctl({"show", file}, toFull);
     EXPECT_EQ(full.status, 1);
     EXPECT_NE(full.err.find("cannot write to standard output: no space left on device"), std::string::npos) << full.err;
 
     TSim sim({"--address", "7"});
-    TChild watch({"value", "--watch", "--interval", "50", "--port", sim.path(), "--address", "7"},
-                 {.ignoreSigpipe = true});
+    testsupport::TChildSetup noSigpipe;
+    noSigpipe.ignoreSigpipe = true;
+    TChild watch({"value", "--watch", "--interval", "50", "--port", sim.path(), "--address", "7"}, noSigpipe);
     EXPECT_FALSE(watch.readLine().empty());
     watch.closeOutput(); // as "| head -1" does
     EXPECT_EQ(watch.finish(5000ms), 1);
@@ -673,8 +676,9 @@ TEST(Ctl, OutputThatCannotBeWrittenEndsTheCommand)
 TEST(Ctl, StopSignalEndsAWriteThatWaits)
 {
     TSim sim({"--address", "7"});
-    TChild watch({"value", "--watch", "--interval", "10", "--port", sim.path(), "--address", "7"},
-                 {.outPipeSize = 4096});
+    testsupport::TChildSetup smallPipe;
+    smallPipe.outPipeSize = 4096;
+    TChild watch({"value", "--watch", "--interval", "10", "--port", sim.path(), "--address", "7"}, smallPipe);
     std::this_thread::sleep_for(1500ms); // 4 KiB hold fewer than 100 readings
     kill(watch.pid(), SIGINT);
     EXPECT_TRUE(watch.endsWithin(2000ms));
@@ -685,8 +689,10 @@ TEST(Ctl, StopSignalEndsAWriteThatWaits)
 TEST(Ctl, ClosedStandardDescriptorsAreTakenByDevNull)
 {
     TSim sim({"--address", "0", "--log"});
+    testsupport::TChildSetup closed;
+    closed.closeStandard = true;
     TChild watch({"value", "--watch", "--interval", "50", "--timeout", "50", "--port", sim.path(), "--address", "5"},
-                 {.closeStandard = true});
+                 closed);
     std::this_thread::sleep_for(500ms);
     for (int fd = 0; fd <= 2; ++fd) {
         char target[256] = {};

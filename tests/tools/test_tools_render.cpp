@@ -14,7 +14,9 @@ TEST(Render, RelativeOutputFolder)
 {
     const std::string home = testing::TempDir() + "dadiz-render-" + std::to_string(getpid());
     mkdir(home.c_str(), 0700);
-    testsupport::TChild render(DADIZ_RENDER_PATH, {"shots/png"}, {.cwd = home});
+    testsupport::TChildSetup setup;
+    setup.cwd = home;
+    testsupport::TChild render(DADIZ_RENDER_PATH, {"shots/png"}, setup);
     EXPECT_EQ(render.finish(), 0) << render.err;
     EXPECT_EQ(render.err.find("cannot write"), std::string::npos) << render.err;
     for (const char* name : {"main-ca.png", "main-example-en.png", "calibration-fr.png"}) {
