@@ -47,10 +47,6 @@ bool writeAll(int fd, const std::string& text)
     sigdelset(&waitMask, SIGTERM);
     std::size_t done = 0;
     while (done < text.size()) {
-        if (stopRequested()) {
-            errno = EINTR;
-            return false;
-        }
         pollfd pfd{fd, POLLOUT, 0};
         if (::ppoll(&pfd, 1, nullptr, &waitMask) < 0) {
             if (errno != EINTR)
@@ -58,6 +54,8 @@ bool writeAll(int fd, const std::string& text)
             if (const int signal = caughtStop) {
                 caughtStop = 0;
                 ::kill(::getpid(), signal);
+                errno = EINTR;
+                return false;
             }
             continue;
         }
@@ -325,11 +323,10 @@ bool frameFits(const TFrameCheck& check, const std::string& path, const TDisplay
     return false;
 }
 
-// The configuration an exchange command starts from; false after a message,
-// with the exit status in `status`.
-bool lineConfig(const TCtlOptions& o, TDisplayConfig& cfg, int& status, bool addressUsed = true)
+// The configuration an exchange command starts from; false after a message
+// (a file that cannot be read, or an address no request can carry).
+bool lineConfig(const TCtlOptions& o, TDisplayConfig& cfg, bool addressUsed = true)
 {
-    status = ExitFile;
     resetToDefaults(cfg);
     if (!o.operands.empty() && !loadFile(o.operands[0], cfg))
         return false;
@@ -408,8 +405,8 @@ int runSet(const TCtlOptions& o)
 int runSend(const TCtlOptions& o)
 {
     TDisplayConfig cfg;
-    if (int status = ExitOk; !lineConfig(o, cfg, status))
-        return status;
+    if (!lineConfig(o, cfg))
+        return ExitFile;
     if (!frameFits(checkConfigRequest(cfg), o.operands[0], cfg))
         return ExitFile;
     TCtlLink link(cfg, o.port, o.timeoutMs, o.retries);
@@ -499,8 +496,8 @@ int runReceive(const TCtlOptions& o)
 int runValue(const TCtlOptions& o)
 {
     TDisplayConfig cfg;
-    if (int status = ExitOk; !lineConfig(o, cfg, status))
-        return status;
+    if (!lineConfig(o, cfg))
+        return ExitFile;
     TCtlLink link(cfg, o.port, o.timeoutMs, o.retries);
     if (const int status = openLink(link))
         return status;
@@ -574,8 +571,8 @@ const TCalibrationRow kCalibrationRows[] = {
 int runCalib(const TCtlOptions& o)
 {
     TDisplayConfig cfg;
-    if (int status = ExitOk; !lineConfig(o, cfg, status))
-        return status;
+    if (!lineConfig(o, cfg))
+        return ExitFile;
     TCtlLink link(cfg, o.port, o.timeoutMs, o.retries);
     if (const int status = openLink(link))
         return status;
@@ -617,19 +614,19 @@ std::string replyAddress(const std::string& printable)
 int runScan(const TCtlOptions& o)
 {
     TDisplayConfig cfg;
-    if (int status = ExitOk; !lineConfig(o, cfg, status, false))
-        return status;
+    if (!lineConfig(o, cfg, false))
+        return ExitFile;
     TCtlLink link(cfg, o.port, o.timeoutMs, o.retries);
     if (const int status = openLink(link))
         return status;
     int found = 0;
-    std::vector<std::string> late;
+    std::size_t late = 0;
     for (std::uint8_t address = 0; address <= 31; ++address) {
         const TExchangeResult r = link.exchange(buildReadRequest(address, kLetterDisplayReading));
         // An answer that came after its own time-out arrives while the next address is asked.
         for (const std::string& reply : r.setAside) {
             message("address " + replyAddress(reply) + " answered after its time-out: \"" + reply + "\"");
-            late.push_back(replyAddress(reply));
+            ++late;
         }
         if (r.outcome == TOutcome::Interrupted || r.outcome == TOutcome::LineLost)
             return exchangeFailure(r, "scan of " + link.deviceName());
@@ -648,9 +645,9 @@ int runScan(const TCtlOptions& o)
         if (!print(cfmt("%02d  ", address) + readingText(reading) + "\n"))
             return printFailure(o);
     }
-    if (!late.empty())
-        message(cfmt("%zu late answer(s) were set aside; a --timeout longer than %d ms may find those displays",
-                     late.size(), o.timeoutMs));
+    if (late > 0)
+        message(cfmt("%zu late answer(s) were set aside; a --timeout longer than %d ms may find those displays", late,
+                     o.timeoutMs));
     if (found == 0) {
         message("no display answered on " + link.deviceName() + cfmt(" within %d ms", o.timeoutMs));
         return ExitNoReply;
