@@ -230,11 +230,13 @@ TEST(Ctl, BadInputIsRefusedAndLeavesTheFileAlone)
         {{"scan", "--address", "3"}, 2, "--address does not apply to scan"},
         {{"value", "--parity", "mark"}, 2, "--parity must be even, odd or none"},
         {{"show", file, "--jsn"}, 2, "unknown option \"--jsn\""},
-        {{"value", "--port", "COM0"}, 2, "--port \"COM0\" is not a port of the program: COM1, COM2, COM3, COM4, COM5 or COM6"},
+        {{"value", "--port", "COM0"}, 2,
+         "--port \"COM0\" is not a port of the program: COM1, COM2, COM3, COM4, COM5 or COM6"},
         {{"scan", "--port", "com7"}, 2, "\"com7\" is not a port of the program"},
         // New digits or decimals that the values already in the file do not fit.
-        {{"set", file, "DigitsIndex=1"}, 2, "DisplayValue2 must be from -99.9 to 999.9 with at most 1 decimal (3 digits, "
-         "decimal point 1), not \"9999\" (kept from the file"},
+        {{"set", file, "DigitsIndex=1"}, 2,
+         "DisplayValue2 must be from -99.9 to 999.9 with at most 1 decimal (3 digits, decimal point 1), not \"9999\" "
+         "(kept from the file"},
         {{"set", file, "DecimalPoint=3"}, 2, "DisplayValue2 must be from -9.999 to 99.999 with at most 3 decimals"},
         {{"set", file, "DigitsIndex=1", "DecimalPoint=2"}, 2,
          "DisplayValue2 must be from -9.99 to 99.99 with at most 2 decimals (3 digits, decimal point 2)"},
@@ -364,7 +366,8 @@ TEST(Ctl, FilesThatCannotGoOutAreRefused)
         std::string message;
     };
     const Case cases[] = {
-        {{"send"}, [](TDisplayConfig& c) { c.Address = 100; }, "Address 100 is outside 0..31 (it would go out as \"10\")"},
+        {{"send"}, [](TDisplayConfig& c) { c.Address = 100; },
+         "Address 100 is outside 0..31 (it would go out as \"10\")"},
         {{"value"}, [](TDisplayConfig& c) { c.Address = 200; }, "Address 200 is outside 0..31"},
         {{"calib"}, [](TDisplayConfig& c) { c.Address = 32; }, "Address 32 is outside 0..31"},
         {{"receive"}, [](TDisplayConfig& c) { c.Address = 99; }, "Address 99 is outside 0..31"},
@@ -616,7 +619,7 @@ TEST(Ctl, ReceiveRefusesPartialRepliesAndValuesNoFileHolds)
 // Answers that come after the time-out are reported, with what to do about them.
 TEST(Ctl, ScanReportsLateAnswers)
 {
-    TSim sim({"--bus", "0,13", "--delay", "150"});
+    TSim sim({"--bus", "0,13", "--delay", "250"});
     const TRun scan = ctl({"scan", "--port", sim.path(), "--timeout", "100", "--baud", "19200"});
     EXPECT_EQ(scan.status, 1) << scan.err;
     for (const char* w : {"address 00 answered after its time-out: \"@00RL", "address 13 answered after its time-out",
@@ -636,7 +639,8 @@ TEST(Ctl, DisplayBytesAreShownEscaped)
             return {};
         std::string reply = "@03RC";
         for (int n = 0; n < 18; ++n)
-            reply += std::string(1, static_cast<char>('1' + n % 9)) + (n < 9 ? 'C' : 'D') + (n == 0 ? "0\x07\x7f" "12" : "00000");
+            reply += std::string(1, static_cast<char>('1' + n % 9)) + (n < 9 ? 'C' : 'D')
+                + (n == 0 ? "0\x07\x7f" "12" : "00000");
         return reply + "\r";
     });
     const std::string shown = "<1B>[2J<0A><9B>12  relay1=ON relay2=OFF";
