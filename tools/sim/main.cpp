@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
@@ -188,7 +189,7 @@ struct TPty {
     // Kept open so that the other side may close and reopen at will, and so
     // that an exclusive flag left by an opener that died can be cleared.
     UniqueFd slave;
-    UniqueFd watch; // inotify: opens and closes of the device
+    UniqueFd watch; // inotify: closes of the device
     std::string path;
 };
 
@@ -217,7 +218,7 @@ TPty openPty()
         fail("tcsetattr", errno);
     // Without the watch the simulator still runs; only a stale exclusive flag stays.
     pty.watch.reset(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
-    if (pty.watch && inotify_add_watch(pty.watch.get(), name, IN_OPEN | IN_CLOSE) < 0)
+    if (pty.watch && inotify_add_watch(pty.watch.get(), name, IN_CLOSE) < 0)
         pty.watch.reset();
     return pty;
 }
@@ -251,7 +252,7 @@ private:
     void schedule(const std::string& reply, TSimClock::time_point now);
     void sendDue(TSimClock::time_point now);
     void dropUnreadReply(TSimClock::time_point now);
-    void followOpeners();
+    void clearStaleExclusive();
 
     const TLineOptions& options_;
     std::vector<TSimDisplay> displays_;
@@ -260,7 +261,6 @@ private:
     std::deque<TChunk> outgoing_;
     std::optional<TSimClock::time_point> quietUntil_;
     std::optional<TSimClock::time_point> unreadCheck_;
-    int openers_ = 0; // of the device, besides the simulator itself
 };
 
 void TLine::run(const sigset_t& waitMask)
@@ -290,7 +290,7 @@ void TLine::run(const sigset_t& waitMask)
             break;
         const auto after = TSimClock::now();
         if (n > 0 && (pfd[1].revents & POLLIN))
-            followOpeners();
+            clearStaleExclusive();
         if (n > 0 && (pfd[0].revents & (POLLIN | POLLHUP | POLLERR)))
             receive(after);
         sendDue(after);
@@ -395,27 +395,54 @@ void TLine::dropUnreadReply(TSimClock::time_point now)
         tcflush(pty_.slave.get(), TCIFLUSH);
 }
 
+// True when a process other than this one holds the character device
+// `device` open. Processes whose descriptors cannot be read (another user's)
+// are taken not to: they could not open the simulator's device anyway.
+bool openedElsewhere(dev_t device)
+{
+    const std::string self = std::to_string(::getpid());
+    DIR* proc = ::opendir("/proc");
+    if (!proc)
+        return false;
+    bool found = false;
+    while (const dirent* p = ::readdir(proc)) {
+        if (found || p->d_name[0] < '1' || p->d_name[0] > '9' || self == p->d_name)
+            continue;
+        const std::string folder = std::string("/proc/") + p->d_name + "/fd";
+        DIR* fds = ::opendir(folder.c_str());
+        if (!fds)
+            continue;
+        while (const dirent* f = ::readdir(fds)) {
+            struct stat st {};
+            if (f->d_name[0] != '.' && ::stat((folder + "/" + f->d_name).c_str(), &st) == 0 && S_ISCHR(st.st_mode)
+                && st.st_rdev == device) {
+                found = true;
+                break;
+            }
+        }
+        ::closedir(fds);
+    }
+    ::closedir(proc);
+    return found;
+}
+
 // An opener that died (kill -9) never cleared its exclusive flag, and the
-// flag lives as long as the simulator keeps the device open: once the last
-// other opener has closed it, the flag is cleared for the next one.
-void TLine::followOpeners()
+// flag lives as long as the simulator keeps the device open. Once no other
+// process holds the device, the flag is cleared for the next opener. Closes
+// are only a cue: the events of two closes may arrive as one.
+void TLine::clearStaleExclusive()
 {
     alignas(inotify_event) char buf[4096];
-    ssize_t n;
-    while ((n = ::read(pty_.watch.get(), buf, sizeof buf)) > 0) {
-        for (char* p = buf; p < buf + n;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(p);
-            if (event->mask & IN_OPEN)
-                ++openers_;
-            if (event->mask & (IN_CLOSE | IN_Q_OVERFLOW))
-                openers_ = event->mask & IN_Q_OVERFLOW ? 0 : openers_ - 1;
-            if (openers_ <= 0) {
-                openers_ = 0;
-                ioctl(pty_.slave.get(), TIOCNXCL);
-            }
-            p += sizeof(inotify_event) + event->len;
-        }
-    }
+    bool closed = false;
+    while (::read(pty_.watch.get(), buf, sizeof buf) > 0)
+        closed = true;
+    int exclusive = 0;
+    struct stat st {};
+    if (!closed || ioctl(pty_.slave.get(), TIOCGEXCL, &exclusive) != 0 || exclusive == 0
+        || ::fstat(pty_.slave.get(), &st) != 0)
+        return;
+    if (!openedElsewhere(st.st_rdev))
+        ioctl(pty_.slave.get(), TIOCNXCL);
 }
 
 // The link is removed only if it still names this simulator's device.
