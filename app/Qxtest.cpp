@@ -890,10 +890,10 @@ void TForm1::feedTrend(const TExchangeReport& report)
 
 void TForm1::ApplyLineSettings()
 {
-    applyLineSettings(DisplayConfig, *ZComm1);
+    copyLineSettings(DisplayConfig, *ZComm1);
 }
 
-bool TForm1::startRequest(std::uint8_t kind, std::span<const std::uint8_t> frame)
+bool TForm1::startRequest(TPendingRequest kind, std::span<const std::uint8_t> frame)
 {
     const std::size_t n = std::min(frame.size(), TxBuffer.size());
     std::copy_n(frame.begin(), n, TxBuffer.begin());
@@ -902,7 +902,7 @@ bool TForm1::startRequest(std::uint8_t kind, std::span<const std::uint8_t> frame
     const bool started = Link->start(kind, std::vector<std::uint8_t>(TxBuffer.begin(), TxBuffer.begin() + static_cast<std::ptrdiff_t>(n)));
     // A failed open leaves nothing pending: continuous reading can still be
     // switched on once the device is back.
-    PendingRequest = Link->pending() ? kind : std::uint8_t{NoRequest};
+    PendingRequest = Link->pending() ? kind : NoRequest;
     return started;
 }
 
