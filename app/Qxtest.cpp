@@ -249,6 +249,9 @@ void TForm1::startUp(QApplication& app)
     // The task-bar title. Only the application name is set: a display name
     // would be appended to every window caption.
     app.setApplicationName(QStringLiteral("QX Test"));
+    // The desktop matches the windows to the menu entry and its icon.
+    app.setDesktopFileName(QStringLiteral("cat.dadiz.DADiz"));
+    app.setWindowIcon(QIcon(QStringLiteral(":/packaging/cat.dadiz.DADiz.svg")));
     QFont f(QStringLiteral("Arial"));
     f.setPixelSize(11);
     app.setFont(f);
