@@ -12,3 +12,6 @@ enum TExitStatus : int {
 
 // Runs the parsed command; messages go to stderr, results to stdout.
 int runCommand(const TCtlOptions& options);
+
+// dadizctl doctor (tools/ctl/Doctor.cpp).
+int runDoctor(const TCtlOptions& options);
