@@ -918,6 +918,7 @@ void TDoctor::start()
     planAt_ = 0;
     swept_.clear();
     everywhere_ = false;
+    inFlight_ = false;
     searching_ = false;
     permissionRefused_ = false;
     last_.reset();
@@ -933,8 +934,16 @@ void TDoctor::start()
 
 void TDoctor::add(TCheckResult r)
 {
+    // A listener may have cancelled the run meanwhile: it has its report.
+    if (!running_)
+        return;
     report_.checks.push_back(r);
     emit checkDone(r);
+}
+
+int TDoctor::plannedTries() const
+{
+    return report_.tries + static_cast<int>(plan_.size() - planAt_) - (inFlight_ ? 1 : 0);
 }
 
 void TDoctor::checkTheDevice()
@@ -1137,8 +1146,11 @@ void TDoctor::searchStep()
     const int timeoutMs = requestMs + link_->wireMs(kReadingReplyLength) + setup_.searchMarginMs;
     link_->setReplyTimeout(timeoutMs);
     ++report_.tries;
+    inFlight_ = true;
     report_.searchFloor += std::chrono::milliseconds(requestMs + timeoutMs);
-    emit progress({report_.tries, report_.tries + static_cast<int>(plan_.size() - planAt_) - 1, t.line, t.address});
+    emit progress({report_.tries, plannedTries(), t.line, t.address});
+    if (!running_)
+        return;
     const TReadRequest frame = buildReadRequest(t.address, kLetterDisplayReading);
     link_->start(kReadingKind, std::vector<std::uint8_t>(frame.begin(), frame.end()));
 }
@@ -1147,6 +1159,7 @@ void TDoctor::searchDone()
 {
     const TExchangeReport& r = *last_;
     const TTry t = plan_[planAt_++];
+    inFlight_ = false;
     if (r.outcome == TExchangeOutcome::OpenFailed || r.outcome == TExchangeOutcome::LineLost) {
         add(result(TDoctorCheck::Search, TVerdict::Problem, say(kWentAway, {portText()}), say(kCheckPlug)));
         finish(TDoctorOutcome::CannotOpen);
@@ -1175,9 +1188,15 @@ void TDoctor::cancel()
 
 void TDoctor::finish(TDoctorOutcome outcome)
 {
+    if (!running_)
+        return;
     running_ = false;
     ++run_;
     link_->closePort();
+    auto add = [this](TCheckResult r) {
+        report_.checks.push_back(r);
+        emit checkDone(r);
+    };
     const bool searched = searching_;
     searching_ = false;
     if (outcome == TDoctorOutcome::Found) {
@@ -1201,8 +1220,7 @@ void TDoctor::finish(TDoctorOutcome outcome)
         if (check == TDoctorCheck::Search && outcome == TDoctorOutcome::Answers)
             why = say(kNotNeeded);
         else if (check == TDoctorCheck::Search && outcome == TDoctorOutcome::Cancelled && searched)
-            why = say(kCancelledAfter,
-                {cfmt("%d", report_.tries), cfmt("%d", report_.tries + static_cast<int>(plan_.size() - planAt_))});
+            why = say(kCancelledAfter, {cfmt("%d", report_.tries), cfmt("%d", plannedTries())});
         add(result(check, TVerdict::Skipped, why));
     }
     report_.outcome = outcome;

@@ -146,6 +146,8 @@ private:
     bool applyLine(const TLineFormat& line);
     void add(TCheckResult result);
     void finish(TDoctorOutcome outcome);
+    // Tries made and still to make, as the plan stands.
+    int plannedTries() const;
 
     TDoctorSetup setup_;
     std::unique_ptr<TZComm> port_;
@@ -162,6 +164,7 @@ private:
     std::vector<TTry> plan_;
     std::vector<TLineFormat> swept_;
     bool everywhere_ = false;
+    bool inFlight_ = false; // a search try is on the line
     std::size_t planAt_ = 0;
     std::optional<TLineFormat> current_; // the settings the open port has
     std::optional<TFoundLine> found_;
