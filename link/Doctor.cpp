@@ -754,9 +754,12 @@ std::string addressOf(std::uint8_t address)
     return {digits.begin(), digits.end()};
 }
 
+// Names from the settings file or the command line, as they may be shown.
+std::string shownName(const std::string& name) { return printableOnly(name, 256); }
+
 std::string portTextOf(const std::string& port, const std::string& path)
 {
-    return path.empty() || path == port ? port : port + " (" + path + ")";
+    return path.empty() || path == port ? shownName(port) : shownName(port) + " (" + shownName(path) + ")";
 }
 
 } // namespace
@@ -767,8 +770,8 @@ TCheckResult checkDevice(const std::string& port, const std::string& path, const
 {
     const std::string shown = portTextOf(port, path);
     if (path.empty())
-        return result(TDoctorCheck::Device, TVerdict::Problem, say(kNoDeviceSet, {port}), say(kChooseDevice));
-    const TWords plugIn = comNumber(port) ? say(kPlugIn, {port}) : say(kPlugInPath);
+        return result(TDoctorCheck::Device, TVerdict::Problem, say(kNoDeviceSet, {shownName(port)}), say(kChooseDevice));
+    const TWords plugIn = comNumber(port) ? say(kPlugIn, {shownName(port)}) : say(kPlugInPath);
     auto absent = [&](const TTexts& why) {
         const std::vector<TWords> present = devicesPresent(places);
         return result(TDoctorCheck::Device, TVerdict::Problem,
@@ -805,19 +808,20 @@ TCheckResult checkPermission(const std::string& path)
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
         return result(TDoctorCheck::Permission, TVerdict::Skipped, say(kPortUnusable));
+    const std::string shown = shownName(path);
     const uid_t uid = geteuid();
     const std::string user = userName(uid);
     const std::string group = groupName(st.st_gid);
     if (::faccessat(AT_FDCWD, path.c_str(), R_OK | W_OK, AT_EACCESS) == 0)
         return result(TDoctorCheck::Permission, TVerdict::Ok,
-            say(kMayOpen, {user, path, modeText(st.st_mode), userName(st.st_uid), group}));
+            say(kMayOpen, {user, shown, modeText(st.st_mode), userName(st.st_uid), group}));
     if ((st.st_mode & 060) != 060)
         return result(TDoctorCheck::Permission, TVerdict::Problem,
-            say(kNoGroupAccess, {user, path, modeText(st.st_mode), group}), say(kChmod, {path}));
+            say(kNoGroupAccess, {user, shown, modeText(st.st_mode), group}), say(kChmod, {shown}));
     if (memberByDatabase(uid, st.st_gid) && !memberInSession(st.st_gid))
         return result(TDoctorCheck::Permission, TVerdict::Problem, say(kSessionPredates, {user, group}),
             say(kLogInAgain));
-    return result(TDoctorCheck::Permission, TVerdict::Problem, say(kNotMember, {user, path, group}),
+    return result(TDoctorCheck::Permission, TVerdict::Problem, say(kNotMember, {user, shown, group}),
         say(kUsermod, {group, user}));
 }
 
@@ -849,9 +853,9 @@ TCheckResult checkBusy(const std::string& path, const TSystemPlaces& places)
             else
                 advice = join(advice, say(kCloseOther, {h.comm, cfmt("%d", h.pid)}));
         }
-        return result(TDoctorCheck::Busy, TVerdict::Problem, say(kHeld, {path, names(holders)}), advice);
+        return result(TDoctorCheck::Busy, TVerdict::Problem, say(kHeld, {shownName(path), names(holders)}), advice);
     }
-    TWords finding = say(kFree, {path});
+    TWords finding = say(kFree, {shownName(path)});
     if (!farEnds.empty())
         finding = join(finding, say(kFarEnd, {names(farEnds)}));
     if (hidden > 0 && geteuid() != 0)
