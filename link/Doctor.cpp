@@ -157,6 +157,14 @@ const TTexts kBrltty{"brltty (per a línies braille) s'apodera dels adaptadors s
     "brltty\", ou supprimez-le avec \"sudo apt-get remove brltty\".",
     "brltty (for braille displays) grabs USB serial adapters: stop it with \"sudo systemctl stop brltty\", or "
     "remove it with \"sudo apt-get remove brltty\"."};
+const TTexts kUnseenProcess{"un procés que no es pot veure des d'aquí (el bloqueig el va fer el pid %1)",
+    "un proceso que no se puede ver desde aquí (el bloqueo lo hizo el pid %1)",
+    "un processus invisible d'ici (le verrou a été pris par le pid %1)",
+    "a process that cannot be seen from here (its lock was taken by pid %1)"};
+const TTexts kFindHolder{"Cerqueu-lo amb \"sudo fuser -v %1\", tanqueu-lo i torneu a passar el diagnòstic.",
+    "Búsquelo con \"sudo fuser -v %1\", ciérrelo y vuelva a pasar el diagnóstico.",
+    "Trouvez-le avec \"sudo fuser -v %1\", fermez-le, puis relancez le diagnostic.",
+    "Find it with \"sudo fuser -v %1\", close it, then run the doctor again."};
 const TTexts kCloseOther{"Tanqueu %1 (o atureu-lo: \"kill %2\") i torneu a passar el diagnòstic.",
     "Cierre %1 (o deténgalo: \"kill %2\") y vuelva a pasar el diagnóstico.",
     "Fermez %1 (ou arrêtez-le : \"kill %2\"), puis relancez le diagnostic.",
@@ -590,7 +598,14 @@ struct THolder {
     bool holdsMaster = false; // the far end of this pseudo-terminal
 };
 
-std::string processWords(const THolder& h) { return cfmt("%s (pid %d)", h.comm.c_str(), h.pid); }
+// "minicom (pid 4242)"; a process known only by its lock has no name to give.
+TWords processWords(const THolder& h)
+{
+    if (h.comm.empty())
+        return say(kUnseenProcess, {cfmt("%d", h.pid)});
+    const std::string named = cfmt("%s (pid %d)", h.comm.c_str(), h.pid);
+    return {named, named, named, named};
+}
 
 bool allDigits(const std::string& s)
 {
@@ -680,9 +695,11 @@ std::vector<THolder> holdersOf(const struct stat& device, const std::string& rea
         if (it == out.end()) {
             THolder h;
             h.pid = pid;
+            // The lock's process may be gone while a child it left holds the
+            // descriptor: that child, when seen, stands for the lock.
             h.comm = firstLine(readSmall(places.proc + cfmt("/%d/comm", pid), 64));
-            if (h.comm.empty())
-                h.comm = "?";
+            if (h.comm.empty() && std::any_of(out.begin(), out.end(), [](const THolder& o) { return o.holdsDevice; }))
+                continue;
             h.holdsDevice = true;
             out.push_back(h);
         } else {
@@ -838,7 +855,7 @@ TCheckResult checkBusy(const std::string& path, const TSystemPlaces& places)
     for (const THolder& h : found)
         (h.holdsMaster ? farEnds : holders).push_back(h);
     auto names = [](const std::vector<THolder>& hs) {
-        std::vector<std::string> out;
+        std::vector<TWords> out;
         for (const THolder& h : hs)
             out.push_back(processWords(h));
         return joinList(out);
@@ -850,6 +867,8 @@ TCheckResult checkBusy(const std::string& path, const TSystemPlaces& places)
                 advice = join(advice, say(kModemManager));
             else if (h.comm == "brltty")
                 advice = join(advice, say(kBrltty));
+            else if (h.comm.empty())
+                advice = join(advice, say(kFindHolder, {shownName(path)}));
             else
                 advice = join(advice, say(kCloseOther, {h.comm, cfmt("%d", h.pid)}));
         }

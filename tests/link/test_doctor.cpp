@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <fcntl.h>
+#include <functional>
 #include <grp.h>
 #include <poll.h>
 #include <pwd.h>
@@ -110,8 +111,8 @@ pid_t holdInChild(const std::string& path, const char* comm)
     return pid;
 }
 
-// The Permission check's line as another user sees it, from a child process.
-QString permissionAs(uid_t uid, gid_t gid, std::vector<gid_t> groups, const std::string& path)
+// What `check` says as another user, from a child process.
+QString lineAs(uid_t uid, gid_t gid, std::vector<gid_t> groups, const std::function<std::string()>& check)
 {
     int out[2];
     if (pipe(out) != 0)
@@ -121,7 +122,7 @@ QString permissionAs(uid_t uid, gid_t gid, std::vector<gid_t> groups, const std:
         close(out[0]);
         if (setgroups(groups.size(), groups.data()) != 0 || setgid(gid) != 0 || setuid(uid) != 0)
             _exit(2);
-        const std::string text = checkLine(checkPermission(path), 3);
+        const std::string text = check();
         [[maybe_unused]] const ssize_t n = write(out[1], text.data(), text.size());
         _exit(0);
     }
@@ -134,6 +135,11 @@ QString permissionAs(uid_t uid, gid_t gid, std::vector<gid_t> groups, const std:
     close(out[0]);
     waitpid(pid, nullptr, 0);
     return QString::fromStdString(text);
+}
+
+QString permissionAs(uid_t uid, gid_t gid, std::vector<gid_t> groups, const std::string& path)
+{
+    return lineAs(uid, gid, std::move(groups), [&] { return checkLine(checkPermission(path), 3); });
 }
 
 // A user who is a member of a group other than their own by /etc/group.
@@ -412,13 +418,19 @@ private slots:
         const pid_t holder = holdInChild(pty.path, comm.toLatin1().constData());
         QVERIFY(holder > 0);
         const TDoctorReport r = diagnose(setupFor(pty.path, 3, 0, true));
-        kill(holder, SIGKILL);
-        waitpid(holder, nullptr, 0);
         QCOMPARE(verdicts(r), QStringLiteral("OOPSSS"));
         QCOMPARE(r.outcome, TDoctorOutcome::CannotOpen);
         QCOMPARE(line(r, TDoctorCheck::Busy),
             fill(QStringLiteral("Busy: problem. {path} is held by {comm} (pid {pid}). ") + advice,
                 {{"path", QString::fromStdString(pty.path)}, {"comm", comm}, {"pid", QString::number(holder)}}));
+        // Another user cannot look at the holder's descriptors: its lock names it.
+        const passwd* nobody = getpwnam("nobody");
+        QVERIFY(nobody);
+        const QString seenByNobody = lineAs(nobody->pw_uid, nobody->pw_gid, {nobody->pw_gid},
+            [&] { return checkLine(checkBusy(pty.path), 3); });
+        kill(holder, SIGKILL);
+        waitpid(holder, nullptr, 0);
+        QCOMPARE(seenByNobody, line(r, TDoctorCheck::Busy));
         // Once it is gone, the port is free again.
         QCOMPARE(QString::fromStdString(checkLine(checkBusy(pty.path), 3)),
             QStringLiteral("Busy: ok. No other program holds %1.").arg(QString::fromStdString(pty.path)));
