@@ -370,11 +370,13 @@ std::string printableOnly(const std::string& s, std::size_t max = 80)
             break;
         out += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
     }
-    const auto last = out.find_last_not_of(' ');
-    return last == std::string::npos ? std::string() : out.substr(out.find_first_not_of(' '), last + 1 - out.find_first_not_of(' '));
+    const auto first = out.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return out.substr(first, out.find_last_not_of(' ') + 1 - first);
 }
 
-// A small system file (sysfs attribute, /proc entry), first line only; empty when unreadable.
+// A small system file (sysfs attribute, /proc entry), at most `max` bytes; empty when unreadable.
 std::string readSmall(const std::string& path, std::size_t max = 4096)
 {
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
@@ -450,12 +452,12 @@ TAdapter adapterOf(const std::string& tty, const TSystemPlaces& places)
     const std::string cls = places.sys + "/class/tty/" + tty;
     a.noUart = firstLine(readSmall(cls + "/type")) == "0";
     std::string dev = realPath(cls + "/device");
-    if (dev.empty())
+    const std::string root = realPath(places.sys);
+    if (dev.empty() || root.empty())
         return a;
     // Up from the tty's own device (a USB interface or a usb-serial port) to
     // the USB device; the driver is the first one below the kernel's generic
     // serial port layer ("port", "ctrl").
-    const std::string root = realPath(places.sys);
     for (int up = 0; up < 8 && dev.size() > root.size() && dev.compare(0, root.size(), root) == 0; ++up) {
         const std::string driver = printableOnly(baseName(realPath(dev + "/driver")));
         if (a.driver.empty() && !driver.empty() && driver != "port" && driver != "ctrl")
