@@ -3,6 +3,7 @@
 #include "config/Formats.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -29,18 +30,47 @@ void putPrefix(std::uint8_t* out, const std::string& text, std::size_t count)
         out[i] = static_cast<std::uint8_t>(i < text.size() ? text[i] : ' ');
 }
 
+// A number whose text reads as zero goes out without a sign: minus zero
+// would give "+-0.000", "-0.000" or "-0".
+std::string zeroWithoutSign(double value, const std::string& text, const char* format)
+{
+    if (!std::isfinite(value) || text.find_first_of("123456789") != std::string::npos)
+        return text;
+    return cfmt(format, 0.0);
+}
+
 std::string inputValueText(double value)
 {
-    return value >= 0.0 ? cfmt("+%6.3f", value) : cfmt("%6.3f", value);
+    const std::string text = value >= 0.0 ? cfmt("+%6.3f", value) : cfmt("%6.3f", value);
+    return zeroWithoutSign(value, text, "+%6.3f");
+}
+
+// The display has at most four decimals: a larger position scales as four
+// instead of leaving the field without a text of its own.
+double displayScale(std::uint8_t decimalPoint)
+{
+    static constexpr double kScale[] = {1.0, 10.0, 100.0, 1000.0, 10000.0};
+    return kScale[sentDecimalPoint(decimalPoint)];
 }
 
 std::string displayValueText(double value, std::uint8_t decimalPoint)
 {
-    static constexpr double kScale[] = {1.0, 10.0, 100.0, 1000.0, 10000.0};
-    // The display has at most four decimals: a larger value scales as four
-    // instead of leaving the field without a text of its own.
-    const double scale = kScale[std::min<std::uint8_t>(decimalPoint, 4)];
-    return cfmt("%6.0f", value * scale);
+    const double scaled = value * displayScale(decimalPoint);
+    return zeroWithoutSign(scaled, cfmt("%6.0f", scaled), "%6.0f");
+}
+
+std::string offsetText(double offset)
+{
+    return zeroWithoutSign(offset, cfmt("%05.1f", offset), "%05.1f");
+}
+
+// Position of the offset's point in its text, 7 when there is none.
+std::size_t offsetPoint(const std::string& t)
+{
+    for (std::size_t i = 0; i < 7 && i < t.size(); ++i)
+        if (t[i] == '.')
+            return i;
+    return 7;
 }
 
 std::uint8_t digitChar(std::uint8_t value)
@@ -57,14 +87,8 @@ char charAt(const std::string& text, std::size_t pos)
 // and tenths in tenths of a degree, taken around the point of "%05.1f".
 void putOffset(std::uint8_t* out, double offset, std::uint8_t resolution)
 {
-    const std::string t = cfmt("%05.1f", offset);
-    std::size_t k = 7;
-    for (std::size_t i = 0; i < 7 && i < t.size(); ++i) {
-        if (t[i] == '.') {
-            k = i;
-            break;
-        }
-    }
+    const std::string t = offsetText(offset);
+    const std::size_t k = offsetPoint(t);
     out[0] = static_cast<std::uint8_t>(!t.empty() && t[0] == '-' ? '-' : ' ');
     if (resolution == 0) {
         out[1] = static_cast<std::uint8_t>(charAt(t, k - 2));
@@ -120,7 +144,7 @@ TConfigRequest buildConfigRequest(const TDisplayConfig& cfg)
     putTag(&f[32], 'D', '2');
     putNumberField(&f[34], displayValueText(cfg.DisplayValue2, cfg.DecimalPoint));
     putTag(&f[41], 'P', 'D');
-    f[43] = digitChar(cfg.DecimalPoint);
+    f[43] = digitChar(sentDecimalPoint(cfg.DecimalPoint));
     putTag(&f[44], 'T', 'T');
     f[46] = digitChar(cfg.ProbeType);
     putTag(&f[47], 'U', 'M');
@@ -135,4 +159,115 @@ TConfigRequest buildConfigRequest(const TDisplayConfig& cfg)
              cfg.Relay2Setpoint);
     f[92] = kCR;
     return f;
+}
+
+std::uint8_t sentDecimalPoint(std::uint8_t decimalPoint)
+{
+    return std::min<std::uint8_t>(decimalPoint, 4);
+}
+
+namespace {
+
+TFrameCheck fault(TFrameFault kind, const char* field, std::string sent = {})
+{
+    return {kind, field, std::move(sent)};
+}
+
+// What a 7-character number field sends of `text`.
+std::string numberField(const std::string& text)
+{
+    std::uint8_t out[7];
+    putNumberField(out, text);
+    return std::string(out, out + 7);
+}
+
+TFrameCheck checkInputValue(const char* field, double value)
+{
+    if (!std::isfinite(value))
+        return fault(TFrameFault::NotFinite, field);
+    // The point may be the dropped eighth character; a digit may not.
+    const std::string text = inputValueText(value);
+    const auto point = text.find('.');
+    if (point == std::string::npos || point > 7)
+        return fault(TFrameFault::OutOfRange, field, numberField(text));
+    return {};
+}
+
+TFrameCheck checkDisplayValue(const char* field, double value, std::uint8_t decimalPoint)
+{
+    if (!std::isfinite(value) || !std::isfinite(value * displayScale(decimalPoint)))
+        return fault(TFrameFault::NotFinite, field);
+    const std::string text = displayValueText(value, decimalPoint);
+    if (text.size() > 7)
+        return fault(TFrameFault::OutOfRange, field, numberField(text));
+    return {};
+}
+
+TFrameCheck checkOffset(double offset, std::uint8_t resolution)
+{
+    if (!std::isfinite(offset))
+        return fault(TFrameFault::NotFinite, "TempOffset");
+    // Two digits travel: tens and units, or units and tenths; every digit
+    // before them must be a leading zero.
+    const std::string t = offsetText(offset);
+    const std::size_t k = offsetPoint(t);
+    const std::size_t first = resolution == 0 ? k - 2 : k - 1;
+    for (std::size_t i = 0; i < first && i < t.size(); ++i) {
+        if (t[i] != '0' && t[i] != '-') {
+            std::uint8_t sent[3];
+            putOffset(sent, offset, resolution);
+            return fault(TFrameFault::OutOfRange, "TempOffset", std::string(sent, sent + 3));
+        }
+    }
+    return {};
+}
+
+TFrameCheck checkRelay(int number, std::uint8_t enabled, char delayType, char triggerLevel, std::int32_t delay,
+                       std::int32_t setpoint)
+{
+    static const char* const kNames[2][4] = {
+        {"Relay1DelayType", "Relay1TriggerLevel", "Relay1Delay", "Relay1Setpoint"},
+        {"Relay2DelayType", "Relay2TriggerLevel", "Relay2Delay", "Relay2Setpoint"},
+    };
+    const auto& names = kNames[number - 1];
+    if (delayType == static_cast<char>(kCR))
+        return fault(TFrameFault::EndsFrame, names[0]);
+    if (enabled == 1 && triggerLevel == static_cast<char>(kCR))
+        return fault(TFrameFault::EndsFrame, names[1]);
+    if (const std::string text = cfmt("%03d", delay); text.size() > 3)
+        return fault(TFrameFault::OutOfRange, names[2], text.substr(0, 3));
+    if (const std::string text = cfmt("%06d", setpoint); text.size() > 6)
+        return fault(TFrameFault::OutOfRange, names[3], text.substr(0, 6));
+    return {};
+}
+
+} // namespace
+
+TFrameCheck checkRequestAddress(std::uint8_t address)
+{
+    if (address > 31) {
+        const auto digits = addressDigits(address);
+        return fault(TFrameFault::OutOfRange, "Address", std::string(digits.begin(), digits.end()));
+    }
+    return {};
+}
+
+TFrameCheck checkConfigRequest(const TDisplayConfig& cfg)
+{
+    const TFrameCheck checks[] = {
+        checkRequestAddress(cfg.Address),
+        checkInputValue("InputValue1", cfg.InputValue1),
+        checkDisplayValue("DisplayValue1", cfg.DisplayValue1, cfg.DecimalPoint),
+        checkInputValue("InputValue2", cfg.InputValue2),
+        checkDisplayValue("DisplayValue2", cfg.DisplayValue2, cfg.DecimalPoint),
+        checkOffset(cfg.TempOffset, cfg.Resolution),
+        checkRelay(1, cfg.Relay1Enabled, cfg.Relay1DelayType, cfg.Relay1TriggerLevel, cfg.Relay1Delay,
+                   cfg.Relay1Setpoint),
+        checkRelay(2, cfg.Relay2Enabled, cfg.Relay2DelayType, cfg.Relay2TriggerLevel, cfg.Relay2Delay,
+                   cfg.Relay2Setpoint),
+    };
+    for (const TFrameCheck& c : checks)
+        if (c.fault != TFrameFault::None)
+            return c;
+    return {};
 }

@@ -30,5 +30,32 @@ std::array<char, 2> addressDigits(std::uint8_t address);
 TReadRequest buildReadRequest(std::uint8_t address, char letter);
 
 // The 93-byte 'E' request carrying the analog input and both relays of `cfg`.
-// A DecimalPoint above 4 scales the display values as 4 would.
+// A DecimalPoint above 4 goes out as 4 and scales the display values as 4
+// would, so that the position byte and the values agree. Minus zero goes out
+// as zero.
 TConfigRequest buildConfigRequest(const TDisplayConfig& cfg);
+
+// The decimal position the 'E' request carries for `decimalPoint`.
+std::uint8_t sentDecimalPoint(std::uint8_t decimalPoint);
+
+// What keeps a field of a configuration from reaching a display as it is.
+enum class TFrameFault {
+    None,
+    OutOfRange, // outside what the field's characters can carry (digits would be cut)
+    NotFinite,  // not a number, or infinite
+    EndsFrame,  // a CR byte, which the display takes for the end of the request
+};
+
+struct TFrameCheck {
+    TFrameFault fault = TFrameFault::None;
+    const char* field = nullptr; // the DisplayConfig name of the first field at fault
+    std::string sent;            // the characters it would go out as
+};
+
+// Checks that every field the 'E' request carries fits its characters:
+// a number keeps all the digits before its point, the address is 0..31.
+// buildConfigRequest itself sends whatever it is given.
+TFrameCheck checkConfigRequest(const TDisplayConfig& cfg);
+
+// The address check alone, for the 'C', 'P' and 'L' requests.
+TFrameCheck checkRequestAddress(std::uint8_t address);

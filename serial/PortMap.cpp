@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <glob.h>
+#include <sys/stat.h>
 
 #include "config/Formats.h"
 
@@ -20,7 +21,20 @@ QSettings portSettings()
 
 QString keyOf(int com) { return QStringLiteral("Ports/COM%1").arg(com); }
 
-// "ttyS10" after "ttyS9": compares runs of digits by value.
+std::vector<std::string> globSorted(const char* pattern)
+{
+    std::vector<std::string> out;
+    glob_t g{};
+    if (glob(pattern, 0, nullptr, &g) == 0)
+        for (size_t i = 0; i < g.gl_pathc; ++i)
+            out.emplace_back(g.gl_pathv[i]);
+    globfree(&g);
+    std::sort(out.begin(), out.end(), naturalLess);
+    return out;
+}
+
+} // namespace
+
 bool naturalLess(const std::string& a, const std::string& b)
 {
     size_t i = 0, j = 0;
@@ -47,20 +61,6 @@ bool naturalLess(const std::string& a, const std::string& b)
     }
     return a.size() - i < b.size() - j;
 }
-
-std::vector<std::string> globSorted(const char* pattern)
-{
-    std::vector<std::string> out;
-    glob_t g{};
-    if (glob(pattern, 0, nullptr, &g) == 0)
-        for (size_t i = 0; i < g.gl_pathc; ++i)
-            out.emplace_back(g.gl_pathv[i]);
-    globfree(&g);
-    std::sort(out.begin(), out.end(), naturalLess);
-    return out;
-}
-
-} // namespace
 
 std::string settingsFilePath()
 {
@@ -117,6 +117,10 @@ std::string resolvePortPath(const std::string& port)
         const std::string mapped = mappedDevice(com);
         return mapped.empty() ? fallbackDevice(com) : mapped;
     }
+    // "tty" in a folder that holds a "tty" is that file, not /dev/tty.
+    struct stat st {};
+    if (::lstat(port.c_str(), &st) == 0 || port.rfind("./", 0) == 0 || port.rfind("../", 0) == 0)
+        return port;
     return "/dev/" + port;
 }
 

@@ -12,7 +12,9 @@ std::string settingsFilePath();
 int comNumber(const std::string& port);
 
 // The device path that opening `port` uses: an absolute path as it is, a
-// COM name through the map, any other name under /dev. Empty for an empty port.
+// COM name through the map, a relative path that exists from the current
+// folder (or starts with "./" or "../") as it is, any other name under /dev.
+// Empty for an empty port.
 std::string resolvePortPath(const std::string& port);
 
 // The path mapped to COMn in the settings file, empty when none.
@@ -21,6 +23,9 @@ std::string mappedDevice(int com);
 void setMappedDevice(int com, const std::string& path);
 // The device COMn uses when it is not mapped.
 std::string fallbackDevice(int com);
+
+// Device names in natural order: runs of digits compare by value ("ttyS2" before "ttyS10").
+bool naturalLess(const std::string& a, const std::string& b);
 
 // The serial devices present: /dev/serial/by-id/*, /dev/ttyUSB*, /dev/ttyACM*,
 // /dev/ttyS*, each group in natural order (ttyS2 before ttyS10).

@@ -200,6 +200,8 @@ private slots:
         QTest::newRow("as configured") << QStringList{"--baud", "9600", "--address", "5"} << 3 << 5 << true
                                        << "OOOOOS" << int(O::Answers) << ""
                                        << "Answer: ok. Display 05 answers on {device} at 9600 baud, 7E1.";
+        QTest::newRow("an echoing adapter") << QStringList{"--echo", "--address", "5"} << 3 << 5 << false << "OOOOOS"
+                                            << int(O::Answers) << "" << "";
         QTest::newRow("silent, no search") << QStringList{"--silent"} << 3 << 0 << false << "OOOOPS"
                                            << int(O::NothingAnswered) << ""
                                            << "Answer: problem. Display 00 did not answer on {device} at 9600 baud, 7E1 "
@@ -242,6 +244,7 @@ private slots:
                 .arg(display.pid()));
         if (!answer.isEmpty())
             QCOMPARE(line(r, TDoctorCheck::Answer), fill(answer, {{"device", device}}));
+        QCOMPARE(line(r, TDoctorCheck::Echo).contains(QLatin1String("hands back")), sim.contains(QStringLiteral("--echo")));
         QCOMPARE(r.found.has_value(), !found.isEmpty());
         if (r.found) {
             QString text = QStringLiteral("%1 %2 %3 %4:")

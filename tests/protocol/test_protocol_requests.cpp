@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
+#include <cmath>
 #include <string>
 
 namespace {
@@ -89,6 +91,10 @@ TEST(ConfigRequest, NumberFields)
         // Decimals beyond four scale as four instead of leaving the field unformatted.
         {1.0, 1.5, 5, "+ 1.000", " 15000*"},
         {1.0, 1.5, 9, "+ 1.000", " 15000*"},
+        // Minus zero, and what reads as zero, goes out without a sign.
+        {-0.0, -0.0, 0, "+ 0.000", "     0*"},
+        {-0.0001, -0.4, 0, "+ 0.000", "     0*"},
+        {-0.001, -0.5, 1, "-0.001*", "    -5*"},
     };
     for (const auto& c : cases) {
         TDisplayConfig cfg = sampleConfig();
@@ -102,7 +108,8 @@ TEST(ConfigRequest, NumberFields)
         EXPECT_EQ(bytes(f, 25, 7), c.inputField) << c.inputValue;
         EXPECT_EQ(bytes(f, 16, 7), c.displayField) << c.displayValue;
         EXPECT_EQ(bytes(f, 34, 7), c.displayField) << c.displayValue;
-        EXPECT_EQ(f[43], c.decimalPoint | 0x30);
+        // The position byte agrees with the scaling: never above '4'.
+        EXPECT_EQ(f[43], std::min<int>(c.decimalPoint, 4) | 0x30) << int(c.decimalPoint);
     }
 }
 
@@ -115,7 +122,7 @@ TEST(ConfigRequest, OffsetDigitsByResolution)
     };
     const Case cases[] = {
         {5.3, 0, " 05"}, {5.3, 1, " 53"},  {-12.5, 0, "-12"}, {-12.5, 1, "-25"},
-        {12.0, 1, " 20"}, {-0.5, 1, "-05"}, {0.0, 0, " 00"},
+        {12.0, 1, " 20"}, {-0.5, 1, "-05"}, {0.0, 0, " 00"}, {-0.0, 0, " 00"}, {-0.04, 1, " 00"},
     };
     for (const auto& c : cases) {
         TDisplayConfig cfg = sampleConfig();
@@ -151,6 +158,54 @@ TEST(ConfigRequest, RelayFields)
         cfg.Relay1Setpoint = c.setpoint;
         EXPECT_EQ(bytes(buildConfigRequest(cfg), 60, 15), c.expected) << c.setpoint;
     }
+}
+
+// What cannot reach a display as it is, field by field; the window's
+// in-range values all pass.
+TEST(ConfigRequest, FieldsThatDoNotFitTheFrame)
+{
+    using F = TFrameFault;
+    struct Case {
+        void (*edit)(TDisplayConfig&);
+        TFrameFault fault;
+        const char* field;
+        const char* sent;
+    };
+    const Case cases[] = {
+        {[](TDisplayConfig&) {}, F::None, nullptr, ""},
+        {[](TDisplayConfig& c) { c.Address = 32; }, F::OutOfRange, "Address", "32"},
+        {[](TDisplayConfig& c) { c.Address = 200; }, F::OutOfRange, "Address", "-5"},
+        {[](TDisplayConfig& c) { c.InputValue1 = 999999.0; }, F::None, nullptr, ""}, // the point is the dropped eighth
+        {[](TDisplayConfig& c) { c.InputValue2 = 1e6; }, F::OutOfRange, "InputValue2", "+100000"},
+        {[](TDisplayConfig& c) { c.InputValue1 = std::nan(""); }, F::NotFinite, "InputValue1", ""},
+        {[](TDisplayConfig& c) { c.DisplayValue1 = 1234567.0, c.DecimalPoint = 0; }, F::None, nullptr, ""},
+        {[](TDisplayConfig& c) { c.DisplayValue1 = -999999.0, c.DecimalPoint = 0; }, F::None, nullptr, ""},
+        {[](TDisplayConfig& c) { c.DisplayValue2 = 12345678.0, c.DecimalPoint = 0; }, F::OutOfRange, "DisplayValue2",
+         "1234567"},
+        {[](TDisplayConfig& c) { c.DisplayValue2 = 1e308, c.DecimalPoint = 4; }, F::NotFinite, "DisplayValue2", ""},
+        {[](TDisplayConfig& c) { c.TempOffset = 99.9, c.Resolution = 0; }, F::None, nullptr, ""},
+        {[](TDisplayConfig& c) { c.TempOffset = -9.9, c.Resolution = 1; }, F::None, nullptr, ""},
+        {[](TDisplayConfig& c) { c.TempOffset = 12.5, c.Resolution = 1; }, F::OutOfRange, "TempOffset", " 25"},
+        {[](TDisplayConfig& c) { c.TempOffset = -100.0, c.Resolution = 0; }, F::OutOfRange, "TempOffset", "-00"},
+        {[](TDisplayConfig& c) { c.Relay1Delay = 1000; }, F::OutOfRange, "Relay1Delay", "100"},
+        {[](TDisplayConfig& c) { c.Relay2Setpoint = 1234567; }, F::OutOfRange, "Relay2Setpoint", "123456"},
+        {[](TDisplayConfig& c) { c.Relay2Setpoint = -99999; }, F::None, nullptr, ""},
+        {[](TDisplayConfig& c) { c.Relay1DelayType = '\r'; }, F::EndsFrame, "Relay1DelayType", ""},
+        {[](TDisplayConfig& c) { c.Relay2TriggerLevel = '\r', c.Relay2Enabled = 1; }, F::EndsFrame,
+         "Relay2TriggerLevel", ""},
+        {[](TDisplayConfig& c) { c.Relay2TriggerLevel = '\r', c.Relay2Enabled = 0; }, F::None, nullptr, ""},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        TDisplayConfig cfg = sampleConfig();
+        c.edit(cfg);
+        const TFrameCheck check = checkConfigRequest(cfg);
+        EXPECT_EQ(check.fault, c.fault) << "case " << i;
+        EXPECT_STREQ(check.field, c.field) << "case " << i;
+        EXPECT_EQ(check.sent, c.sent) << "case " << i;
+    }
+    EXPECT_EQ(checkRequestAddress(31).fault, TFrameFault::None);
+    EXPECT_EQ(checkRequestAddress(100).sent, "10");
 }
 
 // The frame must not follow the user's locale: a French locale uses a comma.

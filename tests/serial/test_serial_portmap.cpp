@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <QSettings>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include "config/DisplayConfig.h"
 #include "serial/LineSettings.h"
@@ -54,16 +58,38 @@ TEST(PortMap, ComNumbers)
         EXPECT_EQ(comNumber(row.port), row.n) << row.port;
 }
 
-TEST(PortMap, PresentDevicesComeInNaturalOrder)
+TEST(PortMap, DeviceNamesSortInNaturalOrder)
 {
-    const auto devices = listSerialDevices();
-    std::vector<int> ttyS;
-    for (const auto& d : devices) {
+    std::vector<std::string> names = {"/dev/ttyS10", "/dev/ttyS2", "/dev/ttyUSB1", "/dev/ttyS02x", "/dev/ttyS0",
+                                      "/dev/ttyS9",  "/dev/ttyS",  "/dev/ttyS100", "/dev/ttyUSB0", "/dev/ttyS2"};
+    std::sort(names.begin(), names.end(), naturalLess);
+    EXPECT_EQ(names, (std::vector<std::string>{"/dev/ttyS", "/dev/ttyS0", "/dev/ttyS2", "/dev/ttyS2", "/dev/ttyS02x",
+                                                "/dev/ttyS9", "/dev/ttyS10", "/dev/ttyS100", "/dev/ttyUSB0",
+                                                "/dev/ttyUSB1"}));
+    for (const auto& d : listSerialDevices())
         EXPECT_EQ(d.rfind("/dev/", 0), 0u) << d;
-        if (d.rfind("/dev/ttyS", 0) == 0)
-            ttyS.push_back(std::stoi(d.substr(9)));
-    }
-    EXPECT_TRUE(std::is_sorted(ttyS.begin(), ttyS.end()));
+}
+
+// A relative name that exists from the current folder is that file, not one under /dev.
+TEST(PortMap, RelativePathsThatExistAreUsedAsTheyAre)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string here = dir.path().toStdString();
+    ASSERT_EQ(mkdir((here + "/sub").c_str(), 0700), 0);
+    for (const char* file : {"/tty", "/sub/port"})
+        UniqueFd(open((here + file).c_str(), O_WRONLY | O_CREAT, 0600));
+    char* previous = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir(here.c_str()), 0);
+    struct Row { const char* port; const char* path; };
+    const Row rows[] = {
+        {"tty", "tty"}, {"sub/port", "sub/port"}, {"./missing", "./missing"}, {"../x", "../x"},
+        {"ttyNone", "/dev/ttyNone"}, {"serial/by-id/none", "/dev/serial/by-id/none"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(resolvePortPath(row.port), row.path) << row.port;
+    EXPECT_EQ(chdir(previous), 0);
+    free(previous);
 }
 
 TEST(LineSettings, IndexesAndFallbacks)

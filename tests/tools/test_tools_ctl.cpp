@@ -5,11 +5,14 @@
 
 #include "config/RecordCodec.h"
 #include "config/UniqueFd.h"
+#include "support/ConfigFields.h"
+#include "support/ToolProcess.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
@@ -20,6 +23,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -29,6 +33,7 @@
 namespace {
 
 using namespace std::chrono_literals;
+using testsupport::cpuTicks;
 
 std::string tempDir(const std::string& name)
 {
@@ -43,106 +48,20 @@ const std::string& configHome()
     return dir;
 }
 
-// A child process with its stdout and stderr collected.
-class TChild {
+// Every run: a private port map and French numbers.
+testsupport::TChildSetup setupFor(testsupport::TChildSetup setup = {})
+{
+    setup.env.insert(setup.env.end(), {{"XDG_CONFIG_HOME", configHome()}, {"LANG", "C"}, {"LC_ALL", ""},
+                                       {"LC_NUMERIC", "fr_FR.utf8"}});
+    return setup;
+}
+
+class TChild : public testsupport::TChild {
 public:
-    TChild(const char* program, const std::vector<std::string>& args)
+    TChild(const std::vector<std::string>& args, const testsupport::TChildSetup& setup = {})
+        : testsupport::TChild(DADIZ_CTL_PATH, args, setupFor(setup))
     {
-        int out[2];
-        int err[2];
-        if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
-            throw std::runtime_error("pipe");
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], STDOUT_FILENO);
-            dup2(err[1], STDERR_FILENO);
-            setenv("XDG_CONFIG_HOME", configHome().c_str(), 1);
-            unsetenv("LC_ALL");
-            setenv("LANG", "C", 1);
-            setenv("LC_NUMERIC", "fr_FR.utf8", 1);
-            std::vector<char*> argv{const_cast<char*>(program)};
-            std::vector<std::string> copy = args;
-            for (auto& a : copy)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(program, argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        close(err[1]);
-        out_.reset(out[0]);
-        err_.reset(err[0]);
     }
-
-    ~TChild()
-    {
-        if (!finished_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-
-    pid_t pid() const { return pid_; }
-
-    // Reads one line of stdout, waiting at most `wait`.
-    std::string readLine(std::chrono::milliseconds wait = 5000ms)
-    {
-        std::string line;
-        char c;
-        pollfd pfd{out_.get(), POLLIN, 0};
-        while (poll(&pfd, 1, static_cast<int>(wait.count())) > 0 && read(out_.get(), &c, 1) == 1 && c != '\n')
-            line += c;
-        return line;
-    }
-
-    // Collects both streams until the child ends; a child still running
-    // after `limit` is killed and the test fails.
-    int finish(std::chrono::milliseconds limit = 20000ms)
-    {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        bool outOpen = true;
-        bool errOpen = true;
-        while (outOpen || errOpen) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left <= 0ms) {
-                ADD_FAILURE() << "child still running";
-                kill(pid_, SIGKILL);
-                break;
-            }
-            pollfd pfd[2] = {{outOpen ? out_.get() : -1, POLLIN, 0}, {errOpen ? err_.get() : -1, POLLIN, 0}};
-            if (poll(pfd, 2, static_cast<int>(left.count())) <= 0)
-                continue;
-            char buf[4096];
-            if (outOpen && pfd[0].revents) {
-                const ssize_t n = read(out_.get(), buf, sizeof buf);
-                if (n > 0)
-                    out.append(buf, static_cast<std::size_t>(n));
-                else
-                    outOpen = false;
-            }
-            if (errOpen && pfd[1].revents) {
-                const ssize_t n = read(err_.get(), buf, sizeof buf);
-                if (n > 0)
-                    err.append(buf, static_cast<std::size_t>(n));
-                else
-                    errOpen = false;
-            }
-        }
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        finished_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-
-    std::string out;
-    std::string err;
-
-private:
-    pid_t pid_ = -1;
-    bool finished_ = false;
-    UniqueFd out_;
-    UniqueFd err_;
 };
 
 struct TRun {
@@ -151,31 +70,16 @@ struct TRun {
     std::string err;
 };
 
-TRun ctl(const std::vector<std::string>& args)
+TRun ctl(const std::vector<std::string>& args, const testsupport::TChildSetup& setup = {})
 {
-    TChild child(DADIZ_CTL_PATH, args);
+    TChild child(args, setup);
     const int status = child.finish();
     return {status, child.out, child.err};
 }
 
-// The simulated display; its first line of output is its device.
-class TSim {
+class TSim : public testsupport::TSim {
 public:
-    explicit TSim(const std::vector<std::string>& args) : child_(DADIZ_SIM_PATH, args), path_(child_.readLine())
-    {
-        if (path_.empty())
-            throw std::runtime_error("dadiz-sim did not start");
-    }
-    ~TSim()
-    {
-        kill(child_.pid(), SIGTERM);
-        child_.finish();
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    TChild child_;
-    std::string path_;
+    explicit TSim(const std::vector<std::string>& args) : testsupport::TSim(DADIZ_SIM_PATH, args) {}
 };
 
 std::string readFile(const std::string& path)
@@ -218,19 +122,6 @@ std::vector<std::string> lines(const std::string& text)
     for (std::string line; std::getline(in, line);)
         out.push_back(line);
     return out;
-}
-
-long cpuTicks(pid_t pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    long ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i)
-        if (i == 14 || i == 15)
-            ticks += std::stol(field);
-    return ticks;
 }
 
 TEST(Ctl, NewWritesTheDefaultsAndShowPrintsThePanels)
@@ -299,9 +190,12 @@ TEST(Ctl, BadInputIsRefusedAndLeavesTheFileAlone)
     const std::string dir = tempDir("bad");
     const std::string file = dir + "/cfg.dad";
     ASSERT_EQ(ctl({"new", file}).status, 0);
-    ASSERT_EQ(ctl({"set", file, "DecimalPoint=1"}).status, 0);
+    ASSERT_EQ(ctl({"set", file, "DecimalPoint=1", "DisplayValue2=9999"}).status, 0);
     const std::string shortFile = dir + "/short.dad";
     writeFile(shortFile, std::string(40, '\x01'));
+    // Nothing may wait on a FIFO: no one will ever write to this one.
+    const std::string fifo = dir + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
 
     struct Case {
         std::vector<std::string> args;
@@ -335,6 +229,22 @@ TEST(Ctl, BadInputIsRefusedAndLeavesTheFileAlone)
         {{"value", "--address", "32"}, 2, "--address must be a whole number from 0 to 31"},
         {{"scan", "--address", "3"}, 2, "--address does not apply to scan"},
         {{"value", "--parity", "mark"}, 2, "--parity must be even, odd or none"},
+        {{"show", file, "--jsn"}, 2, "unknown option \"--jsn\""},
+        {{"value", "--port", "COM0"}, 2,
+         "--port \"COM0\" is not a port of the program: COM1, COM2, COM3, COM4, COM5 or COM6"},
+        {{"scan", "--port", "com7"}, 2, "\"com7\" is not a port of the program"},
+        // New digits or decimals that the values already in the file do not fit.
+        {{"set", file, "DigitsIndex=1"}, 2,
+         "DisplayValue2 must be from -99.9 to 999.9 with at most 1 decimal (3 digits, decimal point 1), not \"9999\" "
+         "(kept from the file"},
+        {{"set", file, "DecimalPoint=3"}, 2, "DisplayValue2 must be from -9.999 to 99.999 with at most 3 decimals"},
+        {{"set", file, "DigitsIndex=1", "DecimalPoint=2"}, 2,
+         "DisplayValue2 must be from -9.99 to 99.99 with at most 2 decimals (3 digits, decimal point 2)"},
+        {{"show", fifo}, 4, "cannot read " + fifo + ": not a regular file."},
+        {{"set", fifo, "Address=1"}, 4, "not a regular file"},
+        {{"value", fifo}, 4, "not a regular file"},
+        {{"receive", fifo}, 4, "not a regular file"},
+        {{"show", dir}, 4, "is a directory"},
     };
     const std::string before = readFile(file);
     const std::string shortBefore = readFile(shortFile);
@@ -380,9 +290,10 @@ TEST(Ctl, SendThenReceiveRoundTrips)
     ASSERT_EQ(send.status, 0) << send.err;
     EXPECT_NE(send.out.find("address 07 on " + sim.path()), std::string::npos) << send.out;
 
-    // Into a new file: what the reply does not carry takes the defaults.
+    // Into a new file: the line and address it was received over, so that it can be sent back.
     const std::string fresh = dir + "/fresh.dad";
-    const TRun receive = ctl({"receive", fresh, "--port", sim.path(), "--address", "7"});
+    const TRun receive = ctl({"receive", fresh, "--port", sim.path(), "--address", "7", "--baud", "9600",
+                              "--parity", "none", "--lang", "es"});
     ASSERT_EQ(receive.status, 0) << receive.err;
     // Into an existing file: its line, address and digits stay.
     const std::string kept = dir + "/kept.dad";
@@ -390,36 +301,13 @@ TEST(Ctl, SendThenReceiveRoundTrips)
     ASSERT_EQ(ctl({"set", kept, "BaudIndex=3", "Address=9", "DigitsIndex=5", "ParityIndex=2"}).status, 0);
     ASSERT_EQ(ctl({"receive", kept, "--port", sim.path(), "--address", "7"}).status, 0);
 
-    const TDisplayConfig a = loadRecord(sent);
-    for (const std::string& path : {fresh, kept}) {
-        const TDisplayConfig b = loadRecord(path);
-        EXPECT_EQ(b.ProcessInput, a.ProcessInput) << path;
-        EXPECT_DOUBLE_EQ(b.InputValue1, a.InputValue1) << path;
-        EXPECT_DOUBLE_EQ(b.InputValue2, a.InputValue2) << path;
-        EXPECT_DOUBLE_EQ(b.DisplayValue1, a.DisplayValue1) << path;
-        EXPECT_DOUBLE_EQ(b.DisplayValue2, a.DisplayValue2) << path;
-        EXPECT_EQ(b.DecimalPoint, a.DecimalPoint) << path;
-        EXPECT_EQ(b.ProbeType, a.ProbeType) << path;
-        EXPECT_EQ(b.TempUnits, a.TempUnits) << path;
-        EXPECT_EQ(b.Resolution, a.Resolution) << path;
-        EXPECT_DOUBLE_EQ(b.TempOffset, a.TempOffset) << path;
-        EXPECT_EQ(b.Relay1Enabled, 1) << path;
-        EXPECT_EQ(b.Relay1DelayType, '0') << path;
-        EXPECT_EQ(b.Relay1TriggerLevel, '1') << path;
-        EXPECT_EQ(b.Relay1Delay, 5) << path;
-        EXPECT_EQ(b.Relay1Setpoint, 4500) << path;
-        EXPECT_EQ(b.Relay2Enabled, 0) << path;
-        EXPECT_EQ(b.Relay2Delay, 12) << path;
-        EXPECT_EQ(b.Relay2Setpoint, -999) << path;
-    }
-    const TDisplayConfig f = loadRecord(fresh);
-    EXPECT_EQ(f.Address, 0);
-    EXPECT_EQ(f.DigitsIndex, 2);
-    const TDisplayConfig k = loadRecord(kept);
-    EXPECT_EQ(k.Address, 9);
-    EXPECT_EQ(k.BaudIndex, 3);
-    EXPECT_EQ(k.ParityIndex, 2);
-    EXPECT_EQ(k.DigitsIndex, 5);
+    TDisplayConfig expected = testsupport::asSentBack(loadRecord(sent));
+    expected.BaudIndex = 3;
+    expected.ParityIndex = 2;
+    EXPECT_EQ(testsupport::configDifferences(expected, loadRecord(fresh)), std::vector<std::string>{});
+    expected.Address = 9;
+    expected.DigitsIndex = 5;
+    EXPECT_EQ(testsupport::configDifferences(expected, loadRecord(kept)), std::vector<std::string>{});
 
     // The other display on the bus kept its own configuration.
     const std::string other = dir + "/other.dad";
@@ -441,30 +329,74 @@ TEST(Ctl, SendVerifyListsWhatTheDisplayHoldsOtherwise)
     EXPECT_EQ(ok.status, 0) << ok.err;
     EXPECT_NE(ok.out.find("read back the same"), std::string::npos) << ok.out;
 
-    // An offset of tens of degrees in tenths keeps only units and tenths, and
-    // a delay keeps three digits; an input value with four decimals is within
-    // the precision of its field.
+    // A decimal position above 4 goes out as 4, and so compares.
+    const std::string five = recordFile(dir + "/five.dad", [](TDisplayConfig& c) {
+        c.Address = 4;
+        c.DecimalPoint = 5;
+        c.DisplayValue2 = 1.5;
+    });
+    const TRun fiveRun = ctl({"send", five, "--port", sim.path(), "--verify"});
+    EXPECT_EQ(fiveRun.status, 0) << fiveRun.err << fiveRun.out;
+
+    // Setpoints the frame carries but the display cannot keep; an input value
+    // with four decimals is within the precision of its field.
     const std::string differs = recordFile(dir + "/differs.dad", [](TDisplayConfig& c) {
         c.Address = 4;
         c.InputValue2 = 1.2345;
-        c.Resolution = 1;
-        c.TempOffset = 12.5;
         c.Relay1Enabled = 1;
         c.Relay1TriggerLevel = '0';
-        c.Relay1Delay = 1234; // three digits travel
+        c.Relay1Setpoint = 123456;
+        c.Relay2Setpoint = -54321;
     });
     const TRun bad = ctl({"send", differs, "--port", sim.path(), "--verify"});
     EXPECT_EQ(bad.status, 1) << bad.err;
-    EXPECT_EQ(lines(bad.out), (std::vector<std::string>{"TempOffset: file 12.5, display 2.5",
-                                                        "Relay1Delay: file 1234, display 123"}))
+    EXPECT_EQ(lines(bad.out), (std::vector<std::string>{"Relay1Setpoint: file 123456, display 99999",
+                                                        "Relay2Setpoint: file -54321, display -19999"}))
         << bad.out;
     EXPECT_NE(bad.err.find("holds 2 field(s) other than " + differs), std::string::npos) << bad.err;
+}
+
+// Values that cannot go out as they are stop the command before the port is opened.
+TEST(Ctl, FilesThatCannotGoOutAreRefused)
+{
+    const std::string dir = tempDir("unsendable");
+    struct Case {
+        std::vector<std::string> args; // FILE is appended
+        void (*edit)(TDisplayConfig&);
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"send"}, [](TDisplayConfig& c) { c.Address = 100; },
+         "Address 100 is outside 0..31 (it would go out as \"10\")"},
+        {{"value"}, [](TDisplayConfig& c) { c.Address = 200; }, "Address 200 is outside 0..31"},
+        {{"calib"}, [](TDisplayConfig& c) { c.Address = 32; }, "Address 32 is outside 0..31"},
+        {{"receive"}, [](TDisplayConfig& c) { c.Address = 99; }, "Address 99 is outside 0..31"},
+        {{"send"}, [](TDisplayConfig& c) { c.InputValue1 = std::nan(""); }, "InputValue1 NAN is not a finite number"},
+        {{"send"}, [](TDisplayConfig& c) { c.DisplayValue2 = 1e308; },
+         "DisplayValue2 1E308 does not fit its field of the request (it would go out as \"1000000\")"},
+        {{"send"}, [](TDisplayConfig& c) { c.TempOffset = 12.5, c.Resolution = 1; }, "TempOffset 12.5 does not fit"},
+        {{"send"}, [](TDisplayConfig& c) { c.Relay2Delay = 1234; }, "Relay2Delay 1234 does not fit"},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const std::string file = recordFile(dir + "/case" + std::to_string(i) + ".dad", cases[i].edit);
+        const std::string before = readFile(file);
+        std::vector<std::string> args = cases[i].args;
+        args.insert(args.end(), {file, "--port", "/nonexistent/tty"});
+        const TRun run = ctl(args);
+        EXPECT_EQ(run.status, 4) << i << '\n' << run.err;
+        EXPECT_NE(run.err.find(file + ": " + cases[i].message), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("nothing was sent"), std::string::npos) << run.err;
+        EXPECT_EQ(readFile(file), before);
+    }
+    // An address given on the command line is the one used.
+    const std::string far = recordFile(dir + "/far.dad", [](TDisplayConfig& c) { c.Address = 100; });
+    EXPECT_EQ(ctl({"value", far, "--address", "5", "--port", "/nonexistent/tty"}).status, 3);
 }
 
 TEST(Ctl, ValueAndCalibration)
 {
     TSim sim({"--bus", "7,31", "--value", "12.5", "--decimals", "1"});
-    const TRun value = ctl({"value", "--port", sim.path(), "--address", "7"});
+    const TRun value = ctl({"value", "--port", sim.path(), "--address", "7", "--lang", "ca"});
     ASSERT_EQ(value.status, 0) << value.err;
     EXPECT_TRUE(std::regex_match(value.out, std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}  12\.5  relay1=(ON|OFF) relay2=(ON|OFF)\n)")))
         << value.out;
@@ -572,7 +504,7 @@ TEST(Ctl, WatchEndsCleanlyOnSignalsWithoutSpinning)
 {
     for (int signal : {SIGINT, SIGTERM}) {
         TSim sim({"--address", "7"});
-        TChild watch(DADIZ_CTL_PATH, {"value", "--watch", "--interval", "100", "--port", sim.path(), "--address", "7"});
+        TChild watch({"value", "--watch", "--interval", "100", "--port", sim.path(), "--address", "7"});
         EXPECT_FALSE(watch.readLine().empty());
         std::this_thread::sleep_for(600ms);
         kill(watch.pid(), signal);
@@ -585,7 +517,7 @@ TEST(Ctl, WatchEndsCleanlyOnSignalsWithoutSpinning)
 
     // A silent display: readings time out, one message each, and the waits sleep.
     TSim silent({"--silent"});
-    TChild watch(DADIZ_CTL_PATH, {"value", "--watch", "--interval", "100", "--timeout", "50", "--port", silent.path()});
+    TChild watch({"value", "--watch", "--interval", "100", "--timeout", "50", "--port", silent.path()});
     std::this_thread::sleep_for(300ms);
     const long before = cpuTicks(watch.pid());
     std::this_thread::sleep_for(1s);
@@ -594,6 +526,189 @@ TEST(Ctl, WatchEndsCleanlyOnSignalsWithoutSpinning)
     EXPECT_EQ(watch.finish(), 0);
     EXPECT_GE(lines(watch.err).size(), 5u) << watch.err;
     EXPECT_NE(watch.err.find("no reply within 50 ms"), std::string::npos) << watch.err;
+}
+
+} // namespace
+
+namespace {
+
+// Runs that change one file at the same time take turns: no update is lost.
+TEST(Ctl, ParallelSetsOnOneFileAllSurvive)
+{
+    const std::string file = tempDir("parallel") + "/shared.dad";
+    ASSERT_EQ(ctl({"new", file}).status, 0);
+    const std::vector<std::string> assignments = {"Address=7",     "BaudIndex=3",    "ParityIndex=2",  "InputMode=1",
+                                                  "ProbeType=2",   "TempUnits=1",    "Relay1Delay=5",  "Relay2Delay=9"};
+    // They all wait while another holder has the file, then go at once.
+    UniqueFd holder(open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(flock(holder.get(), LOCK_EX), 0);
+    std::vector<std::unique_ptr<TChild>> runs;
+    for (const std::string& a : assignments)
+        runs.push_back(std::make_unique<TChild>(std::vector<std::string>{"set", file, a}));
+    std::this_thread::sleep_for(500ms);
+    for (auto& run : runs)
+        EXPECT_FALSE(run->endsWithin(1ms));
+    holder.reset();
+    for (auto& run : runs)
+        EXPECT_EQ(run->finish(), 0) << run->err;
+    TDisplayConfig expected;
+    resetToDefaults(expected);
+    expected.Address = 7;
+    expected.BaudIndex = 3;
+    expected.ParityIndex = 2;
+    expected.InputMode = 1;
+    expected.ProbeType = 2;
+    expected.TempUnits = 1;
+    expected.Relay1Delay = 5;
+    expected.Relay2Delay = 9;
+    EXPECT_EQ(testsupport::configDifferences(expected, loadRecord(file)), std::vector<std::string>{});
+}
+
+// A 'P' reply with the groups of a whole configuration, offsets 0 to the CR.
+std::string paramsReply()
+{
+    return std::string("@00RP") + "01" + "I1  4.000" + "D1      0" + "I2 20.000" + "D2   1000" + "PD1" + "TT0" + "UM1"
+        + "RE0" + "OF00 000" + "R110" + "H1005" + "S1  100" + "R212" + "H2000" + "S2    0" + "\r";
+}
+
+TEST(Ctl, ReceiveRefusesPartialRepliesAndValuesNoFileHolds)
+{
+    struct Case {
+        std::string reply;
+        int status;
+        std::string message;
+    };
+    std::string nineDecimals = paramsReply();
+    nineDecimals[45] = '9';
+    std::string nulLevel = paramsReply();
+    nulLevel[66] = '\0';
+    const Case cases[] = {
+        {paramsReply(), 0, ""},
+        {"@00RP\r", 1, "carries none of the configuration"},
+        {paramsReply().substr(0, 25) + "\r", 1,
+         "carries only part of the configuration; missing: InputValue2 DisplayValue2 DecimalPoint TempUnits ProbeType"},
+        {paramsReply().substr(0, 63) + "\r", 1, "missing: Relay1Enabled Relay1DelayType"},
+        {nineDecimals, 1, "holds what a configuration cannot hold: DecimalPoint 9 is outside 0..4"},
+        {nulLevel, 1, "Relay1TriggerLevel \\x00 is not 0 or 1 for a relay that is on"},
+    };
+    const std::string dir = tempDir("partial");
+    for (const auto& c : cases) {
+        testsupport::TFakeDisplay display([&](const std::string& request) {
+            return request == "@00P\r" ? c.reply : std::string();
+        });
+        const std::string file = dir + "/existing.dad";
+        const std::string absent = dir + "/absent.dad";
+        unlink(absent.c_str());
+        ASSERT_EQ(ctl({"new", file}).status, 0);
+        const std::string before = readFile(file);
+        for (const std::string& target : {file, absent}) {
+            const TRun run = ctl({"receive", target, "--port", display.path(), "--timeout", "300"});
+            EXPECT_EQ(run.status, c.status) << c.message << '\n' << run.err;
+            EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        }
+        struct stat st{};
+        if (c.status == 0) {
+            EXPECT_EQ(loadRecord(absent).Relay1Delay, 5);
+            continue;
+        }
+        EXPECT_EQ(readFile(file), before) << c.message;
+        EXPECT_NE(stat(absent.c_str(), &st), 0) << c.message;
+    }
+}
+
+// Answers that come after the time-out are reported, with what to do about them.
+TEST(Ctl, ScanReportsLateAnswers)
+{
+    TSim sim({"--bus", "0,13", "--delay", "250"});
+    const TRun scan = ctl({"scan", "--port", sim.path(), "--timeout", "100", "--baud", "19200"});
+    EXPECT_EQ(scan.status, 1) << scan.err;
+    for (const char* w : {"address 00 answered after its time-out: \"@00RL", "address 13 answered after its time-out",
+                          "2 late answer(s) were set aside; a --timeout longer than 100 ms may find those displays",
+                          "no display answered on "})
+        EXPECT_NE(scan.err.find(w), std::string::npos) << w << " in\n" << scan.err;
+}
+
+// Control bytes from a display are shown escaped: one line per reading, and no terminal control.
+TEST(Ctl, DisplayBytesAreShownEscaped)
+{
+    const std::string value = "\x1b[2J\n\x9b" "12";
+    testsupport::TFakeDisplay display([&](const std::string& request) -> std::string {
+        if (request == "@03L\r")
+            return "@03RL" + value + "RR10\r";
+        if (request != "@03C\r")
+            return {};
+        std::string reply = "@03RC";
+        for (int n = 0; n < 18; ++n)
+            reply += std::string(1, static_cast<char>('1' + n % 9)) + (n < 9 ? 'C' : 'D')
+                + (n == 0 ? "0\x07\x7f" "12" : "00000");
+        return reply + "\r";
+    });
+    const std::string shown = "<1B>[2J<0A><9B>12  relay1=ON relay2=OFF";
+    const TRun value1 = ctl({"value", "--port", display.path(), "--address", "3"});
+    EXPECT_EQ(value1.status, 0) << value1.err;
+    EXPECT_EQ(value1.out.substr(value1.out.find("  ") + 2), shown + "\n");
+    const TRun scan = ctl({"scan", "--port", display.path(), "--timeout", "30"});
+    EXPECT_EQ(scan.out, "03  " + shown + "\n") << scan.err;
+    const TRun calib = ctl({"calib", "--port", display.path(), "--address", "3"});
+    EXPECT_EQ(calib.status, 0) << calib.err;
+    EXPECT_TRUE(std::regex_match(lines(calib.out).at(0), std::regex("Voltage -10V +0<07><7F>12"))) << calib.out;
+}
+
+// Standard output that fails ends the command with 1, and the port is free again.
+TEST(Ctl, OutputThatCannotBeWrittenEndsTheCommand)
+{
+    const std::string file = tempDir("full") + "/a.dad";
+    ASSERT_EQ(ctl({"new", file}).status, 0);
+    testsupport::TChildSetup toFull;
+    toFull.outFile = "/dev/full";
+    const TRun full = ctl({"show", file}, toFull);
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("cannot write to standard output: no space left on device"), std::string::npos) << full.err;
+
+    TSim sim({"--address", "7"});
+    testsupport::TChildSetup noSigpipe;
+    noSigpipe.ignoreSigpipe = true;
+    TChild watch({"value", "--watch", "--interval", "50", "--port", sim.path(), "--address", "7"}, noSigpipe);
+    EXPECT_FALSE(watch.readLine().empty());
+    watch.closeOutput(); // as "| head -1" does
+    EXPECT_EQ(watch.finish(5000ms), 1);
+    EXPECT_NE(watch.err.find("cannot write to standard output: broken pipe"), std::string::npos) << watch.err;
+    EXPECT_EQ(ctl({"value", "--port", sim.path(), "--address", "7"}).status, 0);
+}
+
+// A reader that stops reading cannot keep dadizctl, and its port, from a stop signal.
+TEST(Ctl, StopSignalEndsAWriteThatWaits)
+{
+    TSim sim({"--address", "7"});
+    testsupport::TChildSetup smallPipe;
+    smallPipe.outPipeSize = 4096;
+    TChild watch({"value", "--watch", "--interval", "10", "--port", sim.path(), "--address", "7"}, smallPipe);
+    std::this_thread::sleep_for(1500ms); // 4 KiB hold fewer than 100 readings
+    kill(watch.pid(), SIGINT);
+    EXPECT_TRUE(watch.endsWithin(2000ms));
+    EXPECT_EQ(watch.finish(), 0) << watch.err;
+}
+
+// Started with descriptors 0-2 closed, nothing meant for them reaches the serial line.
+TEST(Ctl, ClosedStandardDescriptorsAreTakenByDevNull)
+{
+    TSim sim({"--address", "0", "--log"});
+    testsupport::TChildSetup closed;
+    closed.closeStandard = true;
+    TChild watch({"value", "--watch", "--interval", "50", "--timeout", "50", "--port", sim.path(), "--address", "5"},
+                 closed);
+    std::this_thread::sleep_for(500ms);
+    for (int fd = 0; fd <= 2; ++fd) {
+        char target[256] = {};
+        const std::string link = "/proc/" + std::to_string(watch.pid()) + "/fd/" + std::to_string(fd);
+        EXPECT_GT(readlink(link.c_str(), target, sizeof target - 1), 0) << fd;
+        EXPECT_STREQ(target, "/dev/null") << fd;
+    }
+    kill(watch.pid(), SIGTERM);
+    EXPECT_EQ(watch.finish(), 0);
+    sim.stop(SIGTERM);
+    for (const std::string& line : lines(sim.log()))
+        EXPECT_EQ(line, "rx @05L<CR>");
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 // was written without the other's code, so a disagreement shows up here.
 
 #include "config/UniqueFd.h"
+#include "support/ConfigFields.h"
+#include "support/ToolProcess.h"
 #include "protocol/Replies.h"
 #include "protocol/Requests.h"
 #include "protocol/RxBuffer.h"
@@ -10,12 +12,10 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <fcntl.h>
-#include <fstream>
 #include <poll.h>
-#include <sstream>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -26,85 +26,15 @@
 namespace {
 
 using namespace std::chrono_literals;
+using testsupport::cpuTicks;
 
 // The simulator as a child process; stopped with SIGTERM when the test ends.
-class TSim {
+class TSim : public testsupport::TSim {
 public:
-    explicit TSim(std::vector<std::string> args)
+    explicit TSim(const std::vector<std::string>& args, bool mustStart = true)
+        : testsupport::TSim(DADIZ_SIM_PATH, args, mustStart)
     {
-        int out[2];
-        int err[2];
-        if (pipe(out) != 0 || pipe(err) != 0)
-            throw std::runtime_error("pipe");
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], STDOUT_FILENO);
-            dup2(err[1], STDERR_FILENO);
-            close(out[0]);
-            close(out[1]);
-            close(err[0]);
-            close(err[1]);
-            std::vector<char*> argv;
-            argv.push_back(const_cast<char*>(DADIZ_SIM_PATH));
-            for (auto& a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(DADIZ_SIM_PATH, argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        close(err[1]);
-        stdout_.reset(out[0]);
-        stderr_.reset(err[0]);
-        path_ = readLine();
     }
-
-    ~TSim()
-    {
-        if (pid_ > 0 && !stopped_)
-            stop(SIGTERM);
-    }
-
-    const std::string& path() const { return path_; }
-    pid_t pid() const { return pid_; }
-
-    // Sends `signal` and returns the exit status.
-    int stop(int signal)
-    {
-        kill(pid_, signal);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        stopped_ = true;
-        return status;
-    }
-
-    // Everything written to stderr; only after stop().
-    std::string errorText()
-    {
-        std::string text;
-        char buf[4096];
-        ssize_t n;
-        while ((n = read(stderr_.get(), buf, sizeof buf)) > 0)
-            text.append(buf, static_cast<std::size_t>(n));
-        return text;
-    }
-
-private:
-    std::string readLine()
-    {
-        std::string line;
-        char c;
-        pollfd pfd{stdout_.get(), POLLIN, 0};
-        while (poll(&pfd, 1, 5000) > 0 && read(stdout_.get(), &c, 1) == 1 && c != '\n')
-            line += c;
-        return line;
-    }
-
-    pid_t pid_ = -1;
-    bool stopped_ = false;
-    UniqueFd stdout_;
-    UniqueFd stderr_;
-    std::string path_;
 };
 
 // The PC side of the line, opened with plain termios.
@@ -147,6 +77,22 @@ public:
         }
         return ex;
     }
+
+    // Writes the request and returns every byte that comes back until `quiet` of silence.
+    std::string raw(std::span<const std::uint8_t> request, std::chrono::milliseconds quiet = 300ms)
+    {
+        if (write(fd_.get(), request.data(), request.size()) != static_cast<ssize_t>(request.size()))
+            throw std::runtime_error("write");
+        std::string bytes;
+        pollfd pfd{fd_.get(), POLLIN, 0};
+        char buf[256];
+        ssize_t n;
+        while (poll(&pfd, 1, static_cast<int>(quiet.count())) > 0 && (n = read(fd_.get(), buf, sizeof buf)) > 0)
+            bytes.append(buf, static_cast<std::size_t>(n));
+        return bytes;
+    }
+
+    int fd() const { return fd_.get(); }
 
 private:
     UniqueFd fd_;
@@ -243,27 +189,9 @@ TEST(Sim, SendThenReceiveRoundTripsEveryField)
         TDisplayConfig got = configFor(7);
         parseAnalogParamsReply(reply.rx.reply(), got);
 
-        EXPECT_EQ(got.InputMode, 1) << c.name;
-        EXPECT_EQ(got.ProcessInput, sent.ProcessInput) << c.name;
-        EXPECT_DOUBLE_EQ(got.InputValue1, sent.InputValue1) << c.name;
-        EXPECT_DOUBLE_EQ(got.DisplayValue1, sent.DisplayValue1) << c.name;
-        EXPECT_DOUBLE_EQ(got.InputValue2, sent.InputValue2) << c.name;
-        EXPECT_DOUBLE_EQ(got.DisplayValue2, sent.DisplayValue2) << c.name;
-        EXPECT_EQ(got.DecimalPoint, sent.DecimalPoint) << c.name;
-        EXPECT_EQ(got.ProbeType, sent.ProbeType) << c.name;
-        EXPECT_EQ(got.TempUnits, sent.TempUnits) << c.name;
-        EXPECT_EQ(got.Resolution, sent.Resolution) << c.name;
-        EXPECT_DOUBLE_EQ(got.TempOffset, sent.TempOffset) << c.name;
-        EXPECT_EQ(got.Relay1Enabled, sent.Relay1Enabled) << c.name;
-        EXPECT_EQ(got.Relay1DelayType, sent.Relay1DelayType) << c.name;
-        EXPECT_EQ(got.Relay1TriggerLevel, sent.Relay1Enabled ? sent.Relay1TriggerLevel : '2') << c.name;
-        EXPECT_EQ(got.Relay1Delay, sent.Relay1Delay) << c.name;
-        EXPECT_EQ(got.Relay1Setpoint, sent.Relay1Setpoint) << c.name;
-        EXPECT_EQ(got.Relay2Enabled, sent.Relay2Enabled) << c.name;
-        EXPECT_EQ(got.Relay2DelayType, sent.Relay2DelayType) << c.name;
-        EXPECT_EQ(got.Relay2TriggerLevel, sent.Relay2Enabled ? sent.Relay2TriggerLevel : '2') << c.name;
-        EXPECT_EQ(got.Relay2Delay, sent.Relay2Delay) << c.name;
-        EXPECT_EQ(got.Relay2Setpoint, sent.Relay2Setpoint) << c.name;
+        TDisplayConfig expected = testsupport::asSentBack(sent);
+        expected.InputMode = 1;
+        EXPECT_EQ(testsupport::configDifferences(expected, got), std::vector<std::string>{}) << c.name;
     }
 }
 
@@ -409,23 +337,6 @@ TEST(Sim, BusKeepsOneConfigurationPerAddress)
     EXPECT_NE(five.Relay1Setpoint, 4321);
 }
 
-long cpuTicks(pid_t pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    long utime = 0;
-    long stime = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i == 14)
-            utime = std::stol(field);
-        if (i == 15)
-            stime = std::stol(field);
-    }
-    return utime + stime;
-}
-
 // The other side closing the device must neither stop the simulator nor make it spin.
 TEST(Sim, SurvivesTheOtherSideClosingAndReopening)
 {
@@ -471,11 +382,10 @@ TEST(Sim, StopsCleanlyAndRemovesItsLink)
             TPort port(link);
             EXPECT_EQ(port.exchange(buildReadRequest(7, kLetterDisplayReading)).state, TRxBuffer::TState::Complete);
         }
-        const int status = sim.stop(signal);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << signal;
+        EXPECT_EQ(sim.stop(signal), 0) << signal;
         struct stat st{};
         EXPECT_NE(lstat(link.c_str(), &st), 0) << link;
-        const std::string log = sim.errorText();
+        const std::string& log = sim.log();
         EXPECT_NE(log.find("rx @07L<CR>\n"), std::string::npos) << log;
         EXPECT_NE(log.find("tx @07RL"), std::string::npos) << log;
     }
@@ -483,13 +393,86 @@ TEST(Sim, StopsCleanlyAndRemovesItsLink)
 
 TEST(Sim, RejectsBadOptions)
 {
-    for (const char* bad : {"--digits=4", "--address", "--pieces"}) {
-        TSim sim({bad, bad[2] == 'p' ? "3,x" : "200"});
-        EXPECT_TRUE(sim.path().empty()) << bad;
-        const int status = sim.stop(SIGTERM);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << bad;
-        EXPECT_NE(sim.errorText().find("dadiz-sim: "), std::string::npos) << bad;
+    const std::vector<std::string> cases[] = {
+        {"--digits=4", "200"},
+        {"--address", "200"},
+        {"--pieces", "3,x"},
+        // Values the display cannot show, however large.
+        {"--value", "1e300", "--decimals", "2"},
+        {"--value", "-99999999", "--decimals", "2"},
+        {"--value", "100", "--digits", "2", "--decimals", "0"},
+    };
+    for (const auto& args : cases) {
+        TSim sim(args, false);
+        EXPECT_TRUE(sim.path().empty()) << args[0] << ' ' << args[1];
+        EXPECT_EQ(sim.stop(SIGTERM), 2) << args[0] << ' ' << args[1];
+        EXPECT_EQ(sim.log().rfind("dadiz-sim: ", 0), 0u) << sim.log();
     }
+}
+
+// An RS-485 adapter hands back the request before the reply; some displays end with CR LF.
+TEST(Sim, EchoAndCrLf)
+{
+    struct Case {
+        std::vector<std::string> options;
+        std::string before; // what comes back ahead of the reply
+        std::string end;
+    };
+    const Case cases[] = {
+        {{}, "", "\r"},
+        {{"--echo"}, "@07L\r", "\r"},
+        {{"--crlf"}, "", "\r\n"},
+        {{"--echo", "--crlf"}, "@07L\r", "\r\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"--address", "7", "--value", "12.5"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        TSim sim(args);
+        TPort port(sim.path());
+        const std::string bytes = port.raw(buildReadRequest(7, kLetterDisplayReading));
+        const std::string reply = c.before + "@07RL    12.5RR";
+        EXPECT_EQ(bytes.substr(0, reply.size()), reply) << testing::PrintToString(bytes);
+        EXPECT_EQ(bytes.size(), reply.size() + 2 + c.end.size()) << testing::PrintToString(bytes);
+        EXPECT_EQ(bytes.substr(bytes.size() - c.end.size()), c.end) << testing::PrintToString(bytes);
+    }
+}
+
+// A client killed while it held the port exclusively must not lock out every later non-root opener.
+TEST(Sim, ExclusiveFlagOfADeadClientIsCleared)
+{
+    TSim sim({"--address", "7"});
+    auto exclusive = [&] {
+        UniqueFd fd(open(sim.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK));
+        int flag = -1;
+        if (fd)
+            ioctl(fd.get(), TIOCGEXCL, &flag);
+        return flag; // -1: refused, as a non-root opener is while the flag holds
+    };
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t client = fork();
+    if (client == 0) {
+        const int fd = open(sim.path().c_str(), O_RDWR | O_NOCTTY);
+        ioctl(fd, TIOCEXCL);
+        [[maybe_unused]] const ssize_t n = write(ready[1], "x", 1);
+        pause();
+        _exit(0);
+    }
+    char c;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    close(ready[0]);
+    close(ready[1]);
+    // The live client keeps its flag, even after someone else (root) opened and closed the device.
+    EXPECT_NE(exclusive(), 0);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_NE(exclusive(), 0);
+
+    kill(client, SIGKILL);
+    waitpid(client, nullptr, 0);
+    int flag = -1;
+    for (int i = 0; i < 100 && (flag = exclusive()) != 0; ++i)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(flag, 0);
 }
 
 } // namespace

@@ -19,7 +19,7 @@ bool configFromOptions(const TCtlOptions& o, TDisplayConfig& cfg)
     if (!o.operands.empty()) {
         const FileResult loaded = loadConfigFile(o.operands[0], cfg);
         if (!loaded.ok) {
-            std::fprintf(stderr, "dadizctl: cannot read %s\n", describeFileError(o.operands[0], loaded, 3).c_str());
+            printMessage("cannot read " + describeFileError(o.operands[0], loaded, 3));
             return false;
         }
     }
@@ -56,10 +56,14 @@ int runDoctor(const TCtlOptions& o)
             std::fputs("\r\033[K", stderr);
         progressShown = false;
     };
+    // Output that cannot be written ends the run: the port is given back at once.
+    bool written = true;
     QObject::connect(&doctor, &TDoctor::checkDone, &doctor, [&](const TCheckResult& r) {
         clearProgress();
-        std::printf("%s\n", checkLine(r, language).c_str());
-        std::fflush(stdout);
+        if (written && !printText(checkLine(r, language) + "\n")) {
+            written = false;
+            doctor.cancel();
+        }
     });
     QObject::connect(&doctor, &TDoctor::progress, &doctor, [&](const TSearchProgress& p) {
         if (!showProgress)
@@ -75,8 +79,8 @@ int runDoctor(const TCtlOptions& o)
         if (wait.run(60000) == TWaitEnd::Stopped)
             doctor.cancel();
     clearProgress();
-    std::printf("%s\n", conclusionLine(doctor.report(), language).c_str());
-    std::fflush(stdout);
+    if (!written || !printText(conclusionLine(doctor.report(), language) + "\n"))
+        return ExitNoReply;
 
     switch (doctor.report().outcome) {
     case TDoctorOutcome::Answers:

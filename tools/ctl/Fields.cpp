@@ -129,7 +129,17 @@ std::string countText(long long count, int decimals)
 struct TAssignment {
     const TFieldInfo* field;
     std::string text;
+    bool held = false; // the file's value, checked again because a field it depends on changed
 };
+
+// "not "X"" closing a refusal; a value kept from the file says so.
+std::string notText(const TAssignment& a)
+{
+    std::string out = "not \"" + a.text + "\"";
+    if (a.held)
+        out += " (kept from the file; give it a new value in the same command)";
+    return out;
+}
 
 // Checks that need the whole configuration: the digits and the decimal point
 // decide what the masked fields can hold.
@@ -139,14 +149,16 @@ bool checkDependent(const TAssignment& a, const TDisplayConfig& cfg, std::string
     const int cls = digitClass(cfg.DigitsIndex);
     const std::string digits = cfmt("%d digits", cfg.DigitsIndex + 2);
     TNumber number;
-    readNumberText(a.text, number);
+    // A value kept from the file may be in a form no one types: it fits no field.
+    if (!readNumberText(a.text, number))
+        number.decimals = 99;
 
     if (name == "InputValue1" || name == "InputValue2") {
         const int decimals = cls - 2; // "#99.9", "#99.99", "#99.999"
         const double v = cfg.*(a.field->f64);
         if (v < -99.9 || v > 99.9 || number.decimals > decimals) {
-            error = name + " must be from -99.9 to 99.9 with " + decimalsText(decimals) + " (" + digits + "), not \""
-                + a.text + "\"";
+            error = name + " must be from -99.9 to 99.9 with " + decimalsText(decimals) + " (" + digits + "), "
+                + notText(a);
             return false;
         }
     } else if (name == "DisplayValue1" || name == "DisplayValue2") {
@@ -160,8 +172,8 @@ bool checkDependent(const TAssignment& a, const TDisplayConfig& cfg, std::string
         const double count = std::round(v * static_cast<double>(scale));
         if (number.decimals > decimals || count < static_cast<double>(low) || count > static_cast<double>(high)) {
             error = name + " must be from " + countText(low, decimals) + " to " + countText(high, decimals) + " with "
-                + decimalsText(decimals) + " (" + digits + cfmt(", decimal point %d", cfg.DecimalPoint) + "), not \""
-                + a.text + "\"";
+                + decimalsText(decimals) + " (" + digits + cfmt(", decimal point %d", cfg.DecimalPoint) + "), "
+                + notText(a);
             return false;
         }
     } else if (name == "Relay1Setpoint" || name == "Relay2Setpoint") {
@@ -170,7 +182,7 @@ bool checkDependent(const TAssignment& a, const TDisplayConfig& cfg, std::string
         const std::int32_t v = cfg.*(a.field->i32);
         if (!number.whole || v < low || v > high) {
             error = name + cfmt(" must be a whole number of display counts from %lld to %lld", low, high) + " ("
-                + digits + "), not \"" + a.text + "\"";
+                + digits + "), " + notText(a);
             return false;
         }
     }
@@ -281,6 +293,11 @@ std::span<const TFieldInfo> recordFields()
     return kFields;
 }
 
+bool travels(const TFieldInfo& f)
+{
+    return &f - kFields >= 7;
+}
+
 const TFieldInfo* findField(std::string_view name)
 {
     for (const TFieldInfo& f : kFields)
@@ -353,29 +370,116 @@ bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& 
         }
         parsed.push_back({field, text.substr(eq + 1)});
     }
+    const TDisplayConfig before = cfg;
     for (const TAssignment& a : parsed)
         if (!assign(a, cfg, error))
             return false;
     for (const TAssignment& a : parsed)
         if (!checkDependent(a, cfg, error))
             return false;
+
+    // New digits or a new decimal point can leave values the file already
+    // holds outside what their fields accept.
+    std::vector<const char*> dependents;
+    if (cfg.DigitsIndex != before.DigitsIndex)
+        dependents = {"InputValue1", "DisplayValue1", "InputValue2", "DisplayValue2", "Relay1Setpoint",
+                      "Relay2Setpoint"};
+    else if (cfg.DecimalPoint != before.DecimalPoint)
+        dependents = {"DisplayValue1", "DisplayValue2"};
+    for (const char* name : dependents) {
+        const TFieldInfo* field = findField(name);
+        const bool assigned = std::any_of(parsed.begin(), parsed.end(),
+                                          [&](const TAssignment& a) { return a.field == field; });
+        if (assigned)
+            continue;
+        const std::string held = field->kind == TFieldKind::Real ? exactRealText(cfg.*(field->f64))
+                                                                 : fieldText(*field, cfg);
+        if (!checkDependent({field, held, true}, cfg, error))
+            return false;
+    }
     return true;
+}
+
+std::vector<std::string> fieldsMissingFromReply(std::span<const std::uint8_t> reply)
+{
+    // Two configurations that differ in every field: a field the reply
+    // carries comes out the same in both. The display values and the offset
+    // are read with the decimal point and resolution in force, so they are
+    // probed a second time with those two alike.
+    TDisplayConfig a;
+    resetToDefaults(a);
+    TDisplayConfig b = everyFieldChanged(a);
+    TDisplayConfig scaledB = b;
+    scaledB.DecimalPoint = a.DecimalPoint;
+    scaledB.Resolution = a.Resolution;
+    TDisplayConfig scaledA = a;
+    for (TDisplayConfig* c : {&a, &b, &scaledA, &scaledB})
+        parseAnalogParamsReply(reply, *c);
+
+    std::vector<std::string> missing;
+    for (const TFieldInfo& f : kFields) {
+        const std::string name = f.name;
+        if (!travels(f))
+            continue;
+        const bool scaled = name == "DisplayValue1" || name == "DisplayValue2" || name == "TempOffset";
+        const TDisplayConfig& x = scaled ? scaledA : a;
+        const TDisplayConfig& y = scaled ? scaledB : b;
+        const bool carried =
+            f.kind == TFieldKind::Real ? sameBits(x.*(f.f64), y.*(f.f64)) : fieldText(f, x) == fieldText(f, y);
+        if (!carried)
+            missing.push_back(name);
+    }
+    return missing;
+}
+
+std::optional<std::string> receivedValueProblem(const TDisplayConfig& cfg)
+{
+    for (const TFieldInfo& f : kFields) {
+        const std::string name = f.name;
+        if (!travels(f))
+            continue;
+        switch (f.kind) {
+        case TFieldKind::Index:
+            if (cfg.*(f.u8) > f.high)
+                return name + " " + fieldText(f, cfg) + cfmt(" is outside 0..%d", f.high);
+            break;
+        case TFieldKind::Real:
+            if (!std::isfinite(cfg.*(f.f64)))
+                return name + " is not a finite number";
+            break;
+        case TFieldKind::Character: {
+            // A relay never set up holds the byte zero; the level of a relay
+            // that is off is not read ('2' comes from a display).
+            const char c = cfg.*(f.ch);
+            const bool on = (name[5] == '1' ? cfg.Relay1Enabled : cfg.Relay2Enabled) == 1;
+            if (name.find("DelayType") != std::string::npos) {
+                if (c != '0' && c != '1' && c != '\0')
+                    return name + " " + fieldText(f, cfg) + " is not 0 or 1";
+            } else if (on && c != '0' && c != '1') {
+                return name + " " + fieldText(f, cfg) + " is not 0 or 1 for a relay that is on";
+            }
+            break;
+        }
+        case TFieldKind::Integer:
+            if (name.find("Delay") != std::string::npos && (cfg.*(f.i32) < 0 || cfg.*(f.i32) > 999))
+                return name + " " + fieldText(f, cfg) + " is outside 0..999";
+            break;
+        }
+    }
+    return std::nullopt;
 }
 
 std::vector<TFieldDifference> compareWithReply(const TDisplayConfig& sent, std::span<const std::uint8_t> reply)
 {
     TDisplayConfig got = sent;
     parseAnalogParamsReply(reply, got);
-    TDisplayConfig probe = everyFieldChanged(sent);
-    parseAnalogParamsReply(reply, probe);
+    const std::vector<std::string> missing = fieldsMissingFromReply(reply);
     const TConfigRequest frame = buildConfigRequest(sent);
 
     std::vector<TFieldDifference> out;
     auto differ = [&](const char* name, bool equal) {
         const TFieldInfo& f = *findField(name);
-        const bool carried = f.kind == TFieldKind::Real ? sameBits(got.*(f.f64), probe.*(f.f64))
-                                                        : fieldText(f, got) == fieldText(f, probe);
-        if (!carried)
+        if (std::find(missing.begin(), missing.end(), name) != missing.end())
             out.push_back({name, fieldText(f, sent), "not in the reply"});
         else if (!equal)
             out.push_back({name, fieldText(f, sent), fieldText(f, got)});
@@ -388,11 +492,12 @@ std::vector<TFieldDifference> compareWithReply(const TDisplayConfig& sent, std::
     // Input values travel as "+%6.3f" cut to seven characters: half a unit of its last digit.
     differ("InputValue1", near(sent.InputValue1, got.InputValue1, 0.5 / powerOfTen(frameDecimals(frame, 7))));
     differ("InputValue2", near(sent.InputValue2, got.InputValue2, 0.5 / powerOfTen(frameDecimals(frame, 25))));
-    // Display values travel as whole display counts.
-    const double countUnit = 1.0 / powerOfTen(std::min<int>(sent.DecimalPoint, 4));
+    // Display values travel as whole display counts, and a decimal point above 4 as 4.
+    const std::uint8_t decimalPoint = sentDecimalPoint(sent.DecimalPoint);
+    const double countUnit = 1.0 / powerOfTen(decimalPoint);
     differ("DisplayValue1", near(sent.DisplayValue1, got.DisplayValue1, countUnit / 2));
     differ("DisplayValue2", near(sent.DisplayValue2, got.DisplayValue2, countUnit / 2));
-    differ("DecimalPoint", got.DecimalPoint == sent.DecimalPoint);
+    differ("DecimalPoint", got.DecimalPoint == decimalPoint);
     differ("ProbeType", got.ProbeType == sent.ProbeType);
     differ("TempUnits", got.TempUnits == sent.TempUnits);
     differ("Resolution", got.Resolution == sent.Resolution);

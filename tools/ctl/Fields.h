@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -29,6 +30,9 @@ struct TFieldInfo {
 
 // Every field of the 88-byte record, in record order.
 std::span<const TFieldInfo> recordFields();
+// True for the fields the 'E' request and the 'P' reply carry: InputMode and
+// every later one (the line, the address and the digits never travel).
+bool travels(const TFieldInfo& field);
 const TFieldInfo* findField(std::string_view name);
 
 // The field's value as text: numbers with '.', characters as themselves,
@@ -40,9 +44,21 @@ std::string configJson(const TDisplayConfig& cfg);
 
 // Applies "FIELD=VALUE" assignments to cfg. Every value is checked against
 // what the program's dialogs accept, with the digits and decimal point cfg
-// holds once all assignments are applied. On failure cfg may be partly
-// changed and error names the field and the allowed values.
+// holds once all assignments are applied; when the digits or the decimal
+// point change, the values that depend on them are checked again too. On
+// failure cfg may be partly changed and error names the field and the
+// allowed values.
 bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& cfg, std::string& error);
+
+// The fields a display's 'P' reply leaves out, by name in record order
+// (every field from InputMode on travels).
+std::vector<std::string> fieldsMissingFromReply(std::span<const std::uint8_t> reply);
+
+// The first field of a configuration filled from a display that holds what
+// no configuration should: an index beyond its list, a number that is not
+// finite, a delay type other than '0', '1' or the byte zero, a level other
+// than '0' or '1' for a relay that is on, a delay outside 0..999.
+std::optional<std::string> receivedValueProblem(const TDisplayConfig& cfg);
 
 struct TFieldDifference {
     std::string field;

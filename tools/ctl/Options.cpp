@@ -1,12 +1,18 @@
 #include "tools/ctl/Options.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <set>
 
 #include "config/Formats.h"
+#include "serial/PortMap.h"
 
 namespace {
+
+const std::set<std::string> kFlags = {"--json", "--verify", "--watch", "--search"};
+const std::set<std::string> kValued = {"--port",    "--baud",    "--parity",   "--data-bits", "--stop-bits",
+                                       "--address", "--timeout", "--retries",  "--interval",  "--lang"};
 
 const std::set<std::string> kLineOptions = {"--port", "--baud", "--parity", "--data-bits", "--stop-bits",
                                             "--address", "--timeout", "--retries"};
@@ -30,6 +36,7 @@ std::set<std::string> withLine(std::set<std::string> extra, bool address = true)
 const char* const kLineHelp =
     "Line options (a FILE's serial settings and address are the defaults):\n"
     "  --port COM1..COM6|PATH  port: a COM name through the program's port map, or a device\n"
+    "                          (a relative path that exists from here, else a name under /dev)\n"
     "  --baud N                1200, 2400, 4800, 9600 or 19200\n"
     "  --parity P              even, odd or none\n"
     "  --data-bits N           7 or 8\n"
@@ -52,9 +59,10 @@ const std::map<std::string, TCommandInfo>& commands()
                                          "bits, 1 stop bit, address 00, 4 digits, everything else zero) to FILE.\n"}},
         {"set",
          {2, SIZE_MAX, {}, "dadizctl set FILE FIELD=VALUE...",
-          "Changes fields of FILE by their DisplayConfig names and writes it back in one step.\n"
-          "Values are checked as the program's dialogs check them; the file is left as it was\n"
-          "when any of them is refused.\n"
+          "Changes fields of FILE by their DisplayConfig names and writes it back in one step;\n"
+          "runs on the same file take turns. Values are checked as the program's dialogs check\n"
+          "them, and new digits or a new decimal point check again the values that depend on\n"
+          "them; the file is left as it was when any of them is refused.\n"
           "  PortIndex 0..5 (COM1..COM6)   ParityIndex 0..2 (even, odd, none)   DataBitsIndex 0..1 (7, 8)\n"
           "  StopBitsIndex 0..1 (1, 2)     BaudIndex 0..4 (1200..19200)        Address 0..31\n"
           "  DigitsIndex 0..8 (2..10 digits)   InputMode 0..1 (process, temperature)\n"
@@ -72,17 +80,21 @@ const std::map<std::string, TCommandInfo>& commands()
         {"send",
          {1, 1, withLine({"--verify"}), "dadizctl send FILE [--verify] [LINE OPTIONS]",
           "Sends the analog input and relay configuration of FILE to the display ('E' request)\n"
-          "and waits for its acknowledgement.\n"
+          "and waits for its acknowledgement. A file whose address is outside 0..31 or whose\n"
+          "values the request cannot carry (not finite, or digits that would be cut) is refused.\n"
+          "A decimal point above 4 goes out as 4.\n"
           "  --verify   then reads the configuration back ('P' request) and lists every field\n"
           "             that differs beyond the precision of the frames (exit status 1)\n"}},
         {"receive",
          {1, 1, withLine({}), "dadizctl receive FILE [LINE OPTIONS]",
           "Reads the display's configuration ('P' request) and writes it into FILE. The serial\n"
-          "line, address and digits are kept from FILE when it exists, else they are the defaults.\n"}},
+          "line, address and digits are kept from FILE when it exists; a new FILE gets the line\n"
+          "and address used, and 4 digits. A reply that lacks part of the configuration, or holds\n"
+          "values no configuration holds, is refused and FILE is not written.\n"}},
         {"value",
          {0, 1, withLine({"--watch", "--interval"}), "dadizctl value [FILE] [--watch [--interval MS]] [LINE OPTIONS]",
           "Reads the value the display shows and the states of its two relays ('L' request):\n"
-          "one line with a timestamp.\n"
+          "one line with a timestamp. Control bytes from the display are shown as <XX>.\n"
           "  --watch         a reading every interval until SIGINT (Ctrl+C) or SIGTERM\n"
           "  --interval MS   time between readings (default 500)\n"}},
         {"calib",
@@ -91,7 +103,8 @@ const std::map<std::string, TCommandInfo>& commands()
           "their row names.\n"}},
         {"scan",
          {0, 1, withLine({}, false), "dadizctl scan [FILE] [LINE OPTIONS]",
-          "Asks every address 00 to 31 for its value and lists those that answer, with the value.\n"}},
+          "Asks every address 00 to 31 for its value and lists those that answer, with the value.\n"
+          "Answers that come after their time-out are reported on standard error.\n"}},
         {"doctor",
          {0, 1, [] { auto o = withLine({"--search", "--lang"}); o.erase("--retries"); return o; }(),
           "dadizctl doctor [FILE] [--search] [--lang ca|es|fr|en] [LINE OPTIONS]",
@@ -152,7 +165,11 @@ bool parseArguments(const std::vector<std::string>& args, TCtlOptions& o, std::s
             inlineValue = arg.substr(eq + 1);
             arg = arg.substr(0, eq);
         }
-        const bool flag = arg == "--json" || arg == "--verify" || arg == "--watch" || arg == "--search";
+        const bool flag = kFlags.count(arg) > 0;
+        if (!flag && !kValued.count(arg)) {
+            error = "unknown option \"" + arg + "\"";
+            return false;
+        }
         if (flag && inlineValue) {
             error = arg + " takes no value";
             return false;
@@ -181,6 +198,17 @@ bool parseArguments(const std::vector<std::string>& args, TCtlOptions& o, std::s
         else if (arg == "--port") {
             if (value.empty()) {
                 error = "--port needs COM1..COM6 or a device path";
+                return false;
+            }
+            // Any other COM name is a typing error, not a device under /dev.
+            const bool comLike = value.size() >= 3
+                && std::equal(value.begin(), value.begin() + 3, "COM",
+                              [](char a, char b) { return std::toupper(static_cast<unsigned char>(a)) == b; })
+                && std::all_of(value.begin() + 3, value.end(),
+                               [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
+            if (comLike && (comNumber(value) < 1 || comNumber(value) > 6)) {
+                error = "--port \"" + value + "\" is not a port of the program: COM1, COM2, COM3, COM4, COM5 or "
+                    "COM6, or a device path";
                 return false;
             }
             o.port = value;
@@ -248,9 +276,6 @@ bool parseArguments(const std::vector<std::string>& args, TCtlOptions& o, std::s
                 return false;
             }
             o.language = static_cast<std::uint8_t>(it - std::begin(langs));
-        } else {
-            error = "unknown option \"" + arg + "\"";
-            return false;
         }
     }
 
@@ -269,7 +294,7 @@ bool parseArguments(const std::vector<std::string>& args, TCtlOptions& o, std::s
         return true;
     const TCommandInfo& info = it->second;
     for (const std::string& opt : given)
-        if (!info.options.count(opt)) {
+        if (!info.options.count(opt) && opt != "--lang") {
             error = opt + " does not apply to " + o.command;
             return false;
         }
@@ -289,6 +314,8 @@ std::string helpText(const std::string& command)
     const auto it = commands().find(command);
     if (it != commands().end()) {
         std::string text = std::string("Usage: ") + it->second.synopsis + "\n\n" + it->second.help;
+        if (!it->second.options.count("--lang"))
+            text += "  --lang L   ca, es, fr or en (default en), as for every command\n";
         if (it->second.options.count("--port"))
             text += std::string("\n") + kLineHelp;
         return text;
@@ -300,9 +327,13 @@ std::string helpText(const std::string& command)
     for (const auto& [name, info] : commands())
         text += std::string("  ") + info.synopsis + "\n";
     text += std::string("\n") + kLineHelp +
+        "\nEvery command takes:\n"
+        "  --lang L                ca, es, fr or en (default en): the language of the program's\n"
+        "                          texts it prints (the panels of show)\n"
         "\n\"dadizctl COMMAND --help\" describes one command.\n\n"
-        "Exit status: 0 success, 1 no reply or an invalid reply (or differences found by\n"
-        "send --verify), 2 usage error, 3 the port cannot be opened, 4 a file cannot be read\n"
-        "or written.\n";
+        "Exit status: 0 success, 1 no reply or an invalid or partial reply (or differences found\n"
+        "by send --verify), or standard output cannot be written, 2 usage error, 3 the port\n"
+        "cannot be opened, 4 a file cannot be read or written, is not a regular file, or holds\n"
+        "values a request cannot carry.\n";
     return text;
 }

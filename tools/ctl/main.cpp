@@ -1,8 +1,10 @@
 // dadizctl: the program's configuration files and display exchanges from a shell.
 
 #include <QCoreApplication>
-#include <cstdio>
+#include <cerrno>
+#include <fcntl.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "tools/ctl/Commands.h"
@@ -11,20 +13,25 @@
 
 int main(int argc, char** argv)
 {
+    // Started with standard input, output or error closed, the first file
+    // opened would take its place and messages would go down the serial line.
+    for (int fd = 0; fd <= 2; ++fd)
+        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF && ::open("/dev/null", O_RDWR) != fd)
+            return ExitFile;
+
     // Before any thread exists, so that every thread leaves the stop signals to the event loop.
     installStopSignals();
+    prepareOutput();
 
     const std::vector<std::string> args(argv + 1, argv + argc);
     TCtlOptions options;
     std::string error;
     if (!parseArguments(args, options, error)) {
-        std::fprintf(stderr, "dadizctl: %s\nTry \"dadizctl --help\".\n", error.c_str());
+        printMessage(error + "\nTry \"dadizctl --help\".");
         return ExitUsage;
     }
-    if (options.help) {
-        std::fputs(helpText(options.command).c_str(), stdout);
-        return ExitOk;
-    }
+    if (options.help)
+        return printText(helpText(options.command)) ? ExitOk : ExitNoReply;
 
     // The serial component delivers its notifications through the event loop.
     int qtArgc = 1;

@@ -33,14 +33,17 @@ namespace {
 
 const char* const languageNames[] = {"ca", "es", "fr", "en"};
 QString outDir;
+bool allSaved = true;
 
 void save(QWidget& w, const QString& name)
 {
     w.show();
     QApplication::processEvents();
     const QString path = outDir + QLatin1Char('/') + name + QStringLiteral(".png");
-    if (!w.grab().save(path))
+    if (!w.grab().save(path)) {
         std::fprintf(stderr, "dadiz-render: cannot write %s\n", qPrintable(path));
+        allSaved = false;
+    }
     w.hide();
 }
 
@@ -185,8 +188,12 @@ int main(int argc, char* argv[])
     QFont f(QStringLiteral("Arial"));
     f.setPixelSize(11);
     app.setFont(f);
-    outDir = QDir(QString::fromLocal8Bit(argv[1])).absolutePath(); // before the working directory changes
-    QDir().mkpath(outDir);
+    // Made absolute before the current folder changes below.
+    outDir = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    if (!QDir().mkpath(outDir)) {
+        std::fprintf(stderr, "dadiz-render: cannot create %s\n", qPrintable(outDir));
+        return 1;
+    }
     QDir::setCurrent(QDir::tempPath()); // no Conf.dad of the user's is read
     // Nor the user's port map: the doctor's pictures map COM1 to a display of their own.
     QTemporaryDir config;
@@ -248,5 +255,5 @@ int main(int argc, char* argv[])
             save(d, QStringLiteral("calibration-%1").arg(l));
         }
     }
-    return 0;
+    return allSaved ? 0 : 1;
 }

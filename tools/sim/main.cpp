@@ -11,9 +11,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -38,22 +40,46 @@ struct TLineOptions {
     std::vector<std::size_t> pieces;
     bool silent = false;
     bool log = false;
+    bool echo = false;
+    bool crlf = false;
     std::vector<int> addresses;
 };
 
 [[noreturn]] void usage(const char* error)
 {
-    if (error)
-        std::fprintf(stderr, "dadiz-sim: %s\n", error);
-    std::fprintf(stderr,
+    if (error) {
+        std::fprintf(stderr, "dadiz-sim: %s\nTry \"dadiz-sim --help\".\n", error);
+        std::exit(2);
+    }
+    std::fprintf(stdout,
                  "usage: dadiz-sim [--address N | --bus N,N,...] [--link PATH] [--delay MS] [--baud N]\n"
-                 "                 [--pieces N,N,...] [--wrong-address] [--silent] [--noise] [--log]\n"
-                 "                 [--digits N] [--decimals N] [--value X] [--input-mode N]\n"
-                 "                 [--ramp]   (the value ramps through both relay set points, 40 s a period)\n"
-                 "                 [--stop-bits 1|2]  (answers only when the terminal is set to these stop bits,\n"
-                 "                 and to the --baud speed; a Linux pseudo-terminal always has 8 data bits and\n"
-                 "                 no parity, so only the speed and the stop bits can be compared)\n");
-    std::exit(error ? 2 : 0);
+                 "                 [--pieces N,N,...] [--wrong-address] [--silent] [--noise] [--echo] [--crlf]\n"
+                 "                 [--log] [--digits N] [--decimals N] [--value X] [--input-mode N] [--ramp]\n"
+                 "                 [--stop-bits 1|2]\n"
+                 "Simulated displays on a pseudo-terminal; the first line of output is its device.\n"
+                 "  --address N      one display at address N (default 0)\n"
+                 "  --bus N,N,...    one display at each address\n"
+                 "  --link PATH      a symbolic link to the device, removed at exit\n"
+                 "  --delay MS       wait before each reply\n"
+                 "  --baud N         send replies at the pace of N baud, and answer only while the\n"
+                 "                   terminal is set to N baud\n"
+                 "  --stop-bits 1|2  answer only while the terminal is set to these stop bits (a Linux\n"
+                 "                   pseudo-terminal always keeps 8 data bits and no parity, so only\n"
+                 "                   the speed and the stop bits can be compared)\n"
+                 "  --pieces N,...   send each reply in pieces of these sizes\n"
+                 "  --wrong-address  answer with the next address\n"
+                 "  --silent         never answer\n"
+                 "  --noise          answer with 300 bytes and no CR\n"
+                 "  --echo           hand back every request byte as received before the reply,\n"
+                 "                   as an RS-485 adapter that hears its own transmission does\n"
+                 "  --crlf           end replies with CR LF instead of CR\n"
+                 "  --log            log requests (rx) and replies (tx) on standard error\n"
+                 "  --digits N       digits of the displays, 2..10 (default 4)\n"
+                 "  --decimals N     decimals shown, 0..5 (default 1)\n"
+                 "  --value X        show X instead of a moving value; it must fit the digits\n"
+                 "  --input-mode N   input mode reported in 'P' replies, 0 or 1\n"
+                 "  --ramp           the value ramps through both relay set points, 40 s a period\n");
+    std::exit(0);
 }
 
 int intArg(const char* option, const char* text, int low, int high)
@@ -83,8 +109,24 @@ std::vector<int> listArg(const char* option, const char* text, int low, int high
     return values;
 }
 
+// A fixed value must fit the digits, the sign taking one of them, in the
+// eight characters of a reading.
+void checkShownValue(const char* text, double value, int digits, int decimals)
+{
+    const int positions = std::min(digits, 8 - (decimals > 0 ? 1 : 0));
+    const double scale = std::pow(10.0, decimals);
+    const double high = (std::pow(10.0, positions) - 1) / scale;
+    const double low = -(std::pow(10.0, positions - 1) - 1) / scale;
+    const double count = std::nearbyint(value * scale);
+    if (count > high * scale || count < low * scale)
+        usage(cfmt("--value %s is more than a display of %d digits with %d decimals can show (%.*f .. %.*f)", text,
+                   digits, decimals, decimals, low, decimals, high)
+                  .c_str());
+}
+
 void parseOptions(int argc, char** argv, TLineOptions& line, TSimOptions& display)
 {
+    const char* valueText = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string opt = argv[i];
         auto value = [&]() -> const char* {
@@ -116,6 +158,10 @@ void parseOptions(int argc, char** argv, TLineOptions& line, TSimOptions& displa
             display.noise = true;
         else if (opt == "--log")
             line.log = true;
+        else if (opt == "--echo")
+            line.echo = true;
+        else if (opt == "--crlf")
+            line.crlf = true;
         else if (opt == "--digits")
             display.digits = intArg("--digits", value(), 2, 10);
         else if (opt == "--decimals")
@@ -131,6 +177,7 @@ void parseOptions(int argc, char** argv, TLineOptions& line, TSimOptions& displa
             if (end == text || *end != '\0' || !std::isfinite(v))
                 usage(cfmt("--value needs a number, not \"%s\"", text).c_str());
             display.fixedValue = v;
+            valueText = text;
         } else if (opt == "--help" || opt == "-h")
             usage(nullptr);
         else
@@ -138,6 +185,8 @@ void parseOptions(int argc, char** argv, TLineOptions& line, TSimOptions& displa
     }
     if (line.addresses.empty())
         line.addresses = {0};
+    if (display.fixedValue)
+        checkShownValue(valueText, *display.fixedValue, display.digits, display.decimals);
 }
 
 [[noreturn]] void fail(const char* what, int error)
@@ -148,7 +197,10 @@ void parseOptions(int argc, char** argv, TLineOptions& line, TSimOptions& displa
 
 struct TPty {
     UniqueFd master;
-    UniqueFd slave; // kept open so that the other side may close and reopen at will
+    // Kept open so that the other side may close and reopen at will, and so
+    // that an exclusive flag left by an opener that died can be cleared.
+    UniqueFd slave;
+    UniqueFd watch; // inotify: closes of the device
     std::string path;
 };
 
@@ -175,6 +227,10 @@ TPty openPty()
     cfmakeraw(&tio);
     if (tcsetattr(pty.slave.get(), TCSANOW, &tio) != 0)
         fail("tcsetattr", errno);
+    // Without the watch the simulator still runs; only a stale exclusive flag stays.
+    pty.watch.reset(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (pty.watch && inotify_add_watch(pty.watch.get(), name, IN_CLOSE) < 0)
+        pty.watch.reset();
     return pty;
 }
 
@@ -208,6 +264,7 @@ private:
     void schedule(const std::string& reply, TSimClock::time_point now);
     void sendDue(TSimClock::time_point now);
     void dropUnreadReply(TSimClock::time_point now);
+    void clearStaleExclusive();
 
     const TLineOptions& options_;
     std::vector<TSimDisplay> displays_;
@@ -236,14 +293,17 @@ void TLine::run(const sigset_t& waitMask)
             timeout.tv_sec = static_cast<time_t>(ns / 1000000000);
             timeout.tv_nsec = static_cast<long>(ns % 1000000000);
         }
-        pollfd pfd{pty_.master.get(), static_cast<short>(quiet ? 0 : POLLIN), 0};
-        const int n = ppoll(&pfd, 1, wake ? &timeout : nullptr, &waitMask);
+        pollfd pfd[2] = {{pty_.master.get(), static_cast<short>(quiet ? 0 : POLLIN), 0},
+                         {pty_.watch.get(), POLLIN, 0}};
+        const int n = ppoll(pfd, 2, wake ? &timeout : nullptr, &waitMask);
         if (n < 0 && errno != EINTR)
             fail("ppoll", errno);
         if (stopSignal != 0)
             break;
         const auto after = TSimClock::now();
-        if (n > 0 && (pfd.revents & (POLLIN | POLLHUP | POLLERR)))
+        if (n > 0 && (pfd[1].revents & POLLIN))
+            clearStaleExclusive();
+        if (n > 0 && (pfd[0].revents & (POLLIN | POLLHUP | POLLERR)))
             receive(after);
         sendDue(after);
         dropUnreadReply(after);
@@ -262,6 +322,9 @@ void TLine::receive(TSimClock::time_point now)
         quietUntil_ = now + 50ms;
         return;
     }
+    // The adapter hears its own transmission: the request comes back first.
+    if (options_.echo && ::write(pty_.master.get(), buf, static_cast<std::size_t>(n)) < 0 && errno != EAGAIN)
+        fail("write", errno);
     for (ssize_t i = 0; i < n; ++i) {
         incoming_ += buf[i];
         if (buf[i] == '\r') {
@@ -310,8 +373,9 @@ bool TLine::atOwnLineSettings() const
     return options_.stopBits == 0 || ((tio.c_cflag & CSTOPB) != 0) == (options_.stopBits == 2);
 }
 
-void TLine::schedule(const std::string& reply, TSimClock::time_point now)
+void TLine::schedule(const std::string& frame, TSimClock::time_point now)
 {
+    const std::string reply = options_.crlf ? frame + '\n' : frame;
     auto due = now + options_.delay;
     if (!outgoing_.empty())
         due = std::max(due, outgoing_.back().due);
@@ -362,6 +426,56 @@ void TLine::dropUnreadReply(TSimClock::time_point now)
     int unread = 0;
     if (ioctl(pty_.slave.get(), FIONREAD, &unread) == 0 && unread > 0)
         tcflush(pty_.slave.get(), TCIFLUSH);
+}
+
+// True when a process other than this one holds the character device
+// `device` open. Processes whose descriptors cannot be read (another user's)
+// are taken not to: they could not open the simulator's device anyway.
+bool openedElsewhere(dev_t device)
+{
+    const std::string self = std::to_string(::getpid());
+    DIR* proc = ::opendir("/proc");
+    if (!proc)
+        return false;
+    bool found = false;
+    while (const dirent* p = ::readdir(proc)) {
+        if (found || p->d_name[0] < '1' || p->d_name[0] > '9' || self == p->d_name)
+            continue;
+        const std::string folder = std::string("/proc/") + p->d_name + "/fd";
+        DIR* fds = ::opendir(folder.c_str());
+        if (!fds)
+            continue;
+        while (const dirent* f = ::readdir(fds)) {
+            struct stat st {};
+            if (f->d_name[0] != '.' && ::stat((folder + "/" + f->d_name).c_str(), &st) == 0 && S_ISCHR(st.st_mode)
+                && st.st_rdev == device) {
+                found = true;
+                break;
+            }
+        }
+        ::closedir(fds);
+    }
+    ::closedir(proc);
+    return found;
+}
+
+// An opener that died (kill -9) never cleared its exclusive flag, and the
+// flag lives as long as the simulator keeps the device open. Once no other
+// process holds the device, the flag is cleared for the next opener. Closes
+// are only a cue: the events of two closes may arrive as one.
+void TLine::clearStaleExclusive()
+{
+    alignas(inotify_event) char buf[4096];
+    bool closed = false;
+    while (::read(pty_.watch.get(), buf, sizeof buf) > 0)
+        closed = true;
+    int exclusive = 0;
+    struct stat st {};
+    if (!closed || ioctl(pty_.slave.get(), TIOCGEXCL, &exclusive) != 0 || exclusive == 0
+        || ::fstat(pty_.slave.get(), &st) != 0)
+        return;
+    if (!openedElsewhere(st.st_rdev))
+        ioctl(pty_.slave.get(), TIOCNXCL);
 }
 
 // The link is removed only if it still names this simulator's device.

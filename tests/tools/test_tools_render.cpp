@@ -1,0 +1,29 @@
+// dadiz-render as a user runs it, from a folder of their own.
+
+#include "support/ToolProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <sys/stat.h>
+
+namespace {
+
+// A relative OUTDIR is the user's folder, although the tool changes folder while it draws.
+TEST(Render, RelativeOutputFolder)
+{
+    const std::string home = testing::TempDir() + "dadiz-render-" + std::to_string(getpid());
+    mkdir(home.c_str(), 0700);
+    testsupport::TChildSetup setup;
+    setup.cwd = home;
+    testsupport::TChild render(DADIZ_RENDER_PATH, {"shots/png"}, setup);
+    EXPECT_EQ(render.finish(), 0) << render.err;
+    EXPECT_EQ(render.err.find("cannot write"), std::string::npos) << render.err;
+    for (const char* name : {"main-ca.png", "main-example-en.png", "calibration-fr.png"}) {
+        struct stat st{};
+        EXPECT_EQ(stat((home + "/shots/png/" + name).c_str(), &st), 0) << name;
+        EXPECT_GT(st.st_size, 1000) << name;
+    }
+}
+
+} // namespace
