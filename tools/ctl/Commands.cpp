@@ -697,5 +697,7 @@ int runCommand(const TCtlOptions& o)
         return runValue(o);
     if (o.command == "calib")
         return runCalib(o);
+    if (o.command == "doctor")
+        return runDoctor(o);
     return runScan(o);
 }

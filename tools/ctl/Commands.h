@@ -21,3 +21,6 @@ void printMessage(const std::string& text);
 
 // Runs the parsed command; messages go to stderr, results to stdout.
 int runCommand(const TCtlOptions& options);
+
+// dadizctl doctor (tools/ctl/Doctor.cpp).
+int runDoctor(const TCtlOptions& options);

@@ -10,7 +10,7 @@
 
 namespace {
 
-const std::set<std::string> kFlags = {"--json", "--verify", "--watch"};
+const std::set<std::string> kFlags = {"--json", "--verify", "--watch", "--search"};
 const std::set<std::string> kValued = {"--port",    "--baud",    "--parity",   "--data-bits", "--stop-bits",
                                        "--address", "--timeout", "--retries",  "--interval",  "--lang"};
 
@@ -105,6 +105,21 @@ const std::map<std::string, TCommandInfo>& commands()
          {0, 1, withLine({}, false), "dadizctl scan [FILE] [LINE OPTIONS]",
           "Asks every address 00 to 31 for its value and lists those that answer, with the value.\n"
           "Answers that come after their time-out are reported on standard error.\n"}},
+        {"doctor",
+         {0, 1, [] { auto o = withLine({"--search", "--lang"}); o.erase("--retries"); return o; }(),
+          "dadizctl doctor [FILE] [--search] [--lang ca|es|fr|en] [LINE OPTIONS]",
+          "Finds out why the display does not answer, one line per check: Device (the port's\n"
+          "device and the adapter behind it), Permission, Busy (other programs holding it), Echo\n"
+          "(an RS-485 adapter handing back what it sends), Answer (a reading at the line settings\n"
+          "and address), Search, and a last line, Verdict, that says what to do.\n"
+          "  --search   when the display does not answer: try the address at every speed and\n"
+          "             frame format (7E1, 7O1, 8N1 first), then every address 00 to 31; the\n"
+          "             settings found end the Verdict line. Progress goes to a terminal's stderr.\n"
+          "  --lang L   ca, es, fr or en (default en)\n"
+          "  --timeout  applies to the reading at the line settings; search tries wait for their\n"
+          "             wire time and a short margin\n"
+          "Exit status: 0 a display answers (as configured, or where the search found it),\n"
+          "1 nothing answered, 3 the port cannot be used.\n"}},
     };
     return table;
 }
@@ -178,6 +193,8 @@ bool parseArguments(const std::vector<std::string>& args, TCtlOptions& o, std::s
             o.verify = true;
         else if (arg == "--watch")
             o.watch = true;
+        else if (arg == "--search")
+            o.search = true;
         else if (arg == "--port") {
             if (value.empty()) {
                 error = "--port needs COM1..COM6 or a device path";

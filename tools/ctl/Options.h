@@ -25,6 +25,7 @@ struct TCtlOptions {
     bool json = false;
     bool verify = false;
     bool watch = false;
+    bool search = false; // doctor: look for the display at other settings
     int intervalMs = 500;
 };
 
