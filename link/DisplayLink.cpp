@@ -36,6 +36,7 @@ TDisplayLink::TDisplayLink(TZComm& port, TRxBuffer& rx, QObject* parent) : QObje
     deadline_.setSingleShot(true);
     deadline_.setTimerType(Qt::PreciseTimer);
     connect(&deadline_, &QTimer::timeout, this, &TDisplayLink::onDeadline);
+    connect(&port_, &QObject::destroyed, this, [this] { portAlive_ = false; });
     port_.OnDataAvailable = [this](TZComm*) { onData(); };
     port_.OnErrorOccurred = [this](TZComm*, int error, const std::string&) {
         if (pending_)
@@ -47,6 +48,9 @@ TDisplayLink::TDisplayLink(TZComm& port, TRxBuffer& rx, QObject* parent) : QObje
 
 TDisplayLink::~TDisplayLink()
 {
+    // A port that went first (a sibling destroyed before the link) has nothing to unhook.
+    if (!portAlive_)
+        return;
     port_.OnDataAvailable = nullptr;
     port_.OnErrorOccurred = nullptr;
     port_.OnLineLost = nullptr;

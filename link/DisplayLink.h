@@ -126,6 +126,7 @@ private:
     bool closeAfter_ = true;
     bool setAside_ = false;
     bool pending_ = false;
+    bool portAlive_ = true;
     TExchangeReport report_;
 };
 
