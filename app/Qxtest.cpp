@@ -211,9 +211,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     Link->setReplyTimeout(configuredReplyTimeoutMs());
     Link->setLineSetup([this] { ApplyLineSettings(); });
     connect(Link, &TDisplayLink::finished, this, &TForm1::DadesRebudes);
-    connect(Link, &TDisplayLink::lineError, this, [this](int error) {
-        ErrorComuni(error, error == TZComm::LineLostError ? deviceDisconnectedText(LanguageIndex) : "Read Error");
-    });
+    connect(Link, &TDisplayLink::lineError, this, [this](int error) { ErrorComuni(error, "Read Error"); });
+    // The component's own word for a lost device is the window's, in its language.
+    connect(Link, &TDisplayLink::lineLost, this, [this] { ErrorComuni(0, deviceDisconnectedText(LanguageIndex)); });
     qApp->installEventFilter(this);
 
     Timer1 = new QTimer(this);
@@ -251,6 +251,9 @@ void TForm1::startUp(QApplication& app)
     // The task-bar title. Only the application name is set: a display name
     // would be appended to every window caption.
     app.setApplicationName(QStringLiteral("QX Test"));
+    // The desktop matches the windows to the menu entry and its icon.
+    app.setDesktopFileName(QStringLiteral("cat.dadiz.DADiz"));
+    app.setWindowIcon(QIcon(QStringLiteral(":/packaging/cat.dadiz.DADiz.svg")));
     QFont f(QStringLiteral("Arial"));
     f.setPixelSize(11);
     app.setFont(f);
@@ -920,10 +923,10 @@ void TForm1::feedTrend(const TExchangeReport& report)
 
 void TForm1::ApplyLineSettings()
 {
-    applyLineSettings(DisplayConfig, *ZComm1);
+    copyLineSettings(DisplayConfig, *ZComm1);
 }
 
-bool TForm1::startRequest(std::uint8_t kind, std::span<const std::uint8_t> frame)
+bool TForm1::startRequest(TPendingRequest kind, std::span<const std::uint8_t> frame)
 {
     const std::size_t n = std::min(frame.size(), TxBuffer.size());
     std::copy_n(frame.begin(), n, TxBuffer.begin());
@@ -932,7 +935,7 @@ bool TForm1::startRequest(std::uint8_t kind, std::span<const std::uint8_t> frame
     const bool started = Link->start(kind, std::vector<std::uint8_t>(TxBuffer.begin(), TxBuffer.begin() + static_cast<std::ptrdiff_t>(n)));
     // A failed open leaves nothing pending: continuous reading can still be
     // switched on once the device is back.
-    PendingRequest = Link->pending() ? kind : std::uint8_t{NoRequest};
+    PendingRequest = Link->pending() ? kind : NoRequest;
     return started;
 }
 

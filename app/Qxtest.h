@@ -49,7 +49,7 @@ public:
     static void startUp(QApplication& app);
 
     std::uint8_t LanguageIndex = 0;
-    std::uint8_t PendingRequest = NoRequest;
+    TPendingRequest PendingRequest = NoRequest;
     std::array<std::uint8_t, 93> TxBuffer{};
     TRxBuffer RxBuffer;
     std::uint8_t ContinuousReading = 0;
@@ -64,7 +64,7 @@ public:
     // pending, applies the line settings, opens the port, records the kind,
     // sends the frame. False when the port cannot be opened: nothing is sent
     // and nothing is pending.
-    bool startRequest(std::uint8_t kind, std::span<const std::uint8_t> frame);
+    bool startRequest(TPendingRequest kind, std::span<const std::uint8_t> frame);
     // "NO PUEDO ABRIR EL PUERTO", with the device and the reason.
     void showOpenFailure();
     void ApplyLineSettings();

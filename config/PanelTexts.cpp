@@ -1,7 +1,9 @@
 #include "config/PanelTexts.h"
 
+#include <algorithm>
 #include <array>
 
+#include "config/DigitClass.h"
 #include "config/Formats.h"
 
 namespace {
@@ -104,16 +106,9 @@ AnalogPanelText analogPanelText(const TDisplayConfig& c, std::uint8_t language)
 std::string setpointText(std::int32_t sp, std::uint8_t digitsIndex, std::uint8_t dp)
 {
     // Width and largest number of decimals follow the display's digits.
-    int width = 6;
-    int maxDecimals = 4;
-    if (digitsIndex == 1) {
-        width = 4;
-        maxDecimals = 2;
-    } else if (digitsIndex == 2) {
-        width = 5;
-        maxDecimals = 3;
-    }
-    const int decimals = dp < maxDecimals ? dp : maxDecimals;
+    const int cls = digitclass::of(digitsIndex);
+    const int width = digitclass::width(cls);
+    const int decimals = std::min<int>(dp, digitclass::cap(cls));
     static constexpr double scale[] = {1.0, 0.1, 0.01, 0.001, 0.0001};
     if (decimals == 0)
         return cfmt("%0*d", width, sp);

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "config/DigitClass.h"
+
 // A numeric field mask "pattern;literal;blank":
 //   pattern  '!' first: a value text shorter than the field is right-aligned;
 //            '#' a digit, '+' or '-'; '9' a digit; '.' a fixed decimal point;
@@ -51,20 +53,6 @@ std::string valueTextOf(const TFieldMask& mask, const std::string& cells);
 // as '0', then a signed decimal integer; nothing readable is 0.
 std::int32_t countOfValueText(const std::string& valueText);
 
-// Digit classes of the displays and the tables of their masks.
-namespace digitclass {
-int of(std::uint8_t digitsIndex);  // 3, 4 or 5
-int cap(int cls);                  // largest decimal position shown: 2, 3, 4
-int width(int cls);                // positions of every field of the class: 4, 5, 6
-int inputDecimals(int cls);        // decimals of the input-value fields: 1, 2, 3
-std::string inputValueMask(int cls);
-std::string displayValueMask(int cls, int position); // a position outside 0..4 uses 4
-// value x 10^decimals rounded to a whole count, zero-padded to the width; a
-// count beyond what the width holds becomes the nearest count it holds, and a
-// value that is not a number counts 0.
-std::string scaledCountText(double value, int decimals, int width);
-std::string countText(long long count, int width);
-} // namespace digitclass
 
 // The masked numeric entry field. The person types a number the way it is
 // written; how keys map onto the positions:

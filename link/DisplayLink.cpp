@@ -36,14 +36,24 @@ TDisplayLink::TDisplayLink(TZComm& port, TRxBuffer& rx, QObject* parent) : QObje
     deadline_.setSingleShot(true);
     deadline_.setTimerType(Qt::PreciseTimer);
     connect(&deadline_, &QTimer::timeout, this, &TDisplayLink::onDeadline);
+    connect(&port_, &QObject::destroyed, this, [this] { portAlive_ = false; });
     port_.OnDataAvailable = [this](TZComm*) { onData(); };
-    port_.OnErrorOccurred = [this](TZComm*, int error, const std::string&) { onDeviceError(error); };
+    port_.OnErrorOccurred = [this](TZComm*, int error, const std::string&) {
+        if (pending_)
+            report_.lineErrors = true;
+        emit lineError(error);
+    };
+    port_.OnLineLost = [this](TZComm*) { onLineLost(); };
 }
 
 TDisplayLink::~TDisplayLink()
 {
+    // A port that went first (a sibling destroyed before the link) has nothing to unhook.
+    if (!portAlive_)
+        return;
     port_.OnDataAvailable = nullptr;
     port_.OnErrorOccurred = nullptr;
+    port_.OnLineLost = nullptr;
 }
 
 void TDisplayLink::setReplyTimeout(int ms)
@@ -158,7 +168,7 @@ void TDisplayLink::onData()
         return;
     std::uint8_t piece[kPiece];
     const long n = port_.ReadComm(piece, sizeof piece);
-    if (!pending_ || n <= 0)
+    if (n <= 0)
         return;
     rx_.append(std::span<const std::uint8_t>(piece, static_cast<std::size_t>(n)));
     bool own = false;
@@ -213,21 +223,14 @@ bool TDisplayLink::collect(bool& ownBytes)
     }
 }
 
-void TDisplayLink::onDeviceError(int error)
+void TDisplayLink::onLineLost()
 {
-    // Reported through the event queue, so that a message shown for it never
-    // runs inside a read or an exchange.
-    QMetaObject::invokeMethod(this, [this, error] { emit lineError(error); }, Qt::QueuedConnection);
-    if (error != TZComm::LineLostError) {
-        if (pending_)
-            report_.lineErrors = true;
-        return;
-    }
     // A lost device is released at once, so that it can come back.
     if (pending_)
         end(TExchangeOutcome::LineLost);
     else
         port_.CloseConnection();
+    emit lineLost();
 }
 
 void TDisplayLink::armDeadline(TLinkClock::time_point at)

@@ -100,13 +100,15 @@ signals:
     // Every frame sent and received, for a traffic monitor. Built only while
     // something listens.
     void traffic(const TTrafficRecord& record);
-    // Parity, framing or overrun errors: delivered through the event queue,
-    // never from inside a read; the exchange goes on.
+    // Parity, framing or overrun errors (CE_ flags), told after the read that
+    // found them; the exchange goes on.
     void lineError(int flags);
+    // The device went away; a pending exchange has ended as LineLost.
+    void lineLost();
 
 private:
     void onData();
-    void onDeviceError(int error);
+    void onLineLost();
     void armDeadline(TLinkClock::time_point at);
     void onDeadline();
     // `piece` held bytes of this exchange's own reply: the deadline moves on.
@@ -124,6 +126,7 @@ private:
     bool closeAfter_ = true;
     bool setAside_ = false;
     bool pending_ = false;
+    bool portAlive_ = true;
     TExchangeReport report_;
 };
 

@@ -14,14 +14,12 @@ void commEventPosted(const void*) {}
 void commEventReceived(const void*) {}
 #endif
 
-namespace {
-void post(QObject* owner, const TCommMessage& message)
+void postCommMessage(QObject* owner, const TCommMessage& message)
 {
     auto* event = new TCommEvent(message);
     commEventPosted(event);
     QCoreApplication::postEvent(owner, event);
 }
-} // namespace
 
 TCommEvent::TCommEvent(const TCommMessage& message) : QEvent(eventType()), Message(message) {}
 
@@ -64,10 +62,10 @@ void TCommThread::Execute()
         case TWaitOutcome::Cancelled:
             return;
         case TWaitOutcome::DataArrived:
-            post(owner_, {connection_, false});
+            postCommMessage(owner_, {connection_, TCommNote::DataArrived});
             break;
         case TWaitOutcome::LineLost:
-            post(owner_, {connection_, true});
+            postCommMessage(owner_, {connection_, TCommNote::LineLost});
             return;
         }
     }

@@ -6,12 +6,22 @@
 class QObject;
 class TSerialBackend;
 
-// One notification of the wait thread: which connection it belongs to, and
-// whether bytes arrived or the device went away.
+// What a notification tells the component.
+enum class TCommNote : std::uint8_t {
+    DataArrived, // the wait thread saw bytes arrive
+    LineErrors,  // a read found parity, framing or overrun errors (Errors)
+    LineLost,    // the device went away
+};
+
+// One notification: which connection it belongs to and what happened.
 struct TCommMessage {
     std::uint64_t Connection = 0;
-    bool LineLost = false;
+    TCommNote Note = TCommNote::DataArrived;
+    unsigned Errors = 0; // CE_ flags, for LineErrors
 };
+
+// Queues a notification to the component's thread.
+void postCommMessage(QObject* owner, const TCommMessage& message);
 
 // ThreadSanitizer cannot see the lock of Qt's event queue (Qt is not built
 // with it), so the hand-over of a TCommEvent is announced to it explicitly.

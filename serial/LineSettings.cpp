@@ -4,7 +4,7 @@
 #include "config/Formats.h"
 #include "serial/Zcomm.h"
 
-void applyLineSettings(const TDisplayConfig& cfg, TZComm& port)
+void copyLineSettings(const TDisplayConfig& cfg, TZComm& port)
 {
     port.Port = cfg.PortIndex <= 5 ? cfmt("COM%d", cfg.PortIndex + 1) : std::string("COM1");
 

@@ -165,14 +165,10 @@ long TZComm::ReadComm(unsigned char* buf, long count)
 {
     if (!device_)
         return 0;
-    const unsigned errors = device_->takeLineErrors();
-    if (errors != 0 && OnErrorOccurred) {
-        OnErrorOccurred(this, static_cast<int>(errors), "Read Error");
-        // The handler may have shown a message box, and a reply completed
-        // meanwhile may have closed the port.
-        if (!device_)
-            return 0;
-    }
+    // Told through the event queue, so that no handler (nor the message box
+    // it may show) ever runs inside a read.
+    if (const unsigned errors = device_->takeLineErrors(); errors != 0)
+        postCommMessage(this, {connection_, TCommNote::LineErrors, errors});
     const long queued = device_->queuedIn();
     if (count <= 0 || queued <= 0)
         return 0;
@@ -241,13 +237,18 @@ unsigned long TZComm::GetTransmissionStatus() { return device_ ? device_->takeLi
 
 int TZComm::MessageCOMM(const TCommMessage& message)
 {
+    if (message.Note == TCommNote::LineErrors) {
+        if (OnErrorOccurred)
+            OnErrorOccurred(this, static_cast<int>(message.Errors), "Read Error");
+        return 1;
+    }
     if (Connected == 0 || message.Connection != connection_)
         return 0;
-    if (message.LineLost) {
+    if (message.Note == TCommNote::LineLost) {
         // The wait thread has already ended; the device stays held until
         // CloseConnection so the owner sees one consistent state.
-        if (OnErrorOccurred)
-            OnErrorOccurred(this, LineLostError, "Device disconnected");
+        if (OnLineLost)
+            OnLineLost(this);
         return 1;
     }
     if (OnDataAvailable)

@@ -59,9 +59,6 @@ struct TOpenFailure {
 class TZComm : public QObject {
     Q_OBJECT
 public:
-    // Error code of OnErrorOccurred when the device went away while open.
-    static constexpr int LineLostError = 0x10000;
-
     using BackendFactory = std::function<std::unique_ptr<TSerialBackend>()>;
 
     explicit TZComm(QObject* owner = nullptr);
@@ -103,7 +100,10 @@ public:
     TReadOnly<std::int32_t> Connected{0};
 
     std::function<void(TZComm* sender)> OnDataAvailable;
+    // Line errors found by a read, delivered through the event queue after it.
     std::function<void(TZComm* sender, int error, const std::string& errorstr)> OnErrorOccurred;
+    // The device went away while the connection was open.
+    std::function<void(TZComm* sender)> OnLineLost;
 
     int OpenConnection();
     int SetConnection();
@@ -126,9 +126,9 @@ public:
     unsigned long GetQCountOut();
     unsigned long GetTransmissionStatus();
     bool CheckIDE() const { return true; }
-    // Turns one notification into one OnDataAvailable (or, for a lost
-    // device, one OnErrorOccurred). 0 when dropped: closed since, or posted
-    // for an earlier connection.
+    // Turns one notification into one OnDataAvailable, OnErrorOccurred or
+    // OnLineLost. 0 when dropped: data or a lost line of a connection closed
+    // since, or of an earlier one. Line errors are told even after the close.
     int MessageCOMM(const TCommMessage& message);
 
     // The settings SetConnection writes, taken from the properties.

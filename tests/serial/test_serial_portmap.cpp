@@ -125,7 +125,7 @@ TEST(LineSettings, IndexesAndFallbacks)
         cfg.ParityIndex = row.parity;
         cfg.DataBitsIndex = row.data;
         cfg.StopBitsIndex = row.stop;
-        applyLineSettings(cfg, port);
+        copyLineSettings(cfg, port);
         EXPECT_EQ(port.Port, row.wantPort) << row.name;
         EXPECT_EQ(port.BaudRate, row.wantBaud) << row.name;
         EXPECT_EQ(port.Parity, row.wantParity) << row.name;
@@ -147,7 +147,7 @@ TEST(LineSettings, AppliedSettingsReachTheDevice)
     cfg.StopBitsIndex = 1;
     cfg.BaudIndex = 4;
     TZComm port;
-    applyLineSettings(cfg, port);
+    copyLineSettings(cfg, port);
     port.Port = pty.path;
     ASSERT_EQ(port.OpenConnection(), 1) << describeOpenFailure(port);
     termios t{};

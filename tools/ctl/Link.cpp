@@ -130,7 +130,7 @@ TCtlLink::TCtlLink(const TDisplayConfig& line, const std::optional<std::string>&
       link_(std::make_unique<TDisplayLink>(*port_, *rx_)), retries_(retries)
 {
     // The program's own settings: XON/XOFF, parity checking, and the line of the configuration.
-    applyLineSettings(line, *port_);
+    copyLineSettings(line, *port_);
     if (portOverride) {
         const int com = comNumber(*portOverride);
         port_->Port = com >= 1 && com <= 6 ? cfmt("COM%d", com) : *portOverride;
