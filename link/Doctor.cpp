@@ -947,7 +947,7 @@ void TDoctor::start()
     searching_ = false;
     permissionRefused_ = false;
     last_.reset();
-    applyLineSettings(setup_.config, *port_);
+    copyLineSettings(setup_.config, *port_);
     if (setup_.port) {
         const int com = comNumber(*setup_.port);
         port_->Port = com >= 1 && com <= 6 ? cfmt("COM%d", com) : *setup_.port;
@@ -1329,7 +1329,7 @@ std::string lineWords(const TLineFormat& line, std::uint8_t address, int languag
 TLineFormat lineOf(const TDisplayConfig& config)
 {
     TZComm port;
-    applyLineSettings(config, port);
+    copyLineSettings(config, port);
     return formatOf(port);
 }
 
