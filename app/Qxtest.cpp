@@ -861,7 +861,6 @@ void TForm1::MonitorTrafic1Click()
 {
     if (!monitor_) {
         monitor_ = new TTrafficMonitor(this, LanguageIndex, *Link);
-        connect(monitor_, &QObject::destroyed, this, [this] { monitor_ = nullptr; });
     }
     monitor_->show();
     monitor_->raise();
@@ -894,7 +893,6 @@ void TForm1::Doctor1Click()
         };
         doctor_ = new TDoctorWindow(this, LanguageIndex, configuredReplyTimeoutMs(), mayRun, useFound);
         doctor_->setAttribute(Qt::WA_DeleteOnClose);
-        connect(doctor_, &QObject::destroyed, this, [this] { doctor_ = nullptr; });
     }
     doctor_->diagnose(DisplayConfig);
     doctor_->show();

@@ -1,5 +1,6 @@
 #pragma once
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -202,11 +203,12 @@ private:
 
     QString noticeText_;
     qint64 lastGoodReadingMs_ = -1; // monotonic time of the last good reading
-    TTrafficMonitor* monitor_ = nullptr;
+    // Windows that delete themselves on close; the pointers follow.
+    QPointer<TTrafficMonitor> monitor_;
     // Made at its first opening and kept, hidden when closed, so that the
     // session's readings and a recording go on.
     TTrendWindow* trend_ = nullptr;
-    TDoctorWindow* doctor_ = nullptr;
+    QPointer<TDoctorWindow> doctor_;
     bool deferredCommand_ = false;
     bool startReadingWhenIdle_ = false;
     int valueFontSize_ = 19;
