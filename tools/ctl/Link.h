@@ -62,8 +62,8 @@ struct TExchangeResult {
 // pieces of 20 bytes as the program does, with a reply time-out.
 class TCtlLink {
 public:
-    // portOverride: a COM name or a device path in place of PortIndex.
-    TCtlLink(const TDisplayConfig& line, const std::optional<std::string>& portOverride, int timeoutMs, int retries);
+    // device: a device path in place of the COM port PortIndex names.
+    TCtlLink(const TDisplayConfig& line, const std::optional<std::string>& device, int timeoutMs, int retries);
     ~TCtlLink();
     TCtlLink(const TCtlLink&) = delete;
     TCtlLink& operator=(const TCtlLink&) = delete;
