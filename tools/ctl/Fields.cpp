@@ -120,6 +120,7 @@ struct TAssignment {
     std::string shown; // the name the user gave it by, when not the record name
     bool scaled = false; // a relay setpoint with its decimals
     long long count = 0; // a scaled setpoint as display counts, once known
+    bool onlyIfUnset = false;
 
     std::string name() const { return shown.empty() ? field->name : shown; }
 };
@@ -409,7 +410,7 @@ bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& 
         const std::string name = text.substr(0, eq);
         const std::string value = text.substr(eq + 1);
         if (const TFieldInfo* field = findField(name)) {
-            parsed.push_back({field, value, false, {}, false, 0});
+            parsed.push_back({field, value, false, {}, false, 0, false});
             continue;
         }
         std::vector<TRecordAssignment> expanded;
@@ -417,7 +418,7 @@ bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& 
         case TPlainParse::Refused: return false;
         case TPlainParse::Done:
             for (const TRecordAssignment& r : expanded)
-                parsed.push_back({findField(r.field), r.text, false, name, r.scaled, 0});
+                parsed.push_back({findField(r.field), r.text, false, name, r.scaled, 0, r.onlyIfUnset});
             continue;
         case TPlainParse::NotPlain: break;
         }
@@ -428,8 +429,16 @@ bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& 
     }
     const TDisplayConfig before = cfg;
     for (const TAssignment& a : parsed)
-        if (!assign(a, cfg, error))
+        if (!a.onlyIfUnset && !assign(a, cfg, error))
             return false;
+    for (const TAssignment& a : parsed) {
+        const char held = a.onlyIfUnset ? cfg.*(a.field->ch) : '0';
+        const bool given = std::any_of(parsed.begin(), parsed.end(), [&](const TAssignment& other) {
+            return !other.onlyIfUnset && other.field == a.field;
+        });
+        if (held != '0' && held != '1' && !given && !assign(a, cfg, error))
+            return false;
+    }
     // A setpoint given with its decimals becomes counts with the digits and
     // decimal point now known; a later value for the same field wins.
     for (std::size_t i = 0; i < parsed.size(); ++i) {
@@ -463,7 +472,7 @@ bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& 
             continue;
         const std::string held = field->kind == TFieldKind::Real ? exactRealText(cfg.*(field->f64))
                                                                  : fieldText(*field, cfg);
-        if (!checkDependent({field, held, true, {}, false, 0}, cfg, error))
+        if (!checkDependent({field, held, true, {}, false, 0, false}, cfg, error))
             return false;
     }
     return true;

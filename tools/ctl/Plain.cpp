@@ -70,7 +70,7 @@ TRow choice(const std::string& name, const std::string& field, std::uint8_t C::*
     row.parse = [field, words](const std::string& value, std::vector<TRecordAssignment>& out) {
         const auto i = wordIndex(words, value);
         if (i)
-            out.push_back({field, std::to_string(*i)});
+            out.push_back({field, std::to_string(*i), false, false});
         return i.has_value();
     };
     return row;
@@ -149,8 +149,10 @@ void addRelayRows(std::vector<TRow>& rows, int n)
         if (!i)
             return false;
         out.push_back({record + "Enabled", *i == 0 ? "0" : "1"});
-        if (*i > 0)
+        if (*i > 0) {
             out.push_back({record + "DelayType", *i == 1 ? "0" : "1"});
+            out.push_back({record + "TriggerLevel", "0", false, true});
+        }
         return true;
     };
     rows.push_back(mode);
@@ -199,7 +201,7 @@ void addRelayRows(std::vector<TRow>& rows, int n)
         return setpointText(c.relay(n).Setpoint, setpointDecimals(c));
     };
     setpoint.parse = [record](const std::string& value, std::vector<TRecordAssignment>& out) {
-        out.push_back({record + "Setpoint", value, true});
+        out.push_back({record + "Setpoint", value, true, false});
         return true;
     };
     rows.push_back(setpoint);

@@ -15,6 +15,10 @@ struct TRecordAssignment {
     // A relay setpoint given with its decimals: it becomes a count once the
     // digits and decimal point the configuration will hold are known.
     bool scaled = false;
+    // Taken only when the field holds neither '0' nor '1' and nothing else
+    // in the command sets it: a relay switched on gets a level, as the relay
+    // dialog gives it one.
+    bool onlyIfUnset = false;
 };
 
 enum class TPlainParse { NotPlain, Done, Refused };
