@@ -114,10 +114,12 @@ std::optional<std::vector<std::string>> assignmentsOf(const TCtlOptions& o, int&
             std::size_t end = text.find('\n', start);
             if (end == std::string::npos)
                 end = text.size();
-            const std::string line = trimmed(text.substr(start, end - start) + " ");
-            const std::string clean = !line.empty() && line.back() == '\r' ? trimmed(line.substr(0, line.size() - 1)) : line;
-            if (!clean.empty() && clean[0] != '#')
-                out.push_back(clean);
+            std::string line = text.substr(start, end - start);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            line = trimmed(line);
+            if (!line.empty() && line[0] != '#')
+                out.push_back(line);
             start = end + 1;
         }
     }
@@ -375,7 +377,8 @@ int runReceive(const TCtlOptions& o)
 int runValue(const TCtlOptions& o)
 {
     std::vector<TTarget> targets;
-    if (const int status = fileTargets(o, targets))
+    TLineSession line(o);
+    if (const int status = openDisplays(o, targets, line))
         return status;
     TCsvLog log;
     if (o.csv) {
@@ -384,9 +387,6 @@ int runValue(const TCtlOptions& o)
             return ExitFile;
         }
     }
-    TLineSession line(o);
-    if (const int status = line.open(targets.front().cfg))
-        return status;
     const bool several = targets.size() > 1;
 
     auto next = std::chrono::steady_clock::now();
@@ -535,10 +535,8 @@ std::string replyAddress(const std::string& printable)
 int runCalib(const TCtlOptions& o)
 {
     std::vector<TTarget> targets;
-    if (const int status = fileTargets(o, targets))
-        return status;
     TLineSession line(o);
-    if (const int status = line.open(targets.front().cfg))
+    if (const int status = openDisplays(o, targets, line))
         return status;
     int worst = ExitOk;
     for (const TTarget& t : targets) {
@@ -618,12 +616,10 @@ int runDiff(const TCtlOptions& o)
         differences = plainDifferences(a, b);
     } else {
         std::vector<TTarget> targets;
-        if (const int status = fileTargets(o, targets))
+        TLineSession line(o);
+        if (const int status = openDisplays(o, targets, line))
             return status;
         const TTarget& t = targets.front();
-        TLineSession line(o);
-        if (const int status = line.open(t.cfg))
-            return status;
         bName = line.who(t.address);
         const TExchangeResult r = line.link().exchange(buildReadRequest(t.address, kLetterAnalogParams));
         if (r.outcome != TOutcome::Reply)

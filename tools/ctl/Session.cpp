@@ -208,6 +208,13 @@ std::string TLineSession::who(std::uint8_t address) const
     return "the display at address " + cfmt("%02d", address) + " on " + link_->deviceName();
 }
 
+int openDisplays(const TCtlOptions& o, std::vector<TTarget>& targets, TLineSession& line)
+{
+    if (const int status = fileTargets(o, targets))
+        return status;
+    return line.open(targets.front().cfg);
+}
+
 int exchangeFailure(const TExchangeResult& r, const std::string& who)
 {
     message(r.outcome == TOutcome::Interrupted ? "interrupted" : who + ": " + r.reason);

@@ -63,5 +63,9 @@ private:
     TDisplayConfig line_;
 };
 
+// What value, calib and diff FILE do first: their displays (fileTargets),
+// and the link opened for the line. ExitOk, or the status after a message.
+int openDisplays(const TCtlOptions& o, std::vector<TTarget>& targets, TLineSession& line);
+
 // The message of a failed exchange; its exit status.
 int exchangeFailure(const TExchangeResult& r, const std::string& who);
