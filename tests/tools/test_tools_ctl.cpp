@@ -790,6 +790,12 @@ TEST(Ctl, PlainNamesMatchRecordNamesBothWays)
         const TRun shown = ctl({"show", recordFile, "--plain"});
         EXPECT_EQ(lines(shown.out), expected) << shown.err;
     }
+    // A relay switched on by its plain name gets a level, as the relay dialog
+    // gives it one; the record names store what they are given.
+    ASSERT_EQ(ctl({"new", dir + "/on.dad", "relay2=hysteresis"}).status, 0);
+    EXPECT_EQ(loadRecord(dir + "/on.dad").Relay2TriggerLevel, '0');
+    ASSERT_EQ(ctl({"new", dir + "/raw.dad", "Relay2Enabled=1"}).status, 0);
+    EXPECT_EQ(loadRecord(dir + "/raw.dad").Relay2TriggerLevel, '\0');
 }
 
 TEST(Ctl, RefusedPlainValuesAndAddressLists)
