@@ -211,7 +211,8 @@ bool sendFigures(int bits, double startMs)
     const double total = median(together);
     std::printf("\ndadizctl send FILE --address 1-8, 9600 baud, %d bits a character (simulated line)\n", bits);
     std::printf("%s", cfmt("wire-time floor, 8 x (93 + 6) characters:    %8.1f ms\n", floorMs).c_str());
-    std::printf("%s", cfmt("send to 8, whole process (median of 5):      %8.1f ms  %s\n", total, minMax(together).c_str())
+    std::printf("%s", cfmt("send to 8, whole process (median of 5):      %8.1f ms  %s\n", total,
+                           minMax(together).c_str())
                           .c_str());
     std::printf("%s", cfmt("simulated line above the floor (its delay in whole ms): %.1f ms\n", roundingMs).c_str());
     std::printf("%s", cfmt("send / floor: %.3f (%+.1f%%); above the floor and the simulated line's rounding, less the "

@@ -764,9 +764,11 @@ TEST(Ctl, PlainNamesMatchRecordNamesBothWays)
          {"data-bits=7", {"DataBitsIndex=0"}}, {"stop-bits=1", {"StopBitsIndex=0"}}, {"address=31", {"Address=31"}},
          {"digits=3", {"DigitsIndex=1"}}, {"input=t", {"InputMode=1", "ProbeType=3"}},
          {"signal=current", {"ProcessInput=1"}}, {"point=4", {"DecimalPoint=4"}}, {"in1=-9.9", {"InputValue1=-9.9"}},
-         {"disp1=1.5", {"DisplayValue1=1.5"}}, {"in2=-0.5", {"InputValue2=-0.5"}}, {"disp2=99.99", {"DisplayValue2=99.99"}},
+         {"disp1=1.5", {"DisplayValue1=1.5"}}, {"in2=-0.5", {"InputValue2=-0.5"}},
+         {"disp2=99.99", {"DisplayValue2=99.99"}},
          {"units=F", {"TempUnits=0"}}, {"resolution=1", {"Resolution=0"}}, {"offset=12", {"TempOffset=12"}},
-         {"relay1=hysteresis", {"Relay1Enabled=1", "Relay1DelayType=1"}}, {"relay1-trigger=above", {"Relay1TriggerLevel=0"}},
+         {"relay1=hysteresis", {"Relay1Enabled=1", "Relay1DelayType=1"}},
+         {"relay1-trigger=above", {"Relay1TriggerLevel=0"}},
          {"relay1-delay=0", {"Relay1Delay=0"}}, {"relay1-setpoint=-9.99", {"Relay1Setpoint=-999"}},
          {"relay2=timed", {"Relay2Enabled=1", "Relay2DelayType=0"}}, {"relay2-trigger=below", {"Relay2TriggerLevel=1"}},
          {"relay2-delay=120", {"Relay2Delay=120"}}, {"relay2-setpoint=99.99", {"Relay2Setpoint=9999"}}},
@@ -809,12 +811,15 @@ TEST(Ctl, RefusedPlainValuesAndAddressLists)
         std::string message;
     };
     const Case cases[] = {
-        {{"set", file, "baud=9601"}, "baud must be 1200, 2400, 4800, 9600 or 19200, not \"9601\"; the file is unchanged"},
+        {{"set", file, "baud=9601"},
+         "baud must be 1200, 2400, 4800, 9600 or 19200, not \"9601\"; the file is unchanged"},
         {{"set", file, "input=x"}, "input must be voltage, current, pt100, j, k or t, not \"x\""},
         {{"set", file, "digits=11"}, "digits must be a whole number from 2 to 10, not \"11\""},
         {{"set", file, "relay1-setpoint=180.05"},
-         "relay1-setpoint must be from -999.9 to 9999.9 with at most 1 decimal (4 digits, decimal point 1), not \"180.05\""},
-        {{"set", file, "digits=3", "relay2-setpoint=1000"}, "relay2-setpoint must be from -99.9 to 999.9 with at most 1 decimal (3 digits"},
+         "relay1-setpoint must be from -999.9 to 9999.9 with at most 1 decimal (4 digits, decimal point 1), "
+         "not \"180.05\""},
+        {{"set", file, "digits=3", "relay2-setpoint=1000"},
+         "relay2-setpoint must be from -99.9 to 999.9 with at most 1 decimal (3 digits"},
         {{"set", file, "disp1=99999"}, "disp1 must be from -999.9 to 9999 with at most 1 decimal"},
         {{"set", file, "units=K"}, "units must be F or C, not \"K\""},
         {{"new", absent, "relay1=on"}, "relay1 must be off, timed or hysteresis, not \"on\"; nothing was written"},
@@ -874,13 +879,16 @@ TEST(Ctl, ABusWhereOneDisplayIsSilent)
     };
     const std::string silent = "the display at address 02 on " + sim.path() + ": no reply within 200 ms";
     const Case cases[] = {
-        {{"send", file, "--address", "1-3"}, 1, 2, {"all.dad: sent to the display at address 01", "address 03 on"}, silent},
-        {{"receive", folder, "--address", "1-3"}, 1, 2, {"line/01.dad: received from", "line/03.dad: received"}, silent},
+        {{"send", file, "--address", "1-3"}, 1, 2, {"all.dad: sent to the display at address 01", "address 03 on"},
+         silent},
+        {{"receive", folder, "--address", "1-3"}, 1, 2, {"line/01.dad: received from", "line/03.dad: received"},
+         silent},
         {{"value", "--address", "1-3"}, 1, 2, {"  01  ", "  03  "}, silent},
         {{"calib", "--address", "3,2,1"}, 1, 36, {"03  Voltage -10V", "01  Diode temperature"}, silent},
         // A folder holds the files of the displays that answered.
         {{"send", folder}, 0, 2, {"line/01.dad: sent", "line/03.dad: sent"}, ""},
-        {{"send", folder, "--address", "1-3", "--verify"}, 4, 2, {"address 01 on", "address 03 on", "read back the same"},
+        {{"send", folder, "--address", "1-3", "--verify"}, 4, 2,
+         {"address 01 on", "address 03 on", "read back the same"},
          "line/02.dad: no such file"},
     };
     for (const auto& c : cases) {
@@ -948,7 +956,8 @@ TEST(Ctl, JsonOutputParsesBack)
             return {};
         std::string reply = "@09RC";
         for (int n = 0; n < 18; ++n)
-            reply += std::string(1, static_cast<char>('1' + n % 9)) + (n < 9 ? 'C' : 'D') + (n == 17 ? "0253" : "00412");
+            reply += std::string(1, static_cast<char>('1' + n % 9)) + (n < 9 ? 'C' : 'D')
+                + (n == 17 ? "0253" : "00412");
         return reply + "\r";
     });
     const TRun readings = ctl({"value", "--json", "--port", display.path(), "--address", "3,9"});

@@ -484,8 +484,8 @@ int calibOne(TLineSession& line, const TCtlOptions& o, std::uint8_t address, boo
     const TExchangeResult r = line.link().exchange(buildReadRequest(address, kLetterCalibration));
     if (r.outcome != TOutcome::Reply) {
         if (o.json && r.outcome != TOutcome::Interrupted
-            && !print(cfmt("{\"address\":%d,\"calibration\":null,\"error\":", address) + jsonString(who + ": " + r.reason)
-                      + "}\n"))
+            && !print(cfmt("{\"address\":%d,\"calibration\":null,\"error\":", address)
+                      + jsonString(who + ": " + r.reason) + "}\n"))
             return printFailure(o);
         return exchangeFailure(r, who);
     }

@@ -139,7 +139,8 @@ std::optional<long long> countOf(const std::string& text, int decimals)
     std::string whole = text.substr(digitsStart, point == std::string::npos ? std::string::npos : point - digitsStart);
     std::string fraction = point == std::string::npos ? std::string() : text.substr(point + 1);
     whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
-    fraction = (fraction + std::string(static_cast<std::size_t>(decimals), '0')).substr(0, static_cast<std::size_t>(decimals));
+    const auto width = static_cast<std::size_t>(decimals);
+    fraction = (fraction + std::string(width, '0')).substr(0, width);
     // Far beyond any field: the range check refuses it.
     if (whole.size() > 12)
         return negative ? -1000000000000000LL : 1000000000000000LL;

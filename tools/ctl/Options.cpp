@@ -200,7 +200,8 @@ bool parseArguments(const std::vector<std::string>& args, TCtlOptions& o, std::s
     if (o.help)
         return true;
     for (const std::string& opt : given)
-        if (!kGlobal.count(opt) && std::find(command->options.begin(), command->options.end(), opt) == command->options.end()) {
+        if (!kGlobal.count(opt)
+            && std::find(command->options.begin(), command->options.end(), opt) == command->options.end()) {
             error = opt + " does not apply to " + o.command;
             return false;
         }
@@ -223,7 +224,8 @@ bool parseArguments(const std::vector<std::string>& args, TCtlOptions& o, std::s
     if (o.command == "diff" && o.operands.size() == 2)
         for (const std::string& opt : given)
             if (opt != "--json" && !kGlobal.count(opt)) {
-                error = "diff A B compares two files; " + opt + " is for diff FILE, which compares a file and the display";
+                error = "diff A B compares two files; " + opt
+                    + " is for diff FILE, which compares a file and the display";
                 return false;
             }
     if (o.csv && o.addresses.size() > 1) {

@@ -232,7 +232,10 @@ std::string jsonString(const std::string& utf8)
         }
         // A well-formed sequence of 2 to 4 bytes goes as it is: no overlong
         // form, no surrogate, nothing beyond U+10FFFF.
-        const std::size_t length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xC2 && c <= 0xDF ? 2 : 0;
+        const std::size_t length = c >= 0xF0 && c <= 0xF4 ? 4
+            : c >= 0xE0 && c <= 0xEF                      ? 3
+            : c >= 0xC2 && c <= 0xDF                      ? 2
+                                                          : 0;
         bool whole = length > 0 && i + length <= utf8.size();
         for (std::size_t k = 1; whole && k < length; ++k)
             whole = (static_cast<unsigned char>(utf8[i + k]) & 0xC0) == 0x80;

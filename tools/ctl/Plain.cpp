@@ -86,7 +86,9 @@ TRow count(const std::string& name, const std::string& field, std::uint8_t C::*m
         return std::nullopt;
     };
     row.parse = [field, offset, high](const std::string& value, std::vector<TRecordAssignment>& out) {
-        if (value.empty() || value.size() > 3 || !std::all_of(value.begin(), value.end(), [](char ch) { return ch >= '0' && ch <= '9'; }))
+        const bool digitsOnly =
+            std::all_of(value.begin(), value.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+        if (value.empty() || value.size() > 9 || !digitsOnly)
             return false;
         const int n = std::stoi(value);
         if (n < offset || n > high + offset)
