@@ -24,8 +24,6 @@
 
 namespace {
 
-// dadizctl's messages are English.
-constexpr int MessageLanguage = 3;
 // Assignments read from standard input: far more than a configuration needs.
 constexpr std::size_t kAssignmentInputLimit = 65536;
 
@@ -383,7 +381,7 @@ int runValue(const TCtlOptions& o)
     TCsvLog log;
     if (o.csv) {
         if (const int error = log.open(*o.csv)) {
-            message(csvFailureText(TCsvStep::Open, *o.csv, error, MessageLanguage));
+            message(csvFailureText(TCsvStep::Open, *o.csv, error, kMessageLanguage));
             return ExitFile;
         }
     }
@@ -430,7 +428,7 @@ int runValue(const TCtlOptions& o)
             if (log.isOpen()) {
                 const TReading row{now, !good, reading.value, reading.relays};
                 if (const int error = log.append(row)) {
-                    message(csvFailureText(TCsvStep::Write, log.path(), error, MessageLanguage));
+                    message(csvFailureText(TCsvStep::Write, log.path(), error, kMessageLanguage));
                     log.close();
                 }
             }

@@ -7,6 +7,9 @@
 // What dadizctl writes: results on standard output, messages on standard
 // error, and the forms its texts take there.
 
+// dadizctl's messages are English.
+inline constexpr int kMessageLanguage = 3;
+
 // Results to standard output; false, after a message unless a stop signal
 // ended the wait, when they cannot be written.
 bool print(const std::string& text);

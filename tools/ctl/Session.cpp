@@ -15,13 +15,6 @@
 #include "tools/ctl/Fields.h"
 #include "tools/ctl/Output.h"
 
-namespace {
-
-// dadizctl's messages are English.
-constexpr int MessageLanguage = 3;
-
-} // namespace
-
 bool regularOrMissing(const std::string& path, const char* verb)
 {
     struct stat st {};
@@ -44,7 +37,7 @@ bool loadFile(const std::string& path, TDisplayConfig& cfg)
         return false;
     const FileResult result = loadConfigFile(path, cfg);
     if (!result.ok)
-        message("cannot read " + describeFileError(path, result, MessageLanguage));
+        message("cannot read " + describeFileError(path, result, kMessageLanguage));
     return result.ok;
 }
 
@@ -52,7 +45,7 @@ bool saveFile(const std::string& path, const TDisplayConfig& cfg)
 {
     const FileResult result = saveConfigFile(path, cfg);
     if (!result.ok)
-        message("cannot write " + describeFileError(path, result, MessageLanguage));
+        message("cannot write " + describeFileError(path, result, kMessageLanguage));
     return result.ok;
 }
 
