@@ -43,6 +43,8 @@
 #include "dialogs/Testcom.h"
 #include "dialogs/Version.h"
 #include "trend/Setpoints.h"
+#include "link/Doctor.h"
+#include "windows/DoctorWindow.h"
 #include "windows/TrafficMonitor.h"
 #include "windows/TrendWindow.h"
 
@@ -315,7 +317,8 @@ void TForm1::buildMenus()
     Eines1->setObjectName(QStringLiteral("Eines1"));
     MonitorTrafic1 = makeAction(this, "MonitorTrafic1", trafficMonitorText[1]);
     Tendencia1 = makeAction(this, "Tendencia1", trendText[1]);
-    Eines1->addActions({MonitorTrafic1, Tendencia1});
+    Doctor1 = makeAction(this, "Doctor1", doctorWindowTitle(1).c_str());
+    Eines1->addActions({MonitorTrafic1, Tendencia1, Doctor1});
 
     Ayuda1 = bar->addMenu(u8("Ayuda"));
     Ayuda1->setObjectName(QStringLiteral("Ayuda1"));
@@ -343,6 +346,7 @@ void TForm1::buildMenus()
     connect(Version1, &QAction::triggered, this, &TForm1::Version1Click);
     connect(MonitorTrafic1, &QAction::triggered, this, &TForm1::MonitorTrafic1Click);
     connect(Tendencia1, &QAction::triggered, this, &TForm1::Tendencia1Click);
+    connect(Doctor1, &QAction::triggered, this, &TForm1::Doctor1Click);
 }
 
 void TForm1::buildToolBar()
@@ -655,6 +659,7 @@ void TForm1::applyLanguage()
     Eines1->setTitle(u8(pickText(toolsMenuText, l)));
     MonitorTrafic1->setText(u8(pickText(trafficMonitorText, l)));
     Tendencia1->setText(u8(pickText(trendText, l)));
+    Doctor1->setText(QString::fromStdString(doctorWindowTitle(l)));
     if (trend_)
         trend_->setLanguage(l);
     fillAnalogPanel();
@@ -867,6 +872,31 @@ void TForm1::Tendencia1Click()
     trend_->show();
     trend_->raise();
     trend_->activateWindow();
+}
+
+void TForm1::Doctor1Click()
+{
+    if (!doctor_) {
+        // It may not run beside an exchange of the window's own: both would use the port.
+        auto mayRun = [this]() -> std::string {
+            if (ContinuousReading != 0)
+                return doctorRefusalText(TDoctorRefusal::ContinuousReading, LanguageIndex);
+            if (Link->pending())
+                return doctorRefusalText(TDoctorRefusal::ExchangePending, LanguageIndex);
+            return {};
+        };
+        auto useFound = [this](const TFoundLine& found) {
+            applyFoundLine(found, DisplayConfig);
+            fillSerialPanel();
+        };
+        doctor_ = new TDoctorWindow(this, LanguageIndex, configuredReplyTimeoutMs(), mayRun, useFound);
+        doctor_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(doctor_, &QObject::destroyed, this, [this] { doctor_ = nullptr; });
+    }
+    doctor_->diagnose(DisplayConfig);
+    doctor_->show();
+    doctor_->raise();
+    doctor_->activateWindow();
 }
 
 void TForm1::feedTrend(const TExchangeReport& report)

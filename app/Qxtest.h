@@ -21,6 +21,7 @@ class QFrame;
 class TZComm;
 class TDisplayLink;
 class TTrafficMonitor;
+class TDoctorWindow;
 class TTrendWindow;
 struct TExchangeReport;
 class TForm4;
@@ -96,6 +97,8 @@ public:
     // Tools
     void MonitorTrafic1Click();
     void Tendencia1Click();
+    // The connection doctor's window, given the configuration and asked whether it may run.
+    void Doctor1Click();
     // Alt+F1: the password and the calibration screen
     void FormKeyDown(int key, Qt::KeyboardModifiers shift);
 
@@ -157,6 +160,7 @@ public:
     QAction* Testcomunicacion1 = nullptr;
     QAction* MonitorTrafic1 = nullptr;
     QAction* Tendencia1 = nullptr;
+    QAction* Doctor1 = nullptr;
     QAction* Version1 = nullptr;
     QAction* Menuayuda1 = nullptr;
     // Toolbar buttons
@@ -202,6 +206,7 @@ private:
     // Made at its first opening and kept, hidden when closed, so that the
     // session's readings and a recording go on.
     TTrendWindow* trend_ = nullptr;
+    TDoctorWindow* doctor_ = nullptr;
     bool deferredCommand_ = false;
     bool startReadingWhenIdle_ = false;
     int valueFontSize_ = 19;

@@ -329,6 +329,37 @@ private slots:
         QCOMPARE(window->ContinuousReading, 0);
     }
 
+    // An RS-485 adapter that hands the request back, and a display that ends
+    // its replies with CR LF: both work as a plain line does.
+    void echoingAdaptersAndCrLfDisplaysWork_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::newRow("echo") << QStringLiteral("--echo");
+        QTest::newRow("CR LF") << QStringLiteral("--crlf");
+        QTest::newRow("both") << QStringLiteral("--echo --crlf");
+    }
+    void echoingAdaptersAndCrLfDisplaysWork()
+    {
+        QFETCH(QString, option);
+        Sim sim(link, option.split(QLatin1Char(' ')));
+        QVERIFY(!sim.device.isEmpty());
+        for (int i = 0; i < 3; ++i) {
+            QSignalSpy shown(window.get(), &TForm1::displayReadingShown);
+            QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
+            QTRY_COMPARE(window->PendingRequest, NoRequest);
+            QCOMPARE(shown.count(), 1);
+            QCOMPARE(window->Edit[14]->text().size(), 8);
+            QVERIFY(window->NoticeLabel->text().isEmpty());
+        }
+        // A receive goes through as well, with its 93-byte send before it.
+        window->ToolButton10->trigger();
+        QTRY_COMPARE(window->PendingRequest, NoRequest);
+        QVERIFY(window->NoticeLabel->text().isEmpty());
+        window->ToolButton11->trigger();
+        QTRY_COMPARE(window->PendingRequest, NoRequest);
+        QVERIFY(window->NoticeLabel->text().isEmpty());
+    }
+
     void aReplyInPiecesIsHandledOnce()
     {
         Sim sim(link, {QStringLiteral("--pieces"), QStringLiteral("3,10,5")});

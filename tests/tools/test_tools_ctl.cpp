@@ -266,7 +266,8 @@ TEST(Ctl, BadInputIsRefusedAndLeavesTheFileAlone)
 
 TEST(Ctl, HelpForTheToolAndEachCommand)
 {
-    for (const char* command : {"", "show", "new", "set", "send", "receive", "value", "calib", "scan", "diff"}) {
+    for (const char* command :
+         {"", "show", "new", "set", "send", "receive", "value", "calib", "scan", "diff", "doctor"}) {
         std::vector<std::string> args;
         if (*command)
             args.push_back(command);
@@ -991,6 +992,23 @@ TEST(Ctl, JsonOutputParsesBack)
     EXPECT_EQ(rows[17].toObject()["number"].toDouble(), 25.3);
     EXPECT_EQ(c[1]["address"].toInt(), 10);
     EXPECT_TRUE(c[1]["error"].toString().contains("no reply within 100 ms"));
+
+    // The doctor: its checks, and where its search found the display.
+    TSim sim({"--baud", "19200", "--address", "2"});
+    const TRun doctor = ctl({"doctor", "--json", "--search", "--port", sim.path(), "--baud", "9600", "--address", "2",
+                             "--timeout", "300"});
+    EXPECT_EQ(doctor.status, 0) << doctor.err;
+    const std::vector<QJsonObject> d = jsonLines(doctor.out);
+    ASSERT_EQ(d.size(), 1u) << doctor.out;
+    EXPECT_EQ(d[0]["outcome"].toString(), "found");
+    const QJsonObject found = d[0]["found"].toObject();
+    EXPECT_EQ(found["baud"].toInt(), 19200);
+    EXPECT_EQ(found["address"].toInt(), 2);
+    QStringList checks;
+    for (const QJsonValue& check : d[0]["checks"].toArray())
+        checks << check.toObject()["check"].toString() + "=" + check.toObject()["verdict"].toString();
+    EXPECT_EQ(checks.join(' '), "device=ok permission=ok busy=ok echo=ok answer=problem search=ok");
+    EXPECT_FALSE(d[0]["verdict"].toString().isEmpty());
 }
 
 // Readings go to a CSV file, a missed one where a reading fails; a failed

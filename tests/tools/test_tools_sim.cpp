@@ -46,6 +46,8 @@ public:
         if (!fd_ || tcgetattr(fd_.get(), &tio) != 0)
             throw std::runtime_error("cannot open " + path);
         cfmakeraw(&tio);
+        // The speed of the cases that give the simulator one with --baud.
+        cfsetspeed(&tio, B9600);
         tcsetattr(fd_.get(), TCSANOW, &tio);
     }
 

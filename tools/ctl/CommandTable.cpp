@@ -17,6 +17,12 @@ std::vector<std::string> withLine(std::vector<std::string> extra, bool address =
     return extra;
 }
 
+std::vector<std::string> withoutRetries(std::vector<std::string> options)
+{
+    std::erase(options, "--retries");
+    return options;
+}
+
 const char* const kLineHelp =
     "Line options (a FILE's serial settings and address are the defaults):\n"
     "  --port COM1..COM6|PATH  port: a COM name through the program's port map, or a device\n"
@@ -125,6 +131,22 @@ const std::vector<TCommandSpec>& table()
          "1 when they differ.\n"
          "  --json   one JSON object: the two sides, whether they are the same, the differences\n",
          runDiff},
+        {"doctor", 0, 1, withoutRetries(withLine({"--search", "--json"})), false,
+         "dadizctl doctor [FILE] [--search] [--json] [--lang ca|es|fr|en] [LINE OPTIONS]",
+         "Finds out why the display does not answer, one line per check: Device (the port's\n"
+         "device and the adapter behind it), Permission, Busy (other programs holding it), Echo\n"
+         "(an RS-485 adapter handing back what it sends), Answer (a reading at the line settings\n"
+         "and address), Search, and a last line, Verdict, that says what to do.\n"
+         "  --search   when the display does not answer: try the address at every speed and\n"
+         "             frame format (7E1, 7O1, 8N1 first), then every address 00 to 31; the\n"
+         "             settings found end the Verdict line. Progress goes to a terminal's stderr.\n"
+         "  --json     one JSON object: the checks, the outcome, the settings found, the verdict\n"
+         "  --lang L   ca, es, fr or en (default en)\n"
+         "  --timeout  applies to the reading at the line settings; search tries wait for their\n"
+         "             wire time and a short margin\n"
+         "Exit status: 0 a display answers (as configured, or where the search found it),\n"
+         "1 nothing answered, 3 the port cannot be used.\n",
+         runDoctor},
     };
     return rows;
 }
@@ -150,7 +172,7 @@ std::string helpText(const std::string& command)
         std::string text = std::string("Usage: ") + c->synopsis + "\n\n" + c->help;
         if (command == "set" || command == "new")
             text += kSetHelp;
-        if (command != "show")
+        if (std::string(c->help).find("--lang") == std::string::npos)
             text += "  --lang L   ca, es, fr or en (default en), as for every command\n";
         text += "  -v, --verbose   every frame sent and received on standard error, as for every command\n";
         if (std::find(c->options.begin(), c->options.end(), "--port") != c->options.end())

@@ -35,3 +35,4 @@ int runValue(const TCtlOptions& o);
 int runCalib(const TCtlOptions& o);
 int runScan(const TCtlOptions& o);
 int runDiff(const TCtlOptions& o);
+int runDoctor(const TCtlOptions& o); // tools/ctl/Doctor.cpp

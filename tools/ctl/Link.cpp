@@ -169,7 +169,12 @@ void TCtlLink::setVerbose(bool on)
     if (!on || verbose_)
         return;
     verbose_ = true;
-    QObject::connect(link_.get(), &TDisplayLink::traffic, link_.get(), [](const TTrafficRecord& r) {
+    printTraffic(*link_);
+}
+
+void printTraffic(TDisplayLink& link)
+{
+    QObject::connect(&link, &TDisplayLink::traffic, &link, [](const TTrafficRecord& r) {
         std::string line = trafficTime(r.time) + " " + r.port + (r.direction == TTrafficDirection::Sent ? " -> " : " <- ")
             + trafficText(r.bytes);
         if (r.latencyMs)

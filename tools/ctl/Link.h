@@ -57,6 +57,10 @@ struct TExchangeResult {
     std::vector<std::string> setAside; // late replies for other addresses, printable
 };
 
+// Prints every frame `link` sends and receives on standard error, one line
+// each: time, port, direction, bytes, latency and what became of them.
+void printTraffic(TDisplayLink& link);
+
 // One display line: the program's serial component with the line settings of
 // a configuration, request frames written whole and replies collected in
 // pieces of 20 bytes as the program does, with a reply time-out.

@@ -10,7 +10,7 @@
 
 namespace {
 
-const std::set<std::string> kFlags = {"--json", "--plain", "--verify", "--watch", "--verbose"};
+const std::set<std::string> kFlags = {"--json", "--plain", "--verify", "--watch", "--verbose", "--search"};
 const std::set<std::string> kValued = {"--port",    "--baud",    "--parity",  "--data-bits", "--stop-bits", "--address",
                                        "--timeout", "--retries", "--interval", "--lang",     "--csv"};
 // Options every command takes.
@@ -87,10 +87,14 @@ bool parseArguments(const std::vector<std::string>& args, TCtlOptions& o, std::s
             o.plain = true;
         else if (arg == "--verbose")
             o.verbose = true;
+        else if (arg == "--search")
+            o.search = true;
         else if (arg == "--verify")
             o.verify = true;
         else if (arg == "--watch")
             o.watch = true;
+        else if (arg == "--search")
+            o.search = true;
         else if (arg == "--port") {
             if (value.empty()) {
                 error = "--port needs COM1..COM6 or a device path";

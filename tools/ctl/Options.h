@@ -30,6 +30,7 @@ struct TCtlOptions {
     bool plain = false;
     bool verify = false;
     bool watch = false;
+    bool search = false; // doctor: look for the display at other settings
     int intervalMs = 500;
     std::optional<std::string> csv;
 };

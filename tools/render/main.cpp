@@ -2,6 +2,8 @@
 // looking at them and for the README's screenshot. Usage: dadiz-render OUTDIR
 #include <QApplication>
 #include <QDir>
+#include <QEventLoop>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QPixmap>
 #include <cstdio>
@@ -21,6 +23,9 @@
 #include "dialogs/Testcom.h"
 #include "dialogs/Version.h"
 #include "link/DisplayLink.h"
+#include "serial/PortMap.h"
+#include "tests/support/PtyDisplay.h"
+#include "windows/DoctorWindow.h"
 #include "windows/TrafficMonitor.h"
 #include "windows/TrendWindow.h"
 
@@ -135,6 +140,31 @@ void renderTrafficMonitor(TForm1& main, int language, const QString& name)
     save(monitor, name);
 }
 
+// A finished run of the connection doctor: the configuration says 19200 baud,
+// the display at address 07 on COM1 answers at 9600 only, so the search finds it.
+void renderDoctor(QWidget* owner, int language, const QString& name)
+{
+    testsupport::PtyDisplay display;
+    display.onRequest = [&display](const std::string& frame) {
+        termios t{};
+        if (tcgetattr(display.line.get(), &t) == 0 && cfgetospeed(&t) == B9600 && frame.compare(1, 2, "07") == 0)
+            display.send(display.answerTo(frame));
+    };
+    setMappedDevice(1, display.path);
+    TDisplayConfig cfg;
+    resetToDefaults(cfg);
+    cfg.BaudIndex = 4;
+    cfg.Address = 7;
+    TDoctorWindow w(owner, language, 300, {}, {});
+    w.show();
+    w.diagnose(cfg);
+    QEventLoop loop;
+    QObject::connect(w.doctor(), &TDoctor::finished, &loop, &QEventLoop::quit);
+    if (w.running())
+        loop.exec();
+    save(w, name);
+}
+
 // The offscreen platform warns about every window it cannot resize; that says nothing here.
 void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& message)
 {
@@ -165,6 +195,9 @@ int main(int argc, char* argv[])
         return 1;
     }
     QDir::setCurrent(QDir::tempPath()); // no Conf.dad of the user's is read
+    // Nor the user's port map: the doctor's pictures map COM1 to a display of their own.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
 
     TForm1 main;
     for (int lang = 0; lang < 4; ++lang) {
@@ -186,6 +219,7 @@ int main(int argc, char* argv[])
         main.setRelayIndicator(1, false);
         renderNotice(main, QStringLiteral("main-notice-%1").arg(l));
         renderTrafficMonitor(main, lang, QStringLiteral("traffic-%1").arg(l));
+        renderDoctor(&main, lang, QStringLiteral("doctor-%1").arg(l));
 
         renderDialog<TForm2>(&main, lang, QStringLiteral("serial-%1").arg(l), cfg);
         for (int digits : {1, 2, 4}) {

@@ -37,6 +37,7 @@ struct TLineOptions {
     std::string link;
     std::chrono::milliseconds delay{0};
     int baud = 0;
+    int stopBits = 0; // 1 or 2: answer only when the terminal has these; 0 whatever it has
     std::vector<std::size_t> pieces;
     bool silent = false;
     std::optional<int> silentAddress;
@@ -56,12 +57,17 @@ struct TLineOptions {
                  "usage: dadiz-sim [--address N | --bus N,N,...] [--link PATH] [--delay MS] [--baud N]\n"
                  "                 [--pieces N,N,...] [--wrong-address] [--silent] [--noise] [--echo] [--crlf]\n"
                  "                 [--log] [--digits N] [--decimals N] [--value X] [--input-mode N] [--ramp]\n"
+                 "                 [--stop-bits 1|2]\n"
                  "Simulated displays on a pseudo-terminal; the first line of output is its device.\n"
                  "  --address N      one display at address N (default 0)\n"
                  "  --bus N,N,...    one display at each address\n"
                  "  --link PATH      a symbolic link to the device, removed at exit\n"
                  "  --delay MS       wait before each reply\n"
-                 "  --baud N         send replies at the pace of N baud\n"
+                 "  --baud N         send replies at the pace of N baud, and answer only while the\n"
+                 "                   terminal is set to N baud\n"
+                 "  --stop-bits 1|2  answer only while the terminal is set to these stop bits (a Linux\n"
+                 "                   pseudo-terminal always keeps 8 data bits and no parity, so only\n"
+                 "                   the speed and the stop bits can be compared)\n"
                  "  --pieces N,...   send each reply in pieces of these sizes\n"
                  "  --wrong-address  answer with the next address\n"
                  "  --silent         never answer\n"
@@ -141,6 +147,8 @@ void parseOptions(int argc, char** argv, TLineOptions& line, TSimOptions& displa
             line.delay = std::chrono::milliseconds(intArg("--delay", value(), 0, 600000));
         else if (opt == "--baud")
             line.baud = intArg("--baud", value(), 50, 4000000);
+        else if (opt == "--stop-bits")
+            line.stopBits = intArg("--stop-bits", value(), 1, 2);
         else if (opt == "--pieces") {
             line.pieces.clear();
             for (int n : listArg("--pieces", value(), 1, 1000))
@@ -257,6 +265,7 @@ public:
 private:
     void receive(TSimClock::time_point now);
     void handleFrame(const std::string& frame, TSimClock::time_point now);
+    bool atOwnLineSettings() const;
     void schedule(const std::string& reply, TSimClock::time_point now);
     void sendDue(TSimClock::time_point now);
     void dropUnreadReply(TSimClock::time_point now);
@@ -339,6 +348,11 @@ void TLine::handleFrame(const std::string& received, TSimClock::time_point now)
     const std::size_t at = received.find('@');
     if (at == std::string::npos)
         return;
+    if (!atOwnLineSettings()) {
+        if (options_.log)
+            std::fprintf(stderr, "(not at this display's speed or stop bits: no answer)\n");
+        return;
+    }
     const std::string frame = received.substr(at);
     for (TSimDisplay& display : displays_) {
         if (frame.size() < 3 || frame.compare(1, 2, display.addressText()) != 0)
@@ -348,6 +362,22 @@ void TLine::handleFrame(const std::string& received, TSimClock::time_point now)
         if (auto reply = display.answer(frame, now); reply && !silent)
             schedule(*reply, now);
     }
+}
+
+// A display set to another speed or other stop bits hears noise. The settings
+// are those the program put on the terminal, read when its request arrives.
+bool TLine::atOwnLineSettings() const
+{
+    static constexpr std::pair<int, speed_t> kSpeeds[] = {{300, B300}, {600, B600}, {1200, B1200}, {2400, B2400},
+        {4800, B4800}, {9600, B9600}, {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200},
+        {230400, B230400}};
+    termios tio{};
+    if ((options_.baud == 0 && options_.stopBits == 0) || tcgetattr(pty_.slave.get(), &tio) != 0)
+        return true;
+    for (const auto& [baud, speed] : kSpeeds)
+        if (baud == options_.baud && cfgetospeed(&tio) != speed)
+            return false;
+    return options_.stopBits == 0 || ((tio.c_cflag & CSTOPB) != 0) == (options_.stopBits == 2);
 }
 
 void TLine::schedule(const std::string& frame, TSimClock::time_point now)

@@ -1,0 +1,163 @@
+// The connection doctor's window, opened from the main window's Tools menu
+// against the simulated display mapped as COM1.
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/Qxtest.h"
+#include "config/DisplayConfig.h"
+#include "link/DisplayLink.h"
+#include "serial/PortMap.h"
+#include "serial/Zcomm.h"
+#include "support/Child.h"
+#include "support/MainWindowHome.h"
+#include "support/SimProcess.h"
+#include "windows/DoctorWindow.h"
+
+using testsupport::child;
+using testsupport::SimProcess;
+
+class TestDoctorWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(config_.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config_.path()));
+        link_ = config_.filePath(QStringLiteral("ttyDISPLAY"));
+        setMappedDevice(1, link_.toStdString());
+    }
+
+    void init()
+    {
+        resetToDefaults(DisplayConfig);
+    }
+
+    void toolsMenuItemInEveryLanguage()
+    {
+        testsupport::MainWindowHome main;
+        QVERIFY(main->Eines1->actions().contains(main->Doctor1));
+        const char* const texts[] = {"Diagnòstic de connexió", "Diagnóstico de conexión", "Diagnostic de connexion",
+            "Connection doctor"};
+        for (int l = 0; l < 4; ++l) {
+            main->LanguageIndex = static_cast<std::uint8_t>(l);
+            main->applyLanguage();
+            QCOMPARE(main->Doctor1->text(), QString::fromUtf8(texts[l]));
+        }
+    }
+
+    // The display is at 19200 baud and address 06; the file says 9600 and 02.
+    void findsTheDisplayAndUsesItsSettings()
+    {
+        SimProcess sim(DADIZ_SIM_PATH, {QStringLiteral("--link"), link_, QStringLiteral("--baud"), QStringLiteral("19200"),
+                                           QStringLiteral("--address"), QStringLiteral("6")});
+        QVERIFY(sim.ok());
+        testsupport::MainWindowHome main;
+        main->show();
+        main->LanguageIndex = 3;
+        main->applyLanguage();
+        DisplayConfig.BaudIndex = 3;
+        DisplayConfig.Address = 2;
+        main->fillSerialPanel();
+
+        main->Doctor1->trigger();
+        auto* w = main->findChild<TDoctorWindow*>();
+        QVERIFY(w && w->isVisible() && w->running());
+        QCOMPARE(w->windowTitle(), QStringLiteral("Connection doctor"));
+        QVERIFY(!child<QPushButton>(w, "RunButton")->isEnabled());
+        // The search shows its progress, and the main window stays usable meanwhile.
+        QTRY_VERIFY_WITH_TIMEOUT(child<QProgressBar>(w, "SearchProgress")->isVisible(), 10000);
+        QVERIFY(child<QPushButton>(w, "CancelButton")->isEnabled());
+        QVERIFY(child<QLabel>(w, "SearchStep")->text().startsWith(QStringLiteral("Trying address 02 at ")));
+        QVERIFY(main->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(!w->running(), 60000);
+
+        // The window shows what the core reports, in the same words dadizctl prints.
+        const TDoctorReport& report = w->doctor()->report();
+        QCOMPARE(report.outcome, TDoctorOutcome::Found);
+        QCOMPARE(int(report.checks.size()), kDoctorCheckCount);
+        for (int c = 0; c < kDoctorCheckCount; ++c) {
+            const TCheckParts parts = checkParts(report.checks[static_cast<std::size_t>(c)], 3);
+            QCOMPARE(child<QLabel>(w, QStringLiteral("CheckName%1").arg(c))->text(), QString::fromStdString(parts.name));
+            QCOMPARE(child<QLabel>(w, QStringLiteral("CheckVerdict%1").arg(c))->text(), QString::fromStdString(parts.verdict));
+            QCOMPARE(child<QLabel>(w, QStringLiteral("CheckText%1").arg(c))->text(), QString::fromStdString(parts.text));
+        }
+        QCOMPARE(child<QLabel>(w, "VerdictText")->text(),
+            QStringLiteral("Use these settings: 19200 baud, 7E1 (7 data bits, even parity, 1 stop bit), address 06 "
+                           "(instead of 9600 baud, 7E1, address 02)."));
+        QVERIFY(!child<QProgressBar>(w, "SearchProgress")->isVisible());
+
+        auto* use = child<QPushButton>(w, "UseButton");
+        QVERIFY(use->isVisible());
+        QTest::mouseClick(use, Qt::LeftButton);
+        QCOMPARE(int(DisplayConfig.BaudIndex), 4);
+        QCOMPARE(int(DisplayConfig.Address), 6);
+        QCOMPARE(main->Edit[2]->text(), QStringLiteral("19200"));
+        QCOMPARE(main->Edit[13]->text(), QStringLiteral("06"));
+        // The main window now reads the display with those settings.
+        QSignalSpy shown(main.get(), &TForm1::displayReadingShown);
+        QTest::mouseClick(main->ActuVisu, Qt::LeftButton);
+        QVERIFY(shown.wait(3000));
+
+        // Run again diagnoses what is set now: the display answers.
+        QTest::mouseClick(child<QPushButton>(w, "RunButton"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->running(), 10000);
+        QCOMPARE(w->doctor()->report().outcome, TDoctorOutcome::Answers);
+        QVERIFY(!use->isVisible());
+    }
+
+    void refusedBesideTheWindowsOwnExchanges()
+    {
+        SimProcess sim(DADIZ_SIM_PATH, {QStringLiteral("--link"), link_, QStringLiteral("--silent")});
+        QVERIFY(sim.ok());
+        testsupport::MainWindowHome main;
+        main->show();
+        main->LanguageIndex = 2;
+        main->applyLanguage();
+
+        QTest::mouseClick(main->ActConti, Qt::LeftButton);
+        QCOMPARE(main->ContinuousReading, 1);
+        main->Doctor1->trigger();
+        auto* w = main->findChild<TDoctorWindow*>();
+        QVERIFY(w && w->isVisible());
+        QVERIFY(!w->running() && !w->doctor());
+        QCOMPARE(child<QLabel>(w, "VerdictText")->text(),
+            QStringLiteral("La lecture continue est en cours : arrêtez-la avant le diagnostic."));
+        QTest::mouseClick(main->ActConti, Qt::LeftButton);
+        QCOMPARE(main->ContinuousReading, 0);
+
+        // A reading left waiting for its reply.
+        main->LanguageIndex = 3;
+        QTest::mouseClick(main->ActuVisu, Qt::LeftButton);
+        QVERIFY(main->Link->pending());
+        QTest::mouseClick(child<QPushButton>(w, "RunButton"), Qt::LeftButton);
+        QVERIFY(!w->running());
+        QCOMPARE(child<QLabel>(w, "VerdictText")->text(),
+            QStringLiteral("An exchange with the display is under way: wait for it to end."));
+
+        // Once the reading has given up, the doctor runs; closing its window ends the run and frees the port.
+        QTRY_VERIFY_WITH_TIMEOUT(!main->Link->pending(), 3000);
+        QTest::mouseClick(child<QPushButton>(w, "RunButton"), Qt::LeftButton);
+        QVERIFY(w->running());
+        QTRY_VERIFY_WITH_TIMEOUT(child<QProgressBar>(w, "SearchProgress")->isVisible(), 10000);
+        QPointer<TDoctorWindow> alive(w);
+        w->close();
+        QTRY_VERIFY(alive.isNull());
+        TZComm port;
+        port.Port = "COM1";
+        QCOMPARE(port.OpenConnection(), 1);
+        port.CloseConnection();
+    }
+
+private:
+    QTemporaryDir config_;
+    QString link_;
+};
+
+QTEST_MAIN(TestDoctorWindow)
+#include "test_doctor_window.moc"
