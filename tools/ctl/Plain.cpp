@@ -58,7 +58,7 @@ std::optional<std::size_t> wordIndex(const std::vector<std::string>& words, cons
 }
 
 // An index field with one word a list entry.
-TRow choice(const std::string& name, const std::string& field, std::uint8_t C::*member, std::vector<std::string> words,
+TRow choiceRow(const std::string& name, const std::string& field, std::uint8_t C::*member, std::vector<std::string> words,
             bool number = false)
 {
     TRow row(name, number, {field}, either(words));
@@ -77,7 +77,7 @@ TRow choice(const std::string& name, const std::string& field, std::uint8_t C::*
 }
 
 // An index field that holds a count less `offset` (digits 2..10 in 0..8).
-TRow count(const std::string& name, const std::string& field, std::uint8_t C::*member, int offset, int high)
+TRow countRow(const std::string& name, const std::string& field, std::uint8_t C::*member, int offset, int high)
 {
     TRow row(name, true, {field}, cfmt("a whole number from %d to %d", offset, high + offset));
     row.text = [member, offset, high](const C& c) -> std::optional<std::string> {
@@ -213,13 +213,13 @@ const std::vector<TRow>& rows()
 {
     static const std::vector<TRow> table = [] {
         std::vector<TRow> t;
-        t.push_back(choice("port", "PortIndex", &C::PortIndex, {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"}));
-        t.push_back(choice("baud", "BaudIndex", &C::BaudIndex, {"1200", "2400", "4800", "9600", "19200"}, true));
-        t.push_back(choice("parity", "ParityIndex", &C::ParityIndex, {"even", "odd", "none"}));
-        t.push_back(choice("data-bits", "DataBitsIndex", &C::DataBitsIndex, {"7", "8"}, true));
-        t.push_back(choice("stop-bits", "StopBitsIndex", &C::StopBitsIndex, {"1", "2"}, true));
-        t.push_back(count("address", "Address", &C::Address, 0, 31));
-        t.push_back(count("digits", "DigitsIndex", &C::DigitsIndex, 2, 8));
+        t.push_back(choiceRow("port", "PortIndex", &C::PortIndex, {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"}));
+        t.push_back(choiceRow("baud", "BaudIndex", &C::BaudIndex, {"1200", "2400", "4800", "9600", "19200"}, true));
+        t.push_back(choiceRow("parity", "ParityIndex", &C::ParityIndex, {"even", "odd", "none"}));
+        t.push_back(choiceRow("data-bits", "DataBitsIndex", &C::DataBitsIndex, {"7", "8"}, true));
+        t.push_back(choiceRow("stop-bits", "StopBitsIndex", &C::StopBitsIndex, {"1", "2"}, true));
+        t.push_back(countRow("address", "Address", &C::Address, 0, 31));
+        t.push_back(countRow("digits", "DigitsIndex", &C::DigitsIndex, 2, 8));
 
         const int inputRow = static_cast<int>(t.size());
         std::vector<std::string> inputs = kSignals;
@@ -243,22 +243,22 @@ const std::vector<TRow>& rows()
             return true;
         };
         t.push_back(input);
-        TRow signal = choice("signal", "ProcessInput", &C::ProcessInput, kSignals);
+        TRow signal = choiceRow("signal", "ProcessInput", &C::ProcessInput, kSignals);
         signal.partOf = inputRow;
         signal.named = [](const C& c) { return c.InputMode == 0; };
         t.push_back(signal);
-        TRow probe = choice("probe", "ProbeType", &C::ProbeType, kProbes);
+        TRow probe = choiceRow("probe", "ProbeType", &C::ProbeType, kProbes);
         probe.partOf = inputRow;
         probe.named = [](const C& c) { return c.InputMode == 1; };
         t.push_back(probe);
 
-        t.push_back(count("point", "DecimalPoint", &C::DecimalPoint, 0, 4));
+        t.push_back(countRow("point", "DecimalPoint", &C::DecimalPoint, 0, 4));
         t.push_back(realRow("in1", "InputValue1", &C::InputValue1));
         t.push_back(realRow("disp1", "DisplayValue1", &C::DisplayValue1));
         t.push_back(realRow("in2", "InputValue2", &C::InputValue2));
         t.push_back(realRow("disp2", "DisplayValue2", &C::DisplayValue2));
-        t.push_back(choice("units", "TempUnits", &C::TempUnits, {"F", "C"}));
-        t.push_back(choice("resolution", "Resolution", &C::Resolution, {"1", "0.1"}, true));
+        t.push_back(choiceRow("units", "TempUnits", &C::TempUnits, {"F", "C"}));
+        t.push_back(choiceRow("resolution", "Resolution", &C::Resolution, {"1", "0.1"}, true));
         t.push_back(realRow("offset", "TempOffset", &C::TempOffset));
         addRelayRows(t, 1);
         addRelayRows(t, 2);
