@@ -1,6 +1,11 @@
 // "dadizctl scan --timeout 100" over 32 addresses with three simulated
 // displays answering, against its floor: 29 time-outs plus three exchanges,
 // each exchange measured here on the same line through TZComm.
+// Then "dadizctl send FILE --address 1-8" at 9600 baud against its wire-time
+// floor: a 93-byte request and a 6-byte acknowledgement a display. The
+// pseudo-terminal carries the request at once, so the simulated displays
+// wait its wire time before they answer and send the answer at the line's
+// pace: what a real line would impose.
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -138,6 +143,89 @@ double median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
+std::string minMax(const std::vector<double>& v)
+{
+    return cfmt("(min %.1f, max %.1f)", *std::min_element(v.begin(), v.end()), *std::max_element(v.begin(), v.end()));
+}
+
+// send to 8 displays at 9600 baud with `bits` bits a character (10: 7 data
+// bits, even parity, 1 stop bit; 11: 8 data bits, even parity).
+bool sendFigures(int bits, double startMs)
+{
+    constexpr int kDisplays = 8;
+    constexpr int kLineBaud = 9600;
+    constexpr int kRequest = 93;
+    constexpr int kAck = 6;
+    const double charMs = bits * 1000.0 / kLineBaud;
+    // On a wire the acknowledgement is whole 99 characters after the request
+    // started; the simulator writes each reply byte at the start of its
+    // character time, so it waits the request and one character more.
+    const int delayMs = static_cast<int>((kRequest + 1) * charMs + 0.999);
+    const double roundingMs = kDisplays * (delayMs - (kRequest + 1) * charMs);
+    // The simulator paces replies at 10 bits a byte: a slower rate gives 11.
+    const int simBaud = kLineBaud * 10 / bits;
+
+    UniqueFd simOut;
+    const pid_t sim = spawn(DADIZ_SIM_PATH,
+                            {"--bus", "1,2,3,4,5,6,7,8", "--baud", std::to_string(simBaud), "--delay",
+                             std::to_string(delayMs)},
+                            simOut);
+    const std::string path = readLine(simOut.get());
+    if (path.empty()) {
+        std::fprintf(stderr, "bench_ctl_scan: dadiz-sim did not start\n");
+        return false;
+    }
+    char dir[] = "/tmp/bench_ctl_send.XXXXXX";
+    if (!mkdtemp(dir))
+        return false;
+    const std::string file = std::string(dir) + "/line.dad";
+    runCtl({"new", file, "input=current", "in1=4", "in2=20", "point=1", "disp2=850.5", "relay1=timed",
+            "relay1-setpoint=450.0", "relay2=hysteresis", "relay2-setpoint=-10.0"});
+    const std::vector<std::string> line = {"--port", path, "--baud", std::to_string(kLineBaud), "--data-bits",
+                                           bits == 10 ? "7" : "8"};
+
+    auto args = [&](std::vector<std::string> a) {
+        a.insert(a.end(), line.begin(), line.end());
+        return a;
+    };
+    std::vector<double> together;
+    std::vector<double> oneByOne;
+    for (int round = 0; round < 5; ++round) {
+        const TRunResult r = runCtl(args({"send", file, "--address", "1-8"}));
+        if (r.status != 0) {
+            std::fprintf(stderr, "bench_ctl_scan: send ended with status %d\n", r.status);
+            return false;
+        }
+        together.push_back(r.ms);
+        double loop = 0;
+        for (int a = 1; a <= kDisplays; ++a)
+            loop += runCtl(args({"send", file, "--address", std::to_string(a)})).ms;
+        oneByOne.push_back(loop);
+    }
+    kill(sim, SIGTERM);
+    waitpid(sim, nullptr, 0);
+    unlink(file.c_str());
+    rmdir(dir);
+
+    const double floorMs = kDisplays * (kRequest + kAck) * charMs;
+    const double total = median(together);
+    std::printf("\ndadizctl send FILE --address 1-8, 9600 baud, %d bits a character (simulated line)\n", bits);
+    std::printf("%s", cfmt("wire-time floor, 8 x (93 + 6) characters:    %8.1f ms\n", floorMs).c_str());
+    std::printf("%s", cfmt("send to 8, whole process (median of 5):      %8.1f ms  %s\n", total,
+                           minMax(together).c_str())
+                          .c_str());
+    std::printf("%s", cfmt("simulated line above the floor (its delay in whole ms): %.1f ms\n", roundingMs).c_str());
+    std::printf("%s", cfmt("send / floor: %.3f (%+.1f%%); above the floor and the simulated line's rounding, less the "
+                           "process start and end: %.1f ms a display\n",
+                           total / floorMs, (total / floorMs - 1) * 100,
+                           (total - startMs - floorMs - roundingMs) / kDisplays)
+                          .c_str());
+    std::printf("%s", cfmt("8 runs of send, one a display (median of 5): %8.1f ms  %s\n", median(oneByOne),
+                           minMax(oneByOne).c_str())
+                          .c_str());
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -219,5 +307,7 @@ int main(int argc, char** argv)
     std::printf("%s", cfmt("scan / floor: %.3f (%+.1f%%), against the floor without transmission: %+.1f%%; target within 10%%\n",
                            total / floorMs, (total / floorMs - 1) * 100, (total / nominalFloorMs - 1) * 100)
                           .c_str());
+    if (!sendFigures(10, startMs) || !sendFigures(11, startMs))
+        return 1;
     return 0;
 }

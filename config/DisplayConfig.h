@@ -19,6 +19,19 @@ struct TDisplayParams {
     std::uint8_t ParamA = 0;
 };
 
+// The five fields of one relay, by reference: relay 1 and relay 2 are one
+// shape, so code that handles a relay is written once.
+template <typename U8, typename Char, typename I32>
+struct TRelayFieldsOf {
+    U8& Enabled;
+    Char& DelayType;
+    Char& TriggerLevel;
+    I32& Delay;
+    I32& Setpoint;
+};
+using TRelayFields = TRelayFieldsOf<std::uint8_t, char, std::int32_t>;
+using TConstRelayFields = TRelayFieldsOf<const std::uint8_t, const char, const std::int32_t>;
+
 // The one configuration the program edits. Index fields select an entry of a
 // fixed list; values outside the lists are kept as they come (files, replies).
 struct TDisplayConfig {
@@ -58,6 +71,20 @@ struct TDisplayConfig {
     std::int32_t Relay2Setpoint = 0;
 
     TDisplayParams DisplayParams;
+
+    // Relay 1 or 2 (any other n gives relay 1).
+    TRelayFields relay(int n)
+    {
+        if (n == 2)
+            return {Relay2Enabled, Relay2DelayType, Relay2TriggerLevel, Relay2Delay, Relay2Setpoint};
+        return {Relay1Enabled, Relay1DelayType, Relay1TriggerLevel, Relay1Delay, Relay1Setpoint};
+    }
+    TConstRelayFields relay(int n) const
+    {
+        if (n == 2)
+            return {Relay2Enabled, Relay2DelayType, Relay2TriggerLevel, Relay2Delay, Relay2Setpoint};
+        return {Relay1Enabled, Relay1DelayType, Relay1TriggerLevel, Relay1Delay, Relay1Setpoint};
+    }
 
     // Communication test; not stored in files
     std::uint8_t TestProtocolIndex = 0;

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -33,7 +34,10 @@ struct TChildSetup {
     bool closeStandard = false;                              // start with descriptors 0, 1 and 2 closed
     bool ignoreSigpipe = false;                              // as some parents leave it
     int outPipeSize = 0;                                     // a small pipe fills quickly
+    std::string inFile;                                      // standard input from this file
     std::string outFile;                                     // standard output to this file instead
+    std::string errFile;                                     // standard error to this file (a terminal) instead
+    long fileSizeLimit = -1;                                 // RLIMIT_FSIZE in bytes; writes beyond fail with EFBIG
 };
 
 class TChild {
@@ -55,8 +59,17 @@ public:
             } else {
                 dup2(out[1], STDOUT_FILENO);
                 dup2(err[1], STDERR_FILENO);
+                if (!setup.inFile.empty())
+                    dup2(open(setup.inFile.c_str(), O_RDONLY), STDIN_FILENO);
                 if (!setup.outFile.empty())
                     dup2(open(setup.outFile.c_str(), O_WRONLY), STDOUT_FILENO);
+                if (!setup.errFile.empty())
+                    dup2(open(setup.errFile.c_str(), O_WRONLY | O_NOCTTY), STDERR_FILENO);
+            }
+            if (setup.fileSizeLimit >= 0) {
+                const rlimit limit{static_cast<rlim_t>(setup.fileSizeLimit), static_cast<rlim_t>(setup.fileSizeLimit)};
+                setrlimit(RLIMIT_FSIZE, &limit);
+                signal(SIGXFSZ, SIG_IGN);
             }
             if (setup.ignoreSigpipe)
                 signal(SIGPIPE, SIG_IGN);

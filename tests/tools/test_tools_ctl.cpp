@@ -8,6 +8,9 @@
 #include "support/ConfigFields.h"
 #include "support/ToolProcess.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -19,6 +22,7 @@
 #include <fstream>
 #include <optional>
 #include <poll.h>
+#include <pty.h>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -262,7 +266,8 @@ TEST(Ctl, BadInputIsRefusedAndLeavesTheFileAlone)
 
 TEST(Ctl, HelpForTheToolAndEachCommand)
 {
-    for (const char* command : {"", "show", "new", "set", "send", "receive", "value", "calib", "scan"}) {
+    for (const char* command :
+         {"", "show", "new", "set", "send", "receive", "value", "calib", "scan", "diff", "doctor"}) {
         std::vector<std::string> args;
         if (*command)
             args.push_back(command);
@@ -709,6 +714,392 @@ TEST(Ctl, ClosedStandardDescriptorsAreTakenByDevNull)
     sim.stop(SIGTERM);
     for (const std::string& line : lines(sim.log()))
         EXPECT_EQ(line, "rx @05L<CR>");
+}
+
+} // namespace
+
+namespace {
+
+// One JSON object a line, each parsed back.
+std::vector<QJsonObject> jsonLines(const std::string& text)
+{
+    std::vector<QJsonObject> out;
+    for (const std::string& line : lines(text)) {
+        QJsonParseError error{};
+        const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << line;
+        EXPECT_TRUE(doc.isObject()) << line;
+        out.push_back(doc.object());
+    }
+    return out;
+}
+
+std::vector<std::string> withArgs(std::vector<std::string> args, const std::vector<std::string>& more)
+{
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
+// Every field in plain names against the record names: the same file either
+// way, and show --plain gives the plain names back, in its order, each once.
+TEST(Ctl, PlainNamesMatchRecordNamesBothWays)
+{
+    struct Pair {
+        std::string plain;
+        std::vector<std::string> record;
+    };
+    const std::vector<std::vector<Pair>> configurations = {
+        {{"port=COM3", {"PortIndex=2"}}, {"baud=9600", {"BaudIndex=3"}}, {"parity=odd", {"ParityIndex=1"}},
+         {"data-bits=8", {"DataBitsIndex=1"}}, {"stop-bits=2", {"StopBitsIndex=1"}}, {"address=17", {"Address=17"}},
+         {"digits=5", {"DigitsIndex=3"}}, {"input=current", {"InputMode=0", "ProcessInput=1"}},
+         {"probe=k", {"ProbeType=2"}}, {"point=2", {"DecimalPoint=2"}}, {"in1=4", {"InputValue1=4"}},
+         {"disp1=-12.5", {"DisplayValue1=-12.5"}}, {"in2=20", {"InputValue2=20"}},
+         {"disp2=250.25", {"DisplayValue2=250.25"}}, {"units=C", {"TempUnits=1"}}, {"resolution=0.1", {"Resolution=1"}},
+         {"offset=-2.5", {"TempOffset=-2.5"}}, {"relay1=timed", {"Relay1Enabled=1", "Relay1DelayType=0"}},
+         {"relay1-trigger=below", {"Relay1TriggerLevel=1"}}, {"relay1-delay=5", {"Relay1Delay=5"}},
+         {"relay1-setpoint=180.25", {"Relay1Setpoint=18025"}}, {"relay2=off", {"Relay2Enabled=0"}},
+         {"relay2-type=timed", {"Relay2DelayType=0"}}, {"relay2-trigger=above", {"Relay2TriggerLevel=0"}},
+         {"relay2-delay=999", {"Relay2Delay=999"}}, {"relay2-setpoint=-0.50", {"Relay2Setpoint=-50"}}},
+        // Three digits show at most two decimals whatever the decimal point says.
+        {{"port=COM6", {"PortIndex=5"}}, {"baud=19200", {"BaudIndex=4"}}, {"parity=none", {"ParityIndex=2"}},
+         {"data-bits=7", {"DataBitsIndex=0"}}, {"stop-bits=1", {"StopBitsIndex=0"}}, {"address=31", {"Address=31"}},
+         {"digits=3", {"DigitsIndex=1"}}, {"input=t", {"InputMode=1", "ProbeType=3"}},
+         {"signal=current", {"ProcessInput=1"}}, {"point=4", {"DecimalPoint=4"}}, {"in1=-9.9", {"InputValue1=-9.9"}},
+         {"disp1=1.5", {"DisplayValue1=1.5"}}, {"in2=-0.5", {"InputValue2=-0.5"}},
+         {"disp2=99.99", {"DisplayValue2=99.99"}},
+         {"units=F", {"TempUnits=0"}}, {"resolution=1", {"Resolution=0"}}, {"offset=12", {"TempOffset=12"}},
+         {"relay1=hysteresis", {"Relay1Enabled=1", "Relay1DelayType=1"}},
+         {"relay1-trigger=above", {"Relay1TriggerLevel=0"}},
+         {"relay1-delay=0", {"Relay1Delay=0"}}, {"relay1-setpoint=-9.99", {"Relay1Setpoint=-999"}},
+         {"relay2=timed", {"Relay2Enabled=1", "Relay2DelayType=0"}}, {"relay2-trigger=below", {"Relay2TriggerLevel=1"}},
+         {"relay2-delay=120", {"Relay2Delay=120"}}, {"relay2-setpoint=99.99", {"Relay2Setpoint=9999"}}},
+    };
+    const std::string dir = tempDir("plain");
+    for (std::size_t i = 0; i < configurations.size(); ++i) {
+        const std::string plainFile = dir + "/plain" + std::to_string(i) + ".dad";
+        const std::string recordFile = dir + "/record" + std::to_string(i) + ".dad";
+        std::vector<std::string> plainArgs{"new", plainFile};
+        std::vector<std::string> recordArgs{"new", recordFile};
+        std::vector<std::string> expected;
+        for (const Pair& p : configurations[i]) {
+            plainArgs.push_back(p.plain);
+            recordArgs.insert(recordArgs.end(), p.record.begin(), p.record.end());
+            expected.push_back(p.plain);
+        }
+        const TRun plain = ctl(plainArgs);
+        ASSERT_EQ(plain.status, 0) << plain.err;
+        ASSERT_EQ(ctl(recordArgs).status, 0);
+        EXPECT_EQ(readFile(plainFile), readFile(recordFile)) << i;
+        const TRun shown = ctl({"show", recordFile, "--plain"});
+        EXPECT_EQ(lines(shown.out), expected) << shown.err;
+    }
+    // A relay switched on by its plain name gets a level, as the relay dialog
+    // gives it one; the record names store what they are given.
+    ASSERT_EQ(ctl({"new", dir + "/on.dad", "relay2=hysteresis"}).status, 0);
+    EXPECT_EQ(loadRecord(dir + "/on.dad").Relay2TriggerLevel, '0');
+    ASSERT_EQ(ctl({"new", dir + "/raw.dad", "Relay2Enabled=1"}).status, 0);
+    EXPECT_EQ(loadRecord(dir + "/raw.dad").Relay2TriggerLevel, '\0');
+}
+
+TEST(Ctl, RefusedPlainValuesAndAddressLists)
+{
+    const std::string dir = tempDir("refused");
+    const std::string file = dir + "/cfg.dad";
+    ASSERT_EQ(ctl({"new", file, "point=1"}).status, 0);
+    const std::string absent = dir + "/absent.dad";
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"set", file, "baud=9601"},
+         "baud must be 1200, 2400, 4800, 9600 or 19200, not \"9601\"; the file is unchanged"},
+        {{"set", file, "input=x"}, "input must be voltage, current, pt100, j, k or t, not \"x\""},
+        {{"set", file, "digits=11"}, "digits must be a whole number from 2 to 10, not \"11\""},
+        {{"set", file, "relay1-setpoint=180.05"},
+         "relay1-setpoint must be from -999.9 to 9999.9 with at most 1 decimal (4 digits, decimal point 1), "
+         "not \"180.05\""},
+        {{"set", file, "digits=3", "relay2-setpoint=1000"},
+         "relay2-setpoint must be from -99.9 to 999.9 with at most 1 decimal (3 digits"},
+        {{"set", file, "disp1=99999"}, "disp1 must be from -999.9 to 9999 with at most 1 decimal"},
+        {{"set", file, "units=K"}, "units must be F or C, not \"K\""},
+        {{"new", absent, "relay1=on"}, "relay1 must be off, timed or hysteresis, not \"on\"; nothing was written"},
+        {{"value", "--address", "1,,2"}, "--address must be a whole number from 0 to 31, or several as a list"},
+        {{"value", "--address", "5-"}, "not \"5-\""},
+        {{"value", "--address", "9-5"}, "not \"9-5\""},
+        {{"send", file, "--address", "-3"}, "not \"-3\""},
+        {{"calib", "--address", "1-32"}, "not \"1-32\""},
+        {{"value", "--address", "1;2"}, "not \"1;2\""},
+        {{"diff", file, "--address", "1,2"}, "diff takes one --address"},
+        {{"diff", file, file, "--port", "COM1"}, "diff A B compares two files; --port is for diff FILE"},
+        {{"value", "--csv", dir + "/x.csv", "--address", "1-2"}, "--csv records one display"},
+        {{"show", file, "--json", "--plain"}, "--json and --plain cannot go together"},
+        {{"receive", file, "--address", "1,2"}, "to receive several, give a folder"},
+    };
+    const std::string before = readFile(file);
+    for (const auto& c : cases) {
+        const TRun run = ctl(c.args);
+        EXPECT_EQ(run.status, 2) << c.message << '\n' << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_TRUE(run.out.empty()) << run.out;
+    }
+    EXPECT_EQ(readFile(file), before);
+    struct stat st{};
+    EXPECT_NE(stat(absent.c_str(), &st), 0);
+    EXPECT_NE(stat((dir + "/x.csv").c_str(), &st), 0);
+
+    // Lists and ranges name the displays in the order given, each once.
+    TSim sim({"--bus", "1,2,5,6,7,8,9,31"});
+    const std::pair<std::string, std::vector<int>> lists[] = {
+        {"1,2,5-9", {1, 2, 5, 6, 7, 8, 9}}, {"9,1,1-2", {9, 1, 2}}, {"31", {31}}, {"7-7", {7}}};
+    for (const auto& [list, addresses] : lists) {
+        const TRun run = ctl({"value", "--json", "--port", sim.path(), "--address", list});
+        EXPECT_EQ(run.status, 0) << run.err;
+        std::vector<int> got;
+        for (const QJsonObject& o : jsonLines(run.out))
+            got.push_back(o["address"].toInt());
+        EXPECT_EQ(got, addresses) << list;
+    }
+}
+
+// One line a display, the worst status, and the others done.
+TEST(Ctl, ABusWhereOneDisplayIsSilent)
+{
+    TSim sim({"--bus", "1,2,3", "--silent-address", "2"});
+    const std::string dir = tempDir("bus");
+    const std::string file = dir + "/all.dad";
+    ASSERT_EQ(ctl({"new", file, "relay1=timed", "relay1-setpoint=42"}).status, 0);
+    const std::string folder = dir + "/line";
+    mkdir(folder.c_str(), 0700);
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::size_t lineCount;
+        std::vector<std::string> wanted; // in standard output
+        std::string message;             // on standard error
+    };
+    const std::string silent = "the display at address 02 on " + sim.path() + ": no reply within 200 ms";
+    const Case cases[] = {
+        {{"send", file, "--address", "1-3"}, 1, 2, {"all.dad: sent to the display at address 01", "address 03 on"},
+         silent},
+        {{"receive", folder, "--address", "1-3"}, 1, 2, {"line/01.dad: received from", "line/03.dad: received"},
+         silent},
+        {{"value", "--address", "1-3"}, 1, 2, {"  01  ", "  03  "}, silent},
+        {{"calib", "--address", "3,2,1"}, 1, 36, {"03  Voltage -10V", "01  Diode temperature"}, silent},
+        // A folder holds the files of the displays that answered.
+        {{"send", folder}, 0, 2, {"line/01.dad: sent", "line/03.dad: sent"}, ""},
+        {{"send", folder, "--address", "1-3", "--verify"}, 4, 2,
+         {"address 01 on", "address 03 on", "read back the same"},
+         "line/02.dad: no such file"},
+    };
+    for (const auto& c : cases) {
+        const TRun run = ctl(withArgs(c.args, {"--port", sim.path(), "--timeout", "200"}));
+        EXPECT_EQ(run.status, c.status) << c.args[0] << '\n' << run.err;
+        EXPECT_EQ(lines(run.out).size(), c.lineCount) << run.out;
+        for (const std::string& w : c.wanted)
+            EXPECT_NE(run.out.find(w), std::string::npos) << w << " in\n" << run.out;
+        EXPECT_EQ(lines(run.err).size(), c.message.empty() ? 0u : 1u) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(loadRecord(folder + "/03.dad").Relay1Setpoint, 42);
+}
+
+TEST(Ctl, DiffComparesFilesAndADisplayInPlainNames)
+{
+    TSim sim({"--address", "4"});
+    const std::string dir = tempDir("diff");
+    const std::string a = dir + "/a.dad";
+    const std::string b = dir + "/b.dad";
+    ASSERT_EQ(ctl({"new", a, "address=4", "point=1", "relay1=timed", "relay1-setpoint=180.0", "digits=6",
+                   "in1=1.234"}).status, 0);
+    ASSERT_EQ(ctl({"new", b, "baud=19200"}).status, 0);
+    // show --plain A | dadizctl set B -
+    testsupport::TChildSetup fromPlain;
+    fromPlain.inFile = dir + "/a.txt";
+    writeFile(fromPlain.inFile, ctl({"show", a, "--plain"}).out);
+    ASSERT_EQ(ctl({"set", b, "-"}, fromPlain).status, 0);
+    EXPECT_EQ(ctl({"diff", a, b}).status, 0);
+    ASSERT_EQ(ctl({"set", b, "baud=9600", "relay1-setpoint=170.5"}).status, 0);
+
+    const TRun files = ctl({"diff", a, b});
+    EXPECT_EQ(files.status, 1);
+    EXPECT_EQ(lines(files.out), (std::vector<std::string>{"baud: 1200 in " + a + ", 9600 in " + b,
+                                                           "relay1-setpoint: 180.0 in " + a + ", 170.5 in " + b}));
+    const TRun json = ctl({"diff", a, b, "--json"});
+    const std::vector<QJsonObject> objects = jsonLines(json.out);
+    ASSERT_EQ(objects.size(), 1u);
+    EXPECT_FALSE(objects[0]["same"].toBool());
+    const QJsonArray differences = objects[0]["differences"].toArray();
+    ASSERT_EQ(differences.size(), 2);
+    EXPECT_EQ(differences[0].toObject()["field"].toString(), "baud");
+    EXPECT_EQ(differences[0].toObject()["b"].toDouble(), 9600);
+    EXPECT_EQ(differences[1].toObject()["a"].toDouble(), 180.0);
+
+    // A display: what the frames carry, within their precision; the line never travels.
+    ASSERT_EQ(ctl({"send", a, "--port", sim.path()}).status, 0);
+    EXPECT_EQ(ctl({"diff", a, "--port", sim.path()}).status, 0);
+    const TRun display = ctl({"diff", b, "--port", sim.path(), "--address", "4"});
+    EXPECT_EQ(display.status, 1) << display.err;
+    EXPECT_EQ(display.out, "relay1-setpoint: 170.5 in " + b + ", 180.0 on the display\n");
+    EXPECT_EQ(ctl({"diff", b, "--port", sim.path(), "--address", "5", "--timeout", "100"}).status, 1);
+}
+
+// JSON objects parse back: numbers as numbers, the display's text exactly as it came.
+TEST(Ctl, JsonOutputParsesBack)
+{
+    const std::string value = " \"\\\x1b\n\xb4" "12";
+    testsupport::TFakeDisplay display([&](const std::string& request) -> std::string {
+        if (request == "@03L\r")
+            return "@03RL" + value + "RR10\r";
+        if (request == "@09L\r")
+            return "@09RL  -12.50RR01\r";
+        if (request != "@09C\r")
+            return {};
+        std::string reply = "@09RC";
+        for (int n = 0; n < 18; ++n)
+            reply += std::string(1, static_cast<char>('1' + n % 9)) + (n < 9 ? 'C' : 'D')
+                + (n == 17 ? "0253" : "00412");
+        return reply + "\r";
+    });
+    const TRun readings = ctl({"value", "--json", "--port", display.path(), "--address", "3,9"});
+    ASSERT_EQ(readings.status, 0) << readings.err;
+    const std::vector<QJsonObject> r = jsonLines(readings.out);
+    ASSERT_EQ(r.size(), 2u) << readings.out;
+    EXPECT_EQ(r[0]["value"].toString(), QString::fromLatin1(value.data(), static_cast<qsizetype>(value.size())));
+    EXPECT_TRUE(r[0]["number"].isNull());
+    EXPECT_TRUE(r[0]["relay1"].toBool());
+    EXPECT_EQ(r[1]["value"].toString(), "  -12.50");
+    EXPECT_EQ(r[1]["number"].toDouble(), -12.5);
+    EXPECT_TRUE(r[1]["relay2"].toBool());
+    EXPECT_TRUE(std::regex_match(r[1]["time"].toString().toStdString(),
+                                 std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)")));
+
+    const TRun scan = ctl({"scan", "--json", "--port", display.path(), "--timeout", "30"});
+    const std::vector<QJsonObject> s = jsonLines(scan.out);
+    ASSERT_EQ(s.size(), 2u) << scan.err;
+    EXPECT_EQ(s[0]["address"].toInt(), 3);
+    EXPECT_EQ(s[1]["number"].toDouble(), -12.5);
+
+    const TRun calib = ctl({"calib", "--json", "--port", display.path(), "--address", "9,10", "--timeout", "100"});
+    EXPECT_EQ(calib.status, 1);
+    const std::vector<QJsonObject> c = jsonLines(calib.out);
+    ASSERT_EQ(c.size(), 2u) << calib.out;
+    const QJsonArray rows = c[0]["calibration"].toArray();
+    ASSERT_EQ(rows.size(), 18);
+    EXPECT_EQ(rows[0].toObject()["name"].toString(), "Voltage -10V");
+    EXPECT_EQ(rows[4].toObject()["name"].toString(), QString::fromUtf8("PT100 CHANEL 1 Temp. 0°. Resolution 1°"));
+    EXPECT_EQ(rows[0].toObject()["text"].toString(), "00412");
+    EXPECT_EQ(rows[17].toObject()["number"].toDouble(), 25.3);
+    EXPECT_EQ(c[1]["address"].toInt(), 10);
+    EXPECT_TRUE(c[1]["error"].toString().contains("no reply within 100 ms"));
+
+    // The doctor: its checks, and where its search found the display.
+    TSim sim({"--baud", "19200", "--address", "2"});
+    const TRun doctor = ctl({"doctor", "--json", "--search", "--port", sim.path(), "--baud", "9600", "--address", "2",
+                             "--timeout", "300"});
+    EXPECT_EQ(doctor.status, 0) << doctor.err;
+    const std::vector<QJsonObject> d = jsonLines(doctor.out);
+    ASSERT_EQ(d.size(), 1u) << doctor.out;
+    EXPECT_EQ(d[0]["outcome"].toString(), "found");
+    const QJsonObject found = d[0]["found"].toObject();
+    EXPECT_EQ(found["baud"].toInt(), 19200);
+    EXPECT_EQ(found["address"].toInt(), 2);
+    QStringList checks;
+    for (const QJsonValue& check : d[0]["checks"].toArray())
+        checks << check.toObject()["check"].toString() + "=" + check.toObject()["verdict"].toString();
+    EXPECT_EQ(checks.join(' '), "device=ok permission=ok busy=ok echo=ok answer=problem search=ok");
+    EXPECT_FALSE(d[0]["verdict"].toString().isEmpty());
+}
+
+// Readings go to a CSV file, a missed one where a reading fails; a failed
+// write stops the recording and the watch goes on.
+TEST(Ctl, ValueWatchRecordsCsv)
+{
+    const std::string dir = tempDir("csv");
+    const std::string csv = dir + "/log.csv";
+    TSim sim({"--address", "7"});
+    {
+        TChild watch({"value", "--watch", "--interval", "100", "--timeout", "100", "--csv", csv, "--port", sim.path(),
+                      "--address", "7"});
+        EXPECT_FALSE(watch.readLine().empty());
+        kill(sim.pid(), SIGSTOP);
+        std::this_thread::sleep_for(500ms);
+        kill(sim.pid(), SIGCONT);
+        EXPECT_FALSE(watch.readLine().empty());
+        kill(watch.pid(), SIGTERM);
+        EXPECT_EQ(watch.finish(), 0);
+        EXPECT_NE(watch.err.find("no reply within 100 ms"), std::string::npos) << watch.err;
+    }
+    EXPECT_EQ(ctl({"value", "--csv", csv, "--port", sim.path(), "--address", "7"}).status, 0);
+    const std::vector<std::string> rows = lines(readFile(csv));
+    ASSERT_GE(rows.size(), 4u);
+    EXPECT_EQ(rows[0], "time,display,value,relay1,relay2,status\r");
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), rows[0]), 1);
+    EXPECT_TRUE(std::regex_match(rows[1], std::regex(R"(\S+, *-?\d+\.\d,-?\d+\.\d,[01],[01],ok\r)"))) << rows[1];
+    EXPECT_NE(std::find_if(rows.begin(), rows.end(), [](const std::string& r) { return r.ends_with(",,,,,missed\r"); }),
+              rows.end());
+    EXPECT_TRUE(rows.back().ends_with(",ok\r"));
+
+    // Room for a few rows more: then writing fails, and the readings go on.
+    testsupport::TChildSetup limited;
+    limited.fileSizeLimit = static_cast<long>(readFile(csv).size()) + 150;
+    TChild watch({"value", "--watch", "--interval", "50", "--csv", csv, "--port", sim.path(), "--address", "7"},
+                 limited);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_FALSE(watch.readLine().empty());
+    kill(watch.pid(), SIGTERM);
+    EXPECT_EQ(watch.finish(), 0);
+    EXPECT_EQ(lines(watch.err), std::vector<std::string>{"dadizctl: Recording stopped: cannot write to " + csv
+                                                         + ": file too large."});
+    EXPECT_TRUE(readFile(csv).ends_with("ok\r\n"));
+}
+
+TEST(Ctl, EchoingAdapterWorksAndVerboseShowsTheTraffic)
+{
+    TSim sim({"--echo", "--address", "7"});
+    const TRun quiet = ctl({"value", "--port", sim.path(), "--address", "7"});
+    EXPECT_EQ(quiet.status, 0) << quiet.err;
+    EXPECT_TRUE(quiet.err.empty()) << quiet.err;
+    const TRun verbose = ctl({"value", "-v", "--port", sim.path(), "--address", "7"});
+    EXPECT_EQ(verbose.status, 0) << verbose.err;
+    EXPECT_EQ(lines(verbose.out).size(), 1u);
+    const std::vector<std::string> traffic = lines(verbose.err);
+    ASSERT_EQ(traffic.size(), 3u) << verbose.err;
+    EXPECT_TRUE(traffic[0].ends_with(sim.path() + " -> @07L<CR>")) << traffic[0];
+    EXPECT_TRUE(traffic[1].ends_with("<- @07L<CR> (0 ms) [Echo dropped]")) << traffic[1];
+    EXPECT_NE(traffic[2].find(" <- @07RL"), std::string::npos) << traffic[2];
+}
+
+// Progress on a terminal only: a pipe gets none.
+TEST(Ctl, ScanShowsProgressOnATerminalOnly)
+{
+    TSim sim({"--address", "5"});
+    const TRun piped = ctl({"scan", "--port", sim.path(), "--timeout", "10"});
+    EXPECT_EQ(piped.status, 0);
+    EXPECT_TRUE(piped.err.empty()) << piped.err;
+
+    int master = -1;
+    int slave = -1;
+    char name[128] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    UniqueFd masterFd(master);
+    UniqueFd slaveFd(slave);
+    testsupport::TChildSetup terminal;
+    terminal.errFile = name;
+    const TRun shown = ctl({"scan", "--port", sim.path(), "--timeout", "10"}, terminal);
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_EQ(shown.out.substr(0, 4), "05  ");
+    std::string err;
+    char buf[4096];
+    pollfd pfd{master, POLLIN, 0};
+    while (poll(&pfd, 1, 200) > 0) {
+        const ssize_t n = read(master, buf, sizeof buf);
+        if (n <= 0)
+            break;
+        err.append(buf, static_cast<std::size_t>(n));
+    }
+    EXPECT_NE(err.find("\rscan of " + sim.path() + ": address 31, 1 found\x1b[K"), std::string::npos) << err;
+    EXPECT_TRUE(err.ends_with("\r\x1b[K")) << err;
 }
 
 } // namespace

@@ -3,163 +3,29 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstring>
-#include <ctime>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <optional>
 #include <utility>
 #include <vector>
 
-#include "config/ConfigFile.h"
 #include "config/DisplayConfig.h"
 #include "config/Formats.h"
 #include "config/MainPanelCaptions.h"
 #include "config/PanelTexts.h"
-#include "config/UniqueFd.h"
 #include "protocol/Replies.h"
 #include "protocol/Requests.h"
-#include "serial/PortMap.h"
+#include "tools/ctl/CommandTable.h"
 #include "tools/ctl/Fields.h"
-#include "tools/ctl/Link.h"
+#include "tools/ctl/Output.h"
+#include "tools/ctl/Plain.h"
+#include "tools/ctl/Session.h"
+#include "trend/CsvLog.h"
+#include "trend/Reading.h"
 
 namespace {
 
-volatile std::sig_atomic_t caughtStop = 0;
-
-void noteStopSignal(int signal)
-{
-    caughtStop = signal;
-}
-
-// Writes all of `text` to `fd`. The wait for room happens with the stop
-// signals let through, so that a reader who stops reading cannot keep
-// dadizctl (and its port) for ever; a stop signal caught there is made
-// pending again for the event loop. errno tells why it failed.
-bool writeAll(int fd, const std::string& text)
-{
-    sigset_t waitMask;
-    pthread_sigmask(SIG_SETMASK, nullptr, &waitMask);
-    sigdelset(&waitMask, SIGINT);
-    sigdelset(&waitMask, SIGTERM);
-    std::size_t done = 0;
-    while (done < text.size()) {
-        pollfd pfd{fd, POLLOUT, 0};
-        if (::ppoll(&pfd, 1, nullptr, &waitMask) < 0) {
-            if (errno != EINTR)
-                return false;
-            if (const int signal = caughtStop) {
-                caughtStop = 0;
-                ::kill(::getpid(), signal);
-                errno = EINTR;
-                return false;
-            }
-            continue;
-        }
-        if (pfd.revents & POLLNVAL) {
-            errno = EBADF;
-            return false;
-        }
-        // Small pieces: room for one is what the wait promises on a pipe or a terminal.
-        const ssize_t n = ::write(fd, text.data() + done, std::min<std::size_t>(text.size() - done, 256));
-        if (n < 0) {
-            if (errno == EINTR || errno == EAGAIN)
-                continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-void message(const std::string& text)
-{
-    writeAll(STDERR_FILENO, "dadizctl: " + text + "\n");
-}
-
-std::string lowerFirst(std::string text)
-{
-    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
-        text[0] = static_cast<char>(text[0] - 'A' + 'a');
-    return text;
-}
-
-// Results go to standard output; false, after a message unless a stop signal
-// ended the wait, when they cannot be written.
-bool print(const std::string& text)
-{
-    if (writeAll(STDOUT_FILENO, text))
-        return true;
-    const int error = errno;
-    if (!stopRequested())
-        message("cannot write to standard output: " + lowerFirst(std::strerror(error)));
-    return false;
-}
-
-// The exit status after print failed: a watch ends cleanly on a stop signal.
-int printFailure(const TCtlOptions& o)
-{
-    if (!stopRequested())
-        return ExitNoReply;
-    if (o.watch)
-        return ExitOk;
-    message("interrupted");
-    return ExitNoReply;
-}
-
-// Columns are counted in characters, not bytes: the texts are UTF-8.
-std::size_t textWidth(const std::string& s)
-{
-    std::size_t n = 0;
-    for (unsigned char c : s)
-        if ((c & 0xC0) != 0x80)
-            ++n;
-    return n;
-}
-
-// Bytes from a display as text: Latin-1 as UTF-8, control bytes (C0, DEL,
-// C1) as <XX> like the reply bytes in messages, so that a device can neither
-// break a line nor drive the terminal.
-std::string shownText(const std::string& bytes)
-{
-    std::string out;
-    for (unsigned char c : bytes) {
-        if (c == 0x0D) {
-            out += "<CR>";
-        } else if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
-            out += cfmt("<%02X>", c);
-        } else if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-std::string trimmed(const std::string& s)
-{
-    const auto first = s.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return s.substr(first, s.find_last_not_of(' ') - first + 1);
-}
-
-std::string timestamp()
-{
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
-    return text + cfmt(".%03d", static_cast<int>(ms));
-}
+// Assignments read from standard input: far more than a configuration needs.
+constexpr std::size_t kAssignmentInputLimit = 65536;
 
 using TRows = std::vector<std::pair<std::string, std::string>>;
 
@@ -211,149 +77,51 @@ std::string panelsText(const TDisplayConfig& cfg, std::uint8_t language)
     return out;
 }
 
-// dadizctl's messages are English.
-constexpr int MessageLanguage = 3;
-
-// dadizctl never waits on a FIFO or a device: anything but a regular file
-// (or a link to one) is refused before it is opened. A missing file passes.
-bool regularOrMissing(const std::string& path, const char* verb)
+// Whether a command goes on to the next display: not after a stop signal,
+// output that cannot be written or a port that cannot be opened.
+bool goOn(int status)
 {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode))
-        return true;
-    message(std::string("cannot ") + verb + " " + path + ": "
-            + (S_ISDIR(st.st_mode) ? lowerFirst(std::strerror(EISDIR)) : std::string("not a regular file")) + ".");
-    return false;
+    return status != ExitPort && !stopRequested() && !outputFailed();
 }
 
-bool loadFile(const std::string& path, TDisplayConfig& cfg)
+// The assignments of set and new; "-" stands for the NAME=VALUE lines of
+// standard input (blank lines and lines starting with '#' left out).
+std::optional<std::vector<std::string>> assignmentsOf(const TCtlOptions& o, int& status)
 {
-    if (!regularOrMissing(path, "read"))
-        return false;
-    const FileResult result = loadConfigFile(path, cfg);
-    if (!result.ok)
-        message("cannot read " + describeFileError(path, result, MessageLanguage));
-    return result.ok;
-}
-
-bool saveFile(const std::string& path, const TDisplayConfig& cfg)
-{
-    const FileResult result = saveConfigFile(path, cfg);
-    if (!result.ok)
-        message("cannot write " + describeFileError(path, result, MessageLanguage));
-    return result.ok;
-}
-
-enum class TLock { Held, Missing, Failed, Stopped };
-
-// Read-modify-write of a file holds an exclusive lock on it, so that runs on
-// the same file take turns. A save renames a new file over the old one, so a
-// lock obtained on a file that has been replaced meanwhile is let go and
-// taken again on the file now there. Waiting sleeps in the event loop and
-// ends on a stop signal.
-TLock lockFile(const std::string& path, UniqueFd& lock)
-{
-    for (;;) {
-        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-        if (!fd) {
-            if (errno == ENOENT)
-                return TLock::Missing;
-            message("cannot read " + path + ": " + lowerFirst(std::strerror(errno)) + ".");
-            return TLock::Failed;
+    std::vector<std::string> out;
+    for (auto it = o.operands.begin() + 1; it != o.operands.end(); ++it) {
+        if (*it != "-") {
+            out.push_back(*it);
+            continue;
         }
-        while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-            // A file system without locks: go on as a single run would.
-            if (errno != EWOULDBLOCK && errno != EINTR) {
-                lock = std::move(fd);
-                return TLock::Held;
-            }
-            TEventWait pause;
-            if (pause.run(20) == TWaitEnd::Stopped) {
-                message("interrupted");
-                return TLock::Stopped;
-            }
+        std::string text;
+        switch (readStandardInput(text, kAssignmentInputLimit)) {
+        case TInput::Read: break;
+        case TInput::Stopped: message("interrupted"); status = ExitNoReply; return std::nullopt;
+        case TInput::TooLong:
+            message(cfmt("standard input holds more than %zu bytes of assignments", kAssignmentInputLimit));
+            status = ExitUsage;
+            return std::nullopt;
+        case TInput::Failed:
+            message("cannot read standard input: " + lowerFirst(std::strerror(errno)));
+            status = ExitUsage;
+            return std::nullopt;
         }
-        struct stat held {};
-        struct stat now {};
-        if (::fstat(fd.get(), &held) == 0 && ::stat(path.c_str(), &now) == 0 && held.st_dev == now.st_dev
-            && held.st_ino == now.st_ino) {
-            lock = std::move(fd);
-            return TLock::Held;
+        std::size_t start = 0;
+        while (start < text.size()) {
+            std::size_t end = text.find('\n', start);
+            if (end == std::string::npos)
+                end = text.size();
+            std::string line = text.substr(start, end - start);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            line = trimmed(line);
+            if (!line.empty() && line[0] != '#')
+                out.push_back(line);
+            start = end + 1;
         }
     }
-}
-
-int lockFailure(TLock lock)
-{
-    return lock == TLock::Stopped ? ExitNoReply : ExitFile;
-}
-
-// The line of an exchange: FILE's (or the defaults), then the options.
-void applyLineOptions(const TCtlOptions& o, TDisplayConfig& cfg)
-{
-    if (o.port) {
-        const int com = comNumber(*o.port);
-        if (com >= 1 && com <= 6)
-            cfg.PortIndex = static_cast<std::uint8_t>(com - 1);
-    }
-    if (o.baudIndex)
-        cfg.BaudIndex = *o.baudIndex;
-    if (o.parityIndex)
-        cfg.ParityIndex = *o.parityIndex;
-    if (o.dataBitsIndex)
-        cfg.DataBitsIndex = *o.dataBitsIndex;
-    if (o.stopBitsIndex)
-        cfg.StopBitsIndex = *o.stopBitsIndex;
-    if (o.address)
-        cfg.Address = *o.address;
-}
-
-// A file value that cannot go out as it is stops the exchange before it starts.
-bool frameFits(const TFrameCheck& check, const std::string& path, const TDisplayConfig& cfg)
-{
-    if (check.fault == TFrameFault::None)
-        return true;
-    const TFieldInfo& field = *findField(check.field);
-    std::string why;
-    switch (check.fault) {
-    case TFrameFault::NotFinite: why = " is not a finite number"; break;
-    case TFrameFault::EndsFrame: why = " holds a CR byte, which would end the request early"; break;
-    default:
-        why = (std::string(check.field) == "Address" ? " is outside 0..31" : " does not fit its field of the request")
-            + std::string(" (it would go out as \"") + check.sent + "\")";
-    }
-    message(path + ": " + check.field + " " + fieldText(field, cfg) + why + "; nothing was sent");
-    return false;
-}
-
-// The configuration an exchange command starts from; false after a message
-// (a file that cannot be read, or an address no request can carry).
-bool lineConfig(const TCtlOptions& o, TDisplayConfig& cfg, bool addressUsed = true)
-{
-    resetToDefaults(cfg);
-    if (!o.operands.empty() && !loadFile(o.operands[0], cfg))
-        return false;
-    applyLineOptions(o, cfg);
-    return !addressUsed || o.operands.empty() || frameFits(checkRequestAddress(cfg.Address), o.operands[0], cfg);
-}
-
-std::string displayName(const TDisplayConfig& cfg, const TCtlLink& link)
-{
-    return "the display at address " + cfmt("%02d", cfg.Address) + " on " + link.deviceName();
-}
-
-int openLink(TCtlLink& link)
-{
-    if (link.open())
-        return ExitOk;
-    message("cannot open " + link.deviceName() + ": " + link.openFailure());
-    return ExitPort;
-}
-
-int exchangeFailure(const TExchangeResult& r, const std::string& who)
-{
-    message(r.outcome == TOutcome::Interrupted ? "interrupted" : who + ": " + r.reason);
-    return ExitNoReply;
+    return out;
 }
 
 std::string readingText(const TDisplayReading& reading)
@@ -368,20 +136,55 @@ std::string readingText(const TDisplayReading& reading)
     return value + "  " + relays;
 }
 
+// The value and relays of a reading as JSON members.
+std::string readingJson(const TDisplayReading& reading)
+{
+    std::string out = "\"value\":" + (reading.value ? jsonText(*reading.value) : std::string("null"));
+    out += ",\"number\":"
+        + jsonNumber(reading.value ? std::optional<std::string>(readingNumberText(*reading.value)) : std::nullopt);
+    for (int n = 0; n < 2; ++n)
+        out += cfmt(",\"relay%d\":", n + 1) + (reading.relays ? ((*reading.relays)[n] ? "true" : "false") : "null");
+    return out;
+}
+
+} // namespace
+
+int runCommand(const TCtlOptions& o)
+{
+    return findCommand(o.command)->run(o);
+}
+
 int runShow(const TCtlOptions& o)
 {
     TDisplayConfig cfg;
     resetToDefaults(cfg);
     if (!loadFile(o.operands[0], cfg))
         return ExitFile;
-    return print(o.json ? configJson(cfg) : panelsText(cfg, o.language)) ? ExitOk : printFailure(o);
+    std::string text;
+    if (o.plain) {
+        for (const TPlainLine& line : plainLines(cfg))
+            text += line.name + "=" + line.value + "\n";
+    } else {
+        text = o.json ? configJson(cfg) : panelsText(cfg, o.language);
+    }
+    return print(text) ? ExitOk : printFailure(o);
 }
 
 int runNew(const TCtlOptions& o)
 {
+    const std::string& path = o.operands[0];
+    int status = ExitOk;
+    const auto assignments = assignmentsOf(o, status);
+    if (!assignments)
+        return status;
     TDisplayConfig cfg;
     resetToDefaults(cfg);
-    return saveFile(o.operands[0], cfg) ? ExitOk : ExitFile;
+    std::string error;
+    if (!applyAssignments(*assignments, cfg, error)) {
+        message(path + ": " + error + "; nothing was written");
+        return ExitUsage;
+    }
+    return saveFile(path, cfg) ? ExitOk : ExitFile;
 }
 
 int runSet(const TCtlOptions& o)
@@ -389,6 +192,10 @@ int runSet(const TCtlOptions& o)
     const std::string& path = o.operands[0];
     if (!regularOrMissing(path, "read"))
         return ExitFile;
+    int status = ExitOk;
+    const auto assignments = assignmentsOf(o, status);
+    if (!assignments)
+        return status;
     UniqueFd lock;
     if (const TLock l = lockFile(path, lock); l != TLock::Held && l != TLock::Missing)
         return lockFailure(l);
@@ -397,51 +204,94 @@ int runSet(const TCtlOptions& o)
     if (!loadFile(path, cfg))
         return ExitFile;
     std::string error;
-    const std::vector<std::string> assignments(o.operands.begin() + 1, o.operands.end());
-    if (!applyAssignments(assignments, cfg, error)) {
+    if (!applyAssignments(*assignments, cfg, error)) {
         message(path + ": " + error + "; the file is unchanged");
         return ExitUsage;
     }
     return saveFile(path, cfg) ? ExitOk : ExitFile;
 }
 
-int runSend(const TCtlOptions& o)
-{
-    TDisplayConfig cfg;
-    if (!lineConfig(o, cfg))
-        return ExitFile;
-    if (!frameFits(checkConfigRequest(cfg), o.operands[0], cfg))
-        return ExitFile;
-    TCtlLink link(cfg, o.port, o.timeoutMs, o.retries);
-    if (const int status = openLink(link))
-        return status;
-    const std::string who = displayName(cfg, link);
+namespace {
 
-    const TConfigRequest frame = buildConfigRequest(cfg);
-    const TExchangeResult ack = link.exchange(frame);
+int sendOne(TLineSession& line, const TCtlOptions& o, const TTarget& t, bool several)
+{
+    const std::string who = line.who(t.address);
+    const TExchangeResult ack = line.link().exchange(buildConfigRequest(t.cfg));
     if (ack.outcome != TOutcome::Reply)
         return exchangeFailure(ack, who);
     if (!o.verify)
-        return print(o.operands[0] + ": sent to " + who + "\n") ? ExitOk : printFailure(o);
+        return print(t.path + ": sent to " + who + "\n") ? ExitOk : printFailure(o);
 
-    const TExchangeResult back = link.exchange(buildReadRequest(cfg.Address, kLetterAnalogParams));
+    const TExchangeResult back = line.link().exchange(buildReadRequest(t.address, kLetterAnalogParams));
     if (back.outcome != TOutcome::Reply)
         return exchangeFailure(back, who + " (reading back)");
-    const std::vector<TFieldDifference> differences = compareWithReply(cfg, back.reply);
+    const std::vector<TFieldDifference> differences = compareWithReply(t.cfg, back.reply);
     if (differences.empty())
-        return print(o.operands[0] + ": sent to " + who + " and read back the same\n") ? ExitOk : printFailure(o);
+        return print(t.path + ": sent to " + who + " and read back the same\n") ? ExitOk : printFailure(o);
     std::string list;
     for (const TFieldDifference& d : differences)
-        list += d.field + ": file " + d.sent + ", display " + shownText(d.received) + "\n";
+        list += (several ? cfmt("%02d  ", t.address) : std::string()) + d.field + ": file " + d.sent + ", display "
+            + shownText(d.received) + "\n";
     if (!print(list))
         return printFailure(o);
-    message(who + cfmt(" holds %zu field(s) other than ", differences.size()) + o.operands[0]);
+    message(who + cfmt(" holds %zu field(s) other than ", differences.size()) + t.path);
     return ExitNoReply;
 }
 
-int runReceive(const TCtlOptions& o)
+} // namespace
+
+int runSend(const TCtlOptions& o)
 {
-    const std::string& path = o.operands[0];
+    const std::string& file = o.operands[0];
+    std::vector<TTarget> targets;
+    if (isFolder(file)) {
+        std::vector<std::uint8_t> addresses;
+        if (const int status = folderAddresses(o, file, addresses))
+            return status;
+        for (std::uint8_t address : addresses) {
+            TTarget t;
+            t.address = address;
+            t.path = folderFile(file, address);
+            resetToDefaults(t.cfg);
+            if (!loadFile(t.path, t.cfg)) {
+                t.status = ExitFile;
+            } else {
+                applyLineOptions(o, t.cfg);
+                t.cfg.Address = address;
+                if (!frameFits(checkConfigRequest(t.cfg), t.path, t.cfg))
+                    t.status = ExitFile;
+            }
+            targets.push_back(t);
+        }
+    } else {
+        if (const int status = fileTargets(o, targets))
+            return status;
+        if (!frameFits(checkConfigRequest(targets.front().cfg), file, targets.front().cfg))
+            return ExitFile;
+    }
+
+    TLineSession line(o);
+    int worst = ExitOk;
+    for (const TTarget& t : targets) {
+        int status = t.status;
+        if (status == ExitOk)
+            status = line.open(t.cfg);
+        if (status == ExitOk)
+            status = sendOne(line, o, t, targets.size() > 1);
+        worst = std::max(worst, status);
+        if (!goOn(status))
+            break;
+    }
+    return worst;
+}
+
+namespace {
+
+// Receives one display's configuration into `path`, whose line and digits it
+// keeps; a missing file gets the line and address of the exchange.
+int receiveOne(TLineSession& session, const TCtlOptions& o, const std::string& path,
+               std::optional<std::uint8_t> address)
+{
     if (!regularOrMissing(path, "read"))
         return ExitFile;
     UniqueFd lock;
@@ -454,20 +304,19 @@ int runReceive(const TCtlOptions& o)
         return ExitFile;
     TDisplayConfig line = cfg;
     applyLineOptions(o, line);
-    if (!o.address && !frameFits(checkRequestAddress(line.Address), path, line))
+    if (address)
+        line.Address = *address;
+    else if (!frameFits(checkRequestAddress(line.Address), path, line))
         return ExitFile;
-    // A new file keeps the line and address it was received over, so that it can be sent back.
     if (l == TLock::Missing)
         cfg = line;
 
-    TCtlLink link(line, o.port, o.timeoutMs, o.retries);
-    if (const int status = openLink(link))
+    if (const int status = session.open(line))
         return status;
-    const std::string who = displayName(line, link);
-    const TExchangeResult r = link.exchange(buildReadRequest(line.Address, kLetterAnalogParams));
+    const std::string who = session.who(line.Address);
+    const TExchangeResult r = session.link().exchange(buildReadRequest(line.Address, kLetterAnalogParams));
     if (r.outcome != TOutcome::Reply)
         return exchangeFailure(r, who);
-    link.close();
 
     const std::string replyText = "the reply \"" + shownText(std::string(r.reply.begin(), r.reply.end())) + "\"";
     TDisplayConfig received = cfg;
@@ -490,48 +339,102 @@ int runReceive(const TCtlOptions& o)
         message(who + ": " + replyText + " carries " + what + "; " + path + " was not written");
         return ExitNoReply;
     }
-    cfg = received;
-    if (!saveFile(path, cfg))
+    if (!saveFile(path, received))
         return ExitFile;
     return print(path + ": received from " + who + "\n") ? ExitOk : printFailure(o);
 }
 
+} // namespace
+
+int runReceive(const TCtlOptions& o)
+{
+    const std::string& path = o.operands[0];
+    TLineSession session(o);
+    if (!isFolder(path)) {
+        if (o.addresses.size() > 1) {
+            message("one FILE holds one display's configuration; to receive several, give a folder, where each "
+                    "goes to NN.dad");
+            return ExitUsage;
+        }
+        return receiveOne(session, o, path,
+                          o.addresses.empty() ? std::nullopt : std::optional<std::uint8_t>(o.addresses[0]));
+    }
+    std::vector<std::uint8_t> addresses;
+    if (const int status = folderAddresses(o, path, addresses))
+        return status;
+    int worst = ExitOk;
+    for (std::uint8_t address : addresses) {
+        const int status = receiveOne(session, o, folderFile(path, address), address);
+        worst = std::max(worst, status);
+        if (!goOn(status))
+            break;
+    }
+    return worst;
+}
+
 int runValue(const TCtlOptions& o)
 {
-    TDisplayConfig cfg;
-    if (!lineConfig(o, cfg))
-        return ExitFile;
-    TCtlLink link(cfg, o.port, o.timeoutMs, o.retries);
-    if (const int status = openLink(link))
+    std::vector<TTarget> targets;
+    TLineSession line(o);
+    if (const int status = openDisplays(o, targets, line))
         return status;
-    const std::string who = displayName(cfg, link);
-    const TReadRequest request = buildReadRequest(cfg.Address, kLetterDisplayReading);
+    TCsvLog log;
+    if (o.csv) {
+        if (const int error = log.open(*o.csv)) {
+            message(csvFailureText(TCsvStep::Open, *o.csv, error, kMessageLanguage));
+            return ExitFile;
+        }
+    }
+    const bool several = targets.size() > 1;
 
     auto next = std::chrono::steady_clock::now();
     for (;;) {
-        const TExchangeResult r = link.exchange(request);
-        if (r.outcome == TOutcome::Interrupted)
-            return o.watch ? ExitOk : exchangeFailure(r, who);
-        if (r.outcome == TOutcome::LineLost)
-            return exchangeFailure(r, who);
-        TDisplayReading reading;
-        if (r.outcome == TOutcome::Reply)
-            reading = parseDisplayReadingReply(r.reply);
-        if (reading.value || reading.relays) {
-            if (!print(timestamp() + "  " + readingText(reading) + "\n"))
-                return printFailure(o);
-        } else {
+        int worst = ExitOk;
+        for (const TTarget& t : targets) {
+            const std::string who = line.who(t.address);
+            const TExchangeResult r = line.link().exchange(buildReadRequest(t.address, kLetterDisplayReading));
+            if (r.outcome == TOutcome::Interrupted)
+                return o.watch ? ExitOk : std::max(worst, exchangeFailure(r, who));
+            if (r.outcome == TOutcome::LineLost)
+                return std::max(worst, exchangeFailure(r, who));
+            const auto now = std::chrono::system_clock::now();
+            TDisplayReading reading;
+            if (r.outcome == TOutcome::Reply)
+                reading = parseDisplayReadingReply(r.reply);
+            const bool good = reading.value || reading.relays;
             TExchangeResult failed = r;
-            if (r.outcome == TOutcome::Reply) {
+            if (!good && r.outcome == TOutcome::Reply) {
                 failed.outcome = TOutcome::Invalid;
                 failed.reason = "the reply carries neither a value nor relay states";
             }
-            if (!o.watch)
-                return exchangeFailure(failed, who);
-            message(timestamp() + " " + who + ": " + failed.reason);
+
+            std::string out;
+            if (o.json) {
+                out = "{\"time\":" + jsonString(csvLocalTime(now)) + cfmt(",\"address\":%d,", t.address)
+                    + readingJson(reading) + (good ? "" : ",\"error\":" + jsonString(who + ": " + failed.reason))
+                    + "}\n";
+            } else if (good) {
+                out = timestamp() + "  " + (several ? cfmt("%02d  ", t.address) : std::string()) + readingText(reading)
+                    + "\n";
+            }
+            if (!out.empty() && !print(out))
+                return printFailure(o);
+            if (!good) {
+                if (o.watch)
+                    message(timestamp() + " " + who + ": " + failed.reason);
+                else
+                    worst = std::max(worst, exchangeFailure(failed, who));
+            }
+            if (log.isOpen()) {
+                const TReading row{now, !good, reading.value, reading.relays};
+                if (const int error = log.append(row)) {
+                    message(csvFailureText(TCsvStep::Write, log.path(), error, kMessageLanguage));
+                    log.close();
+                }
+            }
         }
         if (!o.watch)
-            return ExitOk;
+            return worst;
         // Readings keep to their rhythm; one that overran starts the next at once.
         next += std::chrono::milliseconds(o.intervalMs);
         const auto now = std::chrono::steady_clock::now();
@@ -543,6 +446,8 @@ int runValue(const TCtlOptions& o)
             return ExitOk;
     }
 }
+
+namespace {
 
 // Row names of the calibration values in the order of the reply's items,
 // with the box each item fills (items 6 and 7 cross over on the screen).
@@ -571,32 +476,41 @@ const TCalibrationRow kCalibrationRows[] = {
     {17, "Diode temperature"},
 };
 
-int runCalib(const TCtlOptions& o)
+int calibOne(TLineSession& line, const TCtlOptions& o, std::uint8_t address, bool several)
 {
-    TDisplayConfig cfg;
-    if (!lineConfig(o, cfg))
-        return ExitFile;
-    TCtlLink link(cfg, o.port, o.timeoutMs, o.retries);
-    if (const int status = openLink(link))
-        return status;
-    const std::string who = displayName(cfg, link);
-    const TExchangeResult r = link.exchange(buildReadRequest(cfg.Address, kLetterCalibration));
-    if (r.outcome != TOutcome::Reply)
+    const std::string who = line.who(address);
+    const TExchangeResult r = line.link().exchange(buildReadRequest(address, kLetterCalibration));
+    if (r.outcome != TOutcome::Reply) {
+        if (o.json && r.outcome != TOutcome::Interrupted
+            && !print(cfmt("{\"address\":%d,\"calibration\":null,\"error\":", address)
+                      + jsonString(who + ": " + r.reason) + "}\n"))
+            return printFailure(o);
         return exchangeFailure(r, who);
-    const TCalibrationTexts texts = parseCalibrationReply(r.reply);
-    TRows rows;
-    std::size_t missing = 0;
-    for (const TCalibrationRow& row : kCalibrationRows) {
-        const auto& text = texts[row.box];
-        missing += text ? 0 : 1;
-        rows.emplace_back(row.name, text ? shownText(*text) : "-");
     }
+    const TCalibrationTexts texts = parseCalibrationReply(r.reply);
+    std::size_t missing = 0;
     std::size_t width = 0;
-    for (const auto& row : rows)
-        width = std::max(width, textWidth(row.first));
+    for (const TCalibrationRow& row : kCalibrationRows) {
+        missing += texts[row.box] ? 0 : 1;
+        width = std::max(width, textWidth(row.name));
+    }
     std::string out;
-    for (const auto& [name, value] : rows)
-        out += name + std::string(width - textWidth(name) + 2, ' ') + value + "\n";
+    if (o.json) {
+        out = cfmt("{\"address\":%d,\"calibration\":[", address);
+        for (const TCalibrationRow& row : kCalibrationRows) {
+            const auto& text = texts[row.box];
+            out += std::string(&row == kCalibrationRows ? "" : ",") + "{\"name\":" + jsonString(row.name)
+                + ",\"text\":" + (text ? jsonText(*text) : "null") + ",\"number\":"
+                + jsonNumber(text ? std::optional<std::string>(readingNumberText(*text)) : std::nullopt) + "}";
+        }
+        out += "]}\n";
+    } else {
+        for (const TCalibrationRow& row : kCalibrationRows) {
+            const auto& text = texts[row.box];
+            out += (several ? cfmt("%02d  ", address) : std::string()) + row.name
+                + std::string(width - textWidth(row.name) + 2, ' ') + (text ? shownText(*text) : "-") + "\n";
+        }
+    }
     if (!print(out))
         return printFailure(o);
     if (missing > 0) {
@@ -614,17 +528,40 @@ std::string replyAddress(const std::string& printable)
     return digits ? printable.substr(1, 2) : "??";
 }
 
+} // namespace
+
+int runCalib(const TCtlOptions& o)
+{
+    std::vector<TTarget> targets;
+    TLineSession line(o);
+    if (const int status = openDisplays(o, targets, line))
+        return status;
+    int worst = ExitOk;
+    for (const TTarget& t : targets) {
+        const int status = calibOne(line, o, t.address, targets.size() > 1);
+        worst = std::max(worst, status);
+        if (!goOn(status))
+            break;
+    }
+    return worst;
+}
+
 int runScan(const TCtlOptions& o)
 {
     TDisplayConfig cfg;
-    if (!lineConfig(o, cfg, false))
+    resetToDefaults(cfg);
+    if (!o.operands.empty() && !loadFile(o.operands[0], cfg))
         return ExitFile;
-    TCtlLink link(cfg, o.port, o.timeoutMs, o.retries);
-    if (const int status = openLink(link))
+    applyLineOptions(o, cfg);
+    TLineSession line(o);
+    if (const int status = line.open(cfg))
         return status;
+    TCtlLink& link = line.link();
+    TProgress progress;
     int found = 0;
     std::size_t late = 0;
     for (std::uint8_t address = 0; address <= 31; ++address) {
+        progress.show("scan of " + link.deviceName() + cfmt(": address %02d, %d found", address, found));
         const TExchangeResult r = link.exchange(buildReadRequest(address, kLetterDisplayReading));
         // An answer that came after its own time-out arrives while the next address is asked.
         for (const std::string& reply : r.setAside) {
@@ -645,9 +582,12 @@ int runScan(const TCtlOptions& o)
             continue;
         }
         ++found;
-        if (!print(cfmt("%02d  ", address) + readingText(reading) + "\n"))
+        const std::string out = o.json ? cfmt("{\"address\":%d,", address) + readingJson(reading) + "}\n"
+                                       : cfmt("%02d  ", address) + readingText(reading) + "\n";
+        if (!print(out))
             return printFailure(o);
     }
+    progress.clear();
     if (late > 0)
         message(cfmt("%zu late answer(s) were set aside; a --timeout longer than %d ms may find those displays", late,
                      o.timeoutMs));
@@ -658,46 +598,65 @@ int runScan(const TCtlOptions& o)
     return ExitOk;
 }
 
-} // namespace
-
-void prepareOutput()
+int runDiff(const TCtlOptions& o)
 {
-    // Runs only while a write waits for room: the stop signals are blocked elsewhere.
-    struct sigaction sa {};
-    sa.sa_handler = noteStopSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = 0; // no restart: the wait returns
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-}
+    const std::string& first = o.operands[0];
+    TDisplayConfig a;
+    TDisplayConfig b;
+    std::string bName;
+    std::vector<TPlainDifference> differences;
+    if (o.operands.size() == 2) {
+        bName = o.operands[1];
+        resetToDefaults(a);
+        resetToDefaults(b);
+        if (!loadFile(first, a) || !loadFile(bName, b))
+            return ExitFile;
+        differences = plainDifferences(a, b);
+    } else {
+        std::vector<TTarget> targets;
+        TLineSession line(o);
+        if (const int status = openDisplays(o, targets, line))
+            return status;
+        const TTarget& t = targets.front();
+        bName = line.who(t.address);
+        const TExchangeResult r = line.link().exchange(buildReadRequest(t.address, kLetterAnalogParams));
+        if (r.outcome != TOutcome::Reply)
+            return exchangeFailure(r, bName);
+        const std::vector<std::string> missing = fieldsMissingFromReply(r.reply);
+        if (!missing.empty()) {
+            std::string list;
+            for (const std::string& name : missing)
+                list += " " + name;
+            message(bName + ": the reply \"" + shownText(std::string(r.reply.begin(), r.reply.end()))
+                    + "\" does not carry the whole configuration; missing:" + list);
+            return ExitNoReply;
+        }
+        // What the frames carry, each within its precision; the input mode
+        // travels in no 'E' request, so it is not compared.
+        std::vector<std::string> differing;
+        for (const TFieldDifference& d : compareWithReply(t.cfg, r.reply))
+            differing.push_back(d.field);
+        a = t.cfg;
+        b = t.cfg;
+        parseAnalogParamsReply(r.reply, b);
+        b.InputMode = a.InputMode;
+        differences = plainDifferences(a, b, &differing);
+    }
 
-bool printText(const std::string& text)
-{
-    return print(text);
-}
-
-void printMessage(const std::string& text)
-{
-    message(text);
-}
-
-int runCommand(const TCtlOptions& o)
-{
-    if (o.command == "show")
-        return runShow(o);
-    if (o.command == "new")
-        return runNew(o);
-    if (o.command == "set")
-        return runSet(o);
-    if (o.command == "send")
-        return runSend(o);
-    if (o.command == "receive")
-        return runReceive(o);
-    if (o.command == "value")
-        return runValue(o);
-    if (o.command == "calib")
-        return runCalib(o);
-    if (o.command == "doctor")
-        return runDoctor(o);
-    return runScan(o);
+    std::string out;
+    if (o.json) {
+        out = "{\"a\":" + jsonString(first) + ",\"b\":" + jsonString(bName)
+            + ",\"same\":" + (differences.empty() ? "true" : "false") + ",\"differences\":[";
+        for (const TPlainDifference& d : differences)
+            out += std::string(&d == differences.data() ? "" : ",") + "{\"field\":" + jsonString(d.name)
+                + ",\"a\":" + (d.number ? d.a : jsonString(d.a)) + ",\"b\":" + (d.number ? d.b : jsonString(d.b)) + "}";
+        out += "]}\n";
+    } else {
+        const std::string inB = o.operands.size() == 2 ? " in " + bName : std::string(" on the display");
+        for (const TPlainDifference& d : differences)
+            out += d.name + ": " + d.a + " in " + first + ", " + d.b + inB + "\n";
+    }
+    if (!out.empty() && !print(out))
+        return printFailure(o);
+    return differences.empty() ? ExitOk : ExitNoReply;
 }

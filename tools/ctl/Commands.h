@@ -1,10 +1,13 @@
 #pragma once
+#include <string>
+
 #include "tools/ctl/Options.h"
 
-// Exit statuses of dadizctl.
+// Exit statuses of dadizctl. With several displays a command ends with the
+// highest of theirs.
 enum TExitStatus : int {
     ExitOk = 0,
-    ExitNoReply = 1, // no reply, an invalid reply, or differences after send --verify
+    ExitNoReply = 1, // no reply, an invalid reply, or differences (send --verify, diff)
     ExitUsage = 2,
     ExitPort = 3,
     ExitFile = 4,
@@ -22,5 +25,14 @@ void printMessage(const std::string& text);
 // Runs the parsed command; messages go to stderr, results to stdout.
 int runCommand(const TCtlOptions& options);
 
-// dadizctl doctor (tools/ctl/Doctor.cpp).
-int runDoctor(const TCtlOptions& options);
+// The commands, one each; the command table names them.
+int runShow(const TCtlOptions& o);
+int runNew(const TCtlOptions& o);
+int runSet(const TCtlOptions& o);
+int runSend(const TCtlOptions& o);
+int runReceive(const TCtlOptions& o);
+int runValue(const TCtlOptions& o);
+int runCalib(const TCtlOptions& o);
+int runScan(const TCtlOptions& o);
+int runDiff(const TCtlOptions& o);
+int runDoctor(const TCtlOptions& o); // tools/ctl/Doctor.cpp

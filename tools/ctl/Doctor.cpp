@@ -1,38 +1,60 @@
 // dadizctl doctor: the connection doctor of the program's window, one line per check.
 
 #include <QObject>
-#include <cstdio>
-#include <unistd.h>
 
-#include "config/ConfigFile.h"
 #include "config/DisplayConfig.h"
+#include "config/Formats.h"
 #include "link/Doctor.h"
-#include "serial/PortMap.h"
 #include "tools/ctl/Commands.h"
 #include "tools/ctl/Link.h"
+#include "tools/ctl/Output.h"
+#include "tools/ctl/Session.h"
 
 namespace {
 
-bool configFromOptions(const TCtlOptions& o, TDisplayConfig& cfg)
+const char* const kCheckKeys[] = {"device", "permission", "busy", "echo", "answer", "search"};
+const char* const kVerdictKeys[] = {"ok", "problem", "skipped"};
+
+std::string outcomeKey(TDoctorOutcome outcome)
 {
-    resetToDefaults(cfg);
-    if (!o.operands.empty()) {
-        const FileResult loaded = loadConfigFile(o.operands[0], cfg);
-        if (!loaded.ok) {
-            printMessage("cannot read " + describeFileError(o.operands[0], loaded, 3));
-            return false;
-        }
+    switch (outcome) {
+    case TDoctorOutcome::Answers: return "answers";
+    case TDoctorOutcome::Found: return "found";
+    case TDoctorOutcome::NothingAnswered: return "nothing answered";
+    case TDoctorOutcome::CannotOpen: return "cannot open";
+    case TDoctorOutcome::Cancelled: break;
     }
-    if (o.port) {
-        const int com = comNumber(*o.port);
-        if (com >= 1 && com <= 6)
-            cfg.PortIndex = static_cast<std::uint8_t>(com - 1);
+    return "cancelled";
+}
+
+// The run as one JSON object: the checks, how it ended, and where a display answered.
+std::string reportJson(const TDoctor& doctor, int language)
+{
+    const TDoctorReport& report = doctor.report();
+    const auto l = static_cast<std::size_t>(language);
+    std::string out = "{\"port\":" + jsonString(doctor.portText()) + ",\"checks\":[";
+    for (const TCheckResult& r : report.checks)
+        out += std::string(&r == report.checks.data() ? "" : ",") + "{\"check\":"
+            + jsonString(kCheckKeys[static_cast<int>(r.check)])
+            + ",\"verdict\":" + jsonString(kVerdictKeys[static_cast<int>(r.verdict)])
+            + ",\"finding\":" + jsonString(r.finding[l]) + ",\"advice\":" + jsonString(r.advice[l]) + "}";
+    out += "],\"outcome\":" + jsonString(outcomeKey(report.outcome)) + ",\"found\":";
+    if (report.found) {
+        static const char* const bauds[] = {"1200", "2400", "4800", "9600", "19200"};
+        static const char* const parities[] = {"even", "odd", "none"};
+        const TLineFormat& line = report.found->line;
+        out += std::string("{\"baud\":") + (line.BaudIndex < 5 ? bauds[line.BaudIndex] : "null")
+            + ",\"parity\":" + (line.ParityIndex < 3 ? jsonString(parities[line.ParityIndex]) : "null")
+            + cfmt(",\"data-bits\":%d,\"stop-bits\":%d,\"address\":%d,\"addresses\":[", line.DataBitsIndex == 0 ? 7 : 8,
+                   line.StopBitsIndex == 0 ? 1 : 2, report.found->Address);
+        for (std::size_t i = 0; i < report.found->addresses.size(); ++i)
+            out += cfmt(i == 0 ? "%d" : ",%d", report.found->addresses[i]);
+        out += "]}";
+    } else {
+        out += "null";
     }
-    for (const auto& [option, field] : {std::pair{&o.baudIndex, &cfg.BaudIndex}, {&o.parityIndex, &cfg.ParityIndex},
-             {&o.dataBitsIndex, &cfg.DataBitsIndex}, {&o.stopBitsIndex, &cfg.StopBitsIndex}, {&o.address, &cfg.Address}})
-        if (*option)
-            *field = **option;
-    return true;
+    return out + ",\"tries\":" + std::to_string(report.tries) + ",\"verdict\":" + jsonString(report.conclusion[l])
+        + "}\n";
 }
 
 } // namespace
@@ -40,37 +62,34 @@ bool configFromOptions(const TCtlOptions& o, TDisplayConfig& cfg)
 int runDoctor(const TCtlOptions& o)
 {
     TDoctorSetup setup;
-    if (!configFromOptions(o, setup.config))
+    resetToDefaults(setup.config);
+    if (!o.operands.empty() && !loadFile(o.operands[0], setup.config))
         return ExitFile;
-    setup.port = o.port;
+    applyLineOptions(o, setup.config);
+    if (!o.addresses.empty())
+        setup.config.Address = o.addresses.front();
+    // A COM name is in PortIndex by now; a device path stands in its place.
+    setup.port = o.portPath;
     setup.answerTimeoutMs = o.timeoutMs;
     setup.search = o.search;
     const int language = o.language;
 
     TDoctor doctor(setup);
+    if (o.verbose)
+        printTraffic(doctor.link());
     // The search's progress overwrites itself on a terminal, and is left out of pipes and files.
-    const bool showProgress = isatty(STDERR_FILENO) == 1;
-    bool progressShown = false;
-    auto clearProgress = [&] {
-        if (progressShown)
-            std::fputs("\r\033[K", stderr);
-        progressShown = false;
-    };
+    TProgress progress;
     // Output that cannot be written ends the run: the port is given back at once.
     bool written = true;
     QObject::connect(&doctor, &TDoctor::checkDone, &doctor, [&](const TCheckResult& r) {
-        clearProgress();
-        if (written && !printText(checkLine(r, language) + "\n")) {
+        progress.clear();
+        if (!o.json && written && !print(checkLine(r, language) + "\n")) {
             written = false;
             doctor.cancel();
         }
     });
-    QObject::connect(&doctor, &TDoctor::progress, &doctor, [&](const TSearchProgress& p) {
-        if (!showProgress)
-            return;
-        std::fprintf(stderr, "\r%s\033[K", progressText(p, language).c_str());
-        progressShown = true;
-    });
+    QObject::connect(&doctor, &TDoctor::progress, &doctor,
+                     [&](const TSearchProgress& p) { progress.show(progressText(p, language)); });
     TEventWait wait;
     QObject::connect(&doctor, &TDoctor::finished, &doctor, [&] { wait.finish(); });
 
@@ -78,8 +97,9 @@ int runDoctor(const TCtlOptions& o)
     while (doctor.running())
         if (wait.run(60000) == TWaitEnd::Stopped)
             doctor.cancel();
-    clearProgress();
-    if (!written || !printText(conclusionLine(doctor.report(), language) + "\n"))
+    progress.clear();
+    const std::string last = o.json ? reportJson(doctor, language) : conclusionLine(doctor.report(), language) + "\n";
+    if (!written || !print(last))
         return ExitNoReply;
 
     switch (doctor.report().outcome) {

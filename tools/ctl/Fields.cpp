@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <optional>
+#include <utility>
 
 #include "config/Formats.h"
 #include "protocol/Replies.h"
 #include "protocol/Requests.h"
+#include "tools/ctl/Plain.h"
 
 namespace {
 
@@ -59,23 +63,6 @@ const TFieldInfo kFields[] = {
     intField("Relay2Delay", &C::Relay2Delay),
     intField("Relay2Setpoint", &C::Relay2Setpoint),
 };
-
-// The shortest text that reads back as the same double.
-std::string exactRealText(double v)
-{
-    for (int precision : {15, 16, 17}) {
-        std::string text = cfmt("%.*g", precision, v);
-        if (textToDouble(text) == v)
-            return text;
-    }
-    return cfmt("%.17g", v);
-}
-
-// Digit class of the masked fields: 3, 4 or 5 digit positions.
-int digitClass(std::uint8_t digitsIndex)
-{
-    return digitsIndex == 1 ? 3 : digitsIndex == 2 ? 4 : 5;
-}
 
 long long powerOfTen(int exponent)
 {
@@ -130,7 +117,38 @@ struct TAssignment {
     const TFieldInfo* field;
     std::string text;
     bool held = false; // the file's value, checked again because a field it depends on changed
+    std::string shown; // the name the user gave it by, when not the record name
+    bool scaled = false; // a relay setpoint with its decimals
+    long long count = 0; // a scaled setpoint as display counts, once known
+    bool onlyIfUnset = false;
+
+    std::string name() const { return shown.empty() ? field->name : shown; }
 };
+
+// The display counts of a value with `decimals` decimals ("180.0" with 1 is
+// 1800); nothing when it has more decimals than that. Worked out on the
+// digits, so that no rounding of binary fractions comes in.
+std::optional<long long> countOf(const std::string& text, int decimals)
+{
+    TNumber number;
+    if (!readNumberText(text, number) || number.decimals > decimals)
+        return std::nullopt;
+    const bool negative = text[0] == '-';
+    const std::size_t digitsStart = text[0] == '-' || text[0] == '+' ? 1 : 0;
+    const std::size_t point = text.find('.');
+    std::string whole = text.substr(digitsStart, point == std::string::npos ? std::string::npos : point - digitsStart);
+    std::string fraction = point == std::string::npos ? std::string() : text.substr(point + 1);
+    whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
+    const auto width = static_cast<std::size_t>(decimals);
+    fraction = (fraction + std::string(width, '0')).substr(0, width);
+    // Far beyond any field: the range check refuses it.
+    if (whole.size() > 12)
+        return negative ? -1000000000000000LL : 1000000000000000LL;
+    long long n = 0;
+    for (char c : whole + fraction)
+        n = n * 10 + (c - '0');
+    return negative ? -n : n;
+}
 
 // "not "X"" closing a refusal; a value kept from the file says so.
 std::string notText(const TAssignment& a)
@@ -146,6 +164,7 @@ std::string notText(const TAssignment& a)
 bool checkDependent(const TAssignment& a, const TDisplayConfig& cfg, std::string& error)
 {
     const std::string name = a.field->name;
+    const std::string shown = a.name();
     const int cls = digitClass(cfg.DigitsIndex);
     const std::string digits = cfmt("%d digits", cfg.DigitsIndex + 2);
     TNumber number;
@@ -157,7 +176,7 @@ bool checkDependent(const TAssignment& a, const TDisplayConfig& cfg, std::string
         const int decimals = cls - 2; // "#99.9", "#99.99", "#99.999"
         const double v = cfg.*(a.field->f64);
         if (v < -99.9 || v > 99.9 || number.decimals > decimals) {
-            error = name + " must be from -99.9 to 99.9 with " + decimalsText(decimals) + " (" + digits + "), "
+            error = shown + " must be from -99.9 to 99.9 with " + decimalsText(decimals) + " (" + digits + "), "
                 + notText(a);
             return false;
         }
@@ -171,7 +190,7 @@ bool checkDependent(const TAssignment& a, const TDisplayConfig& cfg, std::string
         const double v = cfg.*(a.field->f64);
         const double count = std::round(v * static_cast<double>(scale));
         if (number.decimals > decimals || count < static_cast<double>(low) || count > static_cast<double>(high)) {
-            error = name + " must be from " + countText(low, decimals) + " to " + countText(high, decimals) + " with "
+            error = shown + " must be from " + countText(low, decimals) + " to " + countText(high, decimals) + " with "
                 + decimalsText(decimals) + " (" + digits + cfmt(", decimal point %d", cfg.DecimalPoint) + "), "
                 + notText(a);
             return false;
@@ -179,9 +198,20 @@ bool checkDependent(const TAssignment& a, const TDisplayConfig& cfg, std::string
     } else if (name == "Relay1Setpoint" || name == "Relay2Setpoint") {
         const long long low = -(powerOfTen(cls) - 1);
         const long long high = powerOfTen(cls + 1) - 1;
+        if (a.scaled) {
+            // The level with its decimals, as the relay dialog's field shows it.
+            const int decimals = setpointDecimals(cfg);
+            if (number.decimals > decimals || a.count < low || a.count > high) {
+                error = shown + " must be from " + countText(low, decimals) + " to " + countText(high, decimals)
+                    + " with " + decimalsText(decimals) + " (" + digits + cfmt(", decimal point %d", cfg.DecimalPoint)
+                    + "), " + notText(a);
+                return false;
+            }
+            return true;
+        }
         const std::int32_t v = cfg.*(a.field->i32);
         if (!number.whole || v < low || v > high) {
-            error = name + cfmt(" must be a whole number of display counts from %lld to %lld", low, high) + " ("
+            error = shown + cfmt(" must be a whole number of display counts from %lld to %lld", low, high) + " ("
                 + digits + "), " + notText(a);
             return false;
         }
@@ -193,7 +223,7 @@ bool checkDependent(const TAssignment& a, const TDisplayConfig& cfg, std::string
 bool assign(const TAssignment& a, TDisplayConfig& cfg, std::string& error)
 {
     const TFieldInfo& f = *a.field;
-    const std::string name = f.name;
+    const std::string name = a.name();
     TNumber number;
     const bool numeric = readNumberText(a.text, number);
     switch (f.kind) {
@@ -208,7 +238,7 @@ bool assign(const TAssignment& a, TDisplayConfig& cfg, std::string& error)
     }
     case TFieldKind::Character:
         if (a.text != "0" && a.text != "1") {
-            error = name + " must be 0 or 1 (" + (name.find("DelayType") != std::string::npos
+            error = name + " must be 0 or 1 (" + (std::string(f.name).find("DelayType") != std::string::npos
                                                        ? "0 timed delay, 1 hysteresis"
                                                        : "0 on above the level, 1 on below it")
                 + "), not \"" + a.text + "\"";
@@ -217,7 +247,15 @@ bool assign(const TAssignment& a, TDisplayConfig& cfg, std::string& error)
         cfg.*(f.ch) = a.text[0];
         return true;
     case TFieldKind::Integer: {
-        const bool isDelay = name.find("Delay") != std::string::npos;
+        const bool isDelay = std::string(f.name).find("Delay") != std::string::npos;
+        if (a.scaled) {
+            TNumber scaled;
+            if (!readNumberText(a.text, scaled)) {
+                error = name + " must be a number written with a '.' for decimals, not \"" + a.text + "\"";
+                return false;
+            }
+            return true;
+        }
         if (!numeric || !number.whole) {
             error = name + " must be a whole number" + (isDelay ? " from 0 to 999" : "") + ", not \"" + a.text + "\"";
             return false;
@@ -236,7 +274,7 @@ bool assign(const TAssignment& a, TDisplayConfig& cfg, std::string& error)
             return false;
         }
         const double v = textToDouble(a.text);
-        if (name == "TempOffset" && (v < -99.9 || v > 99.9 || number.decimals > 1)) {
+        if (std::string(f.name) == "TempOffset" && (v < -99.9 || v > 99.9 || number.decimals > 1)) {
             error = name + " must be from -99.9 to 99.9 with at most 1 decimal, not \"" + a.text + "\"";
             return false;
         }
@@ -287,6 +325,16 @@ int frameDecimals(const TConfigRequest& frame, std::size_t offset)
 }
 
 } // namespace
+
+std::string exactRealText(double v)
+{
+    for (int precision : {15, 16, 17}) {
+        std::string text = cfmt("%.*g", precision, v);
+        if (textToDouble(text) == v)
+            return text;
+    }
+    return cfmt("%.17g", v);
+}
 
 std::span<const TFieldInfo> recordFields()
 {
@@ -361,19 +409,50 @@ bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& 
             return false;
         }
         const std::string name = text.substr(0, eq);
-        const TFieldInfo* field = findField(name);
-        if (!field) {
-            error = "unknown field \"" + name + "\"; the fields are";
-            for (const TFieldInfo& f : kFields)
-                error += std::string(" ") + f.name;
-            return false;
+        const std::string value = text.substr(eq + 1);
+        if (const TFieldInfo* field = findField(name)) {
+            parsed.push_back({field, value, false, {}, false, 0, false});
+            continue;
         }
-        parsed.push_back({field, text.substr(eq + 1)});
+        std::vector<TRecordAssignment> expanded;
+        switch (expandPlain(name, value, expanded, error)) {
+        case TPlainParse::Refused: return false;
+        case TPlainParse::Done:
+            for (const TRecordAssignment& r : expanded)
+                parsed.push_back({findField(r.field), r.text, false, name, r.scaled, 0, r.onlyIfUnset});
+            continue;
+        case TPlainParse::NotPlain: break;
+        }
+        error = "unknown field \"" + name + "\"; the fields are " + plainNames() + ", or by their record names";
+        for (const TFieldInfo& f : kFields)
+            error += std::string(" ") + f.name;
+        return false;
     }
     const TDisplayConfig before = cfg;
     for (const TAssignment& a : parsed)
-        if (!assign(a, cfg, error))
+        if (!a.onlyIfUnset && !assign(a, cfg, error))
             return false;
+    for (const TAssignment& a : parsed) {
+        const char held = a.onlyIfUnset ? cfg.*(a.field->ch) : '0';
+        const bool given = std::any_of(parsed.begin(), parsed.end(), [&](const TAssignment& other) {
+            return !other.onlyIfUnset && other.field == a.field;
+        });
+        if (held != '0' && held != '1' && !given && !assign(a, cfg, error))
+            return false;
+    }
+    // A setpoint given with its decimals becomes counts with the digits and
+    // decimal point now known; a later value for the same field wins.
+    for (std::size_t i = 0; i < parsed.size(); ++i) {
+        TAssignment& a = parsed[i];
+        const bool overridden = std::any_of(parsed.begin() + static_cast<std::ptrdiff_t>(i) + 1, parsed.end(),
+                                            [&](const TAssignment& later) { return later.field == a.field; });
+        if (!a.scaled || overridden)
+            continue;
+        const auto count = countOf(a.text, setpointDecimals(cfg));
+        a.count = count.value_or(0);
+        if (count && *count >= INT32_MIN && *count <= INT32_MAX)
+            cfg.*(a.field->i32) = static_cast<std::int32_t>(*count);
+    }
     for (const TAssignment& a : parsed)
         if (!checkDependent(a, cfg, error))
             return false;
@@ -394,7 +473,7 @@ bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& 
             continue;
         const std::string held = field->kind == TFieldKind::Real ? exactRealText(cfg.*(field->f64))
                                                                  : fieldText(*field, cfg);
-        if (!checkDependent({field, held, true}, cfg, error))
+        if (!checkDependent({field, held, true, {}, false, 0, false}, cfg, error))
             return false;
     }
     return true;
@@ -451,7 +530,7 @@ std::optional<std::string> receivedValueProblem(const TDisplayConfig& cfg)
             // A relay never set up holds the byte zero; the level of a relay
             // that is off is not read ('2' comes from a display).
             const char c = cfg.*(f.ch);
-            const bool on = (name[5] == '1' ? cfg.Relay1Enabled : cfg.Relay2Enabled) == 1;
+            const bool on = cfg.relay(name[5] - '0').Enabled == 1;
             if (name.find("DelayType") != std::string::npos) {
                 if (c != '0' && c != '1' && c != '\0')
                     return name + " " + fieldText(f, cfg) + " is not 0 or 1";
@@ -505,17 +584,16 @@ std::vector<TFieldDifference> compareWithReply(const TDisplayConfig& sent, std::
     const double offsetUnit = sent.Resolution == 0 ? 1.0 : 0.1;
     differ("TempOffset", std::fabs(sent.TempOffset - got.TempOffset) < offsetUnit - 1e-9);
 
-    differ("Relay1Enabled", (got.Relay1Enabled == 1) == (sent.Relay1Enabled == 1));
-    differ("Relay1DelayType", got.Relay1DelayType == sent.Relay1DelayType);
-    if (sent.Relay1Enabled == 1) // a relay off sends '2' in place of its level
-        differ("Relay1TriggerLevel", got.Relay1TriggerLevel == sent.Relay1TriggerLevel);
-    differ("Relay1Delay", got.Relay1Delay == sent.Relay1Delay);
-    differ("Relay1Setpoint", got.Relay1Setpoint == sent.Relay1Setpoint);
-    differ("Relay2Enabled", (got.Relay2Enabled == 1) == (sent.Relay2Enabled == 1));
-    differ("Relay2DelayType", got.Relay2DelayType == sent.Relay2DelayType);
-    if (sent.Relay2Enabled == 1)
-        differ("Relay2TriggerLevel", got.Relay2TriggerLevel == sent.Relay2TriggerLevel);
-    differ("Relay2Delay", got.Relay2Delay == sent.Relay2Delay);
-    differ("Relay2Setpoint", got.Relay2Setpoint == sent.Relay2Setpoint);
+    for (int n = 1; n <= 2; ++n) {
+        const TConstRelayFields x = sent.relay(n);
+        const TConstRelayFields y = std::as_const(got).relay(n);
+        const std::string relay = cfmt("Relay%d", n);
+        differ((relay + "Enabled").c_str(), (y.Enabled == 1) == (x.Enabled == 1));
+        differ((relay + "DelayType").c_str(), y.DelayType == x.DelayType);
+        if (x.Enabled == 1) // a relay off sends '2' in place of its level
+            differ((relay + "TriggerLevel").c_str(), y.TriggerLevel == x.TriggerLevel);
+        differ((relay + "Delay").c_str(), y.Delay == x.Delay);
+        differ((relay + "Setpoint").c_str(), y.Setpoint == x.Setpoint);
+    }
     return out;
 }

@@ -39,10 +39,13 @@ const TFieldInfo* findField(std::string_view name);
 // other bytes of a character field as \xNN.
 std::string fieldText(const TFieldInfo& field, const TDisplayConfig& cfg);
 
+// The shortest text that reads back as the same double, with a '.'.
+std::string exactRealText(double v);
+
 // A JSON object holding every record field, one per line.
 std::string configJson(const TDisplayConfig& cfg);
 
-// Applies "FIELD=VALUE" assignments to cfg. Every value is checked against
+// Applies "FIELD=VALUE" assignments to cfg, by record names or plain names. Every value is checked against
 // what the program's dialogs accept, with the digits and decimal point cfg
 // holds once all assignments are applied; when the digits or the decimal
 // point change, the values that depend on them are checked again too. On

@@ -5,7 +5,6 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
-#include <cstdio>
 #include <cerrno>
 #include <csignal>
 #include <sys/signalfd.h>
@@ -20,6 +19,7 @@
 #include "serial/LineSettings.h"
 #include "serial/PortMap.h"
 #include "serial/Zcomm.h"
+#include "tools/ctl/Commands.h"
 
 struct TEventWait::TImpl {
     QEventLoop loop;
@@ -124,17 +124,14 @@ void TEventWait::restart(int ms)
     impl_->timer.start(std::max(ms, 0));
 }
 
-TCtlLink::TCtlLink(const TDisplayConfig& line, const std::optional<std::string>& portOverride, int timeoutMs,
-                   int retries)
+TCtlLink::TCtlLink(const TDisplayConfig& line, const std::optional<std::string>& device, int timeoutMs, int retries)
     : port_(std::make_unique<TZComm>()), rx_(std::make_unique<TRxBuffer>()),
       link_(std::make_unique<TDisplayLink>(*port_, *rx_)), retries_(retries)
 {
     // The program's own settings: XON/XOFF, parity checking, and the line of the configuration.
     copyLineSettings(line, *port_);
-    if (portOverride) {
-        const int com = comNumber(*portOverride);
-        port_->Port = com >= 1 && com <= 6 ? cfmt("COM%d", com) : *portOverride;
-    }
+    if (device)
+        port_->Port = *device;
     link_->setReplyTimeout(timeoutMs);
     link_->setCloseAfterExchange(false);
     link_->setSetAsideOtherAddresses(true);
@@ -172,14 +169,19 @@ void TCtlLink::setVerbose(bool on)
     if (!on || verbose_)
         return;
     verbose_ = true;
-    QObject::connect(link_.get(), &TDisplayLink::traffic, link_.get(), [](const TTrafficRecord& r) {
+    printTraffic(*link_);
+}
+
+void printTraffic(TDisplayLink& link)
+{
+    QObject::connect(&link, &TDisplayLink::traffic, &link, [](const TTrafficRecord& r) {
         std::string line = trafficTime(r.time) + " " + r.port + (r.direction == TTrafficDirection::Sent ? " -> " : " <- ")
             + trafficText(r.bytes);
         if (r.latencyMs)
             line += cfmt(" (%d ms)", *r.latencyMs);
         if (r.note != TTrafficNote::None)
             line += " [" + trafficNoteText(r.note, false, 3) + "]";
-        std::fprintf(stderr, "dadizctl: %s\n", line.c_str());
+        printMessage(line);
     });
 }
 

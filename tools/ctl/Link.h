@@ -57,13 +57,17 @@ struct TExchangeResult {
     std::vector<std::string> setAside; // late replies for other addresses, printable
 };
 
+// Prints every frame `link` sends and receives on standard error, one line
+// each: time, port, direction, bytes, latency and what became of them.
+void printTraffic(TDisplayLink& link);
+
 // One display line: the program's serial component with the line settings of
 // a configuration, request frames written whole and replies collected in
 // pieces of 20 bytes as the program does, with a reply time-out.
 class TCtlLink {
 public:
-    // portOverride: a COM name or a device path in place of PortIndex.
-    TCtlLink(const TDisplayConfig& line, const std::optional<std::string>& portOverride, int timeoutMs, int retries);
+    // device: a device path in place of the COM port PortIndex names.
+    TCtlLink(const TDisplayConfig& line, const std::optional<std::string>& device, int timeoutMs, int retries);
     ~TCtlLink();
     TCtlLink(const TCtlLink&) = delete;
     TCtlLink& operator=(const TCtlLink&) = delete;

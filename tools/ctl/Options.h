@@ -12,25 +12,32 @@ struct TCtlOptions {
     std::vector<std::string> operands;
     bool help = false;
 
-    std::optional<std::string> port;
+    // --port, read once: a COM name of the program's (0..5 for COM1..COM6) or a device.
+    std::optional<std::uint8_t> portIndex;
+    std::optional<std::string> portPath;
     std::optional<std::uint8_t> baudIndex;
     std::optional<std::uint8_t> parityIndex;
     std::optional<std::uint8_t> dataBitsIndex;
     std::optional<std::uint8_t> stopBitsIndex;
-    std::optional<std::uint8_t> address;
+    // --address: one address, or several in the order given, each once.
+    std::vector<std::uint8_t> addresses;
     int timeoutMs = 1000;
     int retries = 0;
 
     std::uint8_t language = 3; // English
+    bool verbose = false;
     bool json = false;
+    bool plain = false;
     bool verify = false;
     bool watch = false;
     bool search = false; // doctor: look for the display at other settings
     int intervalMs = 500;
+    std::optional<std::string> csv;
 };
 
 // False on a usage error, with the reason in error.
 bool parseArguments(const std::vector<std::string>& args, TCtlOptions& options, std::string& error);
 
-// --help texts: the tool's with an empty command, else the command's.
-std::string helpText(const std::string& command);
+// "1,2,5-9": addresses from 0 to 31, single or as ranges, in the order given,
+// each once. False when any item is not one.
+bool parseAddressList(const std::string& text, std::vector<std::uint8_t>& addresses);

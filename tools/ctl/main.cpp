@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "tools/ctl/CommandTable.h"
 #include "tools/ctl/Commands.h"
 #include "tools/ctl/Link.h"
 #include "tools/ctl/Options.h"

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <optional>
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -39,6 +40,7 @@ struct TLineOptions {
     int stopBits = 0; // 1 or 2: answer only when the terminal has these; 0 whatever it has
     std::vector<std::size_t> pieces;
     bool silent = false;
+    std::optional<int> silentAddress;
     bool log = false;
     bool echo = false;
     bool crlf = false;
@@ -69,6 +71,7 @@ struct TLineOptions {
                  "  --pieces N,...   send each reply in pieces of these sizes\n"
                  "  --wrong-address  answer with the next address\n"
                  "  --silent         never answer\n"
+                 "  --silent-address N  the display at address N never answers\n"
                  "  --noise          answer with 300 bytes and no CR\n"
                  "  --echo           hand back every request byte as received before the reply,\n"
                  "                   as an RS-485 adapter that hears its own transmission does\n"
@@ -154,6 +157,8 @@ void parseOptions(int argc, char** argv, TLineOptions& line, TSimOptions& displa
             display.wrongAddress = true;
         else if (opt == "--silent")
             line.silent = true;
+        else if (opt == "--silent-address")
+            line.silentAddress = intArg("--silent-address", value(), 0, 99);
         else if (opt == "--noise")
             display.noise = true;
         else if (opt == "--log")
@@ -352,7 +357,9 @@ void TLine::handleFrame(const std::string& received, TSimClock::time_point now)
     for (TSimDisplay& display : displays_) {
         if (frame.size() < 3 || frame.compare(1, 2, display.addressText()) != 0)
             continue;
-        if (auto reply = display.answer(frame, now); reply && !options_.silent)
+        const bool silent = options_.silent
+            || (options_.silentAddress && display.addressText() == cfmt("%02d", *options_.silentAddress));
+        if (auto reply = display.answer(frame, now); reply && !silent)
             schedule(*reply, now);
     }
 }

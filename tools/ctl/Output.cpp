@@ -1,0 +1,310 @@
+#include "tools/ctl/Output.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <poll.h>
+#include <unistd.h>
+
+#include "config/Formats.h"
+#include "tools/ctl/Commands.h"
+#include "tools/ctl/Link.h"
+
+namespace {
+
+volatile std::sig_atomic_t caughtStop = 0;
+TProgress* activeProgress = nullptr;
+bool printFailed = false;
+
+void noteStopSignal(int signal)
+{
+    caughtStop = signal;
+}
+
+// Waits until `fd` is ready for `events`, with the stop signals let through:
+// false with errno EINTR after a stop signal (made pending again for the
+// event loop), or another errno.
+bool waitReady(int fd, short events)
+{
+    sigset_t waitMask;
+    pthread_sigmask(SIG_SETMASK, nullptr, &waitMask);
+    sigdelset(&waitMask, SIGINT);
+    sigdelset(&waitMask, SIGTERM);
+    for (;;) {
+        pollfd pfd{fd, events, 0};
+        if (::ppoll(&pfd, 1, nullptr, &waitMask) < 0) {
+            if (errno != EINTR)
+                return false;
+            if (const int signal = caughtStop) {
+                caughtStop = 0;
+                ::kill(::getpid(), signal);
+                errno = EINTR;
+                return false;
+            }
+            continue;
+        }
+        if (pfd.revents & POLLNVAL) {
+            errno = EBADF;
+            return false;
+        }
+        return true;
+    }
+}
+
+// Writes all of `text` to `fd`. The wait for room happens with the stop
+// signals let through, so that a reader who stops reading cannot keep
+// dadizctl (and its port) for ever; a stop signal caught there is made
+// pending again for the event loop. errno tells why it failed.
+bool writeAll(int fd, const std::string& text)
+{
+    std::size_t done = 0;
+    while (done < text.size()) {
+        if (!waitReady(fd, POLLOUT))
+            return false;
+        // Small pieces: room for one is what the wait promises on a pipe or a terminal.
+        const ssize_t n = ::write(fd, text.data() + done, std::min<std::size_t>(text.size() - done, 256));
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN)
+                continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void clearProgress()
+{
+    if (activeProgress)
+        activeProgress->clear();
+}
+
+// Latin-1 as UTF-8.
+void appendLatin1(std::string& out, unsigned char c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+} // namespace
+
+void prepareOutput()
+{
+    // Runs only while a write waits for room: the stop signals are blocked elsewhere.
+    struct sigaction sa {};
+    sa.sa_handler = noteStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0; // no restart: the wait returns
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
+bool printText(const std::string& text)
+{
+    return print(text);
+}
+
+void printMessage(const std::string& text)
+{
+    message(text);
+}
+
+void message(const std::string& text)
+{
+    clearProgress();
+    writeAll(STDERR_FILENO, "dadizctl: " + text + "\n");
+}
+
+bool print(const std::string& text)
+{
+    clearProgress();
+    if (writeAll(STDOUT_FILENO, text))
+        return true;
+    const int error = errno;
+    printFailed = true;
+    if (!stopRequested())
+        message("cannot write to standard output: " + lowerFirst(std::strerror(error)));
+    return false;
+}
+
+bool outputFailed()
+{
+    return printFailed;
+}
+
+TInput readStandardInput(std::string& text, std::size_t limit)
+{
+    char buf[4096];
+    for (;;) {
+        if (!waitReady(STDIN_FILENO, POLLIN))
+            return errno == EINTR ? TInput::Stopped : TInput::Failed;
+        const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+        if (n == 0)
+            return TInput::Read;
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN)
+                continue;
+            return TInput::Failed;
+        }
+        text.append(buf, static_cast<std::size_t>(n));
+        if (text.size() > limit)
+            return TInput::TooLong;
+    }
+}
+
+int printFailure(const TCtlOptions& o)
+{
+    if (!stopRequested())
+        return ExitNoReply;
+    if (o.watch)
+        return ExitOk;
+    message("interrupted");
+    return ExitNoReply;
+}
+
+std::string lowerFirst(std::string text)
+{
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
+        text[0] = static_cast<char>(text[0] - 'A' + 'a');
+    return text;
+}
+
+std::size_t textWidth(const std::string& s)
+{
+    std::size_t n = 0;
+    for (unsigned char c : s)
+        if ((c & 0xC0) != 0x80)
+            ++n;
+    return n;
+}
+
+// Control bytes (C0, DEL, C1) as <XX> like the reply bytes in messages, so
+// that a device can neither break a line nor drive the terminal.
+std::string shownText(const std::string& bytes)
+{
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c == 0x0D)
+            out += "<CR>";
+        else if (c < 0x20 || (c >= 0x7F && c < 0xA0))
+            out += cfmt("<%02X>", c);
+        else
+            appendLatin1(out, c);
+    }
+    return out;
+}
+
+std::string jsonText(const std::string& bytes)
+{
+    std::string out = "\"";
+    for (unsigned char c : bytes) {
+        if (c == '"' || c == '\\')
+            out += std::string("\\") + static_cast<char>(c);
+        else if (c < 0x20 || (c >= 0x7F && c < 0xA0))
+            out += cfmt("\\u%04x", c);
+        else
+            appendLatin1(out, c);
+    }
+    return out + "\"";
+}
+
+std::string jsonString(const std::string& utf8)
+{
+    std::string out = "\"";
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c < 0x80) {
+            if (c == '"' || c == '\\')
+                out += std::string("\\") + static_cast<char>(c);
+            else if (c < 0x20 || c == 0x7F)
+                out += cfmt("\\u%04x", c);
+            else
+                out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        // A well-formed sequence of 2 to 4 bytes goes as it is: no overlong
+        // form, no surrogate, nothing beyond U+10FFFF.
+        const std::size_t length = c >= 0xF0 && c <= 0xF4 ? 4
+            : c >= 0xE0 && c <= 0xEF                      ? 3
+            : c >= 0xC2 && c <= 0xDF                      ? 2
+                                                          : 0;
+        bool whole = length > 0 && i + length <= utf8.size();
+        for (std::size_t k = 1; whole && k < length; ++k)
+            whole = (static_cast<unsigned char>(utf8[i + k]) & 0xC0) == 0x80;
+        if (whole) {
+            const auto second = static_cast<unsigned char>(utf8[i + 1]);
+            whole = !(c == 0xE0 && second < 0xA0) && !(c == 0xED && second >= 0xA0) && !(c == 0xF0 && second < 0x90)
+                && !(c == 0xF4 && second >= 0x90);
+        }
+        if (whole) {
+            out.append(utf8, i, length);
+            i += length;
+        } else {
+            out += "\\ufffd";
+            ++i;
+        }
+    }
+    return out + "\"";
+}
+
+std::string jsonNumber(const std::optional<std::string>& text)
+{
+    return text && !text->empty() ? *text : "null";
+}
+
+std::string trimmed(const std::string& s)
+{
+    const auto first = s.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+std::string timestamp()
+{
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    return text + cfmt(".%03d", static_cast<int>(ms));
+}
+
+TProgress::TProgress() : terminal_(::isatty(STDERR_FILENO) == 1)
+{
+    if (terminal_)
+        activeProgress = this;
+}
+
+TProgress::~TProgress()
+{
+    clear();
+    if (activeProgress == this)
+        activeProgress = nullptr;
+}
+
+void TProgress::show(const std::string& text)
+{
+    if (!terminal_)
+        return;
+    shown_ = true;
+    writeAll(STDERR_FILENO, "\r" + text + "\x1b[K");
+}
+
+void TProgress::clear()
+{
+    if (!shown_)
+        return;
+    shown_ = false;
+    writeAll(STDERR_FILENO, "\r\x1b[K");
+}

@@ -1,0 +1,58 @@
+#pragma once
+#include <optional>
+#include <string>
+
+#include "tools/ctl/Options.h"
+
+// What dadizctl writes: results on standard output, messages on standard
+// error, and the forms its texts take there.
+
+// dadizctl's messages are English.
+inline constexpr int kMessageLanguage = 3;
+
+// Results to standard output; false, after a message unless a stop signal
+// ended the wait, when they cannot be written.
+bool print(const std::string& text);
+// "dadizctl: TEXT" on standard error.
+void message(const std::string& text);
+// True once a result could not be written: a command stops there.
+bool outputFailed();
+
+enum class TInput { Read, TooLong, Failed, Stopped };
+// All of standard input, at most `limit` bytes; a stop signal ends the wait.
+TInput readStandardInput(std::string& text, std::size_t limit);
+// The exit status after print failed: a watch ends cleanly on a stop signal.
+int printFailure(const TCtlOptions& o);
+
+// Bytes from a display as text: Latin-1 as UTF-8, control bytes as <XX>.
+std::string shownText(const std::string& bytes);
+// Bytes from a display as a JSON string: Latin-1 as UTF-8, escaped.
+std::string jsonText(const std::string& bytes);
+// Our own UTF-8 text as a JSON string; a byte that is not UTF-8 becomes U+FFFD.
+std::string jsonString(const std::string& utf8);
+// A number from its text with a '.', or null.
+std::string jsonNumber(const std::optional<std::string>& text);
+
+std::string lowerFirst(std::string text);
+std::string trimmed(const std::string& s);
+// Columns are counted in characters, not bytes: the texts are UTF-8.
+std::size_t textWidth(const std::string& s);
+// Local time with milliseconds, "2026-12-07T11:55:32.123".
+std::string timestamp();
+
+// A one-line progress report on standard error, shown only when it is a
+// terminal; anything else written meanwhile first clears it.
+class TProgress {
+public:
+    TProgress();
+    ~TProgress();
+    TProgress(const TProgress&) = delete;
+    TProgress& operator=(const TProgress&) = delete;
+
+    void show(const std::string& text);
+    void clear();
+
+private:
+    bool terminal_;
+    bool shown_ = false;
+};

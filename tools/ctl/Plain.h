@@ -1,0 +1,64 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "config/DisplayConfig.h"
+
+// The configuration in plain names and values, as a technician says them:
+// "baud=9600", "input=j", "relay1-setpoint=180.0". Each plain name stands for
+// one or two record fields.
+
+// One record field's new value in the form the record names take.
+struct TRecordAssignment {
+    std::string field; // a DisplayConfig name
+    std::string text;
+    // A relay setpoint given with its decimals: it becomes a count once the
+    // digits and decimal point the configuration will hold are known.
+    bool scaled = false;
+    // Taken only when the field holds neither '0' nor '1' and nothing else
+    // in the command sets it: a relay switched on gets a level, as the relay
+    // dialog gives it one.
+    bool onlyIfUnset = false;
+};
+
+enum class TPlainParse { NotPlain, Done, Refused };
+
+// Turns NAME=VALUE in plain names into record assignments. NotPlain for a
+// name that is not a plain one; Refused, with the field, the value and what
+// is allowed in error, for a value the name does not take. Values whose
+// bounds depend on other fields are checked with the record assignments.
+TPlainParse expandPlain(const std::string& name, const std::string& value, std::vector<TRecordAssignment>& out,
+                        std::string& error);
+
+// Every plain name, for messages.
+std::string plainNames();
+
+struct TPlainLine {
+    std::string name;  // a plain name, or the record name of a value no plain value stands for
+    std::string value;
+    bool number;       // the value is a number (JSON)
+};
+
+// The configuration as NAME=VALUE lines that set and new take back. A choice
+// the input or a relay already names is not repeated ("signal" in process
+// mode, "relay1-type" for a relay that is on). A value that has no plain
+// form (an index beyond its list, a number that is not finite) is given with
+// its record name, which set refuses.
+std::vector<TPlainLine> plainLines(const TDisplayConfig& cfg);
+
+struct TPlainDifference {
+    std::string name;
+    std::string a;
+    std::string b;
+    bool number;
+};
+
+// The plain fields whose values differ, in the order of plainLines. With
+// `only`, just the plain fields that stand for one of those record fields.
+std::vector<TPlainDifference> plainDifferences(const TDisplayConfig& a, const TDisplayConfig& b,
+                                               const std::vector<std::string>* only = nullptr);
+
+// The digits class of the masked fields (3, 4 or 5 positions) and the
+// decimals a relay setpoint shows in it.
+int digitClass(std::uint8_t digitsIndex);
+int setpointDecimals(const TDisplayConfig& cfg);
