@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "config/Formats.h"
-#include "config/Texts.h"
+#include "base/Formats.h"
+#include "base/Texts.h"
 #include "dialogs/DialogSupport.h"
 #include "dialogs/MaskEdit.h"
 #include "dialogs/RadioGroup.h"

@@ -66,10 +66,8 @@ private:
     void buildRelay(int which);
     void applyEnabling(const Relay& r);
     void applyDelayLabel(const Relay& r);
-    void loadRelay(const Relay& r, std::uint8_t enabled, char delayType, char trigger, std::int32_t delay,
-                   std::int32_t setpoint, const TDisplayConfig& cfg);
-    void storeRelay(const Relay& r, std::uint8_t& enabled, char& delayType, char& trigger, std::int32_t& delay,
-                    std::int32_t& setpoint) const;
+    void loadRelay(const Relay& r, TConstRelayFields fields, const TDisplayConfig& cfg);
+    void storeRelay(const Relay& r, TRelayFields fields) const;
 
     int language_;
 };
