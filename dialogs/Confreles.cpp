@@ -84,12 +84,7 @@ TForm9::TForm9(QWidget* owner, int language) : QDialog(owner), language_(languag
     auto* groups = new QHBoxLayout;
     groups->addWidget(GroupBox1);
     groups->addWidget(GroupBox2);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addSpacing(24);
-    buttons->addWidget(Button2);
-    buttons->addStretch();
+    QHBoxLayout* buttons = buttonRow(Button1, Button2);
     auto* outer = new QVBoxLayout(this);
     outer->addLayout(groups);
     outer->addLayout(buttons);
@@ -140,37 +135,16 @@ void TForm9::buildRelay(int which)
     grid->addWidget(level, 3, 1, Qt::AlignLeft);
     styleCaption(group, QColor(0x00, 0x80, 0x80), true);
 
-    if (which == 1) {
-        GroupBox1 = group;
-        CheckBox1 = enabled;
-        Temporitzacio1 = delayType;
-        NivellDispar1 = trigger;
-        TextRetard1 = delayLabel;
-        ValRetard1 = delay;
-        TextNivell1 = levelLabel;
-        ValNivell1 = level;
-        connect(enabled, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
-        connect(delayType, &TRadioGroup::itemChanged, this, [this] { Temporitzacio1Click(); });
-    } else {
-        GroupBox2 = group;
-        CheckBox2 = enabled;
-        Temporitzacio2 = delayType;
-        NivellDispar2 = trigger;
-        TextRetard2 = delayLabel;
-        ValRetard2 = delay;
-        TextNivell2 = levelLabel;
-        ValNivell2 = level;
-        connect(enabled, &QCheckBox::toggled, this, [this] { CheckBox2Click(); });
-        connect(delayType, &TRadioGroup::itemChanged, this, [this] { Temporitzacio2Click(); });
-    }
+    relayMembers(*this, which) = std::tie(group, enabled, delayType, trigger, delayLabel, delay, levelLabel, level);
+    connect(enabled, &QCheckBox::toggled, this, which == 1 ? &TForm9::CheckBox1Click : &TForm9::CheckBox2Click);
+    connect(delayType, &TRadioGroup::itemChanged, this,
+        which == 1 ? &TForm9::Temporitzacio1Click : &TForm9::Temporitzacio2Click);
 }
 
 TForm9::Relay TForm9::relay(int which) const
 {
-    if (which == 1)
-        return {GroupBox1, CheckBox1, Temporitzacio1, NivellDispar1, TextRetard1, ValRetard1, TextNivell1,
-                ValNivell1};
-    return {GroupBox2, CheckBox2, Temporitzacio2, NivellDispar2, TextRetard2, ValRetard2, TextNivell2, ValNivell2};
+    const auto [group, enabled, delayType, trigger, delayLabel, delay, levelLabel, level] = relayMembers(*this, which);
+    return {group, enabled, delayType, trigger, delayLabel, delay, levelLabel, level};
 }
 
 void TForm9::applyEnabling(const Relay& r)
