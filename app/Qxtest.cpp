@@ -26,7 +26,7 @@
 #include "config/DisplayConfig.h"
 #include "config/MainPanelCaptions.h"
 #include "config/PanelTexts.h"
-#include "config/Texts.h"
+#include "base/Texts.h"
 #include "link/DisplayLink.h"
 #include "link/LinkTexts.h"
 #include "protocol/Replies.h"

@@ -21,8 +21,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "config/Formats.h"
-#include "config/UniqueFd.h"
+#include "base/Formats.h"
+#include "base/UniqueFd.h"
 #include "protocol/Replies.h"
 #include "protocol/Requests.h"
 #include "protocol/RxBuffer.h"

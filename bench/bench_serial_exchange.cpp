@@ -19,8 +19,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "config/Formats.h"
-#include "config/UniqueFd.h"
+#include "base/Formats.h"
+#include "base/UniqueFd.h"
 #include "serial/Zcomm.h"
 
 namespace {

@@ -27,8 +27,8 @@
 #include <unistd.h>
 
 #include "app/Qxtest.h"
-#include "config/Formats.h"
-#include "config/UniqueFd.h"
+#include "base/Formats.h"
+#include "base/UniqueFd.h"
 #include "serial/Zcomm.h"
 
 namespace {

@@ -24,7 +24,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "config/Formats.h"
+#include "base/Formats.h"
 #include "windows/TrendWindow.h"
 
 namespace {

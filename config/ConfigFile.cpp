@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include "config/RecordCodec.h"
-#include "config/Texts.h"
-#include "config/UniqueFd.h"
+#include "base/Texts.h"
+#include "base/UniqueFd.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "config/Formats.h"
+#include "base/Formats.h"
 
 namespace digitclass {
 

@@ -4,7 +4,7 @@
 #include <array>
 
 #include "config/DigitClass.h"
-#include "config/Formats.h"
+#include "base/Formats.h"
 
 namespace {
 
@@ -118,17 +118,14 @@ std::string setpointText(std::int32_t sp, std::uint8_t digitsIndex, std::uint8_t
 RelayPanelText relayPanelText(const TDisplayConfig& c, int relay, std::uint8_t language)
 {
     const std::uint8_t l = lang(language);
-    const bool first = relay == 1;
-    const std::uint8_t enabled = first ? c.Relay1Enabled : c.Relay2Enabled;
-    const char delayType = first ? c.Relay1DelayType : c.Relay2DelayType;
-    const char trigger = first ? c.Relay1TriggerLevel : c.Relay2TriggerLevel;
+    const TConstRelayFields r = c.relay(relay);
     RelayPanelText t;
-    t.delayLabel = delayType == '0' ? delayTimed[l] : delayHysteresis[l];
-    t.triggerText = trigger == '0' ? triggerHigh[l] : triggerLow[l];
-    t.enabled = enabled == 1;
+    t.delayLabel = r.DelayType == '0' ? delayTimed[l] : delayHysteresis[l];
+    t.triggerText = r.TriggerLevel == '0' ? triggerHigh[l] : triggerLow[l];
+    t.enabled = r.Enabled == 1;
     if (t.enabled) {
-        t.delay = cfmt("%03d", first ? c.Relay1Delay : c.Relay2Delay);
-        t.setpoint = setpointText(first ? c.Relay1Setpoint : c.Relay2Setpoint, c.DigitsIndex, c.DecimalPoint);
+        t.delay = cfmt("%03d", r.Delay);
+        t.setpoint = setpointText(r.Setpoint, c.DigitsIndex, c.DecimalPoint);
     } else {
         t.delay = " ";
         t.setpoint = " ";

@@ -37,6 +37,11 @@ double getF64(const TRecord& r, std::size_t at) { return std::bit_cast<double>(g
 void putI32(TRecord& r, std::size_t at, std::int32_t v) { putU32(r, at, static_cast<std::uint32_t>(v)); }
 std::int32_t getI32(const TRecord& r, std::size_t at) { return static_cast<std::int32_t>(getU32(r, at)); }
 
+std::size_t relayOffset(int n)
+{
+    return n == 2 ? 76 : 64;
+}
+
 } // namespace
 
 TRecord encodeRecord(const TDisplayConfig& c)
@@ -60,16 +65,16 @@ TRecord encodeRecord(const TDisplayConfig& c)
     r[50] = c.ProbeType;
     r[51] = c.Resolution;
     putF64(r, 56, c.TempOffset);
-    r[64] = c.Relay1Enabled;
-    r[65] = static_cast<std::uint8_t>(c.Relay1DelayType);
-    r[66] = static_cast<std::uint8_t>(c.Relay1TriggerLevel);
-    putI32(r, 68, c.Relay1Delay);
-    putI32(r, 72, c.Relay1Setpoint);
-    r[76] = c.Relay2Enabled;
-    r[77] = static_cast<std::uint8_t>(c.Relay2DelayType);
-    r[78] = static_cast<std::uint8_t>(c.Relay2TriggerLevel);
-    putI32(r, 80, c.Relay2Delay);
-    putI32(r, 84, c.Relay2Setpoint);
+    // Relay 1 at 64, relay 2 at 76: one 12-byte block each.
+    for (int n : {1, 2}) {
+        const std::size_t at = relayOffset(n);
+        const TConstRelayFields relay = c.relay(n);
+        r[at] = relay.Enabled;
+        r[at + 1] = static_cast<std::uint8_t>(relay.DelayType);
+        r[at + 2] = static_cast<std::uint8_t>(relay.TriggerLevel);
+        putI32(r, at + 4, relay.Delay);
+        putI32(r, at + 8, relay.Setpoint);
+    }
     return r;
 }
 
@@ -93,14 +98,13 @@ void decodeRecord(const TRecord& r, TDisplayConfig& c)
     c.ProbeType = r[50];
     c.Resolution = r[51];
     c.TempOffset = getF64(r, 56);
-    c.Relay1Enabled = r[64];
-    c.Relay1DelayType = static_cast<char>(r[65]);
-    c.Relay1TriggerLevel = static_cast<char>(r[66]);
-    c.Relay1Delay = getI32(r, 68);
-    c.Relay1Setpoint = getI32(r, 72);
-    c.Relay2Enabled = r[76];
-    c.Relay2DelayType = static_cast<char>(r[77]);
-    c.Relay2TriggerLevel = static_cast<char>(r[78]);
-    c.Relay2Delay = getI32(r, 80);
-    c.Relay2Setpoint = getI32(r, 84);
+    for (int n : {1, 2}) {
+        const std::size_t at = relayOffset(n);
+        const TRelayFields relay = c.relay(n);
+        relay.Enabled = r[at];
+        relay.DelayType = static_cast<char>(r[at + 1]);
+        relay.TriggerLevel = static_cast<char>(r[at + 2]);
+        relay.Delay = getI32(r, at + 4);
+        relay.Setpoint = getI32(r, at + 8);
+    }
 }

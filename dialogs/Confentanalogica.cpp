@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "config/Formats.h"
-#include "config/Texts.h"
+#include "base/Formats.h"
+#include "base/Texts.h"
 #include "dialogs/DialogSupport.h"
 #include "dialogs/MaskEdit.h"
 #include "dialogs/RadioGroup.h"
@@ -185,12 +185,7 @@ TForm3::TForm3(QWidget* owner, int language) : QDialog(owner), language_(languag
     auto* columns = new QHBoxLayout;
     columns->addLayout(left);
     columns->addLayout(right);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addSpacing(24);
-    buttons->addWidget(Button2);
-    buttons->addStretch();
+    QHBoxLayout* buttons = buttonRow(Button1, Button2);
     auto* outer = new QVBoxLayout(this);
     outer->addWidget(RadioGroup1);
     outer->addLayout(columns);

@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 #include "config/DisplayConfig.h"
-#include "config/Formats.h"
+#include "base/Formats.h"
 #include "dialogs/DialogSupport.h"
 #include "dialogs/TypedChoice.h"
 #include "serial/PortMap.h"

@@ -11,7 +11,7 @@
 
 #include <algorithm>
 
-#include "config/Formats.h"
+#include "base/Formats.h"
 #include "dialogs/DialogSupport.h"
 #include "dialogs/MaskEdit.h"
 #include "dialogs/RadioGroup.h"
@@ -84,12 +84,7 @@ TForm9::TForm9(QWidget* owner, int language) : QDialog(owner), language_(languag
     auto* groups = new QHBoxLayout;
     groups->addWidget(GroupBox1);
     groups->addWidget(GroupBox2);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(Button1);
-    buttons->addSpacing(24);
-    buttons->addWidget(Button2);
-    buttons->addStretch();
+    QHBoxLayout* buttons = buttonRow(Button1, Button2);
     auto* outer = new QVBoxLayout(this);
     outer->addLayout(groups);
     outer->addLayout(buttons);
@@ -140,37 +135,16 @@ void TForm9::buildRelay(int which)
     grid->addWidget(level, 3, 1, Qt::AlignLeft);
     styleCaption(group, QColor(0x00, 0x80, 0x80), true);
 
-    if (which == 1) {
-        GroupBox1 = group;
-        CheckBox1 = enabled;
-        Temporitzacio1 = delayType;
-        NivellDispar1 = trigger;
-        TextRetard1 = delayLabel;
-        ValRetard1 = delay;
-        TextNivell1 = levelLabel;
-        ValNivell1 = level;
-        connect(enabled, &QCheckBox::toggled, this, [this] { CheckBox1Click(); });
-        connect(delayType, &TRadioGroup::itemChanged, this, [this] { Temporitzacio1Click(); });
-    } else {
-        GroupBox2 = group;
-        CheckBox2 = enabled;
-        Temporitzacio2 = delayType;
-        NivellDispar2 = trigger;
-        TextRetard2 = delayLabel;
-        ValRetard2 = delay;
-        TextNivell2 = levelLabel;
-        ValNivell2 = level;
-        connect(enabled, &QCheckBox::toggled, this, [this] { CheckBox2Click(); });
-        connect(delayType, &TRadioGroup::itemChanged, this, [this] { Temporitzacio2Click(); });
-    }
+    relayMembers(*this, which) = std::tie(group, enabled, delayType, trigger, delayLabel, delay, levelLabel, level);
+    connect(enabled, &QCheckBox::toggled, this, which == 1 ? &TForm9::CheckBox1Click : &TForm9::CheckBox2Click);
+    connect(delayType, &TRadioGroup::itemChanged, this,
+        which == 1 ? &TForm9::Temporitzacio1Click : &TForm9::Temporitzacio2Click);
 }
 
 TForm9::Relay TForm9::relay(int which) const
 {
-    if (which == 1)
-        return {GroupBox1, CheckBox1, Temporitzacio1, NivellDispar1, TextRetard1, ValRetard1, TextNivell1,
-                ValNivell1};
-    return {GroupBox2, CheckBox2, Temporitzacio2, NivellDispar2, TextRetard2, ValRetard2, TextNivell2, ValNivell2};
+    const auto [group, enabled, delayType, trigger, delayLabel, delay, levelLabel, level] = relayMembers(*this, which);
+    return {group, enabled, delayType, trigger, delayLabel, delay, levelLabel, level};
 }
 
 void TForm9::applyEnabling(const Relay& r)
@@ -210,49 +184,43 @@ void TForm9::Temporitzacio2Click()
 
 void TForm9::loadFrom(const TDisplayConfig& cfg)
 {
-    loadRelay(relay(1), cfg.Relay1Enabled, cfg.Relay1DelayType, cfg.Relay1TriggerLevel, cfg.Relay1Delay,
-              cfg.Relay1Setpoint, cfg);
-    loadRelay(relay(2), cfg.Relay2Enabled, cfg.Relay2DelayType, cfg.Relay2TriggerLevel, cfg.Relay2Delay,
-              cfg.Relay2Setpoint, cfg);
+    for (int n : {1, 2})
+        loadRelay(relay(n), cfg.relay(n), cfg);
 }
 
-void TForm9::loadRelay(const Relay& r, std::uint8_t enabled, char delayType, char trigger, std::int32_t delay,
-                       std::int32_t setpoint, const TDisplayConfig& cfg)
+void TForm9::loadRelay(const Relay& r, TConstRelayFields fields, const TDisplayConfig& cfg)
 {
     // The group starts with nothing chosen, so this runs the label rule.
-    r.delayType->setItemIndex(delayType == '0' ? 0 : 1);
+    r.delayType->setItemIndex(fields.DelayType == '0' ? 0 : 1);
 
     // A relay off opens with its controls disabled, as unchecking its box leaves them.
     {
         const QSignalBlocker quiet(r.enabled);
-        r.enabled->setChecked(enabled != 0);
+        r.enabled->setChecked(fields.Enabled != 0);
     }
     applyEnabling(r);
-    if (enabled != 0)
-        r.trigger->setItemIndex(trigger == '0' ? 0 : 1);
+    if (fields.Enabled != 0)
+        r.trigger->setItemIndex(fields.TriggerLevel == '0' ? 0 : 1);
 
     // The field holds three digits; a delay beyond them shows as the nearest one it holds.
-    r.delay->setText(cfmt("%03d", std::clamp<std::int32_t>(delay, 0, 999)));
+    r.delay->setText(cfmt("%03d", std::clamp<std::int32_t>(fields.Delay, 0, 999)));
 
     const int cls = digitclass::of(cfg.DigitsIndex);
     r.level->setMask(digitclass::displayValueMask(cls, cfg.DecimalPoint));
-    r.level->setText(digitclass::countText(setpoint, digitclass::width(cls)));
+    r.level->setText(digitclass::countText(fields.Setpoint, digitclass::width(cls)));
 }
 
 void TForm9::storeTo(TDisplayConfig& cfg) const
 {
-    storeRelay(relay(1), cfg.Relay1Enabled, cfg.Relay1DelayType, cfg.Relay1TriggerLevel, cfg.Relay1Delay,
-               cfg.Relay1Setpoint);
-    storeRelay(relay(2), cfg.Relay2Enabled, cfg.Relay2DelayType, cfg.Relay2TriggerLevel, cfg.Relay2Delay,
-               cfg.Relay2Setpoint);
+    for (int n : {1, 2})
+        storeRelay(relay(n), cfg.relay(n));
 }
 
-void TForm9::storeRelay(const Relay& r, std::uint8_t& enabled, char& delayType, char& trigger,
-                        std::int32_t& delay, std::int32_t& setpoint) const
+void TForm9::storeRelay(const Relay& r, TRelayFields fields) const
 {
-    delayType = r.delayType->itemIndex() == 0 ? '0' : '1';
-    enabled = r.enabled->isChecked() ? 1 : 0;
-    trigger = r.trigger->itemIndex() == 0 ? '0' : '1';
-    delay = textToInt(r.delay->valueText());
-    setpoint = r.level->count();
+    fields.DelayType = r.delayType->itemIndex() == 0 ? '0' : '1';
+    fields.Enabled = r.enabled->isChecked() ? 1 : 0;
+    fields.TriggerLevel = r.trigger->itemIndex() == 0 ? '0' : '1';
+    fields.Delay = textToInt(r.delay->valueText());
+    fields.Setpoint = r.level->count();
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <tuple>
 #include <QDialog>
 
 #include "config/DisplayConfig.h"
@@ -63,13 +64,20 @@ private:
         TMaskEdit* level;
     };
     Relay relay(int which) const;
+    // The controls of relay 1 or relay 2 as the window design names them, by reference.
+    template <typename Self>
+    static auto relayMembers(Self& f, int which)
+    {
+        return which == 1 ? std::tie(f.GroupBox1, f.CheckBox1, f.Temporitzacio1, f.NivellDispar1, f.TextRetard1,
+                                f.ValRetard1, f.TextNivell1, f.ValNivell1)
+                          : std::tie(f.GroupBox2, f.CheckBox2, f.Temporitzacio2, f.NivellDispar2, f.TextRetard2,
+                                f.ValRetard2, f.TextNivell2, f.ValNivell2);
+    }
     void buildRelay(int which);
     void applyEnabling(const Relay& r);
     void applyDelayLabel(const Relay& r);
-    void loadRelay(const Relay& r, std::uint8_t enabled, char delayType, char trigger, std::int32_t delay,
-                   std::int32_t setpoint, const TDisplayConfig& cfg);
-    void storeRelay(const Relay& r, std::uint8_t& enabled, char& delayType, char& trigger, std::int32_t& delay,
-                    std::int32_t& setpoint) const;
+    void loadRelay(const Relay& r, TConstRelayFields fields, const TDisplayConfig& cfg);
+    void storeRelay(const Relay& r, TRelayFields fields) const;
 
     int language_;
 };

@@ -3,7 +3,9 @@
 #include <QColor>
 #include <QFont>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QPalette>
+#include <QPushButton>
 
 QFont dialogFont(int pixelSize, bool bold, bool italic)
 {
@@ -38,4 +40,15 @@ void styleCaption(QGroupBox* box, const QColor& colour, bool bold, bool italic)
         child->setFont(contentFont);
         child->setPalette(contentPalette);
     }
+}
+
+QHBoxLayout* buttonRow(QPushButton* confirm, QPushButton* other)
+{
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(confirm);
+    row->addSpacing(24);
+    row->addWidget(other);
+    row->addStretch();
+    return row;
 }

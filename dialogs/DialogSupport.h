@@ -4,6 +4,8 @@
 class QColor;
 class QFont;
 class QGroupBox;
+class QHBoxLayout;
+class QPushButton;
 
 // What every dialog builds with: controls named as in the window designs,
 // texts from tables of UTF-16 literals, the dialogs' font and caption look,
@@ -36,3 +38,6 @@ QFont dialogFont(int pixelSize, bool bold = false, bool italic = false);
 // Colours (and optionally embolden or slant) a group box's caption while its
 // contents keep the font and colours of the window around it.
 void styleCaption(QGroupBox* box, const QColor& colour, bool bold, bool italic = false);
+
+// The confirming and the other button side by side, centred under the dialog.
+QHBoxLayout* buttonRow(QPushButton* confirm, QPushButton* other);

@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "config/Formats.h"
+#include "base/Formats.h"
 #include "dialogs/DialogSupport.h"
 
 namespace {
@@ -83,13 +83,13 @@ TForm6::TForm6(QWidget* owner, int language) : QDialog(owner)
     Edit1 = named(new QLineEdit(GroupBox2), "Edit1");
     Edit1->setMaxLength(kValueLength);
     Edit1->setFixedWidth(110);
-    auto* data = new QVBoxLayout(GroupBox2);
-    data->addWidget(Label2);
+    auto* dataLayout = new QVBoxLayout(GroupBox2);
+    dataLayout->addWidget(Label2);
     auto* valueRow = new QHBoxLayout;
     valueRow->addWidget(Edit1);
     valueRow->addWidget(Label3);
     valueRow->addStretch();
-    data->addLayout(valueRow);
+    dataLayout->addLayout(valueRow);
 
     Button1 = named(new QPushButton(this), "Button1");
     Button2 = named(new QPushButton(this), "Button2");

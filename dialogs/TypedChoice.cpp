@@ -7,7 +7,7 @@
 #include <QPalette>
 #include <QStringList>
 
-#include "config/Texts.h"
+#include "base/Texts.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <QSettings>
 #include <algorithm>
 
-#include "config/Formats.h"
+#include "base/Formats.h"
 #include "protocol/RxBuffer.h"
 #include "serial/PortMap.h"
 #include "serial/Zcomm.h"

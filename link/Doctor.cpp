@@ -13,9 +13,9 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include "config/Formats.h"
-#include "config/Texts.h"
-#include "config/UniqueFd.h"
+#include "base/Formats.h"
+#include "base/Texts.h"
+#include "base/UniqueFd.h"
 #include "link/DisplayLink.h"
 #include "link/Traffic.h"
 #include "protocol/Requests.h"

@@ -1,7 +1,7 @@
 #include "link/LinkTexts.h"
 
-#include "config/Formats.h"
-#include "config/Texts.h"
+#include "base/Formats.h"
+#include "base/Texts.h"
 #include "link/DisplayLink.h"
 #include "link/Traffic.h"
 

@@ -2,7 +2,7 @@
 
 #include <ctime>
 
-#include "config/Formats.h"
+#include "base/Formats.h"
 
 std::string trafficText(std::span<const std::uint8_t> bytes)
 {

@@ -1,6 +1,6 @@
 #include "protocol/Replies.h"
 
-#include "config/Formats.h"
+#include "base/Formats.h"
 #include "protocol/Requests.h"
 
 namespace {
@@ -80,25 +80,17 @@ std::int32_t readSetpoint(const TPayload& p, std::size_t pos)
     return textToInt(text);
 }
 
-struct TRelayFields {
-    std::uint8_t& enabled;
-    char& delayType;
-    char& triggerLevel;
-    std::int32_t& delay;
-    std::int32_t& setpoint;
-};
-
 void readRelay(const TPayload& p, std::size_t pos, char number, TRelayFields r)
 {
     if (p.group(pos, 'R', number, 2)) {
-        r.delayType = static_cast<char>(p.at(pos + 2));
-        r.triggerLevel = static_cast<char>(p.at(pos + 3));
-        r.enabled = p.at(pos + 3) == '2' ? 0 : 1;
+        r.DelayType = static_cast<char>(p.at(pos + 2));
+        r.TriggerLevel = static_cast<char>(p.at(pos + 3));
+        r.Enabled = p.at(pos + 3) == '2' ? 0 : 1;
     }
     if (p.group(pos + 4, 'H', number, 3))
-        r.delay = textToInt(p.text(pos + 6, 3));
+        r.Delay = textToInt(p.text(pos + 6, 3));
     if (p.group(pos + 9, 'S', number, 5))
-        r.setpoint = readSetpoint(p, pos + 11);
+        r.Setpoint = readSetpoint(p, pos + 11);
 }
 
 // Item n (0-based) of the calibration reply goes to this box (0-based):
@@ -147,10 +139,8 @@ void parseAnalogParamsReply(std::span<const std::uint8_t> reply, TDisplayConfig&
         cfg.Resolution = lowNibble(p.at(54));
     if (p.group(55, 'O', 'F', 3))
         cfg.TempOffset = readOffset(p, cfg.Resolution);
-    readRelay(p, 63, '1',
-              {cfg.Relay1Enabled, cfg.Relay1DelayType, cfg.Relay1TriggerLevel, cfg.Relay1Delay, cfg.Relay1Setpoint});
-    readRelay(p, 79, '2',
-              {cfg.Relay2Enabled, cfg.Relay2DelayType, cfg.Relay2TriggerLevel, cfg.Relay2Delay, cfg.Relay2Setpoint});
+    readRelay(p, 63, '1', cfg.relay(1));
+    readRelay(p, 79, '2', cfg.relay(2));
 }
 
 TDisplayReading parseDisplayReadingReply(std::span<const std::uint8_t> reply)

@@ -1,6 +1,6 @@
 #include "protocol/Requests.h"
 
-#include "config/Formats.h"
+#include "base/Formats.h"
 
 #include <algorithm>
 #include <cmath>
@@ -99,16 +99,15 @@ void putOffset(std::uint8_t* out, double offset, std::uint8_t resolution)
     }
 }
 
-void putRelay(std::uint8_t* out, char number, std::uint8_t enabled, char delayType, char triggerLevel,
-              std::int32_t delay, std::int32_t setpoint)
+void putRelay(std::uint8_t* out, char number, TConstRelayFields r)
 {
     putTag(out, 'R', number);
-    out[2] = static_cast<std::uint8_t>(delayType);
-    out[3] = static_cast<std::uint8_t>(enabled == 1 ? triggerLevel : '2');
+    out[2] = static_cast<std::uint8_t>(r.DelayType);
+    out[3] = static_cast<std::uint8_t>(r.Enabled == 1 ? r.TriggerLevel : '2');
     putTag(out + 4, 'H', number);
-    putPrefix(out + 6, cfmt("%03d", delay), 3);
+    putPrefix(out + 6, cfmt("%03d", r.Delay), 3);
     putTag(out + 9, 'S', number);
-    putPrefix(out + 11, cfmt("%06d", setpoint), 6);
+    putPrefix(out + 11, cfmt("%06d", r.Setpoint), 6);
 }
 
 } // namespace
@@ -153,10 +152,8 @@ TConfigRequest buildConfigRequest(const TDisplayConfig& cfg)
     f[52] = digitChar(cfg.Resolution);
     putTag(&f[53], 'O', 'F');
     putOffset(&f[55], cfg.TempOffset, cfg.Resolution);
-    putRelay(&f[58], '1', cfg.Relay1Enabled, cfg.Relay1DelayType, cfg.Relay1TriggerLevel, cfg.Relay1Delay,
-             cfg.Relay1Setpoint);
-    putRelay(&f[75], '2', cfg.Relay2Enabled, cfg.Relay2DelayType, cfg.Relay2TriggerLevel, cfg.Relay2Delay,
-             cfg.Relay2Setpoint);
+    putRelay(&f[58], '1', cfg.relay(1));
+    putRelay(&f[75], '2', cfg.relay(2));
     f[92] = kCR;
     return f;
 }
@@ -222,21 +219,20 @@ TFrameCheck checkOffset(double offset, std::uint8_t resolution)
     return {};
 }
 
-TFrameCheck checkRelay(int number, std::uint8_t enabled, char delayType, char triggerLevel, std::int32_t delay,
-                       std::int32_t setpoint)
+TFrameCheck checkRelay(int number, TConstRelayFields r)
 {
     static const char* const kNames[2][4] = {
         {"Relay1DelayType", "Relay1TriggerLevel", "Relay1Delay", "Relay1Setpoint"},
         {"Relay2DelayType", "Relay2TriggerLevel", "Relay2Delay", "Relay2Setpoint"},
     };
     const auto& names = kNames[number - 1];
-    if (delayType == static_cast<char>(kCR))
+    if (r.DelayType == static_cast<char>(kCR))
         return fault(TFrameFault::EndsFrame, names[0]);
-    if (enabled == 1 && triggerLevel == static_cast<char>(kCR))
+    if (r.Enabled == 1 && r.TriggerLevel == static_cast<char>(kCR))
         return fault(TFrameFault::EndsFrame, names[1]);
-    if (const std::string text = cfmt("%03d", delay); text.size() > 3)
+    if (const std::string text = cfmt("%03d", r.Delay); text.size() > 3)
         return fault(TFrameFault::OutOfRange, names[2], text.substr(0, 3));
-    if (const std::string text = cfmt("%06d", setpoint); text.size() > 6)
+    if (const std::string text = cfmt("%06d", r.Setpoint); text.size() > 6)
         return fault(TFrameFault::OutOfRange, names[3], text.substr(0, 6));
     return {};
 }
@@ -261,10 +257,8 @@ TFrameCheck checkConfigRequest(const TDisplayConfig& cfg)
         checkInputValue("InputValue2", cfg.InputValue2),
         checkDisplayValue("DisplayValue2", cfg.DisplayValue2, cfg.DecimalPoint),
         checkOffset(cfg.TempOffset, cfg.Resolution),
-        checkRelay(1, cfg.Relay1Enabled, cfg.Relay1DelayType, cfg.Relay1TriggerLevel, cfg.Relay1Delay,
-                   cfg.Relay1Setpoint),
-        checkRelay(2, cfg.Relay2Enabled, cfg.Relay2DelayType, cfg.Relay2TriggerLevel, cfg.Relay2Delay,
-                   cfg.Relay2Setpoint),
+        checkRelay(1, cfg.relay(1)),
+        checkRelay(2, cfg.relay(2)),
     };
     for (const TFrameCheck& c : checks)
         if (c.fault != TFrameFault::None)

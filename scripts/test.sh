@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds DADiz and runs every test: once in a plain
 # build (whose Debian package is then made and checked), once built with
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer. A compiler warning fails
+# either build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 export QT_QPA_PLATFORM=offscreen
 
 echo "== build and test"
-BUILD_DIR=build bash scripts/build.sh
+BUILD_DIR=build bash scripts/build.sh -DDADIZ_WERROR=ON
 ctest --test-dir build --output-on-failure -j2
 
 echo "== Debian package from the plain build, unpacked and checked"
@@ -16,7 +17,7 @@ bash scripts/package.sh
 bash tests/package/test_package.sh
 
 echo "== build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
-BUILD_DIR=build-asan bash scripts/build.sh -DDADIZ_SANITIZE=ON -DDADIZ_BENCH=OFF
+BUILD_DIR=build-asan bash scripts/build.sh -DDADIZ_SANITIZE=ON -DDADIZ_BENCH=OFF -DDADIZ_WERROR=ON
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j2
 

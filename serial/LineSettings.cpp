@@ -1,7 +1,7 @@
 #include "serial/LineSettings.h"
 
 #include "config/DisplayConfig.h"
-#include "config/Formats.h"
+#include "base/Formats.h"
 #include "serial/Zcomm.h"
 
 void copyLineSettings(const TDisplayConfig& cfg, TZComm& port)

@@ -8,7 +8,7 @@
 #include <glob.h>
 #include <sys/stat.h>
 
-#include "config/Formats.h"
+#include "base/Formats.h"
 
 namespace {
 

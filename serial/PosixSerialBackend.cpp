@@ -13,7 +13,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "config/UniqueFd.h"
+#include "base/UniqueFd.h"
 #include "serial/SerialBackend.h"
 
 namespace {

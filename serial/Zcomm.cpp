@@ -7,8 +7,8 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "config/Formats.h"
-#include "config/Texts.h"
+#include "base/Formats.h"
+#include "base/Texts.h"
 #include "serial/PortMap.h"
 
 namespace {

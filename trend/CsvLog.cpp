@@ -1,6 +1,6 @@
 #include "trend/CsvLog.h"
 
-#include "config/Formats.h"
+#include "base/Formats.h"
 #include "trend/TrendTexts.h"
 
 #include <cerrno>

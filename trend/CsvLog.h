@@ -1,5 +1,5 @@
 #pragma once
-#include "config/UniqueFd.h"
+#include "base/UniqueFd.h"
 #include "trend/Reading.h"
 
 #include <chrono>

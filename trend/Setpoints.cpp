@@ -13,8 +13,8 @@ double TTrendSetpoints::scaled(std::size_t relay) const
 TTrendSetpoints trendSetpoints(const TDisplayConfig& c)
 {
     TTrendSetpoints s;
-    s.relays[0] = {c.Relay1Enabled != 0, c.Relay1Setpoint};
-    s.relays[1] = {c.Relay2Enabled != 0, c.Relay2Setpoint};
+    for (int n : {1, 2})
+        s.relays[static_cast<std::size_t>(n - 1)] = {c.relay(n).Enabled != 0, c.relay(n).Setpoint};
     s.decimalPoint = c.DecimalPoint;
     return s;
 }

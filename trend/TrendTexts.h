@@ -1,5 +1,5 @@
 #pragma once
-#include "config/Texts.h"
+#include "base/Texts.h"
 
 // Texts of the trend window and the CSV log, by language (0 Catalan,
 // 1 Spanish, 2 French, 3 English).

@@ -8,8 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "config/Formats.h"
-#include "config/Texts.h"
+#include "base/Formats.h"
+#include "base/Texts.h"
 #include "serial/PortMap.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 
 #include "config/ConfigFile.h"
-#include "config/Texts.h"
+#include "base/Texts.h"
 #include "link/DisplayLink.h"
 #include "link/LinkTexts.h"
 

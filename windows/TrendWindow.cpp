@@ -25,7 +25,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "config/Formats.h"
+#include "base/Formats.h"
 #include "trend/TrendTexts.h"
 
 namespace {

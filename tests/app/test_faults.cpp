@@ -28,8 +28,8 @@
 
 #include "app/Qxtest.h"
 #include "config/DisplayConfig.h"
-#include "config/Formats.h"
-#include "config/UniqueFd.h"
+#include "base/Formats.h"
+#include "base/UniqueFd.h"
 #include "dialogs/Selecidioma.h"
 #include "serial/Zcomm.h"
 #include "support/Modal.h"

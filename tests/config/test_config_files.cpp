@@ -295,7 +295,7 @@ TEST_P(SaveTarget, SavesExactlyWhereCreateOrTruncateWouldAndOnlyOverRegularFiles
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, SaveTarget, ::testing::ValuesIn(saveCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& param) { return std::string(param.param.name); });
 
 TEST(LoadTarget, OnlyRegularFilesAreReadAndNothingWaits)
 {

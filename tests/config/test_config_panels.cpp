@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "config/Formats.h"
+#include "base/Formats.h"
 #include "config/PanelTexts.h"
 
 namespace {

@@ -21,7 +21,7 @@
 #include "app/Qxtest.h"
 #include "dialogs/Password.h"
 #include "config/DisplayConfig.h"
-#include "config/UniqueFd.h"
+#include "base/UniqueFd.h"
 #include "dialogs/Datoscalibracion.h"
 #include "serial/PortMap.h"
 #include "serial/Zcomm.h"

@@ -2,7 +2,7 @@
 #include "protocol/Requests.h"
 #include "protocol/RxBuffer.h"
 
-#include "config/Formats.h"
+#include "base/Formats.h"
 
 #include <gtest/gtest.h>
 

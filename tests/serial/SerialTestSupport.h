@@ -14,7 +14,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "config/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 inline QCoreApplication& qtApp()
 {

@@ -10,8 +10,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "config/Formats.h"
-#include "config/UniqueFd.h"
+#include "base/Formats.h"
+#include "base/UniqueFd.h"
 
 namespace testsupport {
 

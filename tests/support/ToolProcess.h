@@ -22,7 +22,7 @@
 #include <utility>
 #include <vector>
 
-#include "config/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace testsupport {
 
@@ -44,12 +44,12 @@ class TChild {
 public:
     TChild(const char* program, const std::vector<std::string>& args, const TChildSetup& setup = {})
     {
-        int out[2];
-        int err[2];
-        if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0)
+        int outPipe[2];
+        int errPipe[2];
+        if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0)
             throw std::runtime_error("pipe");
         if (setup.outPipeSize > 0)
-            fcntl(out[1], F_SETPIPE_SZ, setup.outPipeSize);
+            fcntl(outPipe[1], F_SETPIPE_SZ, setup.outPipeSize);
         pid_ = fork();
         if (pid_ == 0) {
             if (setup.closeStandard) {
@@ -57,8 +57,8 @@ public:
                 close(1);
                 close(2);
             } else {
-                dup2(out[1], STDOUT_FILENO);
-                dup2(err[1], STDERR_FILENO);
+                dup2(outPipe[1], STDOUT_FILENO);
+                dup2(errPipe[1], STDERR_FILENO);
                 if (!setup.inFile.empty())
                     dup2(open(setup.inFile.c_str(), O_RDONLY), STDIN_FILENO);
                 if (!setup.outFile.empty())
@@ -85,10 +85,10 @@ public:
             execv(program, argv.data());
             _exit(127);
         }
-        close(out[1]);
-        close(err[1]);
-        out_.reset(out[0]);
-        err_.reset(err[0]);
+        close(outPipe[1]);
+        close(errPipe[1]);
+        out_.reset(outPipe[0]);
+        err_.reset(errPipe[0]);
     }
 
     ~TChild()

@@ -1,7 +1,7 @@
 // The simulated display against the program's own frame functions: each side
 // was written without the other's code, so a disagreement shows up here.
 
-#include "config/UniqueFd.h"
+#include "base/UniqueFd.h"
 #include "support/ConfigFields.h"
 #include "support/ToolProcess.h"
 #include "protocol/Replies.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "config/Formats.h"
+#include "base/Formats.h"
 #include "tools/sim/SimDisplay.h"
 
 using namespace std::chrono_literals;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "config/DisplayConfig.h"
-#include "config/Formats.h"
+#include "base/Formats.h"
 #include "config/MainPanelCaptions.h"
 #include "config/PanelTexts.h"
 #include "protocol/Replies.h"

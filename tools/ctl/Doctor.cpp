@@ -3,7 +3,7 @@
 #include <QObject>
 
 #include "config/DisplayConfig.h"
-#include "config/Formats.h"
+#include "base/Formats.h"
 #include "link/Doctor.h"
 #include "tools/ctl/Commands.h"
 #include "tools/ctl/Link.h"

@@ -7,7 +7,8 @@
 #include <optional>
 #include <utility>
 
-#include "config/Formats.h"
+#include "base/Formats.h"
+#include "config/DigitClass.h"
 #include "protocol/Replies.h"
 #include "protocol/Requests.h"
 #include "tools/ctl/Plain.h"
@@ -165,7 +166,7 @@ bool checkDependent(const TAssignment& a, const TDisplayConfig& cfg, std::string
 {
     const std::string name = a.field->name;
     const std::string shown = a.name();
-    const int cls = digitClass(cfg.DigitsIndex);
+    const int cls = digitclass::of(cfg.DigitsIndex);
     const std::string digits = cfmt("%d digits", cfg.DigitsIndex + 2);
     TNumber number;
     // A value kept from the file may be in a form no one types: it fits no field.
@@ -173,7 +174,7 @@ bool checkDependent(const TAssignment& a, const TDisplayConfig& cfg, std::string
         number.decimals = 99;
 
     if (name == "InputValue1" || name == "InputValue2") {
-        const int decimals = cls - 2; // "#99.9", "#99.99", "#99.999"
+        const int decimals = digitclass::inputDecimals(cls); // "#99.9", "#99.99", "#99.999"
         const double v = cfg.*(a.field->f64);
         if (v < -99.9 || v > 99.9 || number.decimals > decimals) {
             error = shown + " must be from -99.9 to 99.9 with " + decimalsText(decimals) + " (" + digits + "), "
@@ -183,7 +184,7 @@ bool checkDependent(const TAssignment& a, const TDisplayConfig& cfg, std::string
     } else if (name == "DisplayValue1" || name == "DisplayValue2") {
         // The field holds a sign or digit and `cls` digits; the value is
         // that count over 10^decimals, limited to -19999 .. 9999 (19999 with five digits).
-        const int decimals = std::min<int>(cfg.DecimalPoint, cls - 1);
+        const int decimals = std::min<int>(cfg.DecimalPoint, digitclass::cap(cls));
         const long long scale = powerOfTen(decimals);
         const long long low = std::max(-(powerOfTen(cls) - 1), -19999 * scale);
         const long long high = std::min(powerOfTen(cls + 1) - 1, (cfg.DigitsIndex == 3 ? 19999 : 9999) * scale);

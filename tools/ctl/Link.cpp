@@ -10,8 +10,8 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-#include "config/Formats.h"
-#include "config/UniqueFd.h"
+#include "base/Formats.h"
+#include "base/UniqueFd.h"
 #include "protocol/Replies.h"
 #include "link/DisplayLink.h"
 #include "link/LinkTexts.h"

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <set>
 
-#include "config/Formats.h"
+#include "base/Formats.h"
 #include "serial/PortMap.h"
 #include "tools/ctl/CommandTable.h"
 

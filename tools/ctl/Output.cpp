@@ -9,7 +9,7 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include "config/Formats.h"
+#include "base/Formats.h"
 #include "tools/ctl/Commands.h"
 #include "tools/ctl/Link.h"
 

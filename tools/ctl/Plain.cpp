@@ -6,7 +6,8 @@
 #include <optional>
 #include <utility>
 
-#include "config/Formats.h"
+#include "base/Formats.h"
+#include "config/DigitClass.h"
 #include "tools/ctl/Fields.h"
 
 namespace {
@@ -283,14 +284,9 @@ bool namedByPart(const TRow& row, const C& c)
 
 } // namespace
 
-int digitClass(std::uint8_t digitsIndex)
-{
-    return digitsIndex == 1 ? 3 : digitsIndex == 2 ? 4 : 5;
-}
-
 int setpointDecimals(const TDisplayConfig& cfg)
 {
-    return std::min<int>(cfg.DecimalPoint, digitClass(cfg.DigitsIndex) - 1);
+    return std::min<int>(cfg.DecimalPoint, digitclass::cap(digitclass::of(cfg.DigitsIndex)));
 }
 
 TPlainParse expandPlain(const std::string& name, const std::string& value, std::vector<TRecordAssignment>& out,

@@ -58,7 +58,5 @@ struct TPlainDifference {
 std::vector<TPlainDifference> plainDifferences(const TDisplayConfig& a, const TDisplayConfig& b,
                                                const std::vector<std::string>* only = nullptr);
 
-// The digits class of the masked fields (3, 4 or 5 positions) and the
-// decimals a relay setpoint shows in it.
-int digitClass(std::uint8_t digitsIndex);
+// The decimals a relay setpoint shows in the masked field of the display's digits.
 int setpointDecimals(const TDisplayConfig& cfg);

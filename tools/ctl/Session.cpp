@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "config/ConfigFile.h"
-#include "config/Formats.h"
+#include "base/Formats.h"
 #include "tools/ctl/Commands.h"
 #include "tools/ctl/Fields.h"
 #include "tools/ctl/Output.h"

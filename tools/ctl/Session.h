@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "config/DisplayConfig.h"
-#include "config/UniqueFd.h"
+#include "base/UniqueFd.h"
 #include "protocol/Requests.h"
 #include "tools/ctl/Link.h"
 #include "tools/ctl/Options.h"

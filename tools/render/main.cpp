@@ -12,7 +12,7 @@
 
 #include "app/Qxtest.h"
 #include "config/DisplayConfig.h"
-#include "config/Formats.h"
+#include "base/Formats.h"
 #include "dialogs/Confentanalogica.h"
 #include "dialogs/Conflinser.h"
 #include "dialogs/Confreles.h"

@@ -1,6 +1,6 @@
 #include "tools/sim/SimDisplay.h"
 
-#include "config/Formats.h"
+#include "base/Formats.h"
 
 #include <algorithm>
 #include <cmath>

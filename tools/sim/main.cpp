@@ -1,7 +1,7 @@
 // dadiz-sim: one or more simulated displays on a pseudo-terminal.
 
-#include "config/Formats.h"
-#include "config/UniqueFd.h"
+#include "base/Formats.h"
+#include "base/UniqueFd.h"
 #include "tools/sim/SimDisplay.h"
 
 #include <cerrno>

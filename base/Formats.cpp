@@ -1,4 +1,4 @@
-#include "config/Formats.h"
+#include "base/Formats.h"
 
 #include <cerrno>
 #include <climits>

@@ -1,0 +1,76 @@
+// A display that never answers: the time from the window's request to the
+// notice that says so, at 1200 and 9600 bit/s, against the reply time-out
+// plus the request's wire time. Usage: bench_no_reply [TRIES] (default 10).
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "app/Qxtest.h"
+#include "config/DisplayConfig.h"
+#include "link/DisplayLink.h"
+
+int main(int argc, char* argv[])
+{
+    const int tries = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+    QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QDir::setCurrent(home.path());
+
+    const QString link = home.filePath(QStringLiteral("ttyDISPLAY"));
+    QDir().mkpath(home.filePath(QStringLiteral("DADiz")));
+    QFile conf(home.filePath(QStringLiteral("DADiz/DADiz.conf")));
+    if (!conf.open(QIODevice::WriteOnly))
+        return 1;
+    conf.write("[Ports]\nCOM1=" + link.toLocal8Bit() + "\n");
+    conf.close();
+
+    QProcess sim;
+    sim.start(QStringLiteral(DADIZ_SIM_PATH), {QStringLiteral("--link"), link, QStringLiteral("--silent")});
+    if (!sim.waitForStarted() || !sim.waitForReadyRead(5000)) {
+        std::fprintf(stderr, "bench_no_reply: the simulated display did not start\n");
+        return 1;
+    }
+
+    TForm1 window;
+    using Clock = std::chrono::steady_clock;
+    std::printf("a silent display: request to notice, %d tries a speed, reply time-out %d ms\n", tries,
+        window.Link->replyTimeout());
+    for (const auto& [baudIndex, baud] : {std::pair{0, 1200}, std::pair{3, 9600}}) {
+        DisplayConfig.BaudIndex = static_cast<std::uint8_t>(baudIndex);
+        std::vector<double> took;
+        for (int i = 0; i < tries; ++i) {
+            const Clock::time_point asked = Clock::now();
+            window.LlegirDisplay();
+            while (window.PendingRequest != NoRequest)
+                QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            const Clock::time_point noticed = Clock::now();
+            if (window.NoticeLabel->text().isEmpty()) {
+                std::fprintf(stderr, "bench_no_reply: no notice after try %d\n", i + 1);
+                return 1;
+            }
+            took.push_back(std::chrono::duration<double, std::milli>(noticed - asked).count());
+        }
+        std::sort(took.begin(), took.end());
+        double mean = 0;
+        for (double t : took)
+            mean += t;
+        mean /= static_cast<double>(took.size());
+        // "@00L" and CR at 7E1: ten bits a character.
+        const double floor = window.Link->replyTimeout() + 5.0 * 10.0 * 1000.0 / baud;
+        std::printf("  %5d bit/s: mean %.1f ms, min %.1f, max %.1f (time-out + wire time %.1f ms, +%.1f ms)\n", baud,
+            mean, took.front(), took.back(), floor, mean - floor);
+    }
+    sim.terminate();
+    sim.waitForFinished();
+    return 0;
+}
