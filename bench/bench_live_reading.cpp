@@ -4,10 +4,6 @@
 // with the trend open and recording.
 // Usage: bench_live_reading [SECONDS] (default 30 a phase).
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -18,6 +14,7 @@
 #include <sys/resource.h>
 #include <vector>
 
+#include "SimulatedCom1.h"
 #include "app/Qxtest.h"
 #include "config/DisplayConfig.h"
 #include "windows/TrafficMonitor.h"
@@ -92,24 +89,9 @@ int runPhase(QApplication& app, TForm1& window, const TPhase& phase, int seconds
 int main(int argc, char* argv[])
 {
     const int seconds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 30;
-    QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    TSimulatedCom1 com1;
     QApplication app(argc, argv);
-    QDir::setCurrent(home.path());
-
-    const QString link = home.filePath(QStringLiteral("ttyDISPLAY"));
-    QDir().mkpath(home.filePath(QStringLiteral("DADiz")));
-    QFile conf(home.filePath(QStringLiteral("DADiz/DADiz.conf")));
-    if (!conf.open(QIODevice::WriteOnly))
-        return 1;
-    conf.write("[Ports]\nCOM1=" + link.toLocal8Bit() + "\n");
-    conf.close();
-
-    QProcess sim;
-    sim.start(QStringLiteral(DADIZ_SIM_PATH), {QStringLiteral("--link"), link, QStringLiteral("--baud"),
-                                                QStringLiteral("9600")});
-    if (!sim.waitForStarted() || !sim.waitForReadyRead(5000)) {
+    if (!com1.start({QStringLiteral("--baud"), QStringLiteral("9600")})) {
         std::fprintf(stderr, "bench_live_reading: the simulated display did not start\n");
         return 1;
     }
@@ -121,19 +103,17 @@ int main(int argc, char* argv[])
         {"traffic monitor closed", [](TForm1&) {}},
         {"traffic monitor open", [](TForm1& w) { w.MonitorTrafic1->trigger(); }},
         {"traffic monitor closed, trend open and recording",
-            [&home](TForm1& w) {
+            [&com1](TForm1& w) {
                 if (auto* monitor = w.findChild<TTrafficMonitor*>())
                     monitor->close();
                 w.Tendencia1->trigger();
                 if (auto* trend = w.findChild<TTrendWindow*>())
-                    trend->startRecording(home.filePath(QStringLiteral("readings.csv")));
+                    trend->startRecording(com1.filePath(QStringLiteral("readings.csv")));
             }},
     };
     std::printf("continuous reading, simulated display at 9600 bit/s, %d s a phase\n", seconds);
     int failed = 0;
     for (const TPhase& phase : phases)
         failed += runPhase(app, window, phase, seconds);
-    sim.terminate();
-    sim.waitForFinished();
     return failed == 0 ? 0 : 1;
 }

@@ -2,17 +2,14 @@
 // notice that says so, at 1200 and 9600 bit/s, against the reply time-out
 // plus the request's wire time. Usage: bench_no_reply [TRIES] (default 10).
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
+#include "SimulatedCom1.h"
 #include "app/Qxtest.h"
 #include "config/DisplayConfig.h"
 #include "link/DisplayLink.h"
@@ -20,23 +17,9 @@
 int main(int argc, char* argv[])
 {
     const int tries = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
-    QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    TSimulatedCom1 com1;
     QApplication app(argc, argv);
-    QDir::setCurrent(home.path());
-
-    const QString link = home.filePath(QStringLiteral("ttyDISPLAY"));
-    QDir().mkpath(home.filePath(QStringLiteral("DADiz")));
-    QFile conf(home.filePath(QStringLiteral("DADiz/DADiz.conf")));
-    if (!conf.open(QIODevice::WriteOnly))
-        return 1;
-    conf.write("[Ports]\nCOM1=" + link.toLocal8Bit() + "\n");
-    conf.close();
-
-    QProcess sim;
-    sim.start(QStringLiteral(DADIZ_SIM_PATH), {QStringLiteral("--link"), link, QStringLiteral("--silent")});
-    if (!sim.waitForStarted() || !sim.waitForReadyRead(5000)) {
+    if (!com1.start({QStringLiteral("--silent")})) {
         std::fprintf(stderr, "bench_no_reply: the simulated display did not start\n");
         return 1;
     }
@@ -70,7 +53,5 @@ int main(int argc, char* argv[])
         std::printf("  %5d bit/s: mean %.1f ms, min %.1f, max %.1f (time-out + wire time %.1f ms, +%.1f ms)\n", baud,
             mean, took.front(), took.back(), floor, mean - floor);
     }
-    sim.terminate();
-    sim.waitForFinished();
     return 0;
 }

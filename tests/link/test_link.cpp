@@ -45,6 +45,15 @@ struct Case {
     std::string request = kRequest;
 };
 
+// A display on a pseudo-terminal and the link to it, as the program holds them.
+struct Line {
+    Line() { port.Port = display.path; }
+    PtyDisplay display;
+    TZComm port;
+    TRxBuffer rx;
+    TDisplayLink link{port, rx};
+};
+
 // Sends `text` in pieces `ms` apart.
 void inPieces(PtyDisplay& d, const std::vector<std::string>& pieces, int ms)
 {
@@ -90,12 +99,10 @@ private slots:
                 true, 1},
         };
         for (const Case& c : cases) {
-            PtyDisplay display;
+            Line line;
+            PtyDisplay& display = line.display;
+            TDisplayLink& link = line.link;
             QVERIFY(display.ok());
-            TZComm port;
-            port.Port = display.path;
-            TRxBuffer rx;
-            TDisplayLink link(port, rx);
             link.setReplyTimeout(300);
             link.setCloseAfterExchange(!c.bus);
             link.setSetAsideOtherAddresses(c.bus);
@@ -133,12 +140,10 @@ private slots:
             {"replies for another address", "@05RL    1.0 RR00\r"},
         };
         for (const auto& [name, stray] : strays) {
-            PtyDisplay display;
+            Line line;
+            PtyDisplay& display = line.display;
+            TDisplayLink& link = line.link;
             QVERIFY(display.ok());
-            TZComm port;
-            port.Port = display.path;
-            TRxBuffer rx;
-            TDisplayLink link(port, rx);
             link.setReplyTimeout(300);
             link.setSetAsideOtherAddresses(true);
             display.onRequest = [&](const std::string&) { every(display, stray, 60, 40); };
@@ -156,12 +161,10 @@ private slots:
     void aStrayXoffDoesNotBlockTheNextExchange()
     {
         for (const bool keepOpen : {true, false}) {
-            PtyDisplay display;
+            Line line;
+            PtyDisplay& display = line.display;
+            TDisplayLink& link = line.link;
             QVERIFY(display.ok());
-            TZComm port;
-            port.Port = display.path;
-            TRxBuffer rx;
-            TDisplayLink link(port, rx);
             link.setCloseAfterExchange(!keepOpen);
             display.onRequest = [&](const std::string&) { display.send(kReading + "\x13"); };
             QSignalSpy finished(&link, &TDisplayLink::finished);
