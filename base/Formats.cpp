@@ -152,3 +152,17 @@ std::int32_t textToInt(const std::string& text)
         return INT32_MIN;
     return static_cast<std::int32_t>(v);
 }
+
+std::string escapedControls(const std::string& text, bool keepLineFeeds)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b < 0x20 && !(keepLineFeeds && c == '\n')) || b == 0x7F)
+            out += cfmt("<%02X>", b);
+        else
+            out += c;
+    }
+    return out;
+}

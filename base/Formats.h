@@ -22,3 +22,8 @@ double textToDouble(const std::string& text);
 // atol: leading blanks skipped, optional sign, decimal digits; nothing readable gives 0.
 // Values beyond the 32-bit range saturate instead of overflowing.
 std::int32_t textToInt(const std::string& text);
+
+// Text from a user, a file name or a file, safe to print: control bytes
+// (below 0x20 and 0x7F) become <XX> so that they cannot drive a terminal;
+// a line feed is kept when `keepLineFeeds`. Other bytes, UTF-8 included, stay.
+std::string escapedControls(const std::string& text, bool keepLineFeeds = false);

@@ -1,7 +1,6 @@
 #include "link/DisplayLink.h"
 
 #include <QMetaMethod>
-#include <QSettings>
 #include <algorithm>
 
 #include "base/Formats.h"
@@ -292,8 +291,8 @@ void TDisplayLink::end(TExchangeOutcome outcome)
 
 int configuredReplyTimeoutMs()
 {
-    const QSettings s(QString::fromStdString(settingsFilePath()), QSettings::IniFormat);
+    const std::optional<QVariant> v = readSetting("Link/ReplyTimeoutMs");
     bool ok = false;
-    const int ms = s.value(QStringLiteral("Link/ReplyTimeoutMs")).toInt(&ok);
+    const int ms = v ? v->toInt(&ok) : 0;
     return ok && ms >= 50 && ms <= 60000 ? ms : TDisplayLink::kDefaultReplyTimeoutMs;
 }

@@ -5,10 +5,15 @@
 #include <QString>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <glob.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "base/Formats.h"
+#include "base/Texts.h"
 
 namespace {
 
@@ -20,6 +25,40 @@ QSettings portSettings()
 }
 
 QString keyOf(int com) { return QStringLiteral("Ports/COM%1").arg(com); }
+
+const TTexts kFileNotRegular{"%1 no és un arxiu normal: no se'n llegeix cap port (%2 fa servir %3).",
+    "%1 no es un archivo normal: no se lee ningún puerto de él (%2 usa %3).",
+    "%1 n'est pas un fichier ordinaire : aucun port n'y est lu (%2 utilise %3).",
+    "%1 is not a regular file: no port is read from it (%2 uses %3)."};
+const TTexts kFileUnreadable{"%1 no es pot llegir (%4): %2 fa servir %3.", "%1 no se puede leer (%4): %2 usa %3.",
+    "%1 ne peut pas être lu (%4) : %2 utilise %3.", "%1 cannot be read (%4): %2 uses %3."};
+const TTexts kNotAbsolute{"%1: %2=%4 no és un camí absolut i no es fa servir; %2 fa servir %3.",
+    "%1: %2=%4 no es una ruta absoluta y no se usa; %2 usa %3.",
+    "%1 : %2=%4 n'est pas un chemin absolu et n'est pas utilisé ; %2 utilise %3.",
+    "%1: %2=%4 is not an absolute path and is not used; %2 uses %3."};
+
+// What QSettings may be given: it would wait for ever on a FIFO and read a
+// device, so anything but a regular file is left unread (and unwritten).
+TSettingsFile checkSettingsFile(int* error = nullptr)
+{
+    const std::string path = settingsFilePath();
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (error)
+            *error = errno;
+        return errno == ENOENT ? TSettingsFile::Missing : TSettingsFile::Unreadable;
+    }
+    if (!S_ISREG(st.st_mode))
+        return TSettingsFile::NotRegular;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (error)
+            *error = errno;
+        return TSettingsFile::Unreadable;
+    }
+    ::close(fd);
+    return TSettingsFile::Usable;
+}
 
 std::vector<std::string> globSorted(const char* pattern)
 {
@@ -84,25 +123,68 @@ int comNumber(const std::string& port)
     return n;
 }
 
+TSettingsFile settingsFileState() { return checkSettingsFile(); }
+
+std::optional<QVariant> readSetting(const char* key)
+{
+    if (checkSettingsFile() != TSettingsFile::Usable)
+        return std::nullopt;
+    const QVariant v = portSettings().value(QString::fromLatin1(key));
+    return v.isValid() ? std::optional<QVariant>(v) : std::nullopt;
+}
+
+namespace {
+
+// COMn's entry as written in the file, empty when there is none.
+std::string mapEntry(int com)
+{
+    if (com < 1 || checkSettingsFile() != TSettingsFile::Usable)
+        return {};
+    return portSettings().value(keyOf(com)).toString().trimmed().toStdString();
+}
+
+} // namespace
+
 std::string mappedDevice(int com)
+{
+    const std::string entry = mapEntry(com);
+    // Only absolute paths are honoured; describePortMapProblem says why another is not.
+    return !entry.empty() && entry.front() == '/' ? entry : std::string{};
+}
+
+std::string describePortMapProblem(int com, int language)
 {
     if (com < 1)
         return {};
-    const QString v = portSettings().value(keyOf(com)).toString().trimmed();
-    // Only absolute paths are honoured; anything else in the file is ignored.
-    return v.startsWith(u'/') ? v.toStdString() : std::string{};
+    const std::string file = settingsFilePath(), name = cfmt("COM%d", com), used = fallbackDevice(com);
+    int error = 0;
+    switch (checkSettingsFile(&error)) {
+    case TSettingsFile::Missing:
+        return {};
+    case TSettingsFile::NotRegular:
+        return fillIn(pickText(kFileNotRegular, language), {file, name, used});
+    case TSettingsFile::Unreadable:
+        return fillIn(pickText(kFileUnreadable, language), {file, name, used, std::strerror(error)});
+    case TSettingsFile::Usable:
+        break;
+    }
+    const std::string entry = mapEntry(com);
+    if (entry.empty() || entry.front() == '/')
+        return {};
+    return fillIn(pickText(kNotAbsolute, language), {file, name, used, escapedControls(entry)});
 }
 
-void setMappedDevice(int com, const std::string& path)
+bool setMappedDevice(int com, const std::string& path)
 {
-    if (com < 1)
-        return;
+    if (com < 1 || checkSettingsFile() == TSettingsFile::NotRegular)
+        return false;
     QSettings s = portSettings();
     if (path.empty())
         s.remove(keyOf(com));
     else
         s.setValue(keyOf(com), QString::fromStdString(path));
     s.sync();
+    return s.status() == QSettings::NoError;
 }
 
 std::string fallbackDevice(int com) { return com >= 1 ? cfmt("/dev/ttyS%d", com - 1) : std::string{}; }

@@ -1,4 +1,6 @@
 #pragma once
+#include <QVariant>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,10 +19,22 @@ int comNumber(const std::string& port);
 // Empty for an empty port.
 std::string resolvePortPath(const std::string& port);
 
+// The settings file is read only when it is a regular file that can be read.
+enum class TSettingsFile { Missing, Usable, NotRegular, Unreadable };
+TSettingsFile settingsFileState();
+// A value of the settings file ("Link/ReplyTimeoutMs"), none when the file
+// or the key is missing or the file is not one to read.
+std::optional<QVariant> readSetting(const char* key);
+
 // The path mapped to COMn in the settings file, empty when none.
 std::string mappedDevice(int com);
-// Records the device of COMn in the settings file; an empty path removes the entry.
-void setMappedDevice(int com, const std::string& path);
+// Why the settings file gives COMn no device although it may be meant to
+// (the file is not readable, the entry is not an absolute path), in
+// `language`; empty when there is nothing to say.
+std::string describePortMapProblem(int com, int language);
+// Records the device of COMn in the settings file; an empty path removes the
+// entry. False when it could not be written (or the file is not a regular one).
+bool setMappedDevice(int com, const std::string& path);
 // The device COMn uses when it is not mapped.
 std::string fallbackDevice(int com);
 

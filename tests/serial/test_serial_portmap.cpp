@@ -45,8 +45,35 @@ TEST(PortMap, ComNamesResolveThroughTheMap)
     file.setValue(QStringLiteral("Ports/COM3"), QStringLiteral("ttyUSB0"));
     file.sync();
     EXPECT_EQ(resolvePortPath("COM3"), "/dev/ttyS2");
+    EXPECT_EQ(describePortMapProblem(3, 2), settingsFilePath()
+                                                + " : COM3=ttyUSB0 n'est pas un chemin absolu et n'est pas utilisé ; "
+                                                  "COM3 utilise /dev/ttyS2.");
+    EXPECT_EQ(describePortMapProblem(2, 2), "");
     setMappedDevice(5, "");
     EXPECT_EQ(resolvePortPath("COM5"), "/dev/ttyS4");
+}
+
+// A settings file that is a FIFO would block whoever reads it: it is neither read nor replaced.
+TEST(PortMap, ASettingsFileThatIsNotRegularIsLeftAlone)
+{
+    qtApp();
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+    const std::string path = settingsFilePath();
+    ASSERT_EQ(mkdir((home.path().toStdString() + "/DADiz").c_str(), 0700), 0);
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+
+    EXPECT_EQ(resolvePortPath("COM2"), "/dev/ttyS1");
+    EXPECT_FALSE(readSetting("Link/ReplyTimeoutMs"));
+    EXPECT_EQ(settingsFileState(), TSettingsFile::NotRegular);
+    EXPECT_EQ(describePortMapProblem(2, 3), path + " is not a regular file: no port is read from it (COM2 uses /dev/ttyS1).");
+    EXPECT_FALSE(setMappedDevice(2, "/dev/ttyUSB0"));
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    qputenv("XDG_CONFIG_HOME", saved);
 }
 
 TEST(PortMap, ComNumbers)

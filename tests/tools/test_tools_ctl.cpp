@@ -66,10 +66,10 @@ const std::string& configHome()
     return dir;
 }
 
-// Every run: a private port map and French numbers.
+// Every run: a private port map and French numbers; a test's own settings win.
 testsupport::TChildSetup setupFor(testsupport::TChildSetup setup = {})
 {
-    setup.env.insert(setup.env.end(), {{"XDG_CONFIG_HOME", configHome()}, {"LANG", "C"}, {"LC_ALL", ""},
+    setup.env.insert(setup.env.begin(), {{"XDG_CONFIG_HOME", configHome()}, {"LANG", "C"}, {"LC_ALL", ""},
                                        {"LC_NUMERIC", "fr_FR.utf8"}});
     return setup;
 }
@@ -263,6 +263,9 @@ TEST(Ctl, BadInputIsRefusedAndLeavesTheFileAlone)
         {{"value", fifo}, 4, "not a regular file"},
         {{"receive", fifo}, 4, "not a regular file"},
         {{"show", dir}, 4, "is a directory"},
+        // Typed bytes are shown escaped: no terminal codes, one message a line.
+        {{"set", file, "Fo\x1b[2Jo\n=1"}, 2, "unknown field \"Fo<1B>[2Jo<0A>\""},
+        {{"set", file, "Relay1TriggerLevel=<0D>"}, 2, "Relay1TriggerLevel must be 0 or 1"},
     };
     const std::string before = readFile(file);
     const std::string shortBefore = readFile(shortFile);
@@ -271,6 +274,7 @@ TEST(Ctl, BadInputIsRefusedAndLeavesTheFileAlone)
         EXPECT_EQ(run.status, c.status) << c.args[0] << ' ' << c.args.back() << '\n' << run.err;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_EQ(run.err.rfind("dadizctl: ", 0), 0u) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         EXPECT_TRUE(run.out.empty()) << run.out;
     }
     EXPECT_EQ(readFile(file), before);
@@ -491,6 +495,24 @@ TEST(Ctl, NoReplyOrABadOneExitsWithOne)
     EXPECT_NE(stat(absent.c_str(), &st), 0);
 }
 
+// A port map entry that is not used, or a map that cannot be read, is said; a FIFO there never blocks.
+TEST(Ctl, PortMapProblemsAreSaid)
+{
+    const std::string home = tempDir("map");
+    ASSERT_EQ(mkdir((home + "/DADiz").c_str(), 0700), 0);
+    testsupport::TChildSetup own;
+    own.env = {{"XDG_CONFIG_HOME", home}};
+    writeFile(home + "/DADiz/DADiz.conf", "[Ports]\nCOM1=pts/7\n");
+    const TRun relative = ctl({"value", "--port", "COM1", "--timeout", "100"}, own);
+    EXPECT_NE(relative.err.find("COM1=pts/7 is not an absolute path and is not used; COM1 uses /dev/ttyS0."),
+              std::string::npos) << relative.err;
+    ASSERT_EQ(unlink((home + "/DADiz/DADiz.conf").c_str()), 0);
+    ASSERT_EQ(mkfifo((home + "/DADiz/DADiz.conf").c_str(), 0600), 0);
+    const TRun fifo = ctl({"doctor", "--port", "COM2", "--timeout", "100"}, own);
+    EXPECT_NE(fifo.err.find("DADiz.conf is not a regular file: no port is read from it (COM2 uses /dev/ttyS1)."),
+              std::string::npos) << fifo.err;
+}
+
 TEST(Ctl, PortsThatCannotBeOpenedExitWithThree)
 {
     TSim sim({"--address", "0"});
@@ -601,6 +623,8 @@ TEST(Ctl, ReceiveRefusesPartialRepliesAndValuesNoFileHolds)
     nineDecimals[45] = '9';
     std::string nulLevel = paramsReply();
     nulLevel[66] = '\0';
+    std::string hugeValue = paramsReply();
+    hugeValue.replace(hugeValue.find("D1      0"), 9, "D1  1e308");
     const Case cases[] = {
         {paramsReply(), 0, ""},
         {"@00RP\r", 1, "carries none of the configuration"},
@@ -608,7 +632,8 @@ TEST(Ctl, ReceiveRefusesPartialRepliesAndValuesNoFileHolds)
          "carries only part of the configuration; missing: InputValue2 DisplayValue2 DecimalPoint TempUnits ProbeType"},
         {paramsReply().substr(0, 63) + "\r", 1, "missing: Relay1Enabled Relay1DelayType"},
         {nineDecimals, 1, "holds what a configuration cannot hold: DecimalPoint 9 is outside 0..4"},
-        {nulLevel, 1, "Relay1TriggerLevel \\x00 is not 0 or 1 for a relay that is on"},
+        {nulLevel, 1, "Relay1TriggerLevel <00> is not 0 or 1 for a relay that is on"},
+        {hugeValue, 1, "holds what a request cannot carry back: DisplayValue1 would go out as"},
     };
     const std::string dir = tempDir("partial");
     for (const auto& c : cases) {
@@ -645,6 +670,12 @@ TEST(Ctl, ScanReportsLateAnswers)
                           "2 late answer(s) were set aside; a --timeout longer than 100 ms may find those displays",
                           "no display answered on "})
         EXPECT_NE(scan.err.find(w), std::string::npos) << w << " in\n" << scan.err;
+
+    // An answer in another display's name, before that address was asked, is not a late one.
+    TSim wrong({"--wrong-address", "--address", "7"});
+    const TRun other = ctl({"scan", "--port", wrong.path(), "--timeout", "200", "--baud", "19200"});
+    EXPECT_NE(other.err.find("the request for address 07 was answered as address 08"), std::string::npos) << other.err;
+    EXPECT_EQ(other.err.find("late answer"), std::string::npos) << other.err;
 }
 
 // Control bytes from a display are shown escaped: one line per reading, and no terminal control.
@@ -935,6 +966,17 @@ TEST(Ctl, DiffComparesFilesAndADisplayInPlainNames)
     EXPECT_EQ(ctl({"diff", a, b}).status, 0);
     ASSERT_EQ(ctl({"set", b, "baud=9600", "relay1-setpoint=170.5"}).status, 0);
 
+    // A new file's relay bytes have no plain word; the round trip keeps them byte for byte.
+    const std::string fresh = dir + "/fresh.dad", copy = dir + "/copy.dad", point = dir + "/point.dad";
+    ASSERT_EQ(ctl({"new", fresh}).status, 0);
+    ASSERT_EQ(ctl({"new", copy, "baud=19200", "relay2=timed"}).status, 0);
+    writeFile(fromPlain.inFile, ctl({"show", fresh, "--plain"}).out);
+    ASSERT_EQ(ctl({"set", copy, "-"}, fromPlain).status, 0);
+    EXPECT_EQ(readFile(copy), readFile(fresh));
+    // Numbers differ by value, not by how many decimals they show.
+    ASSERT_EQ(ctl({"new", point, "point=2", "in1=-0"}).status, 0);
+    EXPECT_EQ(ctl({"diff", point, fresh}).out, "point: 2 in " + point + ", 0 in " + fresh + "\n");
+
     const TRun files = ctl({"diff", a, b});
     EXPECT_EQ(files.status, 1);
     EXPECT_EQ(lines(files.out), (std::vector<std::string>{"baud: 1200 in " + a + ", 9600 in " + b,
@@ -1062,7 +1104,7 @@ TEST(Ctl, ValueWatchRecordsCsv)
     for (int i = 0; i < 10; ++i)
         EXPECT_FALSE(watch.readLine().empty());
     kill(watch.pid(), SIGTERM);
-    EXPECT_EQ(watch.finish(), 0);
+    EXPECT_EQ(watch.finish(), 4) << "a log that stopped makes the run a failure";
     EXPECT_EQ(lines(watch.err), std::vector<std::string>{"dadizctl: Recording stopped: cannot write to " + csv
                                                          + ": file too large."});
     EXPECT_TRUE(readFile(csv).ends_with("ok\r\n"));

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <optional>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -272,14 +273,23 @@ int runSend(const TCtlOptions& o)
 
     TLineSession line(o);
     int worst = ExitOk;
+    // The files of a folder may name other ports: a port that cannot be opened stops only its own.
+    std::set<int> closedPorts;
+    const auto portOf = [&](const TTarget& t) { return o.portPath ? -1 : static_cast<int>(t.cfg.PortIndex); };
     for (const TTarget& t : targets) {
         int status = t.status;
-        if (status == ExitOk)
+        if (status == ExitOk && closedPorts.count(portOf(t))) {
+            message(t.path + ": not sent, its port cannot be opened");
+            status = ExitPort;
+        } else if (status == ExitOk) {
             status = line.open(t.cfg);
+            if (status == ExitPort)
+                closedPorts.insert(portOf(t));
+        }
         if (status == ExitOk)
             status = sendOne(line, o, t, targets.size() > 1);
         worst = std::max(worst, status);
-        if (!goOn(status))
+        if (stopRequested() || outputFailed())
             break;
     }
     return worst;
@@ -324,6 +334,12 @@ int receiveOne(TLineSession& session, const TCtlOptions& o, const std::string& p
     if (const auto problem = receivedValueProblem(received)) {
         message(who + ": " + replyText + " holds what a configuration cannot hold: " + *problem + "; " + path
                 + " was not written");
+        return ExitNoReply;
+    }
+    // A file that receive writes can be sent back as it is.
+    if (const TFrameCheck check = checkConfigRequest(received); check.fault != TFrameFault::None) {
+        message(who + ": " + replyText + " holds what a request cannot carry back: " + check.field
+                + " would go out as \"" + check.sent + "\"; " + path + " was not written");
         return ExitNoReply;
     }
     const std::vector<std::string> missing = fieldsMissingFromReply(r.reply);
@@ -386,6 +402,9 @@ int runValue(const TCtlOptions& o)
         }
     }
     const bool several = targets.size() > 1;
+    // A log that stopped on a failed write makes the run's end a failure: a script learns it is incomplete.
+    bool logLost = false;
+    const auto stopped = [&] { return logLost ? ExitFile : ExitOk; };
 
     auto next = std::chrono::steady_clock::now();
     for (;;) {
@@ -394,7 +413,7 @@ int runValue(const TCtlOptions& o)
             const std::string who = line.who(t.address);
             const TExchangeResult r = line.link().exchange(buildReadRequest(t.address, kLetterDisplayReading));
             if (r.outcome == TOutcome::Interrupted)
-                return o.watch ? ExitOk : std::max(worst, exchangeFailure(r, who));
+                return o.watch ? stopped() : std::max(worst, exchangeFailure(r, who));
             if (r.outcome == TOutcome::LineLost)
                 return std::max(worst, exchangeFailure(r, who));
             const auto now = std::chrono::system_clock::now();
@@ -430,11 +449,12 @@ int runValue(const TCtlOptions& o)
                 if (const int error = log.append(row)) {
                     message(csvFailureText(TCsvStep::Write, log.path(), error, kMessageLanguage));
                     log.close();
+                    logLost = true;
                 }
             }
         }
         if (!o.watch)
-            return worst;
+            return logLost ? std::max(worst, static_cast<int>(ExitFile)) : worst;
         // Readings keep to their rhythm; one that overran starts the next at once.
         next += std::chrono::milliseconds(o.intervalMs);
         const auto now = std::chrono::steady_clock::now();
@@ -443,7 +463,7 @@ int runValue(const TCtlOptions& o)
         TEventWait pause;
         if (pause.run(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count()))
             == TWaitEnd::Stopped)
-            return ExitOk;
+            return stopped();
     }
 }
 
@@ -563,10 +583,17 @@ int runScan(const TCtlOptions& o)
     for (std::uint8_t address = 0; address <= 31; ++address) {
         progress.show("scan of " + link.deviceName() + cfmt(": address %02d, %d found", address, found));
         const TExchangeResult r = link.exchange(buildReadRequest(address, kLetterDisplayReading));
-        // An answer that came after its own time-out arrives while the next address is asked.
+        // An answer that came after its own time-out arrives while a later address is asked; one
+        // from an address not asked yet answered this request in another display's name.
         for (const std::string& reply : r.setAside) {
-            message("address " + replyAddress(reply) + " answered after its time-out: \"" + reply + "\"");
-            ++late;
+            const std::string from = replyAddress(reply);
+            if (from != "??" && std::stoi(from) < address) {
+                message("address " + from + " answered after its time-out: \"" + reply + "\"");
+                ++late;
+            } else {
+                message(cfmt("the request for address %02d was answered as address ", address) + from + ": \""
+                        + reply + "\" (a display that answers for another address)");
+            }
         }
         if (r.outcome == TOutcome::Interrupted || r.outcome == TOutcome::LineLost)
             return exchangeFailure(r, "scan of " + link.deviceName());

@@ -66,6 +66,7 @@ int runDoctor(const TCtlOptions& o)
     if (!o.operands.empty() && !loadFile(o.operands[0], setup.config))
         return ExitFile;
     applyLineOptions(o, setup.config);
+    sayPortMapProblem(o, setup.config.PortIndex);
     if (!o.addresses.empty())
         setup.config.Address = o.addresses.front();
     // A COM name is in PortIndex by now; a device path stands in its place.

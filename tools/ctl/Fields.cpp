@@ -1,6 +1,7 @@
 #include "tools/ctl/Fields.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -14,6 +15,15 @@
 #include "tools/ctl/Plain.h"
 
 namespace {
+
+// "<XX>", a byte in hex as fieldText shows it.
+std::optional<char> heldByte(const std::string& text)
+{
+    if (text.size() != 4 || text[0] != '<' || text[3] != '>' || !std::isxdigit(static_cast<unsigned char>(text[1]))
+        || !std::isxdigit(static_cast<unsigned char>(text[2])))
+        return std::nullopt;
+    return static_cast<char>(std::stoi(text.substr(1, 2), nullptr, 16));
+}
 
 using C = TDisplayConfig;
 
@@ -237,16 +247,20 @@ bool assign(const TAssignment& a, TDisplayConfig& cfg, std::string& error)
         cfg.*(f.u8) = static_cast<std::uint8_t>(v);
         return true;
     }
-    case TFieldKind::Character:
-        if (a.text != "0" && a.text != "1") {
+    case TFieldKind::Character: {
+        // "<XX>" takes back what show prints for any other byte; a CR would end the request early.
+        const std::optional<char> byte = a.text == "0" || a.text == "1" ? std::optional<char>(a.text[0])
+                                                                        : heldByte(a.text);
+        if (!byte || *byte == '\r') {
             error = name + " must be 0 or 1 (" + (std::string(f.name).find("DelayType") != std::string::npos
                                                        ? "0 timed delay, 1 hysteresis"
                                                        : "0 on above the level, 1 on below it")
                 + "), not \"" + a.text + "\"";
             return false;
         }
-        cfg.*(f.ch) = a.text[0];
+        cfg.*(f.ch) = *byte;
         return true;
+    }
     case TFieldKind::Integer: {
         const bool isDelay = std::string(f.name).find("Delay") != std::string::npos;
         if (a.scaled) {
@@ -363,7 +377,7 @@ std::string fieldText(const TFieldInfo& f, const TDisplayConfig& cfg)
     case TFieldKind::Real: return generalFloatText(cfg.*(f.f64));
     case TFieldKind::Character: {
         const auto c = static_cast<unsigned char>(cfg.*(f.ch));
-        return c >= 0x21 && c < 0x7F ? std::string(1, static_cast<char>(c)) : cfmt("\\x%02X", c);
+        return c >= 0x21 && c < 0x7F ? std::string(1, static_cast<char>(c)) : cfmt("<%02X>", c);
     }
     }
     return {};

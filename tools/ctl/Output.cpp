@@ -119,7 +119,8 @@ void printMessage(const std::string& text)
 void message(const std::string& text)
 {
     clearProgress();
-    writeAll(STDERR_FILENO, "dadizctl: " + text + "\n");
+    // Names and values typed or read from files are in messages: one message, one line, no terminal codes.
+    writeAll(STDERR_FILENO, "dadizctl: " + escapedControls(text) + "\n");
 }
 
 bool print(const std::string& text)

@@ -134,6 +134,18 @@ std::string setpointText(std::int32_t count, int decimals)
     return text;
 }
 
+// A relay's '0' or '1' byte by its plain word. Any other byte (the zero of a
+// relay never set up) has none: it is given by its record name, so that a
+// round trip through set keeps the byte the request carries.
+std::optional<std::string> plainBit(char byte, const char* zero, const char* one)
+{
+    if (byte == '0')
+        return zero;
+    if (byte == '1')
+        return one;
+    return std::nullopt;
+}
+
 void addRelayRows(std::vector<TRow>& rows, int n)
 {
     const std::string relay = cfmt("relay%d", n);
@@ -145,7 +157,9 @@ void addRelayRows(std::vector<TRow>& rows, int n)
         const TConstRelayFields r = c.relay(n);
         if (r.Enabled > 1)
             return std::nullopt;
-        return r.Enabled == 0 ? "off" : r.DelayType == '0' ? "timed" : "hysteresis";
+        if (r.Enabled == 0)
+            return "off";
+        return plainBit(r.DelayType, "timed", "hysteresis");
     };
     mode.parse = [record](const std::string& value, std::vector<TRecordAssignment>& out) {
         const auto i = wordIndex(kRelayModes, value);
@@ -162,7 +176,7 @@ void addRelayRows(std::vector<TRow>& rows, int n)
 
     TRow type(relay + "-type", false, {record + "DelayType"}, either(kDelayTypes));
     type.text = [n](const C& c) -> std::optional<std::string> {
-        return c.relay(n).DelayType == '0' ? "timed" : "hysteresis";
+        return plainBit(c.relay(n).DelayType, "timed", "hysteresis");
     };
     type.parse = [record](const std::string& value, std::vector<TRecordAssignment>& out) {
         const auto i = wordIndex(kDelayTypes, value);
@@ -176,7 +190,7 @@ void addRelayRows(std::vector<TRow>& rows, int n)
 
     TRow trigger(relay + "-trigger", false, {record + "TriggerLevel"}, either(kTriggers));
     trigger.text = [n](const C& c) -> std::optional<std::string> {
-        return c.relay(n).TriggerLevel == '0' ? "above" : "below";
+        return plainBit(c.relay(n).TriggerLevel, "above", "below");
     };
     trigger.parse = [record](const std::string& value, std::vector<TRecordAssignment>& out) {
         const auto i = wordIndex(kTriggers, value);
@@ -336,8 +350,10 @@ std::vector<TPlainDifference> plainDifferences(const TDisplayConfig& a, const TD
         const TPlainLine y = lineOf(row, b);
         const std::string xs = x.name == row.name ? x.value : x.name + "=" + x.value;
         const std::string ys = y.name == row.name ? y.value : y.name + "=" + y.value;
-        if (xs != ys)
-            out.push_back({row.name, xs, ys, row.number && x.name == row.name && y.name == row.name});
+        const bool numbers = row.number && x.name == row.name && y.name == row.name;
+        // Numbers differ by value: "0.00" and "0", "-0" and "0" are the same.
+        if (numbers ? textToDouble(x.value) != textToDouble(y.value) : xs != ys)
+            out.push_back({row.name, xs, ys, numbers});
     }
     return out;
 }

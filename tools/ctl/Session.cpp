@@ -5,11 +5,13 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <set>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "config/ConfigFile.h"
+#include "serial/PortMap.h"
 #include "base/Formats.h"
 #include "tools/ctl/Commands.h"
 #include "tools/ctl/Fields.h"
@@ -177,6 +179,16 @@ int folderAddresses(const TCtlOptions& o, const std::string& folder, std::vector
     return ExitOk;
 }
 
+void sayPortMapProblem(const TCtlOptions& o, int portIndex)
+{
+    static std::set<int> said;
+    if (o.portPath || !said.insert(portIndex).second)
+        return;
+    const std::string why = describePortMapProblem(portIndex + 1, o.language);
+    if (!why.empty())
+        message(why);
+}
+
 int TLineSession::open(const TDisplayConfig& line)
 {
     const auto sameLine = [&] {
@@ -188,6 +200,7 @@ int TLineSession::open(const TDisplayConfig& line)
         return ExitOk;
     link_.reset();
     line_ = line;
+    sayPortMapProblem(o_, line.PortIndex);
     link_ = std::make_unique<TCtlLink>(line, o_.portPath, o_.timeoutMs, o_.retries);
     link_->setVerbose(o_.verbose);
     if (link_->open())

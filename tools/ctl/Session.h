@@ -48,6 +48,9 @@ std::string folderFile(const std::string& folder, std::uint8_t address);
 
 // The link of a command, opened for the line of its first display and again
 // only for a display on another line.
+// Says once a run why the settings file gives a COM name no device, when it does not.
+void sayPortMapProblem(const TCtlOptions& o, int portIndex);
+
 class TLineSession {
 public:
     explicit TLineSession(const TCtlOptions& o) : o_(o) {}
