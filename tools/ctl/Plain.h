@@ -43,7 +43,7 @@ struct TPlainLine {
 // the input or a relay already names is not repeated ("signal" in process
 // mode, "relay1-type" for a relay that is on). A value that has no plain
 // form (an index beyond its list, a number that is not finite) is given with
-// its record name, which set refuses.
+// its record name, which set refuses (a relay character, which set takes back as <XX>).
 std::vector<TPlainLine> plainLines(const TDisplayConfig& cfg);
 
 struct TPlainDifference {
