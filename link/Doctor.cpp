@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cerrno>
+#include <cctype>
 #include <climits>
 #include <cstdlib>
 #include <dirent.h>
@@ -253,6 +254,33 @@ const TTexts kCheckWiring{"Reviseu el cablatge (en RS-485, A i B poden estar inv
     "Check the wiring (on RS-485, A and B may be swapped; on RS-232, TX and RX), the display's power, and that "
     "nothing else drives the line."};
 
+const TTexts kTries{"(%1 proves)", "(%1 pruebas)", "(%1 essais)", "(%1 tries)"};
+const TTexts kOneTry{"(1 prova)", "(1 prueba)", "(1 essai)", "(1 try)"};
+const TTexts kLateSearch{"Ha arribat una resposta de l'adreça %1 durant una prova a %2, però una segona petició no n'ha "
+                         "obtingut cap: era la resposta tardana a una petició anterior.",
+    "Ha llegado una respuesta de la dirección %1 durante una prueba a %2, pero una segunda petición no ha obtenido "
+    "ninguna: era la respuesta tardía a una petición anterior.",
+    "Une réponse de l'adresse %1 est arrivée pendant un essai à %2, mais une deuxième requête n'en a obtenu aucune : "
+    "c'était la réponse tardive à une requête antérieure.",
+    "A reply for address %1 came during a try at %2, but a second request there got none: it was a late reply to an "
+    "earlier request."};
+const TTexts kPatientAnswer{"Preguntat de nou a %1 amb %2 s per respondre, el visualitzador %3 ha respost al cap de %4 s.",
+    "Preguntado de nuevo a %1 con %2 s para responder, el visualizador %3 ha respondido al cabo de %4 s.",
+    "Interrogé de nouveau à %1 avec %2 s pour répondre, l'afficheur %3 a répondu au bout de %4 s.",
+    "Asked again at %1 with %2 s to answer, display %3 answered after %4 s."};
+const TTexts kPatientSilent{"Preguntat de nou a %1 amb %2 s per respondre, el visualitzador %3 no ha respost.",
+    "Preguntado de nuevo a %1 con %2 s para responder, el visualizador %3 no ha respondido.",
+    "Interrogé de nouveau à %1 avec %2 s pour répondre, l'afficheur %3 n'a pas répondu.",
+    "Asked again at %1 with %2 s to answer, display %3 did not answer."};
+const TTexts kSignedSilent{"El visualitzador %1 tampoc no respon a les peticions per a la seva pròpia adreça a %2.",
+    "El visualizador %1 tampoco responde a las peticiones para su propia dirección a %2.",
+    "L'afficheur %1 ne répond pas non plus aux requêtes pour sa propre adresse à %2.",
+    "Display %1 does not answer requests for its own address at %2 either."};
+const TTexts kNothingToTry{"Res a provar: no es pot preguntar cap visualitzador amb l'adreça \"%1\".",
+    "Nada que probar: no se puede preguntar a ningún visualizador con la dirección \"%1\".",
+    "Rien à essayer : aucun afficheur ne peut être interrogé sous l'adresse \"%1\".",
+    "Nothing to try: no display can be asked under address \"%1\"."};
+
 // Verdict
 const TTexts kAllGood{"El visualitzador respon tal com està configurat: no cal canviar res.",
     "El visualizador responde tal como está configurado: no hace falta cambiar nada.",
@@ -266,6 +294,43 @@ const TTexts kTrySearch{"Afegiu --search per buscar-lo a totes les velocitats, f
     "Add --search to look for it at every speed, frame format and address."};
 const TTexts kNothing{"Cap visualitzador no respon a %1.", "Ningún visualizador responde en %1.",
     "Aucun afficheur ne répond sur %1.", "No display answers on %1."};
+const TTexts kSlowVerdict{"El visualitzador %1 respon a %2, però només al cap de %3 s, més tard que el temps d'espera de "
+                          "resposta de %4 s: mantingueu aquesta configuració i doneu-li un temps d'espera més llarg, %5 ms "
+                          "(dadizctl: --timeout %5; la finestra: ReplyTimeoutMs=%5 a la secció [Link] de DADiz.conf).",
+    "El visualizador %1 responde a %2, pero solo al cabo de %3 s, más tarde que el tiempo de espera de respuesta de %4 "
+    "s: mantenga esta configuración y dele un tiempo de espera más largo, %5 ms (dadizctl: --timeout %5; la ventana: "
+    "ReplyTimeoutMs=%5 en la sección [Link] de DADiz.conf).",
+    "L'afficheur %1 répond à %2, mais seulement au bout de %3 s, plus tard que le délai de réponse de %4 s : gardez "
+    "ces réglages et donnez-lui un délai de réponse plus long, %5 ms (dadizctl : --timeout %5 ; la fenêtre : "
+    "ReplyTimeoutMs=%5 dans la section [Link] de DADiz.conf).",
+    "Display %1 answers at %2, but only after %3 s, later than the reply time-out of %4 s: keep these settings and "
+    "give it a longer reply time-out, %5 ms (dadizctl: --timeout %5; the window: ReplyTimeoutMs=%5 in the [Link] "
+    "section of DADiz.conf)."};
+const TTexts kLateVerdict{"Ha arribat una resposta després del seu temps d'espera: sembla que un visualitzador respon a %1, "
+                          "però lentament, i no es pot saber amb quina configuració. Torneu a passar el diagnòstic amb un "
+                          "temps d'espera de resposta més llarg (dadizctl: --timeout; la finestra: ReplyTimeoutMs a la "
+                          "secció [Link] de DADiz.conf) i reviseu la configuració del visualitzador.",
+    "Ha llegado una respuesta después de su tiempo de espera: parece que un visualizador responde en %1, pero "
+    "lentamente, y no se puede saber con qué configuración. Vuelva a pasar el diagnóstico con un tiempo de espera de "
+    "respuesta más largo (dadizctl: --timeout; la ventana: ReplyTimeoutMs en la sección [Link] de DADiz.conf) y "
+    "revise la configuración del visualizador.",
+    "Une réponse est arrivée après son délai : un afficheur semble répondre sur %1, mais lentement, et ses réglages "
+    "ne peuvent pas être déterminés. Relancez le diagnostic avec un délai de réponse plus long (dadizctl : --timeout ; "
+    "la fenêtre : ReplyTimeoutMs dans la section [Link] de DADiz.conf) et vérifiez les réglages de l'afficheur.",
+    "A reply arrived after its time-out: a display seems to answer on %1, but slowly, so the settings it answers at "
+    "cannot be told. Run the doctor again with a longer reply time-out (dadizctl: --timeout; the window: "
+    "ReplyTimeoutMs in the [Link] section of DADiz.conf), and check the display's settings."};
+const TTexts kSignedVerdict{"Un visualitzador respon a les peticions per a l'adreça %1 a %2, però signa les respostes com "
+                            "a adreça %3, i el programa no les pot fer servir. Reviseu l'adreça configurada al "
+                            "visualitzador i si un altre visualitzador de la línia respon en el seu lloc.",
+    "Un visualizador responde a las peticiones para la dirección %1 a %2, pero firma sus respuestas como dirección %3, "
+    "y el programa no puede usarlas. Revise la dirección configurada en el visualizador y si otro visualizador de la "
+    "línea responde en su lugar.",
+    "Un afficheur répond aux requêtes pour l'adresse %1 à %2, mais signe ses réponses de l'adresse %3 : le programme "
+    "ne peut pas les utiliser. Vérifiez l'adresse réglée sur l'afficheur, et si un autre afficheur de la ligne répond "
+    "à sa place.",
+    "A display answers requests for address %1 at %2, but signs its replies as address %3, so the program cannot use "
+    "them. Check the address set on the display, and whether another display on the line answers in its place."};
 const TTexts kFixFirst{"El port no es pot fer servir: resoleu el que diu la comprovació \"%1\" i torneu a passar el "
                        "diagnòstic.",
     "El puerto no se puede usar: resuelva lo que dice la comprobación \"%1\" y vuelva a pasar el diagnóstico.",
@@ -351,6 +416,11 @@ std::string joinList(const std::vector<std::string>& items)
     for (const std::string& item : items)
         out += (out.empty() ? "" : ", ") + item;
     return out;
+}
+
+TWords triesWords(int tries)
+{
+    return tries == 1 ? say(kOneTry) : say(kTries, {cfmt("%d", tries)});
 }
 
 TCheckResult result(TDoctorCheck check, TVerdict verdict, TWords finding, TWords advice = {})
@@ -944,7 +1014,10 @@ void TDoctor::start()
     swept_.clear();
     everywhere_ = false;
     inFlight_ = false;
-    searching_ = false;
+    phase_ = TPhase::Answer;
+    otherAddress_ = false;
+    signedAs_.clear();
+    lateAt_.reset();
     permissionRefused_ = false;
     last_.reset();
     copyLineSettings(setup_.config, *port_);
@@ -1022,10 +1095,11 @@ void TDoctor::onExchange(const TExchangeReport& r)
 
 void TDoctor::exchangeEnded()
 {
-    if (searching_)
-        searchDone();
-    else
-        answerDone();
+    switch (phase_) {
+    case TPhase::Answer: answerDone(); break;
+    case TPhase::Search: searchDone(); break;
+    case TPhase::Patient: patientDone(); break;
+    }
 }
 
 void TDoctor::answerDone()
@@ -1058,8 +1132,10 @@ void TDoctor::answerDone()
     TWords finding, advice;
     switch (r.outcome) {
     case TExchangeOutcome::WrongAddress:
-        finding = say(kOtherAddress, {addressText(r.reply), address});
-        advice = say(kUseAddress, {addressText(r.reply)});
+        otherAddress_ = true;
+        signedAs_ = printableOnly(addressText(r.reply));
+        finding = say(kOtherAddress, {signedAs_, address});
+        advice = say(kUseAddress, {signedAs_});
         break;
     case TExchangeOutcome::Unexpected:
         finding = say(kUnexpected, {address, trafficText(std::span(r.reply).first(std::min<std::size_t>(r.reply.size(), 40)))});
@@ -1077,17 +1153,28 @@ void TDoctor::answerDone()
         break;
     }
     add(result(TDoctorCheck::Answer, TVerdict::Problem, finding, advice));
+    const TDoctorOutcome unanswered = otherAddress_ ? TDoctorOutcome::OtherAddress : TDoctorOutcome::NothingAnswered;
     if (!setup_.search) {
         add(result(TDoctorCheck::Search, TVerdict::Skipped, say(kNotAsked)));
-        finish(TDoctorOutcome::NothingAnswered);
+        finish(unanswered);
         return;
     }
-    searching_ = true;
-    // The configured address at every other setting; a display answering
-    // from another address has the configured settings: all addresses there first.
-    planConfigured();
-    if (r.outcome == TExchangeOutcome::WrongAddress)
-        planSweep(configured_);
+    phase_ = TPhase::Search;
+    if (otherAddress_) {
+        // Something answers at the configured settings: all that is left to
+        // know is whether it also answers under the address it signs with.
+        const bool digits = signedAs_.size() == 2 && std::isdigit(static_cast<unsigned char>(signedAs_[0]))
+            && std::isdigit(static_cast<unsigned char>(signedAs_[1]));
+        const int signedAs = digits ? std::stoi(signedAs_) : -1;
+        if (signedAs < 0 || signedAs > 31 || signedAs == setup_.config.Address) {
+            add(result(TDoctorCheck::Search, TVerdict::Skipped, say(kNothingToTry, {signedAs_})));
+            finish(unanswered);
+            return;
+        }
+        plan_.push_back({configured_, static_cast<std::uint8_t>(signedAs)});
+    } else {
+        planConfigured();
+    }
     queue(&TDoctor::searchStep);
 }
 
@@ -1150,6 +1237,12 @@ void TDoctor::searchStep()
         finish(TDoctorOutcome::Found);
         return;
     }
+    if (planAt_ >= plan_.size() && otherAddress_) {
+        add(result(TDoctorCheck::Search, TVerdict::Problem,
+            join(say(kSignedSilent, {signedAs_, shortLineWords(configured_)}), triesWords(report_.tries))));
+        finish(TDoctorOutcome::OtherAddress);
+        return;
+    }
     if (planAt_ >= plan_.size() && !everywhere_)
         planEverywhere();
     if (planAt_ >= plan_.size()) {
@@ -1190,18 +1283,102 @@ void TDoctor::searchDone()
         finish(TDoctorOutcome::CannotOpen);
         return;
     }
-    if (r.outcome == TExchangeOutcome::Reply) {
+    const bool answered = r.outcome == TExchangeOutcome::Reply;
+    if (t.confirm && !answered && !found_) {
+        // The answer the try before got was a late reply to an earlier request.
+        lateAt_ = t;
+        queue(&TDoctor::askPatiently);
+        return;
+    }
+    if (answered && !t.confirm) {
+        // Only an answer given twice counts: a late reply to an earlier
+        // request comes once.
+        plan_.insert(plan_.begin() + static_cast<std::ptrdiff_t>(planAt_), TTry{t.line, t.address, true});
+    } else if (answered) {
         if (!found_)
             found_ = TFoundLine{t.line, {}, t.address};
         found_->addresses.push_back(t.address);
         // Everywhere, the setting's other addresses come next anyway.
-        if (!everywhere_)
+        if (!everywhere_ && !otherAddress_)
             planSweep(t.line);
-    } else if (r.outcome == TExchangeOutcome::WrongAddress && !everywhere_) {
+    } else if (r.outcome == TExchangeOutcome::WrongAddress && !everywhere_ && !otherAddress_) {
         // Something answers at these settings, from another address.
         planSweep(t.line);
     }
     queue(&TDoctor::searchStep);
+}
+
+int TDoctor::patientTimeoutMs() const
+{
+    return std::clamp(5 * setup_.answerTimeoutMs, 3000, 60000);
+}
+
+void TDoctor::askPatiently()
+{
+    phase_ = TPhase::Patient;
+    // Replies to the search's tries may still be on their way: the patient
+    // request goes out once the line has been quiet for as long as it waits.
+    if (!applyLine(configured_)) {
+        add(result(TDoctorCheck::Search, TVerdict::Problem, say(kWentAway, {portText()}), say(kCheckPlug)));
+        finish(TDoctorOutcome::CannotOpen);
+        return;
+    }
+    emit progress({report_.tries + 1, report_.tries + 1, configured_, setup_.config.Address});
+    if (!running_)
+        return;
+    drainStart_ = quietSince_ = TLinkClock::now();
+    drainTick();
+}
+
+void TDoctor::drainTick()
+{
+    const auto now = TLinkClock::now();
+    if (port_->GetQCountIn() > 0) {
+        port_->PurgeCommPort(PURGE_RXABORT | PURGE_RXCLEAR);
+        quietSince_ = now;
+    }
+    const std::chrono::milliseconds wait(patientTimeoutMs());
+    // A line that never goes quiet is asked all the same.
+    if (now - quietSince_ < wait && now - drainStart_ < 3 * wait) {
+        QTimer::singleShot(50, this, [this, run = run_] {
+            if (run == run_ && running_)
+                drainTick();
+        });
+        return;
+    }
+    const int requestMs = link_->wireMs(kReadRequestLength);
+    link_->setReplyTimeout(patientTimeoutMs());
+    ++report_.tries;
+    report_.searchFloor += std::chrono::milliseconds(requestMs + patientTimeoutMs());
+    const TReadRequest frame = buildReadRequest(setup_.config.Address, kLetterDisplayReading);
+    link_->start(kReadingKind, std::vector<std::uint8_t>(frame.begin(), frame.end()));
+}
+
+void TDoctor::patientDone()
+{
+    const TExchangeReport& r = *last_;
+    if (r.outcome == TExchangeOutcome::OpenFailed || r.outcome == TExchangeOutcome::LineLost) {
+        add(result(TDoctorCheck::Search, TVerdict::Problem, say(kWentAway, {portText()}), say(kCheckPlug)));
+        finish(TDoctorOutcome::CannotOpen);
+        return;
+    }
+    const std::string address = addressOf(setup_.config.Address);
+    const std::string waited = cfmt("%.1f", patientTimeoutMs() / 1000.0);
+    const auto latency = r.latency();
+    TWords finding = say(kLateSearch, {addressOf(lateAt_->address), shortLineWords(lateAt_->line)});
+    if (r.outcome == TExchangeOutcome::Reply) {
+        finding = join(finding, say(kPatientAnswer, {shortLineWords(configured_), waited, address,
+                                                        cfmt("%.1f", static_cast<double>(latency.count()) / 1000.0)}));
+        // Twice what it took, in whole half seconds, leaves room for a slower day.
+        if (latency.count() > setup_.answerTimeoutMs) {
+            report_.slowLatency = latency;
+            report_.suggestedTimeoutMs = static_cast<int>(std::min<long long>((latency.count() * 2 + 499) / 500 * 500, 60000));
+        }
+    } else {
+        finding = join(finding, say(kPatientSilent, {shortLineWords(configured_), waited, address}));
+    }
+    add(result(TDoctorCheck::Search, TVerdict::Problem, join(finding, triesWords(report_.tries))));
+    finish(TDoctorOutcome::SlowReply);
 }
 
 void TDoctor::cancel()
@@ -1222,8 +1399,8 @@ void TDoctor::finish(TDoctorOutcome outcome)
         report_.checks.push_back(r);
         emit checkDone(r);
     };
-    const bool searched = searching_;
-    searching_ = false;
+    const bool searched = phase_ != TPhase::Answer;
+    phase_ = TPhase::Answer;
     if (outcome == TDoctorOutcome::Found) {
         std::sort(found_->addresses.begin(), found_->addresses.end());
         const auto& as = found_->addresses;
@@ -1260,6 +1437,16 @@ void TDoctor::finish(TDoctorOutcome outcome)
         break;
     case TDoctorOutcome::NothingAnswered:
         report_.conclusion = join(say(kNothing, {port}), setup_.search ? say(kCheckWiring) : say(kTrySearch));
+        break;
+    case TDoctorOutcome::SlowReply:
+        report_.conclusion = report_.suggestedTimeoutMs > 0
+            ? say(kSlowVerdict, {addressOf(setup_.config.Address), shortLineWords(configured_),
+                                    cfmt("%.1f", static_cast<double>(report_.slowLatency.count()) / 1000.0),
+                                    cfmt("%.1f", setup_.answerTimeoutMs / 1000.0), cfmt("%d", report_.suggestedTimeoutMs)})
+            : say(kLateVerdict, {port});
+        break;
+    case TDoctorOutcome::OtherAddress:
+        report_.conclusion = say(kSignedVerdict, {addressOf(setup_.config.Address), shortLineWords(configured_), signedAs_});
         break;
     case TDoctorOutcome::CannotOpen: {
         const auto problem = std::find_if(report_.checks.begin(), report_.checks.end(),

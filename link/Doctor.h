@@ -53,6 +53,8 @@ enum class TDoctorOutcome : std::uint8_t {
     Answers,         // the display answers as configured
     Found,           // a display answers at other settings or another address
     NothingAnswered,
+    SlowReply,       // a reply came only after its time-out: nothing usable within it
+    OtherAddress,    // a display answers the configured address's requests, signed with another address
     CannotOpen,      // the device is missing, forbidden, held by another process or refuses to open
     Cancelled,
 };
@@ -65,6 +67,10 @@ struct TDoctorReport {
     int tries = 0;                    // requests the search sent
     // The least time those tries can take: each request's wire time plus its time-out.
     std::chrono::milliseconds searchFloor{0};
+    // SlowReply: how long the display took when given time (0 when it did not
+    // answer then), and the reply time-out to use.
+    std::chrono::milliseconds slowLatency{0};
+    int suggestedTimeoutMs = 0;
 };
 
 struct TSearchProgress {
@@ -90,10 +96,6 @@ struct TDoctorSetup {
     TSystemPlaces places;
 };
 
-// The connection doctor: finds out why a display does not answer, and where
-// it is. Runs its checks one after the other from the event loop, never
-// blocking it; cancel() ends it at any moment. It has its own serial port and
-// exchange path, open only while it exchanges.
 // The connection doctor: finds out why a display does not answer, and where
 // it is. Runs its checks one after the other from the event loop, never
 // blocking it; cancel() ends it at any moment. It has its own serial port and
@@ -125,7 +127,9 @@ private:
     struct TTry {
         TLineFormat line;
         std::uint8_t address = 0;
+        bool confirm = false; // asks again where the try before it got an answer
     };
+    enum class TPhase : std::uint8_t { Answer, Search, Patient };
 
     void queue(void (TDoctor::*step)());
     void checkTheDevice();
@@ -137,6 +141,12 @@ private:
     void answerDone();
     void searchStep();
     void searchDone();
+    // A reply came late: the configured settings are asked once more, with time to answer.
+    void askPatiently();
+    // Waits until the line has been quiet for the patient time-out, then asks.
+    void drainTick();
+    void patientDone();
+    int patientTimeoutMs() const;
     // Every address at `line`, tried next; once per setting.
     void planSweep(const TLineFormat& line);
     // The configured address at every other setting.
@@ -158,7 +168,13 @@ private:
     std::uint64_t run_ = 0; // steps queued by an earlier run do nothing
     std::string path_;
     TLineFormat configured_;
-    bool searching_ = false;
+    TPhase phase_ = TPhase::Answer;
+    // The Answer check's reply came signed with another address, these two characters.
+    bool otherAddress_ = false;
+    std::string signedAs_;
+    // The try whose answer was not confirmed: a late reply.
+    std::optional<TTry> lateAt_;
+    std::chrono::steady_clock::time_point drainStart_, quietSince_;
     bool permissionRefused_ = false;
     std::unique_ptr<TExchangeReport> last_; // the exchange that just ended
     std::vector<TTry> plan_;

@@ -1,6 +1,7 @@
 // The connection doctor against the simulated display and against the faults
 // a test can make: no device, no permission, a device held by another
-// process, an echoing adapter, a display at other line settings; and
+// process, an echoing adapter, a display at other line settings, one that
+// answers late or signs with another address; and
 // dadizctl doctor printing the very lines of the core.
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -195,30 +196,45 @@ private slots:
         QTest::addColumn<int>("outcome");
         QTest::addColumn<QString>("found"); // "baud parity data stop: addresses > address to use"
         QTest::addColumn<QString>("answer"); // the Answer line
+        QTest::addColumn<QString>("searchLine"); // the Search line
+        QTest::addColumn<QString>("verdict"); // how the verdict begins
 
         using O = TDoctorOutcome;
         QTest::newRow("as configured") << QStringList{"--baud", "9600", "--address", "5"} << 3 << 5 << true
                                        << "OOOOOS" << int(O::Answers) << ""
-                                       << "Answer: ok. Display 05 answers on {device} at 9600 baud, 7E1.";
+                                       << "Answer: ok. Display 05 answers on {device} at 9600 baud, 7E1." << "" << "";
         QTest::newRow("an echoing adapter") << QStringList{"--echo", "--address", "5"} << 3 << 5 << false << "OOOOOS"
-                                            << int(O::Answers) << "" << "";
+                                            << int(O::Answers) << "" << "" << "" << "";
         QTest::newRow("silent, no search") << QStringList{"--silent"} << 3 << 0 << false << "OOOOPS"
                                            << int(O::NothingAnswered) << ""
                                            << "Answer: problem. Display 00 did not answer on {device} at 9600 baud, 7E1 "
-                                              "within 0.3 s.";
+                                              "within 0.3 s." << "" << "";
         // A pseudo-terminal keeps speed and stop bits only: the first format with 2 stop bits is 7E2.
         QTest::newRow("another speed and stop bits") << QStringList{"--baud", "4800", "--stop-bits", "2", "--address", "5"}
                                                      << 3 << 5 << true << "OOOOPO" << int(O::Found) << "2 0 0 1: 05 > 05"
-                                                     << "";
+                                                     << "" << "" << "";
         QTest::newRow("another speed and address") << QStringList{"--baud", "19200", "--address", "9"} << 3 << 0
-                                                   << true << "OOOOPO" << int(O::Found) << "4 0 0 0: 09 > 09" << "";
+                                                   << true << "OOOOPO" << int(O::Found) << "4 0 0 0: 09 > 09" << "" << "" << "";
         QTest::newRow("two displays on a bus") << QStringList{"--bus", "3,12", "--baud", "2400"} << 3 << 3 << true
-                                               << "OOOOPO" << int(O::Found) << "1 0 0 0: 03 12 > 03" << "";
+                                               << "OOOOPO" << int(O::Found) << "1 0 0 0: 03 12 > 03" << "" << "" << "";
+        // Something answers, signed with another address: that is the verdict, not "nothing answered".
         QTest::newRow("a display that answers from another address")
             << QStringList{"--address", "4", "--wrong-address", "--baud", "19200"} << 4 << 4 << false << "OOOOPS"
-            << int(O::NothingAnswered) << ""
+            << int(O::OtherAddress) << ""
             << "Answer: problem. A display at address 05 answered instead of display 04. Use address 05, or check "
-               "the address set on the display.";
+               "the address set on the display."
+            << "Search: skipped. Not asked for: add --search to try every speed, frame format and address."
+            << "Verdict: A display answers requests for address 04 at 19200 baud, 7E1, but signs its replies as address 05";
+        // The search asks only the address it signs with, and keeps what the Answer check found.
+        QTest::newRow("another address, searched")
+            << QStringList{"--address", "7", "--wrong-address"} << 0 << 7 << true << "OOOOPP" << int(O::OtherAddress)
+            << "" << ""
+            << "Search: problem. Display 08 does not answer requests for its own address at 1200 baud, 7E1 either. (1 try)"
+            << "Verdict: A display answers requests for address 07 at 1200 baud, 7E1, but signs its replies as address 08";
+        // The reply to the Answer check comes during a search try: it is not taken for that try's answer.
+        QTest::newRow("a slow display") << QStringList{"--delay", "1500", "--baud", "1200", "--address", "5"} << 0 << 5
+                                        << true << "OOOOPP" << int(O::SlowReply) << "" << ""
+                                        << "" << "Verdict: Display 05 answers at 1200 baud, 7E1, but only after 1.";
     }
     void againstTheSimulatedDisplay()
     {
@@ -230,6 +246,8 @@ private slots:
         QFETCH(int, outcome);
         QFETCH(QString, found);
         QFETCH(QString, answer);
+        QFETCH(QString, searchLine);
+        QFETCH(QString, verdict);
         SimProcess display(DADIZ_SIM_PATH, sim);
         QVERIFY(display.ok());
         const auto setup = setupFor(display.device, static_cast<std::uint8_t>(baud), static_cast<std::uint8_t>(address), search);
@@ -244,6 +262,17 @@ private slots:
                 .arg(display.pid()));
         if (!answer.isEmpty())
             QCOMPARE(line(r, TDoctorCheck::Answer), fill(answer, {{"device", device}}));
+        if (!searchLine.isEmpty())
+            QCOMPARE(line(r, TDoctorCheck::Search), searchLine);
+        const QString conclusion = QString::fromStdString(conclusionLine(r, 3));
+        QVERIFY2(conclusion.startsWith(verdict), qPrintable(conclusion));
+        if (r.outcome == TDoctorOutcome::SlowReply) {
+            // Asked with time to answer, it took its delay and the reply's wire time; the time-out suggested covers that.
+            QVERIFY2(r.slowLatency >= std::chrono::milliseconds(1500) && r.slowLatency < std::chrono::milliseconds(2500),
+                qPrintable(conclusion));
+            QVERIFY(r.suggestedTimeoutMs >= 2 * r.slowLatency.count());
+            QVERIFY(conclusion.contains(QStringLiteral("--timeout %1;").arg(r.suggestedTimeoutMs)));
+        }
         QCOMPARE(line(r, TDoctorCheck::Echo).contains(QLatin1String("hands back")), sim.contains(QStringLiteral("--echo")));
         QCOMPARE(r.found.has_value(), !found.isEmpty());
         if (r.found) {
@@ -514,6 +543,8 @@ private slots:
                                                          << QStringList{"--baud", "9600", "--address", "2", "--search",
                                                                 "--lang", "ca"}
                                                          << 0 << 0;
+        QTest::newRow("another address, searched") << QStringList{"--wrong-address", "--address", "7"}
+                                                   << QStringList{"--address", "7", "--search"} << 3 << 1;
         QTest::newRow("no device") << QStringList{} << QStringList{"--port", "/nonexistent/ttyUSB0", "--lang", "es"}
                                    << 1 << 3;
     }

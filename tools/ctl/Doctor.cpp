@@ -21,6 +21,8 @@ std::string outcomeKey(TDoctorOutcome outcome)
     case TDoctorOutcome::Answers: return "answers";
     case TDoctorOutcome::Found: return "found";
     case TDoctorOutcome::NothingAnswered: return "nothing answered";
+    case TDoctorOutcome::SlowReply: return "slow reply";
+    case TDoctorOutcome::OtherAddress: return "other address";
     case TDoctorOutcome::CannotOpen: return "cannot open";
     case TDoctorOutcome::Cancelled: break;
     }
@@ -53,6 +55,8 @@ std::string reportJson(const TDoctor& doctor, int language)
     } else {
         out += "null";
     }
+    out += ",\"suggested-timeout-ms\":"
+        + (report.suggestedTimeoutMs > 0 ? std::to_string(report.suggestedTimeoutMs) : std::string("null"));
     return out + ",\"tries\":" + std::to_string(report.tries) + ",\"verdict\":" + jsonString(report.conclusion[l])
         + "}\n";
 }
@@ -109,7 +113,11 @@ int runDoctor(const TCtlOptions& o)
         return ExitOk;
     case TDoctorOutcome::CannotOpen:
         return ExitPort;
+    // A display that answers too late or under another address gives
+    // nothing usable at these settings.
     case TDoctorOutcome::NothingAnswered:
+    case TDoctorOutcome::SlowReply:
+    case TDoctorOutcome::OtherAddress:
     case TDoctorOutcome::Cancelled:
         break;
     }
