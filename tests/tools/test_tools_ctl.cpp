@@ -361,8 +361,8 @@ TEST(Ctl, SendVerifyListsWhatTheDisplayHoldsOtherwise)
     const TRun fiveRun = ctl({"send", five, "--port", sim.path(), "--verify"});
     EXPECT_EQ(fiveRun.status, 0) << fiveRun.err << fiveRun.out;
 
-    // Setpoints the frame carries but the display cannot keep; an input value
-    // with four decimals is within the precision of its field.
+    // Setpoints the request carries but the reply cannot carry back; an input
+    // value with four decimals is within the precision of its field.
     const std::string differs = recordFile(dir + "/differs.dad", [](TDisplayConfig& c) {
         c.Address = 4;
         c.InputValue2 = 1.2345;
@@ -373,10 +373,13 @@ TEST(Ctl, SendVerifyListsWhatTheDisplayHoldsOtherwise)
     });
     const TRun bad = ctl({"send", differs, "--port", sim.path(), "--verify"});
     EXPECT_EQ(bad.status, 1) << bad.err;
-    EXPECT_EQ(lines(bad.out), (std::vector<std::string>{"Relay1Setpoint: file 123456, display 99999",
-                                                        "Relay2Setpoint: file -54321, display -19999"}))
+    const std::string beyond = ", display cannot send it back (its reply carries -19999 to 99999)";
+    EXPECT_EQ(lines(bad.out), (std::vector<std::string>{"Relay1Setpoint: file 123456" + beyond,
+                                                        "Relay2Setpoint: file -54321" + beyond}))
         << bad.out;
-    EXPECT_NE(bad.err.find("holds 2 field(s) other than " + differs), std::string::npos) << bad.err;
+    EXPECT_NE(bad.err.find("2 field(s) of " + differs + " cannot be read back to be checked"), std::string::npos)
+        << bad.err;
+    EXPECT_EQ(bad.err.find("other than"), std::string::npos) << bad.err;
 }
 
 // Values that cannot go out as they are stop the command before the port is opened.

@@ -235,7 +235,12 @@ int sendOne(TLineSession& line, const TCtlOptions& o, const TTarget& t, bool sev
             + shownText(d.received) + "\n";
     if (!print(list))
         return printFailure(o);
-    message(who + cfmt(" holds %zu field(s) other than ", differences.size()) + t.path);
+    const auto unread = static_cast<std::size_t>(std::count_if(
+        differences.begin(), differences.end(), [](const TFieldDifference& d) { return d.received == kBeyondReply; }));
+    if (unread < differences.size())
+        message(who + cfmt(" holds %zu field(s) other than ", differences.size() - unread) + t.path);
+    if (unread > 0)
+        message(who + cfmt(": %zu field(s) of ", unread) + t.path + " cannot be read back to be checked");
     return ExitNoReply;
 }
 
@@ -661,8 +666,12 @@ int runDiff(const TCtlOptions& o)
         // What the frames carry, each within its precision; the input mode
         // travels in no 'E' request, so it is not compared.
         std::vector<std::string> differing;
-        for (const TFieldDifference& d : compareWithReply(t.cfg, r.reply))
+        for (const TFieldDifference& d : compareWithReply(t.cfg, r.reply)) {
             differing.push_back(d.field);
+            if (d.received == kBeyondReply)
+                message(bName + ": " + d.field + " " + d.sent
+                        + " cannot be read back (the reply carries -19999 to 99999)");
+        }
         a = t.cfg;
         b = t.cfg;
         parseAnalogParamsReply(r.reply, b);

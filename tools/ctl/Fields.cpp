@@ -608,7 +608,11 @@ std::vector<TFieldDifference> compareWithReply(const TDisplayConfig& sent, std::
         if (x.Enabled == 1) // a relay off sends '2' in place of its level
             differ((relay + "TriggerLevel").c_str(), y.TriggerLevel == x.TriggerLevel);
         differ((relay + "Delay").c_str(), y.Delay == x.Delay);
-        differ((relay + "Setpoint").c_str(), y.Setpoint == x.Setpoint);
+        // The reply's five characters (0xB4 standing for "-1") carry less than the request's six.
+        if (x.Setpoint < -19999 || x.Setpoint > 99999)
+            out.push_back({relay + "Setpoint", cfmt("%d", x.Setpoint), kBeyondReply});
+        else
+            differ((relay + "Setpoint").c_str(), y.Setpoint == x.Setpoint);
     }
     return out;
 }

@@ -63,6 +63,9 @@ std::vector<std::string> fieldsMissingFromReply(std::span<const std::uint8_t> re
 // than '0' or '1' for a relay that is on, a delay outside 0..999.
 std::optional<std::string> receivedValueProblem(const TDisplayConfig& cfg);
 
+// What compareWithReply gives as the display's value of a setpoint its reply cannot carry.
+inline constexpr const char* kBeyondReply = "cannot send it back (its reply carries -19999 to 99999)";
+
 struct TFieldDifference {
     std::string field;
     std::string sent;     // the file's value
