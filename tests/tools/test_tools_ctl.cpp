@@ -628,6 +628,9 @@ TEST(Ctl, ReceiveRefusesPartialRepliesAndValuesNoFileHolds)
     nulLevel[66] = '\0';
     std::string hugeValue = paramsReply();
     hugeValue.replace(hugeValue.find("D1      0"), 9, "D1  1e308");
+    std::string notNumbers = paramsReply();
+    notNumbers.replace(notNumbers.find("D1      0"), 9, "D1    nan");
+    notNumbers.replace(notNumbers.find("I2 20.000"), 9, "I2   -inf");
     const Case cases[] = {
         {paramsReply(), 0, ""},
         {"@00RP\r", 1, "carries none of the configuration"},
@@ -637,6 +640,7 @@ TEST(Ctl, ReceiveRefusesPartialRepliesAndValuesNoFileHolds)
         {nineDecimals, 1, "holds what a configuration cannot hold: DecimalPoint 9 is outside 0..4"},
         {nulLevel, 1, "Relay1TriggerLevel <00> is not 0 or 1 for a relay that is on"},
         {hugeValue, 1, "holds what a request cannot carry back: DisplayValue1 would go out as"},
+        {notNumbers, 1, "holds text that is not a number: DisplayValue1 \"    nan\", InputValue2 \"   -inf\""},
     };
     const std::string dir = tempDir("partial");
     for (const auto& c : cases) {

@@ -360,6 +360,14 @@ int receiveOne(TLineSession& session, const TCtlOptions& o, const std::string& p
         message(who + ": " + replyText + " carries " + what + "; " + path + " was not written");
         return ExitNoReply;
     }
+    if (const std::vector<std::string> garbled = numbersNotReadable(r.reply); !garbled.empty()) {
+        std::string list;
+        for (const std::string& field : garbled)
+            list += (list.empty() ? "" : ", ") + field;
+        message(who + ": " + replyText + " holds text that is not a number: " + list + "; " + path
+                + " was not written");
+        return ExitNoReply;
+    }
     if (!saveFile(path, received))
         return ExitFile;
     return print(path + ": received from " + who + "\n") ? ExitOk : printFailure(o);

@@ -563,6 +563,41 @@ std::optional<std::string> receivedValueProblem(const TDisplayConfig& cfg)
     return std::nullopt;
 }
 
+std::vector<std::string> numbersNotReadable(std::span<const std::uint8_t> reply)
+{
+    struct TNumberField {
+        const char* name;
+        std::size_t tag; // the two tag letters, then seven characters
+        char a, b;
+    };
+    static const TNumberField kNumbers[] = {
+        {"InputValue1", 7, 'I', '1'}, {"DisplayValue1", 16, 'D', '1'},
+        {"InputValue2", 25, 'I', '2'}, {"DisplayValue2", 34, 'D', '2'}};
+    std::vector<std::string> out;
+    for (const TNumberField& f : kNumbers) {
+        if (reply.size() < f.tag + 10 || reply[f.tag] != f.a || reply[f.tag + 1] != f.b)
+            continue;
+        const std::string text(reinterpret_cast<const char*>(reply.data() + f.tag + 2), 7);
+        const std::size_t start = text.find_first_not_of(' ');
+        const std::size_t end = text.find_last_not_of(' ');
+        std::size_t i = start == std::string::npos ? text.size() : start;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+            ++i;
+        bool digits = false, point = false, number = i <= end && end != std::string::npos;
+        for (; number && i <= end; ++i) {
+            if (std::isdigit(static_cast<unsigned char>(text[i])))
+                digits = true;
+            else if (text[i] == '.' && !point)
+                point = true;
+            else
+                number = false;
+        }
+        if (!number || !digits)
+            out.push_back(std::string(f.name) + " \"" + text + "\"");
+    }
+    return out;
+}
+
 std::vector<TFieldDifference> compareWithReply(const TDisplayConfig& sent, std::span<const std::uint8_t> reply)
 {
     TDisplayConfig got = sent;

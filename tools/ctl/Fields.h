@@ -56,6 +56,10 @@ bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& 
 // The fields a display's 'P' reply leaves out, by name in record order
 // (every field from InputMode on travels).
 std::vector<std::string> fieldsMissingFromReply(std::span<const std::uint8_t> reply);
+// The number fields of a 'P' reply whose seven characters are not a decimal
+// number ("    nan", blanks), which the reply parser would read as 0; as
+// "NAME \"TEXT\"".
+std::vector<std::string> numbersNotReadable(std::span<const std::uint8_t> reply);
 
 // The first field of a configuration filled from a display that holds what
 // no configuration should: an index beyond its list, a number that is not
