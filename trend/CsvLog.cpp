@@ -156,10 +156,12 @@ int TCsvLog::writeAll(const std::string& bytes)
         }
         done += static_cast<std::size_t>(n);
     }
-    // A row written in part is taken back, so the file never holds half a row.
+    // A row written in part is taken back, so the file never holds half a row;
+    // should that fail too, the write's own error is still the one to tell.
     struct stat st{};
-    if (error != 0 && done > 0 && ::fstat(fd_.get(), &st) == 0 && st.st_size >= static_cast<off_t>(done))
-        (void)::ftruncate(fd_.get(), st.st_size - static_cast<off_t>(done));
+    if (error != 0 && done > 0 && ::fstat(fd_.get(), &st) == 0 && st.st_size >= static_cast<off_t>(done)) {
+        [[maybe_unused]] const int cut = ::ftruncate(fd_.get(), st.st_size - static_cast<off_t>(done));
+    }
     return error;
 }
 

@@ -5,6 +5,8 @@
 // an unprivileged user even when the tests run as root.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
@@ -107,8 +109,9 @@ public:
         if (::mkdtemp(tmpl) != nullptr) {
             dir = fs::canonical(tmpl);
             ::chmod(tmpl, 0755);
-            if (::geteuid() == 0)
-                ::chown(tmpl, Nobody, Nobody);
+            if (::geteuid() == 0) {
+                EXPECT_EQ(::chown(tmpl, Nobody, Nobody), 0) << std::strerror(errno);
+            }
         }
     }
     ~Scratch()
@@ -146,7 +149,7 @@ fs::path protectedFile(Scratch& s, const char* name)
     const fs::path p = s.dir / name;
     writeAll(p, name == std::string("Conf.dad") ? TBytes{2} : oldBytes);
     ::chmod(p.c_str(), 0444);
-    ::chown(p.c_str(), plainUser(), plainUser());
+    EXPECT_EQ(::chown(p.c_str(), plainUser(), plainUser()), 0) << std::strerror(errno);
     return p;
 }
 
@@ -164,8 +167,8 @@ const TSaveCase saveCases[] = {
          fs::create_directory(folder);
          writeAll(p, oldBytes);
          ::chmod(p.c_str(), 0666);
-         ::chown(p.c_str(), plainUser(), plainUser());
-         ::chown(folder.c_str(), plainUser(), plainUser());
+         EXPECT_EQ(::chown(p.c_str(), plainUser(), plainUser()), 0) << std::strerror(errno);
+         EXPECT_EQ(::chown(folder.c_str(), plainUser(), plainUser()), 0) << std::strerror(errno);
          ::chmod(folder.c_str(), 0555);
          s.inode = statOf(p).st_ino;
          return p;
@@ -182,7 +185,7 @@ const TSaveCase saveCases[] = {
          const fs::path p = s.dir / "theirs.cfg";
          writeAll(p, oldBytes);
          ::chmod(p.c_str(), 0666);
-         ::chown(p.c_str(), Nobody - 1, Nobody - 1);
+         EXPECT_EQ(::chown(p.c_str(), Nobody - 1, Nobody - 1), 0) << std::strerror(errno);
          return p;
      },
      TFileStep::None, 0,

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <sys/resource.h>
@@ -45,7 +46,8 @@ protected:
     void TearDown() override
     {
         std::setlocale(LC_ALL, "C");
-        std::system(("rm -rf " + dir).c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(dir, ignored);
     }
     std::string dir;
 };
