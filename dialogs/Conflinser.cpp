@@ -7,12 +7,14 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
 #include "config/DisplayConfig.h"
 #include "base/Formats.h"
+#include "base/Texts.h"
 #include "dialogs/DialogSupport.h"
 #include "dialogs/TypedChoice.h"
 #include "serial/PortMap.h"
@@ -276,6 +278,15 @@ void TForm2::storeTo(TDisplayConfig& cfg) const
     // A bare name ("ttyUSB0") means the device of that name under /dev.
     if (!device.empty() && device.front() != '/')
         device = "/dev/" + device;
-    if (device != resolvePortPath(cfmt("COM%d", com)))
-        setMappedDevice(com, device);
+    if (device == resolvePortPath(cfmt("COM%d", com)) || setMappedDevice(com, device))
+        return;
+    // The rest of the line settings still apply; only the device is not kept.
+    static const TTexts kNotKept{"No s'ha pogut desar el dispositiu %1 per a COM%2 a %3: COM%2 continua fent servir %4.",
+        "No se ha podido guardar el dispositivo %1 para COM%2 en %3: COM%2 sigue usando %4.",
+        "Le périphérique %1 de COM%2 n'a pas pu être enregistré dans %3 : COM%2 utilise toujours %4.",
+        "The device %1 of COM%2 could not be recorded in %3: COM%2 still uses %4."};
+    QMessageBox::warning(parentWidget(), windowTitle(),
+                         QString::fromStdString(fillIn(pickText(kNotKept, language_),
+                                                       {escapedControls(device), std::to_string(com), settingsFilePath(),
+                                                        resolvePortPath(cfmt("COM%d", com))})));
 }

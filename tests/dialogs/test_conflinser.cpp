@@ -2,6 +2,7 @@
 // seven indexes, typed and clicked input, OK and Cancel, and the COM device map.
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +11,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
 
 #include "config/DisplayConfig.h"
 #include "dialogs/Conflinser.h"
@@ -338,6 +340,29 @@ private slots:
         again->storeTo(cfg);
         QCOMPARE(resolvePortPath("COM4"), std::string("/dev/ttyACM1"));
         QCOMPARE(resolvePortPath("COM2"), std::string("/dev/ttyUSB7"));
+
+        // A settings file that cannot take the device: the box says so, the line settings still apply.
+        const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+        QVERIFY(QDir(home.path()).mkdir(u"DADiz"_qs));
+        QCOMPARE(::mkfifo(settingsFilePath().c_str(), 0600), 0);
+        auto third = open(2);
+        third->loadFrom(cfg);
+        third->findChild<QComboBox*>(u"PortDevice"_qs)->setEditText(u"/dev/ttyUSB9"_qs);
+        third->findChild<QComboBox*>(u"ComboBox2"_qs)->setCurrentIndex(4);
+        QString shown;
+        testsupport::whenModal<QMessageBox>([&](QMessageBox* box) {
+            shown = box->text();
+            box->accept();
+        });
+        third->storeTo(cfg);
+        qputenv("XDG_CONFIG_HOME", saved);
+        QCOMPARE(shown, QString::fromStdString("Le périphérique /dev/ttyUSB9 de COM4 n'a pas pu être enregistré dans "
+                                               + home.path().toStdString()
+                                               + "/DADiz/DADiz.conf : COM4 utilise toujours /dev/ttyS3."));
+        QCOMPARE(cfg.BaudIndex, std::uint8_t(4));
     }
 
     // Every text fits its control in every language.
