@@ -96,6 +96,13 @@ env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$bin/dadiz" >"$root/dadiz-
 [ "$status" -eq 1 ] && grep -q 'no display found' "$root/dadiz-out" \
   || fail "dadiz without a display: status $status, $(head -n1 "$root/dadiz-out")"
 
+# The programs are hardened: immediate binding and fortified libc calls.
+for program in dadiz dadizctl dadiz-sim; do
+  grep -q 'BIND_NOW' <<<"$(readelf -d "$bin/$program")" || fail "$program is not linked with -z now"
+  grep -qE '__[a-z0-9_]+_chk\b' <<<"$(readelf --dyn-syms -W "$bin/$program")" \
+    || fail "$program calls no fortified libc function"
+done
+
 # Each manual page is valid gzip and names every option dadiz-sim lists.
 for page in dadiz dadizctl dadiz-sim; do
   gz="$root/tree/usr/share/man/man1/$page.1.gz"
