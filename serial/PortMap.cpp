@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <glob.h>
 #include <sys/stat.h>
@@ -14,6 +13,7 @@
 
 #include "base/Formats.h"
 #include "base/Texts.h"
+#include "config/ConfigFile.h"
 
 namespace {
 
@@ -30,35 +30,12 @@ const TTexts kFileNotRegular{"%1 no és un arxiu normal: no se'n llegeix cap por
     "%1 no es un archivo normal: no se lee ningún puerto de él (%2 usa %3).",
     "%1 n'est pas un fichier ordinaire : aucun port n'y est lu (%2 utilise %3).",
     "%1 is not a regular file: no port is read from it (%2 uses %3)."};
-const TTexts kFileUnreadable{"%1 no es pot llegir (%4): %2 fa servir %3.", "%1 no se puede leer (%4): %2 usa %3.",
-    "%1 ne peut pas être lu (%4) : %2 utilise %3.", "%1 cannot be read (%4): %2 uses %3."};
+// %1 is the file's own sentence, "PATH: permission denied."
+const TTexts kFileUnreadable{"%1 %2 fa servir %3.", "%1 %2 usa %3.", "%1 %2 utilise %3.", "%1 %2 uses %3."};
 const TTexts kNotAbsolute{"%1: %2=%4 no és un camí absolut i no es fa servir; %2 fa servir %3.",
     "%1: %2=%4 no es una ruta absoluta y no se usa; %2 usa %3.",
     "%1 : %2=%4 n'est pas un chemin absolu et n'est pas utilisé ; %2 utilise %3.",
     "%1: %2=%4 is not an absolute path and is not used; %2 uses %3."};
-
-// What QSettings may be given: it would wait for ever on a FIFO and read a
-// device, so anything but a regular file is left unread (and unwritten).
-TSettingsFile checkSettingsFile(int* error = nullptr)
-{
-    const std::string path = settingsFilePath();
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        if (error)
-            *error = errno;
-        return errno == ENOENT ? TSettingsFile::Missing : TSettingsFile::Unreadable;
-    }
-    if (!S_ISREG(st.st_mode))
-        return TSettingsFile::NotRegular;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (error)
-            *error = errno;
-        return TSettingsFile::Unreadable;
-    }
-    ::close(fd);
-    return TSettingsFile::Usable;
-}
 
 std::vector<std::string> globSorted(const char* pattern)
 {
@@ -123,11 +100,32 @@ int comNumber(const std::string& port)
     return n;
 }
 
-TSettingsFile settingsFileState() { return checkSettingsFile(); }
+// What QSettings may be given: it would wait for ever on a FIFO and read a
+// device, so anything but a regular file is left unread (and unwritten).
+TSettingsFile settingsFileState(int* error)
+{
+    const std::string path = settingsFilePath();
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (error)
+            *error = errno;
+        return errno == ENOENT ? TSettingsFile::Missing : TSettingsFile::Unreadable;
+    }
+    if (!S_ISREG(st.st_mode))
+        return TSettingsFile::NotRegular;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (error)
+            *error = errno;
+        return TSettingsFile::Unreadable;
+    }
+    ::close(fd);
+    return TSettingsFile::Usable;
+}
 
 std::optional<QVariant> readSetting(const char* key)
 {
-    if (checkSettingsFile() != TSettingsFile::Usable)
+    if (settingsFileState() != TSettingsFile::Usable)
         return std::nullopt;
     const QVariant v = portSettings().value(QString::fromLatin1(key));
     return v.isValid() ? std::optional<QVariant>(v) : std::nullopt;
@@ -138,7 +136,7 @@ namespace {
 // COMn's entry as written in the file, empty when there is none.
 std::string mapEntry(int com)
 {
-    if (com < 1 || checkSettingsFile() != TSettingsFile::Usable)
+    if (com < 1 || settingsFileState() != TSettingsFile::Usable)
         return {};
     return portSettings().value(keyOf(com)).toString().trimmed().toStdString();
 }
@@ -158,13 +156,14 @@ std::string describePortMapProblem(int com, int language)
         return {};
     const std::string file = settingsFilePath(), name = cfmt("COM%d", com), used = fallbackDevice(com);
     int error = 0;
-    switch (checkSettingsFile(&error)) {
+    switch (settingsFileState(&error)) {
     case TSettingsFile::Missing:
         return {};
     case TSettingsFile::NotRegular:
         return fillIn(pickText(kFileNotRegular, language), {file, name, used});
     case TSettingsFile::Unreadable:
-        return fillIn(pickText(kFileUnreadable, language), {file, name, used, std::strerror(error)});
+        return fillIn(pickText(kFileUnreadable, language),
+                      {describeFileError(file, {false, error, TFileStep::Open}, language), name, used});
     case TSettingsFile::Usable:
         break;
     }
@@ -176,7 +175,7 @@ std::string describePortMapProblem(int com, int language)
 
 bool setMappedDevice(int com, const std::string& path)
 {
-    if (com < 1 || checkSettingsFile() == TSettingsFile::NotRegular)
+    if (com < 1 || settingsFileState() == TSettingsFile::NotRegular)
         return false;
     QSettings s = portSettings();
     if (path.empty())

@@ -19,9 +19,11 @@ int comNumber(const std::string& port);
 // Empty for an empty port.
 std::string resolvePortPath(const std::string& port);
 
-// The settings file is read only when it is a regular file that can be read.
+// The settings file is read only when it is a regular file that can be read:
+// QSettings would wait for ever on a FIFO. `error` gets the errno of a
+// failed look.
 enum class TSettingsFile { Missing, Usable, NotRegular, Unreadable };
-TSettingsFile settingsFileState();
+TSettingsFile settingsFileState(int* error = nullptr);
 // A value of the settings file ("Link/ReplyTimeoutMs"), none when the file
 // or the key is missing or the file is not one to read.
 std::optional<QVariant> readSetting(const char* key);

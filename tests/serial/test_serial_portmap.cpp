@@ -73,6 +73,14 @@ TEST(PortMap, ASettingsFileThatIsNotRegularIsLeftAlone)
     struct stat st {};
     ASSERT_EQ(stat(path.c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // A folder that is a file: the reason in the session's language.
+    ASSERT_EQ(unlink(path.c_str()), 0);
+    ASSERT_EQ(rmdir((home.path().toStdString() + "/DADiz").c_str()), 0);
+    ASSERT_EQ(close(open((home.path().toStdString() + "/DADiz").c_str(), O_CREAT | O_WRONLY, 0600)), 0);
+    EXPECT_EQ(settingsFileState(), TSettingsFile::Unreadable);
+    EXPECT_EQ(describePortMapProblem(2, 2),
+              path + " : une partie du chemin n'est pas un dossier. COM2 utilise /dev/ttyS1.");
     qputenv("XDG_CONFIG_HOME", saved);
 }
 
