@@ -40,14 +40,15 @@ public:
 // The PC side of the line, opened with plain termios.
 class TPort {
 public:
-    explicit TPort(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC))
+    // `speed`: that of the cases that give the simulator one with --baud.
+    explicit TPort(const std::string& path, speed_t speed = B9600)
+        : fd_(open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC))
     {
         termios tio{};
         if (!fd_ || tcgetattr(fd_.get(), &tio) != 0)
             throw std::runtime_error("cannot open " + path);
         cfmakeraw(&tio);
-        // The speed of the cases that give the simulator one with --baud.
-        cfsetspeed(&tio, B9600);
+        cfsetspeed(&tio, speed);
         tcsetattr(fd_.get(), TCSANOW, &tio);
     }
 
@@ -59,12 +60,15 @@ public:
     };
 
     // Writes the request and collects the reply as the program does, in
-    // reads of up to 20 bytes, until complete, overflowing or `wait` of silence.
-    TExchange exchange(std::span<const std::uint8_t> request, std::chrono::milliseconds wait = 2000ms)
+    // reads of up to 20 bytes, until complete, overflowing or `wait` of
+    // silence; the first read comes `readAfter` after the request.
+    TExchange exchange(std::span<const std::uint8_t> request, std::chrono::milliseconds wait = 2000ms,
+                       std::chrono::milliseconds readAfter = 0ms)
     {
         TExchange ex;
         if (write(fd_.get(), request.data(), request.size()) != static_cast<ssize_t>(request.size()))
             throw std::runtime_error("write");
+        std::this_thread::sleep_for(readAfter);
         ex.rx.reset();
         pollfd pfd{fd_.get(), POLLIN, 0};
         while (ex.state == TRxBuffer::TState::Incomplete && poll(&pfd, 1, static_cast<int>(wait.count())) > 0) {
@@ -371,6 +375,21 @@ TEST(Sim, LateReplyDoesNotReachTheNextOpener)
     const auto ex = port.exchange(buildReadRequest(7, kLetterDisplayReading));
     EXPECT_EQ(ex.text().substr(0, 5), "@07RL");
     EXPECT_EQ(ex.text().size(), 18u);
+}
+
+// A reply read late, while the one before it was read at once, arrives
+// whole: the check for an unread reply never cuts the next one.
+TEST(Sim, ReplyReadLateAfterAReadOneIsWhole)
+{
+    TSim sim({"--address", "7", "--baud", "1200"});
+    TPort port(sim.path(), B1200);
+    const auto request = buildReadRequest(7, kLetterAnalogParams);
+    for (int i = 0; i < 3; ++i) {
+        const auto ex = port.exchange(request, 2000ms, i == 0 ? 0ms : 400ms);
+        ASSERT_EQ(ex.state, TRxBuffer::TState::Complete) << i;
+        EXPECT_EQ(checkReply(ex.rx.reply(), request), TReplyCheck::Accepted) << i << ' ' << ex.text();
+        EXPECT_EQ(ex.text().size(), 96u) << i << ' ' << ex.text();
+    }
 }
 
 TEST(Sim, StopsCleanlyAndRemovesItsLink)

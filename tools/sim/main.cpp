@@ -32,6 +32,8 @@ constexpr std::size_t kMaxRequest = 256;
 // A reply still unread this long after its last byte went out was sent while
 // nobody listened; a real line would have lost it.
 constexpr auto kUnreadReplyLifetime = 200ms;
+// How often a held reply looks again whether the previous one has been read.
+constexpr auto kHeldReplyLook = 5ms;
 
 struct TLineOptions {
     std::string link;
@@ -250,6 +252,7 @@ struct TChunk {
     TSimClock::time_point due;
     std::string bytes;
     std::string logLine; // written once the chunk has gone out
+    bool startsFrame = false;
     bool endsFrame = false;
 };
 
@@ -268,6 +271,7 @@ private:
     bool atOwnLineSettings() const;
     void schedule(const std::string& reply, TSimClock::time_point now);
     void sendDue(TSimClock::time_point now);
+    bool previousReplySettled(TSimClock::time_point now);
     void dropUnreadReply(TSimClock::time_point now);
     void clearStaleExclusive();
 
@@ -278,6 +282,7 @@ private:
     std::deque<TChunk> outgoing_;
     std::optional<TSimClock::time_point> quietUntil_;
     std::optional<TSimClock::time_point> unreadCheck_;
+    bool holding_ = false; // a reply waits until the previous one is read or dropped
 };
 
 void TLine::run(const sigset_t& waitMask)
@@ -286,7 +291,7 @@ void TLine::run(const sigset_t& waitMask)
         const auto now = TSimClock::now();
         std::optional<TSimClock::time_point> wake;
         if (!outgoing_.empty())
-            wake = outgoing_.front().due;
+            wake = holding_ ? std::max(outgoing_.front().due, now + kHeldReplyLook) : outgoing_.front().due;
         const bool quiet = quietUntil_ && now < *quietUntil_;
         if (quiet && (!wake || *quietUntil_ < *wake))
             wake = quietUntil_;
@@ -328,6 +333,10 @@ void TLine::receive(TSimClock::time_point now)
         return;
     }
     // The adapter hears its own transmission: the request comes back first.
+    // A previous reply already read is settled first, so its check cannot
+    // flush the echo; one still unread may take the echo with it.
+    if (options_.echo)
+        previousReplySettled(now);
     if (options_.echo && ::write(pty_.master.get(), buf, static_cast<std::size_t>(n)) < 0 && errno != EAGAIN)
         fail("write", errno);
     for (ssize_t i = 0; i < n; ++i) {
@@ -395,12 +404,12 @@ void TLine::schedule(const std::string& frame, TSimClock::time_point now)
         if (pos > 0)
             due += kPiecePause;
         if (byteTime > 0ns) {
-            for (char c : part) {
-                outgoing_.push_back({due, std::string(1, c), {}});
+            for (std::size_t i = 0; i < part.size(); ++i) {
+                outgoing_.push_back({due, part.substr(i, 1), {}, pos == 0 && i == 0});
                 due += byteTime;
             }
         } else {
-            outgoing_.push_back({due, part, {}});
+            outgoing_.push_back({due, part, {}, pos == 0});
         }
         pos += part.size();
         ++piece;
@@ -412,8 +421,13 @@ void TLine::schedule(const std::string& frame, TSimClock::time_point now)
 
 void TLine::sendDue(TSimClock::time_point now)
 {
+    holding_ = false;
     while (!outgoing_.empty() && outgoing_.front().due <= now) {
         const TChunk& chunk = outgoing_.front();
+        if (chunk.startsFrame && !previousReplySettled(now)) {
+            holding_ = true;
+            return;
+        }
         // Nobody reading and the queue full: the bytes are lost, as on a line.
         if (::write(pty_.master.get(), chunk.bytes.data(), chunk.bytes.size()) < 0 && errno != EAGAIN)
             fail("write", errno);
@@ -423,6 +437,21 @@ void TLine::sendDue(TSimClock::time_point now)
             unreadCheck_ = now + kUnreadReplyLifetime;
         outgoing_.pop_front();
     }
+}
+
+// The check for an unread reply flushes what the device holds, so no byte
+// of a new reply goes out while it is pending: the new reply waits until the
+// previous one has been read (the check is then moot) or dropped.
+bool TLine::previousReplySettled(TSimClock::time_point now)
+{
+    if (!unreadCheck_)
+        return true;
+    int unread = 0;
+    if (ioctl(pty_.slave.get(), FIONREAD, &unread) == 0 && unread > 0 && now < *unreadCheck_)
+        return false;
+    dropUnreadReply(now);
+    unreadCheck_.reset();
+    return true;
 }
 
 void TLine::dropUnreadReply(TSimClock::time_point now)
