@@ -13,6 +13,9 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <fstream>
+#include <regex>
+#include <set>
 #include <poll.h>
 #include <string>
 #include <sys/ioctl.h>
@@ -303,13 +306,17 @@ TEST(Sim, FaultsOnTheLine)
         {{"--address", "7", "--noise"}, 7, S::Overflow, std::nullopt, {}},
         {{"--address", "7", "--pieces", "3,10,5"}, 7, S::Complete, TReplyCheck::Accepted, {3, 10, 5}},
         {{"--address", "7", "--baud", "9600", "--delay", "20"}, 7, S::Complete, TReplyCheck::Accepted, {}},
+        // Silent addresses add up.
+        {{"--bus", "1,2,3", "--silent-address", "1", "--silent-address", "2"}, 1, S::Incomplete, std::nullopt, {}},
+        {{"--bus", "1,2,3", "--silent-address", "1", "--silent-address", "2"}, 2, S::Incomplete, std::nullopt, {}},
+        {{"--bus", "1,2,3", "--silent-address", "1", "--silent-address", "2"}, 3, S::Complete, TReplyCheck::Accepted, {}},
     };
     for (const auto& c : cases) {
         TSim sim(c.args);
         TPort port(sim.path());
         const auto request = buildReadRequest(c.address, kLetterDisplayReading);
         const auto ex = port.exchange(request, 500ms);
-        const std::string name = c.args.back();
+        const std::string name = c.args.back() + " to " + std::to_string(c.address);
         EXPECT_EQ(ex.state, c.state) << name;
         if (c.check)
             EXPECT_EQ(checkReply(ex.rx.reply(), request), *c.check) << name;
@@ -420,6 +427,8 @@ TEST(Sim, RejectsBadOptions)
         {"--value", "1e300", "--decimals", "2"},
         {"--value", "-99999999", "--decimals", "2"},
         {"--value", "100", "--digits", "2", "--decimals", "0"},
+        {"--bus", "1,2,1"},
+        {"--silent-address", "5"}, // not on the line
     };
     for (const auto& args : cases) {
         TSim sim(args, false);
@@ -427,6 +436,27 @@ TEST(Sim, RejectsBadOptions)
         EXPECT_EQ(sim.stop(SIGTERM), 2) << args[0] << ' ' << args[1];
         EXPECT_EQ(sim.log().rfind("dadiz-sim: ", 0), 0u) << sim.log();
     }
+}
+
+// The usage and the manual's synopsis list the same options.
+TEST(Sim, UsageAndManualNameTheSameOptions)
+{
+    auto options = [](const std::string& text) {
+        std::set<std::string> names;
+        static const std::regex option("--[a-z][a-z-]*[a-z]");
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it)
+            names.insert(it->str());
+        return names;
+    };
+    testsupport::TChild help(DADIZ_SIM_PATH, {"--help"});
+    ASSERT_EQ(help.finish(), 0);
+    const std::string usage = help.out.substr(0, help.out.find("\nSimulated"));
+    std::ifstream file(DADIZ_SIM_MANUAL);
+    std::string manual((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const auto from = manual.find(".SH SYNOPSIS");
+    manual = std::regex_replace(manual.substr(from, manual.find(".SH DESCRIPTION") - from), std::regex(R"(\\-)"), "-");
+    EXPECT_FALSE(options(usage).empty()) << usage;
+    EXPECT_EQ(options(usage), options(manual)) << usage << manual;
 }
 
 // An RS-485 adapter hands back the request before the reply; some displays end with CR LF.

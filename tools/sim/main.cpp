@@ -4,6 +4,7 @@
 #include "base/UniqueFd.h"
 #include "tools/sim/SimDisplay.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -42,7 +43,7 @@ struct TLineOptions {
     int stopBits = 0; // 1 or 2: answer only when the terminal has these; 0 whatever it has
     std::vector<std::size_t> pieces;
     bool silent = false;
-    std::optional<int> silentAddress;
+    std::vector<int> silentAddresses;
     bool log = false;
     bool echo = false;
     bool crlf = false;
@@ -57,9 +58,9 @@ struct TLineOptions {
     }
     std::fprintf(stdout,
                  "usage: dadiz-sim [--address N | --bus N,N,...] [--link PATH] [--delay MS] [--baud N]\n"
-                 "                 [--pieces N,N,...] [--wrong-address] [--silent] [--noise] [--echo] [--crlf]\n"
-                 "                 [--log] [--digits N] [--decimals N] [--value X] [--input-mode N] [--ramp]\n"
-                 "                 [--stop-bits 1|2]\n"
+                 "                 [--stop-bits 1|2] [--pieces N,N,...] [--wrong-address] [--silent]\n"
+                 "                 [--silent-address N]... [--noise] [--echo] [--crlf] [--log] [--digits N]\n"
+                 "                 [--decimals N] [--value X] [--input-mode N] [--ramp]\n"
                  "Simulated displays on a pseudo-terminal; the first line of output is its device.\n"
                  "  --address N      one display at address N (default 0)\n"
                  "  --bus N,N,...    one display at each address\n"
@@ -73,7 +74,7 @@ struct TLineOptions {
                  "  --pieces N,...   send each reply in pieces of these sizes\n"
                  "  --wrong-address  answer with the next address\n"
                  "  --silent         never answer\n"
-                 "  --silent-address N  the display at address N never answers\n"
+                 "  --silent-address N  the display at address N never answers; repeat for more\n"
                  "  --noise          answer with 300 bytes and no CR\n"
                  "  --echo           hand back every request byte as received before the reply,\n"
                  "                   as an RS-485 adapter that hears its own transmission does\n"
@@ -141,8 +142,13 @@ void parseOptions(int argc, char** argv, TLineOptions& line, TSimOptions& displa
         };
         if (opt == "--address")
             line.addresses = {intArg("--address", value(), 0, 99)};
-        else if (opt == "--bus")
+        else if (opt == "--bus") {
             line.addresses = listArg("--bus", value(), 0, 99);
+            for (std::size_t k = 1; k < line.addresses.size(); ++k)
+                if (std::find(line.addresses.begin(), line.addresses.begin() + static_cast<long>(k), line.addresses[k])
+                    != line.addresses.begin() + static_cast<long>(k))
+                    usage(cfmt("--bus names address %d twice", line.addresses[k]).c_str());
+        }
         else if (opt == "--link")
             line.link = value();
         else if (opt == "--delay")
@@ -160,7 +166,7 @@ void parseOptions(int argc, char** argv, TLineOptions& line, TSimOptions& displa
         else if (opt == "--silent")
             line.silent = true;
         else if (opt == "--silent-address")
-            line.silentAddress = intArg("--silent-address", value(), 0, 99);
+            line.silentAddresses.push_back(intArg("--silent-address", value(), 0, 99));
         else if (opt == "--noise")
             display.noise = true;
         else if (opt == "--log")
@@ -192,6 +198,9 @@ void parseOptions(int argc, char** argv, TLineOptions& line, TSimOptions& displa
     }
     if (line.addresses.empty())
         line.addresses = {0};
+    for (int silent : line.silentAddresses)
+        if (std::find(line.addresses.begin(), line.addresses.end(), silent) == line.addresses.end())
+            usage(cfmt("--silent-address %d is not the address of a display on this line", silent).c_str());
     if (display.fixedValue)
         checkShownValue(valueText, *display.fixedValue, display.digits, display.decimals);
 }
@@ -367,7 +376,8 @@ void TLine::handleFrame(const std::string& received, TSimClock::time_point now)
         if (frame.size() < 3 || frame.compare(1, 2, display.addressText()) != 0)
             continue;
         const bool silent = options_.silent
-            || (options_.silentAddress && display.addressText() == cfmt("%02d", *options_.silentAddress));
+            || std::any_of(options_.silentAddresses.begin(), options_.silentAddresses.end(),
+                           [&](int a) { return display.addressText() == cfmt("%02d", a); });
         if (auto reply = display.answer(frame, now); reply && !silent)
             schedule(*reply, now);
     }
