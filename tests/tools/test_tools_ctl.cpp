@@ -265,7 +265,8 @@ TEST(Ctl, BadInputIsRefusedAndLeavesTheFileAlone)
         {{"show", dir}, 4, "is a directory"},
         // Typed bytes are shown escaped: no terminal codes, one message a line.
         {{"set", file, "Fo\x1b[2Jo\n=1"}, 2, "unknown field \"Fo<1B>[2Jo<0A>\""},
-        {{"set", file, "Relay1TriggerLevel=<0D>"}, 2, "Relay1TriggerLevel must be 0 or 1"},
+        {{"set", file, "Relay1TriggerLevel=x"}, 2,
+         "Relay1TriggerLevel must be 0 or 1 (0 on above the level, 1 on below it), or another byte as <XX>"},
     };
     const std::string before = readFile(file);
     const std::string shortBefore = readFile(shortFile);
@@ -402,6 +403,7 @@ TEST(Ctl, FilesThatCannotGoOutAreRefused)
          "DisplayValue2 1E308 does not fit its field of the request (it would go out as \"1000000\")"},
         {{"send"}, [](TDisplayConfig& c) { c.TempOffset = 12.5, c.Resolution = 1; }, "TempOffset 12.5 does not fit"},
         {{"send"}, [](TDisplayConfig& c) { c.Relay2Delay = 1234; }, "Relay2Delay 1234 does not fit"},
+        {{"send"}, [](TDisplayConfig& c) { c.Relay1DelayType = '\r'; }, "Relay1DelayType <0D>"},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const std::string file = recordFile(dir + "/case" + std::to_string(i) + ".dad", cases[i].edit);
@@ -626,11 +628,18 @@ TEST(Ctl, ReceiveRefusesPartialRepliesAndValuesNoFileHolds)
     nineDecimals[45] = '9';
     std::string nulLevel = paramsReply();
     nulLevel[66] = '\0';
-    std::string hugeValue = paramsReply();
-    hugeValue.replace(hugeValue.find("D1      0"), 9, "D1  1e308");
+    std::string cutValue = paramsReply();
+    cutValue.replace(cutValue.find("I1  4.000"), 9, "I11000000");
     std::string notNumbers = paramsReply();
     notNumbers.replace(notNumbers.find("D1      0"), 9, "D1    nan");
     notNumbers.replace(notNumbers.find("I2 20.000"), 9, "I2   -inf");
+    std::string garbledSetpoint = paramsReply();
+    garbledSetpoint.replace(garbledSetpoint.find("S1  100"), 7, "S1 12x0");
+    std::string garbled = paramsReply();
+    garbled.replace(garbled.find("D1      0"), 9, "D1   1e44");
+    garbled.replace(garbled.find("PD1"), 3, "PDx");
+    garbled.replace(garbled.find("OF00 "), 5, "OF0A5");
+    garbled.replace(garbled.find("H2000"), 5, "H2 0?");
     const Case cases[] = {
         {paramsReply(), 0, ""},
         {"@00RP\r", 1, "carries none of the configuration"},
@@ -639,8 +648,12 @@ TEST(Ctl, ReceiveRefusesPartialRepliesAndValuesNoFileHolds)
         {paramsReply().substr(0, 63) + "\r", 1, "missing: Relay1Enabled Relay1DelayType"},
         {nineDecimals, 1, "holds what a configuration cannot hold: DecimalPoint 9 is outside 0..4"},
         {nulLevel, 1, "Relay1TriggerLevel <00> is not 0 or 1 for a relay that is on"},
-        {hugeValue, 1, "holds what a request cannot carry back: DisplayValue1 would go out as"},
+        {cutValue, 1, "holds what a request cannot carry back: InputValue1 would go out as \"+100000\""},
         {notNumbers, 1, "holds text that is not a number: DisplayValue1 \"    nan\", InputValue2 \"   -inf\""},
+        {garbledSetpoint, 1, "holds text that is not a number: Relay1Setpoint \" 12x0\"; "},
+        {garbled, 1,
+         "holds text that is not a number: DisplayValue1 \"   1e44\", DecimalPoint \"x\", TempOffset \"0A5\", "
+         "Relay2Delay \" 0?\"; "},
     };
     const std::string dir = tempDir("partial");
     for (const auto& c : cases) {
@@ -851,6 +864,27 @@ TEST(Ctl, PlainNamesMatchRecordNamesBothWays)
     EXPECT_EQ(loadRecord(dir + "/on.dad").Relay2TriggerLevel, '0');
     ASSERT_EQ(ctl({"new", dir + "/raw.dad", "Relay2Enabled=1"}).status, 0);
     EXPECT_EQ(loadRecord(dir + "/raw.dad").Relay2TriggerLevel, '\0');
+
+    // Whatever show --plain prints of a relay byte, of a relay on or off, set
+    // takes back to the same byte ('2' is what a display gives a relay that is off).
+    const std::string source = dir + "/bytes.dad", copy = dir + "/copy.dad";
+    testsupport::TChildSetup fromShow;
+    fromShow.inFile = dir + "/bytes.txt";
+    ASSERT_EQ(ctl({"new", copy, "baud=19200"}).status, 0);
+    for (const int byte : {0x00, 0x0D, 0x30, 0x31, 0x32, 0x78, 0x3C, 0x7F, 0xB4, 0xFF}) {
+        TDisplayConfig cfg;
+        resetToDefaults(cfg);
+        cfg.Relay1Enabled = 1;
+        cfg.Relay1DelayType = cfg.Relay1TriggerLevel = cfg.Relay2DelayType = cfg.Relay2TriggerLevel =
+            static_cast<char>(byte);
+        const TRecord record = encodeRecord(cfg);
+        writeFile(source, std::string(record.begin(), record.end()));
+        const TRun shown = ctl({"show", source, "--plain"});
+        writeFile(fromShow.inFile, shown.out);
+        const TRun set = ctl({"set", copy, "-"}, fromShow);
+        EXPECT_EQ(set.status, 0) << byte << '\n' << shown.out << set.err;
+        EXPECT_EQ(readFile(copy), readFile(source)) << byte << '\n' << shown.out;
+    }
 }
 
 TEST(Ctl, RefusedPlainValuesAndAddressLists)
