@@ -275,7 +275,10 @@ TEST(Ctl, BadInputIsRefusedAndLeavesTheFileAlone)
         EXPECT_EQ(run.status, c.status) << c.args[0] << ' ' << c.args.back() << '\n' << run.err;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_EQ(run.err.rfind("dadizctl: ", 0), 0u) << run.err;
-        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        // A usage error ends with the hint, on its own line.
+        const std::string hint = "\nTry \"dadizctl --help\".\n";
+        const bool usage = run.err.size() > hint.size() && run.err.substr(run.err.size() - hint.size()) == hint;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), usage ? 2 : 1) << run.err;
         EXPECT_TRUE(run.out.empty()) << run.out;
     }
     EXPECT_EQ(readFile(file), before);
@@ -295,6 +298,9 @@ TEST(Ctl, HelpForTheToolAndEachCommand)
         EXPECT_EQ(run.status, 0) << command;
         EXPECT_NE(run.out.find(std::string("Usage: dadizctl ") + command), std::string::npos) << run.out;
     }
+    const TRun none = ctl({});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_EQ(none.err, "dadizctl: no command given\nTry \"dadizctl --help\".\n");
 }
 
 TEST(Ctl, SendThenReceiveRoundTrips)

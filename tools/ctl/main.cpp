@@ -28,7 +28,7 @@ int main(int argc, char** argv)
     TCtlOptions options;
     std::string error;
     if (!parseArguments(args, options, error)) {
-        printMessage(error + "\nTry \"dadizctl --help\".");
+        printMessage(error, "Try \"dadizctl --help\".");
         return ExitUsage;
     }
     if (options.help)
