@@ -741,15 +741,18 @@ TEST(Ctl, OutputThatCannotBeWrittenEndsTheCommand)
     EXPECT_EQ(full.status, 1);
     EXPECT_NE(full.err.find("cannot write to standard output: no space left on device"), std::string::npos) << full.err;
 
+    // Whether the parent leaves SIGPIPE as it is or ignores it.
     TSim sim({"--address", "7"});
-    testsupport::TChildSetup noSigpipe;
-    noSigpipe.ignoreSigpipe = true;
-    TChild watch({"value", "--watch", "--interval", "50", "--port", sim.path(), "--address", "7"}, noSigpipe);
-    EXPECT_FALSE(watch.readLine().empty());
-    watch.closeOutput(); // as "| head -1" does
-    EXPECT_EQ(watch.finish(5000ms), 1);
-    EXPECT_NE(watch.err.find("cannot write to standard output: broken pipe"), std::string::npos) << watch.err;
-    EXPECT_EQ(ctl({"value", "--port", sim.path(), "--address", "7"}).status, 0);
+    for (const bool ignored : {false, true}) {
+        testsupport::TChildSetup setup;
+        setup.ignoreSigpipe = ignored;
+        TChild watch({"value", "--watch", "--interval", "50", "--port", sim.path(), "--address", "7"}, setup);
+        EXPECT_FALSE(watch.readLine().empty());
+        watch.closeOutput(); // as "| head -1" does
+        EXPECT_EQ(watch.finish(5000ms), 1) << ignored;
+        EXPECT_NE(watch.err.find("cannot write to standard output: broken pipe"), std::string::npos) << watch.err;
+        EXPECT_EQ(ctl({"value", "--port", sim.path(), "--address", "7"}).status, 0) << ignored;
+    }
 }
 
 // A reader that stops reading cannot keep dadizctl, and its port, from a stop signal.
