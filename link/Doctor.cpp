@@ -93,40 +93,6 @@ const TTexts kCharDevice{"%1 existeix (dispositiu de caràcters %2).", "%1 exist
 // Permission
 const TTexts kMayOpen{"%1 pot obrir %2 (%3, propietari %4, grup %5).", "%1 puede abrir %2 (%3, propietario %4, grupo %5).",
     "%1 peut ouvrir %2 (%3, propriétaire %4, groupe %5).", "%1 may open %2 (%3, owner %4, group %5)."};
-const TTexts kNoGroupAccess{"%1 no pot obrir %2: el seu mode %3 no dona lectura i escriptura al grup %4, així que "
-                            "entrar al grup no hi ajuda.",
-    "%1 no puede abrir %2: su modo %3 no da lectura y escritura al grupo %4, así que entrar en el grupo no sirve.",
-    "%1 ne peut pas ouvrir %2 : son mode %3 ne donne pas la lecture et l'écriture au groupe %4, entrer dans le "
-    "groupe n'y change donc rien.",
-    "%1 may not open %2: its mode %3 gives the group %4 no read and write access, so joining the group does not "
-    "help."};
-const TTexts kChmod{"Ara: \"sudo chmod 660 %1\" (dura fins que es torni a connectar); per sempre: una regla udev amb "
-                    "MODE=\"0660\".",
-    "Ahora: \"sudo chmod 660 %1\" (dura hasta que se vuelva a conectar); para siempre: una regla udev con "
-    "MODE=\"0660\".",
-    "Tout de suite : \"sudo chmod 660 %1\" (jusqu'au prochain branchement) ; pour de bon : une règle udev avec "
-    "MODE=\"0660\".",
-    "For now: \"sudo chmod 660 %1\" (until it is plugged in again); for good: a udev rule with MODE=\"0660\"."};
-const TTexts kSessionPredates{"%1 és membre del grup %2, però aquesta sessió va començar abans: la pertinença compta "
-                              "a partir del proper inici de sessió.",
-    "%1 es miembro del grupo %2, pero esta sesión empezó antes: la pertenencia cuenta a partir del próximo inicio de "
-    "sesión.",
-    "%1 est membre du groupe %2, mais cette session a commencé avant : l'appartenance compte à partir de la "
-    "prochaine connexion.",
-    "%1 is a member of the group %2, but this session began before that: the membership counts from the next "
-    "login."};
-const TTexts kLogInAgain{"Tanqueu la sessió i torneu-la a iniciar (o reinicieu l'ordinador).",
-    "Cierre la sesión y vuelva a iniciarla (o reinicie el ordenador).",
-    "Fermez la session et rouvrez-la (ou redémarrez l'ordinateur).", "Log out and in again (or restart the computer)."};
-const TTexts kNotMember{"%1 no pot obrir %2: pertany al grup %3 i %1 no n'és membre.",
-    "%1 no puede abrir %2: pertenece al grupo %3 y %1 no es miembro.",
-    "%1 ne peut pas ouvrir %2 : il appartient au groupe %3 et %1 n'en est pas membre.",
-    "%1 may not open %2: it belongs to the group %3 and %1 is not a member."};
-const TTexts kUsermod{"Executeu \"sudo usermod -aG %1 %2\" i torneu a iniciar la sessió.",
-    "Ejecute \"sudo usermod -aG %1 %2\" y vuelva a iniciar la sesión.",
-    "Lancez \"sudo usermod -aG %1 %2\", puis rouvrez la session.",
-    "Run \"sudo usermod -aG %1 %2\", then log out and in again."};
-
 // Busy
 const TTexts kFree{"Cap altre programa no té obert %1.", "Ningún otro programa tiene abierto %1.",
     "Aucun autre programme n'a ouvert %1.", "No other program holds %1."};
@@ -601,68 +567,6 @@ std::vector<TWords> devicesPresent(const TSystemPlaces& places)
     return out;
 }
 
-std::string modeText(mode_t mode)
-{
-    std::string s = S_ISCHR(mode) ? "c" : S_ISDIR(mode) ? "d" : S_ISREG(mode) ? "-" : "?";
-    const char* rwx = "rwxrwxrwx";
-    for (int i = 0; i < 9; ++i)
-        s += (mode & (0400 >> i)) ? rwx[i] : '-';
-    return s;
-}
-
-std::string userName(uid_t uid)
-{
-    std::vector<char> buf(16384);
-    passwd pw{};
-    passwd* found = nullptr;
-    if (getpwuid_r(uid, &pw, buf.data(), buf.size(), &found) == 0 && found)
-        return printableOnly(found->pw_name);
-    return cfmt("%u", static_cast<unsigned>(uid));
-}
-
-std::string groupName(gid_t gid)
-{
-    std::vector<char> buf(65536);
-    group g{};
-    group* found = nullptr;
-    if (getgrgid_r(gid, &g, buf.data(), buf.size(), &found) == 0 && found)
-        return printableOnly(found->gr_name);
-    return cfmt("%u", static_cast<unsigned>(gid));
-}
-
-// Whether the group database makes `uid` a member of `gid`, whatever this session holds.
-bool memberByDatabase(uid_t uid, gid_t gid)
-{
-    std::vector<char> buf(16384);
-    passwd pw{};
-    passwd* found = nullptr;
-    if (getpwuid_r(uid, &pw, buf.data(), buf.size(), &found) != 0 || !found)
-        return false;
-    if (found->pw_gid == gid)
-        return true;
-    int n = 64;
-    std::vector<gid_t> groups(static_cast<std::size_t>(n));
-    if (getgrouplist(found->pw_name, found->pw_gid, groups.data(), &n) < 0) {
-        groups.resize(static_cast<std::size_t>(n));
-        if (getgrouplist(found->pw_name, found->pw_gid, groups.data(), &n) < 0)
-            return false;
-    }
-    groups.resize(static_cast<std::size_t>(n));
-    return std::find(groups.begin(), groups.end(), gid) != groups.end();
-}
-
-bool memberInSession(gid_t gid)
-{
-    if (getegid() == gid)
-        return true;
-    const int n = getgroups(0, nullptr);
-    if (n <= 0)
-        return false;
-    std::vector<gid_t> groups(static_cast<std::size_t>(n));
-    const int got = getgroups(n, groups.data());
-    return got > 0 && std::find(groups.begin(), groups.begin() + got, gid) != groups.begin() + got;
-}
-
 struct THolder {
     int pid = 0;
     std::string comm;
@@ -894,24 +798,19 @@ TCheckResult checkDevice(const std::string& port, const std::string& path, const
 
 TCheckResult checkPermission(const std::string& path)
 {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return result(TDoctorCheck::Permission, TVerdict::Skipped, say(kPortUnusable));
-    const std::string shown = shownName(path);
-    const uid_t uid = geteuid();
-    const std::string user = userName(uid);
-    const std::string group = groupName(st.st_gid);
-    if (::faccessat(AT_FDCWD, path.c_str(), R_OK | W_OK, AT_EACCESS) == 0)
-        return result(TDoctorCheck::Permission, TVerdict::Ok,
-            say(kMayOpen, {user, shown, modeText(st.st_mode), userName(st.st_uid), group}));
-    if ((st.st_mode & 060) != 060)
-        return result(TDoctorCheck::Permission, TVerdict::Problem,
-            say(kNoGroupAccess, {user, shown, modeText(st.st_mode), group}), say(kChmod, {shown}));
-    if (memberByDatabase(uid, st.st_gid) && !memberInSession(st.st_gid))
-        return result(TDoctorCheck::Permission, TVerdict::Problem, say(kSessionPredates, {user, group}),
-            say(kLogInAgain));
-    return result(TDoctorCheck::Permission, TVerdict::Problem, say(kNotMember, {user, shown, group}),
-        say(kUsermod, {group, user}));
+    TWords finding, advice;
+    bool allowed = false;
+    for (std::size_t l = 0; l < 4; ++l) {
+        const std::optional<TDeviceAccess> a = deviceAccess(path, static_cast<int>(l));
+        if (!a)
+            return result(TDoctorCheck::Permission, TVerdict::Skipped, say(kPortUnusable));
+        allowed = a->allowed;
+        finding[l] = allowed ? fillIn(pickText(kMayOpen, static_cast<int>(l)),
+                                      {a->user, shownName(path), a->mode, a->owner, a->group})
+                             : a->finding;
+        advice[l] = a->advice;
+    }
+    return result(TDoctorCheck::Permission, allowed ? TVerdict::Ok : TVerdict::Problem, finding, advice);
 }
 
 TCheckResult checkBusy(const std::string& path, const TSystemPlaces& places)

@@ -379,11 +379,19 @@ private slots:
     {
         QTest::addColumn<QString>("who");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("mode 0000") << "nobody-0000"
-                                   << "Permission: problem. nobody may not open {path}: its mode c--------- gives the group root "
-                                      "no read and write access, so joining the group does not help. For now: \"sudo "
-                                      "chmod 660 {path}\" (until it is plugged in again); for good: a udev rule with "
-                                      "MODE=\"0660\".";
+        // Joining root is never the advice: the device needs the serial group and a mode.
+        QTest::newRow("root:root 0600") << "nobody-root"
+                                        << "Permission: problem. nobody may not open {path} (crw-------): it belongs to "
+                                           "the group root, which no user should join. For now: \"sudo chgrp dialout {path} "
+                                           "&& sudo chmod 660 {path}\" (until it is plugged in again); for good: a udev "
+                                           "rule with GROUP=\"dialout\", MODE=\"0660\". Run \"sudo usermod -aG dialout "
+                                           "nobody\", then log out and in again.";
+        QTest::newRow("group without access") << "nobody-0600"
+                                              << "Permission: problem. nobody may not open {path}: its mode crw------- gives "
+                                                 "the group dialout no read and write access, so joining the group does not "
+                                                 "help. For now: \"sudo chmod 660 {path}\" (until it is plugged in again); "
+                                                 "for good: a udev rule with MODE=\"0660\". Run \"sudo usermod -aG dialout "
+                                                 "nobody\", then log out and in again.";
         QTest::newRow("not in the group") << "nobody-dialout"
                                           << "Permission: problem. nobody may not open {path}: it belongs to the group dialout "
                                              "and nobody is not a member. Run \"sudo usermod -aG dialout nobody\", then "
@@ -408,8 +416,9 @@ private slots:
         const uid_t nobodyUid = nobody->pw_uid;
         const gid_t nobodyGid = nobody->pw_gid;
         QString got;
-        if (who == QLatin1String("nobody-0000")) {
-            QVERIFY(chown(path.c_str(), 0, 0) == 0 && chmod(path.c_str(), 0) == 0);
+        if (who == QLatin1String("nobody-root") || who == QLatin1String("nobody-0600")) {
+            const gid_t group = who == QLatin1String("nobody-root") ? 0 : dialout->gr_gid;
+            QVERIFY(chown(path.c_str(), 0, group) == 0 && chmod(path.c_str(), 0600) == 0);
             got = permissionAs(nobodyUid, nobodyGid, {nobodyGid}, path);
         } else if (who == QLatin1String("nobody-dialout")) {
             QVERIFY(chown(path.c_str(), 0, dialout->gr_gid) == 0 && chmod(path.c_str(), 0660) == 0);

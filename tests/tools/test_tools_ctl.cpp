@@ -24,12 +24,14 @@
 #include <optional>
 #include <poll.h>
 #include <pty.h>
+#include <pwd.h>
 #include <set>
 #include <sstream>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -547,9 +549,81 @@ TEST(Ctl, PortsThatCannotBeOpenedExitWithThree)
             EXPECT_EQ(run.status, 3) << command << ' ' << port << '\n' << run.err;
             EXPECT_NE(run.err.find("does not exist"), std::string::npos) << run.err;
             EXPECT_NE(run.err.find("/nonexistent/tty"), std::string::npos) << run.err;
+            // The settings of the window's dialog are advice for a COM port only.
+            const bool com = port == "COM3";
+            EXPECT_EQ(run.err.find("in the serial line settings") != std::string::npos, com) << run.err;
+            EXPECT_EQ(run.err.find("or name a device that is present") != std::string::npos, !com) << run.err;
         }
     }
     unlink((dir + "/DADiz.conf").c_str());
+}
+
+// A run gives its device back with the settings it had; the terminal
+// dadizctl runs in is refused untouched; why a port cannot be opened is said
+// in the language asked for, with what helps.
+TEST(Ctl, PortsAreGivenBackAsTheyWere)
+{
+    const auto settingsOf = [](const std::string& path) {
+        UniqueFd fd(open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK));
+        termios t{};
+        EXPECT_EQ(tcgetattr(fd.get(), &t), 0) << path;
+        return t;
+    };
+    const auto same = [](const termios& a, const termios& b) {
+        return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag
+            && cfgetispeed(&a) == cfgetispeed(&b) && std::equal(std::begin(a.c_cc), std::end(a.c_cc), std::begin(b.c_cc));
+    };
+    // A terminal as openpty leaves it: cooked, with echo.
+    testsupport::TFakeDisplay display([](const std::string& request) {
+        return request == "@03L\r" ? std::string("@03RL    12.5RR10\r") : std::string();
+    });
+    const termios before = settingsOf(display.path());
+    const std::vector<std::string> runs[] = {
+        {"value", "--address", "3", "--baud", "1200", "--parity", "even"},
+        {"value", "--address", "4", "--timeout", "100"},
+        {"doctor", "--address", "3", "--timeout", "200"},
+    };
+    for (const auto& args : runs) {
+        std::vector<std::string> all = args;
+        all.insert(all.end(), {"--port", display.path()});
+        const TRun run = ctl(all);
+        EXPECT_EQ(run.status, args[2] == "3" ? 0 : 1) << args[0] << '\n' << run.err;
+        EXPECT_TRUE(same(settingsOf(display.path()), before)) << args[0] << ' ' << args[2];
+    }
+
+    int master = -1, slave = -1;
+    char name[128] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    const UniqueFd ownMaster(master), ownSlave(slave);
+    const std::string terminal = name;
+    const termios own = settingsOf(terminal);
+    testsupport::TChildSetup inTerminal;
+    inTerminal.controllingTerminal = terminal;
+    for (const char* port : {"/dev/tty", "/dev/stdin"}) {
+        const TRun run = ctl({"value", "--port", port}, inTerminal);
+        EXPECT_EQ(run.status, 3) << port << '\n' << run.err;
+        EXPECT_NE(run.err.find("is the terminal this program runs in, not a serial line"), std::string::npos) << run.err;
+        EXPECT_TRUE(same(settingsOf(terminal), own)) << port;
+    }
+
+    // A root:root 0600 device, as a user who may not open it, in French:
+    // joining root is not the advice.
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root can run dadizctl as another user";
+    const passwd* nobody = getpwnam("nobody");
+    ASSERT_TRUE(nobody);
+    ASSERT_EQ(chown(terminal.c_str(), 0, 0), 0);
+    ASSERT_EQ(chmod(terminal.c_str(), 0600), 0);
+    testsupport::TChildSetup asNobody;
+    asNobody.uid = static_cast<int>(nobody->pw_uid);
+    asNobody.gid = static_cast<int>(nobody->pw_gid);
+    const TRun refused = ctl({"value", "--port", terminal, "--lang", "fr"}, asNobody);
+    EXPECT_EQ(refused.status, 3) << refused.err;
+    EXPECT_NE(refused.err.find("nobody ne peut pas ouvrir " + terminal + " (crw-------) : il appartient au groupe root"),
+              std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("\"sudo chgrp dialout " + terminal + " && sudo chmod 660 " + terminal + "\""),
+              std::string::npos) << refused.err;
+    EXPECT_EQ(refused.err.find("-aG root"), std::string::npos) << refused.err;
 }
 
 TEST(Ctl, WatchEndsCleanlyOnSignalsWithoutSpinning)

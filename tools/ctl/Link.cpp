@@ -124,9 +124,10 @@ void TEventWait::restart(int ms)
     impl_->timer.start(std::max(ms, 0));
 }
 
-TCtlLink::TCtlLink(const TDisplayConfig& line, const std::optional<std::string>& device, int timeoutMs, int retries)
+TCtlLink::TCtlLink(const TDisplayConfig& line, const std::optional<std::string>& device, int timeoutMs, int retries,
+                   int language)
     : port_(std::make_unique<TZComm>()), rx_(std::make_unique<TRxBuffer>()),
-      link_(std::make_unique<TDisplayLink>(*port_, *rx_)), retries_(retries)
+      link_(std::make_unique<TDisplayLink>(*port_, *rx_)), retries_(retries), language_(language)
 {
     // The program's own settings: XON/XOFF, parity checking, and the line of the configuration.
     copyLineSettings(line, *port_);
@@ -149,7 +150,7 @@ bool TCtlLink::open()
 
 std::string TCtlLink::openFailure() const
 {
-    const std::string why = describeOpenFailure(*port_);
+    const std::string why = describeOpenFailure(*port_, language_);
     return why.empty() ? "the port cannot be opened." : why;
 }
 

@@ -66,8 +66,10 @@ void printTraffic(TDisplayLink& link);
 // pieces of 20 bytes as the program does, with a reply time-out.
 class TCtlLink {
 public:
-    // device: a device path in place of the COM port PortIndex names.
-    TCtlLink(const TDisplayConfig& line, const std::optional<std::string>& device, int timeoutMs, int retries);
+    // device: a device path in place of the COM port PortIndex names;
+    // language: that of the words of an open failure.
+    TCtlLink(const TDisplayConfig& line, const std::optional<std::string>& device, int timeoutMs, int retries,
+             int language);
     ~TCtlLink();
     TCtlLink(const TCtlLink&) = delete;
     TCtlLink& operator=(const TCtlLink&) = delete;
@@ -96,5 +98,6 @@ private:
     std::unique_ptr<TRxBuffer> rx_;
     std::unique_ptr<TDisplayLink> link_;
     int retries_;
+    int language_;
     bool verbose_ = false;
 };
