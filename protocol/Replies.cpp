@@ -244,11 +244,14 @@ constexpr std::array<std::size_t, kCalibrationItems> kCalibrationBox = {0,  1,  
 TReplyCheck checkReply(std::span<const std::uint8_t> reply, std::span<const std::uint8_t> request)
 {
     const TPayload p(reply);
+    // Bytes that do not begin as a reply does are noise: they name no address.
+    const bool frame = p.has(0, 4) && p.at(0) == '@' && isDigit(static_cast<char>(p.at(1)))
+        && isDigit(static_cast<char>(p.at(2))) && p.at(3) == 'R';
     if (!p.has(0, 3) || request.size() < 4)
-        return TReplyCheck::WrongAddress;
+        return frame ? TReplyCheck::WrongAddress : TReplyCheck::Noise;
     for (std::size_t i = 0; i < 3; ++i)
         if (p.at(i) != request[i])
-            return TReplyCheck::WrongAddress;
+            return frame ? TReplyCheck::WrongAddress : TReplyCheck::Noise;
     const char letter = static_cast<char>(request[3]);
     if (letter == kLetterDisplayReading || p.tag(3, 'R', letter))
         return TReplyCheck::Accepted;

@@ -19,8 +19,9 @@
 
 enum class TReplyCheck {
     Accepted,
-    WrongAddress, // offsets 0..2 differ from the request's
+    WrongAddress, // a reply frame ('@', two digits, 'R') for another address
     WrongLetters, // not 'R' and the request's letter at offsets 3 and 4
+    Noise,        // offsets 0..2 differ from the request's, and it is no reply frame at all
 };
 
 // The check of a complete reply against the request it answers. A display

@@ -197,7 +197,7 @@ private slots:
         QTest::addColumn<QString>("found"); // "baud parity data stop: addresses > address to use"
         QTest::addColumn<QString>("answer"); // the Answer line
         QTest::addColumn<QString>("searchLine"); // the Search line
-        QTest::addColumn<QString>("verdict"); // how the verdict begins
+        QTest::addColumn<QString>("verdict"); // part of the verdict
 
         using O = TDoctorOutcome;
         QTest::newRow("as configured") << QStringList{"--baud", "9600", "--address", "5"} << 3 << 5 << true
@@ -213,8 +213,13 @@ private slots:
         QTest::newRow("another speed and stop bits") << QStringList{"--baud", "4800", "--stop-bits", "2", "--address", "5"}
                                                      << 3 << 5 << true << "OOOOPO" << int(O::Found) << "2 0 0 1: 05 > 05"
                                                      << "" << "" << "";
+        // One display alone answers, at another address: proposed, and said to be another address; a
+        // pseudo-terminal cannot tell the parity and data bits, so those configured are kept.
         QTest::newRow("another speed and address") << QStringList{"--baud", "19200", "--address", "9"} << 3 << 0
-                                                   << true << "OOOOPO" << int(O::Found) << "4 0 0 0: 09 > 09" << "" << "" << "";
+                                                   << true << "OOOOPO" << int(O::Found) << "4 0 0 0: 09 > 09" << "" << ""
+                                                   << "The display that answers has address 09, not the configured 00: "
+                                                      "make sure it is the one to set up. {device} is a pseudo-terminal, "
+                                                      "which keeps 8 data bits and no parity whatever is asked";
         QTest::newRow("two displays on a bus") << QStringList{"--bus", "3,12", "--baud", "2400"} << 3 << 3 << true
                                                << "OOOOPO" << int(O::Found) << "1 0 0 0: 03 12 > 03" << "" << "" << "";
         // Something answers, signed with another address: that is the verdict, not "nothing answered".
@@ -265,7 +270,7 @@ private slots:
         if (!searchLine.isEmpty())
             QCOMPARE(line(r, TDoctorCheck::Search), searchLine);
         const QString conclusion = QString::fromStdString(conclusionLine(r, 3));
-        QVERIFY2(conclusion.startsWith(verdict), qPrintable(conclusion));
+        QVERIFY2(conclusion.contains(fill(verdict, {{"device", device}})), qPrintable(conclusion));
         if (r.outcome == TDoctorOutcome::SlowReply) {
             // Asked with time to answer, it took its delay and the reply's wire time; the time-out suggested covers that.
             QVERIFY2(r.slowLatency >= std::chrono::milliseconds(1500) && r.slowLatency < std::chrono::milliseconds(2500),
@@ -503,6 +508,63 @@ private slots:
         QCOMPARE(line(r, TDoctorCheck::Answer), fill(answer, {{"device", QString::fromStdString(pty.path)}}));
     }
 
+    // A reply the reading command would not take is no answer; bytes that
+    // keep coming without an end, or an echo that never stops, are cut short
+    // at the check's deadline and said as such.
+    void repliesThatAreNoReading_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("answer"); // how the Answer line begins
+        QTest::addColumn<QString>("ending");  // and ends
+        QTest::newRow("letters without a reading")
+            << "@03P\r" << "Answer: problem. Display 03 replied \"@03P<CR>\", which carries neither a value nor relay states."
+            << "";
+        QTest::newRow("noise") << "~\x1bx@\r"
+                               << "Answer: problem. Noise came instead of a reply: \"~<1B>x@<CR>\". The speed or frame "
+                                  "format is likely not the display's."
+                               << "";
+        QTest::newRow("a trickle") << "trickle"
+                                   << "Answer: problem. Display 03 did not answer on {device} at 9600 baud, 7E1 within 1.0 "
+                                      "s. Bytes kept trickling in without an end of frame ("
+                                   << "s): the check stopped there. The speed or frame format is likely not the display's.";
+        QTest::newRow("an endless echo") << "echo"
+                                         << "Answer: problem. Display 03 did not answer on {device} at 9600 baud, 7E1 within "
+                                            "1.0 s. The echo of the request kept coming back ("
+                                         << "s) with no reply: the check stopped there.";
+    }
+    void repliesThatAreNoReading()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, answer);
+        QFETCH(QString, ending);
+        PtyDisplay pty;
+        QVERIFY(pty.ok());
+        // A byte every 100 ms, or the request again every 10 ms: each would move a time-out of 300 ms on for ever.
+        auto* again = new QTimer(&pty);
+        pty.onRequest = [&](const std::string& frame) {
+            if (kind == QLatin1String("trickle")) {
+                pty.send(frame.substr(0, 3));
+                connect(again, &QTimer::timeout, &pty, [&] { pty.send("7"); });
+                again->start(100);
+            } else if (kind == QLatin1String("echo")) {
+                connect(again, &QTimer::timeout, &pty, [&pty, frame] { pty.send(frame); });
+                again->start(10);
+            } else {
+                pty.send(kind.toLatin1().toStdString());
+            }
+        };
+        // Ten times the pause between the bytes: a loaded machine does not end the trickle early.
+        TDoctorSetup setup = setupFor(pty.path, 3, 3);
+        setup.answerTimeoutMs = 1000;
+        const TDoctorReport r = diagnose(setup);
+        again->stop();
+        QCOMPARE(verdicts(r), QStringLiteral("OOOOPS"));
+        QCOMPARE(r.outcome, TDoctorOutcome::NothingAnswered);
+        const QString got = line(r, TDoctorCheck::Answer);
+        QVERIFY2(got.startsWith(fill(answer, {{"device", QString::fromStdString(pty.path)}})) && got.endsWith(ending),
+            qPrintable(got));
+    }
+
     // A search without a display, cancelled at its third try and, in
     // another run, before its first step: the port is closed at once.
     void cancelledAtAnyMoment()
@@ -546,16 +608,22 @@ private slots:
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<int>("language");
         QTest::addColumn<int>("status");
-        QTest::newRow("answers") << QStringList{"--address", "7"} << QStringList{"--address", "7"} << 3 << 0;
-        QTest::newRow("silent, in French") << QStringList{"--silent"} << QStringList{"--lang", "fr"} << 2 << 1;
+        QTest::addColumn<QString>("says"); // part of what it prints
+        QTest::newRow("answers") << QStringList{"--address", "7"} << QStringList{"--address", "7"} << 3 << 0 << "";
+        QTest::newRow("silent, in French") << QStringList{"--silent"} << QStringList{"--lang", "fr"} << 2 << 1 << "";
         QTest::newRow("found by the search, in Catalan") << QStringList{"--baud", "19200", "--address", "2"}
                                                          << QStringList{"--baud", "9600", "--address", "2", "--search",
                                                                 "--lang", "ca"}
-                                                         << 0 << 0;
+                                                         << 0 << 0 << "";
         QTest::newRow("another address, searched") << QStringList{"--wrong-address", "--address", "7"}
-                                                   << QStringList{"--address", "7", "--search"} << 3 << 1;
+                                                   << QStringList{"--address", "7", "--search"} << 3 << 1 << "";
         QTest::newRow("no device") << QStringList{} << QStringList{"--port", "/nonexistent/ttyUSB0", "--lang", "es"}
-                                   << 1 << 3;
+                                   << 1 << 3 << "";
+        // Another display on the bus is never proposed in place of the one asked for.
+        QTest::newRow("a bus without the address asked") << QStringList{"--bus", "1,2,3"}
+                                                         << QStringList{"--address", "9", "--search"} << 3 << 1
+                                                         << "Verdict: No display answers as 09; displays 01, 02, 03 answer "
+                                                            "at 19200 baud, 7E1.";
     }
     void dadizctlPrintsTheSameLines()
     {
@@ -563,6 +631,7 @@ private slots:
         QFETCH(QStringList, options);
         QFETCH(int, language);
         QFETCH(int, status);
+        QFETCH(QString, says);
         SimProcess display(DADIZ_SIM_PATH, sim);
         QVERIFY(display.ok());
         const bool ownPort = options.contains(QStringLiteral("--port"));
@@ -585,6 +654,7 @@ private slots:
         for (const std::string& l : doctorLines(diagnose(setup), language))
             expected << QString::fromStdString(l);
         QCOMPARE(run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
+        QVERIFY2(run.out.contains(says), qPrintable(run.out));
     }
 };
 

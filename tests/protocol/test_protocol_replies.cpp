@@ -106,7 +106,10 @@ TEST(ReplyCheck, AgainstTheRequest)
         {7, 'P', "@07RE\r", TReplyCheck::WrongLetters},
         {7, 'P', "@07XP\r", TReplyCheck::WrongLetters},
         {7, 'P', "@07R\r", TReplyCheck::WrongLetters},   // letter would be the CR
-        {7, 'C', "@0\r", TReplyCheck::WrongAddress},     // too short to hold an address
+        {7, 'C', "@0\r", TReplyCheck::Noise},            // too short to hold an address
+        {7, 'L', "\x8f~x@07RL\r", TReplyCheck::Noise},  // bytes that are no reply name no address
+        {7, 'L', "@0?RL    12.5RR10\r", TReplyCheck::Noise},
+        {7, 'L', "@08L\r", TReplyCheck::Noise},          // another request, not a reply
         {7, 'L', "@07XX        RR10\r", TReplyCheck::Accepted}, // parts tested by the reading parser
         {7, 'L', "@17RL        RR10\r", TReplyCheck::WrongAddress},
     };

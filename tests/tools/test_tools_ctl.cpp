@@ -506,6 +506,18 @@ TEST(Ctl, NoReplyOrABadOneExitsWithOne)
     EXPECT_EQ(readFile(file), before);
     struct stat st{};
     EXPECT_NE(stat(absent.c_str(), &st), 0);
+
+    // Bytes up to a CR that are no reply are noise, never a reply from another address.
+    testsupport::TFakeDisplay noisy([](const std::string&) { return std::string("~\x1bx#\r"); });
+    const TRun value = ctl({"value", "--port", noisy.path(), "--timeout", "200"});
+    EXPECT_EQ(value.status, 1);
+    EXPECT_NE(value.err.find("no reply within 200 ms; noise was dropped: \"~<1B>x#<CR>\""), std::string::npos)
+        << value.err;
+    const TRun scan = ctl({"scan", "--port", noisy.path(), "--timeout", "20"});
+    EXPECT_EQ(scan.status, 1);
+    EXPECT_NE(scan.err.find("address 31: noise was dropped: \"~<1B>x#<CR>\""), std::string::npos) << scan.err;
+    for (const std::string& err : {value.err, scan.err})
+        EXPECT_EQ(err.find("address ??"), std::string::npos) << err;
 }
 
 // A port map entry that is not used, or a map that cannot be read, is said; a FIFO there never blocks.

@@ -557,12 +557,11 @@ int calibOne(TLineSession& line, const TCtlOptions& o, std::uint8_t address, boo
     return ExitOk;
 }
 
-// The address digits of a reply in printable form ("@05RL..."), or "??".
+// The address digits of a reply set aside in printable form ("@05RL..."):
+// noise never is, so a reply always has them.
 std::string replyAddress(const std::string& printable)
 {
-    auto digit = [](char c) { return c >= '0' && c <= '9'; };
-    const bool digits = printable.size() >= 3 && printable[0] == '@' && digit(printable[1]) && digit(printable[2]);
-    return digits ? printable.substr(1, 2) : "??";
+    return printable.substr(1, 2);
 }
 
 } // namespace
@@ -602,9 +601,11 @@ int runScan(const TCtlOptions& o)
         const TExchangeResult r = link.exchange(buildReadRequest(address, kLetterDisplayReading));
         // An answer that came after its own time-out arrives while a later address is asked; one
         // from an address not asked yet answered this request in another display's name.
+        for (const std::string& bytes : r.noise)
+            message(cfmt("address %02d: noise was dropped: \"", address) + bytes + "\"");
         for (const std::string& reply : r.setAside) {
             const std::string from = replyAddress(reply);
-            if (from != "??" && std::stoi(from) < address) {
+            if (std::stoi(from) < address) {
                 message("address " + from + " answered after its time-out: \"" + reply + "\"");
                 ++late;
             } else {

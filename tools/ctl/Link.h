@@ -55,6 +55,7 @@ struct TExchangeResult {
     std::vector<std::uint8_t> reply; // offsets 0 .. the final CR
     std::string reason;              // for anything but Reply
     std::vector<std::string> setAside; // late replies for other addresses, printable
+    std::vector<std::string> noise;    // bytes up to a CR that were no reply, dropped, printable
 };
 
 // Prints every frame `link` sends and receives on standard error, one line
