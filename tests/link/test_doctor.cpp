@@ -209,7 +209,7 @@ private slots:
                                            << int(O::NothingAnswered) << ""
                                            << "Answer: problem. Display 00 did not answer on {device} at 9600 baud, 7E1 "
                                               "within 0.3 s." << "" << "";
-        // A pseudo-terminal keeps speed and stop bits only: the first format with 2 stop bits is 7E2.
+        // A pseudo-terminal keeps speed and stop bits only: the stop bits found go with the parity and data bits configured.
         QTest::newRow("another speed and stop bits") << QStringList{"--baud", "4800", "--stop-bits", "2", "--address", "5"}
                                                      << 3 << 5 << true << "OOOOPO" << int(O::Found) << "2 0 0 1: 05 > 05"
                                                      << "" << "" << "";
