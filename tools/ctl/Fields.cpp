@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <utility>
 
@@ -334,11 +333,6 @@ std::string exactRealText(double v)
             return text;
     }
     return cfmt("%.17g", v);
-}
-
-std::span<const TFieldInfo> recordFields()
-{
-    return kFields;
 }
 
 bool travels(const TFieldInfo& f)

@@ -28,8 +28,6 @@ struct TFieldInfo {
     int high = 0; // an Index field's largest value the dialogs offer
 };
 
-// Every field of the 88-byte record, in record order.
-std::span<const TFieldInfo> recordFields();
 // True for the fields the 'E' request and the 'P' reply carry: InputMode and
 // every later one (the line, the address and the digits never travel).
 bool travels(const TFieldInfo& field);
