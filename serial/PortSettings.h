@@ -32,5 +32,3 @@ struct TPortSettings {
 // Which setting the system's serial layer has no form for.
 enum class TTermiosRefusal { None, BaudRate, DataBits, StopBits, Parity };
 
-// Plain words for a refusal ("4 data bits"), for the open-failure message.
-const char* refusalText(TTermiosRefusal refusal);
