@@ -49,12 +49,14 @@ public:
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
                 texts << box->text();
+                details << box->informativeText();
                 box->accept();
             }
         });
         timer_.start(10);
     }
     QStringList texts;
+    QStringList details; // the informative texts
 
 private:
     QTimer timer_;
