@@ -8,9 +8,17 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 export QT_QPA_PLATFORM=offscreen
 
+# Cases a test program skipped (for a privilege or a locale this machine
+# lacks) are named, so that the log shows what did not run.
+skipped() {
+  echo "== cases skipped in $1"
+  grep -hE -A1 '^SKIP   :|: Skipped$' "$1/Testing/Temporary/LastTest.log" | grep -v '^--$' || echo "none"
+}
+
 echo "== build and test"
 BUILD_DIR=build bash scripts/build.sh -DDADIZ_WERROR=ON
 ctest --test-dir build --output-on-failure -j2
+skipped build
 
 echo "== Debian package from the plain build, unpacked and checked"
 bash scripts/package.sh
@@ -27,6 +35,7 @@ echo "== build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
 BUILD_DIR=build-asan bash scripts/build.sh -DDADIZ_SANITIZE=ON -DDADIZ_BENCH=OFF -DDADIZ_WERROR=ON
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j2
+skipped build-asan
 
 echo "== fuzz every input for a bounded time"
 bash scripts/fuzz.sh 20
