@@ -4,6 +4,8 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -20,6 +22,7 @@ class QTimer;
 class QToolBar;
 class QFrame;
 class TZComm;
+class TSerialBackend;
 class TDisplayLink;
 class TTrafficMonitor;
 class TDoctorWindow;
@@ -44,6 +47,8 @@ class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     explicit TForm1(QWidget* parent = nullptr);
+    // The same window on another serial device layer (a simulated one).
+    TForm1(QWidget* parent, std::function<std::unique_ptr<TSerialBackend>()> serialBackend);
     ~TForm1() override;
 
     // Sets the application title, creates the main window and the start-up dialogs.

@@ -8,7 +8,6 @@
 
 #include "serial/Comuni.h"
 #include "serial/SerialBackend.h"
-#include "serial/TermiosMap.h"
 
 class TZComm;
 

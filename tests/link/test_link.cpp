@@ -23,7 +23,7 @@ const std::string kReading = "@00RL   12.5 RR10\r";
 std::vector<std::uint8_t> bytes(const std::string& s) { return {s.begin(), s.end()}; }
 
 // The next report: one given while the exchange started, or one to come.
-TExchangeReport nextReport(QSignalSpy& finished, int ms = 2000)
+TExchangeReport nextReport(QSignalSpy& finished, int ms = 30000)
 {
     if (finished.isEmpty() && !finished.wait(ms)) {
         TExchangeReport none;
@@ -59,13 +59,6 @@ void inPieces(PtyDisplay& d, const std::vector<std::string>& pieces, int ms)
 {
     for (std::size_t i = 0; i < pieces.size(); ++i)
         d.sendLater(pieces[i], static_cast<int>(i) * ms);
-}
-
-// Sends `text` every `ms` for `times` times.
-void every(PtyDisplay& d, const std::string& text, int ms, int times)
-{
-    for (int i = 0; i < times; ++i)
-        d.sendLater(text, i * ms);
 }
 
 } // namespace
@@ -107,7 +100,8 @@ private slots:
             PtyDisplay& display = line.display;
             TDisplayLink& link = line.link;
             QVERIFY(display.ok());
-            link.setReplyTimeout(300);
+            // A reply's pieces come well within the time-out, however busy the machine.
+            link.setReplyTimeout(c.outcome == Outcome::NoReply ? 300 : 10000);
             link.setCloseAfterExchange(!c.bus);
             link.setSetAsideOtherAddresses(c.bus);
             display.onRequest = [&](const std::string&) { c.answer(display); };
@@ -139,8 +133,8 @@ private slots:
     }
 
     // The time-out is a deadline from the request's last byte: stray bytes and
-    // replies for other addresses never move it on, so a busy bus cannot hold
-    // a request for ever.
+    // replies for other addresses never move it on, so a bus that is never
+    // quiet cannot hold a request for ever.
     void strayTrafficDoesNotStretchTheDeadline()
     {
         const std::pair<const char*, std::string> strays[] = {
@@ -154,13 +148,16 @@ private slots:
             QVERIFY(display.ok());
             link.setReplyTimeout(300);
             link.setSetAsideOtherAddresses(true);
-            display.onRequest = [&](const std::string&) { every(display, stray, 60, 40); };
+            QTimer pump;
+            pump.setInterval(60);
+            connect(&pump, &QTimer::timeout, &display, [&, stray = stray] { display.send(stray); });
+            display.onRequest = [&](const std::string&) { pump.start(); };
             QSignalSpy finished(&link, &TDisplayLink::finished);
             QVERIFY(link.start(3, bytes(kRequest)));
-            const TExchangeReport report = nextReport(finished, 5000);
+            const TExchangeReport report = nextReport(finished, 60000);
+            pump.stop();
             QVERIFY2(report.outcome == Outcome::NoReply, name);
-            qInfo("%s: no reply after %lld ms", name, static_cast<long long>(report.latency().count()));
-            QVERIFY2(report.latency() < 1000ms, name);
+            QVERIFY2(report.latency() >= 300ms, name);
         }
     }
 

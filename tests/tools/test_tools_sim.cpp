@@ -14,6 +14,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <poll.h>
 #include <string>
@@ -376,7 +377,22 @@ TEST(Sim, LateReplyDoesNotReachTheNextOpener)
         TPort port(sim.path());
         port.exchange(buildReadRequest(7, kLetterCalibration), 1ms);
     }
-    std::this_thread::sleep_for(500ms);
+    {
+        // Looked at, not read: the late reply comes in, and goes since nobody reads it.
+        const UniqueFd look(open(sim.path().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+        ASSERT_TRUE(look.valid());
+        const auto unread = [&] {
+            int n = 0;
+            return ioctl(look.get(), FIONREAD, &n) == 0 ? n : -1;
+        };
+        const auto waitFor = [](const std::function<bool()>& done) {
+            for (int i = 0; i < 3000 && !done(); ++i)
+                std::this_thread::sleep_for(10ms);
+            return done();
+        };
+        ASSERT_TRUE(waitFor([&] { return unread() > 0; }));
+        ASSERT_TRUE(waitFor([&] { return unread() == 0; }));
+    }
     TPort port(sim.path());
     const auto ex = port.exchange(buildReadRequest(7, kLetterDisplayReading));
     EXPECT_EQ(ex.text().substr(0, 5), "@07RL");
