@@ -45,7 +45,9 @@ public:
     // Opens the device for this process alone. 0, the errno of the failing
     // call, or kControllingTerminal.
     virtual int open(const std::string& path) = 0;
-    // Gives the device back with the settings it had when it was opened.
+    // Closes the device. The POSIX backend first gives it back the terminal
+    // settings it had when it was opened, so a user's terminal or the next
+    // program finds it as it was.
     virtual void close() = 0;
     // Writes the settings into the open device. 0 or an errno; `refusal`
     // says which setting has no form on this system.
