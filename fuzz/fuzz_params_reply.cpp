@@ -5,7 +5,9 @@
 #include "config/RecordCodec.h"
 #include "protocol/Replies.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string_view>
 #include <span>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -16,7 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     cfg.Address = 17;
     cfg.TestValue = 2.5;
     const TDisplayConfig before = cfg;
-    parseAnalogParamsReply(std::span(data, size), cfg);
+    const TParamsReplyContents contents = parseAnalogParamsReply(std::span(data, size), cfg);
+    // A field said not to be a number is one the reply carried.
+    for (const TUnreadableField& u : contents.unreadable)
+        FUZZ_REQUIRE(std::any_of(contents.carried.begin(), contents.carried.end(),
+                                 [&](const char* f) { return std::string_view(f) == u.field; }));
     // Only the analog input and the relays come from the display.
     FUZZ_REQUIRE(cfg.PortIndex == before.PortIndex && cfg.ParityIndex == before.ParityIndex
                  && cfg.DataBitsIndex == before.DataBitsIndex && cfg.StopBitsIndex == before.StopBitsIndex

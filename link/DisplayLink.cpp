@@ -198,16 +198,18 @@ bool TDisplayLink::collect(bool& ownBytes)
         const std::vector<std::uint8_t> after(rx_.dropped().begin(), rx_.dropped().end());
         const TReplyCheck check = checkReply(reply, request);
         const bool echo = std::ranges::equal(reply, report_.request);
-        if (echo || (check == TReplyCheck::WrongAddress && setAside_)) {
-            // The adapter's echo, or a late answer from another display:
-            // not this reply, and what followed it in the piece may be.
+        const bool noise = check == TReplyCheck::Noise;
+        if (echo || ((check == TReplyCheck::WrongAddress || noise) && setAside_)) {
+            // The adapter's echo, a late answer from another display, or
+            // noise on a bus: not this reply, and what followed it may be.
             if (echo) {
                 report_.echoDropped = true;
                 ownBytes = true;
             } else {
                 report_.setAside.push_back(reply);
             }
-            note(TTrafficDirection::Received, reply, echo ? TTrafficNote::EchoDropped : TTrafficNote::SetAside);
+            note(TTrafficDirection::Received, reply,
+                 echo ? TTrafficNote::EchoDropped : noise ? TTrafficNote::Noise : TTrafficNote::SetAside);
             rx_.reset();
             rx_.append(after);
             continue;
@@ -265,7 +267,9 @@ void TDisplayLink::end(TExchangeOutcome outcome)
         note(TTrafficDirection::Received, report_.reply, TTrafficNote::WrongAddress);
         break;
     case TExchangeOutcome::Unexpected:
-        note(TTrafficDirection::Received, report_.reply, TTrafficNote::Unexpected);
+        note(TTrafficDirection::Received, report_.reply,
+             checkReply(report_.reply, report_.request) == TReplyCheck::Noise ? TTrafficNote::Noise
+                                                                              : TTrafficNote::Unexpected);
         break;
     case TExchangeOutcome::Overflow:
         note(TTrafficDirection::Received, report_.reply, TTrafficNote::Overflow);

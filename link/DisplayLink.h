@@ -18,7 +18,7 @@ enum class TExchangeOutcome : std::uint8_t {
     Reply,        // a complete reply with the request's address and letters
     NoReply,      // nothing complete within the time-out
     WrongAddress, // a complete reply from another address
-    Unexpected,   // a complete reply with the right address and other letters
+    Unexpected,   // a complete reply with the right address and other letters, or noise (TReplyCheck::Noise)
     Overflow,     // bytes without an end (CR) beyond what a reply can hold
     LineLost,     // the device went away, or the request could not be written
     OpenFailed,   // the port could not be opened: nothing was sent
@@ -33,7 +33,8 @@ struct TExchangeReport {
     std::vector<std::uint8_t> request;
     // The reply through its first CR; for NoReply and Overflow what arrived.
     std::vector<std::uint8_t> reply;
-    // Complete replies from other addresses, set aside on a bus.
+    // Complete replies from other addresses, and noise ending in a CR, set
+    // aside on a bus (checkReply tells which is which).
     std::vector<std::vector<std::uint8_t>> setAside;
     bool echoDropped = false; // the adapter handed the request back first
     bool lineErrors = false;  // parity, framing or overrun errors during the exchange

@@ -93,40 +93,6 @@ const TTexts kCharDevice{"%1 existeix (dispositiu de caràcters %2).", "%1 exist
 // Permission
 const TTexts kMayOpen{"%1 pot obrir %2 (%3, propietari %4, grup %5).", "%1 puede abrir %2 (%3, propietario %4, grupo %5).",
     "%1 peut ouvrir %2 (%3, propriétaire %4, groupe %5).", "%1 may open %2 (%3, owner %4, group %5)."};
-const TTexts kNoGroupAccess{"%1 no pot obrir %2: el seu mode %3 no dona lectura i escriptura al grup %4, així que "
-                            "entrar al grup no hi ajuda.",
-    "%1 no puede abrir %2: su modo %3 no da lectura y escritura al grupo %4, así que entrar en el grupo no sirve.",
-    "%1 ne peut pas ouvrir %2 : son mode %3 ne donne pas la lecture et l'écriture au groupe %4, entrer dans le "
-    "groupe n'y change donc rien.",
-    "%1 may not open %2: its mode %3 gives the group %4 no read and write access, so joining the group does not "
-    "help."};
-const TTexts kChmod{"Ara: \"sudo chmod 660 %1\" (dura fins que es torni a connectar); per sempre: una regla udev amb "
-                    "MODE=\"0660\".",
-    "Ahora: \"sudo chmod 660 %1\" (dura hasta que se vuelva a conectar); para siempre: una regla udev con "
-    "MODE=\"0660\".",
-    "Tout de suite : \"sudo chmod 660 %1\" (jusqu'au prochain branchement) ; pour de bon : une règle udev avec "
-    "MODE=\"0660\".",
-    "For now: \"sudo chmod 660 %1\" (until it is plugged in again); for good: a udev rule with MODE=\"0660\"."};
-const TTexts kSessionPredates{"%1 és membre del grup %2, però aquesta sessió va començar abans: la pertinença compta "
-                              "a partir del proper inici de sessió.",
-    "%1 es miembro del grupo %2, pero esta sesión empezó antes: la pertenencia cuenta a partir del próximo inicio de "
-    "sesión.",
-    "%1 est membre du groupe %2, mais cette session a commencé avant : l'appartenance compte à partir de la "
-    "prochaine connexion.",
-    "%1 is a member of the group %2, but this session began before that: the membership counts from the next "
-    "login."};
-const TTexts kLogInAgain{"Tanqueu la sessió i torneu-la a iniciar (o reinicieu l'ordinador).",
-    "Cierre la sesión y vuelva a iniciarla (o reinicie el ordenador).",
-    "Fermez la session et rouvrez-la (ou redémarrez l'ordinateur).", "Log out and in again (or restart the computer)."};
-const TTexts kNotMember{"%1 no pot obrir %2: pertany al grup %3 i %1 no n'és membre.",
-    "%1 no puede abrir %2: pertenece al grupo %3 y %1 no es miembro.",
-    "%1 ne peut pas ouvrir %2 : il appartient au groupe %3 et %1 n'en est pas membre.",
-    "%1 may not open %2: it belongs to the group %3 and %1 is not a member."};
-const TTexts kUsermod{"Executeu \"sudo usermod -aG %1 %2\" i torneu a iniciar la sessió.",
-    "Ejecute \"sudo usermod -aG %1 %2\" y vuelva a iniciar la sesión.",
-    "Lancez \"sudo usermod -aG %1 %2\", puis rouvrez la session.",
-    "Run \"sudo usermod -aG %1 %2\", then log out and in again."};
-
 // Busy
 const TTexts kFree{"Cap altre programa no té obert %1.", "Ningún otro programa tiene abierto %1.",
     "Aucun autre programme n'a ouvert %1.", "No other program holds %1."};
@@ -227,6 +193,21 @@ const TTexts kUseAddress{"Feu servir l'adreça %1, o reviseu l'adreça configura
     "Use la dirección %1, o revise la dirección configurada en el visualizador.",
     "Utilisez l'adresse %1, ou vérifiez l'adresse réglée sur l'afficheur.",
     "Use address %1, or check the address set on the display."};
+const TTexts kNoReading{"El visualitzador %1 ha respost \"%2\", que no porta ni valor ni estat dels relés.",
+    "El visualizador %1 ha respondido \"%2\", que no lleva ni valor ni estado de los relés.",
+    "L'afficheur %1 a répondu \"%2\", qui ne porte ni valeur ni état des relais.",
+    "Display %1 replied \"%2\", which carries neither a value nor relay states."};
+const TTexts kNoise{"Ha arribat soroll en lloc d'una resposta: \"%1\".", "Ha llegado ruido en lugar de una respuesta: \"%1\".",
+    "Du bruit est arrivé au lieu d'une réponse : \"%1\".", "Noise came instead of a reply: \"%1\"."};
+const TTexts kTrickle{"Han anat arribant bytes sense final de trama (%1 en %2 s): la comprovació s'ha aturat aquí.",
+    "Han ido llegando bytes sin final de trama (%1 en %2 s): la comprobación se ha detenido aquí.",
+    "Des octets arrivaient sans fin de trame (%1 en %2 s) : la vérification s'est arrêtée là.",
+    "Bytes kept trickling in without an end of frame (%1 in %2 s): the check stopped there."};
+const TTexts kEndlessEcho{"L'eco de la petició no parava de tornar (%1 s), sense cap resposta: la comprovació s'ha aturat "
+                          "aquí.",
+    "El eco de la petición no dejaba de volver (%1 s), sin ninguna respuesta: la comprobación se ha detenido aquí.",
+    "L'écho de la requête revenait sans cesse (%1 s), sans aucune réponse : la vérification s'est arrêtée là.",
+    "The echo of the request kept coming back (%1 s) with no reply: the check stopped there."};
 const TTexts kUnexpected{"El visualitzador %1 ha donat una resposta inesperada: \"%2\".",
     "El visualizador %1 ha dado una respuesta inesperada: \"%2\".",
     "L'afficheur %1 a donné une réponse inattendue : \"%2\".", "Display %1 gave an unexpected reply: \"%2\"."};
@@ -238,6 +219,16 @@ const TTexts kFoundOne{"Un visualitzador respon a %1, adreça %2 (%3 proves).",
 const TTexts kFoundMany{"Responen visualitzadors a %1, adreces %2 (%3 proves).",
     "Responden visualizadores a %1, direcciones %2 (%3 pruebas).",
     "Des afficheurs répondent à %1, adresses %2 (%3 essais).", "Displays answer at %1, addresses %2 (%3 tries)."};
+const TTexts kNoneAsConfigured{"Cap no respon com a %1.", "Ninguno responde como %1.", "Aucun ne répond en tant que %1.",
+    "None answers as %1."};
+const TTexts kPseudoFormat{"%1 és un pseudoterminal, que es queda 8 bits de dades i cap paritat demani el que es demani: "
+                           "la paritat i els bits de dades no s'hi poden distingir, i es mantenen els configurats.",
+    "%1 es un pseudoterminal, que se queda 8 bits de datos y ninguna paridad se pida lo que se pida: la paridad y los "
+    "bits de datos no se pueden distinguir, y se mantienen los configurados.",
+    "%1 est un pseudo-terminal, qui garde 8 bits de données et aucune parité quoi qu'on lui demande : la parité et les "
+    "bits de données ne peuvent pas y être distingués, ceux configurés sont gardés.",
+    "%1 is a pseudo-terminal, which keeps 8 data bits and no parity whatever is asked: the parity and data bits "
+    "cannot be told apart there, so those configured are kept."};
 const TTexts kNothingFound{"Cap visualitzador no ha respost a cap velocitat (1200 a 19200), format de trama ni adreça "
                            "(00 a 31); %1 proves.",
     "Ningún visualizador ha respondido a ninguna velocidad (1200 a 19200), formato de trama ni dirección (00 a 31); "
@@ -288,6 +279,20 @@ const TTexts kAllGood{"El visualitzador respon tal com està configurat: no cal 
     "The display answers as configured: nothing to change."};
 const TTexts kUseInstead{"Feu servir aquesta configuració: %1 (en lloc de %2).", "Use esta configuración: %1 (en lugar de %2).",
     "Utilisez ces réglages : %1 (au lieu de %2).", "Use these settings: %1 (instead of %2)."};
+const TTexts kOtherDisplay{"El visualitzador que respon té l'adreça %1, no la %2 configurada: comproveu que és el que "
+                           "voleu configurar.",
+    "El visualizador que responde tiene la dirección %1, no la %2 configurada: compruebe que es el que quiere "
+    "configurar.",
+    "L'afficheur qui répond a l'adresse %1, pas l'adresse %2 configurée : vérifiez que c'est bien celui à régler.",
+    "The display that answers has address %1, not the configured %2: make sure it is the one to set up."};
+const TTexts kOthersAnswer{"Cap visualitzador no respon com a %1; responen els visualitzadors %2 a %3. Reviseu l'adreça "
+                           "configurada al visualitzador, o trieu quin d'aquests voleu.",
+    "Ningún visualizador responde como %1; responden los visualizadores %2 a %3. Revise la dirección configurada en "
+    "el visualizador, o elija cuál de estos quiere.",
+    "Aucun afficheur ne répond en tant que %1 ; les afficheurs %2 répondent à %3. Vérifiez l'adresse réglée sur "
+    "l'afficheur, ou choisissez lequel de ceux-ci vous voulez.",
+    "No display answers as %1; displays %2 answer at %3. Check the address set on the display, or choose which of "
+    "these you mean."};
 const TTexts kTrySearch{"Afegiu --search per buscar-lo a totes les velocitats, formats de trama i adreces.",
     "Añada --search para buscarlo en todas las velocidades, formatos de trama y direcciones.",
     "Ajoutez --search pour le chercher à toutes les vitesses, formats de trame et adresses.",
@@ -601,68 +606,6 @@ std::vector<TWords> devicesPresent(const TSystemPlaces& places)
     return out;
 }
 
-std::string modeText(mode_t mode)
-{
-    std::string s = S_ISCHR(mode) ? "c" : S_ISDIR(mode) ? "d" : S_ISREG(mode) ? "-" : "?";
-    const char* rwx = "rwxrwxrwx";
-    for (int i = 0; i < 9; ++i)
-        s += (mode & (0400 >> i)) ? rwx[i] : '-';
-    return s;
-}
-
-std::string userName(uid_t uid)
-{
-    std::vector<char> buf(16384);
-    passwd pw{};
-    passwd* found = nullptr;
-    if (getpwuid_r(uid, &pw, buf.data(), buf.size(), &found) == 0 && found)
-        return printableOnly(found->pw_name);
-    return cfmt("%u", static_cast<unsigned>(uid));
-}
-
-std::string groupName(gid_t gid)
-{
-    std::vector<char> buf(65536);
-    group g{};
-    group* found = nullptr;
-    if (getgrgid_r(gid, &g, buf.data(), buf.size(), &found) == 0 && found)
-        return printableOnly(found->gr_name);
-    return cfmt("%u", static_cast<unsigned>(gid));
-}
-
-// Whether the group database makes `uid` a member of `gid`, whatever this session holds.
-bool memberByDatabase(uid_t uid, gid_t gid)
-{
-    std::vector<char> buf(16384);
-    passwd pw{};
-    passwd* found = nullptr;
-    if (getpwuid_r(uid, &pw, buf.data(), buf.size(), &found) != 0 || !found)
-        return false;
-    if (found->pw_gid == gid)
-        return true;
-    int n = 64;
-    std::vector<gid_t> groups(static_cast<std::size_t>(n));
-    if (getgrouplist(found->pw_name, found->pw_gid, groups.data(), &n) < 0) {
-        groups.resize(static_cast<std::size_t>(n));
-        if (getgrouplist(found->pw_name, found->pw_gid, groups.data(), &n) < 0)
-            return false;
-    }
-    groups.resize(static_cast<std::size_t>(n));
-    return std::find(groups.begin(), groups.end(), gid) != groups.end();
-}
-
-bool memberInSession(gid_t gid)
-{
-    if (getegid() == gid)
-        return true;
-    const int n = getgroups(0, nullptr);
-    if (n <= 0)
-        return false;
-    std::vector<gid_t> groups(static_cast<std::size_t>(n));
-    const int got = getgroups(n, groups.data());
-    return got > 0 && std::find(groups.begin(), groups.begin() + got, gid) != groups.begin() + got;
-}
-
 struct THolder {
     int pid = 0;
     std::string comm;
@@ -800,6 +743,23 @@ constexpr std::int32_t kBauds[] = {1200, 2400, 4800, 9600, 19200};
 // characters, 'R', 'R', two relays, CR.
 constexpr std::size_t kReadingReplyLength = 18;
 constexpr std::uint8_t kReadingKind = 3;
+// Beyond its time-out and the wire time of the longest reply, what an
+// exchange is given before bytes that keep coming are cut short.
+constexpr int kCutMarginMs = 250;
+
+// An answer the reading command would take: its letters, and a value or relay states.
+bool carriesReading(const TExchangeReport& r)
+{
+    if (r.outcome != TExchangeOutcome::Reply)
+        return false;
+    const TDisplayReading reading = parseDisplayReadingReply(r.reply);
+    return reading.value || reading.relays;
+}
+
+std::string seconds(TLinkClock::duration d)
+{
+    return cfmt("%.1f", std::chrono::duration<double>(d).count());
+}
 
 std::string formatText(const TLineFormat& f)
 {
@@ -894,24 +854,19 @@ TCheckResult checkDevice(const std::string& port, const std::string& path, const
 
 TCheckResult checkPermission(const std::string& path)
 {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return result(TDoctorCheck::Permission, TVerdict::Skipped, say(kPortUnusable));
-    const std::string shown = shownName(path);
-    const uid_t uid = geteuid();
-    const std::string user = userName(uid);
-    const std::string group = groupName(st.st_gid);
-    if (::faccessat(AT_FDCWD, path.c_str(), R_OK | W_OK, AT_EACCESS) == 0)
-        return result(TDoctorCheck::Permission, TVerdict::Ok,
-            say(kMayOpen, {user, shown, modeText(st.st_mode), userName(st.st_uid), group}));
-    if ((st.st_mode & 060) != 060)
-        return result(TDoctorCheck::Permission, TVerdict::Problem,
-            say(kNoGroupAccess, {user, shown, modeText(st.st_mode), group}), say(kChmod, {shown}));
-    if (memberByDatabase(uid, st.st_gid) && !memberInSession(st.st_gid))
-        return result(TDoctorCheck::Permission, TVerdict::Problem, say(kSessionPredates, {user, group}),
-            say(kLogInAgain));
-    return result(TDoctorCheck::Permission, TVerdict::Problem, say(kNotMember, {user, shown, group}),
-        say(kUsermod, {group, user}));
+    TWords finding, advice;
+    bool allowed = false;
+    for (std::size_t l = 0; l < 4; ++l) {
+        const std::optional<TDeviceAccess> a = deviceAccess(path, static_cast<int>(l));
+        if (!a)
+            return result(TDoctorCheck::Permission, TVerdict::Skipped, say(kPortUnusable));
+        allowed = a->allowed;
+        finding[l] = allowed ? fillIn(pickText(kMayOpen, static_cast<int>(l)),
+                                      {a->user, shownName(path), a->mode, a->owner, a->group})
+                             : a->finding;
+        advice[l] = a->advice;
+    }
+    return result(TDoctorCheck::Permission, allowed ? TVerdict::Ok : TVerdict::Problem, finding, advice);
 }
 
 TCheckResult checkBusy(const std::string& path, const TSystemPlaces& places)
@@ -976,6 +931,8 @@ TDoctor::TDoctor(TDoctorSetup setup, QObject* parent, TZComm::BackendFactory fac
     // Between the tries of a search the port stays open; only its settings change.
     link_->setCloseAfterExchange(false);
     connect(link_.get(), &TDisplayLink::finished, this, &TDoctor::onExchange);
+    cut_.setSingleShot(true);
+    connect(&cut_, &QTimer::timeout, this, &TDoctor::cutShort);
 }
 
 TDoctor::~TDoctor()
@@ -1020,6 +977,10 @@ void TDoctor::start()
     lateAt_.reset();
     permissionRefused_ = false;
     last_.reset();
+    pseudoTerminal_ = false;
+    cut_.stop();
+    cutting_ = false;
+    cutShort_ = false;
     copyLineSettings(setup_.config, *port_);
     if (setup_.port) {
         const int com = comNumber(*setup_.port);
@@ -1048,6 +1009,8 @@ void TDoctor::checkTheDevice()
 {
     TCheckResult r = checkDevice(port_->Port, path_, setup_.places);
     const bool ok = r.verdict != TVerdict::Problem;
+    struct stat st {};
+    pseudoTerminal_ = ::stat(path_.c_str(), &st) == 0 && isPseudoTerminal(st);
     add(std::move(r));
     if (ok)
         queue(&TDoctor::checkThePermission);
@@ -1078,18 +1041,44 @@ void TDoctor::checkIfBusy()
 void TDoctor::startAnswer()
 {
     current_ = configured_;
-    link_->setReplyTimeout(setup_.answerTimeoutMs);
-    const TReadRequest frame = buildReadRequest(setup_.config.Address, kLetterDisplayReading);
+    ask(setup_.config.Address, setup_.answerTimeoutMs);
+}
+
+void TDoctor::ask(std::uint8_t address, int timeoutMs)
+{
+    link_->setReplyTimeout(timeoutMs);
+    cutShort_ = false;
+    // The link's time-out moves on with every piece of the reply, and with
+    // every echo; this deadline does not, so a trickle of bytes without an
+    // end, or an echo that never stops, cannot hold the check for ever.
+    cut_.start(link_->wireMs(kReadRequestLength) + timeoutMs + link_->wireMs(kReadingReplyLength) + kCutMarginMs);
+    const TReadRequest frame = buildReadRequest(address, kLetterDisplayReading);
     link_->start(kReadingKind, std::vector<std::uint8_t>(frame.begin(), frame.end()));
+}
+
+void TDoctor::cutShort()
+{
+    if (!running_ || !link_->pending())
+        return;
+    cutting_ = true;
+    link_->abandon();
 }
 
 void TDoctor::onExchange(const TExchangeReport& r)
 {
     // Reported from inside the link (even from inside start()): the next step
     // runs from the event loop, once the link has finished with the exchange.
-    if (!running_ || r.outcome == TExchangeOutcome::Abandoned)
+    if (!running_ || (r.outcome == TExchangeOutcome::Abandoned && !cutting_))
         return;
+    cut_.stop();
     last_ = std::make_unique<TExchangeReport>(r);
+    if (cutting_) {
+        // Cut short: no reply, and what had come of one so far.
+        cutting_ = false;
+        cutShort_ = true;
+        last_->outcome = TExchangeOutcome::NoReply;
+        last_->reply.assign(rx_->reply().begin(), rx_->reply().end());
+    }
     queue(&TDoctor::exchangeEnded);
 }
 
@@ -1124,13 +1113,17 @@ void TDoctor::answerDone()
 
     const std::string address = addressText(r.request);
     const TWords line = shortLineWords(configured_);
-    if (r.outcome == TExchangeOutcome::Reply) {
+    if (carriesReading(r)) {
         add(result(TDoctorCheck::Answer, TVerdict::Ok, say(kAnswers, {address, port, line})));
         finish(TDoctorOutcome::Answers);
         return;
     }
+    const std::string replyText = trafficText(std::span(r.reply).first(std::min<std::size_t>(r.reply.size(), 40)));
     TWords finding, advice;
     switch (r.outcome) {
+    case TExchangeOutcome::Reply:
+        finding = say(kNoReading, {address, replyText});
+        break;
     case TExchangeOutcome::WrongAddress:
         otherAddress_ = true;
         signedAs_ = printableOnly(addressText(r.reply));
@@ -1138,13 +1131,20 @@ void TDoctor::answerDone()
         advice = say(kUseAddress, {signedAs_});
         break;
     case TExchangeOutcome::Unexpected:
-        finding = say(kUnexpected, {address, trafficText(std::span(r.reply).first(std::min<std::size_t>(r.reply.size(), 40)))});
+        if (checkReply(r.reply, r.request) == TReplyCheck::Noise)
+            finding = join(say(kNoise, {replyText}), say(kLikelyFormat));
+        else
+            finding = say(kUnexpected, {address, replyText});
         break;
     default:
         finding = say(kNoReply, {address, port, line, cfmt("%.1f", setup_.answerTimeoutMs / 1000.0)});
-        if (r.echoDropped && r.reply.empty())
+        if (cutShort_ && !r.reply.empty())
+            finding = join(finding, say(kTrickle, {cfmt("%zu", r.reply.size()), seconds(r.ended - r.started)}));
+        else if (cutShort_ && r.echoDropped)
+            finding = join(finding, say(kEndlessEcho, {seconds(r.ended - r.started)}));
+        else if (r.echoDropped && r.reply.empty())
             finding = join(finding, say(kEchoOnly));
-        if (!r.reply.empty())
+        else if (!r.reply.empty())
             finding = join(finding, say(kNoEnd, {cfmt("%zu", r.reply.size())}));
         if (r.lineErrors)
             finding = join(finding, say(kLineErrors));
@@ -1262,15 +1262,13 @@ void TDoctor::searchStep()
     }
     const int requestMs = link_->wireMs(kReadRequestLength);
     const int timeoutMs = requestMs + link_->wireMs(kReadingReplyLength) + setup_.searchMarginMs;
-    link_->setReplyTimeout(timeoutMs);
     ++report_.tries;
     inFlight_ = true;
     report_.searchFloor += std::chrono::milliseconds(requestMs + timeoutMs);
     emit progress({report_.tries, plannedTries(), t.line, t.address});
     if (!running_)
         return;
-    const TReadRequest frame = buildReadRequest(t.address, kLetterDisplayReading);
-    link_->start(kReadingKind, std::vector<std::uint8_t>(frame.begin(), frame.end()));
+    ask(t.address, timeoutMs);
 }
 
 void TDoctor::searchDone()
@@ -1283,7 +1281,7 @@ void TDoctor::searchDone()
         finish(TDoctorOutcome::CannotOpen);
         return;
     }
-    const bool answered = r.outcome == TExchangeOutcome::Reply;
+    const bool answered = carriesReading(r);
     if (t.confirm && !answered && !found_) {
         // The answer the try before got was a late reply to an earlier request.
         lateAt_ = t;
@@ -1347,11 +1345,9 @@ void TDoctor::drainTick()
         return;
     }
     const int requestMs = link_->wireMs(kReadRequestLength);
-    link_->setReplyTimeout(patientTimeoutMs());
     ++report_.tries;
     report_.searchFloor += std::chrono::milliseconds(requestMs + patientTimeoutMs());
-    const TReadRequest frame = buildReadRequest(setup_.config.Address, kLetterDisplayReading);
-    link_->start(kReadingKind, std::vector<std::uint8_t>(frame.begin(), frame.end()));
+    ask(setup_.config.Address, patientTimeoutMs());
 }
 
 void TDoctor::patientDone()
@@ -1366,7 +1362,7 @@ void TDoctor::patientDone()
     const std::string waited = cfmt("%.1f", patientTimeoutMs() / 1000.0);
     const auto latency = r.latency();
     TWords finding = say(kLateSearch, {addressOf(lateAt_->address), shortLineWords(lateAt_->line)});
-    if (r.outcome == TExchangeOutcome::Reply) {
+    if (carriesReading(r)) {
         finding = join(finding, say(kPatientAnswer, {shortLineWords(configured_), waited, address,
                                                         cfmt("%.1f", static_cast<double>(latency.count()) / 1000.0)}));
         // Twice what it took, in whole half seconds, leaves room for a slower day.
@@ -1394,6 +1390,8 @@ void TDoctor::finish(TDoctorOutcome outcome)
         return;
     running_ = false;
     ++run_;
+    cut_.stop();
+    cutting_ = false;
     link_->closePort();
     auto add = [this](TCheckResult r) {
         report_.checks.push_back(r);
@@ -1401,18 +1399,31 @@ void TDoctor::finish(TDoctorOutcome outcome)
     };
     const bool searched = phase_ != TPhase::Answer;
     phase_ = TPhase::Answer;
+    std::string addressList;
     if (outcome == TDoctorOutcome::Found) {
         std::sort(found_->addresses.begin(), found_->addresses.end());
         const auto& as = found_->addresses;
-        found_->Address = std::find(as.begin(), as.end(), setup_.config.Address) != as.end() ? setup_.config.Address
-                                                                                                : as.front();
+        const bool configured = std::find(as.begin(), as.end(), setup_.config.Address) != as.end();
+        found_->Address = configured ? setup_.config.Address : as.front();
+        // Another address is proposed only where one display alone answers:
+        // on a bus, any other one would be set up as if it were this one.
+        if (!configured && as.size() > 1)
+            outcome = TDoctorOutcome::OthersAnswer;
+        // What the device does not keep was never tried: the configured stays.
+        if (pseudoTerminal_) {
+            found_->line.ParityIndex = configured_.ParityIndex;
+            found_->line.DataBitsIndex = configured_.DataBitsIndex;
+        }
         std::vector<std::string> list;
         for (std::uint8_t a : as)
             list.push_back(cfmt("%02d", a));
-        add(result(TDoctorCheck::Search, TVerdict::Ok,
-            say(as.size() == 1 ? kFoundOne : kFoundMany,
-                {shortLineWords(found_->line), joinList(list), cfmt("%d", report_.tries)})));
-        report_.found = found_;
+        addressList = joinList(list);
+        TWords finding = say(as.size() == 1 ? kFoundOne : kFoundMany,
+            {shortLineWords(found_->line), addressList, cfmt("%d", report_.tries)});
+        if (outcome == TDoctorOutcome::OthersAnswer)
+            finding = join(finding, say(kNoneAsConfigured, {addressOf(setup_.config.Address)}));
+        add(result(TDoctorCheck::Search, outcome == TDoctorOutcome::Found ? TVerdict::Ok : TVerdict::Problem, finding));
+        (outcome == TDoctorOutcome::Found ? report_.found : report_.answering) = found_;
     }
     // Every check has a line: those the run did not reach say why.
     const bool cannotOpen = outcome == TDoctorOutcome::CannotOpen;
@@ -1434,6 +1445,16 @@ void TDoctor::finish(TDoctorOutcome outcome)
     case TDoctorOutcome::Found:
         report_.conclusion = say(kUseInstead, {fullLineWords(found_->line, found_->Address),
                                                   say(kLineAddress, {shortLineWords(configured_), addressOf(setup_.config.Address)})});
+        if (found_->Address != setup_.config.Address)
+            report_.conclusion = join(report_.conclusion,
+                say(kOtherDisplay, {cfmt("%02d", found_->Address), addressOf(setup_.config.Address)}));
+        if (pseudoTerminal_)
+            report_.conclusion = join(report_.conclusion, say(kPseudoFormat, {shownName(path_)}));
+        break;
+    case TDoctorOutcome::OthersAnswer:
+        report_.conclusion = say(kOthersAnswer, {addressOf(setup_.config.Address), addressList, shortLineWords(found_->line)});
+        if (pseudoTerminal_)
+            report_.conclusion = join(report_.conclusion, say(kPseudoFormat, {shownName(path_)}));
         break;
     case TDoctorOutcome::NothingAnswered:
         report_.conclusion = join(say(kNothing, {port}), setup_.search ? say(kCheckWiring) : say(kTrySearch));

@@ -1,5 +1,6 @@
 #pragma once
 #include <QObject>
+#include <QTimer>
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -55,6 +56,7 @@ enum class TDoctorOutcome : std::uint8_t {
     NothingAnswered,
     SlowReply,       // a reply came only after its time-out: nothing usable within it
     OtherAddress,    // a display answers the configured address's requests, signed with another address
+    OthersAnswer,    // several displays answer at some settings, none as the configured address
     CannotOpen,      // the device is missing, forbidden, held by another process or refuses to open
     Cancelled,
 };
@@ -63,6 +65,7 @@ struct TDoctorReport {
     std::vector<TCheckResult> checks; // in order, as far as the run went
     TDoctorOutcome outcome = TDoctorOutcome::Cancelled;
     std::optional<TFoundLine> found;  // only for Found
+    std::optional<TFoundLine> answering; // only for OthersAnswer: where displays answer, none as configured
     TWords conclusion;                // what to do, with the settings to use
     int tries = 0;                    // requests the search sent
     // The least time those tries can take: each request's wire time plus its time-out.
@@ -132,6 +135,10 @@ private:
     enum class TPhase : std::uint8_t { Answer, Search, Patient };
 
     void queue(void (TDoctor::*step)());
+    // One reading request to `address`, with `timeoutMs` to answer and a
+    // deadline of its own that bytes trickling in cannot move.
+    void ask(std::uint8_t address, int timeoutMs);
+    void cutShort();
     void checkTheDevice();
     void checkThePermission();
     void checkIfBusy();
@@ -184,6 +191,10 @@ private:
     std::size_t planAt_ = 0;
     std::optional<TLineFormat> current_; // the settings the open port has
     std::optional<TFoundLine> found_;
+    bool pseudoTerminal_ = false; // keeps 8 data bits and no parity whatever is asked
+    QTimer cut_;                  // the deadline of the exchange on the line
+    bool cutting_ = false;        // the exchange is being ended by that deadline
+    bool cutShort_ = false;       // the exchange that just ended was
 };
 
 // The three checks that look at the system alone, for the given device path.

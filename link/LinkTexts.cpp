@@ -27,6 +27,10 @@ const TTexts kUnexpected{"%1: resposta inesperada del visualitzador %2 a %3",
     "%1: respuesta inesperada del visualizador %2 en %3",
     "%1 : réponse inattendue de l'afficheur %2 sur %3",
     "%1: unexpected reply from display %2 on %3"};
+const TTexts kNoise{"%1: soroll a %2 en lloc d'una resposta del visualitzador %3",
+    "%1: ruido en %2 en lugar de una respuesta del visualizador %3",
+    "%1 : du bruit sur %2 au lieu d'une réponse de l'afficheur %3",
+    "%1: noise on %2 instead of a reply from display %3"};
 const TTexts kOverflow{"%1: resposta il·legible a %2 (sense final de trama)",
     "%1: respuesta ilegible en %2 (sin final de trama)",
     "%1 : réponse illisible sur %2 (sans fin de trame)",
@@ -68,6 +72,8 @@ std::string exchangeNotice(const TExchangeReport& report, int language, bool wit
     case TExchangeOutcome::WrongAddress:
         return fillIn(pickText(kWrongAddress, language), {what, addressOf(report.reply), port, address});
     case TExchangeOutcome::Unexpected:
+        if (checkReply(report.reply, report.request) == TReplyCheck::Noise)
+            return fillIn(pickText(kNoise, language), {what, port, address});
         return fillIn(pickText(kUnexpected, language), {what, address, port});
     case TExchangeOutcome::Overflow:
         return fillIn(pickText(kOverflow, language), {what, port});
@@ -105,6 +111,7 @@ std::string trafficNoteText(TTrafficNote note, bool sent, int language)
         {"Descartat després del CR", "Descartado tras el CR", "Ignoré après le CR", "Dropped after the CR"},
         {"Línia perduda", "Línea perdida", "Ligne perdue", "Line lost"},
         {"Abandonada", "Abandonada", "Abandonnée", "Abandoned"},
+        {"Soroll", "Ruido", "Bruit", "Noise"},
     };
     if (note == TTrafficNote::None)
         return sent ? std::string() : pickText(kOk, language);

@@ -20,6 +20,7 @@ enum class TTrafficNote : std::uint8_t {
     AfterCR,      // bytes after the reply's CR, dropped
     LineLost,
     Abandoned,
+    Noise,        // bytes up to a CR that are no reply frame
 };
 
 // One line of the traffic monitor and of dadizctl --verbose.

@@ -3,6 +3,10 @@
 #include "base/Formats.h"
 #include "protocol/Requests.h"
 
+#include <algorithm>
+#include <iterator>
+#include <string_view>
+
 namespace {
 
 // The payload of a reply: the bytes before its final CR.
@@ -39,37 +43,119 @@ private:
     std::span<const std::uint8_t> bytes_;
 };
 
-std::uint8_t lowNibble(std::uint8_t byte)
+constexpr const char* kReplyFields[] = {
+    "InputMode",     "ProcessInput",       "InputValue1",     "DisplayValue1",  "InputValue2",    "DisplayValue2",
+    "DecimalPoint",  "TempUnits",          "ProbeType",       "Resolution",     "TempOffset",     "Relay1Enabled",
+    "Relay1DelayType", "Relay1TriggerLevel", "Relay1Delay",   "Relay1Setpoint", "Relay2Enabled",  "Relay2DelayType",
+    "Relay2TriggerLevel", "Relay2Delay",   "Relay2Setpoint",
+};
+
+bool isDigit(char c)
 {
+    return c >= '0' && c <= '9';
+}
+
+// Blanks, a sign, digits with at most one point (when `point`), blanks: the
+// whole text, with at least one digit. What atof or atol would read only in
+// part ("12x0", "1e44", " 0?") or not at all is not.
+bool isDecimalText(const std::string& text, bool point)
+{
+    std::size_t i = text.find_first_not_of(' ');
+    const std::size_t end = text.find_last_not_of(' ') + 1;
+    if (i == std::string::npos)
+        return false;
+    if (text[i] == '+' || text[i] == '-')
+        ++i;
+    bool digits = false;
+    bool pointSeen = !point;
+    for (; i < end; ++i) {
+        if (isDigit(text[i]))
+            digits = true;
+        else if (text[i] == '.' && !pointSeen)
+            pointSeen = true;
+        else
+            return false;
+    }
+    return digits;
+}
+
+// The parser's walk through one reply: it writes the fields into the
+// configuration and notes what it found.
+class TParamsParse {
+public:
+    TParamsParse(std::span<const std::uint8_t> reply, TDisplayConfig& cfg) : p_(reply), cfg_(cfg) {}
+
+    TParamsReplyContents run();
+
+private:
+    void carried(const char* field) { found_.push_back(field); }
+    void unreadable(const char* field, std::string text) { out_.unreadable.push_back({field, std::move(text)}); }
+    std::uint8_t digit(const char* field, std::size_t pos);
+    double decimal(const char* field, std::size_t pos);
+    void displayValue(const char* field, std::size_t pos, double& value);
+    void offset();
+    void relay(std::size_t pos, char number);
+    std::int32_t setpoint(const char* field, std::size_t pos);
+
+    TPayload p_;
+    TDisplayConfig& cfg_;
+    std::vector<const char*> found_;
+    TParamsReplyContents out_;
+};
+
+// A digit whose low four bits are the value.
+std::uint8_t TParamsParse::digit(const char* field, std::size_t pos)
+{
+    const std::uint8_t byte = p_.at(pos);
+    carried(field);
+    if (!isDigit(static_cast<char>(byte)))
+        unreadable(field, p_.text(pos, 1));
     return static_cast<std::uint8_t>(byte & 0x0F);
 }
 
-// Display values arrive as counts with the decimal point removed.
-void readDisplayValue(const TPayload& p, std::size_t pos, std::uint8_t decimalPoint, double& value)
+// Seven characters of decimal text.
+double TParamsParse::decimal(const char* field, std::size_t pos)
 {
-    static constexpr double kDivisor[] = {1.0, 10.0, 100.0, 1000.0, 10000.0};
-    if (decimalPoint < std::size(kDivisor))
-        value = textToDouble(p.text(pos, 7)) / kDivisor[decimalPoint];
-}
-
-// Sign, then units, then the tenths when the resolution is tenths of a degree.
-double readOffset(const TPayload& p, std::uint8_t resolution)
-{
-    std::string text;
-    text += static_cast<char>(p.at(59));
-    text += static_cast<char>(p.at(58));
-    if (resolution == 1)
-        text += '.';
-    text += static_cast<char>(p.at(57));
+    const std::string text = p_.text(pos, 7);
+    carried(field);
+    if (!isDecimalText(text, true))
+        unreadable(field, text);
     return textToDouble(text);
 }
 
+// Display values arrive as counts with the decimal point removed.
+void TParamsParse::displayValue(const char* field, std::size_t pos, double& value)
+{
+    static constexpr double kDivisor[] = {1.0, 10.0, 100.0, 1000.0, 10000.0};
+    const double count = decimal(field, pos);
+    if (cfg_.DecimalPoint < std::size(kDivisor))
+        value = count / kDivisor[cfg_.DecimalPoint];
+}
+
+// Units and tenths (or tens and units), then the sign: least significant
+// first. The text is the sign, the next digit, a point when the resolution is
+// tenths of a degree, and the first digit.
+void TParamsParse::offset()
+{
+    const char sign = static_cast<char>(p_.at(59));
+    const char high = static_cast<char>(p_.at(58));
+    const char low = static_cast<char>(p_.at(57));
+    std::string text{sign, high};
+    if (cfg_.Resolution == 1)
+        text += '.';
+    text += low;
+    carried("TempOffset");
+    if ((sign != ' ' && sign != '+' && sign != '-') || !isDigit(high) || !isDigit(low))
+        unreadable("TempOffset", p_.text(57, 3));
+    cfg_.TempOffset = textToDouble(text);
+}
+
 // Blanks left out; 0xB4 is the display's "-1" segment pattern.
-std::int32_t readSetpoint(const TPayload& p, std::size_t pos)
+std::int32_t TParamsParse::setpoint(const char* field, std::size_t pos)
 {
     std::string text;
     for (std::size_t i = pos; i < pos + 5; ++i) {
-        const std::uint8_t c = p.at(i);
+        const std::uint8_t c = p_.at(i);
         if (c == ' ')
             continue;
         if (c == 0xB4)
@@ -77,20 +163,75 @@ std::int32_t readSetpoint(const TPayload& p, std::size_t pos)
         else
             text += static_cast<char>(c);
     }
+    carried(field);
+    if (!isDecimalText(text, false))
+        unreadable(field, p_.text(pos, 5));
     return textToInt(text);
 }
 
-void readRelay(const TPayload& p, std::size_t pos, char number, TRelayFields r)
+void TParamsParse::relay(std::size_t pos, char number)
 {
-    if (p.group(pos, 'R', number, 2)) {
-        r.DelayType = static_cast<char>(p.at(pos + 2));
-        r.TriggerLevel = static_cast<char>(p.at(pos + 3));
-        r.Enabled = p.at(pos + 3) == '2' ? 0 : 1;
+    TRelayFields r = cfg_.relay(number - '0');
+    const bool first = number == '1';
+    if (p_.group(pos, 'R', number, 2)) {
+        r.DelayType = static_cast<char>(p_.at(pos + 2));
+        r.TriggerLevel = static_cast<char>(p_.at(pos + 3));
+        r.Enabled = p_.at(pos + 3) == '2' ? 0 : 1;
+        carried(first ? "Relay1Enabled" : "Relay2Enabled");
+        carried(first ? "Relay1DelayType" : "Relay2DelayType");
+        carried(first ? "Relay1TriggerLevel" : "Relay2TriggerLevel");
     }
-    if (p.group(pos + 4, 'H', number, 3))
-        r.Delay = textToInt(p.text(pos + 6, 3));
-    if (p.group(pos + 9, 'S', number, 5))
-        r.Setpoint = readSetpoint(p, pos + 11);
+    if (p_.group(pos + 4, 'H', number, 3)) {
+        const char* field = first ? "Relay1Delay" : "Relay2Delay";
+        const std::string text = p_.text(pos + 6, 3);
+        carried(field);
+        if (!isDecimalText(text, false))
+            unreadable(field, text);
+        r.Delay = textToInt(text);
+    }
+    if (p_.group(pos + 9, 'S', number, 5))
+        r.Setpoint = setpoint(first ? "Relay1Setpoint" : "Relay2Setpoint", pos + 11);
+}
+
+TParamsReplyContents TParamsParse::run()
+{
+    if (p_.has(5, 2)) {
+        cfg_.InputMode = digit("InputMode", 5);
+        cfg_.ProcessInput = digit("ProcessInput", 6);
+    }
+    if (p_.group(43, 'P', 'D', 1))
+        cfg_.DecimalPoint = digit("DecimalPoint", 45);
+    if (p_.group(7, 'I', '1', 7))
+        cfg_.InputValue1 = decimal("InputValue1", 9);
+    if (p_.group(16, 'D', '1', 7))
+        displayValue("DisplayValue1", 18, cfg_.DisplayValue1);
+    if (p_.group(25, 'I', '2', 7))
+        cfg_.InputValue2 = decimal("InputValue2", 27);
+    if (p_.group(34, 'D', '2', 7))
+        displayValue("DisplayValue2", 36, cfg_.DisplayValue2);
+    if (p_.group(46, 'T', 'T', 1))
+        cfg_.ProbeType = digit("ProbeType", 48);
+    if (p_.group(49, 'U', 'M', 1))
+        cfg_.TempUnits = digit("TempUnits", 51);
+    if (p_.group(52, 'R', 'E', 1))
+        cfg_.Resolution = digit("Resolution", 54);
+    if (p_.group(55, 'O', 'F', 3))
+        offset();
+    relay(63, '1');
+    relay(79, '2');
+
+    // Record order, whatever order the groups were read in.
+    const auto rank = [](const char* field) {
+        return std::find_if(std::begin(kReplyFields), std::end(kReplyFields),
+                            [&](const char* f) { return std::string_view(f) == field; })
+            - std::begin(kReplyFields);
+    };
+    for (const char* field : kReplyFields)
+        if (std::any_of(found_.begin(), found_.end(), [&](const char* f) { return std::string_view(f) == field; }))
+            out_.carried.push_back(field);
+    std::stable_sort(out_.unreadable.begin(), out_.unreadable.end(),
+                     [&](const TUnreadableField& a, const TUnreadableField& b) { return rank(a.field) < rank(b.field); });
+    return std::move(out_);
 }
 
 // Item n (0-based) of the calibration reply goes to this box (0-based):
@@ -103,44 +244,37 @@ constexpr std::array<std::size_t, kCalibrationItems> kCalibrationBox = {0,  1,  
 TReplyCheck checkReply(std::span<const std::uint8_t> reply, std::span<const std::uint8_t> request)
 {
     const TPayload p(reply);
+    // Bytes that do not begin as a reply does are noise: they name no address.
+    const bool frame = p.has(0, 4) && p.at(0) == '@' && isDigit(static_cast<char>(p.at(1)))
+        && isDigit(static_cast<char>(p.at(2))) && p.at(3) == 'R';
     if (!p.has(0, 3) || request.size() < 4)
-        return TReplyCheck::WrongAddress;
+        return frame ? TReplyCheck::WrongAddress : TReplyCheck::Noise;
     for (std::size_t i = 0; i < 3; ++i)
         if (p.at(i) != request[i])
-            return TReplyCheck::WrongAddress;
+            return frame ? TReplyCheck::WrongAddress : TReplyCheck::Noise;
     const char letter = static_cast<char>(request[3]);
     if (letter == kLetterDisplayReading || p.tag(3, 'R', letter))
         return TReplyCheck::Accepted;
     return TReplyCheck::WrongLetters;
 }
 
-void parseAnalogParamsReply(std::span<const std::uint8_t> reply, TDisplayConfig& cfg)
+std::span<const char* const> paramsReplyFields()
 {
-    const TPayload p(reply);
-    if (p.has(5, 2)) {
-        cfg.InputMode = lowNibble(p.at(5));
-        cfg.ProcessInput = lowNibble(p.at(6));
-    }
-    if (p.group(43, 'P', 'D', 1))
-        cfg.DecimalPoint = lowNibble(p.at(45));
-    if (p.group(7, 'I', '1', 7))
-        cfg.InputValue1 = textToDouble(p.text(9, 7));
-    if (p.group(16, 'D', '1', 7))
-        readDisplayValue(p, 18, cfg.DecimalPoint, cfg.DisplayValue1);
-    if (p.group(25, 'I', '2', 7))
-        cfg.InputValue2 = textToDouble(p.text(27, 7));
-    if (p.group(34, 'D', '2', 7))
-        readDisplayValue(p, 36, cfg.DecimalPoint, cfg.DisplayValue2);
-    if (p.group(46, 'T', 'T', 1))
-        cfg.ProbeType = lowNibble(p.at(48));
-    if (p.group(49, 'U', 'M', 1))
-        cfg.TempUnits = lowNibble(p.at(51));
-    if (p.group(52, 'R', 'E', 1))
-        cfg.Resolution = lowNibble(p.at(54));
-    if (p.group(55, 'O', 'F', 3))
-        cfg.TempOffset = readOffset(p, cfg.Resolution);
-    readRelay(p, 63, '1', cfg.relay(1));
-    readRelay(p, 79, '2', cfg.relay(2));
+    return kReplyFields;
+}
+
+std::vector<const char*> TParamsReplyContents::missing() const
+{
+    std::vector<const char*> out;
+    for (const char* field : kReplyFields)
+        if (std::none_of(carried.begin(), carried.end(), [&](const char* f) { return std::string_view(f) == field; }))
+            out.push_back(field);
+    return out;
+}
+
+TParamsReplyContents parseAnalogParamsReply(std::span<const std::uint8_t> reply, TDisplayConfig& cfg)
+{
+    return TParamsParse(reply, cfg).run();
 }
 
 TDisplayReading parseDisplayReadingReply(std::span<const std::uint8_t> reply)

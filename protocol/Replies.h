@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 // Replies from a display: the request's first three bytes, 'R', the letter,
 // the payload, CR. Every function here takes the complete reply, offsets 0 to
@@ -18,8 +19,9 @@
 
 enum class TReplyCheck {
     Accepted,
-    WrongAddress, // offsets 0..2 differ from the request's
+    WrongAddress, // a reply frame ('@', two digits, 'R') for another address
     WrongLetters, // not 'R' and the request's letter at offsets 3 and 4
+    Noise,        // offsets 0..2 differ from the request's, and it is no reply frame at all
 };
 
 // The check of a complete reply against the request it answers. A display
@@ -28,10 +30,35 @@ enum class TReplyCheck {
 // (parseDisplayReadingReply).
 TReplyCheck checkReply(std::span<const std::uint8_t> reply, std::span<const std::uint8_t> request);
 
+// A number field of a 'P' reply whose characters are not the number its
+// format allows ("12x0", "1e44", " 0?", a letter for a digit).
+struct TUnreadableField {
+    const char* field; // the DisplayConfig name
+    std::string text;  // its characters as received, in reply order
+};
+
+// What a 'P' reply held, as its parser found it.
+struct TParamsReplyContents {
+    // The DisplayConfig names of the fields whose group the reply holds, in
+    // record order. A display value is carried even when a decimal point
+    // beyond 4 keeps the parser from scaling it.
+    std::vector<const char*> carried;
+    // The carried number fields that are not numbers; the parser still read
+    // them as it always does (as far as they read as a number, else 0).
+    std::vector<TUnreadableField> unreadable;
+
+    // The fields a 'P' reply can carry that this one does not, in record order.
+    std::vector<const char*> missing() const;
+};
+
+// Every field a 'P' reply can carry, in record order: InputMode and every
+// later field of the record (the line, the address and the digits never travel).
+std::span<const char* const> paramsReplyFields();
+
 // Writes the 'P' reply into `cfg`, group by group: a group whose tag is
 // missing leaves its fields as they were. DecimalPoint is taken before the
 // display values it scales.
-void parseAnalogParamsReply(std::span<const std::uint8_t> reply, TDisplayConfig& cfg);
+TParamsReplyContents parseAnalogParamsReply(std::span<const std::uint8_t> reply, TDisplayConfig& cfg);
 
 struct TDisplayReading {
     // The eight value characters as the display shows them (Latin-1 bytes),

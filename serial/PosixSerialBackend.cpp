@@ -51,6 +51,14 @@ public:
             return errno;
         if (!isatty(fd.get()))
             return ENOTTY;
+        // The terminal this process runs in is nobody's serial line: its
+        // settings are not touched.
+        if (tcgetsid(fd.get()) >= 0)
+            return kControllingTerminal;
+        // Given back as they were when the device is closed.
+        termios original{};
+        if (tcgetattr(fd.get(), &original) != 0)
+            return errno;
         // TIOCEXCL does not stop root, the lock does; both go with the descriptor.
         if (flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
             return errno == EWOULDBLOCK ? EBUSY : errno;
@@ -72,6 +80,7 @@ public:
         serial_icounter_struct counts{};
         hasCounters_ = ioctl(fd.get(), TIOCGICOUNT, &counts) == 0;
         counts_ = counts;
+        original_ = original;
         fd_ = std::move(fd);
         wake_ = std::move(wake);
         epoll_ = std::move(ep);
@@ -80,8 +89,11 @@ public:
 
     void close() override
     {
-        if (fd_)
+        if (fd_) {
+            // A terminal, or the next program, finds the device as it was.
+            tcsetattr(fd_.get(), TCSANOW, &original_);
             ioctl(fd_.get(), TIOCNXCL);  // so that another user may open it after us
+        }
         epoll_.reset();
         wake_.reset();
         fd_.reset();
@@ -311,6 +323,7 @@ private:
     UniqueFd epoll_;
     bool armed_ = false;  // wait thread only
     bool pseudoTerminal_ = false;
+    termios original_{};  // the settings at open
     bool hasCounters_ = false;
     serial_icounter_struct counts_{};
 };

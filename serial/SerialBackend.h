@@ -22,6 +22,9 @@ enum : unsigned {
     CE_BREAK = 0x0010,
 };
 
+// What open() answers for the terminal the program itself runs in: not an errno.
+inline constexpr int kControllingTerminal = -1;
+
 // Escape functions of the modem lines and of the transmitter.
 enum : unsigned long {
     SETXOFF = 1, SETXON = 2, SETRTS = 3, CLRRTS = 4, SETDTR = 5, CLRDTR = 6, SETBREAK = 8, CLRBREAK = 9,
@@ -39,8 +42,12 @@ class TSerialBackend {
 public:
     virtual ~TSerialBackend() = default;
 
-    // Opens the device for this process alone. 0 or the errno of the failing call.
+    // Opens the device for this process alone. 0, the errno of the failing
+    // call, or kControllingTerminal.
     virtual int open(const std::string& path) = 0;
+    // Closes the device. The POSIX backend first gives it back the terminal
+    // settings it had when it was opened, so a user's terminal or the next
+    // program finds it as it was.
     virtual void close() = 0;
     // Writes the settings into the open device. 0 or an errno; `refusal`
     // says which setting has no form on this system.

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "base/Formats.h"
@@ -268,17 +271,156 @@ bool TZComm::event(QEvent* e)
 
 namespace {
 
-std::string owningGroup(const std::string& path)
+// What a device, a process or the group database tells may hold anything:
+// only printable ASCII is kept.
+std::string printableOnly(const std::string& s, std::size_t max = 80)
 {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0)
-        return {};
-    std::vector<char> buf(4096);
+    std::string out;
+    for (unsigned char c : s.substr(0, max))
+        out += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+    return out;
+}
+
+std::string userName(uid_t uid)
+{
+    std::vector<char> buf(16384);
+    passwd pw{};
+    passwd* found = nullptr;
+    if (getpwuid_r(uid, &pw, buf.data(), buf.size(), &found) == 0 && found)
+        return printableOnly(found->pw_name);
+    return cfmt("%u", static_cast<unsigned>(uid));
+}
+
+std::string groupName(gid_t gid)
+{
+    std::vector<char> buf(65536);
     group g{};
     group* found = nullptr;
-    if (getgrgid_r(st.st_gid, &g, buf.data(), buf.size(), &found) != 0 || !found)
-        return cfmt("%u", static_cast<unsigned>(st.st_gid));
-    return found->gr_name;
+    if (getgrgid_r(gid, &g, buf.data(), buf.size(), &found) == 0 && found)
+        return printableOnly(found->gr_name);
+    return cfmt("%u", static_cast<unsigned>(gid));
+}
+
+std::optional<gid_t> groupId(const char* name)
+{
+    std::vector<char> buf(65536);
+    group g{};
+    group* found = nullptr;
+    if (getgrnam_r(name, &g, buf.data(), buf.size(), &found) == 0 && found)
+        return found->gr_gid;
+    return std::nullopt;
+}
+
+// Whether the group database makes `uid` a member of `gid`, whatever this session holds.
+bool memberByDatabase(uid_t uid, gid_t gid)
+{
+    std::vector<char> buf(16384);
+    passwd pw{};
+    passwd* found = nullptr;
+    if (getpwuid_r(uid, &pw, buf.data(), buf.size(), &found) != 0 || !found)
+        return false;
+    if (found->pw_gid == gid)
+        return true;
+    int n = 64;
+    std::vector<gid_t> groups(static_cast<std::size_t>(n));
+    if (getgrouplist(found->pw_name, found->pw_gid, groups.data(), &n) < 0) {
+        groups.resize(static_cast<std::size_t>(n));
+        if (getgrouplist(found->pw_name, found->pw_gid, groups.data(), &n) < 0)
+            return false;
+    }
+    groups.resize(static_cast<std::size_t>(n));
+    return std::find(groups.begin(), groups.end(), gid) != groups.end();
+}
+
+bool memberInSession(gid_t gid)
+{
+    if (getegid() == gid)
+        return true;
+    const int n = getgroups(0, nullptr);
+    if (n <= 0)
+        return false;
+    std::vector<gid_t> groups(static_cast<std::size_t>(n));
+    const int got = getgroups(n, groups.data());
+    return got > 0 && std::find(groups.begin(), groups.begin() + got, gid) != groups.begin() + got;
+}
+
+std::string modeText(mode_t mode)
+{
+    std::string s = S_ISCHR(mode) ? "c" : S_ISDIR(mode) ? "d" : S_ISREG(mode) ? "-" : "?";
+    const char* rwx = "rwxrwxrwx";
+    for (int i = 0; i < 9; ++i)
+        s += (mode & (0400 >> i)) ? rwx[i] : '-';
+    return s;
+}
+
+// The group serial devices belong to on Debian.
+constexpr const char* kSerialGroup = "dialout";
+
+const TTexts kNoGroupAccess{"%1 no pot obrir %2: el seu mode %3 no dona lectura i escriptura al grup %4, així que "
+                            "entrar al grup no hi ajuda.",
+    "%1 no puede abrir %2: su modo %3 no da lectura y escritura al grupo %4, así que entrar en el grupo no sirve.",
+    "%1 ne peut pas ouvrir %2 : son mode %3 ne donne pas la lecture et l'écriture au groupe %4, entrer dans le "
+    "groupe n'y change donc rien.",
+    "%1 may not open %2: its mode %3 gives the group %4 no read and write access, so joining the group does not "
+    "help."};
+const TTexts kChmod{"Ara: \"sudo chmod 660 %1\" (dura fins que es torni a connectar); per sempre: una regla udev amb "
+                    "MODE=\"0660\".",
+    "Ahora: \"sudo chmod 660 %1\" (dura hasta que se vuelva a conectar); para siempre: una regla udev con "
+    "MODE=\"0660\".",
+    "Tout de suite : \"sudo chmod 660 %1\" (jusqu'au prochain branchement) ; pour de bon : une règle udev avec "
+    "MODE=\"0660\".",
+    "For now: \"sudo chmod 660 %1\" (until it is plugged in again); for good: a udev rule with MODE=\"0660\"."};
+const TTexts kRootGroup{"%1 no pot obrir %2 (%3): pertany al grup root, i cap usuari no hauria d'entrar al grup root.",
+    "%1 no puede abrir %2 (%3): pertenece al grupo root, y ningún usuario debería entrar en el grupo root.",
+    "%1 ne peut pas ouvrir %2 (%3) : il appartient au groupe root, et aucun utilisateur ne devrait entrer dans le "
+    "groupe root.",
+    "%1 may not open %2 (%3): it belongs to the group root, which no user should join."};
+const TTexts kChgrp{"Ara: \"sudo chgrp %2 %1 && sudo chmod 660 %1\" (dura fins que es torni a connectar); per sempre: "
+                    "una regla udev amb GROUP=\"%2\", MODE=\"0660\".",
+    "Ahora: \"sudo chgrp %2 %1 && sudo chmod 660 %1\" (dura hasta que se vuelva a conectar); para siempre: una regla "
+    "udev con GROUP=\"%2\", MODE=\"0660\".",
+    "Tout de suite : \"sudo chgrp %2 %1 && sudo chmod 660 %1\" (jusqu'au prochain branchement) ; pour de bon : une "
+    "règle udev avec GROUP=\"%2\", MODE=\"0660\".",
+    "For now: \"sudo chgrp %2 %1 && sudo chmod 660 %1\" (until it is plugged in again); for good: a udev rule with "
+    "GROUP=\"%2\", MODE=\"0660\"."};
+const TTexts kSessionPredates{"%1 és membre del grup %2, però aquesta sessió va començar abans: la pertinença compta "
+                              "a partir del proper inici de sessió.",
+    "%1 es miembro del grupo %2, pero esta sesión empezó antes: la pertenencia cuenta a partir del próximo inicio de "
+    "sesión.",
+    "%1 est membre du groupe %2, mais cette session a commencé avant : l'appartenance compte à partir de la "
+    "prochaine connexion.",
+    "%1 is a member of the group %2, but this session began before that: the membership counts from the next "
+    "login."};
+const TTexts kLogInAgain{"Tanqueu la sessió i torneu-la a iniciar (o reinicieu l'ordinador).",
+    "Cierre la sesión y vuelva a iniciarla (o reinicie el ordenador).",
+    "Fermez la session et rouvrez-la (ou redémarrez l'ordinateur).", "Log out and in again (or restart the computer)."};
+const TTexts kNotMember{"%1 no pot obrir %2: pertany al grup %3 i %1 no n'és membre.",
+    "%1 no puede abrir %2: pertenece al grupo %3 y %1 no es miembro.",
+    "%1 ne peut pas ouvrir %2 : il appartient au groupe %3 et %1 n'en est pas membre.",
+    "%1 may not open %2: it belongs to the group %3 and %1 is not a member."};
+const TTexts kUsermod{"Executeu \"sudo usermod -aG %1 %2\" i torneu a iniciar la sessió.",
+    "Ejecute \"sudo usermod -aG %1 %2\" y vuelva a iniciar la sesión.",
+    "Lancez \"sudo usermod -aG %1 %2\", puis rouvrez la session.",
+    "Run \"sudo usermod -aG %1 %2\", then log out and in again."};
+const TTexts kNoPermission{"No teniu permís per obrir %1.", "No tiene permiso para abrir %1.",
+    "Vous n'avez pas le droit d'ouvrir %1.", "You may not open %1."};
+const TTexts kOwnTerminal{"%1 és el terminal on s'executa aquest programa, no una línia sèrie: no s'hi toca res.",
+    "%1 es el terminal donde se ejecuta este programa, no una línea serie: no se toca nada.",
+    "%1 est le terminal où tourne ce programme, pas une ligne série : rien n'y est changé.",
+    "%1 is the terminal this program runs in, not a serial line: nothing of it is changed."};
+const TTexts kMissingPath{"%1 no existeix. Connecteu l'adaptador o indiqueu un dispositiu present.",
+    "%1 no existe. Conecte el adaptador o indique un dispositivo presente.",
+    "%1 n'existe pas. Branchez l'adaptateur ou indiquez un périphérique présent.",
+    "%1 does not exist. Plug the adapter in, or name a device that is present."};
+
+// Joining `group`: what it takes, from where this user stands.
+std::string joinAdvice(uid_t uid, gid_t gid, const std::string& user, const std::string& group, int language)
+{
+    if (memberInSession(gid))
+        return {};
+    if (memberByDatabase(uid, gid))
+        return fillIn(pickText(kSessionPredates, language), {user, group}) + " " + pickText(kLogInAgain, language);
+    return fillIn(pickText(kUsermod, language), {group, user});
 }
 
 const TTexts kNoDeviceSet{"No hi ha cap dispositiu sèrie assignat al port \"%1\".",
@@ -315,15 +457,6 @@ const TTexts kNoHardware{"%1 existeix, però no hi ha cap dispositiu al darrere 
     "%1 existe, pero no hay ningún dispositivo detrás (adaptador desconectado o puerto sin hardware).",
     "%1 existe, mais aucun périphérique ne se trouve derrière (adaptateur débranché ou port sans matériel).",
     "%1 exists, but no device is behind it (adapter unplugged, or a port without hardware)."};
-const TTexts kPermission{"No teniu permís per obrir %1. El vostre usuari ha de ser membre del grup \"%2\" "
-                         "propietari del dispositiu (normalment dialout): executeu \"sudo usermod -aG %2 $USER\" "
-                         "i torneu a iniciar la sessió.",
-    "No tiene permiso para abrir %1. Su usuario debe ser miembro del grupo \"%2\" propietario del dispositivo "
-    "(normalmente dialout): ejecute \"sudo usermod -aG %2 $USER\" y vuelva a iniciar la sesión.",
-    "Vous n'avez pas le droit d'ouvrir %1. Votre utilisateur doit être membre du groupe \"%2\" propriétaire du "
-    "périphérique (en général dialout) : lancez \"sudo usermod -aG %2 $USER\", puis rouvrez la session.",
-    "You may not open %1. Your user must be a member of the group \"%2\" that owns the device (usually "
-    "dialout): run \"sudo usermod -aG %2 $USER\", then log out and in again."};
 const TTexts kBusy{"%1 l'està fent servir un altre programa.", "%1 está en uso por otro programa.",
     "%1 est utilisé par un autre programme.", "%1 is in use by another program."};
 const TTexts kNotSerial{"%1 no és un dispositiu sèrie.", "%1 no es un dispositivo serie.",
@@ -375,15 +508,20 @@ std::string describeOpenFailure(const TZComm& port, int language)
     if (f.SettingsRejected)
         return say(kSettingsRefused, {path, pickText(kRefusals[refusalRow(f.Refusal)], language)});
     switch (f.Error) {
+    case kControllingTerminal:
+        return say(kOwnTerminal, {path});
     case ENOENT:
-        return say(kMissing, {path});
+        // A path given in place of a COM name has no serial line settings to choose it in.
+        return say(comNumber(port.Port) ? kMissing : kMissingPath, {path});
     case ENODEV:
     case ENXIO:
         return say(kNoHardware, {path});
     case EACCES:
     case EPERM: {
-        std::string group = owningGroup(path);
-        return say(kPermission, {path, group.empty() ? "dialout" : group});
+        const std::optional<TDeviceAccess> access = deviceAccess(path, language);
+        if (!access || access->allowed || access->advice.empty())
+            return say(kNoPermission, {path});
+        return access->finding + " " + access->advice;
     }
     case EBUSY:
         return say(kBusy, {path});
@@ -403,4 +541,44 @@ std::string describeOpenFailure(const TZComm& port, int language)
     default:
         return say(kOther, {path, cfmt("%d", f.Error)});
     }
+}
+
+std::optional<TDeviceAccess> deviceAccess(const std::string& path, int language)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    const uid_t uid = geteuid();
+    TDeviceAccess a;
+    a.user = userName(uid);
+    a.owner = userName(st.st_uid);
+    a.group = groupName(st.st_gid);
+    a.mode = modeText(st.st_mode);
+    a.allowed = ::faccessat(AT_FDCWD, path.c_str(), R_OK | W_OK, AT_EACCESS) == 0;
+    if (a.allowed)
+        return a;
+    const std::string shown = printableOnly(path, 256);
+    if (st.st_gid == 0) {
+        const gid_t serial = groupId(kSerialGroup).value_or(0);
+        a.finding = fillIn(pickText(kRootGroup, language), {a.user, shown, a.mode});
+        a.advice = fillIn(pickText(kChgrp, language), {shown, kSerialGroup});
+        const std::string join = serial != 0 ? joinAdvice(uid, serial, a.user, kSerialGroup, language) : std::string();
+        if (!join.empty())
+            a.advice += " " + join;
+    } else if ((st.st_mode & 060) != 060) {
+        a.finding = fillIn(pickText(kNoGroupAccess, language), {a.user, shown, a.mode, a.group});
+        a.advice = fillIn(pickText(kChmod, language), {shown});
+        if (const std::string join = joinAdvice(uid, st.st_gid, a.user, a.group, language); !join.empty())
+            a.advice += " " + join;
+    } else if (memberInSession(st.st_gid)) {
+        // Something other than the mode bits refuses it (an access list, a security module).
+        a.finding = fillIn(pickText(kNoPermission, language), {shown});
+    } else if (memberByDatabase(uid, st.st_gid)) {
+        a.finding = fillIn(pickText(kSessionPredates, language), {a.user, a.group});
+        a.advice = pickText(kLogInAgain, language);
+    } else {
+        a.finding = fillIn(pickText(kNotMember, language), {a.user, shown, a.group});
+        a.advice = fillIn(pickText(kUsermod, language), {a.group, a.user});
+    }
+    return a;
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "serial/Comuni.h"
@@ -159,3 +160,18 @@ private:
 // device path, for the informative text of the "cannot open" message; in the
 // language given (0 Catalan, 1 Spanish, 2 French, 3 English, the default).
 std::string describeOpenFailure(const TZComm& port, int language = 3);
+
+// Who may open a device, and when this process may not, why and what helps,
+// in `language`: the window, dadizctl and the connection doctor all give this
+// advice. Joining the device's group helps only where its mode gives the
+// group read and write and the group is not root; otherwise the device needs
+// another mode (chmod 660, a udev rule) and the serial group.
+struct TDeviceAccess {
+    bool allowed = false;                 // this process may read and write it
+    std::string user;                     // this process's user
+    std::string owner, group, mode;       // the device's: "root", "dialout", "crw-rw----"
+    std::string finding;                  // why it may not; empty when allowed
+    std::string advice;                   // what to do; empty when allowed
+};
+// None when the device cannot be looked at.
+std::optional<TDeviceAccess> deviceAccess(const std::string& path, int language);

@@ -495,7 +495,7 @@ private slots:
         QTest::addColumn<int>("language");
         QTest::addColumn<QString>("reason");
         QTest::newRow("no permission, in French") << QStringLiteral("permission") << 2
-                                                  << QStringLiteral("Vous n'avez pas le droit d'ouvrir");
+                                                  << QStringLiteral("ne peut pas ouvrir");
         QTest::newRow("locked terminal, in English") << QStringLiteral("locked") << 3
                                                      << QStringLiteral("does not answer");
         QTest::newRow("not a serial device, in Catalan") << QStringLiteral("file") << 0
@@ -542,6 +542,8 @@ private slots:
         QCOMPARE(messages.texts, QStringList{QStringLiteral("NO PUEDO ABRIR EL PUERTO")});
         const QString& detail = messages.details.first();
         QVERIFY2(detail.contains(QString::fromStdString(device)) && detail.contains(reason), qPrintable(detail));
+        // Joining the group root is never the advice.
+        QVERIFY2(!detail.contains(QLatin1String("-aG root")), qPrintable(detail));
         QCOMPARE(window->PendingRequest, NoRequest);
         QCOMPARE(window->ZComm1->Connected, 0);
         QCOMPARE(openDescriptors(), fdsBefore);

@@ -84,6 +84,10 @@ private slots:
                 0, TTrafficNote::Unexpected, "@00P\r"},
             {"no end", false, [](PtyDisplay& d) { d.send(std::string(250, 'x')); }, Outcome::Overflow,
                 std::string(202, 'x')},
+            {"noise", false, [](PtyDisplay& d) { d.send("~x#\r"); }, Outcome::Unexpected, "~x#\r", false, 0,
+                TTrafficNote::Noise},
+            {"bus: noise, then the reply", true, [](PtyDisplay& d) { inPieces(d, {"~x#\r", kReading}, 50); },
+                Outcome::Reply, kReading, false, 1, TTrafficNote::Noise},
             {"bus: a late answer, then the reply", true,
                 [](PtyDisplay& d) { inPieces(d, {"@05RL    1.0 RR00\r", kReading}, 50); }, Outcome::Reply, kReading,
                 false, 1, TTrafficNote::SetAside},
@@ -119,6 +123,10 @@ private slots:
                 c.name);
             if (c.note)
                 QVERIFY2(std::ranges::any_of(traffic, [&](const auto& r) { return r.note == *c.note; }), c.name);
+            // Noise is never said to come from an address.
+            if (c.note == TTrafficNote::Noise && !c.bus)
+                QCOMPARE(exchangeNotice(report, 3, false), std::string("Reading: noise on ") + report.port
+                        + " instead of a reply from display 00");
             if (c.outcome == Outcome::NoReply)
                 QVERIFY2(report.latency() >= 300ms, c.name);
         }

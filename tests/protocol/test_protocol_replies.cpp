@@ -106,7 +106,10 @@ TEST(ReplyCheck, AgainstTheRequest)
         {7, 'P', "@07RE\r", TReplyCheck::WrongLetters},
         {7, 'P', "@07XP\r", TReplyCheck::WrongLetters},
         {7, 'P', "@07R\r", TReplyCheck::WrongLetters},   // letter would be the CR
-        {7, 'C', "@0\r", TReplyCheck::WrongAddress},     // too short to hold an address
+        {7, 'C', "@0\r", TReplyCheck::Noise},            // too short to hold an address
+        {7, 'L', "\x8f~x@07RL\r", TReplyCheck::Noise},  // bytes that are no reply name no address
+        {7, 'L', "@0?RL    12.5RR10\r", TReplyCheck::Noise},
+        {7, 'L', "@08L\r", TReplyCheck::Noise},          // another request, not a reply
         {7, 'L', "@07XX        RR10\r", TReplyCheck::Accepted}, // parts tested by the reading parser
         {7, 'L', "@17RL        RR10\r", TReplyCheck::WrongAddress},
     };
@@ -212,6 +215,61 @@ TEST(AnalogParamsReply, MissingGroupsKeepTheirFields)
     EXPECT_EQ(cfg.DecimalPoint, 7);
     EXPECT_DOUBLE_EQ(cfg.DisplayValue1, 7.0);
     EXPECT_DOUBLE_EQ(cfg.InputValue1, 4.0);
+}
+
+// The parser says which fields the reply carried and which number fields
+// are not the numbers their characters allow, in record order.
+TEST(AnalogParamsReply, SaysWhatItCarriedAndWhatIsNotANumber)
+{
+    using TUnread = std::vector<std::pair<std::string, std::string>>;
+    struct Case {
+        const char* name;
+        std::string reply;
+        std::vector<std::string> missing;
+        TUnread unreadable;
+    };
+    const std::vector<std::string> relays = {"Relay1Enabled", "Relay1DelayType", "Relay1TriggerLevel", "Relay1Delay",
+                                             "Relay1Setpoint", "Relay2Enabled", "Relay2DelayType",
+                                             "Relay2TriggerLevel", "Relay2Delay", "Relay2Setpoint"};
+    std::vector<std::string> all = {"InputMode", "ProcessInput", "InputValue1", "DisplayValue1", "InputValue2",
+                                    "DisplayValue2", "DecimalPoint", "TempUnits", "ProbeType", "Resolution",
+                                    "TempOffset"};
+    all.insert(all.end(), relays.begin(), relays.end());
+    std::string garbled = patched(18, "   1e44");
+    garbled.replace(74, 5, " 12x0").replace(69, 3, " 0?").replace(57, 3, "0A5").replace(45, 1, "x").replace(5, 1, "A");
+    std::string oddButNumbers = patched(9, "   -.5 ");
+    oddButNumbers.replace(74, 5, "1 2 3").replace(69, 3, "  7").replace(57, 3, "31+");
+    const Case cases[] = {
+        {"whole", paramsReply(), {}, {}},
+        {"odd but numbers", oddButNumbers, {}, {}},
+        {"letters only", "@07RP\r", all, {}},
+        {"ends before relay 1", paramsReply().substr(0, 63) + "\r", relays, {}},
+        {"broken tags", patched(7, "XX").replace(83, 2, "h2"), {"InputValue1", "Relay2Delay"}, {}},
+        {"garbled",
+         garbled,
+         {},
+         {{"InputMode", "A"},
+          {"DisplayValue1", "   1e44"},
+          {"DecimalPoint", "x"},
+          {"TempOffset", "0A5"},
+          {"Relay1Delay", " 0?"},
+          {"Relay1Setpoint", " 12x0"}}},
+        {"blank and signs alone", patched(27, "       ").replace(36, 7, "   -   ").replace(90, 5, "\xB4" "2-34"),
+         {},
+         {{"InputValue2", "       "}, {"DisplayValue2", "   -   "}, {"Relay2Setpoint", "\xB4" "2-34"}}},
+    };
+    for (const auto& c : cases) {
+        TDisplayConfig cfg;
+        resetToDefaults(cfg);
+        const TParamsReplyContents contents = parseAnalogParamsReply(bytesOf(c.reply), cfg);
+        const std::vector<const char*> missing = contents.missing();
+        EXPECT_EQ(std::vector<std::string>(missing.begin(), missing.end()), c.missing) << c.name;
+        EXPECT_EQ(contents.carried.size() + c.missing.size(), all.size()) << c.name;
+        TUnread unreadable;
+        for (const TUnreadableField& u : contents.unreadable)
+            unreadable.emplace_back(u.field, u.text);
+        EXPECT_EQ(unreadable, c.unreadable) << c.name;
+    }
 }
 
 // A short reply must not pick up the groups of a longer reply collected before it.

@@ -6,6 +6,7 @@
 #include <deque>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <termios.h>
 
 #include "serial/Zcomm.h"
 #include "SerialTestSupport.h"
@@ -259,6 +260,36 @@ TEST(ZComm, FailedOpensLeakNothingAndSayWhy)
     }
     EXPECT_EQ(openDescriptors(), fds);
     EXPECT_EQ(runningThreads(), threads);
+}
+
+// The terminal settings the device had at open come back when it is closed,
+// whatever the line used meanwhile.
+TEST(ZComm, TheDeviceGetsItsSettingsBackAtClose)
+{
+    Opened o;
+    termios before{};
+    ASSERT_EQ(tcgetattr(o.pty.slave.get(), &before), 0);
+    ASSERT_TRUE(before.c_lflag & ECHO); // a terminal as openpty leaves it
+    o.port.BaudRate = 1200;
+    o.port.StopBits = stop2;
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(o.port.OpenConnection(), 1) << describeOpenFailure(o.port);
+        termios open{};
+        ASSERT_EQ(tcgetattr(o.pty.slave.get(), &open), 0);
+        EXPECT_EQ(cfgetospeed(&open), B1200);
+        EXPECT_FALSE(open.c_lflag & ECHO);
+        o.port.BaudRate = 19200;
+        ASSERT_EQ(o.port.SetConnection(), 1);
+        o.port.CloseConnection();
+        termios after{};
+        ASSERT_EQ(tcgetattr(o.pty.slave.get(), &after), 0);
+        EXPECT_EQ(after.c_lflag, before.c_lflag) << i;
+        EXPECT_EQ(after.c_iflag, before.c_iflag) << i;
+        EXPECT_EQ(after.c_oflag, before.c_oflag) << i;
+        EXPECT_EQ(after.c_cflag, before.c_cflag) << i;
+        EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before)) << i;
+        o.port.BaudRate = 1200;
+    }
 }
 
 TEST(ZComm, StalledLineGivesUpAfterTheWriteWait)

@@ -15,6 +15,8 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <grp.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
@@ -38,6 +40,9 @@ struct TChildSetup {
     std::string outFile;                                     // standard output to this file instead
     std::string errFile;                                     // standard error to this file (a terminal) instead
     long fileSizeLimit = -1;                                 // RLIMIT_FSIZE in bytes; writes beyond fail with EFBIG
+    std::string controllingTerminal;                         // a session of its own on this terminal, also its input
+    int uid = -1;                                            // run as this user (and `gid`), for a test run as root
+    int gid = -1;
 };
 
 class TChild {
@@ -73,6 +78,17 @@ public:
             }
             if (setup.ignoreSigpipe)
                 signal(SIGPIPE, SIG_IGN);
+            if (!setup.controllingTerminal.empty()) {
+                // A session leader opening a terminal without O_NOCTTY makes it the session's terminal.
+                const int tty = setsid() < 0 ? -1 : open(setup.controllingTerminal.c_str(), O_RDWR);
+                if (tty < 0 || ioctl(tty, TIOCSCTTY, 0) != 0 || dup2(tty, STDIN_FILENO) < 0)
+                    _exit(126);
+            }
+            if (setup.uid >= 0) {
+                const gid_t gid = static_cast<gid_t>(setup.gid);
+                if (setgroups(1, &gid) != 0 || setgid(gid) != 0 || setuid(static_cast<uid_t>(setup.uid)) != 0)
+                    _exit(126);
+            }
             if (!setup.cwd.empty() && chdir(setup.cwd.c_str()) != 0)
                 _exit(126);
             for (const auto& [name, value] : setup.env)

@@ -25,12 +25,14 @@
 #include <optional>
 #include <poll.h>
 #include <pty.h>
+#include <pwd.h>
 #include <set>
 #include <sstream>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -278,7 +280,8 @@ TEST(Ctl, BadInputIsRefusedAndLeavesTheFileAlone)
         {{"show", dir}, 4, "is a directory"},
         // Typed bytes are shown escaped: no terminal codes, one message a line.
         {{"set", file, "Fo\x1b[2Jo\n=1"}, 2, "unknown field \"Fo<1B>[2Jo<0A>\""},
-        {{"set", file, "Relay1TriggerLevel=<0D>"}, 2, "Relay1TriggerLevel must be 0 or 1"},
+        {{"set", file, "Relay1TriggerLevel=x"}, 2,
+         "Relay1TriggerLevel must be 0 or 1 (0 on above the level, 1 on below it), or another byte as <XX>"},
     };
     const std::string before = readFile(file);
     const std::string shortBefore = readFile(shortFile);
@@ -287,7 +290,10 @@ TEST(Ctl, BadInputIsRefusedAndLeavesTheFileAlone)
         EXPECT_EQ(run.status, c.status) << c.args[0] << ' ' << c.args.back() << '\n' << run.err;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_EQ(run.err.rfind("dadizctl: ", 0), 0u) << run.err;
-        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        // A usage error ends with the hint, on its own line.
+        const std::string hint = "\nTry \"dadizctl --help\".\n";
+        const bool usage = run.err.size() > hint.size() && run.err.substr(run.err.size() - hint.size()) == hint;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), usage ? 2 : 1) << run.err;
         EXPECT_TRUE(run.out.empty()) << run.out;
     }
     EXPECT_EQ(readFile(file), before);
@@ -307,6 +313,9 @@ TEST(Ctl, HelpForTheToolAndEachCommand)
         EXPECT_EQ(run.status, 0) << command;
         EXPECT_NE(run.out.find(std::string("Usage: dadizctl ") + command), std::string::npos) << run.out;
     }
+    const TRun none = ctl({});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_EQ(none.err, "dadizctl: no command given\nTry \"dadizctl --help\".\n");
 }
 
 TEST(Ctl, SendThenReceiveRoundTrips)
@@ -415,6 +424,7 @@ TEST(Ctl, FilesThatCannotGoOutAreRefused)
          "DisplayValue2 1E308 does not fit its field of the request (it would go out as \"1000000\")"},
         {{"send"}, [](TDisplayConfig& c) { c.TempOffset = 12.5, c.Resolution = 1; }, "TempOffset 12.5 does not fit"},
         {{"send"}, [](TDisplayConfig& c) { c.Relay2Delay = 1234; }, "Relay2Delay 1234 does not fit"},
+        {{"send"}, [](TDisplayConfig& c) { c.Relay1DelayType = '\r'; }, "Relay1DelayType <0D>"},
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         const std::string file = recordFile(dir + "/case" + std::to_string(i) + ".dad", cases[i].edit);
@@ -514,6 +524,18 @@ TEST(Ctl, NoReplyOrABadOneExitsWithOne)
     EXPECT_EQ(readFile(file), before);
     struct stat st{};
     EXPECT_NE(stat(absent.c_str(), &st), 0);
+
+    // Bytes up to a CR that are no reply are noise, never a reply from another address.
+    testsupport::TFakeDisplay noisy([](const std::string&) { return std::string("~\x1bx#\r"); });
+    const TRun value = ctl({"value", "--port", noisy.path(), "--timeout", "200"});
+    EXPECT_EQ(value.status, 1);
+    EXPECT_NE(value.err.find("no reply within 200 ms; noise was dropped: \"~<1B>x#<CR>\""), std::string::npos)
+        << value.err;
+    const TRun scan = ctl({"scan", "--port", noisy.path(), "--timeout", "20"});
+    EXPECT_EQ(scan.status, 1);
+    EXPECT_NE(scan.err.find("address 31: noise was dropped: \"~<1B>x#<CR>\""), std::string::npos) << scan.err;
+    for (const std::string& err : {value.err, scan.err})
+        EXPECT_EQ(err.find("address ??"), std::string::npos) << err;
 }
 
 // A port map entry that is not used, or a map that cannot be read, is said; a FIFO there never blocks.
@@ -557,9 +579,81 @@ TEST(Ctl, PortsThatCannotBeOpenedExitWithThree)
             EXPECT_EQ(run.status, 3) << command << ' ' << port << '\n' << run.err;
             EXPECT_NE(run.err.find("does not exist"), std::string::npos) << run.err;
             EXPECT_NE(run.err.find("/nonexistent/tty"), std::string::npos) << run.err;
+            // The settings of the window's dialog are advice for a COM port only.
+            const bool com = port == "COM3";
+            EXPECT_EQ(run.err.find("in the serial line settings") != std::string::npos, com) << run.err;
+            EXPECT_EQ(run.err.find("or name a device that is present") != std::string::npos, !com) << run.err;
         }
     }
     unlink((dir + "/DADiz.conf").c_str());
+}
+
+// A run gives its device back with the settings it had; the terminal
+// dadizctl runs in is refused untouched; why a port cannot be opened is said
+// in the language asked for, with what helps.
+TEST(Ctl, PortsAreGivenBackAsTheyWere)
+{
+    const auto settingsOf = [](const std::string& path) {
+        UniqueFd fd(open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK));
+        termios t{};
+        EXPECT_EQ(tcgetattr(fd.get(), &t), 0) << path;
+        return t;
+    };
+    const auto same = [](const termios& a, const termios& b) {
+        return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag
+            && cfgetispeed(&a) == cfgetispeed(&b) && std::equal(std::begin(a.c_cc), std::end(a.c_cc), std::begin(b.c_cc));
+    };
+    // A terminal as openpty leaves it: cooked, with echo.
+    testsupport::TFakeDisplay display([](const std::string& request) {
+        return request == "@03L\r" ? std::string("@03RL    12.5RR10\r") : std::string();
+    });
+    const termios before = settingsOf(display.path());
+    const std::vector<std::string> runs[] = {
+        {"value", "--address", "3", "--baud", "1200", "--parity", "even"},
+        {"value", "--address", "4", "--timeout", "100"},
+        {"doctor", "--address", "3", "--timeout", "200"},
+    };
+    for (const auto& args : runs) {
+        std::vector<std::string> all = args;
+        all.insert(all.end(), {"--port", display.path()});
+        const TRun run = ctl(all);
+        EXPECT_EQ(run.status, args[2] == "3" ? 0 : 1) << args[0] << '\n' << run.err;
+        EXPECT_TRUE(same(settingsOf(display.path()), before)) << args[0] << ' ' << args[2];
+    }
+
+    int master = -1, slave = -1;
+    char name[128] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    const UniqueFd ownMaster(master), ownSlave(slave);
+    const std::string terminal = name;
+    const termios own = settingsOf(terminal);
+    testsupport::TChildSetup inTerminal;
+    inTerminal.controllingTerminal = terminal;
+    for (const char* port : {"/dev/tty", "/dev/stdin"}) {
+        const TRun run = ctl({"value", "--port", port}, inTerminal);
+        EXPECT_EQ(run.status, 3) << port << '\n' << run.err;
+        EXPECT_NE(run.err.find("is the terminal this program runs in, not a serial line"), std::string::npos) << run.err;
+        EXPECT_TRUE(same(settingsOf(terminal), own)) << port;
+    }
+
+    // A root:root 0600 device, as a user who may not open it, in French:
+    // joining root is not the advice.
+    if (geteuid() != 0)
+        GTEST_SKIP() << "only root can run dadizctl as another user";
+    const passwd* nobody = getpwnam("nobody");
+    ASSERT_TRUE(nobody);
+    ASSERT_EQ(chown(terminal.c_str(), 0, 0), 0);
+    ASSERT_EQ(chmod(terminal.c_str(), 0600), 0);
+    testsupport::TChildSetup asNobody;
+    asNobody.uid = static_cast<int>(nobody->pw_uid);
+    asNobody.gid = static_cast<int>(nobody->pw_gid);
+    const TRun refused = ctl({"value", "--port", terminal, "--lang", "fr"}, asNobody);
+    EXPECT_EQ(refused.status, 3) << refused.err;
+    EXPECT_NE(refused.err.find("nobody ne peut pas ouvrir " + terminal + " (crw-------) : il appartient au groupe root"),
+              std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("\"sudo chgrp dialout " + terminal + " && sudo chmod 660 " + terminal + "\""),
+              std::string::npos) << refused.err;
+    EXPECT_EQ(refused.err.find("-aG root"), std::string::npos) << refused.err;
 }
 
 TEST(Ctl, WatchEndsCleanlyOnSignalsWithoutSpinning)
@@ -644,11 +738,18 @@ TEST(Ctl, ReceiveRefusesPartialRepliesAndValuesNoFileHolds)
     nineDecimals[45] = '9';
     std::string nulLevel = paramsReply();
     nulLevel[66] = '\0';
-    std::string hugeValue = paramsReply();
-    hugeValue.replace(hugeValue.find("D1      0"), 9, "D1  1e308");
+    std::string cutValue = paramsReply();
+    cutValue.replace(cutValue.find("I1  4.000"), 9, "I11000000");
     std::string notNumbers = paramsReply();
     notNumbers.replace(notNumbers.find("D1      0"), 9, "D1    nan");
     notNumbers.replace(notNumbers.find("I2 20.000"), 9, "I2   -inf");
+    std::string garbledSetpoint = paramsReply();
+    garbledSetpoint.replace(garbledSetpoint.find("S1  100"), 7, "S1 12x0");
+    std::string garbled = paramsReply();
+    garbled.replace(garbled.find("D1      0"), 9, "D1   1e44");
+    garbled.replace(garbled.find("PD1"), 3, "PDx");
+    garbled.replace(garbled.find("OF00 "), 5, "OF0A5");
+    garbled.replace(garbled.find("H2000"), 5, "H2 0?");
     const Case cases[] = {
         {paramsReply(), 0, ""},
         {"@00RP\r", 1, "carries none of the configuration"},
@@ -657,8 +758,12 @@ TEST(Ctl, ReceiveRefusesPartialRepliesAndValuesNoFileHolds)
         {paramsReply().substr(0, 63) + "\r", 1, "missing: Relay1Enabled Relay1DelayType"},
         {nineDecimals, 1, "holds what a configuration cannot hold: DecimalPoint 9 is outside 0..4"},
         {nulLevel, 1, "Relay1TriggerLevel <00> is not 0 or 1 for a relay that is on"},
-        {hugeValue, 1, "holds what a request cannot carry back: DisplayValue1 would go out as"},
+        {cutValue, 1, "holds what a request cannot carry back: InputValue1 would go out as \"+100000\""},
         {notNumbers, 1, "holds text that is not a number: DisplayValue1 \"    nan\", InputValue2 \"   -inf\""},
+        {garbledSetpoint, 1, "holds text that is not a number: Relay1Setpoint \" 12x0\"; "},
+        {garbled, 1,
+         "holds text that is not a number: DisplayValue1 \"   1e44\", DecimalPoint \"x\", TempOffset \"0A5\", "
+         "Relay2Delay \" 0?\"; "},
     };
     const std::string dir = tempDir("partial");
     for (const auto& c : cases) {
@@ -744,15 +849,18 @@ TEST(Ctl, OutputThatCannotBeWrittenEndsTheCommand)
     EXPECT_EQ(full.status, 1);
     EXPECT_NE(full.err.find("cannot write to standard output: no space left on device"), std::string::npos) << full.err;
 
+    // Whether the parent leaves SIGPIPE as it is or ignores it.
     TSim sim({"--address", "7"});
-    testsupport::TChildSetup noSigpipe;
-    noSigpipe.ignoreSigpipe = true;
-    TChild watch({"value", "--watch", "--interval", "50", "--port", sim.path(), "--address", "7"}, noSigpipe);
-    EXPECT_FALSE(watch.readLine().empty());
-    watch.closeOutput(); // as "| head -1" does
-    EXPECT_EQ(watch.finish(5000ms), 1);
-    EXPECT_NE(watch.err.find("cannot write to standard output: broken pipe"), std::string::npos) << watch.err;
-    EXPECT_EQ(ctl({"value", "--port", sim.path(), "--address", "7"}).status, 0);
+    for (const bool ignored : {false, true}) {
+        testsupport::TChildSetup setup;
+        setup.ignoreSigpipe = ignored;
+        TChild watch({"value", "--watch", "--interval", "50", "--port", sim.path(), "--address", "7"}, setup);
+        EXPECT_FALSE(watch.readLine().empty());
+        watch.closeOutput(); // as "| head -1" does
+        EXPECT_EQ(watch.finish(5000ms), 1) << ignored;
+        EXPECT_NE(watch.err.find("cannot write to standard output: broken pipe"), std::string::npos) << watch.err;
+        EXPECT_EQ(ctl({"value", "--port", sim.path(), "--address", "7"}).status, 0) << ignored;
+    }
 }
 
 // A reader that stops reading cannot keep dadizctl, and its port, from a stop signal.
@@ -873,6 +981,27 @@ TEST(Ctl, PlainNamesMatchRecordNamesBothWays)
     EXPECT_EQ(loadRecord(dir + "/on.dad").Relay2TriggerLevel, '0');
     ASSERT_EQ(ctl({"new", dir + "/raw.dad", "Relay2Enabled=1"}).status, 0);
     EXPECT_EQ(loadRecord(dir + "/raw.dad").Relay2TriggerLevel, '\0');
+
+    // Whatever show --plain prints of a relay byte, of a relay on or off, set
+    // takes back to the same byte ('2' is what a display gives a relay that is off).
+    const std::string source = dir + "/bytes.dad", copy = dir + "/copy.dad";
+    testsupport::TChildSetup fromShow;
+    fromShow.inFile = dir + "/bytes.txt";
+    ASSERT_EQ(ctl({"new", copy, "baud=19200"}).status, 0);
+    for (const int byte : {0x00, 0x0D, 0x30, 0x31, 0x32, 0x78, 0x3C, 0x7F, 0xB4, 0xFF}) {
+        TDisplayConfig cfg;
+        resetToDefaults(cfg);
+        cfg.Relay1Enabled = 1;
+        cfg.Relay1DelayType = cfg.Relay1TriggerLevel = cfg.Relay2DelayType = cfg.Relay2TriggerLevel =
+            static_cast<char>(byte);
+        const TRecord record = encodeRecord(cfg);
+        writeFile(source, std::string(record.begin(), record.end()));
+        const TRun shown = ctl({"show", source, "--plain"});
+        writeFile(fromShow.inFile, shown.out);
+        const TRun set = ctl({"set", copy, "-"}, fromShow);
+        EXPECT_EQ(set.status, 0) << byte << '\n' << shown.out << set.err;
+        EXPECT_EQ(readFile(copy), readFile(source)) << byte << '\n' << shown.out;
+    }
 }
 
 TEST(Ctl, RefusedPlainValuesAndAddressLists)

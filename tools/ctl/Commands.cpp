@@ -78,6 +78,27 @@ std::string panelsText(const TDisplayConfig& cfg, std::uint8_t language)
     return out;
 }
 
+// Why a 'P' reply cannot be taken as a display's configuration: the fields
+// it leaves out, or number fields that are not numbers; empty when neither.
+std::string replyContentsProblem(const TParamsReplyContents& contents)
+{
+    const std::vector<const char*> missing = contents.missing();
+    if (missing.size() == paramsReplyFields().size())
+        return "carries none of the configuration";
+    if (!missing.empty()) {
+        std::string what = "carries only part of the configuration; missing:";
+        for (const char* name : missing)
+            what += std::string(" ") + name;
+        return what;
+    }
+    if (contents.unreadable.empty())
+        return {};
+    std::string list;
+    for (const TUnreadableField& u : contents.unreadable)
+        list += (list.empty() ? "" : ", ") + std::string(u.field) + " \"" + shownText(u.text) + "\"";
+    return "holds text that is not a number: " + list;
+}
+
 // Whether a command goes on to the next display: not after a stop signal,
 // output that cannot be written or a port that cannot be opened.
 bool goOn(int status)
@@ -335,7 +356,11 @@ int receiveOne(TLineSession& session, const TCtlOptions& o, const std::string& p
 
     const std::string replyText = "the reply \"" + shownText(std::string(r.reply.begin(), r.reply.end())) + "\"";
     TDisplayConfig received = cfg;
-    parseAnalogParamsReply(r.reply, received);
+    const TParamsReplyContents contents = parseAnalogParamsReply(r.reply, received);
+    if (const std::string problem = replyContentsProblem(contents); !problem.empty()) {
+        message(who + ": " + replyText + " " + problem + "; " + path + " was not written");
+        return ExitNoReply;
+    }
     if (const auto problem = receivedValueProblem(received)) {
         message(who + ": " + replyText + " holds what a configuration cannot hold: " + *problem + "; " + path
                 + " was not written");
@@ -345,27 +370,6 @@ int receiveOne(TLineSession& session, const TCtlOptions& o, const std::string& p
     if (const TFrameCheck check = checkConfigRequest(received); check.fault != TFrameFault::None) {
         message(who + ": " + replyText + " holds what a request cannot carry back: " + check.field
                 + " would go out as \"" + check.sent + "\"; " + path + " was not written");
-        return ExitNoReply;
-    }
-    const std::vector<std::string> missing = fieldsMissingFromReply(r.reply);
-    const auto travelling = static_cast<std::size_t>(
-        std::count_if(recordFields().begin(), recordFields().end(), [](const TFieldInfo& f) { return travels(f); }));
-    if (!missing.empty()) {
-        std::string what = "none of the configuration";
-        if (missing.size() < travelling) {
-            what = "only part of the configuration; missing:";
-            for (const std::string& name : missing)
-                what += " " + name;
-        }
-        message(who + ": " + replyText + " carries " + what + "; " + path + " was not written");
-        return ExitNoReply;
-    }
-    if (const std::vector<std::string> garbled = numbersNotReadable(r.reply); !garbled.empty()) {
-        std::string list;
-        for (const std::string& field : garbled)
-            list += (list.empty() ? "" : ", ") + field;
-        message(who + ": " + replyText + " holds text that is not a number: " + list + "; " + path
-                + " was not written");
         return ExitNoReply;
     }
     if (!saveFile(path, received))
@@ -553,12 +557,11 @@ int calibOne(TLineSession& line, const TCtlOptions& o, std::uint8_t address, boo
     return ExitOk;
 }
 
-// The address digits of a reply in printable form ("@05RL..."), or "??".
+// The address digits of a reply set aside in printable form ("@05RL..."):
+// noise never is, so a reply always has them.
 std::string replyAddress(const std::string& printable)
 {
-    auto digit = [](char c) { return c >= '0' && c <= '9'; };
-    const bool digits = printable.size() >= 3 && printable[0] == '@' && digit(printable[1]) && digit(printable[2]);
-    return digits ? printable.substr(1, 2) : "??";
+    return printable.substr(1, 2);
 }
 
 } // namespace
@@ -598,9 +601,11 @@ int runScan(const TCtlOptions& o)
         const TExchangeResult r = link.exchange(buildReadRequest(address, kLetterDisplayReading));
         // An answer that came after its own time-out arrives while a later address is asked; one
         // from an address not asked yet answered this request in another display's name.
+        for (const std::string& bytes : r.noise)
+            message(cfmt("address %02d: noise was dropped: \"", address) + bytes + "\"");
         for (const std::string& reply : r.setAside) {
             const std::string from = replyAddress(reply);
-            if (from != "??" && std::stoi(from) < address) {
+            if (std::stoi(from) < address) {
                 message("address " + from + " answered after its time-out: \"" + reply + "\"");
                 ++late;
             } else {
@@ -662,13 +667,11 @@ int runDiff(const TCtlOptions& o)
         const TExchangeResult r = line.link().exchange(buildReadRequest(t.address, kLetterAnalogParams));
         if (r.outcome != TOutcome::Reply)
             return exchangeFailure(r, bName);
-        const std::vector<std::string> missing = fieldsMissingFromReply(r.reply);
-        if (!missing.empty()) {
-            std::string list;
-            for (const std::string& name : missing)
-                list += " " + name;
-            message(bName + ": the reply \"" + shownText(std::string(r.reply.begin(), r.reply.end()))
-                    + "\" does not carry the whole configuration; missing:" + list);
+        TDisplayConfig probe = t.cfg;
+        if (const std::string problem = replyContentsProblem(parseAnalogParamsReply(r.reply, probe));
+            !problem.empty()) {
+            message(bName + ": the reply \"" + shownText(std::string(r.reply.begin(), r.reply.end())) + "\" "
+                    + problem);
             return ExitNoReply;
         }
         // What the frames carry, each within its precision; the input mode

@@ -19,8 +19,8 @@ void prepareOutput();
 
 // Writes to standard output; false, after a message, when it cannot be written.
 bool printText(const std::string& text);
-// "dadizctl: TEXT" on standard error.
-void printMessage(const std::string& text);
+// "dadizctl: TEXT" on standard error, then `hint` on a line of its own.
+void printMessage(const std::string& text, const std::string& hint = {});
 
 // Runs the parsed command; messages go to stderr, results to stdout.
 int runCommand(const TCtlOptions& options);

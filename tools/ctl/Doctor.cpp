@@ -23,10 +23,28 @@ std::string outcomeKey(TDoctorOutcome outcome)
     case TDoctorOutcome::NothingAnswered: return "nothing answered";
     case TDoctorOutcome::SlowReply: return "slow reply";
     case TDoctorOutcome::OtherAddress: return "other address";
+    case TDoctorOutcome::OthersAnswer: return "others answer";
     case TDoctorOutcome::CannotOpen: return "cannot open";
     case TDoctorOutcome::Cancelled: break;
     }
     return "cancelled";
+}
+
+// Where displays answered, as JSON, or null.
+std::string foundJson(const std::optional<TFoundLine>& found)
+{
+    if (!found)
+        return "null";
+    static const char* const bauds[] = {"1200", "2400", "4800", "9600", "19200"};
+    static const char* const parities[] = {"even", "odd", "none"};
+    const TLineFormat& line = found->line;
+    std::string out = std::string("{\"baud\":") + (line.BaudIndex < 5 ? bauds[line.BaudIndex] : "null")
+        + ",\"parity\":" + (line.ParityIndex < 3 ? jsonString(parities[line.ParityIndex]) : "null")
+        + cfmt(",\"data-bits\":%d,\"stop-bits\":%d,\"address\":%d,\"addresses\":[", line.DataBitsIndex == 0 ? 7 : 8,
+               line.StopBitsIndex == 0 ? 1 : 2, found->Address);
+    for (std::size_t i = 0; i < found->addresses.size(); ++i)
+        out += cfmt(i == 0 ? "%d" : ",%d", found->addresses[i]);
+    return out + "]}";
 }
 
 // The run as one JSON object: the checks, how it ended, and where a display answered.
@@ -40,21 +58,8 @@ std::string reportJson(const TDoctor& doctor, int language)
             + jsonString(kCheckKeys[static_cast<int>(r.check)])
             + ",\"verdict\":" + jsonString(kVerdictKeys[static_cast<int>(r.verdict)])
             + ",\"finding\":" + jsonString(r.finding[l]) + ",\"advice\":" + jsonString(r.advice[l]) + "}";
-    out += "],\"outcome\":" + jsonString(outcomeKey(report.outcome)) + ",\"found\":";
-    if (report.found) {
-        static const char* const bauds[] = {"1200", "2400", "4800", "9600", "19200"};
-        static const char* const parities[] = {"even", "odd", "none"};
-        const TLineFormat& line = report.found->line;
-        out += std::string("{\"baud\":") + (line.BaudIndex < 5 ? bauds[line.BaudIndex] : "null")
-            + ",\"parity\":" + (line.ParityIndex < 3 ? jsonString(parities[line.ParityIndex]) : "null")
-            + cfmt(",\"data-bits\":%d,\"stop-bits\":%d,\"address\":%d,\"addresses\":[", line.DataBitsIndex == 0 ? 7 : 8,
-                   line.StopBitsIndex == 0 ? 1 : 2, report.found->Address);
-        for (std::size_t i = 0; i < report.found->addresses.size(); ++i)
-            out += cfmt(i == 0 ? "%d" : ",%d", report.found->addresses[i]);
-        out += "]}";
-    } else {
-        out += "null";
-    }
+    out += "],\"outcome\":" + jsonString(outcomeKey(report.outcome)) + ",\"found\":" + foundJson(report.found)
+        + ",\"answering\":" + foundJson(report.answering);
     out += ",\"suggested-timeout-ms\":"
         + (report.suggestedTimeoutMs > 0 ? std::to_string(report.suggestedTimeoutMs) : std::string("null"));
     return out + ",\"tries\":" + std::to_string(report.tries) + ",\"verdict\":" + jsonString(report.conclusion[l])
@@ -113,11 +118,12 @@ int runDoctor(const TCtlOptions& o)
         return ExitOk;
     case TDoctorOutcome::CannotOpen:
         return ExitPort;
-    // A display that answers too late or under another address gives
-    // nothing usable at these settings.
+    // A display that answers too late or under another address, or displays
+    // none of which answers as the one asked for, give nothing usable.
     case TDoctorOutcome::NothingAnswered:
     case TDoctorOutcome::SlowReply:
     case TDoctorOutcome::OtherAddress:
+    case TDoctorOutcome::OthersAnswer:
     case TDoctorOutcome::Cancelled:
         break;
     }

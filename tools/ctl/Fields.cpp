@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <utility>
 
@@ -16,9 +15,20 @@
 
 namespace {
 
-// "<XX>", a byte in hex as fieldText shows it.
-std::optional<char> heldByte(const std::string& text)
+// A relay byte as show prints it and set reads it: '0' and '1' as
+// themselves, any other byte as "<XX>" in hexadecimal, so that whatever one
+// prints the other takes back to the same byte (a display's '2' for a relay
+// that is off, the zero of a relay never set up).
+std::string relayByteText(char byte)
 {
+    const auto c = static_cast<unsigned char>(byte);
+    return c == '0' || c == '1' ? std::string(1, byte) : cfmt("<%02X>", c);
+}
+
+std::optional<char> relayByteOf(const std::string& text)
+{
+    if (text == "0" || text == "1")
+        return text[0];
     if (text.size() != 4 || text[0] != '<' || text[3] != '>' || !std::isxdigit(static_cast<unsigned char>(text[1]))
         || !std::isxdigit(static_cast<unsigned char>(text[2])))
         return std::nullopt;
@@ -248,14 +258,13 @@ bool assign(const TAssignment& a, TDisplayConfig& cfg, std::string& error)
         return true;
     }
     case TFieldKind::Character: {
-        // "<XX>" takes back what show prints for any other byte; a CR would end the request early.
-        const std::optional<char> byte = a.text == "0" || a.text == "1" ? std::optional<char>(a.text[0])
-                                                                        : heldByte(a.text);
-        if (!byte || *byte == '\r') {
+        // Any byte show prints; one the request cannot carry (a CR) is refused when the file is sent.
+        const std::optional<char> byte = relayByteOf(a.text);
+        if (!byte) {
             error = name + " must be 0 or 1 (" + (std::string(f.name).find("DelayType") != std::string::npos
                                                        ? "0 timed delay, 1 hysteresis"
                                                        : "0 on above the level, 1 on below it")
-                + "), not \"" + a.text + "\"";
+                + "), or another byte as <XX> in hexadecimal, not \"" + a.text + "\"";
             return false;
         }
         cfg.*(f.ch) = *byte;
@@ -300,31 +309,6 @@ bool assign(const TAssignment& a, TDisplayConfig& cfg, std::string& error)
     return false;
 }
 
-bool sameBits(double a, double b)
-{
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-
-// A configuration in which every field differs from cfg: a field that a
-// reply leaves alone in one copy is left alone in both and shows as differing.
-TDisplayConfig everyFieldChanged(const TDisplayConfig& cfg)
-{
-    TDisplayConfig out = cfg;
-    for (const TFieldInfo& f : kFields) {
-        switch (f.kind) {
-        case TFieldKind::Index: out.*(f.u8) ^= 0xFF; break;
-        case TFieldKind::Character: out.*(f.ch) = static_cast<char>(out.*(f.ch) ^ 0x7F); break;
-        case TFieldKind::Integer: out.*(f.i32) ^= 1; break;
-        case TFieldKind::Real: {
-            const double v = out.*(f.f64);
-            out.*(f.f64) = sameBits(v, 12345.678) ? 0.5 : 12345.678;
-            break;
-        }
-        }
-    }
-    return out;
-}
-
 // Decimals of one 7-character number field of the 'E' request.
 int frameDecimals(const TConfigRequest& frame, std::size_t offset)
 {
@@ -351,11 +335,6 @@ std::string exactRealText(double v)
     return cfmt("%.17g", v);
 }
 
-std::span<const TFieldInfo> recordFields()
-{
-    return kFields;
-}
-
 bool travels(const TFieldInfo& f)
 {
     return &f - kFields >= 7;
@@ -375,10 +354,7 @@ std::string fieldText(const TFieldInfo& f, const TDisplayConfig& cfg)
     case TFieldKind::Index: return cfmt("%u", static_cast<unsigned>(cfg.*(f.u8)));
     case TFieldKind::Integer: return cfmt("%d", static_cast<int>(cfg.*(f.i32)));
     case TFieldKind::Real: return generalFloatText(cfg.*(f.f64));
-    case TFieldKind::Character: {
-        const auto c = static_cast<unsigned char>(cfg.*(f.ch));
-        return c >= 0x21 && c < 0x7F ? std::string(1, static_cast<char>(c)) : cfmt("<%02X>", c);
-    }
+    case TFieldKind::Character: return relayByteText(cfg.*(f.ch));
     }
     return {};
 }
@@ -494,38 +470,6 @@ bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& 
     return true;
 }
 
-std::vector<std::string> fieldsMissingFromReply(std::span<const std::uint8_t> reply)
-{
-    // Two configurations that differ in every field: a field the reply
-    // carries comes out the same in both. The display values and the offset
-    // are read with the decimal point and resolution in force, so they are
-    // probed a second time with those two alike.
-    TDisplayConfig a;
-    resetToDefaults(a);
-    TDisplayConfig b = everyFieldChanged(a);
-    TDisplayConfig scaledB = b;
-    scaledB.DecimalPoint = a.DecimalPoint;
-    scaledB.Resolution = a.Resolution;
-    TDisplayConfig scaledA = a;
-    for (TDisplayConfig* c : {&a, &b, &scaledA, &scaledB})
-        parseAnalogParamsReply(reply, *c);
-
-    std::vector<std::string> missing;
-    for (const TFieldInfo& f : kFields) {
-        const std::string name = f.name;
-        if (!travels(f))
-            continue;
-        const bool scaled = name == "DisplayValue1" || name == "DisplayValue2" || name == "TempOffset";
-        const TDisplayConfig& x = scaled ? scaledA : a;
-        const TDisplayConfig& y = scaled ? scaledB : b;
-        const bool carried =
-            f.kind == TFieldKind::Real ? sameBits(x.*(f.f64), y.*(f.f64)) : fieldText(f, x) == fieldText(f, y);
-        if (!carried)
-            missing.push_back(name);
-    }
-    return missing;
-}
-
 std::optional<std::string> receivedValueProblem(const TDisplayConfig& cfg)
 {
     for (const TFieldInfo& f : kFields) {
@@ -563,53 +507,22 @@ std::optional<std::string> receivedValueProblem(const TDisplayConfig& cfg)
     return std::nullopt;
 }
 
-std::vector<std::string> numbersNotReadable(std::span<const std::uint8_t> reply)
-{
-    struct TNumberField {
-        const char* name;
-        std::size_t tag; // the two tag letters, then seven characters
-        char a, b;
-    };
-    static const TNumberField kNumbers[] = {
-        {"InputValue1", 7, 'I', '1'}, {"DisplayValue1", 16, 'D', '1'},
-        {"InputValue2", 25, 'I', '2'}, {"DisplayValue2", 34, 'D', '2'}};
-    std::vector<std::string> out;
-    for (const TNumberField& f : kNumbers) {
-        if (reply.size() < f.tag + 10 || reply[f.tag] != f.a || reply[f.tag + 1] != f.b)
-            continue;
-        const std::string text(reinterpret_cast<const char*>(reply.data() + f.tag + 2), 7);
-        const std::size_t start = text.find_first_not_of(' ');
-        const std::size_t end = text.find_last_not_of(' ');
-        std::size_t i = start == std::string::npos ? text.size() : start;
-        if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-            ++i;
-        bool digits = false, point = false, number = i <= end && end != std::string::npos;
-        for (; number && i <= end; ++i) {
-            if (std::isdigit(static_cast<unsigned char>(text[i])))
-                digits = true;
-            else if (text[i] == '.' && !point)
-                point = true;
-            else
-                number = false;
-        }
-        if (!number || !digits)
-            out.push_back(std::string(f.name) + " \"" + text + "\"");
-    }
-    return out;
-}
-
 std::vector<TFieldDifference> compareWithReply(const TDisplayConfig& sent, std::span<const std::uint8_t> reply)
 {
     TDisplayConfig got = sent;
-    parseAnalogParamsReply(reply, got);
-    const std::vector<std::string> missing = fieldsMissingFromReply(reply);
+    const TParamsReplyContents contents = parseAnalogParamsReply(reply, got);
     const TConfigRequest frame = buildConfigRequest(sent);
 
     std::vector<TFieldDifference> out;
     auto differ = [&](const char* name, bool equal) {
         const TFieldInfo& f = *findField(name);
-        if (std::find(missing.begin(), missing.end(), name) != missing.end())
+        const auto is = [&](const char* field) { return std::string_view(field) == name; };
+        const auto unreadable = std::find_if(contents.unreadable.begin(), contents.unreadable.end(),
+                                             [&](const TUnreadableField& u) { return is(u.field); });
+        if (std::none_of(contents.carried.begin(), contents.carried.end(), is))
             out.push_back({name, fieldText(f, sent), "not in the reply"});
+        else if (unreadable != contents.unreadable.end())
+            out.push_back({name, fieldText(f, sent), "not a number: \"" + unreadable->text + "\""});
         else if (!equal)
             out.push_back({name, fieldText(f, sent), fieldText(f, got)});
     };

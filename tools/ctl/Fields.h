@@ -28,15 +28,13 @@ struct TFieldInfo {
     int high = 0; // an Index field's largest value the dialogs offer
 };
 
-// Every field of the 88-byte record, in record order.
-std::span<const TFieldInfo> recordFields();
 // True for the fields the 'E' request and the 'P' reply carry: InputMode and
 // every later one (the line, the address and the digits never travel).
 bool travels(const TFieldInfo& field);
 const TFieldInfo* findField(std::string_view name);
 
-// The field's value as text: numbers with '.', characters as themselves,
-// other bytes of a character field as \xNN.
+// The field's value as text: numbers with '.', a relay character as '0' or
+// '1', any other byte of it as <XX>, which applyAssignments takes back.
 std::string fieldText(const TFieldInfo& field, const TDisplayConfig& cfg);
 
 // The shortest text that reads back as the same double, with a '.'.
@@ -52,14 +50,6 @@ std::string configJson(const TDisplayConfig& cfg);
 // failure cfg may be partly changed and error names the field and the
 // allowed values.
 bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& cfg, std::string& error);
-
-// The fields a display's 'P' reply leaves out, by name in record order
-// (every field from InputMode on travels).
-std::vector<std::string> fieldsMissingFromReply(std::span<const std::uint8_t> reply);
-// The number fields of a 'P' reply whose seven characters are not a decimal
-// number ("    nan", blanks), which the reply parser would read as 0; as
-// "NAME \"TEXT\"".
-std::vector<std::string> numbersNotReadable(std::span<const std::uint8_t> reply);
 
 // The first field of a configuration filled from a display that holds what
 // no configuration should: an index beyond its list, a number that is not

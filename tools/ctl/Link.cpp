@@ -124,9 +124,10 @@ void TEventWait::restart(int ms)
     impl_->timer.start(std::max(ms, 0));
 }
 
-TCtlLink::TCtlLink(const TDisplayConfig& line, const std::optional<std::string>& device, int timeoutMs, int retries)
+TCtlLink::TCtlLink(const TDisplayConfig& line, const std::optional<std::string>& device, int timeoutMs, int retries,
+                   int language)
     : port_(std::make_unique<TZComm>()), rx_(std::make_unique<TRxBuffer>()),
-      link_(std::make_unique<TDisplayLink>(*port_, *rx_)), retries_(retries)
+      link_(std::make_unique<TDisplayLink>(*port_, *rx_)), retries_(retries), language_(language)
 {
     // The program's own settings: XON/XOFF, parity checking, and the line of the configuration.
     copyLineSettings(line, *port_);
@@ -149,7 +150,7 @@ bool TCtlLink::open()
 
 std::string TCtlLink::openFailure() const
 {
-    const std::string why = describeOpenFailure(*port_);
+    const std::string why = describeOpenFailure(*port_, language_);
     return why.empty() ? "the port cannot be opened." : why;
 }
 
@@ -230,8 +231,8 @@ TExchangeResult TCtlLink::attempt(std::span<const std::uint8_t> request)
     }
 
     result.reply = report.reply;
-    for (const auto& late : report.setAside)
-        result.setAside.push_back(printable(late));
+    for (const auto& aside : report.setAside)
+        (checkReply(aside, request) == TReplyCheck::Noise ? result.noise : result.setAside).push_back(printable(aside));
     switch (report.outcome) {
     case TExchangeOutcome::Reply:
         result.outcome = TOutcome::Reply;
@@ -239,8 +240,11 @@ TExchangeResult TCtlLink::attempt(std::span<const std::uint8_t> request)
     case TExchangeOutcome::WrongAddress:
     case TExchangeOutcome::Unexpected:
         result.outcome = TOutcome::Invalid;
-        result.reason = "the reply \"" + printable(report.reply) + "\" does not answer the request \""
-            + printable(request) + "\"";
+        if (checkReply(report.reply, request) == TReplyCheck::Noise)
+            result.reason = "noise came instead of a reply: \"" + printable(report.reply) + "\"";
+        else
+            result.reason = "the reply \"" + printable(report.reply) + "\" does not answer the request \""
+                + printable(request) + "\"";
         return result;
     case TExchangeOutcome::Overflow:
         result.outcome = TOutcome::Invalid;
@@ -264,6 +268,8 @@ TExchangeResult TCtlLink::attempt(std::span<const std::uint8_t> request)
         result.reason += "; what arrived has no end (CR): \"" + printable(report.reply) + "\"";
     if (!result.setAside.empty())
         result.reason += "; a reply for another address was set aside: \"" + result.setAside.back() + "\"";
+    if (!result.noise.empty())
+        result.reason += "; noise was dropped: \"" + result.noise.back() + "\"";
     if (report.lineErrors)
         result.reason += "; the line reported parity or framing errors";
     return result;

@@ -55,6 +55,7 @@ struct TExchangeResult {
     std::vector<std::uint8_t> reply; // offsets 0 .. the final CR
     std::string reason;              // for anything but Reply
     std::vector<std::string> setAside; // late replies for other addresses, printable
+    std::vector<std::string> noise;    // bytes up to a CR that were no reply, dropped, printable
 };
 
 // Prints every frame `link` sends and receives on standard error, one line
@@ -66,8 +67,10 @@ void printTraffic(TDisplayLink& link);
 // pieces of 20 bytes as the program does, with a reply time-out.
 class TCtlLink {
 public:
-    // device: a device path in place of the COM port PortIndex names.
-    TCtlLink(const TDisplayConfig& line, const std::optional<std::string>& device, int timeoutMs, int retries);
+    // device: a device path in place of the COM port PortIndex names;
+    // language: that of the words of an open failure.
+    TCtlLink(const TDisplayConfig& line, const std::optional<std::string>& device, int timeoutMs, int retries,
+             int language);
     ~TCtlLink();
     TCtlLink(const TCtlLink&) = delete;
     TCtlLink& operator=(const TCtlLink&) = delete;
@@ -96,5 +99,6 @@ private:
     std::unique_ptr<TRxBuffer> rx_;
     std::unique_ptr<TDisplayLink> link_;
     int retries_;
+    int language_;
     bool verbose_ = false;
 };

@@ -111,16 +111,16 @@ bool printText(const std::string& text)
     return print(text);
 }
 
-void printMessage(const std::string& text)
+void printMessage(const std::string& text, const std::string& hint)
 {
-    message(text);
+    message(text, hint);
 }
 
-void message(const std::string& text)
+void message(const std::string& text, const std::string& hint)
 {
     clearProgress();
     // Names and values typed or read from files are in messages: one message, one line, no terminal codes.
-    writeAll(STDERR_FILENO, "dadizctl: " + escapedControls(text) + "\n");
+    writeAll(STDERR_FILENO, "dadizctl: " + escapedControls(text) + "\n" + (hint.empty() ? "" : hint + "\n"));
 }
 
 bool print(const std::string& text)

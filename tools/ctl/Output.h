@@ -13,8 +13,9 @@ inline constexpr int kMessageLanguage = 3;
 // Results to standard output; false, after a message unless a stop signal
 // ended the wait, when they cannot be written.
 bool print(const std::string& text);
-// "dadizctl: TEXT" on standard error.
-void message(const std::string& text);
+// "dadizctl: TEXT" on standard error, control bytes escaped; `hint`, the
+// program's own words, follows on a line of its own.
+void message(const std::string& text, const std::string& hint = {});
 // True once a result could not be written: a command stops there.
 bool outputFailed();
 

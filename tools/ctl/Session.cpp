@@ -201,7 +201,7 @@ int TLineSession::open(const TDisplayConfig& line)
     link_.reset();
     line_ = line;
     sayPortMapProblem(o_, line.PortIndex);
-    link_ = std::make_unique<TCtlLink>(line, o_.portPath, o_.timeoutMs, o_.retries);
+    link_ = std::make_unique<TCtlLink>(line, o_.portPath, o_.timeoutMs, o_.retries, o_.language);
     link_->setVerbose(o_.verbose);
     if (link_->open())
         return ExitOk;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <string>
 #include <unistd.h>
@@ -20,6 +21,10 @@ int main(int argc, char** argv)
         if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF && ::open("/dev/null", O_RDWR) != fd)
             return ExitFile;
 
+    // A reader that goes away ("| head -1") makes the write fail: the run then
+    // ends with status 1, its port given back and its settings restored,
+    // rather than being killed in the middle.
+    std::signal(SIGPIPE, SIG_IGN);
     // Before any thread exists, so that every thread leaves the stop signals to the event loop.
     installStopSignals();
     prepareOutput();
@@ -28,7 +33,7 @@ int main(int argc, char** argv)
     TCtlOptions options;
     std::string error;
     if (!parseArguments(args, options, error)) {
-        printMessage(error + "\nTry \"dadizctl --help\".");
+        printMessage(error, "Try \"dadizctl --help\".");
         return ExitUsage;
     }
     if (options.help)
