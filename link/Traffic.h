@@ -20,6 +20,7 @@ enum class TTrafficNote : std::uint8_t {
     AfterCR,      // bytes after the reply's CR, dropped
     LineLost,
     Abandoned,
+    Late,         // bytes that came after their exchange had ended, dropped
 };
 
 // One line of the traffic monitor and of dadizctl --verbose.
