@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QValueAxis>
 #include <QVBoxLayout>
 
@@ -133,6 +134,9 @@ TTrendWindow::TTrendWindow(int language, const TTrendSetpoints& setpoints, QWidg
     : QWidget(parent, Qt::Window), language_(language), setpoints_(setpoints)
 {
     setObjectName(QStringLiteral("trendWindow"));
+    // Escape closes it, as it closes a dialog; closed, it is only hidden.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
     redrawTimer_.setSingleShot(true);
     redrawTimer_.setInterval(kRedrawMs);
     connect(&redrawTimer_, &QTimer::timeout, this, [this] {
