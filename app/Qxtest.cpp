@@ -1084,6 +1084,9 @@ void TForm1::noteLateReply(const TExchangeReport& missed, int afterMs)
 
 void TForm1::showValue(const QString& text)
 {
+    // The same reading again changes nothing on screen: no repaint for it.
+    if (text == Edit[14]->text())
+        return;
     // All eight characters the display sends must show: a long reading gets
     // a smaller type in the same box, never a cut-off sign.
     QFont font = Edit[14]->font();

@@ -216,7 +216,7 @@ TTrafficMonitor::TTrafficMonitor(QWidget* owner, int language, TDisplayLink& lin
     connect(model_, &QAbstractItemModel::modelReset, this, &TTrafficMonitor::showCount);
     flushTimer_ = new QTimer(this);
     flushTimer_->setSingleShot(true);
-    flushTimer_->setInterval(100);
+    flushTimer_->setInterval(1000);
     connect(flushTimer_, &QTimer::timeout, this, &TTrafficMonitor::flush);
     connect(&link, &TDisplayLink::traffic, this, &TTrafficMonitor::add);
     // Escape closes it, as it closes a dialog.

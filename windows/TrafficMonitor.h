@@ -80,8 +80,8 @@ private:
     QCheckBox* hex_;
     QLabel* count_;
     bool paused_ = false;
-    // Frames not shown yet: gathered for a moment, so that a request and its
-    // reply cost one repaint, and held while paused.
+    // Frames not shown yet: gathered for up to a second, so that a second of
+    // continuous reading costs one repaint of the table, and held while paused.
     std::vector<TTrafficRecord> held_;
     QTimer* flushTimer_;
 };

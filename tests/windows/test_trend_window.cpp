@@ -155,7 +155,7 @@ void TestTrendWindow::drawsOnlyWhileShownAtMostTwiceASecond()
     w.addReading(at(1, "2"));
     QCOMPARE(stat(&w, "readings"), QStringLiteral("1")); // drawn with the next ones
     w.addReading(at(2, "3"));
-    QTRY_COMPARE_WITH_TIMEOUT(stat(&w, "readings"), QStringLiteral("3"), 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(stat(&w, "readings"), QStringLiteral("3"), 3000);
 }
 
 void TestTrendWindow::pansBackThroughTheSession()
