@@ -707,6 +707,7 @@ void TForm1::applyLanguage()
         monitor_->setLanguage(l);
     if (doctor_)
         doctor_->setLanguage(l);
+    sayNotice();
     fillAnalogPanel();
     fillRelayPanels();
 }
@@ -751,8 +752,7 @@ void TForm1::Abrir1Click()
         // A name that does not exist yet becomes the file the next Save creates.
         CurrentFileName = chosen;
         showCurrentFileName();
-        showNotice(QString::fromStdString(fillIn(pickText(newFileText, LanguageIndex),
-            {QFileInfo(chosen).fileName().toStdString()})));
+        showNotice(fixedNotice(newFileText, QFileInfo(chosen).fileName().toStdString()));
         return;
     }
     if (!r.ok) {
@@ -822,7 +822,7 @@ bool TForm1::waitForReceive(void (TForm1::*command)())
 {
     if (PendingRequest != AnalogParamsRequest)
         return false;
-    showNotice(QString::fromUtf8(pickText(waitingForReceiveText, LanguageIndex)));
+    showNotice(fixedNotice(waitingForReceiveText));
     if (std::ranges::find(deferredCommands_, command) != deferredCommands_.end())
         return true;
     deferredCommands_.push_back(command);
@@ -1041,37 +1041,52 @@ void TForm1::showOpenFailure()
     box.exec();
 }
 
-void TForm1::showNotice(const QString& text, const QString& shorter)
+void TForm1::showNotice(TNoticeWords words)
 {
     noticeExchange_.reset();
-    noticeText_ = text;
+    noticeWords_ = std::move(words);
+    sayNotice();
+}
+
+void TForm1::sayNotice()
+{
+    const auto [whole, shorter] = noticeWords_ ? noticeWords_(LanguageIndex) : std::pair<std::string, std::string>();
+    const QString text = QString::fromStdString(whole);
     NoticeLabel->setToolTip(text);
     // The whole text where it fits, else the shorter form, else cut at the end.
     const QFontMetrics metrics = NoticeLabel->fontMetrics();
     const int room = NoticeLabel->width();
-    const QString& shown = metrics.horizontalAdvance(text) <= room || shorter.isEmpty() ? text : shorter;
+    const QString shown = metrics.horizontalAdvance(text) <= room || shorter.empty() ? text : QString::fromStdString(shorter);
     NoticeLabel->setText(metrics.elidedText(shown, Qt::ElideRight, room));
+}
+
+TForm1::TNoticeWords TForm1::fixedNotice(const TTexts& texts, const std::string& argument)
+{
+    return [&texts, argument](int language) {
+        return std::pair<std::string, std::string>(fillIn(pickText(texts, language), {argument}), {});
+    };
 }
 
 void TForm1::showExchangeNotice(const TExchangeReport& report, int missed, int lateMs)
 {
-    // The count and a late reply first, so that they stay in sight in a narrow status bar.
-    std::string lead;
-    if (missed > 0)
-        lead = missedReadingsText(missed, LanguageIndex);
-    if (lateMs >= 0) {
-        const std::string late = lateReplyText(lateMs, LanguageIndex);
-        if (lead.empty()) {
-            const QString words = QString::fromStdString(late);
-            lead = (words.left(1).toUpper() + words.mid(1)).toStdString();
-        } else {
-            lead += ", " + late;
+    showNotice([report, missed, lateMs](int language) {
+        // The count and a late reply first, so that they stay in sight in a narrow status bar.
+        std::string lead;
+        if (missed > 0)
+            lead = missedReadingsText(missed, language);
+        if (lateMs >= 0) {
+            const std::string late = lateReplyText(lateMs, language);
+            if (lead.empty()) {
+                const QString words = QString::fromStdString(late);
+                lead = (words.left(1).toUpper() + words.mid(1)).toStdString();
+            } else {
+                lead += ", " + late;
+            }
         }
-    }
-    if (!lead.empty())
-        lead += " \u2014 ";
-    showNotice(QString::fromStdString(lead + exchangeNotice(report, LanguageIndex)),
-        QString::fromStdString(lead + exchangeNotice(report, LanguageIndex, false)));
+        if (!lead.empty())
+            lead += " \u2014 ";
+        return std::pair(lead + exchangeNotice(report, language), lead + exchangeNotice(report, language, false));
+    });
     noticeExchange_ = report.started;
     noticeMissed_ = missed;
 }
@@ -1258,7 +1273,7 @@ void TForm1::ModActualit()
         // time-out ensures; a second click takes the wish back. Both are said.
         const bool armed = !startReadingWhenIdle_;
         setReadingArmed(armed);
-        showNotice(QString::fromUtf8(pickText(armed ? readingArmedText : readingDisarmedText, LanguageIndex)));
+        showNotice(fixedNotice(armed ? readingArmedText : readingDisarmedText));
         return;
     }
     setReadingArmed(false);

@@ -5,11 +5,13 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "base/Texts.h"
 #include "protocol/RxBuffer.h"
 
 class QAction;
@@ -192,7 +194,12 @@ private:
     // "Update running" clicked while an exchange is under way: reading starts when it ends.
     void setReadingArmed(bool armed);
     void setExchangeCommandsVisible(bool visible);
-    void showNotice(const QString& text, const QString& shorter = {});
+    // What the notice at the right of the status bar says, whole and shorter,
+    // in a given language: kept, so that a change of language says it again.
+    using TNoticeWords = std::function<std::pair<std::string, std::string>(int language)>;
+    void showNotice(TNoticeWords words);
+    void sayNotice();
+    static TNoticeWords fixedNotice(const TTexts& texts, const std::string& argument = {});
     // Why `report` got no reply, after the count of `missed` readings and a
     // reply that came `lateMs` after the request (when 0 or more).
     void showExchangeNotice(const TExchangeReport& report, int missed = 0, int lateMs = -1);
@@ -221,7 +228,7 @@ private:
     void showFileError(const QString& title, const QString& path, const QString& detail);
     bool saveTo(const QString& path);
 
-    QString noticeText_;
+    TNoticeWords noticeWords_;
     // The exchange the notice tells of and its count of missed readings, so
     // that a late reply can be added.
     std::optional<std::chrono::steady_clock::time_point> noticeExchange_;
