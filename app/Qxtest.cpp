@@ -208,7 +208,9 @@ void editConfiguration(QWidget* owner, int language, QDialog::DialogCode storeOn
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
+TForm1::TForm1(QWidget* parent) : TForm1(parent, makeSystemSerialBackend) {}
+
+TForm1::TForm1(QWidget* parent, std::function<std::unique_ptr<TSerialBackend>()> serialBackend) : QMainWindow(parent)
 {
     Form1 = this;
     setObjectName(QStringLiteral("Form1"));
@@ -235,7 +237,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent)
     statusBar()->addPermanentWidget(NoticeLabel);
 
     // The port component, with the time-outs of the main window's instance.
-    ZComm1 = new TZComm(this);
+    ZComm1 = new TZComm(this, std::move(serialBackend));
     ZComm1->setObjectName(QStringLiteral("ZComm1"));
     ZComm1->Port = "COM1";
     ZComm1->TimeoutReadInterval = 100;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -25,6 +26,7 @@ class QTimer;
 class QToolBar;
 class QFrame;
 class TZComm;
+class TSerialBackend;
 class TDisplayLink;
 class TTrafficMonitor;
 class TDoctorWindow;
@@ -49,6 +51,8 @@ class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     explicit TForm1(QWidget* parent = nullptr);
+    // The same window on another serial device layer (a simulated one).
+    TForm1(QWidget* parent, std::function<std::unique_ptr<TSerialBackend>()> serialBackend);
     ~TForm1() override;
 
     // Sets the application title, creates the main window and the start-up dialogs.

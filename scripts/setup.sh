@@ -15,6 +15,8 @@ packages=(
   locales                            # the test that runs under a French locale
   dpkg-dev file                      # the Debian package: dpkg-shlibdeps finds its dependencies
   desktop-file-utils appstream       # the package test checks the menu entry and AppStream data
+  g++-mingw-w64-x86-64-posix         # the Windows build of the serial layer
+  wine64                             # runs its tests
 )
 
 missing=()

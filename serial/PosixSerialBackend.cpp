@@ -15,6 +15,7 @@
 
 #include "base/UniqueFd.h"
 #include "serial/SerialBackend.h"
+#include "serial/TermiosMap.h"
 
 namespace {
 

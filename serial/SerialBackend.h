@@ -2,11 +2,17 @@
 #include <memory>
 #include <string>
 
-#include "serial/TermiosMap.h"
+#include "serial/PortSettings.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 // What the wait thread learnt from one wait.
 enum class TWaitOutcome { DataArrived, Cancelled, LineLost };
 
+// The Windows headers declare the constants below with these values.
+#ifndef _WIN32
 // Line error flags in the Windows manner, as ReadComm reports them.
 enum : unsigned {
     CE_RXOVER = 0x0001,   // receive buffer overrun
@@ -23,6 +29,7 @@ enum : unsigned long {
 
 // Purge flags.
 enum : unsigned long { PURGE_TXABORT = 1, PURGE_RXABORT = 2, PURGE_TXCLEAR = 4, PURGE_RXCLEAR = 8 };
+#endif
 
 // One serial device as the operating system offers it. The component talks to
 // the device only through this, so another system needs only another backend.

@@ -123,15 +123,3 @@ bool termiosKept(const termios& wanted, const termios& got, bool pseudoTerminal)
         && wanted.c_cc[VSTART] == got.c_cc[VSTART] && wanted.c_cc[VSTOP] == got.c_cc[VSTOP]
         && cfgetispeed(&wanted) == cfgetispeed(&got) && cfgetospeed(&wanted) == cfgetospeed(&got);
 }
-
-const char* refusalText(TTermiosRefusal refusal)
-{
-    switch (refusal) {
-    case TTermiosRefusal::None: return "";
-    case TTermiosRefusal::BaudRate: return "this line speed is not available";
-    case TTermiosRefusal::DataBits: return "4 data bits are not available";
-    case TTermiosRefusal::StopBits: return "1.5 stop bits are not available";
-    case TTermiosRefusal::Parity: return "this parity is not available";
-    }
-    return "";
-}

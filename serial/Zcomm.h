@@ -7,7 +7,6 @@
 
 #include "serial/Comuni.h"
 #include "serial/SerialBackend.h"
-#include "serial/TermiosMap.h"
 
 class TZComm;
 

@@ -1,4 +1,6 @@
 #include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -11,19 +13,27 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
+#include <atomic>
 #include <csignal>
 #include <sys/resource.h>
 
 #include "app/Qxtest.h"
 #include "config/DisplayConfig.h"
 #include "config/RecordCodec.h"
+#include "dialogs/Confentanalogica.h"
+#include "dialogs/Conflinser.h"
+#include "dialogs/Confreles.h"
 #include "dialogs/Datoscalibracion.h"
 #include "dialogs/Leerparamvis.h"
 #include "dialogs/Password.h"
 #include "dialogs/Testcom.h"
+#include "dialogs/RadioGroup.h"
 #include "dialogs/Version.h"
 #include "dialogs/Selecidioma.h"
+#include "serial/SerialBackend.h"
+#include "support/ConfigFields.h"
 #include "support/Modal.h"
+#include "support/PtyDisplay.h"
 
 namespace {
 
@@ -74,6 +84,37 @@ void closeMessage(QString* shown, QString* informative = nullptr)
         box->accept();
     });
 }
+
+// The system's device layer on a display's pseudo-terminal, with line errors
+// the test adds: a pseudo-terminal has no parity or framing to get wrong.
+class TNoisyLine : public TSerialBackend {
+public:
+    TNoisyLine(std::string path, std::shared_ptr<std::atomic<unsigned>> errors)
+        : real_(makeSystemSerialBackend()), path_(std::move(path)), errors_(std::move(errors))
+    {
+    }
+    int open(const std::string&) override { return real_->open(path_); }
+    void close() override { real_->close(); }
+    int applySettings(const TPortSettings& settings, TTermiosRefusal& refusal) override
+    {
+        return real_->applySettings(settings, refusal);
+    }
+    int setSoftwareFlowControl(bool on) override { return real_->setSoftwareFlowControl(on); }
+    long queuedIn() override { return real_->queuedIn(); }
+    long queuedOut() override { return real_->queuedOut(); }
+    long read(unsigned char* buf, long count) override { return real_->read(buf, count); }
+    long write(const unsigned char* buf, long count, int timeoutMs) override { return real_->write(buf, count, timeoutMs); }
+    unsigned takeLineErrors() override { return real_->takeLineErrors() | errors_->exchange(0); }
+    int escape(unsigned long function) override { return real_->escape(function); }
+    int purge(unsigned long flags) override { return real_->purge(flags); }
+    TWaitOutcome waitReceive() override { return real_->waitReceive(); }
+    void cancelWait() override { real_->cancelWait(); }
+
+private:
+    std::unique_ptr<TSerialBackend> real_;
+    std::string path_;
+    std::shared_ptr<std::atomic<unsigned>> errors_;
+};
 
 } // namespace
 
@@ -331,6 +372,123 @@ private slots:
         QCOMPARE(readFile(path).at(5), char(12));
     }
 
+    // F2, F3, F4 and F12 open their dialog in the window's language; Ok
+    // writes the choices back and the panels show them, Cancel changes nothing.
+    void configurationDialogsFromTheMainWindow_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("box");   // a panel control the choice shows in
+        QTest::addColumn<QString>("shown"); // its text after Ok
+        const auto f2 = int(Qt::Key_F2);
+        const auto f3 = int(Qt::Key_F3);
+        const auto f4 = int(Qt::Key_F4);
+        QTest::newRow("F2 Ok, French") << f2 << 2 << "Configurer afficheur" << true << "Edit13" << "17";
+        QTest::newRow("F2 Cancel, French") << f2 << 2 << "Configurer afficheur" << false << "Edit13" << "";
+        QTest::newRow("F3 Ok, Spanish") << f3 << 1 << "Configuración entrada analógica" << true << "Edit6"
+                                        << "Termómetro";
+        QTest::newRow("F3 Cancel, Spanish") << f3 << 1 << "Configuración entrada analógica" << false << "Edit6" << "";
+        QTest::newRow("F4 Ok, English") << f4 << 3 << "Setup relay" << true << "DisparRele1" << "On if value > level";
+        QTest::newRow("F4 Cancel, English") << f4 << 3 << "Setup relay" << false << "DisparRele1" << "";
+        QTest::newRow("F12, Catalan") << int(Qt::Key_F12) << 0 << "Versió" << true << "Edit13" << "00";
+    }
+    void configurationDialogsFromTheMainWindow()
+    {
+        QFETCH(int, key);
+        QFETCH(int, language);
+        QFETCH(QString, title);
+        QFETCH(bool, ok);
+        QFETCH(QString, box);
+        QFETCH(QString, shown);
+        TForm1 w;
+        w.LanguageIndex = static_cast<std::uint8_t>(language);
+        w.applyLanguage();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        const TDisplayConfig before = DisplayConfig;
+        const QString panelBefore = text(w, qPrintable(box));
+
+        // The same choices in either case; what Ok stores from a new configuration.
+        TDisplayConfig stored = before;
+        if (key == Qt::Key_F2) {
+            stored.Address = 17;
+            stored.DigitsIndex = 4;
+        } else if (key == Qt::Key_F3) {
+            stored.InputMode = 1;
+        } else if (key == Qt::Key_F4) {
+            stored.Relay1Enabled = 1;
+            stored.Relay1DelayType = '1';
+            stored.Relay1TriggerLevel = '0';
+            stored.Relay2DelayType = '1';
+            stored.Relay2TriggerLevel = '1';
+        }
+        QString opened;
+        testsupport::whenModal<QDialog>([&](QDialog* dialog) {
+            opened = dialog->windowTitle();
+            if (auto* line = qobject_cast<TForm2*>(dialog)) {
+                line->ComboBox3->setCurrentIndex(17);
+                line->Digits->setCurrentIndex(4);
+            } else if (auto* analog = qobject_cast<TForm3*>(dialog)) {
+                analog->RadioGroup1->setItemIndex(1);
+            } else if (auto* relays = qobject_cast<TForm9*>(dialog)) {
+                relays->CheckBox1->click();
+            }
+            auto* button = dialog->findChild<QPushButton*>(ok ? QStringLiteral("Button1") : QStringLiteral("Button2"));
+            QVERIFY(button);
+            QTest::mouseClick(button, Qt::LeftButton);
+        });
+        QTest::keyClick(&w, static_cast<Qt::Key>(key));
+        QCOMPARE(opened, title);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        QStringList differences;
+        for (const std::string& d : testsupport::configDifferences(DisplayConfig, ok ? stored : before))
+            differences << QString::fromStdString(d);
+        QCOMPARE(differences, QStringList{});
+        QCOMPARE(text(w, qPrintable(box)), ok ? shown : panelBefore);
+    }
+
+    // A parity or framing error during continuous reading stops the reading
+    // and says so; what was read last stays shown.
+    void aLineErrorStopsContinuousReading_data()
+    {
+        QTest::addColumn<unsigned>("error");
+        QTest::newRow("parity") << unsigned(CE_RXPARITY);
+        QTest::newRow("framing") << unsigned(CE_FRAME);
+    }
+    void aLineErrorStopsContinuousReading()
+    {
+        QFETCH(unsigned, error);
+        testsupport::PtyDisplay display;
+        QVERIFY(display.ok());
+        auto errors = std::make_shared<std::atomic<unsigned>>(0u);
+        TForm1 w(nullptr, [&] { return std::make_unique<TNoisyLine>(display.path, errors); });
+        w.show();
+        QStringList values;
+        connect(&w, &TForm1::displayReadingShown, &w, [&] { values << w.Edit[14]->text(); });
+        testsupport::TMessageWatch messages;
+        QTest::mouseClick(w.ActConti, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(values.size() >= 2, 10000);
+        QVERIFY(messages.texts.isEmpty());
+
+        *errors = error;
+        QTRY_COMPARE_WITH_TIMEOUT(messages.texts, QStringList{QStringLiteral("Read Error")}, 10000);
+        QCOMPARE(w.ContinuousReading, 0);
+        QVERIFY(!w.Timer1->isActive());
+        QVERIFY(!w.ActuVisu->isHidden());
+        for (QAction* a : {w.ToolButton10, w.ToolButton11, w.Enviar1, w.Recibir1})
+            QVERIFY2(a->isVisible(), qPrintable(a->objectName()));
+        // The reply read with the error is still taken; nothing is cleared.
+        QTRY_COMPARE(w.PendingRequest, NoRequest);
+        QCOMPARE(w.Edit[14]->text(), values.last());
+        QVERIFY2(values.last().trimmed().toInt() >= 2, qPrintable(values.join(QLatin1Char('|'))));
+        QCOMPARE(w.Pilot1->text(), QStringLiteral("ON"));
+        QCOMPARE(w.Shape1->palette().color(QPalette::Window), QColor(255, 0, 0));
+        QCOMPARE(w.Pilot2->text(), QStringLiteral("OFF"));
+        QCOMPARE(messages.texts.size(), 1);
+    }
+
     void startUpSetsTheTitleWithoutTouchingTheCaption()
     {
         TForm1::startUp(*qApp);
@@ -355,5 +513,13 @@ private:
     QTemporaryDir dir;
 };
 
-QTEST_MAIN(TestQxtest)
+int main(int argc, char* argv[])
+{
+    // The port map is read from a private settings folder, never the user's.
+    static QTemporaryDir configHome;
+    qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    TestQxtest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_qxtest.moc"

@@ -6,6 +6,7 @@
 
 #include "base/Formats.h"
 #include "config/PanelTexts.h"
+#include "support/Locale.h"
 
 namespace {
 
@@ -57,7 +58,8 @@ TEST(Formats, TextToNumberStopsAtTheFirstUnusableCharacter)
 // must still write points, and reading must still accept them.
 TEST(Formats, NumbersUseAPointUnderAFrenchLocale)
 {
-    ASSERT_NE(std::setlocale(LC_ALL, "fr_FR.UTF-8"), nullptr) << "the fr_FR.UTF-8 locale must be installed";
+    const testsupport::TScopedLocale locale("fr_FR.UTF-8");
+    ASSERT_TRUE(locale.ok()) << "the fr_FR.UTF-8 locale must be installed";
     char probe[16];
     std::snprintf(probe, sizeof probe, "%.1f", 1.5);
     ASSERT_STREQ(probe, "1,5") << "the locale really uses a comma";
@@ -72,7 +74,6 @@ TEST(Formats, NumbersUseAPointUnderAFrenchLocale)
     c.DecimalPoint = 1;
     EXPECT_EQ(*analogPanelText(c, 2).value[2], "0.5");
     EXPECT_EQ(relayPanelText(c, 1, 2).setpoint, "012.5");
-    std::setlocale(LC_ALL, "C");
 }
 
 TEST(SerialPanel, DefaultsAndOutOfRangeIndexes)

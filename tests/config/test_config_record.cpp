@@ -16,6 +16,7 @@
 #include "config/ConfigFile.h"
 #include "config/RecordCodec.h"
 #include "support/Bytes.h"
+#include "support/ConfigFields.h"
 
 namespace fs = std::filesystem;
 using testsupport::readAll;
@@ -107,6 +108,78 @@ TEST(Record, FieldsSitAtTheirOffsetsLittleEndian)
     EXPECT_EQ(r[63], 0xC0);
     for (std::size_t pad : {9u, 10u, 11u, 12u, 13u, 14u, 15u, 52u, 53u, 54u, 55u, 67u, 79u})
         EXPECT_EQ(r[pad], 0) << "pad " << pad;
+}
+
+namespace {
+
+// The layout of a stored file, written out by hand: each field byte holds its
+// offset plus one, the pad bytes zero. A field moved the same way in reading
+// and writing would still round-trip, but not match these bytes.
+const TRecord kLayout = {
+    0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, // port, parity, data, stop, baud, address, digits, mode
+    0x09, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, // process input, pad
+    0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, // input value 1
+    0x19, 0x1A, 0x1B, 0x1C, 0x1D, 0x1E, 0x1F, 0x20, // display value 1
+    0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x28, // input value 2
+    0x29, 0x2A, 0x2B, 0x2C, 0x2D, 0x2E, 0x2F, 0x30, // display value 2
+    0x31, 0x32, 0x33, 0x34, 0x00, 0x00, 0x00, 0x00, // decimal point, units, probe, resolution, pad
+    0x39, 0x3A, 0x3B, 0x3C, 0x3D, 0x3E, 0x3F, 0x40, // thermometer offset
+    0x41, 0x42, 0x43, 0x00, 0x45, 0x46, 0x47, 0x48, // relay 1: enabled, delay type, level, pad, delay
+    0x49, 0x4A, 0x4B, 0x4C, 0x4D, 0x4E, 0x4F, 0x00, // relay 1 setpoint; relay 2: enabled, delay type, level, pad
+    0x51, 0x52, 0x53, 0x54, 0x55, 0x56, 0x57, 0x58, // relay 2: delay, setpoint
+};
+
+TDisplayConfig layoutFields()
+{
+    TDisplayConfig c;
+    c.PortIndex = 0x01;
+    c.ParityIndex = 0x02;
+    c.DataBitsIndex = 0x03;
+    c.StopBitsIndex = 0x04;
+    c.BaudIndex = 0x05;
+    c.Address = 0x06;
+    c.DigitsIndex = 0x07;
+    c.InputMode = 0x08;
+    c.ProcessInput = 0x09;
+    c.InputValue1 = std::bit_cast<double>(std::uint64_t{0x1817161514131211});
+    c.DisplayValue1 = std::bit_cast<double>(std::uint64_t{0x201F1E1D1C1B1A19});
+    c.InputValue2 = std::bit_cast<double>(std::uint64_t{0x2827262524232221});
+    c.DisplayValue2 = std::bit_cast<double>(std::uint64_t{0x302F2E2D2C2B2A29});
+    c.DecimalPoint = 0x31;
+    c.TempUnits = 0x32;
+    c.ProbeType = 0x33;
+    c.Resolution = 0x34;
+    c.TempOffset = std::bit_cast<double>(std::uint64_t{0x403F3E3D3C3B3A39});
+    c.Relay1Enabled = 0x41;
+    c.Relay1DelayType = 0x42;
+    c.Relay1TriggerLevel = 0x43;
+    c.Relay1Delay = 0x48474645;
+    c.Relay1Setpoint = 0x4C4B4A49;
+    c.Relay2Enabled = 0x4D;
+    c.Relay2DelayType = 0x4E;
+    c.Relay2TriggerLevel = 0x4F;
+    c.Relay2Delay = 0x54535251;
+    c.Relay2Setpoint = 0x58575655;
+    return c;
+}
+
+} // namespace
+
+TEST(Record, LayoutOfAStoredFile)
+{
+    TDisplayConfig read;
+    resetToDefaults(read);
+    decodeRecord(kLayout, read);
+    EXPECT_EQ(testsupport::configDifferences(read, layoutFields()), std::vector<std::string>{});
+    EXPECT_EQ(encodeRecord(layoutFields()), kLayout);
+
+    // Whatever the pad bytes of a file hold, they are not read.
+    TRecord padded = kLayout;
+    for (std::size_t pad : {9u, 10u, 11u, 12u, 13u, 14u, 15u, 52u, 53u, 54u, 55u, 67u, 79u})
+        padded[pad] = 0xEE;
+    TDisplayConfig fromPadded;
+    decodeRecord(padded, fromPadded);
+    EXPECT_EQ(testsupport::configDifferences(fromPadded, layoutFields()), std::vector<std::string>{});
 }
 
 TEST(Record, EveryFieldRoundTripsBitForBit)

@@ -2,7 +2,7 @@
 // a test can make: no device, no permission, a device held by another
 // process, an echoing adapter, a display at other line settings, one that
 // answers late or signs with another address; and
-// dadizctl doctor printing the very lines of the core.
+// dadizctl doctor printing its lines.
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -63,7 +63,9 @@ TDoctorSetup setupFor(const std::string& port, std::uint8_t baudIndex, std::uint
     s.port = port;
     s.answerTimeoutMs = 300;
     s.search = search;
-    s.searchMarginMs = 20;
+    // A display answers at once; the margin covers the simulator being kept
+    // waiting by a busy machine, so that no answer is taken for a late one.
+    s.searchMarginMs = 300;
     return s;
 }
 
@@ -76,6 +78,27 @@ TDoctorReport diagnose(const TDoctorSetup& setup)
         qFatal("the doctor did not finish");
     return doctor.report();
 }
+
+// A child process, killed and reaped when the object goes, whatever failed before.
+class TChildGuard {
+public:
+    explicit TChildGuard(pid_t pid) : pid_(pid) {}
+    ~TChildGuard() { end(); }
+    TChildGuard(const TChildGuard&) = delete;
+    TChildGuard& operator=(const TChildGuard&) = delete;
+    pid_t pid() const { return pid_; }
+    void end()
+    {
+        if (pid_ <= 0)
+            return;
+        kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_;
+};
 
 // A child process that holds `path` open and locked under the name `comm`
 // until it is killed.
@@ -267,9 +290,8 @@ private slots:
         const QString conclusion = QString::fromStdString(conclusionLine(r, 3));
         QVERIFY2(conclusion.startsWith(verdict), qPrintable(conclusion));
         if (r.outcome == TDoctorOutcome::SlowReply) {
-            // Asked with time to answer, it took its delay and the reply's wire time; the time-out suggested covers that.
-            QVERIFY2(r.slowLatency >= std::chrono::milliseconds(1500) && r.slowLatency < std::chrono::milliseconds(2500),
-                qPrintable(conclusion));
+            // Asked with time to answer, it took at least its delay; the time-out suggested covers what it took.
+            QVERIFY2(r.slowLatency >= std::chrono::milliseconds(1500), qPrintable(conclusion));
             QVERIFY(r.suggestedTimeoutMs >= 2 * r.slowLatency.count());
             QVERIFY(conclusion.contains(QStringLiteral("--timeout %1;").arg(r.suggestedTimeoutMs)));
         }
@@ -447,7 +469,8 @@ private slots:
         QFETCH(QString, advice);
         PtyDisplay pty;
         QVERIFY(pty.ok());
-        const pid_t holder = holdInChild(pty.path, comm.toLatin1().constData());
+        TChildGuard holding(holdInChild(pty.path, comm.toLatin1().constData()));
+        const pid_t holder = holding.pid();
         QVERIFY(holder > 0);
         const TDoctorReport r = diagnose(setupFor(pty.path, 3, 0, true));
         QCOMPARE(verdicts(r), QStringLiteral("OOPSSS"));
@@ -460,8 +483,7 @@ private slots:
         QVERIFY(nobody);
         const QString seenByNobody = lineAs(nobody->pw_uid, nobody->pw_gid, {nobody->pw_gid},
             [&] { return checkLine(checkBusy(pty.path), 3); });
-        kill(holder, SIGKILL);
-        waitpid(holder, nullptr, 0);
+        holding.end();
         QCOMPARE(seenByNobody, line(r, TDoctorCheck::Busy));
         // Once it is gone, the port is free again.
         QCOMPARE(QString::fromStdString(checkLine(checkBusy(pty.path), 3)),
@@ -529,52 +551,88 @@ private slots:
         QCOMPARE(line(doctor.report(), TDoctorCheck::Device), QStringLiteral("Device: skipped. Cancelled."));
     }
 
-    // dadizctl doctor prints the core's lines, whatever the language, and
-    // ends with the status that says how it went.
-    void dadizctlPrintsTheSameLines_data()
+    // dadizctl doctor prints its lines in the language asked for and ends
+    // with the status that says how it went. {permission} and {deviceCheck}
+    // depend on who runs the test and on the machine's own serial devices.
+    void dadizctlPrintsTheLines_data()
     {
         QTest::addColumn<QStringList>("sim");
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<int>("language");
         QTest::addColumn<int>("status");
-        QTest::newRow("answers") << QStringList{"--address", "7"} << QStringList{"--address", "7"} << 3 << 0;
-        QTest::newRow("silent, in French") << QStringList{"--silent"} << QStringList{"--lang", "fr"} << 2 << 1;
-        QTest::newRow("found by the search, in Catalan") << QStringList{"--baud", "19200", "--address", "2"}
-                                                         << QStringList{"--baud", "9600", "--address", "2", "--search",
-                                                                "--lang", "ca"}
-                                                         << 0 << 0;
-        QTest::newRow("another address, searched") << QStringList{"--wrong-address", "--address", "7"}
-                                                   << QStringList{"--address", "7", "--search"} << 3 << 1;
-        QTest::newRow("no device") << QStringList{} << QStringList{"--port", "/nonexistent/ttyUSB0", "--lang", "es"}
-                                   << 1 << 3;
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("answers")
+            << QStringList{"--address", "7"} << QStringList{"--address", "7"} << 3 << 0
+            << QStringList{"Device: ok. {device} is a pseudo-terminal (a simulated line).", "{permission}",
+                   "Busy: ok. No other program holds {device}. Its other end is held by dadiz-sim (pid {pid}).",
+                   "Echo: ok. The adapter does not hand back what it sends.",
+                   "Answer: ok. Display 07 answers on {device} at 1200 baud, 7E1.",
+                   "Search: skipped. Not needed: the display answers.",
+                   "Verdict: The display answers as configured: nothing to change."};
+        QTest::newRow("silent, in French")
+            << QStringList{"--silent"} << QStringList{"--lang", "fr"} << 2 << 1
+            << QStringList{"Périphérique : correct. {device} est un pseudo-terminal (une ligne simulée).", "{permission}",
+                   "Occupé : correct. Aucun autre programme n'a ouvert {device}. L'autre bout est tenu par dadiz-sim "
+                   "(pid {pid}).",
+                   "Écho : correct. L'adaptateur ne renvoie pas ce qu'il envoie.",
+                   "Réponse : problème. L'afficheur 00 n'a pas répondu sur {device} à 1200 bauds, 7E1 en 0.3 s.",
+                   "Recherche : omis. Non demandée : ajoutez --search pour essayer toutes les vitesses, formats de "
+                   "trame et adresses.",
+                   "Verdict : Aucun afficheur ne répond sur {device}. Ajoutez --search pour le chercher à toutes les "
+                   "vitesses, formats de trame et adresses."};
+        QTest::newRow("found by the search, in Catalan")
+            << QStringList{"--baud", "19200", "--address", "2"}
+            << QStringList{"--baud", "9600", "--address", "2", "--search", "--lang", "ca"} << 0 << 0
+            << QStringList{"Dispositiu: correcte. {device} és un pseudoterminal (una línia simulada).", "{permission}",
+                   "Ocupat: correcte. Cap altre programa no té obert {device}. L'altre extrem el té dadiz-sim (pid {pid}).",
+                   "Eco: correcte. L'adaptador no retorna el que envia.",
+                   "Resposta: problema. El visualitzador 02 no ha respost a {device} amb 9600 baud, 7E1 en 0.3 s.",
+                   "Cerca: correcte. Un visualitzador respon a 19200 baud, 7E1, adreça 02 (33 proves).",
+                   "Veredicte: Feu servir aquesta configuració: 19200 baud, 7E1 (7 bits de dades, paritat parell, 1 bit "
+                   "de stop), adreça 02 (en lloc de 9600 baud, 7E1, adreça 02)."};
+        QTest::newRow("another address, searched")
+            << QStringList{"--wrong-address", "--address", "7"} << QStringList{"--address", "7", "--search"} << 3 << 1
+            << QStringList{"Device: ok. {device} is a pseudo-terminal (a simulated line).", "{permission}",
+                   "Busy: ok. No other program holds {device}. Its other end is held by dadiz-sim (pid {pid}).",
+                   "Echo: ok. The adapter does not hand back what it sends.",
+                   "Answer: problem. A display at address 08 answered instead of display 07. Use address 08, or check "
+                   "the address set on the display.",
+                   "Search: problem. Display 08 does not answer requests for its own address at 1200 baud, 7E1 either. "
+                   "(1 try)",
+                   "Verdict: A display answers requests for address 07 at 1200 baud, 7E1, but signs its replies as "
+                   "address 08, so the program cannot use them. Check the address set on the display, and whether "
+                   "another display on the line answers in its place."};
+        QTest::newRow("no device")
+            << QStringList{} << QStringList{"--port", "/nonexistent/ttyUSB0", "--lang", "es"} << 1 << 3
+            << QStringList{"{deviceCheck}", "Permiso: omitido. No se ha hecho: el puerto no se puede usar.",
+                   "Ocupado: omitido. No se ha hecho: el puerto no se puede usar.",
+                   "Eco: omitido. No se ha hecho: el puerto no se puede usar.",
+                   "Respuesta: omitido. No se ha hecho: el puerto no se puede usar.",
+                   "Búsqueda: omitido. No se ha hecho: el puerto no se puede usar.",
+                   "Veredicto: El puerto no se puede usar: resuelva lo que dice la comprobación \"Dispositivo\" y "
+                   "vuelva a pasar el diagnóstico."};
     }
-    void dadizctlPrintsTheSameLines()
+    void dadizctlPrintsTheLines()
     {
         QFETCH(QStringList, sim);
         QFETCH(QStringList, options);
         QFETCH(int, language);
         QFETCH(int, status);
+        QFETCH(QStringList, expected);
         SimProcess display(DADIZ_SIM_PATH, sim);
         QVERIFY(display.ok());
-        const bool ownPort = options.contains(QStringLiteral("--port"));
+        const int portAt = options.indexOf(QStringLiteral("--port"));
+        const std::string port = portAt >= 0 ? options.at(portAt + 1).toStdString() : display.device;
         QStringList args{QStringLiteral("doctor"), QStringLiteral("--timeout"), QStringLiteral("300")};
-        if (!ownPort)
+        if (portAt < 0)
             args << QStringLiteral("--port") << QString::fromStdString(display.device);
         args << options;
         const testsupport::ProgramRun run = testsupport::runProgram(DADIZ_CTL_PATH, args);
         QCOMPARE(run.status, status);
-
-        TDoctorSetup setup = setupFor(ownPort ? options.at(options.indexOf(QStringLiteral("--port")) + 1).toStdString()
-                                              : display.device,
-            options.contains(QStringLiteral("9600")) ? 3 : 0,
-            options.contains(QStringLiteral("--address")) ? static_cast<std::uint8_t>(
-                                                                options.at(options.indexOf(QStringLiteral("--address")) + 1).toInt())
-                                                          : 0,
-            options.contains(QStringLiteral("--search")));
-        setup.searchMarginMs = TDoctorSetup{}.searchMarginMs;
-        QStringList expected;
-        for (const std::string& l : doctorLines(diagnose(setup), language))
-            expected << QString::fromStdString(l);
+        for (QString& l : expected)
+            l = fill(l, {{"device", QString::fromStdString(display.device)}, {"pid", QString::number(display.pid())},
+                            {"permission", QString::fromStdString(checkLine(checkPermission(port), language))},
+                            {"deviceCheck", QString::fromStdString(checkLine(checkDevice(port, port), language))}});
         QCOMPARE(run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
     }
 };

@@ -1,4 +1,5 @@
 #include "protocol/Requests.h"
+#include "support/Locale.h"
 
 #include <gtest/gtest.h>
 
@@ -212,11 +213,13 @@ TEST(ConfigRequest, FieldsThatDoNotFitTheFrame)
 TEST(ConfigRequest, SameBytesUnderFrenchLocale)
 {
     const std::string before = frameText(buildConfigRequest(sampleConfig()));
-    ASSERT_NE(std::setlocale(LC_ALL, "fr_FR.UTF-8"), nullptr)
-        << "the fr_FR.UTF-8 locale is missing: localedef -i fr_FR -f UTF-8 fr_FR.UTF-8";
-    ASSERT_STREQ(std::localeconv()->decimal_point, ",");
-    const std::string french = frameText(buildConfigRequest(sampleConfig()));
-    std::setlocale(LC_ALL, "C");
+    std::string french;
+    {
+        const testsupport::TScopedLocale locale("fr_FR.UTF-8");
+        ASSERT_TRUE(locale.ok()) << "the fr_FR.UTF-8 locale is missing: localedef -i fr_FR -f UTF-8 fr_FR.UTF-8";
+        ASSERT_STREQ(std::localeconv()->decimal_point, ",");
+        french = frameText(buildConfigRequest(sampleConfig()));
+    }
     EXPECT_EQ(french, before);
     EXPECT_EQ(french.substr(7, 7), "+ 4.000");
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QThread>
+#include <atomic>
 #include <deque>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -40,6 +41,33 @@ std::string drainMaster(const PtyPair& pty)
     fcntl(pty.master.get(), F_SETFL, flags);
     return out;
 }
+
+// The system's device layer, counting how often the wait thread begins a wait.
+class TCountedWaits final : public TSerialBackend {
+public:
+    explicit TCountedWaits(std::atomic<int>& waits) : real_(makeSystemSerialBackend()), waits_(waits) {}
+    int open(const std::string& path) override { return real_->open(path); }
+    void close() override { real_->close(); }
+    int applySettings(const TPortSettings& s, TTermiosRefusal& r) override { return real_->applySettings(s, r); }
+    int setSoftwareFlowControl(bool on) override { return real_->setSoftwareFlowControl(on); }
+    long queuedIn() override { return real_->queuedIn(); }
+    long queuedOut() override { return real_->queuedOut(); }
+    long read(unsigned char* buf, long count) override { return real_->read(buf, count); }
+    long write(const unsigned char* buf, long count, int ms) override { return real_->write(buf, count, ms); }
+    unsigned takeLineErrors() override { return real_->takeLineErrors(); }
+    int escape(unsigned long function) override { return real_->escape(function); }
+    int purge(unsigned long flags) override { return real_->purge(flags); }
+    TWaitOutcome waitReceive() override
+    {
+        ++waits_;
+        return real_->waitReceive();
+    }
+    void cancelWait() override { real_->cancelWait(); }
+
+private:
+    std::unique_ptr<TSerialBackend> real_;
+    std::atomic<int>& waits_;
+};
 
 } // namespace
 
@@ -85,12 +113,14 @@ TEST(ZComm, ExchangeIsRawBothWays)
 TEST(ZComm, ReadNeverWaitsAndLeavesTheRestQueued)
 {
     Opened o;
+    // All-zero read time-outs mean "wait for every byte asked for" where
+    // reads wait: here a read that waited would never return.
+    o.port.TimeoutReadInterval = 0;
+    o.port.TimeoutReadMultiplier = 0;
+    o.port.TimeoutReadConstant = 0;
     ASSERT_EQ(o.port.OpenConnection(), 1);
     unsigned char buf[32];
-    QElapsedTimer t;
-    t.start();
     EXPECT_EQ(o.port.ReadComm(buf, 20), 0);
-    EXPECT_LT(t.elapsed(), 100);
     o.pty.send("0123456789");
     ASSERT_TRUE(spinUntil([&] { return o.port.GetQCountIn() == 10; }, 2000));
     EXPECT_EQ(o.port.ReadComm(buf, 4), 4);
@@ -135,18 +165,27 @@ TEST(ZComm, NotificationsArriveOnTheUiThreadOncePerReceiveEvent)
 
 TEST(ZComm, NoNotificationAfterClose)
 {
-    Opened o;
+    qtApp();
+    PtyPair pty;
+    std::atomic<int> waits{0};
+    TZComm port(nullptr, [&] { return std::make_unique<TCountedWaits>(waits); });
+    port.Port = pty.path;
     int calls = 0;
-    o.port.OnDataAvailable = [&](TZComm*) { ++calls; };
-    ASSERT_EQ(o.port.OpenConnection(), 1);
-    o.pty.send("late");
-    usleep(100 * 1000);  // the thread posts, the event loop has not run yet
-    o.port.CloseConnection();
+    port.OnDataAvailable = [&](TZComm*) { ++calls; };
+    ASSERT_EQ(port.OpenConnection(), 1);
+    ASSERT_TRUE(spinUntil([&] { return waits == 1; }, 5000));
+    pty.send("late");
+    // The thread waits again only once it has posted: the notification is
+    // queued, and the event loop has not run since.
+    for (int i = 0; i < 50000 && waits < 2; ++i)
+        usleep(100);
+    ASSERT_EQ(waits, 2);
+    port.CloseConnection();
     runEvents(100);
     EXPECT_EQ(calls, 0);
     // A notification of the closed connection stays dropped after a new open.
-    ASSERT_EQ(o.port.OpenConnection(), 1);
-    EXPECT_EQ(o.port.MessageCOMM(TCommMessage{1, TCommNote::DataArrived}), 0);
+    ASSERT_EQ(port.OpenConnection(), 1);
+    EXPECT_EQ(port.MessageCOMM(TCommMessage{1, TCommNote::DataArrived}), 0);
     EXPECT_EQ(calls, 0);
 }
 
@@ -226,15 +265,16 @@ TEST(ZComm, StalledLineGivesUpAfterTheWriteWait)
 {
     Opened o;
     ASSERT_EQ(o.port.OpenConnection(), 1);
-    o.pty.send("\x13");  // XOFF from the other side
-    usleep(50 * 1000);
+    // XOFF from the other side; the byte after it arrives once the line has taken it.
+    o.pty.send("\x13" "a");
+    ASSERT_TRUE(spinUntil([&] { return o.port.GetQCountIn() == 1; }, 5000));
     QElapsedTimer t;
     t.start();
     const unsigned char frame[] = {'@', '0', '1', 'L', '\r'};
     EXPECT_EQ(o.port.WriteComm(frame, 5), 0);
     EXPECT_LT(t.elapsed(), 4000);  // one wait, not one per byte
-    o.pty.send("\x11");  // XON
-    usleep(50 * 1000);
+    o.pty.send("\x11" "b");  // XON
+    ASSERT_TRUE(spinUntil([&] { return o.port.GetQCountIn() == 2; }, 5000));
     EXPECT_EQ(o.port.WriteCommByte('z'), 1);
 }
 

@@ -3,7 +3,10 @@
 // the wanted type (dialog, message box, file dialog) is up.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
+#include <QPointer>
+#include <QStringList>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -24,7 +27,12 @@ void whenModal(std::function<void(T*)> action, int timeoutMs = 5000)
         if (modal && modal->isVisible()) {
             timer->stop();
             timer->deleteLater();
+            QPointer<QWidget> shown(modal);
             action(modal);
+            // A failed check returns from the action early: the window is
+            // closed all the same, so the test fails instead of waiting for ever.
+            if (auto* dialog = qobject_cast<QDialog*>(shown.data()); dialog && dialog->isVisible())
+                dialog->reject();
         } else if (--*remaining <= 0) {
             timer->stop();
             timer->deleteLater();
@@ -32,6 +40,27 @@ void whenModal(std::function<void(T*)> action, int timeoutMs = 5000)
     });
     timer->start(20);
 }
+
+// Accepts every message box that comes up while it lives, keeping its texts.
+class TMessageWatch {
+public:
+    TMessageWatch()
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts << box->text();
+                details << box->informativeText();
+                box->accept();
+            }
+        });
+        timer_.start(10);
+    }
+    QStringList texts;
+    QStringList details; // the informative texts
+
+private:
+    QTimer timer_;
+};
 
 // Clicks `button`, or presses Enter in `enterIn` when given, and returns the
 // text of the message box that came up, which is closed; empty when none came.

@@ -1,5 +1,6 @@
 // dadiz-render as a user runs it, from a folder of their own.
 
+#include "support/TempFolder.h"
 #include "support/ToolProcess.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +13,8 @@ namespace {
 // A relative OUTDIR is the user's folder, although the tool changes folder while it draws.
 TEST(Render, RelativeOutputFolder)
 {
-    const std::string home = testing::TempDir() + "dadiz-render-" + std::to_string(getpid());
-    mkdir(home.c_str(), 0700);
+    const testsupport::TTempFolder folder("dadiz-render");
+    const std::string& home = folder.path();
     testsupport::TChildSetup setup;
     setup.cwd = home;
     testsupport::TChild render(DADIZ_RENDER_PATH, {"shots/png"}, setup);

@@ -13,6 +13,10 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <set>
 #include <poll.h>
 #include <string>
 #include <sys/ioctl.h>
@@ -40,14 +44,15 @@ public:
 // The PC side of the line, opened with plain termios.
 class TPort {
 public:
-    explicit TPort(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC))
+    // `speed`: that of the cases that give the simulator one with --baud.
+    explicit TPort(const std::string& path, speed_t speed = B9600)
+        : fd_(open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC))
     {
         termios tio{};
         if (!fd_ || tcgetattr(fd_.get(), &tio) != 0)
             throw std::runtime_error("cannot open " + path);
         cfmakeraw(&tio);
-        // The speed of the cases that give the simulator one with --baud.
-        cfsetspeed(&tio, B9600);
+        cfsetspeed(&tio, speed);
         tcsetattr(fd_.get(), TCSANOW, &tio);
     }
 
@@ -59,12 +64,15 @@ public:
     };
 
     // Writes the request and collects the reply as the program does, in
-    // reads of up to 20 bytes, until complete, overflowing or `wait` of silence.
-    TExchange exchange(std::span<const std::uint8_t> request, std::chrono::milliseconds wait = 2000ms)
+    // reads of up to 20 bytes, until complete, overflowing or `wait` of
+    // silence; the first read comes `readAfter` after the request.
+    TExchange exchange(std::span<const std::uint8_t> request, std::chrono::milliseconds wait = 2000ms,
+                       std::chrono::milliseconds readAfter = 0ms)
     {
         TExchange ex;
         if (write(fd_.get(), request.data(), request.size()) != static_cast<ssize_t>(request.size()))
             throw std::runtime_error("write");
+        std::this_thread::sleep_for(readAfter);
         ex.rx.reset();
         pollfd pfd{fd_.get(), POLLIN, 0};
         while (ex.state == TRxBuffer::TState::Incomplete && poll(&pfd, 1, static_cast<int>(wait.count())) > 0) {
@@ -299,13 +307,17 @@ TEST(Sim, FaultsOnTheLine)
         {{"--address", "7", "--noise"}, 7, S::Overflow, std::nullopt, {}},
         {{"--address", "7", "--pieces", "3,10,5"}, 7, S::Complete, TReplyCheck::Accepted, {3, 10, 5}},
         {{"--address", "7", "--baud", "9600", "--delay", "20"}, 7, S::Complete, TReplyCheck::Accepted, {}},
+        // Silent addresses add up.
+        {{"--bus", "1,2,3", "--silent-address", "1", "--silent-address", "2"}, 1, S::Incomplete, std::nullopt, {}},
+        {{"--bus", "1,2,3", "--silent-address", "1", "--silent-address", "2"}, 2, S::Incomplete, std::nullopt, {}},
+        {{"--bus", "1,2,3", "--silent-address", "1", "--silent-address", "2"}, 3, S::Complete, TReplyCheck::Accepted, {}},
     };
     for (const auto& c : cases) {
         TSim sim(c.args);
         TPort port(sim.path());
         const auto request = buildReadRequest(c.address, kLetterDisplayReading);
         const auto ex = port.exchange(request, 500ms);
-        const std::string name = c.args.back();
+        const std::string name = c.args.back() + " to " + std::to_string(c.address);
         EXPECT_EQ(ex.state, c.state) << name;
         if (c.check)
             EXPECT_EQ(checkReply(ex.rx.reply(), request), *c.check) << name;
@@ -366,11 +378,41 @@ TEST(Sim, LateReplyDoesNotReachTheNextOpener)
         TPort port(sim.path());
         port.exchange(buildReadRequest(7, kLetterCalibration), 1ms);
     }
-    std::this_thread::sleep_for(500ms);
+    {
+        // Looked at, not read: the late reply comes in, and goes since nobody reads it.
+        const UniqueFd look(open(sim.path().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+        ASSERT_TRUE(look.valid());
+        const auto unread = [&] {
+            int n = 0;
+            return ioctl(look.get(), FIONREAD, &n) == 0 ? n : -1;
+        };
+        const auto waitFor = [](const std::function<bool()>& done) {
+            for (int i = 0; i < 3000 && !done(); ++i)
+                std::this_thread::sleep_for(10ms);
+            return done();
+        };
+        ASSERT_TRUE(waitFor([&] { return unread() > 0; }));
+        ASSERT_TRUE(waitFor([&] { return unread() == 0; }));
+    }
     TPort port(sim.path());
     const auto ex = port.exchange(buildReadRequest(7, kLetterDisplayReading));
     EXPECT_EQ(ex.text().substr(0, 5), "@07RL");
     EXPECT_EQ(ex.text().size(), 18u);
+}
+
+// A reply read late, while the one before it was read at once, arrives
+// whole: the check for an unread reply never cuts the next one.
+TEST(Sim, ReplyReadLateAfterAReadOneIsWhole)
+{
+    TSim sim({"--address", "7", "--baud", "1200"});
+    TPort port(sim.path(), B1200);
+    const auto request = buildReadRequest(7, kLetterAnalogParams);
+    for (int i = 0; i < 3; ++i) {
+        const auto ex = port.exchange(request, 2000ms, i == 0 ? 0ms : 400ms);
+        ASSERT_EQ(ex.state, TRxBuffer::TState::Complete) << i;
+        EXPECT_EQ(checkReply(ex.rx.reply(), request), TReplyCheck::Accepted) << i << ' ' << ex.text();
+        EXPECT_EQ(ex.text().size(), 96u) << i << ' ' << ex.text();
+    }
 }
 
 TEST(Sim, StopsCleanlyAndRemovesItsLink)
@@ -401,6 +443,8 @@ TEST(Sim, RejectsBadOptions)
         {"--value", "1e300", "--decimals", "2"},
         {"--value", "-99999999", "--decimals", "2"},
         {"--value", "100", "--digits", "2", "--decimals", "0"},
+        {"--bus", "1,2,1"},
+        {"--silent-address", "5"}, // not on the line
     };
     for (const auto& args : cases) {
         TSim sim(args, false);
@@ -408,6 +452,27 @@ TEST(Sim, RejectsBadOptions)
         EXPECT_EQ(sim.stop(SIGTERM), 2) << args[0] << ' ' << args[1];
         EXPECT_EQ(sim.log().rfind("dadiz-sim: ", 0), 0u) << sim.log();
     }
+}
+
+// The usage and the manual's synopsis list the same options.
+TEST(Sim, UsageAndManualNameTheSameOptions)
+{
+    auto options = [](const std::string& text) {
+        std::set<std::string> names;
+        static const std::regex option("--[a-z][a-z-]*[a-z]");
+        for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it)
+            names.insert(it->str());
+        return names;
+    };
+    testsupport::TChild help(DADIZ_SIM_PATH, {"--help"});
+    ASSERT_EQ(help.finish(), 0);
+    const std::string usage = help.out.substr(0, help.out.find("\nSimulated"));
+    std::ifstream file(DADIZ_SIM_MANUAL);
+    std::string manual((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const auto from = manual.find(".SH SYNOPSIS");
+    manual = std::regex_replace(manual.substr(from, manual.find(".SH DESCRIPTION") - from), std::regex(R"(\\-)"), "-");
+    EXPECT_FALSE(options(usage).empty()) << usage;
+    EXPECT_EQ(options(usage), options(manual)) << usage << manual;
 }
 
 // An RS-485 adapter hands back the request before the reply; some displays end with CR LF.

@@ -79,15 +79,24 @@ private slots:
         QVERIFY(main->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(!w->running(), 60000);
 
-        // The window shows what the core reports, in the same words dadizctl prints.
-        const TDoctorReport& report = w->doctor()->report();
-        QCOMPARE(report.outcome, TDoctorOutcome::Found);
-        QCOMPARE(int(report.checks.size()), kDoctorCheckCount);
+        // Every check, as the window shows it. Who may open the device depends
+        // on who runs the test.
+        QCOMPARE(w->doctor()->report().outcome, TDoctorOutcome::Found);
+        const QString com1 = QStringLiteral("COM1 (%1)").arg(link_);
+        const QString expected[kDoctorCheckCount][3] = {
+            {"Device", "ok", com1 + " is a pseudo-terminal (a simulated line)."},
+            {"Permission", "ok", QString::fromStdString(checkParts(checkPermission(link_.toStdString()), 3).text)},
+            {"Busy", "ok", QStringLiteral("No other program holds %1. Its other end is held by dadiz-sim (pid %2).")
+                               .arg(link_)
+                               .arg(sim.pid())},
+            {"Echo", "ok", "The adapter does not hand back what it sends."},
+            {"Answer", "problem", "Display 02 did not answer on " + com1 + " at 9600 baud, 7E1 within 1.0 s."},
+            {"Search", "ok", "A display answers at 19200 baud, 7E1, address 06 (91 tries)."},
+        };
         for (int c = 0; c < kDoctorCheckCount; ++c) {
-            const TCheckParts parts = checkParts(report.checks[static_cast<std::size_t>(c)], 3);
-            QCOMPARE(child<QLabel>(w, QStringLiteral("CheckName%1").arg(c))->text(), QString::fromStdString(parts.name));
-            QCOMPARE(child<QLabel>(w, QStringLiteral("CheckVerdict%1").arg(c))->text(), QString::fromStdString(parts.verdict));
-            QCOMPARE(child<QLabel>(w, QStringLiteral("CheckText%1").arg(c))->text(), QString::fromStdString(parts.text));
+            QCOMPARE(child<QLabel>(w, QStringLiteral("CheckName%1").arg(c))->text(), expected[c][0]);
+            QCOMPARE(child<QLabel>(w, QStringLiteral("CheckVerdict%1").arg(c))->text(), expected[c][1]);
+            QCOMPARE(child<QLabel>(w, QStringLiteral("CheckText%1").arg(c))->text(), expected[c][2]);
         }
         QCOMPARE(child<QLabel>(w, "VerdictText")->text(),
             QStringLiteral("Use these settings: 19200 baud, 7E1 (7 data bits, even parity, 1 stop bit), address 06 "

@@ -4,6 +4,7 @@
 #include "base/UniqueFd.h"
 #include "tools/sim/SimDisplay.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -32,6 +33,8 @@ constexpr std::size_t kMaxRequest = 256;
 // A reply still unread this long after its last byte went out was sent while
 // nobody listened; a real line would have lost it.
 constexpr auto kUnreadReplyLifetime = 200ms;
+// How often a held reply looks again whether the previous one has been read.
+constexpr auto kHeldReplyLook = 5ms;
 
 struct TLineOptions {
     std::string link;
@@ -40,7 +43,7 @@ struct TLineOptions {
     int stopBits = 0; // 1 or 2: answer only when the terminal has these; 0 whatever it has
     std::vector<std::size_t> pieces;
     bool silent = false;
-    std::optional<int> silentAddress;
+    std::vector<int> silentAddresses;
     bool log = false;
     bool echo = false;
     bool crlf = false;
@@ -55,9 +58,9 @@ struct TLineOptions {
     }
     std::fprintf(stdout,
                  "usage: dadiz-sim [--address N | --bus N,N,...] [--link PATH] [--delay MS] [--baud N]\n"
-                 "                 [--pieces N,N,...] [--wrong-address] [--silent] [--noise] [--echo] [--crlf]\n"
-                 "                 [--log] [--digits N] [--decimals N] [--value X] [--input-mode N] [--ramp]\n"
-                 "                 [--stop-bits 1|2]\n"
+                 "                 [--stop-bits 1|2] [--pieces N,N,...] [--wrong-address] [--silent]\n"
+                 "                 [--silent-address N]... [--noise] [--echo] [--crlf] [--log] [--digits N]\n"
+                 "                 [--decimals N] [--value X] [--input-mode N] [--ramp]\n"
                  "Simulated displays on a pseudo-terminal; the first line of output is its device.\n"
                  "  --address N      one display at address N (default 0)\n"
                  "  --bus N,N,...    one display at each address\n"
@@ -71,7 +74,7 @@ struct TLineOptions {
                  "  --pieces N,...   send each reply in pieces of these sizes\n"
                  "  --wrong-address  answer with the next address\n"
                  "  --silent         never answer\n"
-                 "  --silent-address N  the display at address N never answers\n"
+                 "  --silent-address N  the display at address N never answers; repeat for more\n"
                  "  --noise          answer with 300 bytes and no CR\n"
                  "  --echo           hand back every request byte as received before the reply,\n"
                  "                   as an RS-485 adapter that hears its own transmission does\n"
@@ -139,8 +142,13 @@ void parseOptions(int argc, char** argv, TLineOptions& line, TSimOptions& displa
         };
         if (opt == "--address")
             line.addresses = {intArg("--address", value(), 0, 99)};
-        else if (opt == "--bus")
+        else if (opt == "--bus") {
             line.addresses = listArg("--bus", value(), 0, 99);
+            for (std::size_t k = 1; k < line.addresses.size(); ++k)
+                if (std::find(line.addresses.begin(), line.addresses.begin() + static_cast<long>(k), line.addresses[k])
+                    != line.addresses.begin() + static_cast<long>(k))
+                    usage(cfmt("--bus names address %d twice", line.addresses[k]).c_str());
+        }
         else if (opt == "--link")
             line.link = value();
         else if (opt == "--delay")
@@ -158,7 +166,7 @@ void parseOptions(int argc, char** argv, TLineOptions& line, TSimOptions& displa
         else if (opt == "--silent")
             line.silent = true;
         else if (opt == "--silent-address")
-            line.silentAddress = intArg("--silent-address", value(), 0, 99);
+            line.silentAddresses.push_back(intArg("--silent-address", value(), 0, 99));
         else if (opt == "--noise")
             display.noise = true;
         else if (opt == "--log")
@@ -190,6 +198,9 @@ void parseOptions(int argc, char** argv, TLineOptions& line, TSimOptions& displa
     }
     if (line.addresses.empty())
         line.addresses = {0};
+    for (int silent : line.silentAddresses)
+        if (std::find(line.addresses.begin(), line.addresses.end(), silent) == line.addresses.end())
+            usage(cfmt("--silent-address %d is not the address of a display on this line", silent).c_str());
     if (display.fixedValue)
         checkShownValue(valueText, *display.fixedValue, display.digits, display.decimals);
 }
@@ -250,6 +261,7 @@ struct TChunk {
     TSimClock::time_point due;
     std::string bytes;
     std::string logLine; // written once the chunk has gone out
+    bool startsFrame = false;
     bool endsFrame = false;
 };
 
@@ -268,6 +280,7 @@ private:
     bool atOwnLineSettings() const;
     void schedule(const std::string& reply, TSimClock::time_point now);
     void sendDue(TSimClock::time_point now);
+    bool previousReplySettled(TSimClock::time_point now);
     void dropUnreadReply(TSimClock::time_point now);
     void clearStaleExclusive();
 
@@ -278,6 +291,7 @@ private:
     std::deque<TChunk> outgoing_;
     std::optional<TSimClock::time_point> quietUntil_;
     std::optional<TSimClock::time_point> unreadCheck_;
+    bool holding_ = false; // a reply waits until the previous one is read or dropped
 };
 
 void TLine::run(const sigset_t& waitMask)
@@ -286,7 +300,7 @@ void TLine::run(const sigset_t& waitMask)
         const auto now = TSimClock::now();
         std::optional<TSimClock::time_point> wake;
         if (!outgoing_.empty())
-            wake = outgoing_.front().due;
+            wake = holding_ ? std::max(outgoing_.front().due, now + kHeldReplyLook) : outgoing_.front().due;
         const bool quiet = quietUntil_ && now < *quietUntil_;
         if (quiet && (!wake || *quietUntil_ < *wake))
             wake = quietUntil_;
@@ -328,6 +342,10 @@ void TLine::receive(TSimClock::time_point now)
         return;
     }
     // The adapter hears its own transmission: the request comes back first.
+    // A previous reply already read is settled first, so its check cannot
+    // flush the echo; one still unread may take the echo with it.
+    if (options_.echo)
+        previousReplySettled(now);
     if (options_.echo && ::write(pty_.master.get(), buf, static_cast<std::size_t>(n)) < 0 && errno != EAGAIN)
         fail("write", errno);
     for (ssize_t i = 0; i < n; ++i) {
@@ -358,7 +376,8 @@ void TLine::handleFrame(const std::string& received, TSimClock::time_point now)
         if (frame.size() < 3 || frame.compare(1, 2, display.addressText()) != 0)
             continue;
         const bool silent = options_.silent
-            || (options_.silentAddress && display.addressText() == cfmt("%02d", *options_.silentAddress));
+            || std::any_of(options_.silentAddresses.begin(), options_.silentAddresses.end(),
+                           [&](int a) { return display.addressText() == cfmt("%02d", a); });
         if (auto reply = display.answer(frame, now); reply && !silent)
             schedule(*reply, now);
     }
@@ -395,12 +414,12 @@ void TLine::schedule(const std::string& frame, TSimClock::time_point now)
         if (pos > 0)
             due += kPiecePause;
         if (byteTime > 0ns) {
-            for (char c : part) {
-                outgoing_.push_back({due, std::string(1, c), {}});
+            for (std::size_t i = 0; i < part.size(); ++i) {
+                outgoing_.push_back({due, part.substr(i, 1), {}, pos == 0 && i == 0});
                 due += byteTime;
             }
         } else {
-            outgoing_.push_back({due, part, {}});
+            outgoing_.push_back({due, part, {}, pos == 0});
         }
         pos += part.size();
         ++piece;
@@ -412,8 +431,13 @@ void TLine::schedule(const std::string& frame, TSimClock::time_point now)
 
 void TLine::sendDue(TSimClock::time_point now)
 {
+    holding_ = false;
     while (!outgoing_.empty() && outgoing_.front().due <= now) {
         const TChunk& chunk = outgoing_.front();
+        if (chunk.startsFrame && !previousReplySettled(now)) {
+            holding_ = true;
+            return;
+        }
         // Nobody reading and the queue full: the bytes are lost, as on a line.
         if (::write(pty_.master.get(), chunk.bytes.data(), chunk.bytes.size()) < 0 && errno != EAGAIN)
             fail("write", errno);
@@ -423,6 +447,21 @@ void TLine::sendDue(TSimClock::time_point now)
             unreadCheck_ = now + kUnreadReplyLifetime;
         outgoing_.pop_front();
     }
+}
+
+// The check for an unread reply flushes what the device holds, so no byte
+// of a new reply goes out while it is pending: the new reply waits until the
+// previous one has been read (the check is then moot) or dropped.
+bool TLine::previousReplySettled(TSimClock::time_point now)
+{
+    if (!unreadCheck_)
+        return true;
+    int unread = 0;
+    if (ioctl(pty_.slave.get(), FIONREAD, &unread) == 0 && unread > 0 && now < *unreadCheck_)
+        return false;
+    dropUnreadReply(now);
+    unreadCheck_.reset();
+    return true;
 }
 
 void TLine::dropUnreadReply(TSimClock::time_point now)
