@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -20,6 +21,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTranslator>
 #include <chrono>
 
 #include "config/ConfigFile.h"
@@ -119,12 +121,44 @@ const TTexts waitingForReceiveText{"S'espera la configuració del visualitzador 
     "Se espera la configuración del visualizador antes de abrir el diálogo",
     "Attente de la configuration de l'afficheur avant d'ouvrir la fenêtre",
     "Waiting for the display's setup before opening the dialog"};
+const TTexts doctorHoldsPortText{"El diagnòstic de connexió està fent servir el port: espereu que acabi o cancel·leu-lo.",
+    "El diagnóstico de conexión está usando el puerto: espere a que termine o cancélelo.",
+    "Le diagnostic de connexion utilise le port : attendez qu'il se termine ou annulez-le.",
+    "The connection doctor is using the port: wait for it to end or cancel it."};
+const TTexts readingArmedText{"La lectura contínua començarà quan acabi l'intercanvi en curs",
+    "La lectura continua empezará cuando termine el intercambio en curso",
+    "La lecture continue commencera à la fin de l'échange en cours",
+    "Continuous reading starts when the exchange under way ends"};
+const TTexts readingDisarmedText{"Lectura contínua anul·lada", "Lectura continua anulada", "Lecture continue annulée",
+    "Continuous reading cancelled"};
 const TTexts newFileText{"%1 no existeix: en desar es crearà", "%1 no existe: al guardar se creará",
     "%1 n'existe pas : l'enregistrement le créera", "%1 does not exist: Save will create it"};
 const TTexts languageNotKeptText{"Aquest idioma s'usarà fins que es tanqui el programa: no s'ha pogut desar a %1.",
     "Este idioma se usará hasta cerrar el programa: no se ha podido guardar en %1.",
     "Cette langue sera utilisée jusqu'à la fermeture du programme : elle n'a pas pu être enregistrée dans %1.",
     "This language is used until the program closes: it could not be kept in %1."};
+
+// Qt's own dialogs and buttons (the file dialogs, a message box's Yes and No)
+// speak the window's language, from Qt's translations as Debian ships them;
+// English is Qt's own. Without the files they stay English.
+void useQtTranslations(int language)
+{
+    static QPointer<QTranslator> installed;
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+    }
+    static const char* const names[] = {"qtbase_ca", "qtbase_es", "qtbase_fr"};
+    if (language < 0 || language > 2)
+        return;
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QString::fromLatin1(names[language]), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QCoreApplication::installTranslator(translator);
+        installed = translator;
+    } else {
+        delete translator;
+    }
+}
 
 qint64 monotonicMs()
 {
@@ -212,7 +246,10 @@ TForm1::TForm1(QWidget* parent, std::function<std::unique_ptr<TSerialBackend>()>
     Link->setObjectName(QStringLiteral("Link"));
     Link->setReplyTimeout(configuredReplyTimeoutMs());
     Link->setLineSetup([this] { ApplyLineSettings(); });
+    // A reply that comes after its time-out is never taken for the next request's.
+    Link->setAwaitLateReplies(true);
     connect(Link, &TDisplayLink::finished, this, &TForm1::DadesRebudes);
+    connect(Link, &TDisplayLink::lateReply, this, &TForm1::noteLateReply);
     connect(Link, &TDisplayLink::lineError, this, [this](int error) { ErrorComuni(error, "Read Error"); });
     // The component's own word for a lost device is the window's, in its language.
     connect(Link, &TDisplayLink::lineLost, this, [this] { ErrorComuni(0, deviceDisconnectedText(LanguageIndex)); });
@@ -223,8 +260,7 @@ TForm1::TForm1(QWidget* parent, std::function<std::unique_ptr<TSerialBackend>()>
     Timer1->setInterval(500);
     // Readings keep to the 500 ms grid instead of drifting by the coarse timer's slack.
     Timer1->setTimerType(Qt::PreciseTimer);
-    connect(Timer1, &QTimer::timeout, this, &TForm1::showValueAge);
-    connect(Timer1, &QTimer::timeout, this, &TForm1::LlegirDisplay);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
 
     setFixedSize(600, 600);
 
@@ -665,8 +701,15 @@ void TForm1::applyLanguage()
     MonitorTrafic1->setText(u8(pickText(trafficMonitorText, l)));
     Tendencia1->setText(u8(pickText(trendText, l)));
     Doctor1->setText(QString::fromStdString(doctorWindowTitle(l)));
+    // Every window follows at once.
+    useQtTranslations(l);
     if (trend_)
         trend_->setLanguage(l);
+    if (monitor_)
+        monitor_->setLanguage(l);
+    if (doctor_)
+        doctor_->setLanguage(l);
+    sayNotice();
     fillAnalogPanel();
     fillRelayPanels();
 }
@@ -711,8 +754,7 @@ void TForm1::Abrir1Click()
         // A name that does not exist yet becomes the file the next Save creates.
         CurrentFileName = chosen;
         showCurrentFileName();
-        showNotice(QString::fromStdString(fillIn(pickText(newFileText, LanguageIndex),
-            {QFileInfo(chosen).fileName().toStdString()})));
+        showNotice(fixedNotice(newFileText, QFileInfo(chosen).fileName().toStdString()));
         return;
     }
     if (!r.ok) {
@@ -782,22 +824,36 @@ bool TForm1::waitForReceive(void (TForm1::*command)())
 {
     if (PendingRequest != AnalogParamsRequest)
         return false;
-    showNotice(QString::fromUtf8(pickText(waitingForReceiveText, LanguageIndex)));
-    if (deferredCommand_)
+    showNotice(fixedNotice(waitingForReceiveText));
+    if (std::ranges::find(deferredCommands_, command) != deferredCommands_.end())
         return true;
-    deferredCommand_ = true;
+    deferredCommands_.push_back(command);
+    if (deferredCommands_.size() == 1)
+        runDeferredCommandsAfterReceive();
+    return true;
+}
+
+void TForm1::runDeferredCommandsAfterReceive()
+{
     auto once = std::make_shared<QMetaObject::Connection>();
-    // Connected after DadesRebudes, so the reply is in the configuration when the dialog opens.
-    *once = connect(Link, &TDisplayLink::finished, this, [this, once, command](const TExchangeReport& r) {
-        if (r.kind != AnalogParamsRequest || r.outcome == TExchangeOutcome::OpenFailed)
+    // Connected after DadesRebudes, so the reply is in the configuration when
+    // the dialogs open; however the read ends, they open then, one after the
+    // other, unless another read has taken its place.
+    *once = connect(Link, &TDisplayLink::finished, this, [this, once](const TExchangeReport& r) {
+        if (r.kind != AnalogParamsRequest)
             return;
         disconnect(*once);
-        QTimer::singleShot(0, this, [this, command] {
-            deferredCommand_ = false;
-            (this->*command)();
+        QTimer::singleShot(0, this, [this] {
+            if (PendingRequest == AnalogParamsRequest) {
+                runDeferredCommandsAfterReceive();
+                return;
+            }
+            const std::vector<void (TForm1::*)()> commands = std::move(deferredCommands_);
+            deferredCommands_.clear();
+            for (auto command : commands)
+                (this->*command)();
         });
     });
-    return true;
 }
 
 void TForm1::Entradaanalogica1Click()
@@ -881,12 +937,13 @@ void TForm1::Tendencia1Click()
 void TForm1::Doctor1Click()
 {
     if (!doctor_) {
-        // It may not run beside an exchange of the window's own: both would use the port.
-        auto mayRun = [this]() -> std::string {
+        // It may not run beside an exchange of the window's own, nor while the
+        // window listens for a late reply: both would use the port.
+        auto mayRun = [this](int language) -> std::string {
             if (ContinuousReading != 0)
-                return doctorRefusalText(TDoctorRefusal::ContinuousReading, LanguageIndex);
-            if (Link->pending())
-                return doctorRefusalText(TDoctorRefusal::ExchangePending, LanguageIndex);
+                return doctorRefusalText(TDoctorRefusal::ContinuousReading, language);
+            if (Link->busy())
+                return doctorRefusalText(TDoctorRefusal::ExchangePending, language);
             return {};
         };
         auto useFound = [this](const TFoundLine& found) {
@@ -895,16 +952,33 @@ void TForm1::Doctor1Click()
         };
         doctor_ = new TDoctorWindow(this, LanguageIndex, configuredReplyTimeoutMs(), mayRun, useFound);
         doctor_->setAttribute(Qt::WA_DeleteOnClose);
+        // Every run diagnoses the configuration as it is when it starts.
+        doctor_->setConfigSource([] { return DisplayConfig; });
     }
-    doctor_->diagnose(DisplayConfig);
+    doctor_->diagnose();
     doctor_->show();
     doctor_->raise();
     doctor_->activateWindow();
 }
 
+bool TForm1::doctorRunning() const
+{
+    return doctor_ && doctor_->running();
+}
+
+void TForm1::showDoctorHoldsPort()
+{
+    QMessageBox box(QMessageBox::Information, windowTitle(),
+        QString::fromUtf8(pickText(doctorHoldsPortText, LanguageIndex)), QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("DoctorHoldsPortBox"));
+    box.exec();
+}
+
 void TForm1::feedTrend(const TExchangeReport& report)
 {
-    if (!trend_ || report.kind != DisplayReadingRequest || report.outcome == TExchangeOutcome::OpenFailed)
+    // A reading given up for another command was not missed by the display.
+    if (!trend_ || report.kind != DisplayReadingRequest || report.outcome == TExchangeOutcome::OpenFailed
+        || report.outcome == TExchangeOutcome::Abandoned)
         return;
     TReading reading;
     reading.time = std::chrono::system_clock::now();
@@ -928,15 +1002,36 @@ void TForm1::ApplyLineSettings()
 
 bool TForm1::startRequest(TPendingRequest kind, std::span<const std::uint8_t> frame)
 {
+    // The doctor has the port: opening it would only say it is busy, as if another program held it.
+    if (doctorRunning()) {
+        requestNotStarted(kind, true);
+        return false;
+    }
     const std::size_t n = std::min(frame.size(), TxBuffer.size());
     std::copy_n(frame.begin(), n, TxBuffer.begin());
     // The link abandons a request still pending, applies the line settings,
     // opens the port and writes the frame; collection starts once it is written.
-    const bool started = Link->start(kind, std::vector<std::uint8_t>(TxBuffer.begin(), TxBuffer.begin() + static_cast<std::ptrdiff_t>(n)));
+    // A failed open reaches DadesRebudes, now or when a frame waiting for quiet goes.
+    Link->start(kind, std::vector<std::uint8_t>(TxBuffer.begin(), TxBuffer.begin() + static_cast<std::ptrdiff_t>(n)));
     // A failed open leaves nothing pending: continuous reading can still be
     // switched on once the device is back.
-    PendingRequest = Link->pending() ? kind : NoRequest;
-    return started;
+    PendingRequest = static_cast<TPendingRequest>(Link->pendingKind());
+    return PendingRequest != NoRequest;
+}
+
+void TForm1::requestNotStarted(TPendingRequest kind, bool besideDoctor)
+{
+    if (kind == DisplayReadingRequest)
+        stopContinuousReading();
+    setReadingArmed(false);
+    if (besideDoctor)
+        showDoctorHoldsPort();
+    else
+        showOpenFailure();
+    if (kind == DisplayReadingRequest)
+        Edit[14]->setText(QStringLiteral("   "));
+    if (kind == CalibrationRequest && Form8)
+        Form8->setAllBoxes(QStringLiteral("0"));
 }
 
 void TForm1::showOpenFailure()
@@ -948,25 +1043,67 @@ void TForm1::showOpenFailure()
     box.exec();
 }
 
-void TForm1::showNotice(const QString& text, const QString& shorter)
+void TForm1::showNotice(TNoticeWords words)
 {
-    noticeText_ = text;
+    noticeExchange_.reset();
+    noticeWords_ = std::move(words);
+    sayNotice();
+}
+
+void TForm1::sayNotice()
+{
+    const auto [whole, shorter] = noticeWords_ ? noticeWords_(LanguageIndex) : std::pair<std::string, std::string>();
+    const QString text = QString::fromStdString(whole);
     NoticeLabel->setToolTip(text);
     // The whole text where it fits, else the shorter form, else cut at the end.
     const QFontMetrics metrics = NoticeLabel->fontMetrics();
     const int room = NoticeLabel->width();
-    const QString& shown = metrics.horizontalAdvance(text) <= room || shorter.isEmpty() ? text : shorter;
+    const QString shown = metrics.horizontalAdvance(text) <= room || shorter.empty() ? text : QString::fromStdString(shorter);
     NoticeLabel->setText(metrics.elidedText(shown, Qt::ElideRight, room));
 }
 
-void TForm1::showExchangeNotice(const TExchangeReport& report, const std::string& lead)
+TForm1::TNoticeWords TForm1::fixedNotice(const TTexts& texts, const std::string& argument)
 {
-    showNotice(QString::fromStdString(lead + exchangeNotice(report, LanguageIndex)),
-        QString::fromStdString(lead + exchangeNotice(report, LanguageIndex, false)));
+    return [&texts, argument](int language) {
+        return std::pair<std::string, std::string>(fillIn(pickText(texts, language), {argument}), {});
+    };
+}
+
+void TForm1::showExchangeNotice(const TExchangeReport& report, int missed, int lateMs)
+{
+    showNotice([report, missed, lateMs](int language) {
+        // The count and a late reply first, so that they stay in sight in a narrow status bar.
+        std::string lead;
+        if (missed > 0)
+            lead = missedReadingsText(missed, language);
+        if (lateMs >= 0) {
+            const std::string late = lateReplyText(lateMs, language);
+            if (lead.empty()) {
+                const QString words = QString::fromStdString(late);
+                lead = (words.left(1).toUpper() + words.mid(1)).toStdString();
+            } else {
+                lead += ", " + late;
+            }
+        }
+        if (!lead.empty())
+            lead += " \u2014 ";
+        return std::pair(lead + exchangeNotice(report, language), lead + exchangeNotice(report, language, false));
+    });
+    noticeExchange_ = report.started;
+    noticeMissed_ = missed;
+}
+
+void TForm1::noteLateReply(const TExchangeReport& missed, int afterMs)
+{
+    if (noticeExchange_ == missed.started)
+        showExchangeNotice(missed, noticeMissed_, afterMs);
 }
 
 void TForm1::showValue(const QString& text)
 {
+    // The same reading again changes nothing on screen: no repaint for it.
+    if (text == Edit[14]->text())
+        return;
     // All eight characters the display sends must show: a long reading gets
     // a smaller type in the same box, never a cut-off sign.
     QFont font = Edit[14]->font();
@@ -987,8 +1124,11 @@ void TForm1::showValue(const QString& text)
 
 void TForm1::showValueAge()
 {
+    // Stale once a reading has been missed, or when none has come for longer
+    // than a slow display that answers in time can take.
+    const int longest = 2 * Timer1->interval() + Link->replyTimeout();
     const bool stale = ContinuousReading != 0
-        && (lastGoodReadingMs_ < 0 || monotonicMs() - lastGoodReadingMs_ > 2 * Timer1->interval());
+        && (MissedReadings > 0 || lastGoodReadingMs_ < 0 || monotonicMs() - lastGoodReadingMs_ > longest);
     if (Edit[14]->property("stale").toBool() == stale)
         return;
     Edit[14]->setProperty("stale", stale);
@@ -1000,30 +1140,25 @@ void TForm1::showValueAge()
 void TForm1::noteMissedReading(const TExchangeReport& report)
 {
     ++MissedReadings;
-    TExchangeReport missed = report;
-    // A reading given up for the next one got no reply in its time.
-    if (missed.outcome == TExchangeOutcome::Abandoned)
-        missed.outcome = TExchangeOutcome::NoReply;
-    // The count first, so that it stays in sight in a narrow status bar.
-    showExchangeNotice(missed, missedReadingsText(MissedReadings, LanguageIndex) + " \u2014 ");
+    showExchangeNotice(report, MissedReadings);
     showValueAge();
 }
 
 void TForm1::DadesRebudes(const TExchangeReport& report)
 {
+    // The link knows what is pending: nothing once an exchange has ended,
+    // or a request that waits for the line to be quiet.
+    PendingRequest = static_cast<TPendingRequest>(Link->pendingKind());
     feedTrend(report);
-    // A failed open is told by the command that asked.
-    if (report.outcome == TExchangeOutcome::OpenFailed)
-        return;
-    if (report.outcome == TExchangeOutcome::Abandoned) {
-        if (report.kind == DisplayReadingRequest && ContinuousReading != 0)
-            noteMissedReading(report);
+    if (report.outcome == TExchangeOutcome::OpenFailed) {
+        requestNotStarted(static_cast<TPendingRequest>(report.kind), false);
         return;
     }
-    // The exchange has ended and its port is closed.
-    PendingRequest = NoRequest;
+    // Given up for another command: the display missed nothing.
+    if (report.outcome == TExchangeOutcome::Abandoned)
+        return;
     if (startReadingWhenIdle_) {
-        startReadingWhenIdle_ = false;
+        setReadingArmed(false);
         QTimer::singleShot(0, this, [this] {
             if (ContinuousReading == 0)
                 ModActualit();
@@ -1070,28 +1205,31 @@ void TForm1::DadesRebudes(const TExchangeReport& report)
 
 void TForm1::EnviarConfig()
 {
-    const TConfigRequest frame = buildConfigRequest(DisplayConfig);
-    if (!startRequest(SendConfigRequest, frame))
-        showOpenFailure();
+    startRequest(SendConfigRequest, buildConfigRequest(DisplayConfig));
 }
 
 void TForm1::LlegirParamAnalog()
 {
-    const TReadRequest frame = buildReadRequest(DisplayConfig.Address, kLetterAnalogParams);
-    // Nothing was received when the port cannot be opened, so nothing changes:
+    // Nothing is received when the port cannot be opened, so nothing changes:
     // the configuration the technician has keeps every value.
-    if (!startRequest(AnalogParamsRequest, frame))
-        showOpenFailure();
+    startRequest(AnalogParamsRequest, buildReadRequest(DisplayConfig.Address, kLetterAnalogParams));
 }
 
 void TForm1::LlegirDisplay()
 {
-    const TReadRequest frame = buildReadRequest(DisplayConfig.Address, kLetterDisplayReading);
-    if (startRequest(DisplayReadingRequest, frame))
+    // A failed open stops continuous reading and blanks the value (requestNotStarted).
+    startRequest(DisplayReadingRequest, buildReadRequest(DisplayConfig.Address, kLetterDisplayReading));
+}
+
+void TForm1::Timer1Timer()
+{
+    showValueAge();
+    // At most one reading on the line: a display slower than the period is
+    // read as often as it answers, and its late replies are never taken for
+    // the next reading's.
+    if (Link->busy())
         return;
-    stopContinuousReading();
-    showOpenFailure();
-    Edit[14]->setText(QStringLiteral("   "));
+    LlegirDisplay();
 }
 
 void TForm1::setExchangeCommandsVisible(bool visible)
@@ -1110,20 +1248,37 @@ void TForm1::stopContinuousReading()
     setExchangeCommandsVisible(true);
 }
 
+void TForm1::setReadingArmed(bool armed)
+{
+    if (armed == startReadingWhenIdle_)
+        return;
+    startReadingWhenIdle_ = armed;
+    // Armed: the button's own colour, between stopped (teal) and reading (red).
+    if (ContinuousReading == 0)
+        ActConti->setStyleSheet(armed ? QStringLiteral("QPushButton { color: #C05000; font-weight: bold; }")
+                                      : QStringLiteral("QPushButton { color: #008080; font-weight: bold; }"));
+    ActConti->setProperty("armed", armed);
+}
+
 void TForm1::ModActualit()
 {
     if (ContinuousReading != 0) {
         stopContinuousReading();
         return;
     }
-    if (PendingRequest != NoRequest) {
-        // Reading starts once the exchange under way has ended, which its
-        // time-out ensures; a second click takes the wish back.
-        startReadingWhenIdle_ = !startReadingWhenIdle_;
-        stopContinuousReading();
+    if (doctorRunning()) {
+        showDoctorHoldsPort();
         return;
     }
-    startReadingWhenIdle_ = false;
+    if (PendingRequest != NoRequest) {
+        // Reading starts once the exchange under way has ended, which its
+        // time-out ensures; a second click takes the wish back. Both are said.
+        const bool armed = !startReadingWhenIdle_;
+        setReadingArmed(armed);
+        showNotice(fixedNotice(armed ? readingArmedText : readingDisarmedText));
+        return;
+    }
+    setReadingArmed(false);
     ContinuousReading = 1;
     MissedReadings = 0;
     // The value shown now counts as fresh until the first reading is due.
@@ -1140,6 +1295,7 @@ void TForm1::ModActualit()
 void TForm1::ErrorComuni(int, const std::string& errorstr)
 {
     stopContinuousReading();
+    setReadingArmed(false);
     QMessageBox box(QMessageBox::Warning, windowTitle(), QString::fromStdString(errorstr), QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("LineErrorBox"));
     box.exec();
@@ -1175,19 +1331,17 @@ void TForm1::FormKeyDown(int key, Qt::KeyboardModifiers shift)
         QMessageBox::warning(this, windowTitle(), QStringLiteral("Password incorrecto"));
         return;
     }
-    // An exchange still waiting is closed, so no device stays open unseen.
+    // An exchange still waiting is given up; the screen's request goes once
+    // the line is quiet after it.
     Link->abandon();
     PendingRequest = NoRequest;
-    // Readings every 500 ms would abandon a calibration request before its
-    // long reply arrives: reading pauses while the screen is open.
+    // The line is the screen's while it is open: reading pauses, so that no
+    // reading holds it when the calibration data are asked for.
     const bool reading = ContinuousReading != 0;
     Timer1->stop();
-    TForm8* calibration = nullptr;
-    calibration = new TForm8(this, LanguageIndex, [this, &calibration] {
-        if (!startRequest(CalibrationRequest, buildReadRequest(DisplayConfig.Address, kLetterCalibration))) {
-            showOpenFailure();
-            calibration->setAllBoxes(QStringLiteral("0"));
-        }
+    // A request that cannot go zeroes the boxes (requestNotStarted, through Form8).
+    auto* calibration = new TForm8(this, LanguageIndex, [this] {
+        startRequest(CalibrationRequest, buildReadRequest(DisplayConfig.Address, kLetterCalibration));
     });
     Form8 = calibration;
     calibration->setAllBoxes(QStringLiteral("0"));

@@ -3,12 +3,16 @@
 #include <QPointer>
 #include <QString>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
+#include "base/Texts.h"
 #include "protocol/RxBuffer.h"
 
 class QAction;
@@ -68,8 +72,9 @@ public:
 
     // The exchange every request goes through: abandons a request still
     // pending, applies the line settings, opens the port, records the kind,
-    // sends the frame. False when the port cannot be opened: nothing is sent
-    // and nothing is pending.
+    // sends the frame (once the line is quiet after a missed reply). False
+    // when nothing is pending: the port could not be opened, or the
+    // connection doctor holds it; the window has said which.
     bool startRequest(TPendingRequest kind, std::span<const std::uint8_t> frame);
     // "NO PUEDO ABRIR EL PUERTO", with the device and the reason.
     void showOpenFailure();
@@ -96,6 +101,9 @@ public:
     // Value group
     void LlegirDisplay();
     void ModActualit();
+    // Each tick of Timer1: a reading, unless the previous one still waits
+    // for its reply (or the line for quiet after a missed one).
+    void Timer1Timer();
     // How an exchange ended: the reply handed to the part that asked for it,
     // or a notice saying why there is none.
     void DadesRebudes(const TExchangeReport& report);
@@ -187,13 +195,31 @@ protected:
 
 private:
     void stopContinuousReading();
+    // "Update running" clicked while an exchange is under way: reading starts when it ends.
+    void setReadingArmed(bool armed);
     void setExchangeCommandsVisible(bool visible);
-    void showNotice(const QString& text, const QString& shorter = {});
-    void showExchangeNotice(const TExchangeReport& report, const std::string& lead = {});
+    // What the notice at the right of the status bar says, whole and shorter,
+    // in a given language: kept, so that a change of language says it again.
+    using TNoticeWords = std::function<std::pair<std::string, std::string>(int language)>;
+    void showNotice(TNoticeWords words);
+    void sayNotice();
+    static TNoticeWords fixedNotice(const TTexts& texts, const std::string& argument = {});
+    // Why `report` got no reply, after the count of `missed` readings and a
+    // reply that came `lateMs` after the request (when 0 or more).
+    void showExchangeNotice(const TExchangeReport& report, int missed = 0, int lateMs = -1);
+    // What a request that could not be written leaves: the message (the port
+    // could not be opened, or the doctor holds it) and the requesting part's clean-up.
+    void requestNotStarted(TPendingRequest kind, bool besideDoctor);
+    bool doctorRunning() const;
+    void showDoctorHoldsPort();
+    // A reply came after its exchange had been given up: the notice says so.
+    void noteLateReply(const TExchangeReport& missed, int afterMs);
     // Shows the display's value whole, fitting the type to the box.
     void showValue(const QString& text);
-    // Runs `command` once a configuration read under way has ended; false when none is.
+    // Runs `command` once a configuration read under way has ended, after
+    // those already waiting, in the order asked; false when none is under way.
     bool waitForReceive(void (TForm1::*command)());
+    void runDeferredCommandsAfterReceive();
     void noteMissedReading(const TExchangeReport& report);
     // Every display reading, taken or missed, goes to the trend once it is open.
     void feedTrend(const TExchangeReport& report);
@@ -206,7 +232,11 @@ private:
     void showFileError(const QString& title, const QString& path, const QString& detail);
     bool saveTo(const QString& path);
 
-    QString noticeText_;
+    TNoticeWords noticeWords_;
+    // The exchange the notice tells of and its count of missed readings, so
+    // that a late reply can be added.
+    std::optional<std::chrono::steady_clock::time_point> noticeExchange_;
+    int noticeMissed_ = 0;
     qint64 lastGoodReadingMs_ = -1; // monotonic time of the last good reading
     // Windows that delete themselves on close; the pointers follow.
     QPointer<TTrafficMonitor> monitor_;
@@ -214,7 +244,7 @@ private:
     // session's readings and a recording go on.
     TTrendWindow* trend_ = nullptr;
     QPointer<TDoctorWindow> doctor_;
-    bool deferredCommand_ = false;
+    std::vector<void (TForm1::*)()> deferredCommands_;
     bool startReadingWhenIdle_ = false;
     int valueFontSize_ = 19;
 };

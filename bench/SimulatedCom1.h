@@ -1,7 +1,8 @@
 #pragma once
 // A private settings folder whose COM1 is a simulated display, for the
 // benchmarks that run the real window. Make it before the QApplication: it
-// sets XDG_CONFIG_HOME and the offscreen platform.
+// sets XDG_CONFIG_HOME and the offscreen platform, unless a platform is named
+// (QT_QPA_PLATFORM=xcb under xvfb-run draws as a desktop does).
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -13,7 +14,8 @@ public:
     TSimulatedCom1()
     {
         qputenv("XDG_CONFIG_HOME", home_.path().toLocal8Bit());
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     ~TSimulatedCom1()
     {

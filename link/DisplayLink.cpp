@@ -35,6 +35,8 @@ TDisplayLink::TDisplayLink(TZComm& port, TRxBuffer& rx, QObject* parent) : QObje
     deadline_.setSingleShot(true);
     deadline_.setTimerType(Qt::PreciseTimer);
     connect(&deadline_, &QTimer::timeout, this, &TDisplayLink::onDeadline);
+    quiet_.setSingleShot(true);
+    connect(&quiet_, &QTimer::timeout, this, &TDisplayLink::onQuiet);
     connect(&port_, &QObject::destroyed, this, [this] { portAlive_ = false; });
     port_.OnDataAvailable = [this](TZComm*) { onData(); };
     port_.OnErrorOccurred = [this](TZComm*, int error, const std::string&) {
@@ -73,6 +75,10 @@ void TDisplayLink::closePort()
 {
     if (pending_)
         abandon();
+    // Whoever closes the port takes the line back: nothing is awaited any more.
+    awaiting_ = false;
+    quiet_.stop();
+    late_.clear();
     port_.CloseConnection();
 }
 
@@ -99,18 +105,38 @@ bool TDisplayLink::listened() const
 
 void TDisplayLink::note(TTrafficDirection direction, std::vector<std::uint8_t> bytes, TTrafficNote what)
 {
+    noteFor(report_, direction, std::move(bytes), what, TLinkClock::now());
+}
+
+void TDisplayLink::noteFor(const TExchangeReport& exchange, TTrafficDirection direction,
+    std::vector<std::uint8_t> bytes, TTrafficNote what, TLinkClock::time_point at)
+{
     if (!listened())
         return;
     TTrafficRecord r;
-    r.time = std::chrono::system_clock::now();
+    r.time = std::chrono::system_clock::now()
+        - std::chrono::duration_cast<std::chrono::system_clock::duration>(TLinkClock::now() - at);
     r.direction = direction;
-    r.port = report_.portText();
+    r.port = exchange.portText();
     r.bytes = std::move(bytes);
     if (direction == TTrafficDirection::Received)
         r.latencyMs = static_cast<int>(std::max<long long>(0,
-            std::chrono::duration_cast<std::chrono::milliseconds>(TLinkClock::now() - report_.sent).count()));
+            std::chrono::duration_cast<std::chrono::milliseconds>(at - exchange.sent).count()));
     r.note = what;
     emit traffic(r);
+}
+
+int TDisplayLink::quietMs() const
+{
+    return std::clamp(lateMs_, timeoutMs_, 4 * timeoutMs_);
+}
+
+std::string TDisplayLink::lineKey() const
+{
+    const auto& r = report_.request;
+    return cfmt("%s|%d|%d|%d|%d|", port_.Port.c_str(), static_cast<int>(port_.BaudRate),
+               static_cast<int>(port_.Parity), static_cast<int>(port_.DataBits), static_cast<int>(port_.StopBits))
+        + std::string(r.begin(), r.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(r.size(), 3)));
 }
 
 bool TDisplayLink::start(std::uint8_t kind, const std::vector<std::uint8_t>& frame)
@@ -121,8 +147,22 @@ bool TDisplayLink::start(std::uint8_t kind, const std::vector<std::uint8_t>& fra
     report_.kind = kind;
     report_.request = frame;
     report_.timeoutMs = timeoutMs_;
+    if (awaiting_) {
+        // Written once the line has been quiet: a late reply to the exchange
+        // before must never be taken for this one's answer.
+        queued_ = true;
+        pending_ = true;
+        return true;
+    }
+    return send();
+}
+
+bool TDisplayLink::send()
+{
+    queued_ = false;
     if (closeAfter_ || !portOpen()) {
         if (!openPort()) {
+            pending_ = false;
             report_.port = port_.Port;
             report_.device = port_.lastOpenFailure().Path;
             report_.started = report_.sent = report_.ended = TLinkClock::now();
@@ -133,6 +173,11 @@ bool TDisplayLink::start(std::uint8_t kind, const std::vector<std::uint8_t>& fra
     }
     report_.port = port_.Port;
     report_.device = resolvePortPath(port_.Port);
+    // What was learnt of a display's lateness holds for that display only.
+    if (const std::string key = lineKey(); key != lateKey_) {
+        lateKey_ = key;
+        lateMs_ = 0;
+    }
     // Whatever an earlier, unanswered request brought in late is not this
     // reply, and an XOFF left over from earlier traffic must not hold the line.
     port_.PurgeCommPort(PURGE_RXABORT | PURGE_RXCLEAR);
@@ -140,6 +185,7 @@ bool TDisplayLink::start(std::uint8_t kind, const std::vector<std::uint8_t>& fra
     pending_ = true;
     rx_.reset();
     report_.started = TLinkClock::now();
+    const std::vector<std::uint8_t>& frame = report_.request;
     const bool written = port_.WriteComm(frame.data(), static_cast<long>(frame.size())) != 0;
     report_.sent = TLinkClock::now() + std::chrono::milliseconds(wireMs(frame.size()));
     note(TTrafficDirection::Sent, frame, TTrafficNote::None);
@@ -158,18 +204,44 @@ void TDisplayLink::abandon()
 {
     if (!pending_)
         return;
+    if (queued_) {
+        // Never written: nothing to listen for, and the wait goes on.
+        queued_ = false;
+        pending_ = false;
+        report_.outcome = TExchangeOutcome::Abandoned;
+        report_.started = report_.sent = report_.ended = TLinkClock::now();
+        emit finished(report_);
+        return;
+    }
     end(TExchangeOutcome::Abandoned);
 }
 
 void TDisplayLink::onData()
 {
-    if (!pending_)
+    if ((!pending_ || queued_) && !awaiting_)
         return;
     std::uint8_t piece[kPiece];
     const long n = port_.ReadComm(piece, sizeof piece);
     if (n <= 0)
         return;
-    rx_.append(std::span<const std::uint8_t>(piece, static_cast<std::size_t>(n)));
+    const std::span<const std::uint8_t> bytes(piece, static_cast<std::size_t>(n));
+    const bool more = n == static_cast<long>(kPiece) && port_.GetQCountIn() > 0;
+    // Bytes first read once the deadline has passed came too late for this
+    // exchange, however the event loop ordered their notice and the timer's.
+    if (pending_ && !queued_ && awaitLate_ && TLinkClock::now() >= deadlineAt_) {
+        report_.reply.assign(rx_.reply().begin(), rx_.reply().end());
+        end(TExchangeOutcome::NoReply);
+    }
+    if (awaiting_) {
+        onLateBytes(bytes);
+        if (more && awaiting_)
+            QMetaObject::invokeMethod(this, &TDisplayLink::onData, Qt::QueuedConnection);
+        return;
+    }
+    // Whoever heard of the end may have taken the line back meanwhile.
+    if (!pending_ || queued_)
+        return;
+    rx_.append(bytes);
     bool own = false;
     if (collect(own))
         return;
@@ -177,7 +249,7 @@ void TDisplayLink::onData()
         armDeadline(TLinkClock::now() + std::chrono::milliseconds(timeoutMs_));
     // One notification may stand for a burst longer than a piece: come back
     // for the rest rather than wait for bytes that already arrived.
-    if (n == static_cast<long>(kPiece) && port_.GetQCountIn() > 0)
+    if (more)
         QMetaObject::invokeMethod(this, &TDisplayLink::onData, Qt::QueuedConnection);
 }
 
@@ -215,11 +287,10 @@ bool TDisplayLink::collect(bool& ownBytes)
             continue;
         }
         report_.reply = reply;
-        if (!after.empty())
-            note(TTrafficDirection::Received, after, TTrafficNote::AfterCR);
         end(check == TReplyCheck::Accepted ? TExchangeOutcome::Reply
                 : check == TReplyCheck::WrongAddress ? TExchangeOutcome::WrongAddress
-                                                     : TExchangeOutcome::Unexpected);
+                                                     : TExchangeOutcome::Unexpected,
+            after);
         return true;
     }
 }
@@ -227,11 +298,20 @@ bool TDisplayLink::collect(bool& ownBytes)
 void TDisplayLink::onLineLost()
 {
     // A lost device is released at once, so that it can come back.
-    if (pending_)
+    const bool queued = queued_;
+    if (awaiting_) {
+        awaiting_ = false;
+        quiet_.stop();
+        late_.clear();
+    }
+    if (pending_ && !queued)
         end(TExchangeOutcome::LineLost);
     else
         port_.CloseConnection();
     emit lineLost();
+    // A request that waited for quiet goes now, and finds whether the device is back.
+    if (queued && queued_)
+        send();
 }
 
 void TDisplayLink::armDeadline(TLinkClock::time_point at)
@@ -253,7 +333,7 @@ void TDisplayLink::onDeadline()
     end(TExchangeOutcome::NoReply);
 }
 
-void TDisplayLink::end(TExchangeOutcome outcome)
+void TDisplayLink::end(TExchangeOutcome outcome, std::vector<std::uint8_t> trailing)
 {
     deadline_.stop();
     pending_ = false;
@@ -287,10 +367,93 @@ void TDisplayLink::end(TExchangeOutcome outcome)
     case TExchangeOutcome::OpenFailed:
         break;
     }
+    // Rows in the order the bytes came: what followed the reply's CR after it.
+    if (!trailing.empty())
+        note(TTrafficDirection::Received, std::move(trailing), TTrafficNote::AfterCR);
+    const bool missed = outcome == TExchangeOutcome::NoReply || outcome == TExchangeOutcome::Abandoned;
+    if (awaitLate_ && missed && portOpen())
+        awaitLateReply();
     // A lost device is released at once, so that it can come back.
-    if (closeAfter_ || outcome == TExchangeOutcome::LineLost)
+    else if (closeAfter_ || outcome == TExchangeOutcome::LineLost)
         port_.CloseConnection();
     emit finished(report_);
+}
+
+void TDisplayLink::awaitLateReply()
+{
+    awaiting_ = true;
+    missed_ = report_;
+    late_.clear();
+    lateTold_ = false;
+    awaitStarted_ = lastLateByte_ = TLinkClock::now();
+    armQuiet();
+}
+
+void TDisplayLink::armQuiet()
+{
+    const auto now = TLinkClock::now();
+    const auto quiet = std::chrono::milliseconds(quietMs());
+    // The line is quiet once nothing has come for quietMs; a line that never
+    // falls quiet (noise) is let go after three times that.
+    const auto until = std::min(lastLateByte_ + quiet, awaitStarted_ + 3 * quiet);
+    quiet_.start(std::max(std::chrono::milliseconds(0), std::chrono::ceil<std::chrono::milliseconds>(until - now)));
+}
+
+void TDisplayLink::onLateBytes(std::span<const std::uint8_t> bytes)
+{
+    const auto now = TLinkClock::now();
+    lastLateByte_ = now;
+    const int afterMs = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - missed_.sent).count());
+    lateMs_ = std::max(lateMs_, afterMs);
+    // One row a frame, up to its CR, timed by its first byte.
+    for (const std::uint8_t b : bytes) {
+        if (late_.empty())
+            lateFirst_ = now;
+        late_.push_back(b);
+        if (b != 0x0D && late_.size() < TRxBuffer::kCapacity)
+            continue;
+        noteFor(missed_, TTrafficDirection::Received, late_, TTrafficNote::Late, lateFirst_);
+        if (!lateTold_ && checkReply(late_, missed_.request) == TReplyCheck::Accepted) {
+            lateTold_ = true;
+            emit lateReply(missed_, afterMs);
+        }
+        late_.clear();
+        // Whoever listens may have taken the line back meanwhile.
+        if (!awaiting_)
+            return;
+    }
+    armQuiet();
+}
+
+void TDisplayLink::onQuiet()
+{
+    if (!awaiting_)
+        return;
+    const auto now = TLinkClock::now();
+    const auto quiet = std::chrono::milliseconds(quietMs());
+    // A timer may fire a little early: the quiet is the clock's, not the timer's.
+    if (now < lastLateByte_ + quiet && now < awaitStarted_ + 3 * quiet) {
+        armQuiet();
+        return;
+    }
+    endAwait();
+}
+
+void TDisplayLink::endAwait()
+{
+    awaiting_ = false;
+    quiet_.stop();
+    if (!late_.empty()) {
+        noteFor(missed_, TTrafficDirection::Received, late_, TTrafficNote::Late, lateFirst_);
+        late_.clear();
+    }
+    if (closeAfter_)
+        port_.CloseConnection();
+    if (queued_)
+        send();
+    else
+        emit idle();
 }
 
 int configuredReplyTimeoutMs()

@@ -58,6 +58,13 @@ struct TExchangeReport {
 // and reports how the exchange ended. The time-out is a deadline counted from
 // when the request's last byte has left, moved on only by pieces of the
 // exchange's own reply, so stray traffic can never stretch it.
+//
+// Frames carry no sequence number: a reply that comes after its exchange has
+// ended looks like the answer to the next request. Where late replies are
+// awaited, an exchange that ended without its reply keeps the port open and
+// listens until the line has been quiet for a while; what comes meanwhile is
+// shown as late and dropped, and a request started meanwhile is written only
+// once that quiet has passed.
 class TDisplayLink : public QObject {
     Q_OBJECT
 public:
@@ -77,6 +84,9 @@ public:
     // On a bus, a complete reply from another address is set aside and the
     // wait goes on; otherwise it ends the exchange.
     void setSetAsideOtherAddresses(bool on) { setAside_ = on; }
+    // After a time-out or an abandoned exchange, listen for its late reply
+    // before anything else is written (see above).
+    void setAwaitLateReplies(bool on) { awaitLate_ = on; }
 
     // Applies the line settings and opens the port, closing it first. False
     // when it cannot be opened (describeOpenFailure says why).
@@ -85,13 +95,24 @@ public:
     bool portOpen() const;
 
     // Starts one exchange: ends one still pending (reported as Abandoned),
-    // opens the port when it is closed, writes the frame. False when the port
-    // cannot be opened; OpenFailed is then reported before it returns.
+    // opens the port when it is closed, writes the frame. While the line is
+    // awaited for a late reply the frame waits, and goes once it is quiet.
+    // False when the port cannot be opened now; OpenFailed is then reported
+    // before it returns (and later, should a waiting frame find it so).
     bool start(std::uint8_t kind, const std::vector<std::uint8_t>& frame);
-    // Ends a pending exchange as Abandoned; closes the port in the window's manner.
+    // Ends a pending exchange as Abandoned; closes the port in the window's
+    // manner, or listens for its late reply first.
     void abandon();
+    // A request has been asked and has not ended: written, or waiting for quiet.
     bool pending() const { return pending_; }
     std::uint8_t pendingKind() const { return pending_ ? report_.kind : 0; }
+    // Listening for the late reply of an exchange that has ended without it.
+    bool awaitingLateReply() const { return awaiting_; }
+    // Pending, or still holding the port for a late reply.
+    bool busy() const { return pending_ || awaiting_; }
+    // How long the line must stay quiet after a missed reply: one time-out,
+    // or as long as this display has been seen to answer late, up to four.
+    int quietMs() const;
 
     // Milliseconds `bytes` take on the wire at the port's current settings.
     int wireMs(std::size_t bytes) const;
@@ -106,17 +127,36 @@ signals:
     void lineError(int flags);
     // The device went away; a pending exchange has ended as LineLost.
     void lineLost();
+    // A reply came for `missed`, an exchange that had already ended without
+    // it, `afterMs` after its request had left. It was dropped.
+    void lateReply(const TExchangeReport& missed, int afterMs);
+    // The wait for a late reply is over and nothing is pending.
+    void idle();
 
 private:
+    // Writes the request of report_: the exchange starts.
+    bool send();
     void onData();
     void onLineLost();
     void armDeadline(TLinkClock::time_point at);
     void onDeadline();
     // `piece` held bytes of this exchange's own reply: the deadline moves on.
     bool collect(bool& ownBytes);
-    void end(TExchangeOutcome outcome);
+    // `trailing`: bytes after the reply's CR, shown after it.
+    void end(TExchangeOutcome outcome, std::vector<std::uint8_t> trailing = {});
     void note(TTrafficDirection direction, std::vector<std::uint8_t> bytes, TTrafficNote what);
+    void noteFor(const TExchangeReport& exchange, TTrafficDirection direction, std::vector<std::uint8_t> bytes,
+        TTrafficNote what, TLinkClock::time_point at);
     bool listened() const;
+    // Listening for the late reply of missed_.
+    void awaitLateReply();
+    void onLateBytes(std::span<const std::uint8_t> bytes);
+    void armQuiet();
+    void onQuiet();
+    // Ends the wait: closes the port in the window's manner, writes a frame
+    // that waited, or says the line is idle.
+    void endAwait();
+    std::string lineKey() const;
 
     TZComm& port_;
     TRxBuffer& rx_;
@@ -126,10 +166,27 @@ private:
     int timeoutMs_ = kDefaultReplyTimeoutMs;
     bool closeAfter_ = true;
     bool setAside_ = false;
+    bool awaitLate_ = false;
     bool pending_ = false;
     bool portAlive_ = true;
     TExchangeReport report_;
+
+    // The wait for a late reply.
+    bool awaiting_ = false;
+    bool queued_ = false; // report_ holds a request that waits for quiet
+    TExchangeReport missed_;
+    QTimer quiet_;
+    TLinkClock::time_point awaitStarted_;
+    TLinkClock::time_point lastLateByte_;
+    std::vector<std::uint8_t> late_; // late bytes up to their CR
+    TLinkClock::time_point lateFirst_;
+    bool lateTold_ = false;
+    // The longest a display on this line has been seen to answer, late; and
+    // the port, settings and address it was seen on.
+    int lateMs_ = 0;
+    std::string lateKey_;
 };
+
 
 // Reply time-out of the window from the user's settings file ([Link] ReplyTimeoutMs).
 int configuredReplyTimeoutMs();

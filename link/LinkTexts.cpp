@@ -39,6 +39,7 @@ const TTexts kLost{"%1: %2 s'ha desconnectat", "%1: %2 se ha desconectado", "%1 
     "%1: %2 was disconnected"};
 const TTexts kMissedOne{"1 lectura perduda", "1 lectura perdida", "1 lecture manquée", "1 reading missed"};
 const TTexts kMissed{"%1 lectures perdudes", "%1 lecturas perdidas", "%1 lectures manquées", "%1 readings missed"};
+const TTexts kLate{"resposta tardana (%1 s)", "respuesta tardía (%1 s)", "réponse tardive (%1 s)", "late reply (%1 s)"};
 const TTexts kDisconnected{"Dispositiu desconnectat", "Dispositivo desconectado", "Périphérique déconnecté",
     "Device disconnected"};
 
@@ -92,6 +93,11 @@ std::string missedReadingsText(int count, int language)
     return count == 1 ? pickText(kMissedOne, language) : fillIn(pickText(kMissed, language), {cfmt("%d", count)});
 }
 
+std::string lateReplyText(int ms, int language)
+{
+    return fillIn(pickText(kLate, language), {cfmt("%.1f", static_cast<double>(ms) / 1000.0)});
+}
+
 std::string deviceDisconnectedText(int language)
 {
     return pickText(kDisconnected, language);
@@ -112,6 +118,7 @@ std::string trafficNoteText(TTrafficNote note, bool sent, int language)
         {"Línia perduda", "Línea perdida", "Ligne perdue", "Line lost"},
         {"Abandonada", "Abandonada", "Abandonnée", "Abandoned"},
         {"Soroll", "Ruido", "Bruit", "Noise"},
+        {"Tardana, descartada", "Tardía, descartada", "Tardive, ignorée", "Late, dropped"},
     };
     if (note == TTrafficNote::None)
         return sent ? std::string() : pickText(kOk, language);

@@ -20,6 +20,9 @@ std::string exchangeNotice(const TExchangeReport& report, int language, bool wit
 // "3 readings missed".
 std::string missedReadingsText(int count, int language);
 
+// "late reply (1.1 s)": a reply that came after its time-out, `ms` after its request.
+std::string lateReplyText(int ms, int language);
+
 // The line-lost message: the device went away while the port was open.
 std::string deviceDisconnectedText(int language);
 

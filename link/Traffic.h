@@ -21,6 +21,7 @@ enum class TTrafficNote : std::uint8_t {
     LineLost,
     Abandoned,
     Noise,        // bytes up to a CR that are no reply frame
+    Late,         // bytes that came after their exchange had ended, dropped
 };
 
 // One line of the traffic monitor and of dadizctl --verbose.

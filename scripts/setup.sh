@@ -10,6 +10,7 @@ packages=(
   qt6-charts-dev libqt6charts6       # the trend window's plot
   libqt6opengl6-dev                  # Qt Charts' CMake files need it; its package does not pull it in
   fonts-liberation2                  # metric-compatible Arial for the pixel layout
+  qt6-translations-l10n              # Qt's own dialogs in Catalan, Spanish and French
   libgtest-dev                       # unit tests
   locales                            # the test that runs under a French locale
   dpkg-dev file                      # the Debian package: dpkg-shlibdeps finds its dependencies

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "base/Formats.h"
@@ -67,7 +68,6 @@ TDoctorWindow::TDoctorWindow(QWidget* owner, int language, int answerTimeoutMs, 
       useFound_(std::move(useFound))
 {
     setObjectName(QStringLiteral("DoctorWindow"));
-    setWindowTitle(QString::fromUtf8(pickText(kTitle, language)));
     resetToDefaults(config_);
 
     auto* layout = new QVBoxLayout(this);
@@ -82,23 +82,19 @@ TDoctorWindow::TDoctorWindow(QWidget* owner, int language, int answerTimeoutMs, 
     grid->setVerticalSpacing(8);
     grid->setColumnStretch(2, 1);
     for (int c = 0; c < kDoctorCheckCount; ++c) {
-        TCheckResult named;
-        named.check = static_cast<TDoctorCheck>(c);
-        auto* name = label(this, QStringLiteral("CheckName%1").arg(c));
-        name->setText(u8(checkParts(named, language).name));
-        name->setFont(bold);
+        names_[c] = label(this, QStringLiteral("CheckName%1").arg(c));
+        names_[c]->setFont(bold);
         verdicts_[c] = label(this, QStringLiteral("CheckVerdict%1").arg(c));
         texts_[c] = label(this, QStringLiteral("CheckText%1").arg(c), true);
-        grid->addWidget(name, c, 0);
+        grid->addWidget(names_[c], c, 0);
         grid->addWidget(verdicts_[c], c, 1);
         grid->addWidget(texts_[c], c, 2);
     }
-    auto* verdictName = label(this, QStringLiteral("VerdictName"));
-    verdictName->setText(u8(::verdictName(language)));
-    verdictName->setFont(bold);
+    verdictName_ = label(this, QStringLiteral("VerdictName"));
+    verdictName_->setFont(bold);
     verdict_ = label(this, QStringLiteral("VerdictText"), true);
     verdict_->setFont(bold);
-    grid->addWidget(verdictName, kDoctorCheckCount, 0);
+    grid->addWidget(verdictName_, kDoctorCheckCount, 0);
     grid->addWidget(verdict_, kDoctorCheckCount, 1, 1, 2);
     layout->addLayout(grid);
 
@@ -110,19 +106,17 @@ TDoctorWindow::TDoctorWindow(QWidget* owner, int language, int answerTimeoutMs, 
     layout->addStretch(1);
 
     auto* buttons = new QHBoxLayout;
-    auto button = [this, buttons](const char* name, const TTexts& text) {
-        auto* b = new QPushButton(QString::fromUtf8(pickText(text, language_)), this);
+    auto button = [this, buttons](const char* name) {
+        auto* b = new QPushButton(this);
         b->setObjectName(QString::fromLatin1(name));
-        // Room for the whole caption whatever the style's own margins.
-        b->setMinimumWidth(std::max(90, b->fontMetrics().horizontalAdvance(b->text()) + 28));
         buttons->addWidget(b);
         return b;
     };
-    use_ = button("UseButton", kUse);
+    use_ = button("UseButton");
     buttons->addStretch(1);
-    again_ = button("RunButton", kAgain);
-    cancel_ = button("CancelButton", kCancel);
-    close_ = button("CloseButton", kClose);
+    again_ = button("RunButton");
+    cancel_ = button("CancelButton");
+    close_ = button("CloseButton");
     layout->addLayout(buttons);
 
     connect(use_, &QPushButton::clicked, this, &TDoctorWindow::useSettings);
@@ -132,13 +126,56 @@ TDoctorWindow::TDoctorWindow(QWidget* owner, int language, int answerTimeoutMs, 
             doctor_->cancel();
     });
     connect(close_, &QPushButton::clicked, this, &QWidget::close);
+    // Escape closes it, as it closes a dialog; a run under way ends with it.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
 
     use_->hide();
+    applyTexts();
     showRunning(false);
     resize(720, 380);
 }
 
 TDoctorWindow::~TDoctorWindow() = default;
+
+void TDoctorWindow::setLanguage(int language)
+{
+    if (language == language_)
+        return;
+    language_ = language;
+    applyTexts();
+}
+
+void TDoctorWindow::applyTexts()
+{
+    auto text = [this](const TTexts& t) { return QString::fromUtf8(pickText(t, language_)); };
+    setWindowTitle(text(kTitle));
+    for (int c = 0; c < kDoctorCheckCount; ++c) {
+        TCheckResult named;
+        named.check = static_cast<TDoctorCheck>(c);
+        names_[c]->setText(u8(checkParts(named, language_).name));
+    }
+    verdictName_->setText(u8(verdictName(language_)));
+    const std::pair<QPushButton*, const TTexts*> buttons[] = {
+        {use_, &kUse}, {again_, &kAgain}, {cancel_, &kCancel}, {close_, &kClose}};
+    for (const auto& [b, t] : buttons) {
+        b->setText(text(*t));
+        // Room for the whole caption whatever the style's own margins.
+        b->setMinimumWidth(std::max(90, b->fontMetrics().horizontalAdvance(b->text()) + 28));
+    }
+    subject_->setText(u8(subjectText(config_, language_)));
+    for (const std::optional<TCheckResult>& r : results_)
+        if (r)
+            showCheck(*r);
+    if (running()) {
+        const auto next = std::ranges::find_if(results_, [](const auto& r) { return !r.has_value(); });
+        if (next != results_.end())
+            verdicts_[static_cast<std::size_t>(next - results_.begin())]->setText(text(kRunning));
+    }
+    if (progressShown_)
+        step_->setText(u8(progressText(*progressShown_, language_)));
+    showVerdict();
+}
 
 bool TDoctorWindow::running() const
 {
@@ -153,12 +190,24 @@ void TDoctorWindow::diagnose(const TDisplayConfig& config)
     run();
 }
 
+void TDoctorWindow::diagnose()
+{
+    if (!running())
+        run();
+}
+
 void TDoctorWindow::clearChecks()
 {
     for (int c = 0; c < kDoctorCheckCount; ++c) {
         verdicts_[c]->clear();
+        verdicts_[c]->setStyleSheet({});
         texts_[c]->clear();
     }
+    results_ = {};
+    progressShown_.reset();
+    report_.reset();
+    refusal_ = {};
+    applied_ = false;
     verdict_->clear();
     verdict_->setStyleSheet({});
     found_.reset();
@@ -170,11 +219,13 @@ void TDoctorWindow::run()
     if (running())
         return;
     clearChecks();
+    if (configSource_)
+        config_ = configSource_();
     subject_->setText(u8(subjectText(config_, language_)));
-    const std::string refusal = mayRun_ ? mayRun_() : std::string();
-    if (!refusal.empty()) {
-        verdict_->setText(u8(refusal));
-        verdict_->setStyleSheet(QStringLiteral("color: #c00000;"));
+    if (mayRun_ && !mayRun_(language_).empty()) {
+        for (int l = 0; l < 4; ++l)
+            refusal_[static_cast<std::size_t>(l)] = mayRun_(l);
+        showVerdict();
         return;
     }
     TDoctorSetup setup;
@@ -192,11 +243,12 @@ void TDoctorWindow::run()
 void TDoctorWindow::showCheck(const TCheckResult& r)
 {
     const int c = static_cast<int>(r.check);
+    results_[static_cast<std::size_t>(c)] = r;
     const TCheckParts parts = checkParts(r, language_);
     verdicts_[c]->setText(u8(parts.verdict));
     verdicts_[c]->setStyleSheet(QStringLiteral("color: %1; font-weight: bold;").arg(QLatin1String(verdictColour(r.verdict))));
     texts_[c]->setText(u8(parts.text));
-    if (running() && c + 1 < kDoctorCheckCount) {
+    if (running() && c + 1 < kDoctorCheckCount && !results_[static_cast<std::size_t>(c + 1)]) {
         verdicts_[c + 1]->setText(QString::fromUtf8(pickText(kRunning, language_)));
         verdicts_[c + 1]->setStyleSheet({});
     }
@@ -204,6 +256,7 @@ void TDoctorWindow::showCheck(const TCheckResult& r)
 
 void TDoctorWindow::showProgress(const TSearchProgress& p)
 {
+    progressShown_ = p;
     progress_->setVisible(true);
     step_->setVisible(true);
     progress_->setRange(0, std::max(p.total, 1));
@@ -219,16 +272,34 @@ void TDoctorWindow::showFinished(const TDoctorReport& report)
 
 void TDoctorWindow::showReport(const TDoctorReport& report)
 {
+    report_ = report;
     for (const TCheckResult& r : report.checks)
         showCheck(r);
-    verdict_->setText(u8(report.conclusion[static_cast<std::size_t>(language_ >= 0 && language_ <= 3 ? language_ : 1)]));
-    verdict_->setStyleSheet(QStringLiteral("color: %1;").arg(QLatin1String(
-        report.outcome == TDoctorOutcome::Answers || report.outcome == TDoctorOutcome::Found ? "#007000"
-            : report.outcome == TDoctorOutcome::Cancelled                                   ? "#707070"
-                                                                                            : "#c00000")));
     found_ = report.found;
     use_->setVisible(found_.has_value());
     use_->setEnabled(true);
+    showVerdict();
+}
+
+void TDoctorWindow::showVerdict()
+{
+    const std::size_t l = static_cast<std::size_t>(language_ >= 0 && language_ <= 3 ? language_ : 1);
+    QString colour;
+    if (!refusal_[l].empty()) {
+        verdict_->setText(u8(refusal_[l]));
+        colour = QStringLiteral("#c00000");
+    } else if (applied_ && found_) {
+        verdict_->setText(u8(fillIn(pickText(kApplied, language_), {lineWords(found_->line, found_->Address, language_)})));
+    } else if (report_) {
+        verdict_->setText(u8(report_->conclusion[l]));
+        colour = QLatin1String(report_->outcome == TDoctorOutcome::Answers || report_->outcome == TDoctorOutcome::Found
+                ? "#007000"
+                : report_->outcome == TDoctorOutcome::Cancelled ? "#707070"
+                                                                : "#c00000");
+    } else {
+        verdict_->clear();
+    }
+    verdict_->setStyleSheet(colour.isEmpty() ? QString() : QStringLiteral("color: %1;").arg(colour));
 }
 
 void TDoctorWindow::showRunning(bool running)
@@ -249,7 +320,8 @@ void TDoctorWindow::useSettings()
     applyFoundLine(*found_, config_);
     subject_->setText(u8(subjectText(config_, language_)));
     use_->setEnabled(false);
-    verdict_->setText(u8(fillIn(pickText(kApplied, language_), {lineWords(found_->line, found_->Address, language_)})));
+    applied_ = true;
+    showVerdict();
 }
 
 void TDoctorWindow::closeEvent(QCloseEvent* event)

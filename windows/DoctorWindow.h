@@ -18,20 +18,28 @@ class QPushButton;
 class TDoctorWindow : public QWidget {
     Q_OBJECT
 public:
-    // Empty when the doctor may run now, else why not, in the owner's language.
-    using TMayRun = std::function<std::string()>;
+    // Empty when the doctor may run now, else why not, in `language`.
+    using TMayRun = std::function<std::string(int language)>;
     // Sets the configuration's serial line and address to what was found.
     using TUseFound = std::function<void(const TFoundLine&)>;
+    // The configuration to diagnose, as it is when a run starts.
+    using TConfigSource = std::function<TDisplayConfig()>;
 
     TDoctorWindow(QWidget* owner, int language, int answerTimeoutMs, TMayRun mayRun, TUseFound useFound);
     ~TDoctorWindow() override;
 
-    // Diagnoses a copy of `config`, unless the owner says the doctor may not run now.
+    // Every run, "Run again" included, then diagnoses what `source` gives.
+    void setConfigSource(TConfigSource source) { configSource_ = std::move(source); }
+    // Diagnoses a copy of `config`, or without one what the source gives,
+    // unless the owner says the doctor may not run now.
     void diagnose(const TDisplayConfig& config);
+    void diagnose();
     bool running() const;
     // Shows a finished run (for pictures of the window).
     void showReport(const TDoctorReport& report);
     TDoctor* doctor() const { return doctor_.get(); }
+    // Every text, the run's results included, in `language`.
+    void setLanguage(int language);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -43,19 +51,30 @@ private:
     void showProgress(const TSearchProgress& progress);
     void showFinished(const TDoctorReport& report);
     void showRunning(bool running);
+    void showVerdict();
     void useSettings();
+    void applyTexts();
 
     int language_;
     int answerTimeoutMs_;
     TMayRun mayRun_;
     TUseFound useFound_;
+    TConfigSource configSource_;
     TDisplayConfig config_{};
     std::unique_ptr<TDoctor> doctor_;
     std::optional<TFoundLine> found_;
+    // What is shown, kept so that it can be said again in another language.
+    std::array<std::optional<TCheckResult>, kDoctorCheckCount> results_{};
+    std::optional<TSearchProgress> progressShown_;
+    std::optional<TDoctorReport> report_;
+    std::array<std::string, 4> refusal_{}; // why the doctor may not run, in each language
+    bool applied_ = false;                 // "Use these settings" was taken
 
     QLabel* subject_;
+    std::array<QLabel*, kDoctorCheckCount> names_{};
     std::array<QLabel*, kDoctorCheckCount> verdicts_{};
     std::array<QLabel*, kDoctorCheckCount> texts_{};
+    QLabel* verdictName_;
     QLabel* verdict_;
     QProgressBar* progress_;
     QLabel* step_;

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -61,17 +62,36 @@ TTrafficModel::TRow TTrafficModel::row(const TTrafficRecord& r) const
 {
     const bool sent = r.direction == TTrafficDirection::Sent;
     TRow row;
+    row.sent = sent;
+    row.note = r.note;
     row.cells[TimeColumn] = u8(trafficTime(r.time));
-    row.cells[DirectionColumn] = QString::fromUtf8(pickText(sent ? kSent : kReceived, language_));
     row.cells[PortColumn] = u8(r.port);
     row.cells[FrameColumn] = u8(trafficText(r.bytes));
     row.hex = u8(trafficHex(r.bytes));
     if (r.latencyMs)
         row.cells[LatencyColumn] = QStringLiteral("%1 ms").arg(*r.latencyMs);
-    row.cells[OutcomeColumn] = u8(trafficNoteText(r.note, sent, language_));
+    sayInLanguage(row);
     row.aside = r.note == TTrafficNote::EchoDropped || r.note == TTrafficNote::AfterCR;
     row.problem = r.note != TTrafficNote::None && !row.aside;
     return row;
+}
+
+void TTrafficModel::sayInLanguage(TRow& row) const
+{
+    row.cells[DirectionColumn] = QString::fromUtf8(pickText(row.sent ? kSent : kReceived, language_));
+    row.cells[OutcomeColumn] = u8(trafficNoteText(row.note, row.sent, language_));
+}
+
+void TTrafficModel::setLanguage(int language)
+{
+    if (language == language_)
+        return;
+    language_ = language;
+    for (TRow& r : frames_)
+        sayInLanguage(r);
+    emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
+    if (!frames_.empty())
+        emit dataChanged(index(0, 0), index(static_cast<int>(frames_.size()) - 1, ColumnCount - 1));
 }
 
 QVariant TTrafficModel::data(const QModelIndex& index, int role) const
@@ -144,8 +164,6 @@ TTrafficMonitor::TTrafficMonitor(QWidget* owner, int language, TDisplayLink& lin
 {
     setObjectName(QStringLiteral("TrafficMonitor"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QString::fromUtf8(pickText(kTitle, language)));
-    auto text = [language](const TTexts& t) { return QString::fromUtf8(pickText(t, language)); };
 
     model_ = new TTrafficModel(language, this);
     view_ = new QTableView(this);
@@ -164,13 +182,13 @@ TTrafficMonitor::TTrafficMonitor(QWidget* owner, int language, TDisplayLink& lin
     mono.setPixelSize(12);
     view_->setFont(mono);
 
-    pause_ = new QPushButton(text(kPause), this);
+    pause_ = new QPushButton(this);
     pause_->setObjectName(QStringLiteral("PauseButton"));
-    clear_ = new QPushButton(text(kClear), this);
+    clear_ = new QPushButton(this);
     clear_->setObjectName(QStringLiteral("ClearButton"));
-    save_ = new QPushButton(text(kSave), this);
+    save_ = new QPushButton(this);
     save_->setObjectName(QStringLiteral("SaveButton"));
-    hex_ = new QCheckBox(text(kHex), this);
+    hex_ = new QCheckBox(this);
     hex_->setObjectName(QStringLiteral("HexBox"));
     count_ = new QLabel(this);
     count_->setObjectName(QStringLiteral("FrameCount"));
@@ -198,10 +216,33 @@ TTrafficMonitor::TTrafficMonitor(QWidget* owner, int language, TDisplayLink& lin
     connect(model_, &QAbstractItemModel::modelReset, this, &TTrafficMonitor::showCount);
     flushTimer_ = new QTimer(this);
     flushTimer_->setSingleShot(true);
-    flushTimer_->setInterval(100);
+    flushTimer_->setInterval(1000);
     connect(flushTimer_, &QTimer::timeout, this, &TTrafficMonitor::flush);
     connect(&link, &TDisplayLink::traffic, this, &TTrafficMonitor::add);
+    // Escape closes it, as it closes a dialog.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
     resize(960, 360);
+    applyTexts();
+}
+
+void TTrafficMonitor::setLanguage(int language)
+{
+    if (language == language_)
+        return;
+    language_ = language;
+    model_->setLanguage(language);
+    applyTexts();
+}
+
+void TTrafficMonitor::applyTexts()
+{
+    auto text = [this](const TTexts& t) { return QString::fromUtf8(pickText(t, language_)); };
+    setWindowTitle(text(kTitle));
+    pause_->setText(text(paused_ ? kResume : kPause));
+    clear_->setText(text(kClear));
+    save_->setText(text(kSave));
+    hex_->setText(text(kHex));
     showCount();
 }
 

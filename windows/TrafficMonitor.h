@@ -29,6 +29,8 @@ public:
     void add(const std::vector<TTrafficRecord>& records);
     void clear();
     void setHex(bool hex);
+    // Headers, directions and outcomes in `language`.
+    void setLanguage(int language);
     // One line per frame, the columns separated by tabs, bytes as shown.
     QString text() const;
 
@@ -39,8 +41,11 @@ private:
         QString hex;
         bool problem = false; // no reply, invalid, line lost
         bool aside = false;   // echo or bytes after the CR: shown, not taken
+        bool sent = false;
+        TTrafficNote note = TTrafficNote::None;
     };
     TRow row(const TTrafficRecord& r) const;
+    void sayInLanguage(TRow& row) const;
 
     int language_;
     bool hex_ = false;
@@ -55,8 +60,11 @@ public:
     TTrafficMonitor(QWidget* owner, int language, TDisplayLink& link);
 
     TTrafficModel* model() const { return model_; }
+    // Every text, the rows' words included, in `language`.
+    void setLanguage(int language);
 
 private:
+    void applyTexts();
     void add(const TTrafficRecord& record);
     void flush();
     void setPaused(bool paused);
@@ -72,8 +80,8 @@ private:
     QCheckBox* hex_;
     QLabel* count_;
     bool paused_ = false;
-    // Frames not shown yet: gathered for a moment, so that a request and its
-    // reply cost one repaint, and held while paused.
+    // Frames not shown yet: gathered for up to a second, so that a second of
+    // continuous reading costs one repaint of the table, and held while paused.
     std::vector<TTrafficRecord> held_;
     QTimer* flushTimer_;
 };

@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QValueAxis>
 #include <QVBoxLayout>
 
@@ -32,7 +33,7 @@ namespace {
 
 constexpr int kSpans[] = {1, 5, 15, 60}; // minutes
 constexpr int kDefaultSpan = 1;          // index: 5 minutes
-constexpr int kRedrawMs = 500;
+constexpr int kRedrawMs = 1000; // drawing is most of what continuous reading costs
 // Segments beyond this many are drawn as dots: a curve cut a thousand times
 // costs no more than one cut two hundred times.
 constexpr std::size_t kMaxSegmentSeries = 200;
@@ -133,6 +134,9 @@ TTrendWindow::TTrendWindow(int language, const TTrendSetpoints& setpoints, QWidg
     : QWidget(parent, Qt::Window), language_(language), setpoints_(setpoints)
 {
     setObjectName(QStringLiteral("trendWindow"));
+    // Escape closes it, as it closes a dialog; closed, it is only hidden.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
     redrawTimer_.setSingleShot(true);
     redrawTimer_.setInterval(kRedrawMs);
     connect(&redrawTimer_, &QTimer::timeout, this, [this] {
@@ -496,17 +500,23 @@ void TTrendWindow::redraw()
     hi += margin;
     axisX_->setRange(QDateTime::fromMSecsSinceEpoch(begin.time_since_epoch().count()),
                      QDateTime::fromMSecsSinceEpoch(end.time_since_epoch().count()));
-    // Ticks every 10 s, 1 min, 3 min or 10 min.
-    axisX_->setTickCount(spanMinutes() == 5 || spanMinutes() == 15 ? 6 : 7);
+    // Ticks every 10 s, 1 min, 3 min or 10 min. An axis lays its labels out
+    // anew at every call, so only what changed is set.
+    if (const int ticks = spanMinutes() == 5 || spanMinutes() == 15 ? 6 : 7; axisX_->tickCount() != ticks)
+        axisX_->setTickCount(ticks);
     // Round ticks: a step of 1, 2 or 5 times a power of ten, four to eight of them.
     const double rough = (hi - lo) / 5.0;
     const double power = std::pow(10.0, std::floor(std::log10(rough)));
     const double step = rough / power < 1.5 ? power : rough / power < 3.5 ? 2 * power : 5 * power;
     lo = std::floor(lo / step) * step;
     hi = std::ceil(hi / step) * step;
-    axisY_->setRange(lo, hi);
-    axisY_->setTickCount(static_cast<int>(std::lround((hi - lo) / step)) + 1);
-    axisY_->setLabelFormat(QStringLiteral("%.%1f").arg(std::max(0, -static_cast<int>(std::floor(std::log10(step))))));
+    if (axisY_->min() != lo || axisY_->max() != hi)
+        axisY_->setRange(lo, hi);
+    if (const int ticks = static_cast<int>(std::lround((hi - lo) / step)) + 1; axisY_->tickCount() != ticks)
+        axisY_->setTickCount(ticks);
+    const QString format = QStringLiteral("%.%1f").arg(std::max(0, -static_cast<int>(std::floor(std::log10(step)))));
+    if (axisY_->labelFormat() != format)
+        axisY_->setLabelFormat(format);
 
     for (std::size_t r = 0; r < 2; ++r) {
         if (setpoints_.relays[r].enabled) {

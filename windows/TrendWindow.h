@@ -27,8 +27,8 @@ class TRelayBands;
 
 // The trend of the display's value and relays over the session, and its CSV
 // record. Non-modal; it is given the readings one by one and draws them at
-// most every 500 ms while it is shown, from the store's decimated view, so
-// that drawing costs the same after a minute or after a day.
+// most once a second while it is shown, from the store's decimated view, so
+// that drawing costs the same after a minute or after a day, and little.
 class TTrendWindow : public QWidget {
     Q_OBJECT
 

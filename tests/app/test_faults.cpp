@@ -351,7 +351,9 @@ private slots:
         QTRY_COMPARE(window->PendingRequest, NoRequest);
         QCOMPARE(window->Edit[14]->text(), QString::fromStdString(cfmt("%8d", display.serial)));
         QVERIFY(messages.texts.isEmpty());
-        QVERIFY(display.requests >= kRequests);
+        // A request asked while the line must stay quiet after one given up
+        // waits, and the next one takes its place: most never reach the line.
+        QVERIFY(display.requests >= 2 && display.requests < kRequests);
 
         // No reading already on the line when its request started is taken,
         // and none is taken after a newer one.

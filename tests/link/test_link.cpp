@@ -180,6 +180,80 @@ private slots:
         }
     }
 
+    // Where late replies are awaited (the window), an exchange that ended
+    // without its reply keeps listening for it: the reply is shown as late and
+    // dropped, and the next request is written only once the line is quiet,
+    // so it is never taken for that request's answer.
+    void aLateReplyIsNeverTheNextRequestsAnswer()
+    {
+        struct LateCase {
+            const char* name;
+            Outcome ending;      // how the first exchange ends
+            bool lateReply;      // its reply comes after that
+            bool noise = false;  // then bytes without end, which never fall quiet
+        };
+        const LateCase cases[] = {
+            {"time-out, then its reply", Outcome::NoReply, true},
+            {"abandoned, then its reply", Outcome::Abandoned, true},
+            {"time-out and silence", Outcome::NoReply, false},
+            {"time-out, then noise that does not stop", Outcome::NoReply, false, true},
+        };
+        for (const LateCase& c : cases) {
+            Line line;
+            PtyDisplay& display = line.display;
+            TDisplayLink& link = line.link;
+            QVERIFY(display.ok());
+            link.setReplyTimeout(300);
+            link.setAwaitLateReplies(true);
+            std::string firstReply;
+            display.onRequest = [&](const std::string& frame) {
+                if (display.requests == 1)
+                    firstReply = display.answerTo(frame);
+                else
+                    display.send(display.answerTo(frame));
+            };
+            std::vector<TTrafficRecord> traffic;
+            QObject::connect(&link, &TDisplayLink::traffic, &link, [&](const TTrafficRecord& r) { traffic.push_back(r); });
+            QSignalSpy finished(&link, &TDisplayLink::finished);
+            QSignalSpy late(&link, &TDisplayLink::lateReply);
+
+            QVERIFY2(link.start(3, bytes(kRequest)), c.name);
+            QTRY_COMPARE(display.requests, 1);
+            if (c.ending == Outcome::Abandoned)
+                link.start(3, bytes(kRequest));
+            const TExchangeReport first = nextReport(finished);
+            QVERIFY2(first.outcome == c.ending, c.name);
+            // The port stays open for the reply the display may still send.
+            QVERIFY2(link.busy() && link.portOpen(), c.name);
+            if (c.lateReply)
+                display.sendLater(firstReply, 20);
+            for (int i = 0; c.noise && i < 200; ++i)
+                display.sendLater("x", i * 20);
+            if (c.ending != Outcome::Abandoned)
+                QVERIFY2(link.start(3, bytes(kRequest)), c.name);
+            // Asked, but not written while the line may still bring the late reply.
+            QVERIFY2(link.pending() && display.requests == 1, c.name);
+
+            QTRY_VERIFY2_WITH_TIMEOUT(display.requests == 2, c.name, 5000);
+            if (c.noise)
+                continue;
+            const TExchangeReport second = nextReport(finished, 3000);
+            QVERIFY2(second.outcome == Outcome::Reply, c.name);
+            QCOMPARE(std::string(second.reply.begin(), second.reply.end()), std::string("@00RL       2RR10\r"));
+            QVERIFY2(!link.busy() && !link.portOpen(), c.name);
+            // The late reply is shown as such, in the order things happened.
+            const auto lateRow = std::ranges::find_if(traffic, [](const auto& r) { return r.note == TTrafficNote::Late; });
+            QVERIFY2((lateRow != traffic.end()) == c.lateReply, c.name);
+            QVERIFY2(late.count() == (c.lateReply ? 1 : 0), c.name);
+            if (!c.lateReply)
+                continue;
+            QCOMPARE(std::string(lateRow->bytes.begin(), lateRow->bytes.end()), firstReply);
+            const auto secondSent = std::find_if(lateRow, traffic.end(),
+                [](const auto& r) { return r.direction == TTrafficDirection::Sent; });
+            QVERIFY2(secondSent != traffic.end(), c.name);
+        }
+    }
+
     void noticesSayWhatWasAskedInEachLanguage()
     {
         TExchangeReport r;

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include "serial/Zcomm.h"
 #include "support/Child.h"
 #include "support/MainWindowHome.h"
+#include "support/Modal.h"
 #include "support/SimProcess.h"
 #include "windows/DoctorWindow.h"
 
@@ -143,8 +145,10 @@ private slots:
         QTest::mouseClick(main->ActConti, Qt::LeftButton);
         QCOMPARE(main->ContinuousReading, 0);
 
-        // A reading left waiting for its reply.
+        // A reading left waiting for its reply; the doctor's window follows the language.
         main->LanguageIndex = 3;
+        main->applyLanguage();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Connection doctor"));
         QTest::mouseClick(main->ActuVisu, Qt::LeftButton);
         QVERIFY(main->Link->pending());
         QTest::mouseClick(child<QPushButton>(w, "RunButton"), Qt::LeftButton);
@@ -152,8 +156,9 @@ private slots:
         QCOMPARE(child<QLabel>(w, "VerdictText")->text(),
             QStringLiteral("An exchange with the display is under way: wait for it to end."));
 
-        // Once the reading has given up, the doctor runs; closing its window ends the run and frees the port.
-        QTRY_VERIFY_WITH_TIMEOUT(!main->Link->pending(), 3000);
+        // Once the reading has given up and the line has been quiet after it,
+        // the doctor runs; closing its window ends the run and frees the port.
+        QTRY_VERIFY_WITH_TIMEOUT(!main->Link->busy(), 5000);
         QTest::mouseClick(child<QPushButton>(w, "RunButton"), Qt::LeftButton);
         QVERIFY(w->running());
         QTRY_VERIFY_WITH_TIMEOUT(child<QProgressBar>(w, "SearchProgress")->isVisible(), 10000);
@@ -164,6 +169,67 @@ private slots:
         port.Port = "COM1";
         QCOMPARE(port.OpenConnection(), 1);
         port.CloseConnection();
+    }
+
+    // Each run, "Run again" included, diagnoses the window's settings as they
+    // are when it starts: here those of New, after the menu's run of others.
+    void eachRunDiagnosesTheSettingsOfTheMoment()
+    {
+        SimProcess sim(DADIZ_SIM_PATH, {QStringLiteral("--link"), link_});
+        QVERIFY(sim.ok());
+        testsupport::MainWindowHome main;
+        main->show();
+        main->LanguageIndex = 3;
+        main->applyLanguage();
+        DisplayConfig.BaudIndex = 3;
+        DisplayConfig.Address = 3;
+        main->Doctor1->trigger();
+        auto* w = main->findChild<TDoctorWindow*>();
+        QVERIFY(w && w->running());
+        QVERIFY2(child<QLabel>(w, "SubjectLabel")->text().endsWith(QStringLiteral("address 03")),
+            qPrintable(child<QLabel>(w, "SubjectLabel")->text()));
+        QTest::mouseClick(child<QPushButton>(w, "CancelButton"), Qt::LeftButton);
+        QTRY_VERIFY(!w->running());
+
+        main->Nuevo1->trigger();
+        QTest::mouseClick(child<QPushButton>(w, "RunButton"), Qt::LeftButton);
+        QVERIFY(child<QLabel>(w, "SubjectLabel")->text().contains(QStringLiteral(": 1200 baud")));
+        QVERIFY(child<QLabel>(w, "SubjectLabel")->text().endsWith(QStringLiteral("address 00")));
+        QTRY_VERIFY_WITH_TIMEOUT(!w->running(), 20000);
+        QCOMPARE(w->doctor()->report().outcome, TDoctorOutcome::Answers);
+    }
+
+    // While the doctor holds the port, the window's exchanges are refused
+    // with words that name it, in the window's language; nothing is sent.
+    void theWindowsExchangesAreRefusedWhileTheDoctorRuns()
+    {
+        SimProcess sim(DADIZ_SIM_PATH, {QStringLiteral("--link"), link_, QStringLiteral("--silent")});
+        QVERIFY(sim.ok());
+        testsupport::MainWindowHome main;
+        main->show();
+        main->LanguageIndex = 2;
+        main->applyLanguage();
+        main->Doctor1->trigger();
+        auto* w = main->findChild<TDoctorWindow*>();
+        QVERIFY(w && w->running());
+        const std::pair<const char*, std::function<void()>> commands[] = {
+            {"Update", [&] { QTest::mouseClick(main->ActuVisu, Qt::LeftButton); }},
+            {"Update running", [&] { QTest::mouseClick(main->ActConti, Qt::LeftButton); }},
+            {"Send", [&] { main->ToolButton10->trigger(); }},
+            {"Receive", [&] { main->Recibir1->trigger(); }},
+        };
+        for (const auto& [name, command] : commands) {
+            QString shown;
+            testsupport::whenModal<QMessageBox>([&](QMessageBox* box) {
+                shown = box->text();
+                box->accept();
+            });
+            command();
+            QCOMPARE(shown, QStringLiteral("Le diagnostic de connexion utilise le port : attendez qu'il se termine ou annulez-le."));
+            QVERIFY2(!main->Link->busy() && main->ContinuousReading == 0 && main->PendingRequest == NoRequest, name);
+        }
+        QVERIFY(w->running());
+        w->close();
     }
 
 private:
