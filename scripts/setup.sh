@@ -11,6 +11,7 @@ packages=(
   libqt6opengl6-dev                  # Qt Charts' CMake files need it; its package does not pull it in
   fonts-liberation2                  # metric-compatible Arial for the pixel layout
   libgtest-dev                       # unit tests
+  libxcb1-dev                        # the start-up benchmark watches the X server for the mapped window
   locales                            # the test that runs under a French locale
   dpkg-dev file                      # the Debian package: dpkg-shlibdeps finds its dependencies
   desktop-file-utils appstream       # the package test checks the menu entry and AppStream data
