@@ -52,6 +52,7 @@ sanitizer_lane=$!
 # Whatever the first lane does, the second is waited for and shown.
 finish() {
   local status=$?
+  trap - EXIT
   local sanitizer_status=0
   wait "$sanitizer_lane" || sanitizer_status=$?
   echo "== the sanitizer lane's output"
