@@ -48,7 +48,7 @@
 #include "link/Doctor.h"
 #include "windows/DoctorWindow.h"
 #include "windows/TrafficMonitor.h"
-#include "windows/TrendWindow.h"
+#include "windows/TrendModule.h"
 
 TForm1* Form1 = nullptr;
 TForm4* Form4 = nullptr;
@@ -927,11 +927,20 @@ void TForm1::MonitorTrafic1Click()
 
 void TForm1::Tendencia1Click()
 {
-    if (!trend_)
-        trend_ = new TTrendWindow(LanguageIndex, trendSetpoints(DisplayConfig), this);
-    trend_->show();
-    trend_->raise();
-    trend_->activateWindow();
+    if (!trend_) {
+        TTrendOpening opening = openTrendWindow(LanguageIndex, trendSetpoints(DisplayConfig), this);
+        if (!opening.handle) {
+            QMessageBox box(QMessageBox::Warning, windowTitle(), opening.error, QMessageBox::Ok, this);
+            box.setObjectName(QStringLiteral("TrendModuleBox"));
+            box.exec();
+            return;
+        }
+        trend_ = std::move(opening.handle);
+    }
+    QWidget* window = trend_->widget();
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void TForm1::Doctor1Click()

@@ -30,7 +30,7 @@ class TSerialBackend;
 class TDisplayLink;
 class TTrafficMonitor;
 class TDoctorWindow;
-class TTrendWindow;
+class TTrendHandle;
 struct TExchangeReport;
 class TForm4;
 class TForm5;
@@ -240,9 +240,9 @@ private:
     qint64 lastGoodReadingMs_ = -1; // monotonic time of the last good reading
     // Windows that delete themselves on close; the pointers follow.
     QPointer<TTrafficMonitor> monitor_;
-    // Made at its first opening and kept, hidden when closed, so that the
-    // session's readings and a recording go on.
-    TTrendWindow* trend_ = nullptr;
+    // Made at its first opening (its module loaded then) and kept, hidden
+    // when closed, so that the session's readings and a recording go on.
+    std::unique_ptr<TTrendHandle> trend_;
     QPointer<TDoctorWindow> doctor_;
     std::vector<void (TForm1::*)()> deferredCommands_;
     bool startReadingWhenIdle_ = false;

@@ -193,6 +193,9 @@ int main(int argc, char** argv)
     TZComm port;
     port.Port = comp.name;
     std::vector<double> bareKept, compKept, bareCycle, compCycle;
+    // Where a component cycle's time goes: the open (device, settings, wait
+    // thread started), the exchange, and the close (wait thread stopped).
+    std::vector<double> compOpen, compExchange, compClose;
     auto fail = [&](const char* what) {
         std::fprintf(stderr, "%s failed: %s\n", what, describeOpenFailure(port).c_str());
         std::exit(1);
@@ -226,10 +229,18 @@ int main(int argc, char** argv)
         }
         bareCycle.push_back(elapsedUs(t0));
         t0 = Clock::now();
-        if (!port.OpenConnection() || !zcommExchange(port))
+        if (!port.OpenConnection())
+            fail("component open");
+        const auto opened = Clock::now();
+        if (!zcommExchange(port))
             fail("component cycle");
+        const auto exchanged = Clock::now();
         port.CloseConnection();
-        compCycle.push_back(elapsedUs(t0));
+        const auto closed = Clock::now();
+        compCycle.push_back(std::chrono::duration<double, std::micro>(closed - t0).count());
+        compOpen.push_back(std::chrono::duration<double, std::micro>(opened - t0).count());
+        compExchange.push_back(std::chrono::duration<double, std::micro>(exchanged - opened).count());
+        compClose.push_back(std::chrono::duration<double, std::micro>(closed - exchanged).count());
     }
 
     auto idleCpuSeconds = [] {
@@ -252,6 +263,9 @@ int main(int argc, char** argv)
     std::printf("%s", cfmt("bare termios open+thread+close:  median %8.1f us  p99 %8.1f us\n", bc.median, bc.p99).c_str());
     std::printf("%s", cfmt("TZComm open+exchange+close:      median %8.1f us  p99 %8.1f us  ratio %.2f / %.2f\n",
                            cc.median, cc.p99, cc.median / bc.median, cc.p99 / bc.p99).c_str());
+    const Stats co = stats(compOpen), ce = stats(compExchange), cl = stats(compClose);
+    std::printf("%s", cfmt("  of which open / exchange / close: median %.1f / %.1f / %.1f us\n", co.median, ce.median,
+                           cl.median).c_str());
     std::printf("%s", cfmt("process CPU over 5 s idle: port open %.3f ms, port closed %.3f ms\n",
                            openCpu * 1000, closedCpu * 1000).c_str());
     return 0;

@@ -31,8 +31,10 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DDADIZ_FUZZ=ON -DDADIZ_TESTS=OFF -DDADIZ_BENCH=OFF >/dev/null
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
+  -DDADIZ_FUZZ=ON -DDADIZ_TESTS=OFF -DDADIZ_BENCH=OFF -DDADIZ_RENDER=OFF -DDADIZ_PACKAGE=OFF >/dev/null
 cmake --build "$build" --target fuzz_all -j2 >/dev/null
 
 # The file targets rewrite a scratch file per input: keep it in memory when possible.

@@ -12,6 +12,7 @@ packages=(
   fonts-liberation2                  # metric-compatible Arial for the pixel layout
   qt6-translations-l10n              # Qt's own dialogs in Catalan, Spanish and French
   libgtest-dev                       # unit tests
+  libxcb1-dev                        # the start-up benchmark watches the X server for the mapped window
   locales                            # the test that runs under a French locale
   dpkg-dev file                      # the Debian package: dpkg-shlibdeps finds its dependencies
   desktop-file-utils appstream       # the package test checks the menu entry and AppStream data

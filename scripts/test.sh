@@ -2,40 +2,80 @@
 # Installs what is missing, builds DADiz and runs every test: once in a plain
 # build (whose Debian package is then made and checked), then the Windows
 # build of the serial layer under Wine, once built with AddressSanitizer and
-# UndefinedBehaviorSanitizer. A compiler warning fails any build.
+# UndefinedBehaviorSanitizer, and every fuzz target for 20 s. A compiler
+# warning fails any build.
+# Two lanes run side by side, so that both cores stay busy while a lane
+# waits on tests: the plain build, its tests, the package, the Windows layer
+# and the fuzzing in one; the sanitizer build (at a lower priority) and its
+# tests in the other, whose output follows the first lane's. Each phase
+# prints its time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 export QT_QPA_PLATFORM=offscreen
+start=$SECONDS
 
+phase() {
+  local name=$1 begun=$SECONDS
+  shift
+  echo "== $name"
+  "$@"
+  echo "== $name: $((SECONDS - begun)) s"
+}
+
+plain_build() { BUILD_DIR=build bash scripts/build.sh -DDADIZ_WERROR=ON; }
 # Cases a test program skipped (for a privilege or a locale this machine
 # lacks) are named, so that the log shows what did not run.
 skipped() {
   echo "== cases skipped in $1"
   grep -hE -A1 '^SKIP   :|: Skipped$' "$1/Testing/Temporary/LastTest.log" | grep -v '^--$' || echo "none"
 }
+plain_tests() { ctest --test-dir build --output-on-failure -j2 && skipped build; }
+package() { bash scripts/package.sh && bash tests/package/test_package.sh; }
+windows() {
+  local launcher=()
+  command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  cmake -S win32 -B build-win32 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDADIZ_WERROR=ON "${launcher[@]}" >/dev/null
+  cmake --build build-win32 -j"$(nproc)"
+  bash win32/run-tests.sh build-win32 build/tools/dadiz-sim
+}
+# The sanitizer build holds the libraries and their tests, not the benchmarks,
+# dadiz-render or the package's files; optimised as the sanitizers advise.
+sanitizer_build() {
+  BUILD_DIR=build-asan nice -n 10 bash scripts/build.sh -DDADIZ_SANITIZE=ON -DDADIZ_WERROR=ON \
+    -DDADIZ_BENCH=OFF -DDADIZ_RENDER=OFF -DDADIZ_PACKAGE=OFF -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG"
+}
+sanitizer_tests() {
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-asan --output-on-failure -j2 \
+    && skipped build-asan
+}
 
-echo "== build and test"
-BUILD_DIR=build bash scripts/build.sh -DDADIZ_WERROR=ON
-ctest --test-dir build --output-on-failure -j2
-skipped build
+sanitizer_log=$(mktemp "${TMPDIR:-/tmp}/dadiz-sanitizer.XXXXXX")
+(
+  phase "build with AddressSanitizer and UndefinedBehaviorSanitizer" sanitizer_build
+  phase "test with AddressSanitizer and UndefinedBehaviorSanitizer" sanitizer_tests
+) >"$sanitizer_log" 2>&1 &
+sanitizer_lane=$!
+# Whatever the first lane does, the second is waited for and shown.
+finish() {
+  local status=$?
+  trap - EXIT
+  local sanitizer_status=0
+  wait "$sanitizer_lane" || sanitizer_status=$?
+  echo "== the sanitizer lane's output"
+  cat "$sanitizer_log"
+  rm -f "$sanitizer_log"
+  if [ "$sanitizer_status" -ne 0 ]; then
+    echo "== the sanitizer lane failed"
+    [ "$status" -ne 0 ] || status=$sanitizer_status
+  fi
+  echo "== all: $((SECONDS - start)) s"
+  exit "$status"
+}
+trap finish EXIT
 
-echo "== Debian package from the plain build, unpacked and checked"
-bash scripts/package.sh
-bash tests/package/test_package.sh
-
-echo "== Windows serial layer: built with mingw-w64, tested under Wine"
-start=$SECONDS
-cmake -S win32 -B build-win32 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDADIZ_WERROR=ON >/dev/null
-cmake --build build-win32 -j"$(nproc)"
-bash win32/run-tests.sh build-win32 build/tools/dadiz-sim
-echo "== Windows serial layer: $((SECONDS - start)) s"
-
-echo "== build and test with AddressSanitizer and UndefinedBehaviorSanitizer"
-BUILD_DIR=build-asan bash scripts/build.sh -DDADIZ_SANITIZE=ON -DDADIZ_BENCH=OFF -DDADIZ_WERROR=ON
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build-asan --output-on-failure -j2
-skipped build-asan
-
-echo "== fuzz every input for a bounded time"
-bash scripts/fuzz.sh 20
+phase "build" plain_build
+phase "test" plain_tests
+phase "Debian package from the plain build, unpacked and checked" package
+phase "Windows serial layer: built with mingw-w64, tested under Wine" windows
+phase "fuzz every input for a bounded time" bash scripts/fuzz.sh 20

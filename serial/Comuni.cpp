@@ -29,43 +29,87 @@ QEvent::Type TCommEvent::eventType()
     return type;
 }
 
-TCommThread::TCommThread(TSerialBackend& device, QObject* owner, std::uint64_t connection)
-    : device_(device), owner_(owner), connection_(connection)
+TCommThread::TCommThread(QObject* owner) : owner_(owner) {}
+
+TCommThread::~TCommThread()
 {
+    detach();
+    {
+        std::lock_guard lock(mutex_);
+        quit_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable())
+        thread_.join();
 }
 
-TCommThread::~TCommThread() { stop(); }
-
-bool TCommThread::start()
+bool TCommThread::attach(TSerialBackend& device, std::uint64_t connection)
 {
+    detach();
     TCommEvent::eventType();  // registered here, not first in the wait thread
-    try {
-        thread_ = std::thread(&TCommThread::Execute, this);
-    } catch (const std::system_error&) {
-        return false;
+    if (!thread_.joinable()) {
+        try {
+            thread_ = std::thread(&TCommThread::Execute, this);
+        } catch (const std::system_error&) {
+            return false;
+        }
     }
+    {
+        std::lock_guard lock(mutex_);
+        device_ = &device;
+        connection_ = connection;
+        taken_ = false;
+        left_ = false;
+    }
+    changed_.notify_all();
     return true;
 }
 
-void TCommThread::stop()
+void TCommThread::detach()
 {
-    if (!thread_.joinable())
+    std::unique_lock lock(mutex_);
+    if (!device_)
         return;
-    device_.cancelWait();
-    thread_.join();
+    if (taken_) {
+        // A cancel that comes before the wait ends the wait at once.
+        device_->cancelWait();
+        changed_.wait(lock, [this] { return !taken_; });
+    }
+    device_ = nullptr;
 }
 
 void TCommThread::Execute()
 {
+    std::unique_lock lock(mutex_);
     for (;;) {
-        switch (device_.waitReceive()) {
+        changed_.wait(lock, [this] { return quit_ || (device_ && !taken_ && !left_); });
+        if (quit_)
+            return;
+        TSerialBackend& device = *device_;
+        const std::uint64_t connection = connection_;
+        taken_ = true;
+        lock.unlock();
+        waitOn(device, connection);
+        lock.lock();
+        // Left: cancelled, or the device went away. A lost device stays
+        // attached, not waited on, until detach().
+        taken_ = false;
+        left_ = true;
+        changed_.notify_all();
+    }
+}
+
+void TCommThread::waitOn(TSerialBackend& device, std::uint64_t connection)
+{
+    for (;;) {
+        switch (device.waitReceive()) {
         case TWaitOutcome::Cancelled:
             return;
         case TWaitOutcome::DataArrived:
-            postCommMessage(owner_, {connection_, TCommNote::DataArrived});
+            postCommMessage(owner_, {connection, TCommNote::DataArrived});
             break;
         case TWaitOutcome::LineLost:
-            postCommMessage(owner_, {connection_, TCommNote::LineLost});
+            postCommMessage(owner_, {connection, TCommNote::LineLost});
             return;
         }
     }

@@ -1,6 +1,8 @@
 #pragma once
 #include <QEvent>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <thread>
 
 class QObject;
@@ -37,27 +39,37 @@ public:
     TCommMessage Message;
 };
 
-// The wait thread of one open connection: sleeps until the device receives
-// bytes and posts one TCommEvent to the owner per receive event. It ends on
-// stop() or when the device goes away (after posting one LineLost event).
+// The wait thread of a component. Started at the first open and kept, idle,
+// between connections, so that opening and closing a port costs no thread
+// start and end: while a device is attached it sleeps until the device
+// receives bytes and posts one TCommEvent to the owner per receive event; it
+// leaves the device on detach() or when the device goes away (after posting
+// one LineLost event), then waits for the next. It ends with the object.
 class TCommThread {
 public:
-    TCommThread(TSerialBackend& device, QObject* owner, std::uint64_t connection);
+    explicit TCommThread(QObject* owner);
     ~TCommThread();
     TCommThread(const TCommThread&) = delete;
     TCommThread& operator=(const TCommThread&) = delete;
 
-    // False when no thread could be started.
-    bool start();
-    // Wakes the thread and waits until it has left: afterwards it no longer
-    // touches the device, which may then be closed.
-    void stop();
+    // Starts waiting on `device` for the connection. False when no thread
+    // could be started; the device is then not attached.
+    bool attach(TSerialBackend& device, std::uint64_t connection);
+    // Wakes the thread and waits until it has left the device: afterwards it
+    // no longer touches it, and the device may be closed.
+    void detach();
 
 private:
     void Execute();
+    void waitOn(TSerialBackend& device, std::uint64_t connection);
 
-    TSerialBackend& device_;
     QObject* owner_;
-    std::uint64_t connection_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    TSerialBackend* device_ = nullptr; // attached, and not yet left
+    std::uint64_t connection_ = 0;
+    bool taken_ = false;               // the thread is waiting on device_
+    bool left_ = false;                // the thread is done with device_
+    bool quit_ = false;
     std::thread thread_;
 };

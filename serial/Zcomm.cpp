@@ -84,8 +84,7 @@ int TZComm::OpenConnection()
     device_->escape(SETXON);
     Connected = 1;
     ++connection_;
-    thread_ = std::make_unique<TCommThread>(*device_, this, connection_);
-    if (!thread_->start()) {
+    if (!waiter_.attach(*device_, connection_)) {
         openFailure_.Error = EAGAIN;
         Connected = 0;
         releaseDevice();
@@ -118,9 +117,7 @@ int TZComm::SetFlowCtl(int on)
 
 void TZComm::releaseDevice()
 {
-    if (thread_)
-        thread_->stop();
-    thread_.reset();
+    waiter_.detach();
     if (device_)
         device_->close();
     device_.reset();
@@ -132,9 +129,7 @@ int TZComm::CloseConnection()
     if (!device_)
         return 1;
     // The thread has left its wait before the descriptor goes.
-    if (thread_)
-        thread_->stop();
-    thread_.reset();
+    waiter_.detach();
     ClearDTR();
     PurgeCommPort(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR);
     releaseDevice();

@@ -54,7 +54,7 @@ struct TOpenFailure {
 };
 
 // The serial port component. Lives on the UI thread; every operation and
-// every event runs there. While a connection is open, a TCommThread waits for
+// every event runs there. While a connection is open, its TCommThread waits for
 // received bytes and posts one notification per receive event.
 class TZComm : public QObject {
     Q_OBJECT
@@ -149,7 +149,8 @@ private:
 
     BackendFactory factory_;
     std::unique_ptr<TSerialBackend> device_;
-    std::unique_ptr<TCommThread> thread_;
+    // Kept from the first open to the component's end, idle while closed.
+    TCommThread waiter_{this};
     std::uint64_t connection_ = 0;
     TDeviceTimeouts deviceTimeouts_;
     std::string lastText_;

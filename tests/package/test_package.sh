@@ -41,7 +41,7 @@ Architecture $arch
 Section electronics
 EOF
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
-for dep in libc6 libqt6widgets6 libqt6svg6 fonts-liberation2; do
+for dep in libc6 libqt6widgets6 libqt6svg6 libqt6charts6 fonts-liberation2; do
   field Depends | grep -qE "(^|, )$dep( |,|$)" || fail "Depends lacks $dep: $(field Depends)"
 done
 
@@ -50,6 +50,7 @@ dpkg-deb -x "$deb" "$root/tree"
 expected_files="usr/bin/dadiz
 usr/bin/dadiz-sim
 usr/bin/dadizctl
+usr/lib/dadiz/libdadiz-trend.so
 usr/share/applications/$id.desktop
 usr/share/doc/dadiz/changelog.gz
 usr/share/doc/dadiz/copyright
@@ -102,6 +103,23 @@ for program in dadiz dadizctl dadiz-sim; do
   grep -qE '__[a-z0-9_]+_chk\b' <<<"$(readelf --dyn-syms -W "$bin/$program")" \
     || fail "$program calls no fortified libc function"
 done
+
+# The trend window is a module: the program starts without Qt Charts and
+# OpenGL, and finds the module in lib/dadiz beside its bin/. The module binds
+# every symbol against the installed libraries and exports its entry.
+module="$root/tree/usr/lib/dadiz/libdadiz-trend.so"
+needed() { readelf -d "$1" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'; }
+if grep -E 'Charts|OpenGL' <<<"$(needed "$bin/dadiz")"; then
+  fail "dadiz links Qt Charts or OpenGL (above) instead of leaving them to the trend module"
+fi
+needed "$module" | grep -q '^libQt6Charts' || fail "the trend module does not link Qt Charts"
+grep -q 'BIND_NOW' <<<"$(readelf -d "$module")" || fail "the trend module is not linked with -z now"
+if grep -F "$PWD" <<<"$(readelf -d "$module" "$bin/dadiz")"; then
+  fail "a packaged binary keeps a run path of the build (above)"
+fi
+grep -q ' dadizMakeTrendHandle1$' <<<"$(readelf --dyn-syms -W "$module")" || fail "the trend module exports no entry"
+unbound=$(ldd -r "$module" 2>&1 | grep -E 'undefined symbol|not found' || true)
+[ -z "$unbound" ] || fail "the trend module does not load: $unbound"
 
 # Each manual page is valid gzip and names every option dadiz-sim lists.
 for page in dadiz dadizctl dadiz-sim; do

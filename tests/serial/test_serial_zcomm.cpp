@@ -216,6 +216,23 @@ TEST(ZComm, ThousandCyclesLeaveNoDescriptorOrThread)
     EXPECT_EQ(runningThreads(), threads);
 }
 
+// The wait thread is kept between connections and ends with its component.
+TEST(ZComm, WaitThreadEndsWithTheComponent)
+{
+    PtyPair pty;
+    qtApp();
+    const int threads = runningThreads();
+    {
+        TZComm port;
+        port.Port = pty.path;
+        ASSERT_EQ(port.OpenConnection(), 1);
+        port.CloseConnection();
+        ASSERT_EQ(port.OpenConnection(), 1);
+        EXPECT_EQ(runningThreads(), threads + 1);
+    }
+    EXPECT_EQ(runningThreads(), threads);
+}
+
 TEST(ZComm, SecondOpenOfTheSameDeviceFails)
 {
     Opened o;
@@ -326,6 +343,16 @@ TEST(ZComm, HangUpIsReportedOnceAndCostsNoCpu)
     unsigned char b[4];
     EXPECT_EQ(o.port.ReadComm(b, 4), 0);
     EXPECT_EQ(o.port.CloseConnection(), 1);
+
+    // The next connection is waited on again.
+    PtyPair next;
+    int calls = 0;
+    o.port.OnDataAvailable = [&](TZComm*) { ++calls; };
+    o.port.Port = next.path;
+    ASSERT_EQ(o.port.OpenConnection(), 1);
+    next.send("x");
+    EXPECT_TRUE(spinUntil([&] { return calls > 0; }, 2000));
+    EXPECT_EQ(errors, 1);
 }
 
 // A device whose line errors and queue the test decides.
