@@ -18,10 +18,10 @@
 #include "base/Texts.h"
 #include "base/UniqueFd.h"
 #include "link/DisplayLink.h"
+#include "link/LineSettings.h"
 #include "link/Traffic.h"
 #include "protocol/Requests.h"
 #include "protocol/RxBuffer.h"
-#include "serial/LineSettings.h"
 #include "serial/PortMap.h"
 
 namespace {
@@ -229,13 +229,13 @@ const TTexts kPseudoFormat{"%1 és un pseudoterminal, que es queda 8 bits de dad
     "bits de données ne peuvent pas y être distingués, ceux configurés sont gardés.",
     "%1 is a pseudo-terminal, which keeps 8 data bits and no parity whatever is asked: the parity and data bits "
     "cannot be told apart there, so those configured are kept."};
-const TTexts kNothingFound{"Cap visualitzador no ha respost a cap velocitat (1200 a 19200), format de trama ni adreça "
+const TTexts kNothingFound{"Cap visualitzador no ha respost a cap velocitat (%2 a %3), format de trama ni adreça "
                            "(00 a 31); %1 proves.",
-    "Ningún visualizador ha respondido a ninguna velocidad (1200 a 19200), formato de trama ni dirección (00 a 31); "
+    "Ningún visualizador ha respondido a ninguna velocidad (%2 a %3), formato de trama ni dirección (00 a 31); "
     "%1 pruebas.",
-    "Aucun afficheur n'a répondu, à aucune vitesse (1200 à 19200), aucun format de trame ni aucune adresse (00 à "
+    "Aucun afficheur n'a répondu, à aucune vitesse (%2 à %3), aucun format de trame ni aucune adresse (00 à "
     "31) ; %1 essais.",
-    "No display answered at any speed (1200 to 19200), frame format or address (00 to 31); %1 tries."};
+    "No display answered at any speed (%2 to %3), frame format or address (00 to 31); %1 tries."};
 const TTexts kCheckWiring{"Reviseu el cablatge (en RS-485, A i B poden estar invertits; en RS-232, TX i RX), "
                           "l'alimentació del visualitzador i que cap altre aparell no ocupi la línia.",
     "Revise el cableado (en RS-485, A y B pueden estar invertidos; en RS-232, TX y RX), la alimentación del "
@@ -729,16 +729,15 @@ std::vector<THolder> holdersOf(const struct stat& device, const std::string& rea
 // Frame formats: the common ones first, then the rest of the serial line
 // dialog's combinations (parity even, odd, none; 7 or 8 data bits; 1 or 2 stop bits).
 struct TFormat {
-    std::uint8_t parity, data, stop;
+    TLineParity parity;
+    std::uint8_t data, stop;
 };
+constexpr TLineParity E = TLineParity::Even, O = TLineParity::Odd, N = TLineParity::None;
 constexpr TFormat kFormats[] = {
-    {0, 0, 0}, {1, 0, 0}, {2, 1, 0},                       // 7E1, 7O1, 8N1
-    {0, 0, 1}, {1, 0, 1}, {2, 0, 0}, {2, 0, 1},            // 7E2, 7O2, 7N1, 7N2
-    {0, 1, 0}, {0, 1, 1}, {1, 1, 0}, {1, 1, 1}, {2, 1, 1}, // 8E1, 8E2, 8O1, 8O2, 8N2
+    {E, 7, 1}, {O, 7, 1}, {N, 8, 1},                       // 7E1, 7O1, 8N1
+    {E, 7, 2}, {O, 7, 2}, {N, 7, 1}, {N, 7, 2},            // 7E2, 7O2, 7N1, 7N2
+    {E, 8, 1}, {E, 8, 2}, {O, 8, 1}, {O, 8, 2}, {N, 8, 2}, // 8E1, 8E2, 8O1, 8O2, 8N2
 };
-// Fastest first: a try at 19200 costs a sixth of one at 1200.
-constexpr std::uint8_t kSpeedOrder[] = {4, 3, 2, 1, 0};
-constexpr std::int32_t kBauds[] = {1200, 2400, 4800, 9600, 19200};
 // The longest reply to a reading: '@', address, 'R', 'L', eight value
 // characters, 'R', 'R', two relays, CR.
 constexpr std::size_t kReadingReplyLength = 18;
@@ -761,34 +760,16 @@ std::string seconds(TLinkClock::duration d)
     return cfmt("%.1f", std::chrono::duration<double>(d).count());
 }
 
-std::string formatText(const TLineFormat& f)
-{
-    return cfmt("%d%c%d", f.DataBitsIndex == 0 ? 7 : 8, "EON"[std::min<int>(f.ParityIndex, 2)],
-        f.StopBitsIndex == 0 ? 1 : 2);
-}
-
 TWords shortLineWords(const TLineFormat& f)
 {
-    return say(kShortLine, {say(kBaud, {cfmt("%d", kBauds[std::min<int>(f.BaudIndex, 4)])}), formatText(f)});
+    return say(kShortLine, {say(kBaud, {speedText(f.baud)}), formatText(f)});
 }
 
 TWords fullLineWords(const TLineFormat& f, std::uint8_t address)
 {
-    return say(kFullLine, {say(kBaud, {cfmt("%d", kBauds[std::min<int>(f.BaudIndex, 4)])}), formatText(f),
-                              say(kDataBits, {f.DataBitsIndex == 0 ? "7" : "8"}),
-                              say(kParities[std::min<int>(f.ParityIndex, 2)]), say(kStopBits[f.StopBitsIndex == 0 ? 0 : 1]),
-                              cfmt("%02d", address)});
-}
-
-TLineFormat formatOf(const TZComm& port)
-{
-    TLineFormat f;
-    const auto* it = std::find(std::begin(kBauds), std::end(kBauds), port.BaudRate);
-    f.BaudIndex = static_cast<std::uint8_t>(it == std::end(kBauds) ? 3 : it - std::begin(kBauds));
-    f.ParityIndex = port.Parity == even_parity ? 0 : port.Parity == odd_parity ? 1 : 2;
-    f.DataBitsIndex = port.DataBits == databits7 ? 0 : 1;
-    f.StopBitsIndex = port.StopBits == stop2 ? 1 : 0;
-    return f;
+    return say(kFullLine, {say(kBaud, {speedText(f.baud)}), formatText(f), say(kDataBits, {cfmt("%d", f.dataBits)}),
+                              say(kParities[std::min<int>(static_cast<int>(f.parity), 2)]),
+                              say(kStopBits[f.stopBits == 2 ? 1 : 0]), cfmt("%02d", address)});
 }
 
 std::string addressText(const std::vector<std::uint8_t>& frame)
@@ -986,7 +967,7 @@ void TDoctor::start()
         const int com = comNumber(*setup_.port);
         port_->Port = com >= 1 && com <= 6 ? cfmt("COM%d", com) : *setup_.port;
     }
-    configured_ = formatOf(*port_);
+    configured_ = lineFormatOf(*port_);
     path_ = resolvePortPath(port_->Port);
     queue(&TDoctor::checkTheDevice);
 }
@@ -1196,8 +1177,9 @@ void TDoctor::planConfigured()
     if (setup_.config.Address > 31)
         return;
     for (const TFormat& f : kFormats)
-        for (std::uint8_t baud : kSpeedOrder) {
-            const TLineFormat line{baud, f.parity, f.data, f.stop};
+        // Fastest first: a try at the top speed costs a sixth of one at the lowest.
+        for (auto baud = kLineSpeeds.rbegin(); baud != kLineSpeeds.rend(); ++baud) {
+            const TLineFormat line{*baud, f.parity, f.data, f.stop};
             if (!(line == configured_))
                 plan_.push_back({line, setup_.config.Address});
         }
@@ -1207,8 +1189,8 @@ void TDoctor::planEverywhere()
 {
     everywhere_ = true;
     for (const TFormat& f : kFormats)
-        for (std::uint8_t baud : kSpeedOrder) {
-            const TLineFormat line{baud, f.parity, f.data, f.stop};
+        for (auto baud = kLineSpeeds.rbegin(); baud != kLineSpeeds.rend(); ++baud) {
+            const TLineFormat line{*baud, f.parity, f.data, f.stop};
             if (std::find(swept_.begin(), swept_.end(), line) != swept_.end())
                 continue;
             for (std::uint8_t a = 0; a <= 31; ++a)
@@ -1219,10 +1201,7 @@ void TDoctor::planEverywhere()
 
 bool TDoctor::applyLine(const TLineFormat& line)
 {
-    port_->BaudRate = kBauds[line.BaudIndex];
-    port_->Parity = line.ParityIndex == 0 ? even_parity : line.ParityIndex == 1 ? odd_parity : no_parity;
-    port_->DataBits = line.DataBitsIndex == 0 ? databits7 : databits8;
-    port_->StopBits = line.StopBitsIndex == 0 ? stop1 : stop2;
+    applyLineFormat(line, *port_);
     current_ = line;
     // The open port takes the new settings as they are; a closed one gets
     // them when the next exchange opens it.
@@ -1246,7 +1225,9 @@ void TDoctor::searchStep()
     if (planAt_ >= plan_.size() && !everywhere_)
         planEverywhere();
     if (planAt_ >= plan_.size()) {
-        add(result(TDoctorCheck::Search, TVerdict::Problem, say(kNothingFound, {cfmt("%d", report_.tries)}),
+        add(result(TDoctorCheck::Search, TVerdict::Problem,
+            say(kNothingFound,
+                {cfmt("%d", report_.tries), speedText(kLineSpeeds.front()), speedText(kLineSpeeds.back())}),
             say(kCheckWiring)));
         finish(TDoctorOutcome::NothingAnswered);
         return;
@@ -1411,8 +1392,8 @@ void TDoctor::finish(TDoctorOutcome outcome)
             outcome = TDoctorOutcome::OthersAnswer;
         // What the device does not keep was never tried: the configured stays.
         if (pseudoTerminal_) {
-            found_->line.ParityIndex = configured_.ParityIndex;
-            found_->line.DataBitsIndex = configured_.DataBitsIndex;
+            found_->line.parity = configured_.parity;
+            found_->line.dataBits = configured_.dataBits;
         }
         std::vector<std::string> list;
         for (std::uint8_t a : as)
@@ -1534,19 +1515,9 @@ std::string lineWords(const TLineFormat& line, std::uint8_t address, int languag
     return fullLineWords(line, address)[l];
 }
 
-TLineFormat lineOf(const TDisplayConfig& config)
-{
-    TZComm port;
-    copyLineSettings(config, port);
-    return formatOf(port);
-}
-
 void applyFoundLine(const TFoundLine& found, TDisplayConfig& config)
 {
-    config.BaudIndex = found.line.BaudIndex;
-    config.ParityIndex = found.line.ParityIndex;
-    config.DataBitsIndex = found.line.DataBitsIndex;
-    config.StopBitsIndex = found.line.StopBitsIndex;
+    storeLineFormat(found.line, config);
     config.Address = found.Address;
 }
 

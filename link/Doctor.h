@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config/DisplayConfig.h"
+#include "config/LineFormat.h"
 #include "serial/Zcomm.h"
 
 class TDisplayLink;
@@ -31,16 +32,6 @@ struct TCheckResult {
     TVerdict verdict = TVerdict::Skipped;
     TWords finding; // what was found
     TWords advice;  // what to do; empty when nothing
-};
-
-// Line settings as DisplayConfig holds them (BaudIndex 0..4, ParityIndex 0
-// even 1 odd 2 none, DataBitsIndex 0 = 7 bits, StopBitsIndex 0 = 1 bit).
-struct TLineFormat {
-    std::uint8_t BaudIndex = 0;
-    std::uint8_t ParityIndex = 0;
-    std::uint8_t DataBitsIndex = 0;
-    std::uint8_t StopBitsIndex = 0;
-    bool operator==(const TLineFormat&) const = default;
 };
 
 // Where displays answered: the line settings and every address that did.
@@ -223,8 +214,6 @@ std::vector<std::string> doctorLines(const TDoctorReport& report, int language);
 std::string progressText(const TSearchProgress& progress, int language);
 // "9600 baud, 7E1 (7 data bits, even parity, 1 stop bit), address 07".
 std::string lineWords(const TLineFormat& line, std::uint8_t address, int language);
-// The line settings of a configuration, as the port gets them.
-TLineFormat lineOf(const TDisplayConfig& config);
 // Sets the serial line fields and the address of `config` to what was found.
 void applyFoundLine(const TFoundLine& found, TDisplayConfig& config);
 

@@ -303,11 +303,13 @@ private slots:
         QCOMPARE(line(r, TDoctorCheck::Echo).contains(QLatin1String("hands back")), sim.contains(QStringLiteral("--echo")));
         QCOMPARE(r.found.has_value(), !found.isEmpty());
         if (r.found) {
+            TDisplayConfig at;
+            storeLineFormat(r.found->line, at);
             QString text = QStringLiteral("%1 %2 %3 %4:")
-                               .arg(r.found->line.BaudIndex)
-                               .arg(r.found->line.ParityIndex)
-                               .arg(r.found->line.DataBitsIndex)
-                               .arg(r.found->line.StopBitsIndex);
+                               .arg(at.BaudIndex)
+                               .arg(at.ParityIndex)
+                               .arg(at.DataBitsIndex)
+                               .arg(at.StopBitsIndex);
             for (std::uint8_t a : r.found->addresses)
                 text += QStringLiteral(" %1").arg(a, 2, 10, QLatin1Char('0'));
             text += QStringLiteral(" > %1").arg(r.found->Address, 2, 10, QLatin1Char('0'));
