@@ -21,6 +21,7 @@
 
 #include "link/DisplayLink.h"
 #include "link/Doctor.h"
+#include "link/DoctorSearch.h"
 #include "support/PtyDisplay.h"
 #include "support/SimProcess.h"
 
@@ -591,6 +592,32 @@ private slots:
 
     // A search without a display, cancelled at its third try and, in
     // another run, before its first step: the port is closed at once.
+    // The search's order: the configured address at every other setting,
+    // fastest first; a setting's other addresses next where something
+    // answered, once; then every address at every setting not swept.
+    void theSearchPlan()
+    {
+        TSearchPlan plan;
+        plan.reset({9600, TLineParity::Even, 7, 1}, 7);
+        plan.planConfigured();
+        QCOMPARE(plan.left(), 59);
+        const TSearchTry first = plan.take();
+        QVERIFY(first.line == (TLineFormat{19200, TLineParity::Even, 7, 1}) && first.address == 7 && !first.confirm);
+        plan.planSweep(first.line);
+        plan.planSweep(first.line);
+        QCOMPARE(plan.left(), 58 + 31);
+        for (int i = 0; i < 31; ++i) {
+            const TSearchTry t = plan.take();
+            QVERIFY(t.line == first.line && t.address != 7);
+        }
+        QVERIFY(plan.next().line == (TLineFormat{4800, TLineParity::Even, 7, 1}));
+        plan.addNext({first.line, 3, true});
+        QVERIFY(plan.take().confirm);
+        plan.planEverywhere();
+        QVERIFY(plan.everywhere());
+        QCOMPARE(plan.left(), 58 + 59 * 31);
+    }
+
     void cancelledAtAnyMoment()
     {
         SimProcess silent(DADIZ_SIM_PATH, {QStringLiteral("--silent")});
