@@ -1,8 +1,8 @@
 // The connection doctor against the simulated display and against the faults
 // a test can make: no device, no permission, a device held by another
 // process, an echoing adapter, a display at other line settings, one that
-// answers late or signs with another address; and
-// dadizctl doctor printing its lines.
+// answers late or signs with another address; the search's order and what
+// the probe reads of /proc; and dadizctl doctor printing its lines.
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -16,11 +16,13 @@
 #include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "link/DisplayLink.h"
 #include "link/Doctor.h"
+#include "link/DoctorProbe.h"
 #include "link/DoctorSearch.h"
 #include "support/PtyDisplay.h"
 #include "support/SimProcess.h"
@@ -616,6 +618,39 @@ private slots:
         plan.planEverywhere();
         QVERIFY(plan.everywhere());
         QCOMPARE(plan.left(), 58 + 59 * 31);
+    }
+
+    // Who holds a device, from a /proc of the test's own: a descriptor, a
+    // lock whose process shows no descriptors, a grabber running.
+    void theProbeReadsProc()
+    {
+        QTemporaryDir proc;
+        QVERIFY(proc.isValid());
+        struct stat null {};
+        QCOMPARE(::stat("/dev/null", &null), 0);
+        auto write = [&](const QString& name, const QByteArray& text) {
+            QFile f(proc.filePath(name));
+            QVERIFY(QDir(proc.path()).mkpath(QFileInfo(name).path()) && f.open(QIODevice::WriteOnly));
+            f.write(text);
+        };
+        write(QStringLiteral("4242/comm"), "minicom\n");
+        QVERIFY(QDir(proc.path()).mkpath(QStringLiteral("4242/fd")));
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), proc.filePath(QStringLiteral("4242/fd/3"))));
+        write(QStringLiteral("5151/comm"), "picocom\n");
+        write(QStringLiteral("77/comm"), "ModemManager\n");
+        write(QStringLiteral("locks"),
+            QString::asprintf("1: FLOCK  ADVISORY  WRITE 5151 %02x:%02x:%llu 0 EOF\n", major(null.st_dev),
+                minor(null.st_dev), static_cast<unsigned long long>(null.st_ino))
+                .toLatin1());
+        TSystemPlaces places;
+        places.proc = proc.path().toStdString();
+        const doctor::TDeviceUsers users = doctor::holdersOf(null, "/dev/null", places);
+        QString seen;
+        for (const doctor::THolder& h : users.holders)
+            seen += QStringLiteral("%1 %2 %3; ").arg(h.pid).arg(QString::fromStdString(h.comm)).arg(h.holdsDevice);
+        QCOMPARE(seen, QStringLiteral("4242 minicom 1; 5151 picocom 1; "));
+        QCOMPARE(users.running, std::vector<std::string>{"ModemManager"});
+        QCOMPARE(users.hidden, 0);
     }
 
     void cancelledAtAnyMoment()
