@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
+#include <string>
 
 #include "config/DigitClass.h"
 #include "config/LineFormat.h"

@@ -15,6 +15,7 @@ namespace {
 const std::set<std::string> kFlags = {"--json", "--plain", "--verify", "--watch", "--verbose", "--search"};
 const std::set<std::string> kValued = {"--port",    "--baud",    "--parity",  "--data-bits", "--stop-bits", "--address",
                                        "--timeout", "--retries", "--interval", "--lang",     "--csv"};
+
 // The serial line's options: a word of the setting's list, kept as its position.
 struct TLineOption {
     const char* name;
