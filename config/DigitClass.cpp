@@ -27,6 +27,11 @@ int inputDecimals(int cls)
     return cls - 2;
 }
 
+int shownDecimals(std::uint8_t digitsIndex, std::uint8_t decimalPoint)
+{
+    return std::min<int>(decimalPoint, cap(of(digitsIndex)));
+}
+
 std::string inputValueMask(int cls)
 {
     return cls == 3 ? "!#99.9;0;0" : cls == 4 ? "!#99.99;0;0" : "!#99.999;0;0";

@@ -257,7 +257,7 @@ int sendOne(TLineSession& line, const TCtlOptions& o, const TTarget& t, bool sev
     if (!print(list))
         return printFailure(o);
     const auto unread = static_cast<std::size_t>(std::count_if(
-        differences.begin(), differences.end(), [](const TFieldDifference& d) { return d.received == kBeyondReply; }));
+        differences.begin(), differences.end(), [](const TFieldDifference& d) { return d.received == beyondReplyText(); }));
     if (unread < differences.size())
         message(who + cfmt(" holds %zu field(s) other than ", differences.size() - unread) + t.path);
     if (unread > 0)
@@ -596,7 +596,8 @@ int runScan(const TCtlOptions& o)
     TProgress progress;
     int found = 0;
     std::size_t late = 0;
-    for (std::uint8_t address = 0; address <= 31; ++address) {
+    const TFieldLimits addresses = recordField(&TDisplayConfig::Address).limits({});
+    for (auto address = static_cast<std::uint8_t>(addresses.low); address <= addresses.high; ++address) {
         progress.show("scan of " + link.deviceName() + cfmt(": address %02d, %d found", address, found));
         const TExchangeResult r = link.exchange(buildReadRequest(address, kLetterDisplayReading));
         // An answer that came after its own time-out arrives while a later address is asked; one
@@ -679,9 +680,10 @@ int runDiff(const TCtlOptions& o)
         std::vector<std::string> differing;
         for (const TFieldDifference& d : compareWithReply(t.cfg, r.reply)) {
             differing.push_back(d.field);
-            if (d.received == kBeyondReply)
+            if (d.received == beyondReplyText())
                 message(bName + ": " + d.field + " " + d.sent
-                        + " cannot be read back (the reply carries -19999 to 99999)");
+                        + cfmt(" cannot be read back (the reply carries %d to %d)", kReplySetpointLowest,
+                               kReplySetpointHighest));
         }
         a = t.cfg;
         b = t.cfg;

@@ -35,56 +35,6 @@ std::optional<char> relayByteOf(const std::string& text)
     return static_cast<char>(std::stoi(text.substr(1, 2), nullptr, 16));
 }
 
-using C = TDisplayConfig;
-
-TFieldInfo indexField(const char* name, std::uint8_t C::*member, int high)
-{
-    return {name, TFieldKind::Index, member, nullptr, nullptr, nullptr, high};
-}
-TFieldInfo realField(const char* name, double C::*member)
-{
-    return {name, TFieldKind::Real, nullptr, member, nullptr, nullptr, 0};
-}
-TFieldInfo charField(const char* name, char C::*member)
-{
-    return {name, TFieldKind::Character, nullptr, nullptr, member, nullptr, 0};
-}
-TFieldInfo intField(const char* name, std::int32_t C::*member)
-{
-    return {name, TFieldKind::Integer, nullptr, nullptr, nullptr, member, 0};
-}
-
-const TFieldInfo kFields[] = {
-    indexField("PortIndex", &C::PortIndex, 5),
-    indexField("ParityIndex", &C::ParityIndex, 2),
-    indexField("DataBitsIndex", &C::DataBitsIndex, 1),
-    indexField("StopBitsIndex", &C::StopBitsIndex, 1),
-    indexField("BaudIndex", &C::BaudIndex, 4),
-    indexField("Address", &C::Address, 31),
-    indexField("DigitsIndex", &C::DigitsIndex, 8),
-    indexField("InputMode", &C::InputMode, 1),
-    indexField("ProcessInput", &C::ProcessInput, 1),
-    realField("InputValue1", &C::InputValue1),
-    realField("DisplayValue1", &C::DisplayValue1),
-    realField("InputValue2", &C::InputValue2),
-    realField("DisplayValue2", &C::DisplayValue2),
-    indexField("DecimalPoint", &C::DecimalPoint, 4),
-    indexField("TempUnits", &C::TempUnits, 1),
-    indexField("ProbeType", &C::ProbeType, 3),
-    indexField("Resolution", &C::Resolution, 1),
-    realField("TempOffset", &C::TempOffset),
-    indexField("Relay1Enabled", &C::Relay1Enabled, 1),
-    charField("Relay1DelayType", &C::Relay1DelayType),
-    charField("Relay1TriggerLevel", &C::Relay1TriggerLevel),
-    intField("Relay1Delay", &C::Relay1Delay),
-    intField("Relay1Setpoint", &C::Relay1Setpoint),
-    indexField("Relay2Enabled", &C::Relay2Enabled, 1),
-    charField("Relay2DelayType", &C::Relay2DelayType),
-    charField("Relay2TriggerLevel", &C::Relay2TriggerLevel),
-    intField("Relay2Delay", &C::Relay2Delay),
-    intField("Relay2Setpoint", &C::Relay2Setpoint),
-};
-
 long long powerOfTen(int exponent)
 {
     long long p = 1;
@@ -134,8 +84,29 @@ std::string countText(long long count, int decimals)
     return generalFloatText(static_cast<double>(count) / static_cast<double>(powerOfTen(decimals)));
 }
 
+// "4 digits"
+std::string digitsText(const TDisplayConfig& cfg)
+{
+    return cfmt("%d digits", cfg.DigitsIndex + recordField(&TDisplayConfig::DigitsIndex).countBase);
+}
+
+// " must be a whole number from 0 to 31"
+std::string wholeNumberText(const TFieldLimits& limits)
+{
+    return cfmt(" must be a whole number from %lld to %lld", limits.low, limits.high);
+}
+
+// "0 or 1": the bytes a relay character chooses from.
+std::string choiceValues(const TRecordField& f)
+{
+    std::string out;
+    for (const TFieldChoice& c : f.choices)
+        out += (out.empty() ? "" : " or ") + std::string(1, static_cast<char>(c.value));
+    return out;
+}
+
 struct TAssignment {
-    const TFieldInfo* field;
+    const TRecordField* field;
     std::string text;
     bool held = false; // the file's value, checked again because a field it depends on changed
     std::string shown; // the name the user gave it by, when not the record name
@@ -184,58 +155,36 @@ std::string notText(const TAssignment& a)
 // decide what the masked fields can hold.
 bool checkDependent(const TAssignment& a, const TDisplayConfig& cfg, std::string& error)
 {
-    const std::string name = a.field->name;
+    const TRecordField& f = *a.field;
+    if (f.depends == kDependsOnNothing)
+        return true;
     const std::string shown = a.name();
-    const int cls = digitclass::of(cfg.DigitsIndex);
-    const std::string digits = cfmt("%d digits", cfg.DigitsIndex + 2);
+    const TFieldLimits limits = f.limitsIn(cfg);
+    const std::string digits = digitsText(cfg);
     TNumber number;
     // A value kept from the file may be in a form no one types: it fits no field.
     if (!readNumberText(a.text, number))
         number.decimals = 99;
 
-    if (name == "InputValue1" || name == "InputValue2") {
-        const int decimals = digitclass::inputDecimals(cls); // "#99.9", "#99.99", "#99.999"
-        const double v = cfg.*(a.field->f64);
-        if (v < -99.9 || v > 99.9 || number.decimals > decimals) {
-            error = shown + " must be from -99.9 to 99.9 with " + decimalsText(decimals) + " (" + digits + "), "
-                + notText(a);
+    if (f.type == TFieldType::Real || a.scaled) {
+        // A setpoint given with its decimals: the level as the relay dialog's field shows it.
+        const int decimals = a.scaled ? digitclass::shownDecimals(cfg.DigitsIndex, cfg.DecimalPoint) : limits.decimals;
+        const bool outside = a.scaled ? a.count < limits.low || a.count > limits.high
+                                      : cfg.*f.f64 < limits.lowest() || cfg.*f.f64 > limits.highest();
+        if (number.decimals > decimals || outside) {
+            const bool point = a.scaled || (f.depends & kDependsOnDecimalPoint) != 0;
+            error = shown + " must be from " + countText(limits.low, decimals) + " to "
+                + countText(limits.high, decimals) + " with " + decimalsText(decimals) + " (" + digits
+                + (point ? cfmt(", decimal point %d", cfg.DecimalPoint) : std::string()) + "), " + notText(a);
             return false;
         }
-    } else if (name == "DisplayValue1" || name == "DisplayValue2") {
-        // The field holds a sign or digit and `cls` digits; the value is
-        // that count over 10^decimals, limited to -19999 .. 9999 (19999 with five digits).
-        const int decimals = std::min<int>(cfg.DecimalPoint, digitclass::cap(cls));
-        const long long scale = powerOfTen(decimals);
-        const long long low = std::max(-(powerOfTen(cls) - 1), -19999 * scale);
-        const long long high = std::min(powerOfTen(cls + 1) - 1, (cfg.DigitsIndex == 3 ? 19999 : 9999) * scale);
-        const double v = cfg.*(a.field->f64);
-        const double count = std::round(v * static_cast<double>(scale));
-        if (number.decimals > decimals || count < static_cast<double>(low) || count > static_cast<double>(high)) {
-            error = shown + " must be from " + countText(low, decimals) + " to " + countText(high, decimals) + " with "
-                + decimalsText(decimals) + " (" + digits + cfmt(", decimal point %d", cfg.DecimalPoint) + "), "
-                + notText(a);
-            return false;
-        }
-    } else if (name == "Relay1Setpoint" || name == "Relay2Setpoint") {
-        const long long low = -(powerOfTen(cls) - 1);
-        const long long high = powerOfTen(cls + 1) - 1;
-        if (a.scaled) {
-            // The level with its decimals, as the relay dialog's field shows it.
-            const int decimals = setpointDecimals(cfg);
-            if (number.decimals > decimals || a.count < low || a.count > high) {
-                error = shown + " must be from " + countText(low, decimals) + " to " + countText(high, decimals)
-                    + " with " + decimalsText(decimals) + " (" + digits + cfmt(", decimal point %d", cfg.DecimalPoint)
-                    + "), " + notText(a);
-                return false;
-            }
-            return true;
-        }
-        const std::int32_t v = cfg.*(a.field->i32);
-        if (!number.whole || v < low || v > high) {
-            error = shown + cfmt(" must be a whole number of display counts from %lld to %lld", low, high) + " ("
-                + digits + "), " + notText(a);
-            return false;
-        }
+        return true;
+    }
+    const std::int32_t v = cfg.*f.i32;
+    if (!number.whole || v < limits.low || v > limits.high) {
+        error = shown + cfmt(" must be a whole number of display counts from %lld to %lld", limits.low, limits.high)
+            + " (" + digits + "), " + notText(a);
+        return false;
     }
     return true;
 }
@@ -243,84 +192,72 @@ bool checkDependent(const TAssignment& a, const TDisplayConfig& cfg, std::string
 // Parses one value and checks what does not depend on other fields.
 bool assign(const TAssignment& a, TDisplayConfig& cfg, std::string& error)
 {
-    const TFieldInfo& f = *a.field;
+    const TRecordField& f = *a.field;
     const std::string name = a.name();
+    const std::string notGiven = ", not \"" + a.text + "\"";
+    const bool fixed = f.depends == kDependsOnNothing;
     TNumber number;
     const bool numeric = readNumberText(a.text, number);
-    switch (f.kind) {
-    case TFieldKind::Index: {
+    switch (f.type) {
+    case TFieldType::Index: {
+        const TFieldLimits limits = f.limitsIn(cfg);
         const std::int32_t v = numeric && number.whole ? textToInt(a.text) : -1;
-        if (!numeric || !number.whole || v < 0 || v > f.high) {
-            error = name + cfmt(" must be a whole number from 0 to %d", f.high) + ", not \"" + a.text + "\"";
+        if (!numeric || !number.whole || v < limits.low || v > limits.high) {
+            error = name + wholeNumberText(limits) + notGiven;
             return false;
         }
-        cfg.*(f.u8) = static_cast<std::uint8_t>(v);
+        cfg.*f.u8 = static_cast<std::uint8_t>(v);
         return true;
     }
-    case TFieldKind::Character: {
+    case TFieldType::Character: {
         // Any byte show prints; one the request cannot carry (a CR) is refused when the file is sent.
         const std::optional<char> byte = relayByteOf(a.text);
         if (!byte) {
-            error = name + " must be 0 or 1 (" + (std::string(f.name).find("DelayType") != std::string::npos
-                                                       ? "0 timed delay, 1 hysteresis"
-                                                       : "0 on above the level, 1 on below it")
-                + "), or another byte as <XX> in hexadecimal, not \"" + a.text + "\"";
+            std::string meanings;
+            for (const TFieldChoice& c : f.choices)
+                meanings += (meanings.empty() ? "" : ", ") + std::string(1, static_cast<char>(c.value)) + " " + c.meaning;
+            error = name + " must be " + choiceValues(f) + " (" + meanings
+                + "), or another byte as <XX> in hexadecimal" + notGiven;
             return false;
         }
-        cfg.*(f.ch) = *byte;
+        cfg.*f.ch = *byte;
         return true;
     }
-    case TFieldKind::Integer: {
-        const bool isDelay = std::string(f.name).find("Delay") != std::string::npos;
+    case TFieldType::Integer: {
         if (a.scaled) {
             TNumber scaled;
             if (!readNumberText(a.text, scaled)) {
-                error = name + " must be a number written with a '.' for decimals, not \"" + a.text + "\"";
+                error = name + " must be a number written with a '.' for decimals" + notGiven;
                 return false;
             }
             return true;
         }
-        if (!numeric || !number.whole) {
-            error = name + " must be a whole number" + (isDelay ? " from 0 to 999" : "") + ", not \"" + a.text + "\"";
+        const TFieldLimits limits = f.limitsIn(cfg);
+        const std::int32_t v = numeric && number.whole ? textToInt(a.text) : 0;
+        if (!numeric || !number.whole || (fixed && (v < limits.low || v > limits.high))) {
+            error = name + (fixed ? wholeNumberText(limits) : std::string(" must be a whole number")) + notGiven;
             return false;
         }
-        const std::int32_t v = textToInt(a.text);
-        if (isDelay && (v < 0 || v > 999)) {
-            error = name + " must be a whole number from 0 to 999, not \"" + a.text + "\"";
-            return false;
-        }
-        cfg.*(f.i32) = v;
+        cfg.*f.i32 = v;
         return true;
     }
-    case TFieldKind::Real: {
+    case TFieldType::Real: {
         if (!numeric) {
-            error = name + " must be a number written with a '.' for decimals, not \"" + a.text + "\"";
+            error = name + " must be a number written with a '.' for decimals" + notGiven;
             return false;
         }
         const double v = textToDouble(a.text);
-        if (std::string(f.name) == "TempOffset" && (v < -99.9 || v > 99.9 || number.decimals > 1)) {
-            error = name + " must be from -99.9 to 99.9 with at most 1 decimal, not \"" + a.text + "\"";
+        const TFieldLimits limits = f.limitsIn(cfg);
+        if (fixed && (v < limits.lowest() || v > limits.highest() || number.decimals > limits.decimals)) {
+            error = name + " must be from " + countText(limits.low, limits.decimals) + " to "
+                + countText(limits.high, limits.decimals) + " with " + decimalsText(limits.decimals) + notGiven;
             return false;
         }
-        cfg.*(f.f64) = v;
+        cfg.*f.f64 = v;
         return true;
     }
     }
     return false;
-}
-
-// Decimals of one 7-character number field of the 'E' request.
-int frameDecimals(const TConfigRequest& frame, std::size_t offset)
-{
-    int decimals = 0;
-    bool afterPoint = false;
-    for (std::size_t i = offset; i < offset + 7 && frame[i] != '*'; ++i) {
-        if (afterPoint)
-            ++decimals;
-        if (frame[i] == '.')
-            afterPoint = true;
-    }
-    return decimals;
 }
 
 } // namespace
@@ -335,26 +272,18 @@ std::string exactRealText(double v)
     return cfmt("%.17g", v);
 }
 
-bool travels(const TFieldInfo& f)
+std::string outsideText(const TFieldLimits& limits)
 {
-    return &f - kFields >= 7;
+    return cfmt(" is outside %lld..%lld", limits.low, limits.high);
 }
 
-const TFieldInfo* findField(std::string_view name)
+std::string fieldText(const TRecordField& f, const TDisplayConfig& cfg)
 {
-    for (const TFieldInfo& f : kFields)
-        if (name == f.name)
-            return &f;
-    return nullptr;
-}
-
-std::string fieldText(const TFieldInfo& f, const TDisplayConfig& cfg)
-{
-    switch (f.kind) {
-    case TFieldKind::Index: return cfmt("%u", static_cast<unsigned>(cfg.*(f.u8)));
-    case TFieldKind::Integer: return cfmt("%d", static_cast<int>(cfg.*(f.i32)));
-    case TFieldKind::Real: return generalFloatText(cfg.*(f.f64));
-    case TFieldKind::Character: return relayByteText(cfg.*(f.ch));
+    switch (f.type) {
+    case TFieldType::Index: return cfmt("%u", static_cast<unsigned>(cfg.*f.u8));
+    case TFieldType::Integer: return cfmt("%d", static_cast<int>(cfg.*f.i32));
+    case TFieldType::Real: return generalFloatText(cfg.*f.f64);
+    case TFieldType::Character: return relayByteText(cfg.*f.ch);
     }
     return {};
 }
@@ -363,19 +292,19 @@ std::string configJson(const TDisplayConfig& cfg)
 {
     std::string out = "{\n";
     bool first = true;
-    for (const TFieldInfo& f : kFields) {
+    for (const TRecordField& f : recordFields()) {
         if (!first)
             out += ",\n";
         first = false;
         out += cfmt("  \"%s\": ", f.name);
-        switch (f.kind) {
-        case TFieldKind::Real: {
-            const double v = cfg.*(f.f64);
+        switch (f.type) {
+        case TFieldType::Real: {
+            const double v = cfg.*f.f64;
             out += std::isfinite(v) ? exactRealText(v) : "null";
             break;
         }
-        case TFieldKind::Character: {
-            const auto c = static_cast<unsigned char>(cfg.*(f.ch));
+        case TFieldType::Character: {
+            const auto c = static_cast<unsigned char>(cfg.*f.ch);
             if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\')
                 out += cfmt("\"%c\"", c);
             else
@@ -401,7 +330,7 @@ bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& 
         }
         const std::string name = text.substr(0, eq);
         const std::string value = text.substr(eq + 1);
-        if (const TFieldInfo* field = findField(name)) {
+        if (const TRecordField* field = findRecordField(name)) {
             parsed.push_back({field, value, false, {}, false, 0, false});
             continue;
         }
@@ -410,12 +339,12 @@ bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& 
         case TPlainParse::Refused: return false;
         case TPlainParse::Done:
             for (const TRecordAssignment& r : expanded)
-                parsed.push_back({findField(r.field), r.text, false, name, r.scaled, 0, r.onlyIfUnset});
+                parsed.push_back({r.field, r.text, false, name, r.scaled, 0, r.onlyIfUnset});
             continue;
         case TPlainParse::NotPlain: break;
         }
         error = "unknown field \"" + name + "\"; the fields are " + plainNames() + ", or by their record names";
-        for (const TFieldInfo& f : kFields)
+        for (const TRecordField& f : recordFields())
             error += std::string(" ") + f.name;
         return false;
     }
@@ -439,7 +368,7 @@ bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& 
                                             [&](const TAssignment& later) { return later.field == a.field; });
         if (!a.scaled || overridden)
             continue;
-        const auto count = countOf(a.text, setpointDecimals(cfg));
+        const auto count = countOf(a.text, digitclass::shownDecimals(cfg.DigitsIndex, cfg.DecimalPoint));
         a.count = count.value_or(0);
         if (count && *count >= INT32_MIN && *count <= INT32_MAX)
             cfg.*(a.field->i32) = static_cast<std::int32_t>(*count);
@@ -450,19 +379,18 @@ bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& 
 
     // New digits or a new decimal point can leave values the file already
     // holds outside what their fields accept.
-    std::vector<const char*> dependents;
-    if (cfg.DigitsIndex != before.DigitsIndex)
-        dependents = {"InputValue1", "DisplayValue1", "InputValue2", "DisplayValue2", "Relay1Setpoint",
-                      "Relay2Setpoint"};
-    else if (cfg.DecimalPoint != before.DecimalPoint)
-        dependents = {"DisplayValue1", "DisplayValue2"};
-    for (const char* name : dependents) {
-        const TFieldInfo* field = findField(name);
+    const unsigned changed = cfg.DigitsIndex != before.DigitsIndex       ? kDependsOnDigits
+                           : cfg.DecimalPoint != before.DecimalPoint ? kDependsOnDecimalPoint
+                                                                     : kDependsOnNothing;
+    for (const TRecordField& dependent : recordFields()) {
+        if ((dependent.depends & changed) == 0)
+            continue;
+        const TRecordField* field = &dependent;
         const bool assigned = std::any_of(parsed.begin(), parsed.end(),
                                           [&](const TAssignment& a) { return a.field == field; });
         if (assigned)
             continue;
-        const std::string held = field->kind == TFieldKind::Real ? exactRealText(cfg.*(field->f64))
+        const std::string held = field->type == TFieldType::Real ? exactRealText(cfg.*field->f64)
                                                                  : fieldText(*field, cfg);
         if (!checkDependent({field, held, true, {}, false, 0, false}, cfg, error))
             return false;
@@ -472,95 +400,105 @@ bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& 
 
 std::optional<std::string> receivedValueProblem(const TDisplayConfig& cfg)
 {
-    for (const TFieldInfo& f : kFields) {
-        const std::string name = f.name;
-        if (!travels(f))
+    for (const TRecordField& f : recordFields()) {
+        if (!f.carriedBy(kInParamsReply))
             continue;
-        switch (f.kind) {
-        case TFieldKind::Index:
-            if (cfg.*(f.u8) > f.high)
-                return name + " " + fieldText(f, cfg) + cfmt(" is outside 0..%d", f.high);
+        const std::string what = std::string(f.name) + " " + fieldText(f, cfg);
+        switch (f.type) {
+        case TFieldType::Index:
+        case TFieldType::Integer: {
+            if (f.depends != kDependsOnNothing)
+                break;
+            const TFieldLimits limits = f.limitsIn(cfg);
+            const long long v = f.type == TFieldType::Index ? cfg.*f.u8 : cfg.*f.i32;
+            if (v < limits.low || v > limits.high)
+                return what + outsideText(limits);
             break;
-        case TFieldKind::Real:
-            if (!std::isfinite(cfg.*(f.f64)))
-                return name + " is not a finite number";
+        }
+        case TFieldType::Real:
+            if (!std::isfinite(cfg.*f.f64))
+                return std::string(f.name) + " is not a finite number";
             break;
-        case TFieldKind::Character: {
+        case TFieldType::Character: {
             // A relay never set up holds the byte zero; the level of a relay
             // that is off is not read ('2' comes from a display).
-            const char c = cfg.*(f.ch);
-            const bool on = cfg.relay(name[5] - '0').Enabled == 1;
-            if (name.find("DelayType") != std::string::npos) {
-                if (c != '0' && c != '1' && c != '\0')
-                    return name + " " + fieldText(f, cfg) + " is not 0 or 1";
-            } else if (on && c != '0' && c != '1') {
-                return name + " " + fieldText(f, cfg) + " is not 0 or 1 for a relay that is on";
+            const char c = cfg.*f.ch;
+            const bool chosen = f.choice(static_cast<unsigned char>(c)) != nullptr;
+            if (f.whileRelayOn) {
+                if (cfg.relay(f.relay).Enabled == 1 && !chosen)
+                    return what + " is not " + choiceValues(f) + " for a relay that is on";
+            } else if (!chosen && c != '\0') {
+                return what + " is not " + choiceValues(f);
             }
             break;
         }
-        case TFieldKind::Integer:
-            if (name.find("Delay") != std::string::npos && (cfg.*(f.i32) < 0 || cfg.*(f.i32) > 999))
-                return name + " " + fieldText(f, cfg) + " is outside 0..999";
-            break;
         }
     }
     return std::nullopt;
+}
+
+const std::string& beyondReplyText()
+{
+    static const std::string text =
+        cfmt("cannot send it back (its reply carries %d to %d)", kReplySetpointLowest, kReplySetpointHighest);
+    return text;
 }
 
 std::vector<TFieldDifference> compareWithReply(const TDisplayConfig& sent, std::span<const std::uint8_t> reply)
 {
     TDisplayConfig got = sent;
     const TParamsReplyContents contents = parseAnalogParamsReply(reply, got);
-    const TConfigRequest frame = buildConfigRequest(sent);
 
     std::vector<TFieldDifference> out;
-    auto differ = [&](const char* name, bool equal) {
-        const TFieldInfo& f = *findField(name);
-        const auto is = [&](const char* field) { return std::string_view(field) == name; };
+    // `member` lies in `sent`: the field it is, with the same field of `got`.
+    auto differ = [&](const void* member, bool equal) {
+        const TRecordField& f = recordFieldAt(sent, member);
+        const auto is = [&](const char* field) { return std::string_view(field) == f.name; };
         const auto unreadable = std::find_if(contents.unreadable.begin(), contents.unreadable.end(),
                                              [&](const TUnreadableField& u) { return is(u.field); });
         if (std::none_of(contents.carried.begin(), contents.carried.end(), is))
-            out.push_back({name, fieldText(f, sent), "not in the reply"});
+            out.push_back({f.name, fieldText(f, sent), "not in the reply"});
         else if (unreadable != contents.unreadable.end())
-            out.push_back({name, fieldText(f, sent), "not a number: \"" + unreadable->text + "\""});
+            out.push_back({f.name, fieldText(f, sent), "not a number: \"" + unreadable->text + "\""});
         else if (!equal)
-            out.push_back({name, fieldText(f, sent), fieldText(f, got)});
+            out.push_back({f.name, fieldText(f, sent), fieldText(f, got)});
     };
     auto near = [](double a, double b, double tolerance) {
         return std::fabs(a - b) <= tolerance + 1e-9 * std::max(1.0, std::fabs(a));
     };
 
-    differ("ProcessInput", got.ProcessInput == (sent.ProcessInput == 0 ? 0 : 1));
+    differ(&sent.ProcessInput, got.ProcessInput == (sent.ProcessInput == 0 ? 0 : 1));
     // Input values travel as "+%6.3f" cut to seven characters: half a unit of its last digit.
-    differ("InputValue1", near(sent.InputValue1, got.InputValue1, 0.5 / powerOfTen(frameDecimals(frame, 7))));
-    differ("InputValue2", near(sent.InputValue2, got.InputValue2, 0.5 / powerOfTen(frameDecimals(frame, 25))));
+    differ(&sent.InputValue1,
+           near(sent.InputValue1, got.InputValue1, 0.5 / powerOfTen(sentInputDecimals(sent.InputValue1))));
+    differ(&sent.InputValue2,
+           near(sent.InputValue2, got.InputValue2, 0.5 / powerOfTen(sentInputDecimals(sent.InputValue2))));
     // Display values travel as whole display counts, and a decimal point above 4 as 4.
     const std::uint8_t decimalPoint = sentDecimalPoint(sent.DecimalPoint);
     const double countUnit = 1.0 / powerOfTen(decimalPoint);
-    differ("DisplayValue1", near(sent.DisplayValue1, got.DisplayValue1, countUnit / 2));
-    differ("DisplayValue2", near(sent.DisplayValue2, got.DisplayValue2, countUnit / 2));
-    differ("DecimalPoint", got.DecimalPoint == decimalPoint);
-    differ("ProbeType", got.ProbeType == sent.ProbeType);
-    differ("TempUnits", got.TempUnits == sent.TempUnits);
-    differ("Resolution", got.Resolution == sent.Resolution);
+    differ(&sent.DisplayValue1, near(sent.DisplayValue1, got.DisplayValue1, countUnit / 2));
+    differ(&sent.DisplayValue2, near(sent.DisplayValue2, got.DisplayValue2, countUnit / 2));
+    differ(&sent.DecimalPoint, got.DecimalPoint == decimalPoint);
+    differ(&sent.ProbeType, got.ProbeType == sent.ProbeType);
+    differ(&sent.TempUnits, got.TempUnits == sent.TempUnits);
+    differ(&sent.Resolution, got.Resolution == sent.Resolution);
     // The offset travels as two digits cut from "%05.1f": whole degrees or tenths.
     const double offsetUnit = sent.Resolution == 0 ? 1.0 : 0.1;
-    differ("TempOffset", std::fabs(sent.TempOffset - got.TempOffset) < offsetUnit - 1e-9);
+    differ(&sent.TempOffset, std::fabs(sent.TempOffset - got.TempOffset) < offsetUnit - 1e-9);
 
     for (int n = 1; n <= 2; ++n) {
         const TConstRelayFields x = sent.relay(n);
         const TConstRelayFields y = std::as_const(got).relay(n);
-        const std::string relay = cfmt("Relay%d", n);
-        differ((relay + "Enabled").c_str(), (y.Enabled == 1) == (x.Enabled == 1));
-        differ((relay + "DelayType").c_str(), y.DelayType == x.DelayType);
+        differ(&x.Enabled, (y.Enabled == 1) == (x.Enabled == 1));
+        differ(&x.DelayType, y.DelayType == x.DelayType);
         if (x.Enabled == 1) // a relay off sends '2' in place of its level
-            differ((relay + "TriggerLevel").c_str(), y.TriggerLevel == x.TriggerLevel);
-        differ((relay + "Delay").c_str(), y.Delay == x.Delay);
+            differ(&x.TriggerLevel, y.TriggerLevel == x.TriggerLevel);
+        differ(&x.Delay, y.Delay == x.Delay);
         // The reply's five characters (0xB4 standing for "-1") carry less than the request's six.
-        if (x.Setpoint < -19999 || x.Setpoint > 99999)
-            out.push_back({relay + "Setpoint", cfmt("%d", x.Setpoint), kBeyondReply});
+        if (x.Setpoint < kReplySetpointLowest || x.Setpoint > kReplySetpointHighest)
+            out.push_back({recordFieldAt(sent, &x.Setpoint).name, cfmt("%d", x.Setpoint), beyondReplyText()});
         else
-            differ((relay + "Setpoint").c_str(), y.Setpoint == x.Setpoint);
+            differ(&x.Setpoint, y.Setpoint == x.Setpoint);
     }
     return out;
 }

@@ -3,39 +3,20 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "config/DisplayConfig.h"
+#include "config/RecordFields.h"
 
 // The fields of the configuration record by their DisplayConfig names, as
 // dadizctl reads, writes, checks and compares them.
 
-enum class TFieldKind {
-    Index,     // u8: an index into a list, a count or a flag
-    Real,      // f64
-    Character, // the relay characters '0' / '1'
-    Integer,   // i32
-};
-
-struct TFieldInfo {
-    const char* name;
-    TFieldKind kind;
-    std::uint8_t TDisplayConfig::*u8 = nullptr;
-    double TDisplayConfig::*f64 = nullptr;
-    char TDisplayConfig::*ch = nullptr;
-    std::int32_t TDisplayConfig::*i32 = nullptr;
-    int high = 0; // an Index field's largest value the dialogs offer
-};
-
-// True for the fields the 'E' request and the 'P' reply carry: InputMode and
-// every later one (the line, the address and the digits never travel).
-bool travels(const TFieldInfo& field);
-const TFieldInfo* findField(std::string_view name);
-
 // The field's value as text: numbers with '.', a relay character as '0' or
 // '1', any other byte of it as <XX>, which applyAssignments takes back.
-std::string fieldText(const TFieldInfo& field, const TDisplayConfig& cfg);
+std::string fieldText(const TRecordField& field, const TDisplayConfig& cfg);
+
+// " is outside 0..31"
+std::string outsideText(const TFieldLimits& limits);
 
 // The shortest text that reads back as the same double, with a '.'.
 std::string exactRealText(double v);
@@ -54,11 +35,11 @@ bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& 
 // The first field of a configuration filled from a display that holds what
 // no configuration should: an index beyond its list, a number that is not
 // finite, a delay type other than '0', '1' or the byte zero, a level other
-// than '0' or '1' for a relay that is on, a delay outside 0..999.
+// than '0' or '1' for a relay that is on, a delay outside its limits.
 std::optional<std::string> receivedValueProblem(const TDisplayConfig& cfg);
 
 // What compareWithReply gives as the display's value of a setpoint its reply cannot carry.
-inline constexpr const char* kBeyondReply = "cannot send it back (its reply carries -19999 to 99999)";
+const std::string& beyondReplyText();
 
 struct TFieldDifference {
     std::string field;
