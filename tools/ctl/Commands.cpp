@@ -16,9 +16,10 @@
 #include "protocol/Replies.h"
 #include "protocol/Requests.h"
 #include "tools/ctl/CommandTable.h"
-#include "tools/ctl/Fields.h"
+#include "config/FieldEdits.h"
+#include "tools/ctl/ReplyCompare.h"
 #include "tools/ctl/Output.h"
-#include "tools/ctl/Plain.h"
+#include "config/PlainFields.h"
 #include "tools/ctl/Session.h"
 #include "trend/CsvLog.h"
 #include "trend/Reading.h"
@@ -247,7 +248,9 @@ int sendOne(TLineSession& line, const TCtlOptions& o, const TTarget& t, bool sev
     const TExchangeResult back = line.link().exchange(buildReadRequest(t.address, kLetterAnalogParams));
     if (back.outcome != TOutcome::Reply)
         return exchangeFailure(back, who + " (reading back)");
-    const std::vector<TFieldDifference> differences = compareWithReply(t.cfg, back.reply);
+    TDisplayConfig received = t.cfg;
+    const TParamsReplyContents contents = parseAnalogParamsReply(back.reply, received);
+    const std::vector<TFieldDifference> differences = compareWithReply(t.cfg, received, contents);
     if (differences.empty())
         return print(t.path + ": sent to " + who + " and read back the same\n") ? ExitOk : printFailure(o);
     std::string list;
@@ -668,9 +671,9 @@ int runDiff(const TCtlOptions& o)
         const TExchangeResult r = line.link().exchange(buildReadRequest(t.address, kLetterAnalogParams));
         if (r.outcome != TOutcome::Reply)
             return exchangeFailure(r, bName);
-        TDisplayConfig probe = t.cfg;
-        if (const std::string problem = replyContentsProblem(parseAnalogParamsReply(r.reply, probe));
-            !problem.empty()) {
+        TDisplayConfig received = t.cfg;
+        const TParamsReplyContents contents = parseAnalogParamsReply(r.reply, received);
+        if (const std::string problem = replyContentsProblem(contents); !problem.empty()) {
             message(bName + ": the reply \"" + shownText(std::string(r.reply.begin(), r.reply.end())) + "\" "
                     + problem);
             return ExitNoReply;
@@ -678,7 +681,7 @@ int runDiff(const TCtlOptions& o)
         // What the frames carry, each within its precision; the input mode
         // travels in no 'E' request, so it is not compared.
         std::vector<std::string> differing;
-        for (const TFieldDifference& d : compareWithReply(t.cfg, r.reply)) {
+        for (const TFieldDifference& d : compareWithReply(t.cfg, received, contents)) {
             differing.push_back(d.field);
             if (d.received == beyondReplyText())
                 message(bName + ": " + d.field + " " + d.sent
@@ -686,8 +689,7 @@ int runDiff(const TCtlOptions& o)
                                kReplySetpointHighest));
         }
         a = t.cfg;
-        b = t.cfg;
-        parseAnalogParamsReply(r.reply, b);
+        b = received;
         b.InputMode = a.InputMode;
         differences = plainDifferences(a, b, &differing);
     }

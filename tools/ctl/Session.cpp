@@ -14,7 +14,7 @@
 #include "serial/PortMap.h"
 #include "base/Formats.h"
 #include "tools/ctl/Commands.h"
-#include "tools/ctl/Fields.h"
+#include "config/FieldEdits.h"
 #include "tools/ctl/Output.h"
 
 bool regularOrMissing(const std::string& path, const char* verb)

@@ -1,4 +1,4 @@
-#include "tools/ctl/Plain.h"
+#include "config/PlainFields.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +8,7 @@
 
 #include "base/Formats.h"
 #include "config/DigitClass.h"
-#include "tools/ctl/Fields.h"
+#include "config/FieldEdits.h"
 
 namespace {
 

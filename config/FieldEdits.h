@@ -8,8 +8,9 @@
 #include "config/DisplayConfig.h"
 #include "config/RecordFields.h"
 
-// The fields of the configuration record by their DisplayConfig names, as
-// dadizctl reads, writes, checks and compares them.
+// The fields of the configuration by their record names and plain names, as
+// dadizctl reads, writes and checks them: with the same values and refusals
+// wherever a configuration is edited by name.
 
 // The field's value as text: numbers with '.', a relay character as '0' or
 // '1', any other byte of it as <XX>, which applyAssignments takes back.
@@ -37,16 +38,3 @@ bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& 
 // finite, a delay type other than '0', '1' or the byte zero, a level other
 // than '0' or '1' for a relay that is on, a delay outside its limits.
 std::optional<std::string> receivedValueProblem(const TDisplayConfig& cfg);
-
-// What compareWithReply gives as the display's value of a setpoint its reply cannot carry.
-const std::string& beyondReplyText();
-
-struct TFieldDifference {
-    std::string field;
-    std::string sent;     // the file's value
-    std::string received; // the display's value, or why there is none
-};
-
-// Compares the fields the 'E' request carries with a display's 'P' reply,
-// each within the precision the request gives it.
-std::vector<TFieldDifference> compareWithReply(const TDisplayConfig& sent, std::span<const std::uint8_t> reply);
