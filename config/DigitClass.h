@@ -8,6 +8,7 @@
 // and dadizctl all read them here.
 namespace digitclass {
 int of(std::uint8_t digitsIndex);  // 3, 4 or 5
+long long powerOfTen(int exponent); // 10^exponent, for exponent 0..18
 int cap(int cls);                  // largest decimal position shown: 2, 3, 4
 int width(int cls);                // positions of every field of the class: 4, 5, 6
 int inputDecimals(int cls);        // decimals of the input-value fields: 1, 2, 3

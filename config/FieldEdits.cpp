@@ -33,13 +33,7 @@ std::optional<char> relayByteOf(const std::string& text)
     return static_cast<char>(std::stoi(text.substr(1, 2), nullptr, 16));
 }
 
-long long powerOfTen(int exponent)
-{
-    long long p = 1;
-    for (int i = 0; i < exponent; ++i)
-        p *= 10;
-    return p;
-}
+using digitclass::powerOfTen;
 
 struct TNumber {
     bool whole = true; // no decimal point

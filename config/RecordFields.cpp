@@ -10,13 +10,7 @@ namespace {
 
 using C = TDisplayConfig;
 
-long long powerOfTen(int exponent)
-{
-    long long p = 1;
-    for (int i = 0; i < exponent; ++i)
-        p *= 10;
-    return p;
-}
+using digitclass::powerOfTen;
 
 template <long long Low, long long High, int Decimals = 0>
 TFieldLimits fixedLimits(TFieldContext)

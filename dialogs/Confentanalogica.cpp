@@ -71,14 +71,6 @@ const TTexts kOffsetKept = {"es manté %1", "se mantiene %1", "%1 conservé", "%
 
 const char* const kPointItems[5] = {"0", "0.0", "0.00", "0.000", "0.0000"};
 
-double powerOfTen(int n)
-{
-    double p = 1.0;
-    for (int i = 0; i < n; ++i)
-        p *= 10.0;
-    return p;
-}
-
 TFieldLimits offsetLimits()
 {
     return recordField(&TDisplayConfig::TempOffset).limits({});
@@ -290,12 +282,12 @@ void TForm3::storeTo(TDisplayConfig& cfg) const
     // The limits of the digits the dialog opened with and the position just stored.
     const TFieldContext stored{digitsIndex_, cfg.DecimalPoint};
     const TFieldLimits input = recordField(&TDisplayConfig::InputValue1).limits(stored);
-    const double inputScale = powerOfTen(input.decimals);
+    const auto inputScale = static_cast<double>(digitclass::powerOfTen(input.decimals));
     cfg.InputValue1 = input.clamp(Edit1->count() / inputScale);
     cfg.InputValue2 = input.clamp(Edit3->count() / inputScale);
 
     const TFieldLimits display = recordField(&TDisplayConfig::DisplayValue1).limits(stored);
-    const double displayScale = powerOfTen(display.decimals);
+    const auto displayScale = static_cast<double>(digitclass::powerOfTen(display.decimals));
     cfg.DisplayValue1 = display.clamp(Edit2->count() / displayScale);
     cfg.DisplayValue2 = display.clamp(Edit4->count() / displayScale);
 

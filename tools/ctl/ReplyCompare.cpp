@@ -5,20 +5,11 @@
 #include <string_view>
 
 #include "base/Formats.h"
+#include "config/DigitClass.h"
 #include "config/FieldEdits.h"
 #include "protocol/Requests.h"
 
-namespace {
-
-double powerOfTen(int exponent)
-{
-    double p = 1.0;
-    for (int i = 0; i < exponent; ++i)
-        p *= 10.0;
-    return p;
-}
-
-} // namespace
+using digitclass::powerOfTen;
 
 const std::string& beyondReplyText()
 {
