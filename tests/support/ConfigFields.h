@@ -38,12 +38,12 @@ inline std::vector<std::string> configDifferences(const TDisplayConfig& a, const
 // is off comes back with '2' as its level.
 inline TDisplayConfig asSentBack(TDisplayConfig cfg)
 {
-    if (cfg.Relay1Enabled != 1)
-        cfg.Relay1TriggerLevel = '2';
-    if (cfg.Relay2Enabled != 1)
-        cfg.Relay2TriggerLevel = '2';
-    cfg.Relay1Enabled = cfg.Relay1Enabled == 1;
-    cfg.Relay2Enabled = cfg.Relay2Enabled == 1;
+    for (int n : {1, 2}) {
+        const TRelayFields r = cfg.relay(n);
+        if (r.Enabled != 1)
+            r.TriggerLevel = '2';
+        r.Enabled = r.Enabled == 1;
+    }
     return cfg;
 }
 
