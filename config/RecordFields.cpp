@@ -221,6 +221,17 @@ const TFieldChoice* TRecordField::choice(int value) const
     return nullptr;
 }
 
+const void* TRecordField::placeIn(const TDisplayConfig& cfg) const
+{
+    switch (type) {
+    case TFieldType::Index: return &(cfg.*u8);
+    case TFieldType::Real: return &(cfg.*f64);
+    case TFieldType::Character: return &(cfg.*ch);
+    case TFieldType::Integer: return &(cfg.*i32);
+    }
+    return nullptr;
+}
+
 std::string TRecordField::panelText(int value) const
 {
     const TFieldChoice* c = choice(value);
@@ -262,15 +273,7 @@ const TRecordField& recordField(std::int32_t TDisplayConfig::*member)
 
 const TRecordField& recordFieldAt(const TDisplayConfig& cfg, const void* member)
 {
-    const auto at = [&](const TRecordField& f) -> const void* {
-        switch (f.type) {
-        case TFieldType::Index: return &(cfg.*f.u8);
-        case TFieldType::Real: return &(cfg.*f.f64);
-        case TFieldType::Character: return &(cfg.*f.ch);
-        case TFieldType::Integer: return &(cfg.*f.i32);
-        }
-        return nullptr;
-    };
     const auto& fields = table();
-    return *std::find_if(fields.begin(), fields.end(), [&](const TRecordField& f) { return at(f) == member; });
+    return *std::find_if(fields.begin(), fields.end(),
+                         [&](const TRecordField& f) { return f.placeIn(cfg) == member; });
 }

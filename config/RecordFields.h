@@ -81,6 +81,8 @@ struct TRecordField {
     std::string (*mask)(TFieldContext) = nullptr;
 
     bool carriedBy(TFieldFrames frame) const { return (frames & frame) != 0; }
+    // Where cfg keeps it.
+    const void* placeIn(const TDisplayConfig& cfg) const;
     TFieldLimits limitsIn(const TDisplayConfig& cfg) const { return limits(fieldContext(cfg)); }
     // The choice holding `value`, or none.
     const TFieldChoice* choice(int value) const;

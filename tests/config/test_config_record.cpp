@@ -117,22 +117,13 @@ TEST(Record, FieldsSitAtTheirOffsetsLittleEndian)
 TEST(Record, EveryFieldIsFoundByNameAndPlace)
 {
     const TDisplayConfig c;
-    const auto place = [&](const TRecordField& f) -> const void* {
-        switch (f.type) {
-        case TFieldType::Index: return &(c.*f.u8);
-        case TFieldType::Real: return &(c.*f.f64);
-        case TFieldType::Character: return &(c.*f.ch);
-        case TFieldType::Integer: return &(c.*f.i32);
-        }
-        return nullptr;
-    };
     for (const TRecordField& f : recordFields()) {
         EXPECT_EQ(findRecordField(f.name), &f) << f.name;
-        EXPECT_EQ(&recordFieldAt(c, place(f)), &f) << f.name;
+        EXPECT_EQ(&recordFieldAt(c, f.placeIn(c)), &f) << f.name;
         if (f.relay != 0) {
             const TConstRelayFields r = c.relay(f.relay);
             const void* own[] = {&r.Enabled, &r.DelayType, &r.TriggerLevel, &r.Delay, &r.Setpoint};
-            EXPECT_NE(std::find(std::begin(own), std::end(own), place(f)), std::end(own)) << f.name;
+            EXPECT_NE(std::find(std::begin(own), std::end(own), f.placeIn(c)), std::end(own)) << f.name;
         }
     }
     EXPECT_EQ(recordFields().size(), 28u);
