@@ -12,17 +12,17 @@
 // dadizctl, the dialogs, the summary panels and the tests all read it here.
 
 enum class TFieldType {
-    Index,     // u8: an index into a list, a count or a flag
-    Real,      // f64
+    Index, // u8: an index into a list, a count or a flag
+    Real, // f64
     Character, // a relay's '0' / '1'
-    Integer,   // i32
+    Integer, // i32
 };
 
 // The frames that carry a field as a value (the address heads every frame instead).
 enum TFieldFrames : unsigned {
     kInNoFrame = 0,
     kInConfigRequest = 1, // 'E'
-    kInParamsReply = 2,   // 'P'
+    kInParamsReply = 2, // 'P'
 };
 
 // What a field's limits depend on besides itself.
@@ -53,14 +53,14 @@ struct TFieldLimits {
 };
 
 struct TFieldChoice {
-    int value;                     // the byte the record holds
-    const char* word;              // the plain word dadizctl reads and prints
-    const char* panel = nullptr;   // what the summary panel shows, where it shows this list
+    int value; // the byte the record holds
+    const char* word; // the plain word dadizctl reads and prints
+    const char* panel = nullptr; // what the summary panel shows, where it shows this list
     const char* meaning = nullptr; // the word explained, where it is too short alone
 };
 
 struct TRecordField {
-    const char* name;  // the DisplayConfig member; also dadizctl's record name and JSON key
+    const char* name; // the DisplayConfig member; also dadizctl's record name and JSON key
     const char* plain; // dadizctl's plain name
     std::size_t offset;
     TFieldType type;

@@ -18,8 +18,8 @@ const std::string& beyondReplyText()
     return text;
 }
 
-std::vector<TFieldDifference> compareWithReply(const TDisplayConfig& sent, const TDisplayConfig& got,
-                                               const TParamsReplyContents& contents)
+std::vector<TFieldDifference> compareWithReply(
+    const TDisplayConfig& sent, const TDisplayConfig& got, const TParamsReplyContents& contents)
 {
 
     std::vector<TFieldDifference> out;
@@ -28,7 +28,7 @@ std::vector<TFieldDifference> compareWithReply(const TDisplayConfig& sent, const
         const TRecordField& f = recordFieldAt(sent, member);
         const auto is = [&](const char* field) { return std::string_view(field) == f.name; };
         const auto unreadable = std::find_if(contents.unreadable.begin(), contents.unreadable.end(),
-                                             [&](const TUnreadableField& u) { return is(u.field); });
+            [&](const TUnreadableField& u) { return is(u.field); });
         if (std::none_of(contents.carried.begin(), contents.carried.end(), is))
             out.push_back({f.name, fieldText(f, sent), "not in the reply"});
         else if (unreadable != contents.unreadable.end())
@@ -43,9 +43,9 @@ std::vector<TFieldDifference> compareWithReply(const TDisplayConfig& sent, const
     differ(&sent.ProcessInput, got.ProcessInput == (sent.ProcessInput == 0 ? 0 : 1));
     // Input values travel as "+%6.3f" cut to seven characters: half a unit of its last digit.
     differ(&sent.InputValue1,
-           near(sent.InputValue1, got.InputValue1, 0.5 / powerOfTen(sentInputDecimals(sent.InputValue1))));
+        near(sent.InputValue1, got.InputValue1, 0.5 / powerOfTen(sentInputDecimals(sent.InputValue1))));
     differ(&sent.InputValue2,
-           near(sent.InputValue2, got.InputValue2, 0.5 / powerOfTen(sentInputDecimals(sent.InputValue2))));
+        near(sent.InputValue2, got.InputValue2, 0.5 / powerOfTen(sentInputDecimals(sent.InputValue2))));
     // Display values travel as whole display counts, and a decimal point above 4 as 4.
     const std::uint8_t decimalPoint = sentDecimalPoint(sent.DecimalPoint);
     const double countUnit = 1.0 / powerOfTen(decimalPoint);
