@@ -1255,8 +1255,11 @@ void TForm1::FormKeyDown(int key, Qt::KeyboardModifiers shift)
     // A request that cannot go zeroes the boxes (showRequestNotStarted).
     auto* calibration = new TForm8(this, LanguageIndex, [this] { session_->readCalibration(); });
     calibration_ = calibration;
+    // The screen while it is open, for RebreCalib.
+    Form8 = calibration;
     calibration->setAllBoxes(QStringLiteral("0"));
     calibration->exec();
+    Form8 = nullptr;
     calibration_ = nullptr;
     delete calibration;
     session_->resume();
