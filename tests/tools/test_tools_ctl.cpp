@@ -261,6 +261,7 @@ TEST(Ctl, BadInputIsRefusedAndLeavesTheFileAlone)
         {{"show", file, "--timeout", "5"}, 2, "--timeout does not apply to show"},
         {{"value", "--address", "32"}, 2, "--address must be a whole number from 0 to 31"},
         {{"scan", "--address", "3"}, 2, "--address does not apply to scan"},
+        {{"value", "--watch", "--retries", "2"}, 2, "--retries does not apply to value --watch"},
         {{"value", "--parity", "mark"}, 2, "--parity must be even, odd or none"},
         {{"show", file, "--jsn"}, 2, "unknown option \"--jsn\""},
         {{"value", "--port", "COM0"}, 2,
