@@ -5,7 +5,7 @@ set(DADIZ_CTL_SOURCES CommandTable.cpp CommandTable.h Commands.cpp Commands.h Do
 list(TRANSFORM DADIZ_CTL_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/ctl/)
 add_executable(dadizctl ${DADIZ_CTL_SOURCES})
 dadiz_include_root(dadizctl tools/ctl)
-target_link_libraries(dadizctl PRIVATE dadiz_core dadiz_session)
+target_link_libraries(dadizctl PRIVATE dadiz_core)
 set_target_properties(dadizctl PROPERTIES AUTOMOC OFF)
 install(TARGETS dadizctl RUNTIME DESTINATION bin)
 

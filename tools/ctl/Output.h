@@ -1,6 +1,7 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tools/ctl/Options.h"
 
@@ -34,7 +35,8 @@ std::string jsonString(const std::string& utf8);
 // A number from its text with a '.', or null.
 std::string jsonNumber(const std::optional<std::string>& text);
 
-std::string lowerFirst(std::string text);
+// "a, b or c"
+std::string either(const std::vector<std::string>& words);
 std::string trimmed(const std::string& s);
 // Columns are counted in characters, not bytes: the texts are UTF-8.
 std::size_t textWidth(const std::string& s);
