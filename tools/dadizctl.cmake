@@ -1,7 +1,7 @@
 # dadizctl: the program's configuration files and display exchanges from a
 # shell, with the program's own serial component, frames and record codec.
-set(DADIZ_CTL_SOURCES CommandTable.cpp CommandTable.h Commands.cpp Commands.h Doctor.cpp Fields.cpp Fields.h
-  Link.cpp Link.h Options.cpp Options.h Output.cpp Output.h Plain.cpp Plain.h Session.cpp Session.h main.cpp)
+set(DADIZ_CTL_SOURCES CommandTable.cpp CommandTable.h Commands.cpp Commands.h Doctor.cpp
+  Link.cpp Link.h Options.cpp Options.h Output.cpp Output.h ReplyCompare.cpp ReplyCompare.h Session.cpp Session.h main.cpp)
 list(TRANSFORM DADIZ_CTL_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/ctl/)
 add_executable(dadizctl ${DADIZ_CTL_SOURCES})
 dadiz_include_root(dadizctl tools/ctl)

@@ -5,7 +5,9 @@
 #include <set>
 
 #include "base/Formats.h"
+#include "config/FieldEdits.h"
 #include "config/LineFormat.h"
+#include "config/RecordFields.h"
 #include "serial/PortMap.h"
 #include "tools/ctl/CommandTable.h"
 #include "tools/ctl/Output.h"
@@ -151,7 +153,9 @@ bool parseArguments(const std::vector<std::string>& args, TCtlOptions& o, std::s
             o.*(line->index) = static_cast<std::uint8_t>(it - words.begin());
         } else if (arg == "--address") {
             if (!parseAddressList(value, o.addresses)) {
-                error = "--address must be a whole number from 0 to 31, or several as a list with ranges such as "
+                const TFieldLimits limits = recordField(&TDisplayConfig::Address).limits({});
+                error = cfmt("--address must be a whole number from %lld to %lld", limits.low, limits.high)
+                    + ", or several as a list with ranges such as "
                         "1,2,5-9, not \"" + value + "\"";
                 return false;
             }
@@ -246,6 +250,7 @@ bool parseArguments(const std::vector<std::string>& args, TCtlOptions& o, std::s
 
 bool parseAddressList(const std::string& text, std::vector<std::uint8_t>& addresses)
 {
+    const TFieldLimits limits = recordField(&TDisplayConfig::Address).limits({});
     std::vector<std::uint8_t> out;
     std::size_t start = 0;
     for (;;) {
@@ -254,10 +259,11 @@ bool parseAddressList(const std::string& text, std::vector<std::uint8_t>& addres
         const std::size_t dash = item.find('-');
         long long first = 0;
         long long last = 0;
-        if (!wholeNumber(item.substr(0, dash), 0, 31, first))
+        if (!wholeNumber(item.substr(0, dash), limits.low, limits.high, first))
             return false;
         last = first;
-        if (dash != std::string::npos && (!wholeNumber(item.substr(dash + 1), 0, 31, last) || last < first))
+        if (dash != std::string::npos
+            && (!wholeNumber(item.substr(dash + 1), limits.low, limits.high, last) || last < first))
             return false;
         for (long long a = first; a <= last; ++a)
             if (std::find(out.begin(), out.end(), a) == out.end())

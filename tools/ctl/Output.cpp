@@ -179,14 +179,6 @@ int printFailure(const TCtlOptions& o)
     return ExitNoReply;
 }
 
-std::string either(const std::vector<std::string>& words)
-{
-    std::string out;
-    for (std::size_t i = 0; i < words.size(); ++i)
-        out += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + words[i];
-    return out;
-}
-
 std::size_t textWidth(const std::string& s)
 {
     std::size_t n = 0;

@@ -35,8 +35,6 @@ std::string jsonString(const std::string& utf8);
 // A number from its text with a '.', or null.
 std::string jsonNumber(const std::optional<std::string>& text);
 
-// "a, b or c"
-std::string either(const std::vector<std::string>& words);
 std::string trimmed(const std::string& s);
 // Columns are counted in characters, not bytes: the texts are UTF-8.
 std::size_t textWidth(const std::string& s);

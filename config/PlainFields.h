@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "config/DisplayConfig.h"
+#include "config/RecordFields.h"
 
 // The configuration in plain names and values, as a technician says them:
 // "baud=9600", "input=j", "relay1-setpoint=180.0". Each plain name stands for
@@ -10,7 +11,7 @@
 
 // One record field's new value in the form the record names take.
 struct TRecordAssignment {
-    std::string field; // a DisplayConfig name
+    const TRecordField* field;
     std::string text;
     // A relay setpoint given with its decimals: it becomes a count once the
     // digits and decimal point the configuration will hold are known.
@@ -57,6 +58,3 @@ struct TPlainDifference {
 // `only`, just the plain fields that stand for one of those record fields.
 std::vector<TPlainDifference> plainDifferences(const TDisplayConfig& a, const TDisplayConfig& b,
                                                const std::vector<std::string>* only = nullptr);
-
-// The decimals a relay setpoint shows in the masked field of the display's digits.
-int setpointDecimals(const TDisplayConfig& cfg);

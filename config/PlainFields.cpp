@@ -1,4 +1,4 @@
-#include "tools/ctl/Plain.h"
+#include "config/PlainFields.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,9 +8,8 @@
 
 #include "base/Formats.h"
 #include "config/DigitClass.h"
+#include "config/FieldEdits.h"
 #include "config/LineFormat.h"
-#include "tools/ctl/Fields.h"
-#include "tools/ctl/Output.h"
 
 namespace {
 
@@ -18,8 +17,10 @@ using C = TDisplayConfig;
 using TText = std::function<std::optional<std::string>(const C&)>;
 using TParse = std::function<bool(const std::string& value, std::vector<TRecordAssignment>& out)>;
 
+using TFields = std::vector<const TRecordField*>;
+
 struct TRow {
-    TRow(std::string rowName, bool isNumber, std::vector<std::string> recordFields, std::string allowedValues)
+    TRow(std::string rowName, bool isNumber, TFields recordFields, std::string allowedValues)
         : name(std::move(rowName)), number(isNumber), fields(std::move(recordFields)), allowed(std::move(allowedValues))
     {
     }
@@ -27,7 +28,7 @@ struct TRow {
     std::string name;
     bool number;
     // The record fields it stands for; a value without a plain form is given by the first.
-    std::vector<std::string> fields;
+    TFields fields;
     TText text;
     TParse parse;
     std::string allowed; // for a refusal: "must be " + allowed
@@ -51,11 +52,20 @@ std::optional<std::size_t> wordIndex(const std::vector<std::string>& words, cons
     return std::nullopt;
 }
 
-// An index field with one word a list entry.
-TRow choiceRow(const std::string& name, const std::string& field, std::uint8_t C::*member, std::vector<std::string> words,
-            bool number = false)
+// The plain words of a field's choices, in list order.
+std::vector<std::string> wordsOf(const TRecordField& field)
 {
-    TRow row(name, number, {field}, either(words));
+    std::vector<std::string> words;
+    for (const TFieldChoice& c : field.choices)
+        words.push_back(c.word);
+    return words;
+}
+
+// An index field with one word a list entry.
+TRow choiceRow(std::uint8_t C::*member, std::vector<std::string> words, bool number = false)
+{
+    const TRecordField* field = &recordField(member);
+    TRow row(field->plain, number, {field}, either(words));
     row.text = [member, words](const C& c) -> std::optional<std::string> {
         if (c.*member < words.size())
             return words[c.*member];
@@ -70,10 +80,18 @@ TRow choiceRow(const std::string& name, const std::string& field, std::uint8_t C
     return row;
 }
 
-// An index field that holds a count less `offset` (digits 2..10 in 0..8).
-TRow countRow(const std::string& name, const std::string& field, std::uint8_t C::*member, int offset, int high)
+TRow choiceRow(std::uint8_t C::*member, bool number = false)
 {
-    TRow row(name, true, {field}, cfmt("a whole number from %d to %d", offset, high + offset));
+    return choiceRow(member, wordsOf(recordField(member)), number);
+}
+
+// An index field that holds a count less its base (digits 2..10 in 0..8).
+TRow countRow(std::uint8_t C::*member)
+{
+    const TRecordField* field = &recordField(member);
+    const int offset = field->countBase;
+    const auto high = static_cast<int>(field->limits({}).high);
+    TRow row(field->plain, true, {field}, cfmt("a whole number from %d to %d", offset, high + offset));
     row.text = [member, offset, high](const C& c) -> std::optional<std::string> {
         if (c.*member <= high)
             return std::to_string(c.*member + offset);
@@ -94,9 +112,10 @@ TRow countRow(const std::string& name, const std::string& field, std::uint8_t C:
 }
 
 // A number kept as the record keeps it; its bounds are the record field's.
-TRow realRow(const std::string& name, const std::string& field, double C::*member)
+TRow realRow(double C::*member)
 {
-    TRow row(name, true, {field}, {});
+    const TRecordField* field = &recordField(member);
+    TRow row(field->plain, true, {field}, {});
     row.text = [member](const C& c) -> std::optional<std::string> {
         if (std::isfinite(c.*member))
             return exactRealText(c.*member);
@@ -108,12 +127,6 @@ TRow realRow(const std::string& name, const std::string& field, double C::*membe
     };
     return row;
 }
-
-const std::vector<std::string> kSignals = {"voltage", "current"};
-const std::vector<std::string> kProbes = {"pt100", "j", "k", "t"};
-const std::vector<std::string> kRelayModes = {"off", "timed", "hysteresis"};
-const std::vector<std::string> kDelayTypes = {"timed", "hysteresis"};
-const std::vector<std::string> kTriggers = {"above", "below"};
 
 std::string setpointText(std::int32_t count, int decimals)
 {
@@ -130,88 +143,98 @@ std::string setpointText(std::int32_t count, int decimals)
 // A relay's '0' or '1' byte by its plain word. Any other byte (the zero of a
 // relay never set up) has none: it is given by its record name, so that a
 // round trip through set keeps the byte the request carries.
-std::optional<std::string> plainBit(char byte, const char* zero, const char* one)
+std::optional<std::string> plainBit(const TRecordField& field, char byte)
 {
-    if (byte == '0')
-        return zero;
-    if (byte == '1')
-        return one;
+    if (const TFieldChoice* c = field.choice(static_cast<unsigned char>(byte)))
+        return c->word;
     return std::nullopt;
+}
+
+// A relay character's text in an assignment: the byte of choice i.
+std::string bitText(const TRecordField& field, std::size_t i)
+{
+    return std::string(1, static_cast<char>(field.choices[i].value));
+}
+
+// A relay row that picks one choice of its character.
+TRow bitRow(const TRecordField* field)
+{
+    const std::vector<std::string> words = wordsOf(*field);
+    TRow row(field->plain, false, {field}, either(words));
+    row.text = [field](const C& c) -> std::optional<std::string> { return plainBit(*field, c.*field->ch); };
+    row.parse = [field, words](const std::string& value, std::vector<TRecordAssignment>& out) {
+        const auto i = wordIndex(words, value);
+        if (i)
+            out.push_back({field, bitText(*field, *i)});
+        return i.has_value();
+    };
+    return row;
 }
 
 void addRelayRows(std::vector<TRow>& rows, int n)
 {
-    const std::string relay = cfmt("relay%d", n);
-    const std::string record = cfmt("Relay%d", n);
+    // The fields of relay n, found by where relay(n) keeps them.
+    static const TDisplayConfig shape{};
+    const TConstRelayFields r = shape.relay(n);
+    const auto field = [](const void* member) { return &recordFieldAt(shape, member); };
+    const TRecordField* enabled = field(&r.Enabled);
+    const TRecordField* delayType = field(&r.DelayType);
+    const TRecordField* trigger = field(&r.TriggerLevel);
     const int modeRow = static_cast<int>(rows.size());
 
-    TRow mode(relay, false, {record + "Enabled", record + "DelayType"}, either(kRelayModes));
-    mode.text = [n](const C& c) -> std::optional<std::string> {
-        const TConstRelayFields r = c.relay(n);
-        if (r.Enabled > 1)
+    // "off", or the delay type of a relay that is on.
+    std::vector<std::string> modes = wordsOf(*delayType);
+    modes.insert(modes.begin(), enabled->choices[0].word);
+    TRow mode(enabled->plain, false, {enabled, delayType}, either(modes));
+    mode.text = [n, delayType, modes](const C& c) -> std::optional<std::string> {
+        const TConstRelayFields x = c.relay(n);
+        if (x.Enabled > 1)
             return std::nullopt;
-        if (r.Enabled == 0)
-            return "off";
-        return plainBit(r.DelayType, "timed", "hysteresis");
+        if (x.Enabled == 0)
+            return modes[0];
+        return plainBit(*delayType, x.DelayType);
     };
-    mode.parse = [record](const std::string& value, std::vector<TRecordAssignment>& out) {
-        const auto i = wordIndex(kRelayModes, value);
+    mode.parse = [enabled, delayType, trigger, modes](const std::string& value, std::vector<TRecordAssignment>& out) {
+        const auto i = wordIndex(modes, value);
         if (!i)
             return false;
-        out.push_back({record + "Enabled", *i == 0 ? "0" : "1"});
+        out.push_back({enabled, *i == 0 ? "0" : "1"});
         if (*i > 0) {
-            out.push_back({record + "DelayType", *i == 1 ? "0" : "1"});
-            out.push_back({record + "TriggerLevel", "0", false, true});
+            out.push_back({delayType, bitText(*delayType, *i - 1)});
+            out.push_back({trigger, bitText(*trigger, 0), false, true});
         }
         return true;
     };
     rows.push_back(mode);
 
-    TRow type(relay + "-type", false, {record + "DelayType"}, either(kDelayTypes));
-    type.text = [n](const C& c) -> std::optional<std::string> {
-        return plainBit(c.relay(n).DelayType, "timed", "hysteresis");
-    };
-    type.parse = [record](const std::string& value, std::vector<TRecordAssignment>& out) {
-        const auto i = wordIndex(kDelayTypes, value);
-        if (i)
-            out.push_back({record + "DelayType", std::to_string(*i)});
-        return i.has_value();
-    };
+    TRow type = bitRow(delayType);
     type.partOf = modeRow;
     type.named = [n](const C& c) { return c.relay(n).Enabled == 1; };
     rows.push_back(type);
+    rows.push_back(bitRow(trigger));
 
-    TRow trigger(relay + "-trigger", false, {record + "TriggerLevel"}, either(kTriggers));
-    trigger.text = [n](const C& c) -> std::optional<std::string> {
-        return plainBit(c.relay(n).TriggerLevel, "above", "below");
-    };
-    trigger.parse = [record](const std::string& value, std::vector<TRecordAssignment>& out) {
-        const auto i = wordIndex(kTriggers, value);
-        if (i)
-            out.push_back({record + "TriggerLevel", std::to_string(*i)});
-        return i.has_value();
-    };
-    rows.push_back(trigger);
-
-    TRow delay(relay + "-delay", true, {record + "Delay"}, {});
-    delay.text = [n](const C& c) -> std::optional<std::string> {
-        const std::int32_t d = c.relay(n).Delay;
-        if (d >= 0 && d <= 999)
+    const TRecordField* delayField = field(&r.Delay);
+    TRow delay(delayField->plain, true, {delayField}, {});
+    delay.text = [delayField](const C& c) -> std::optional<std::string> {
+        const std::int32_t d = c.*delayField->i32;
+        const TFieldLimits limits = delayField->limits({});
+        if (d >= limits.low && d <= limits.high)
             return std::to_string(d);
         return std::nullopt;
     };
-    delay.parse = [record](const std::string& value, std::vector<TRecordAssignment>& out) {
-        out.push_back({record + "Delay", value});
+    delay.parse = [delayField](const std::string& value, std::vector<TRecordAssignment>& out) {
+        out.push_back({delayField, value});
         return true;
     };
     rows.push_back(delay);
 
-    TRow setpoint(relay + "-setpoint", true, {record + "Setpoint"}, {});
-    setpoint.text = [n](const C& c) -> std::optional<std::string> {
-        return setpointText(c.relay(n).Setpoint, setpointDecimals(c));
+    const TRecordField* setpointField = field(&r.Setpoint);
+    TRow setpoint(setpointField->plain, true, {setpointField}, {});
+    setpoint.text = [setpointField](const C& c) -> std::optional<std::string> {
+        return setpointText(c.*setpointField->i32, digitclass::shownDecimals(c.DigitsIndex, c.DecimalPoint));
     };
-    setpoint.parse = [record](const std::string& value, std::vector<TRecordAssignment>& out) {
-        out.push_back({record + "Setpoint", value, true, false});
+    setpoint.parse = [setpointField](const std::string& value, std::vector<TRecordAssignment>& out) {
+        out.push_back({setpointField, value, true, false});
         return true;
     };
     rows.push_back(setpoint);
@@ -221,53 +244,58 @@ const std::vector<TRow>& rows()
 {
     static const std::vector<TRow> table = [] {
         std::vector<TRow> t;
-        t.push_back(choiceRow("port", "PortIndex", &C::PortIndex, {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"}));
-        t.push_back(choiceRow("baud", "BaudIndex", &C::BaudIndex, speedWords(), true));
-        t.push_back(choiceRow("parity", "ParityIndex", &C::ParityIndex, {"even", "odd", "none"}));
-        t.push_back(choiceRow("data-bits", "DataBitsIndex", &C::DataBitsIndex, {"7", "8"}, true));
-        t.push_back(choiceRow("stop-bits", "StopBitsIndex", &C::StopBitsIndex, {"1", "2"}, true));
-        t.push_back(countRow("address", "Address", &C::Address, 0, 31));
-        t.push_back(countRow("digits", "DigitsIndex", &C::DigitsIndex, 2, 8));
+        t.push_back(choiceRow(&C::PortIndex));
+        t.push_back(choiceRow(&C::BaudIndex, speedWords(), true));
+        t.push_back(choiceRow(&C::ParityIndex));
+        t.push_back(choiceRow(&C::DataBitsIndex, true));
+        t.push_back(choiceRow(&C::StopBitsIndex, true));
+        t.push_back(countRow(&C::Address));
+        t.push_back(countRow(&C::DigitsIndex));
 
+        // The process signal or the temperature probe, in one word.
         const int inputRow = static_cast<int>(t.size());
-        std::vector<std::string> inputs = kSignals;
-        inputs.insert(inputs.end(), kProbes.begin(), kProbes.end());
-        TRow input("input", false, {"InputMode", "ProcessInput", "ProbeType"}, either(inputs));
-        input.text = [](const C& c) -> std::optional<std::string> {
-            if (c.InputMode == 0 && c.ProcessInput < kSignals.size())
-                return kSignals[c.ProcessInput];
-            if (c.InputMode == 1 && c.ProbeType < kProbes.size())
-                return kProbes[c.ProbeType];
+        const TRecordField* mode = &recordField(&C::InputMode);
+        const TRecordField* signalField = &recordField(&C::ProcessInput);
+        const TRecordField* probeField = &recordField(&C::ProbeType);
+        const std::vector<std::string> signals = wordsOf(*signalField);
+        const std::vector<std::string> probes = wordsOf(*probeField);
+        std::vector<std::string> inputs = signals;
+        inputs.insert(inputs.end(), probes.begin(), probes.end());
+        TRow input(mode->plain, false, {mode, signalField, probeField}, either(inputs));
+        input.text = [signals, probes](const C& c) -> std::optional<std::string> {
+            if (c.InputMode == 0 && c.ProcessInput < signals.size())
+                return signals[c.ProcessInput];
+            if (c.InputMode == 1 && c.ProbeType < probes.size())
+                return probes[c.ProbeType];
             return std::nullopt;
         };
-        input.parse = [inputs](const std::string& value, std::vector<TRecordAssignment>& out) {
+        input.parse = [=](const std::string& value, std::vector<TRecordAssignment>& out) {
             const auto i = wordIndex(inputs, value);
             if (!i)
                 return false;
-            const bool process = *i < kSignals.size();
-            out.push_back({"InputMode", process ? "0" : "1"});
-            out.push_back({process ? "ProcessInput" : "ProbeType",
-                           std::to_string(process ? *i : *i - kSignals.size())});
+            const bool process = *i < signals.size();
+            out.push_back({mode, process ? "0" : "1"});
+            out.push_back({process ? signalField : probeField, std::to_string(process ? *i : *i - signals.size())});
             return true;
         };
         t.push_back(input);
-        TRow signal = choiceRow("signal", "ProcessInput", &C::ProcessInput, kSignals);
+        TRow signal = choiceRow(&C::ProcessInput);
         signal.partOf = inputRow;
         signal.named = [](const C& c) { return c.InputMode == 0; };
         t.push_back(signal);
-        TRow probe = choiceRow("probe", "ProbeType", &C::ProbeType, kProbes);
+        TRow probe = choiceRow(&C::ProbeType);
         probe.partOf = inputRow;
         probe.named = [](const C& c) { return c.InputMode == 1; };
         t.push_back(probe);
 
-        t.push_back(countRow("point", "DecimalPoint", &C::DecimalPoint, 0, 4));
-        t.push_back(realRow("in1", "InputValue1", &C::InputValue1));
-        t.push_back(realRow("disp1", "DisplayValue1", &C::DisplayValue1));
-        t.push_back(realRow("in2", "InputValue2", &C::InputValue2));
-        t.push_back(realRow("disp2", "DisplayValue2", &C::DisplayValue2));
-        t.push_back(choiceRow("units", "TempUnits", &C::TempUnits, {"F", "C"}));
-        t.push_back(choiceRow("resolution", "Resolution", &C::Resolution, {"1", "0.1"}, true));
-        t.push_back(realRow("offset", "TempOffset", &C::TempOffset));
+        t.push_back(countRow(&C::DecimalPoint));
+        t.push_back(realRow(&C::InputValue1));
+        t.push_back(realRow(&C::DisplayValue1));
+        t.push_back(realRow(&C::InputValue2));
+        t.push_back(realRow(&C::DisplayValue2));
+        t.push_back(choiceRow(&C::TempUnits));
+        t.push_back(choiceRow(&C::Resolution, true));
+        t.push_back(realRow(&C::TempOffset));
         addRelayRows(t, 1);
         addRelayRows(t, 2);
         return t;
@@ -280,8 +308,8 @@ TPlainLine lineOf(const TRow& row, const C& c)
 {
     if (const auto text = row.text(c))
         return {row.name, *text, row.number};
-    const TFieldInfo& field = *findField(row.fields.front());
-    return {field.name, fieldText(field, c), field.kind != TFieldKind::Character};
+    const TRecordField& field = *row.fields.front();
+    return {field.name, fieldText(field, c), field.type != TFieldType::Character};
 }
 
 bool namedByPart(const TRow& row, const C& c)
@@ -290,11 +318,6 @@ bool namedByPart(const TRow& row, const C& c)
 }
 
 } // namespace
-
-int setpointDecimals(const TDisplayConfig& cfg)
-{
-    return std::min<int>(cfg.DecimalPoint, digitclass::cap(digitclass::of(cfg.DigitsIndex)));
-}
 
 TPlainParse expandPlain(const std::string& name, const std::string& value, std::vector<TRecordAssignment>& out,
                         std::string& error)
@@ -332,8 +355,8 @@ std::vector<TPlainDifference> plainDifferences(const TDisplayConfig& a, const TD
 {
     std::vector<TPlainDifference> out;
     for (const TRow& row : rows()) {
-        if (only && std::none_of(row.fields.begin(), row.fields.end(), [&](const std::string& f) {
-                return std::find(only->begin(), only->end(), f) != only->end();
+        if (only && std::none_of(row.fields.begin(), row.fields.end(), [&](const TRecordField* f) {
+                return std::find(only->begin(), only->end(), f->name) != only->end();
             }))
             continue;
         // A difference the row it is part of already tells.
