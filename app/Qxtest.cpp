@@ -46,6 +46,7 @@
 #include "dialogs/Version.h"
 #include "trend/Setpoints.h"
 #include "link/Doctor.h"
+#include "windows/BusWindow.h"
 #include "windows/DoctorWindow.h"
 #include "windows/TrafficMonitor.h"
 #include "windows/TrendModule.h"
@@ -359,7 +360,8 @@ void TForm1::buildMenus()
     MonitorTrafic1 = makeAction(this, "MonitorTrafic1", trafficMonitorText[1]);
     Tendencia1 = makeAction(this, "Tendencia1", trendText[1]);
     Doctor1 = makeAction(this, "Doctor1", doctorWindowTitle(1).c_str());
-    Eines1->addActions({MonitorTrafic1, Tendencia1, Doctor1});
+    BusView1 = makeAction(this, "BusView1", busWindowTitle(1).c_str());
+    Eines1->addActions({MonitorTrafic1, Tendencia1, Doctor1, BusView1});
 
     Ayuda1 = bar->addMenu(u8("Ayuda"));
     Ayuda1->setObjectName(QStringLiteral("Ayuda1"));
@@ -388,6 +390,7 @@ void TForm1::buildMenus()
     connect(MonitorTrafic1, &QAction::triggered, this, &TForm1::MonitorTrafic1Click);
     connect(Tendencia1, &QAction::triggered, this, &TForm1::Tendencia1Click);
     connect(Doctor1, &QAction::triggered, this, &TForm1::Doctor1Click);
+    connect(BusView1, &QAction::triggered, this, &TForm1::BusView1Click);
 }
 
 void TForm1::buildToolBar()
@@ -701,6 +704,7 @@ void TForm1::applyLanguage()
     MonitorTrafic1->setText(u8(pickText(trafficMonitorText, l)));
     Tendencia1->setText(u8(pickText(trendText, l)));
     Doctor1->setText(QString::fromStdString(doctorWindowTitle(l)));
+    BusView1->setText(QString::fromStdString(busWindowTitle(l)));
     // Every window follows at once.
     useQtTranslations(l);
     if (trend_)
@@ -709,6 +713,8 @@ void TForm1::applyLanguage()
         monitor_->setLanguage(l);
     if (doctor_)
         doctor_->setLanguage(l);
+    if (busView_)
+        busView_->setLanguage(l);
     sayNotice();
     fillAnalogPanel();
     fillRelayPanels();
@@ -953,6 +959,8 @@ void TForm1::Doctor1Click()
                 return doctorRefusalText(TDoctorRefusal::ContinuousReading, language);
             if (Link->busy())
                 return doctorRefusalText(TDoctorRefusal::ExchangePending, language);
+            if (busView_ && busView_->holdsLine())
+                return busHoldsLineText(language);
             return {};
         };
         auto useFound = [this](const TFoundLine& found) {
@@ -968,6 +976,33 @@ void TForm1::Doctor1Click()
     doctor_->show();
     doctor_->raise();
     doctor_->activateWindow();
+}
+
+void TForm1::BusView1Click()
+{
+    if (!busView_) {
+        // It may not take the port beside the window's own exchanges or the doctor.
+        auto mayRun = [this](int language) -> std::string {
+            if (doctorRunning())
+                return busRefusalText(TBusRefusal::Doctor, language);
+            if (ContinuousReading != 0)
+                return busRefusalText(TBusRefusal::MainReading, language);
+            if (Link->busy())
+                return busRefusalText(TBusRefusal::MainExchange, language);
+            return {};
+        };
+        auto openHere = [this](std::uint8_t address) {
+            DisplayConfig.Address = address;
+            fillSerialPanel();
+            LlegirParamAnalog();
+        };
+        busView_ = new TBusWindow(this, LanguageIndex, configuredReplyTimeoutMs(), [] { return DisplayConfig; },
+            mayRun, openHere);
+        busView_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    busView_->show();
+    busView_->raise();
+    busView_->activateWindow();
 }
 
 bool TForm1::doctorRunning() const
@@ -1014,6 +1049,17 @@ bool TForm1::startRequest(TPendingRequest kind, std::span<const std::uint8_t> fr
     // The doctor has the port: opening it would only say it is busy, as if another program held it.
     if (doctorRunning()) {
         requestNotStarted(kind, true);
+        return false;
+    }
+    // "Displays on the line" holds the port: it says so, as the doctor does.
+    if (busView_ && busView_->holdsLine()) {
+        if (kind == DisplayReadingRequest)
+            stopContinuousReading();
+        setReadingArmed(false);
+        QMessageBox box(QMessageBox::Information, windowTitle(), QString::fromStdString(busHoldsLineText(LanguageIndex)),
+            QMessageBox::Ok, this);
+        box.setObjectName(QStringLiteral("BusViewHoldsPortBox"));
+        box.exec();
         return false;
     }
     const std::size_t n = std::min(frame.size(), TxBuffer.size());

@@ -30,6 +30,7 @@ class TSerialBackend;
 class TDisplayLink;
 class TTrafficMonitor;
 class TDoctorWindow;
+class TBusWindow;
 class TTrendHandle;
 struct TExchangeReport;
 class TForm4;
@@ -113,6 +114,8 @@ public:
     void Tendencia1Click();
     // The connection doctor's window, given the configuration and asked whether it may run.
     void Doctor1Click();
+    // "Displays on the line", given the configuration, whether the port is free and how to open a display here.
+    void BusView1Click();
     // Alt+F1: the password and the calibration screen
     void FormKeyDown(int key, Qt::KeyboardModifiers shift);
 
@@ -175,6 +178,7 @@ public:
     QAction* MonitorTrafic1 = nullptr;
     QAction* Tendencia1 = nullptr;
     QAction* Doctor1 = nullptr;
+    QAction* BusView1 = nullptr;
     QAction* Version1 = nullptr;
     QAction* Menuayuda1 = nullptr;
     // Toolbar buttons
@@ -244,6 +248,7 @@ private:
     // when closed, so that the session's readings and a recording go on.
     std::unique_ptr<TTrendHandle> trend_;
     QPointer<TDoctorWindow> doctor_;
+    QPointer<TBusWindow> busView_;
     std::vector<void (TForm1::*)()> deferredCommands_;
     bool startReadingWhenIdle_ = false;
     int valueFontSize_ = 19;

@@ -17,6 +17,20 @@ const TTexts kHoldsLine{
     "La ventana «Visualizadores de la línea» está usando el puerto: detenga su lectura o espere a que termine.",
     "La fenêtre « Afficheurs de la ligne » utilise le port : arrêtez sa lecture ou attendez qu'elle se termine.",
     "The \"Displays on the line\" window is using the port: stop its reading or wait for it to end."};
+const TTexts kRefusals[] = {
+    {"La finestra principal té un intercanvi amb el visualitzador en curs: espereu que acabi.",
+        "La ventana principal tiene un intercambio con el visualizador en curso: espere a que termine.",
+        "La fenêtre principale a un échange en cours avec l'afficheur : attendez qu'il se termine.",
+        "The main window has an exchange with the display under way: wait for it to end."},
+    {"La finestra principal està llegint contínuament: atureu-ne la lectura primer.",
+        "La ventana principal está leyendo de forma continua: detenga su lectura primero.",
+        "La fenêtre principale lit en continu : arrêtez d'abord sa lecture.",
+        "The main window is reading continuously: stop its reading first."},
+    {"El diagnòstic de connexió està fent servir el port: espereu que acabi o cancel·leu-lo.",
+        "El diagnóstico de conexión está usando el puerto: espere a que termine o cancélelo.",
+        "Le diagnostic de connexion utilise le port : attendez qu'il se termine ou annulez-le.",
+        "The connection doctor is using the port: wait for it to end or cancel it."},
+};
 const TTexts kOk{"bé", "bien", "ok", "ok"};
 const TTexts kNoAnswerYet{"sense lectura", "sin lectura", "sans lecture", "no reading yet"};
 const TTexts kStale{"antic", "antiguo", "périmé", "stale"};
@@ -230,4 +244,9 @@ std::string busWindowTitle(int language)
 std::string busHoldsLineText(int language)
 {
     return pickText(kHoldsLine, language);
+}
+
+std::string busRefusalText(TBusRefusal why, int language)
+{
+    return pickText(kRefusals[static_cast<int>(why)], language);
 }

@@ -78,3 +78,6 @@ std::string readingValueText(const std::string& value);
 std::string busWindowTitle(int language);
 // What another user of the port is told while the view holds it.
 std::string busHoldsLineText(int language);
+// Why the view may not use the port now: what holds it.
+enum class TBusRefusal : std::uint8_t { MainExchange, MainReading, Doctor };
+std::string busRefusalText(TBusRefusal why, int language);
