@@ -34,7 +34,8 @@ const TTexts kRefusals[] = {
 const TTexts kOk{"bé", "bien", "ok", "ok"};
 const TTexts kNoAnswerYet{"sense lectura", "sin lectura", "sans lecture", "no reading yet"};
 const TTexts kStale{"antic", "antiguo", "périmé", "stale"};
-const TTexts kMissed{"%1 perdudes seguides", "%1 perdidas seguidas", "%1 manquées de suite", "missed %1 in a row"};
+const TTexts kMissed{"%1 lectures perdudes seguides", "%1 lecturas perdidas seguidas", "%1 lectures manquées de suite",
+    "missed %1 in a row"};
 const TTexts kLateUntimed{"resposta tardana", "respuesta tardía", "réponse tardive", "late reply"};
 const TTexts kFileStates[] = {
     {"sense carpeta", "sin carpeta", "pas de dossier", "no folder"},

@@ -445,7 +445,7 @@ void TDisplayBus::onParams(TBusRow& row, const TExchangeReport& report)
             if (result.ok) {
                 row.file = file;
                 row.fileResult = result;
-                finishTask(row, TRowTask::Received, wordsOf(known ? kReceived : kReceivedNew, {path}));
+                finishTask(row, TRowTask::Received, wordsOf(known ? kReceived : kReceivedNew, {cfmt("%02d.dad", row.address)}));
             } else {
                 finishTask(row, TRowTask::ReceiveFailed,
                     fill(kNotReceived, wordsBy([&](int l) { return describeFileError(path, result, l); })));

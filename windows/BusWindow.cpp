@@ -147,6 +147,7 @@ TBusWindow::TBusWindow(QWidget* owner, int language, int replyTimeoutMs, TConfig
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setWordWrap(false);
+    table_->setTextElideMode(Qt::ElideRight);
     layout->addWidget(table_, 1);
 
     auto* actions = new QHBoxLayout;
@@ -289,7 +290,9 @@ void TBusWindow::refreshNow()
         table_->setRowCount(static_cast<int>(rows.size()));
     for (int i = 0; i < static_cast<int>(rows.size()); ++i)
         showRow(i);
-    table_->resizeColumnsToContents();
+    // The last column takes what is left; its whole text is in its tip.
+    for (int c = 0; c < kColumnCount - 1; ++c)
+        table_->resizeColumnToContents(c);
 }
 
 void TBusWindow::showRow(int index)

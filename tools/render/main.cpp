@@ -2,15 +2,20 @@
 // looking at them and for the README's screenshot. Usage: dadiz-render OUTDIR
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QSpinBox>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 
 #include "app/Qxtest.h"
+#include "config/ConfigFile.h"
 #include "config/DisplayConfig.h"
 #include "base/Formats.h"
 #include "dialogs/Confentanalogica.h"
@@ -25,6 +30,7 @@
 #include "link/DisplayLink.h"
 #include "serial/PortMap.h"
 #include "tests/support/PtyDisplay.h"
+#include "windows/BusWindow.h"
 #include "windows/DoctorWindow.h"
 #include "windows/TrafficMonitor.h"
 #include "windows/TrendWindow.h"
@@ -165,6 +171,74 @@ void renderDoctor(QWidget* owner, int language, const QString& name)
     save(w, name);
 }
 
+// Runs the event loop until `done`, for at most `ms`.
+void waitUntil(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) {
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+}
+
+// Displays on the line: five displays on COM1, one of them slower than the
+// time-out; a folder where one file differs and one is missing; then one
+// display stops answering.
+void renderBus(QWidget* owner, int language, const QString& name)
+{
+    testsupport::PtyDisplay display;
+    bool silent7 = false;
+    display.onRequest = [&](const std::string& frame) {
+        const int address = std::stoi(frame.substr(1, 2));
+        if (address != 1 && address != 2 && address != 4 && address != 7 && address != 12)
+            return;
+        if (address == 7 && silent7)
+            return;
+        std::string reply = display.answerTo(frame);
+        if (frame[3] == 'L')
+            reply = frame.substr(0, 3) + "RL" + cfmt("%8.1f", 12.5 * address + 0.3) + "RR" + (address % 2 ? "10" : "01")
+                + "\r";
+        if (address == 12)
+            display.sendLater(reply, 200);
+        else
+            display.send(reply);
+    };
+    setMappedDevice(1, display.path);
+    TDisplayConfig cfg;
+    resetToDefaults(cfg);
+    cfg.BaudIndex = 3;
+    TBusWindow w(owner, language, 100, [cfg] { return cfg; }, {}, {});
+    w.resize(1060, 420);
+    w.show();
+    w.findChild<QSpinBox*>(QStringLiteral("LastAddress"))->setValue(15);
+    w.scan();
+    TDisplayBus& bus = w.bus();
+    waitUntil([&] { return !bus.scanning(); }, 10000);
+    waitUntil([&] { return bus.row(4) && bus.row(4)->paramsComplete && bus.row(7) && bus.row(7)->paramsComplete; }, 5000);
+    QTemporaryDir folder;
+    const QString commissioning = folder.filePath(QStringLiteral("cabinet-3"));
+    QDir().mkpath(commissioning);
+    w.setFolder(commissioning);
+    bus.receiveIntoFolder({1, 2, 4});
+    waitUntil([&] { return !bus.commandsRunning(); }, 5000);
+    TDisplayConfig two;
+    if (loadConfigFile(bus.folderFile(2), two).ok) {
+        two.DecimalPoint = 2;
+        two.Relay1Setpoint = 1500;
+        saveConfigFile(bus.folderFile(2), two);
+    }
+    bus.reloadFolder();
+    silent7 = true;
+    waitUntil([&] { return bus.row(7) && bus.row(7)->reading.missedInRow >= 3; }, 5000);
+    w.selectAddresses({2});
+    w.refreshNow();
+    save(w, name);
+    bus.stopReading();
+    waitUntil([&] { return !bus.holdsLine(); }, 3000);
+}
+
 // The offscreen platform warns about every window it cannot resize; that says nothing here.
 void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& message)
 {
@@ -220,6 +294,7 @@ int main(int argc, char* argv[])
         renderNotice(main, QStringLiteral("main-notice-%1").arg(l));
         renderTrafficMonitor(main, lang, QStringLiteral("traffic-%1").arg(l));
         renderDoctor(&main, lang, QStringLiteral("doctor-%1").arg(l));
+        renderBus(&main, lang, QStringLiteral("busview-%1").arg(l));
 
         renderDialog<TForm2>(&main, lang, QStringLiteral("serial-%1").arg(l), cfg);
         for (int digits : {1, 2, 4}) {
