@@ -113,6 +113,9 @@ TDisplayBus::TDisplayBus(std::function<std::unique_ptr<TSerialBackend>()> backen
     : QObject(parent), line_(std::make_unique<TDisplayLine>(std::move(backend)))
 {
     resetToDefaults(lineConfig_);
+    roundTimer_.setSingleShot(true);
+    roundTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&roundTimer_, &QTimer::timeout, this, &TDisplayBus::startRound);
     // A bus is read all the time: the port stays open while the view holds it.
     line_->setCloseAfterExchange(false);
     line_->setLineSource([this]() -> const TDisplayConfig& { return lineConfig_; });
@@ -278,6 +281,7 @@ void TDisplayBus::endScan(bool cancelled)
     emit notice(wordsOf(cancelled ? kScanCancelled : kScanDone, {found}));
     emit scanEnded(cancelled);
     // What was found is described, then read in turn.
+    // Described first; the first round starts once every description has ended.
     for (const auto& row : rows_)
         row->session->receiveConfiguration();
     reading_ = !rows_.empty();
@@ -350,7 +354,6 @@ void TDisplayBus::noteLate(std::uint8_t address, int afterMs)
     emit rowChanged(address);
     if (!scanning_) {
         row.session->receiveConfiguration();
-        reading_ = true;
         emit activityChanged();
     }
 }
@@ -358,14 +361,16 @@ void TDisplayBus::noteLate(std::uint8_t address, int afterMs)
 void TDisplayBus::onReading(TBusRow& row, const TSessionReading& r)
 {
     if (r.missed) {
-        ++row.reading.missedInRow;
+        row.reading.missedInRow = r.missedInRow > 0 ? r.missedInRow : row.reading.missedInRow + 1;
     } else {
         row.value = r.reading.value;
         row.relays = r.reading.relays;
         row.reading.missedInRow = 0;
         row.reading.answered = true;
     }
+    row.inRound = false;
     emit rowChanged(row.address);
+    endRoundIfDone();
 }
 
 void TDisplayBus::onExchangeEnded(TBusRow& row, const TExchangeReport& report)
@@ -397,8 +402,13 @@ void TDisplayBus::onExchangeEnded(TBusRow& row, const TExchangeReport& report)
     default:
         break;
     }
-    const std::uint8_t address = row.address;
-    QMetaObject::invokeMethod(this, [this, address] { continueRow(address); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this] {
+        // Readings begin once the descriptions after a scan have ended.
+        if (reading_ && !roundTimer_.isActive() && std::ranges::none_of(rows_, [](const auto& r) { return r->inRound; })
+            && std::ranges::all_of(rows_, [](const auto& r) { return r->session->pendingKind() == NoRequest; }))
+            startRound();
+        settle();
+    }, Qt::QueuedConnection);
 }
 
 void TDisplayBus::onParams(TBusRow& row, const TExchangeReport& report)
@@ -464,16 +474,6 @@ void TDisplayBus::finishTask(TBusRow& row, TRowTask task, TWords words)
     emit activityChanged();
 }
 
-void TDisplayBus::continueRow(std::uint8_t address)
-{
-    TBusRow* row = findRow(address);
-    if (!row)
-        return;
-    if (reading_ && !scanning_ && row->session->pendingKind() == NoRequest)
-        row->session->readValue();
-    settle();
-}
-
 void TDisplayBus::onNotStarted(bool lineHeld)
 {
     // The port could not be opened: nothing goes on until asked again.
@@ -482,6 +482,9 @@ void TDisplayBus::onNotStarted(bool lineHeld)
     const bool wasScanning = scanning_;
     scanning_ = false;
     reading_ = false;
+    roundTimer_.stop();
+    for (const auto& row : rows_)
+        row->inRound = false;
     for (const auto& row : rows_)
         if (row->task == TRowTask::Sending || row->task == TRowTask::Verifying || row->task == TRowTask::Receiving)
             finishTask(*row, row->task == TRowTask::Receiving ? TRowTask::ReceiveFailed
@@ -501,11 +504,36 @@ bool TDisplayBus::startReading()
     if (refused())
         return false;
     reading_ = true;
-    for (const auto& row : rows_)
-        if (row->session->pendingKind() == NoRequest)
-            row->session->readValue();
+    startRound();
     emit activityChanged();
     return reading_;
+}
+
+void TDisplayBus::startRound()
+{
+    // Every display not busy with a command is asked at once: the line
+    // serves them in turn, back to back, at its own pace.
+    roundTimer_.stop();
+    if (!reading_ || scanning_)
+        return;
+    roundStarted_ = std::chrono::steady_clock::now();
+    for (const auto& row : rows_) {
+        row->inRound = row->session->pendingKind() == NoRequest && row->session->readValue();
+    }
+    endRoundIfDone();
+}
+
+void TDisplayBus::endRoundIfDone()
+{
+    if (!reading_ || scanning_ || roundTimer_.isActive())
+        return;
+    if (std::ranges::any_of(rows_, [](const auto& r) { return r->inRound; }))
+        return;
+    // The next round a period after this one began, or at once when the
+    // round took longer: a small bus is not read faster than it needs.
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - roundStarted_).count();
+    roundTimer_.start(static_cast<int>(std::max<long long>(0, readingPeriodMs_ - took)));
 }
 
 void TDisplayBus::stopReading()
@@ -513,12 +541,15 @@ void TDisplayBus::stopReading()
     if (!reading_)
         return;
     reading_ = false;
-    for (const auto& row : rows_)
+    roundTimer_.stop();
+    for (const auto& row : rows_) {
+        row->inRound = false;
         if (row->session->pendingKind() == DisplayReadingRequest) {
             // Gives up the reading under way or waiting for its turn.
             row->session->pause();
             row->session->resume();
         }
+    }
     emit activityChanged();
     settle();
 }
@@ -623,6 +654,7 @@ bool TDisplayBus::startSend(TBusRow& row, const TDisplayConfig& config)
     out.Address = row.address;
     *row.config = out;
     row.sent = out;
+    row.inRound = false;
     row.task = TRowTask::Sending;
     row.taskWords = wordsOf(kSending);
     emit rowChanged(row.address);
@@ -692,6 +724,7 @@ bool TDisplayBus::receiveIntoFolder(const std::vector<std::uint8_t>& addresses)
             continue;
         readFile(*row);
         row->task = TRowTask::Receiving;
+        row->inRound = false;
         row->taskWords = wordsOf(kReceiving);
         emit rowChanged(a);
         any = row->session->receiveConfiguration() || any;

@@ -1,5 +1,7 @@
 #pragma once
 #include <QObject>
+#include <QTimer>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -49,6 +51,7 @@ struct TBusRow {
     TWords taskWords{};
     // The configuration a send wrote: what the read-back must give.
     std::optional<TDisplayConfig> sent;
+    bool inRound = false; // its reading of this round has not ended
     std::unique_ptr<TDisplaySession> session;
 };
 
@@ -82,7 +85,9 @@ public:
     void cancelScan();
     bool scanning() const { return scanning_; }
 
-    // The displays found are read in turn, each as soon as the line is free.
+    // The displays found are read in rounds: every display at once, served
+    // in turn at the pace of the line; a round starts a reading period after
+    // the one before began, or at once when that one took longer.
     bool startReading();
     void stopReading();
     bool readingOn() const { return reading_; }
@@ -140,7 +145,8 @@ private:
     void onExchangeEnded(TBusRow& row, const TExchangeReport& report);
     void onNotStarted(bool lineHeld);
     void onParams(TBusRow& row, const TExchangeReport& report);
-    void continueRow(std::uint8_t address);
+    void startRound();
+    void endRoundIfDone();
     void readFile(TBusRow& row);
     void settle();
     void finishTask(TBusRow& row, TRowTask task, TWords words);
@@ -161,6 +167,8 @@ private:
     int asked_ = 0;
     std::vector<TScanned> scanSessions_;
     bool reading_ = false;
-    bool readAfterScan_ = false;
+    int readingPeriodMs_ = 500;
+    QTimer roundTimer_;
+    std::chrono::steady_clock::time_point roundStarted_;
     std::vector<std::function<void()>> whenReleased_;
 };
