@@ -48,11 +48,19 @@ const TTexts kFileStates[] = {
 const TTexts kDifference{"%1: fitxer %2, visualitzador %3", "%1: fichero %2, visualizador %3",
     "%1 : fichier %2, afficheur %3", "%1: file %2, display %3"};
 const TTexts kOff{"desactivat", "desactivado", "désactivé", "off"};
-const TTexts kCsvHeader{
-    "Adreça,Valor,Relé 1,Relé 2,Lectura,Entrada,Dígits,Decimals,Consignes,Fitxer,Diferències",
-    "Dirección,Valor,Relé 1,Relé 2,Lectura,Entrada,Dígitos,Decimales,Consignas,Fichero,Diferencias",
-    "Adresse,Valeur,Relais 1,Relais 2,Lecture,Entrée,Chiffres,Décimales,Consignes,Fichier,Différences",
-    "Address,Value,Relay 1,Relay 2,Reading,Input,Digits,Decimals,Set points,File,Differences"};
+const TTexts kColumns[] = {
+    {"Adreça", "Dirección", "Adresse", "Address"},
+    {"Valor", "Valor", "Valeur", "Value"},
+    {"Relé 1", "Relé 1", "Relais 1", "Relay 1"},
+    {"Relé 2", "Relé 2", "Relais 2", "Relay 2"},
+    {"Lectura", "Lectura", "Lecture", "Reading"},
+    {"Entrada", "Entrada", "Entrée", "Input"},
+    {"Dígits", "Dígitos", "Chiffres", "Digits"},
+    {"Decimals", "Decimales", "Décimales", "Decimals"},
+    {"Consignes", "Consignas", "Consignes", "Set points"},
+    {"Fitxer", "Fichero", "Fichier", "File"},
+};
+const TTexts kDifferencesColumn{"Diferències", "Diferencias", "Différences", "Differences"};
 
 std::string trimmed(std::string s)
 {
@@ -95,11 +103,11 @@ std::string csvField(const std::string& s)
 
 } // namespace
 
-TWords wordsOf(const char* const (&texts)[4], std::initializer_list<std::string> args)
+TWords wordsOf(const TTexts& texts, std::initializer_list<std::string> args)
 {
     TWords w;
     for (int l = 0; l < 4; ++l)
-        w[static_cast<std::size_t>(l)] = fillIn(texts[l], args);
+        w[static_cast<std::size_t>(l)] = fillIn(pickText(texts, l), args);
     return w;
 }
 
@@ -206,7 +214,10 @@ std::string fileStateText(TFileState state, int language)
 
 std::string busCsv(const std::vector<TCsvRow>& rows, int language)
 {
-    std::string out = std::string(pickText(kCsvHeader, language)) + "\r\n";
+    std::string out;
+    for (const std::string& name : busColumns(language))
+        out += csvField(name) + ",";
+    out += std::string(pickText(kDifferencesColumn, language)) + "\r\n";
     for (const TCsvRow& r : rows) {
         const auto lamp = [&](std::size_t n) { return r.relays ? std::string((*r.relays)[n] ? "1" : "0") : ""; };
         const std::vector<std::string> fields = {cfmt("%02d", r.address), r.value ? readingValueText(*r.value) : "", lamp(0),
@@ -235,6 +246,14 @@ std::string readingValueText(const std::string& value)
         }
     }
     return trimmed(out);
+}
+
+std::vector<std::string> busColumns(int language)
+{
+    std::vector<std::string> out;
+    for (const TTexts& c : kColumns)
+        out.emplace_back(pickText(c, language));
+    return out;
 }
 
 std::string busWindowTitle(int language)

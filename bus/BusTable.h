@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Texts.h"
 #include "config/DisplayConfig.h"
 
 // What the view of the displays on a line shows and writes, without a window:
@@ -13,7 +14,8 @@
 // The same message in the four languages (0 Catalan .. 3 English), so that a
 // window can say it again when its language changes.
 using TWords = std::array<std::string, 4>;
-TWords wordsOf(const char* const (&texts)[4], std::initializer_list<std::string> args = {});
+// `texts` in each language, %1 .. %9 filled in.
+TWords wordsOf(const TTexts& texts, std::initializer_list<std::string> args = {});
 bool noWords(const TWords& words);
 
 // One field that differs, in plain words of one language.
@@ -56,6 +58,10 @@ bool readingStale(const TReadingState& state);
 // How a display compares with the folder.
 enum class TFileState : std::uint8_t { NoFolder, NoFile, Unreadable, NotRead, Matches, Differs };
 std::string fileStateText(TFileState state, int language);
+
+// The table's columns, as the window and the CSV name them: address, value,
+// relay 1, relay 2, reading, input, digits, decimals, set points, file.
+std::vector<std::string> busColumns(int language);
 
 // One row of the table as the CSV gives it.
 struct TCsvRow {

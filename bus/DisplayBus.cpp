@@ -8,6 +8,7 @@
 #include "base/Texts.h"
 #include "link/DisplayLink.h"
 #include "link/LinkTexts.h"
+#include "link/Traffic.h"
 #include "protocol/Replies.h"
 #include "serial/SerialBackend.h"
 #include "serial/Zcomm.h"
@@ -16,57 +17,61 @@
 
 namespace {
 
-const char* const kScanRunning[4] = {"Hi ha una exploració en curs: espereu que acabi o cancel·leu-la.",
+const TTexts kScanRunning{"Hi ha una exploració en curs: espereu que acabi o cancel·leu-la.",
     "Hay una exploración en curso: espere a que termine o cancélela.",
     "Une recherche est en cours : attendez qu'elle se termine ou annulez-la.",
     "A scan is under way: wait for it to end or cancel it."};
-const char* const kOpenFailed[4] = {"No es pot obrir el port: %1", "No se puede abrir el puerto: %1",
+const TTexts kOpenFailed{"No es pot obrir el port: %1", "No se puede abrir el puerto: %1",
     "Impossible d'ouvrir le port : %1", "The port cannot be opened: %1"};
-const char* const kScanDone[4] = {"Exploració acabada: %1 visualitzadors trobats.",
+const TTexts kScanDone{"Exploració acabada: %1 visualitzadors trobats.",
     "Exploración terminada: %1 visualizadores encontrados.", "Recherche terminée : %1 afficheurs trouvés.",
     "Scan finished: %1 displays found."};
-const char* const kScanCancelled[4] = {"Exploració cancel·lada: %1 visualitzadors trobats.",
+const TTexts kScanCancelled{"Exploració cancel·lada: %1 visualitzadors trobats.",
     "Exploración cancelada: %1 visualizadores encontrados.", "Recherche annulée : %1 afficheurs trouvés.",
     "Scan cancelled: %1 displays found."};
-const char* const kAnsweredLate[4] = {
+const TTexts kLateFound{" %1 han respost després del temps d'espera: un temps d'espera més llarg els llegiria.",
+    " %1 han respondido después del tiempo de espera: un tiempo de espera más largo los leería.",
+    " %1 ont répondu après le délai d'attente : un délai plus long les lirait.",
+    " %1 answered after their time-out: a longer time-out would read them."};
+const TTexts kAnsweredLate{
     "L'adreça %1 ha respost després del temps d'espera: un temps d'espera més llarg la llegiria.",
     "La dirección %1 ha respondido después del tiempo de espera: un tiempo de espera más largo la leería.",
     "L'adresse %1 a répondu après le délai d'attente : un délai plus long la lirait.",
     "Address %1 answered after its time-out: a longer time-out would read it."};
-const char* const kOtherAddress[4] = {"La petició a l'adreça %1 ha estat resposta com a adreça %2.",
+const TTexts kOtherAddress{"La petició a l'adreça %1 ha estat resposta com a adreça %2.",
     "La petición a la dirección %1 ha sido respondida como dirección %2.",
     "La demande à l'adresse %1 a reçu une réponse de l'adresse %2.",
     "The request for address %1 was answered as address %2."};
-const char* const kIncomplete[4] = {
+const TTexts kIncomplete{
     "Adreça %1: la resposta de configuració no porta tots els camps o en porta d'il·legibles (%2).",
     "Dirección %1: la respuesta de configuración no trae todos los campos o los trae ilegibles (%2).",
     "Adresse %1 : la réponse de configuration n'a pas tous ses champs ou en a d'illisibles (%2).",
     "Address %1: the configuration reply lacks fields or holds unreadable ones (%2)."};
-const char* const kNoFolder[4] = {"Trieu primer una carpeta de configuracions.",
+const TTexts kNoFolder{"Trieu primer una carpeta de configuracions.",
     "Elija primero una carpeta de configuraciones.", "Choisissez d'abord un dossier de configurations.",
     "Choose a folder of configurations first."};
-const char* const kNoFile[4] = {"Adreça %1: no hi ha %2, no s'envia res.", "Dirección %1: no hay %2, no se envía nada.",
+const TTexts kNoFile{"Adreça %1: no hi ha %2, no s'envia res.", "Dirección %1: no hay %2, no se envía nada.",
     "Adresse %1 : pas de %2, rien n'est envoyé.", "Address %1: there is no %2, nothing is sent."};
-const char* const kSending[4] = {"enviant...", "enviando...", "envoi...", "sending..."};
-const char* const kVerifying[4] = {"comprovant...", "comprobando...", "vérification...", "reading back..."};
-const char* const kReceiving[4] = {"rebent...", "recibiendo...", "réception...", "receiving..."};
-const char* const kVerified[4] = {"enviada i comprovada", "enviada y comprobada", "envoyée et vérifiée",
+const TTexts kSending{"enviant...", "enviando...", "envoi...", "sending..."};
+const TTexts kVerifying{"comprovant...", "comprobando...", "vérification...", "reading back..."};
+const TTexts kReceiving{"rebent...", "recibiendo...", "réception...", "receiving..."};
+const TTexts kVerified{"enviada i comprovada", "enviada y comprobada", "envoyée et vérifiée",
     "sent and read back"};
-const char* const kVerifyDiffers[4] = {"enviada, però es llegeix diferent: %1", "enviada, pero se lee distinta: %1",
+const TTexts kVerifyDiffers{"enviada, però es llegeix diferent: %1", "enviada, pero se lee distinta: %1",
     "envoyée, mais relue autrement : %1", "sent, but read back otherwise: %1"};
-const char* const kNotVerified[4] = {"enviada, sense comprovar: %1", "enviada, sin comprobar: %1",
+const TTexts kNotVerified{"enviada, sense comprovar: %1", "enviada, sin comprobar: %1",
     "envoyée, non vérifiée : %1", "sent, not read back: %1"};
-const char* const kNotSent[4] = {"no enviada: %1", "no enviada: %1", "non envoyée : %1", "not sent: %1"};
-const char* const kReceived[4] = {"desada a %1", "guardada en %1", "enregistrée dans %1", "written to %1"};
-const char* const kReceivedNew[4] = {
+const TTexts kNotSent{"no enviada: %1", "no enviada: %1", "non envoyée : %1", "not sent: %1"};
+const TTexts kReceived{"desada a %1", "guardada en %1", "enregistrée dans %1", "written to %1"};
+const TTexts kReceivedNew{
     "desada a %1 (línia i dígits de la configuració de la finestra: el visualitzador no els envia)",
     "guardada en %1 (línea y dígitos de la configuración de la ventana: el visualizador no los envía)",
     "enregistrée dans %1 (ligne et chiffres de la configuration de la fenêtre : l'afficheur ne les envoie pas)",
     "written to %1 (line and digits from the window's configuration: the display does not send them)"};
-const char* const kNotReceived[4] = {"no desada: %1", "no guardada: %1", "non enregistrée : %1", "not written: %1"};
-const char* const kIncompleteShort[4] = {"resposta incompleta", "respuesta incompleta", "réponse incomplète",
+const TTexts kNotReceived{"no desada: %1", "no guardada: %1", "non enregistrée : %1", "not written: %1"};
+const TTexts kIncompleteShort{"resposta incompleta", "respuesta incompleta", "réponse incomplète",
     "incomplete reply"};
-const char* const kStopped[4] = {"aturada", "detenida", "arrêtée", "stopped"};
+const TTexts kStopped{"aturada", "detenida", "arrêtée", "stopped"};
 
 // Words that need the language: the same function in each of the four.
 TWords wordsBy(const std::function<std::string(int)>& say)
@@ -77,9 +82,9 @@ TWords wordsBy(const std::function<std::string(int)>& say)
     return w;
 }
 
-TWords fill(const char* const (&texts)[4], const TWords& argument)
+TWords fill(const TTexts& texts, const TWords& argument)
 {
-    return wordsBy([&](int l) { return fillIn(texts[l], {argument[static_cast<std::size_t>(l)]}); });
+    return wordsBy([&](int l) { return fillIn(pickText(texts, l), {argument[static_cast<std::size_t>(l)]}); });
 }
 
 // The address a reply frame is signed with: '@', two digits, 'R'.
@@ -220,6 +225,14 @@ bool TDisplayBus::scan(std::uint8_t first, std::uint8_t last)
     // set aside there by its address and told as late. The last one is
     // listened for after its time-out.
     line_->link().setAwaitLateReplies(false);
+    // An answer that comes while the line listens after the last address is
+    // a late one too, whoever sent it: heard until the line is quiet.
+    lateTraffic_ = connect(&line_->link(), &TDisplayLink::traffic, this, [this](const TTrafficRecord& r) {
+        if (r.note != TTrafficNote::Late)
+            return;
+        if (const auto from = replyAddress(r.bytes))
+            noteLate(*from, r.latencyMs.value_or(0));
+    });
     emit activityChanged();
     emit scanProgress(0, last_ - first_ + 1, 0);
     askNextAddress();
@@ -278,13 +291,23 @@ void TDisplayBus::endScan(bool cancelled)
     scanning_ = false;
     line_->link().setAwaitLateReplies(true);
     const std::string found = cfmt("%zu", rows_.size());
-    emit notice(wordsOf(cancelled ? kScanCancelled : kScanDone, {found}));
+    TWords said = wordsOf(cancelled ? kScanCancelled : kScanDone, {found});
+    const auto late = std::ranges::count_if(rows_, [](const auto& r) { return r->reading.lateMs >= 0; });
+    if (late > 0) {
+        const TWords lateWords = wordsOf(kLateFound, {cfmt("%d", static_cast<int>(late))});
+        for (std::size_t l = 0; l < said.size(); ++l)
+            said[l] += lateWords[l];
+    }
+    emit notice(said);
     emit scanEnded(cancelled);
     // What was found is described, then read in turn.
-    // Described first; the first round starts once every description has ended.
-    for (const auto& row : rows_)
-        row->session->receiveConfiguration();
-    reading_ = !rows_.empty();
+    // Described first; the first round starts once every description has
+    // ended. Not when the port is being given up.
+    if (whenReleased_.empty()) {
+        for (const auto& row : rows_)
+            row->session->receiveConfiguration();
+        reading_ = !rows_.empty();
+    }
     emit activityChanged();
     settle();
 }
@@ -556,6 +579,8 @@ void TDisplayBus::stopReading()
 
 void TDisplayBus::settle()
 {
+    if (!scanning_ && !line_->link().awaitingLateReply())
+        disconnect(lateTraffic_);
     // Nothing more to ask and the line quiet: the port goes back.
     if (scanning_ || reading_ || commandsRunning() || line_->busy())
         return;
@@ -661,9 +686,9 @@ bool TDisplayBus::startSend(TBusRow& row, const TDisplayConfig& config)
     return row.session->sendConfiguration();
 }
 
-bool TDisplayBus::sendFiles(const std::vector<std::uint8_t>& addresses)
+bool TDisplayBus::mayCommand(bool withFolder)
 {
-    if (folder_.empty()) {
+    if (withFolder && folder_.empty()) {
         emit notice(wordsOf(kNoFolder));
         return false;
     }
@@ -671,7 +696,12 @@ bool TDisplayBus::sendFiles(const std::vector<std::uint8_t>& addresses)
         emit notice(wordsOf(kScanRunning));
         return false;
     }
-    if (refused())
+    return !refused();
+}
+
+bool TDisplayBus::sendFiles(const std::vector<std::uint8_t>& addresses)
+{
+    if (!mayCommand(true))
         return false;
     bool any = false;
     for (const std::uint8_t a : addresses) {
@@ -691,11 +721,7 @@ bool TDisplayBus::sendFiles(const std::vector<std::uint8_t>& addresses)
 
 bool TDisplayBus::sendConfiguration(const std::vector<std::uint8_t>& addresses, const TDisplayConfig& config)
 {
-    if (scanning_) {
-        emit notice(wordsOf(kScanRunning));
-        return false;
-    }
-    if (refused())
+    if (!mayCommand(false))
         return false;
     bool any = false;
     for (const std::uint8_t a : addresses)
@@ -707,15 +733,7 @@ bool TDisplayBus::sendConfiguration(const std::vector<std::uint8_t>& addresses, 
 
 bool TDisplayBus::receiveIntoFolder(const std::vector<std::uint8_t>& addresses)
 {
-    if (folder_.empty()) {
-        emit notice(wordsOf(kNoFolder));
-        return false;
-    }
-    if (scanning_) {
-        emit notice(wordsOf(kScanRunning));
-        return false;
-    }
-    if (refused())
+    if (!mayCommand(true))
         return false;
     bool any = false;
     for (const std::uint8_t a : addresses) {

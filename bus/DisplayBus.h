@@ -135,6 +135,8 @@ private:
     TBusRow& addRow(TScanned scanned);
     TScanned makeSession(std::uint8_t address);
     bool refused();
+    // A command may start: a folder when it needs one, no scan, the port free.
+    bool mayCommand(bool withFolder);
     void prepareLine();
     void askNextAddress();
     void endScan(bool cancelled);
@@ -166,6 +168,7 @@ private:
     std::uint8_t last_ = 0;
     int asked_ = 0;
     std::vector<TScanned> scanSessions_;
+    QMetaObject::Connection lateTraffic_;
     bool reading_ = false;
     int readingPeriodMs_ = 500;
     QTimer roundTimer_;

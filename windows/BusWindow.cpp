@@ -43,20 +43,8 @@ const TTexts kOpen{"Obre a la finestra principal", "Abrir en la ventana principa
     "Open in the main window"};
 const TTexts kExport{"Exporta CSV...", "Exportar CSV...", "Exporter CSV...", "Export CSV..."};
 const TTexts kClose{"Tanca", "Cerrar", "Fermer", "Close"};
-const TTexts kColumns[] = {
-    {"Adr.", "Dir.", "Adr.", "Addr."},
-    {"Valor", "Valor", "Valeur", "Value"},
-    {"R1", "R1", "R1", "R1"},
-    {"R2", "R2", "R2", "R2"},
-    {"Lectura", "Lectura", "Lecture", "Reading"},
-    {"Entrada", "Entrada", "Entrée", "Input"},
-    {"Dígits", "Dígitos", "Chiffres", "Digits"},
-    {"Decimals", "Decimales", "Décimales", "Decimals"},
-    {"Consignes", "Consignas", "Consignes", "Set points"},
-    {"Fitxer", "Fichero", "Fichier", "File"},
-    {"Última ordre", "Última orden", "Dernière commande", "Last command"},
-};
-constexpr int kColumnCount = static_cast<int>(std::size(kColumns));
+const TTexts kLastCommand{"Última ordre", "Última orden", "Dernière commande", "Last command"};
+constexpr int kColumnCount = 11;
 const TTexts kRelayOn{"activat", "activado", "activé", "on"};
 const TTexts kRelayOff{"desactivat", "desactivado", "désactivé", "off"};
 const TTexts kNoDigits{"El visualitzador no envia els seus dígits: sense fitxer no se saben.",
@@ -75,14 +63,6 @@ const TTexts kGiven{"El port és per a la finestra principal: adreça %1.",
 const TTexts kCsvFilter{"Fitxers CSV (*.csv)", "Ficheros CSV (*.csv)", "Fichiers CSV (*.csv)", "CSV files (*.csv)"};
 
 QString u8(const std::string& s) { return QString::fromStdString(s); }
-
-TWords wordsOf(const TTexts& t, std::initializer_list<std::string> args = {})
-{
-    TWords w;
-    for (int l = 0; l < 4; ++l)
-        w[static_cast<std::size_t>(l)] = fillIn(pickText(t, l), args);
-    return w;
-}
 
 } // namespace
 
@@ -254,7 +234,7 @@ void TBusWindow::applyTexts()
     folder_->setText(bus_.folder().empty() ? text(kNoFolder) : u8(bus_.folder()));
     if (scanAsked_ >= 0 && scanAsked_ < scanTotal_ && bus_.scanning())
         step_->setText(u8(fillIn(pickText(kStep, language_),
-            {cfmt("%02d", first_->value() + scanAsked_), cfmt("%d", scanAsked_ + 1), cfmt("%d", scanTotal_),
+            {cfmt("%02d", std::min(first_->value(), last_->value()) + scanAsked_), cfmt("%d", scanAsked_ + 1), cfmt("%d", scanTotal_),
                 cfmt("%d", scanFound_)})));
     else
         step_->clear();
@@ -267,8 +247,9 @@ void TBusWindow::applyTexts()
         b->setMinimumWidth(std::max(80, b->fontMetrics().horizontalAdvance(b->text()) + 28));
     }
     QStringList headers;
-    for (const TTexts& c : kColumns)
-        headers << text(c);
+    for (const std::string& name : busColumns(language_))
+        headers << u8(name);
+    headers << text(kLastCommand);
     table_->setHorizontalHeaderLabels(headers);
     table_->horizontalHeaderItem(6)->setToolTip(text(kNoDigits));
     notice_label_->setText(u8(notice_[static_cast<std::size_t>(std::clamp(language_, 0, 3))]));
