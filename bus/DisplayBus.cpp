@@ -29,10 +29,10 @@ const TTexts kScanDone{"Exploració acabada: %1 visualitzadors trobats.",
 const TTexts kScanCancelled{"Exploració cancel·lada: %1 visualitzadors trobats.",
     "Exploración cancelada: %1 visualizadores encontrados.", "Recherche annulée : %1 afficheurs trouvés.",
     "Scan cancelled: %1 displays found."};
-const TTexts kLateFound{" %1 han respost després del temps d'espera: un temps d'espera més llarg els llegiria.",
-    " %1 han respondido después del tiempo de espera: un tiempo de espera más largo los leería.",
-    " %1 ont répondu après le délai d'attente : un délai plus long les lirait.",
-    " %1 answered after their time-out: a longer time-out would read them."};
+const TTexts kLateFound{" Han respost després del temps d'espera: %1 (un temps d'espera més llarg els llegiria).",
+    " Han respondido después del tiempo de espera: %1 (un tiempo de espera más largo los leería).",
+    " Ont répondu après le délai d'attente : %1 (un délai plus long les lirait).",
+    " Answered after the time-out: %1 (a longer time-out would read them)."};
 const TTexts kAnsweredLate{
     "L'adreça %1 ha respost després del temps d'espera: un temps d'espera més llarg la llegiria.",
     "La dirección %1 ha respondido después del tiempo de espera: un tiempo de espera más largo la leería.",
@@ -292,9 +292,12 @@ void TDisplayBus::endScan(bool cancelled)
     line_->link().setAwaitLateReplies(true);
     const std::string found = cfmt("%zu", rows_.size());
     TWords said = wordsOf(cancelled ? kScanCancelled : kScanDone, {found});
-    const auto late = std::ranges::count_if(rows_, [](const auto& r) { return r->reading.lateMs >= 0; });
-    if (late > 0) {
-        const TWords lateWords = wordsOf(kLateFound, {cfmt("%d", static_cast<int>(late))});
+    std::string late;
+    for (const auto& row : rows_)
+        if (row->reading.lateMs >= 0)
+            late += (late.empty() ? "" : ", ") + cfmt("%02d", row->address);
+    if (!late.empty()) {
+        const TWords lateWords = wordsOf(kLateFound, {late});
         for (std::size_t l = 0; l < said.size(); ++l)
             said[l] += lateWords[l];
     }

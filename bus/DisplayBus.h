@@ -1,6 +1,7 @@
 #pragma once
 #include <QObject>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -91,6 +92,8 @@ public:
     bool startReading();
     void stopReading();
     bool readingOn() const { return reading_; }
+    // How often a round starts at most (500 ms by default).
+    void setReadingPeriod(int ms) { readingPeriodMs_ = std::max(ms, 1); }
 
     // The folder of NN.dad files the rows are compared with ("" for none); read again now.
     void setFolder(const std::string& folder);

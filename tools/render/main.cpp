@@ -192,7 +192,7 @@ void renderBus(QWidget* owner, int language, const QString& name)
     bool silent7 = false;
     display.onRequest = [&](const std::string& frame) {
         const int address = std::stoi(frame.substr(1, 2));
-        if (address != 1 && address != 2 && address != 4 && address != 7 && address != 12)
+        if (address != 1 && address != 2 && address != 4 && address != 5 && address != 7)
             return;
         if (address == 7 && silent7)
             return;
@@ -200,8 +200,8 @@ void renderBus(QWidget* owner, int language, const QString& name)
         if (frame[3] == 'L')
             reply = frame.substr(0, 3) + "RL" + cfmt("%8.1f", 12.5 * address + 0.3) + "RR" + (address % 2 ? "10" : "01")
                 + "\r";
-        if (address == 12)
-            display.sendLater(reply, 200);
+        if (address == 5)
+            display.sendLater(reply, 150);
         else
             display.send(reply);
     };
@@ -209,10 +209,11 @@ void renderBus(QWidget* owner, int language, const QString& name)
     TDisplayConfig cfg;
     resetToDefaults(cfg);
     cfg.BaudIndex = 3;
-    TBusWindow w(owner, language, 100, [cfg] { return cfg; }, {}, {});
+    TBusWindow w(owner, language, 60, [cfg] { return cfg; }, {}, {});
+    w.bus().setReadingPeriod(100);
     w.resize(1060, 420);
     w.show();
-    w.findChild<QSpinBox*>(QStringLiteral("LastAddress"))->setValue(15);
+    w.findChild<QSpinBox*>(QStringLiteral("LastAddress"))->setValue(9);
     w.scan();
     TDisplayBus& bus = w.bus();
     waitUntil([&] { return !bus.scanning(); }, 10000);
