@@ -702,54 +702,41 @@ bool TDisplayBus::mayCommand(bool withFolder)
     return !refused();
 }
 
-bool TDisplayBus::sendFiles(const std::vector<std::uint8_t>& addresses)
+bool TDisplayBus::onRows(const std::vector<std::uint8_t>& addresses, const std::function<bool(TBusRow&)>& command)
 {
-    if (!mayCommand(true))
-        return false;
     bool any = false;
-    for (const std::uint8_t a : addresses) {
-        TBusRow* row = findRow(a);
-        if (!row)
-            continue;
-        readFile(*row);
-        if (!row->file) {
-            emit notice(wordsOf(kNoFile, {cfmt("%02d", a), folderFile(a)}));
-            continue;
-        }
-        any = startSend(*row, *row->file) || any;
-    }
+    for (const std::uint8_t a : addresses)
+        if (TBusRow* row = findRow(a))
+            any = command(*row) || any;
     emit activityChanged();
     return any;
+}
+
+bool TDisplayBus::sendFiles(const std::vector<std::uint8_t>& addresses)
+{
+    return mayCommand(true) && onRows(addresses, [this](TBusRow& row) {
+        readFile(row);
+        if (!row.file) {
+            emit notice(wordsOf(kNoFile, {cfmt("%02d", row.address), folderFile(row.address)}));
+            return false;
+        }
+        return startSend(row, *row.file);
+    });
 }
 
 bool TDisplayBus::sendConfiguration(const std::vector<std::uint8_t>& addresses, const TDisplayConfig& config)
 {
-    if (!mayCommand(false))
-        return false;
-    bool any = false;
-    for (const std::uint8_t a : addresses)
-        if (TBusRow* row = findRow(a))
-            any = startSend(*row, config) || any;
-    emit activityChanged();
-    return any;
+    return mayCommand(false) && onRows(addresses, [&](TBusRow& row) { return startSend(row, config); });
 }
 
 bool TDisplayBus::receiveIntoFolder(const std::vector<std::uint8_t>& addresses)
 {
-    if (!mayCommand(true))
-        return false;
-    bool any = false;
-    for (const std::uint8_t a : addresses) {
-        TBusRow* row = findRow(a);
-        if (!row)
-            continue;
-        readFile(*row);
-        row->task = TRowTask::Receiving;
-        row->inRound = false;
-        row->taskWords = wordsOf(kReceiving);
-        emit rowChanged(a);
-        any = row->session->receiveConfiguration() || any;
-    }
-    emit activityChanged();
-    return any;
+    return mayCommand(true) && onRows(addresses, [this](TBusRow& row) {
+        readFile(row);
+        row.task = TRowTask::Receiving;
+        row.inRound = false;
+        row.taskWords = wordsOf(kReceiving);
+        emit rowChanged(row.address);
+        return row.session->receiveConfiguration();
+    });
 }

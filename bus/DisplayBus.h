@@ -140,6 +140,8 @@ private:
     bool refused();
     // A command may start: a folder when it needs one, no scan, the port free.
     bool mayCommand(bool withFolder);
+    // `command` on each row of `addresses`; whether one started.
+    bool onRows(const std::vector<std::uint8_t>& addresses, const std::function<bool(TBusRow&)>& command);
     void prepareLine();
     void askNextAddress();
     void endScan(bool cancelled);
