@@ -46,6 +46,7 @@
 #include "dialogs/Version.h"
 #include "trend/Setpoints.h"
 #include "link/Doctor.h"
+#include "windows/BusWindow.h"
 #include "windows/DoctorWindow.h"
 #include "windows/TrafficMonitor.h"
 #include "windows/TrendModule.h"
@@ -237,7 +238,7 @@ TForm1::TForm1(QWidget* parent, std::function<std::unique_ptr<TSerialBackend>()>
     session_ = new TDisplaySession(*line_, DisplayConfig, this);
     session_->setObjectName(QStringLiteral("Session"));
     // While the doctor has the port, opening it would only say it is busy, as if another program held it.
-    session_->setLineHolder([this] { return doctorRunning(); });
+    session_->setLineHolder([this] { return doctorRunning() || (busView_ && busView_->holdsLine()); });
     connect(session_, &TDisplaySession::reading, this, &TForm1::showReading);
     connect(session_, &TDisplaySession::staleChanged, this, &TForm1::showStale);
     connect(session_, &TDisplaySession::exchangeEnded, this, &TForm1::showExchangeEnd);
@@ -353,7 +354,8 @@ void TForm1::buildMenus()
     trafficMonitorItem = makeAction(this, "trafficMonitorItem", trafficMonitorText[1]);
     trendItem = makeAction(this, "trendItem", trendText[1]);
     doctorItem = makeAction(this, "doctorItem", doctorWindowTitle(1).c_str());
-    toolsMenu->addActions({trafficMonitorItem, trendItem, doctorItem});
+    busViewItem = makeAction(this, "busViewItem", busWindowTitle(1).c_str());
+    toolsMenu->addActions({trafficMonitorItem, trendItem, doctorItem, busViewItem});
 
     Ayuda1 = bar->addMenu(u8("Ayuda"));
     Ayuda1->setObjectName(QStringLiteral("Ayuda1"));
@@ -382,6 +384,7 @@ void TForm1::buildMenus()
     connect(trafficMonitorItem, &QAction::triggered, this, &TForm1::openTrafficMonitor);
     connect(trendItem, &QAction::triggered, this, &TForm1::openTrend);
     connect(doctorItem, &QAction::triggered, this, &TForm1::openConnectionDoctor);
+    connect(busViewItem, &QAction::triggered, this, &TForm1::openBusView);
 }
 
 void TForm1::buildToolBar()
@@ -695,6 +698,7 @@ void TForm1::applyLanguage()
     trafficMonitorItem->setText(u8(pickText(trafficMonitorText, l)));
     trendItem->setText(u8(pickText(trendText, l)));
     doctorItem->setText(QString::fromStdString(doctorWindowTitle(l)));
+    busViewItem->setText(QString::fromStdString(busWindowTitle(l)));
     // Every window follows at once.
     useQtTranslations(l);
     if (trend_)
@@ -703,6 +707,8 @@ void TForm1::applyLanguage()
         monitor_->setLanguage(l);
     if (doctor_)
         doctor_->setLanguage(l);
+    if (busView_)
+        busView_->setLanguage(l);
     sayNotice();
     fillAnalogPanel();
     fillRelayPanels();
@@ -920,6 +926,8 @@ void TForm1::openConnectionDoctor()
                 return doctorRefusalText(TDoctorRefusal::ContinuousReading, language);
             if (line_->busy())
                 return doctorRefusalText(TDoctorRefusal::ExchangePending, language);
+            if (busView_ && busView_->holdsLine())
+                return busHoldsLineText(language);
             return {};
         };
         auto useFound = [this](const TFoundLine& found) {
@@ -937,16 +945,47 @@ void TForm1::openConnectionDoctor()
     doctor_->activateWindow();
 }
 
+void TForm1::openBusView()
+{
+    if (!busView_) {
+        // It may not take the port beside the window's own exchanges or the doctor.
+        auto mayRun = [this](int language) -> std::string {
+            if (doctorRunning())
+                return busRefusalText(TBusRefusal::Doctor, language);
+            if (session_->continuousReading())
+                return busRefusalText(TBusRefusal::MainReading, language);
+            if (line_->busy())
+                return busRefusalText(TBusRefusal::MainExchange, language);
+            return {};
+        };
+        auto openHere = [this](std::uint8_t address) {
+            DisplayConfig.Address = address;
+            fillSerialPanel();
+            LlegirParamAnalog();
+        };
+        busView_ = new TBusWindow(this, LanguageIndex, configuredReplyTimeoutMs(), [] { return DisplayConfig; },
+            mayRun, openHere);
+        busView_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    busView_->show();
+    busView_->raise();
+    busView_->activateWindow();
+}
+
 bool TForm1::doctorRunning() const
 {
     return doctor_ && doctor_->running();
 }
 
-void TForm1::showDoctorHoldsPort()
+void TForm1::showLineHeld()
 {
+    // "Displays on the line" or the doctor holds the port: say which, not that another program does.
+    const bool bus = busView_ && busView_->holdsLine();
     QMessageBox box(QMessageBox::Information, windowTitle(),
-        QString::fromUtf8(pickText(doctorHoldsPortText, LanguageIndex)), QMessageBox::Ok, this);
-    box.setObjectName(QStringLiteral("DoctorHoldsPortBox"));
+        bus ? QString::fromStdString(busHoldsLineText(LanguageIndex))
+            : QString::fromUtf8(pickText(doctorHoldsPortText, LanguageIndex)),
+        QMessageBox::Ok, this);
+    box.setObjectName(bus ? QStringLiteral("BusViewHoldsPortBox") : QStringLiteral("DoctorHoldsPortBox"));
     box.exec();
 }
 
@@ -1030,7 +1069,7 @@ void TForm1::showRequestNotStarted(TPendingRequest kind, bool lineHeld)
     if (kind == DisplayReadingRequest)
         showReadingStopped();
     if (lineHeld)
-        showDoctorHoldsPort();
+        showLineHeld();
     else
         showOpenFailure();
     if (kind == DisplayReadingRequest)
@@ -1053,7 +1092,7 @@ void TForm1::showReadingToggle(TReadingToggle what)
         showNotice(fixedNotice(what == TReadingToggle::Armed ? readingArmedText : readingDisarmedText));
         break;
     case TReadingToggle::Refused:
-        showDoctorHoldsPort();
+        showLineHeld();
         break;
     case TReadingToggle::Stopped:
         break;

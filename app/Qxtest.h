@@ -30,6 +30,7 @@ class TZComm;
 class TSerialBackend;
 class TTrafficMonitor;
 class TDoctorWindow;
+class TBusWindow;
 class TTrendHandle;
 class TForm8;
 class TDisplayLine;
@@ -83,6 +84,7 @@ struct TForm1Controls {
     QAction* trafficMonitorItem = nullptr;
     QAction* trendItem = nullptr;
     QAction* doctorItem = nullptr;
+    QAction* busViewItem = nullptr;
     // Toolbar buttons
     QAction* ToolButton1 = nullptr;
     QAction* ToolButton3 = nullptr;
@@ -155,6 +157,8 @@ public:
     void openTrend();
     // The connection doctor's window, given the configuration and asked whether it may run.
     void openConnectionDoctor();
+    // "Displays on the line", given the configuration, whether the port is free and how to open a display here.
+    void openBusView();
     // Alt+F1: the password and the calibration screen
     void FormKeyDown(int key, Qt::KeyboardModifiers shift);
 
@@ -196,7 +200,7 @@ private:
     // reply that came `lateMs` after the request (when 0 or more).
     void showExchangeNotice(const TExchangeReport& report, int missed = 0, int lateMs = -1);
     bool doctorRunning() const;
-    void showDoctorHoldsPort();
+    void showLineHeld();
     // A reply came after its exchange had been given up: the notice says so.
     void noteLateReply(const TExchangeReport& missed, int afterMs);
     // Shows the display's value whole, fitting the type to the box.
@@ -229,6 +233,7 @@ private:
     QPointer<TDoctorWindow> doctor_;
     // The calibration screen while it is open.
     TForm8* calibration_ = nullptr;
+    QPointer<TBusWindow> busView_;
     int valueFontSize_ = 19;
 };
 

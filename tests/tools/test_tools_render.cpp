@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <sys/stat.h>
 
@@ -18,7 +19,8 @@ TEST(Render, RelativeOutputFolder)
     testsupport::TChildSetup setup;
     setup.cwd = home;
     testsupport::TChild render(DADIZ_RENDER_PATH, {"shots/png"}, setup);
-    EXPECT_EQ(render.finish(), 0) << render.err;
+    // It plays displays for some windows' pictures: a bound for a hung run only.
+    EXPECT_EQ(render.finish(std::chrono::milliseconds(120000)), 0) << render.err;
     EXPECT_EQ(render.err.find("cannot write"), std::string::npos) << render.err;
     for (const char* name : {"main-ca.png", "main-example-en.png", "calibration-fr.png"}) {
         struct stat st{};

@@ -2,16 +2,21 @@
 // looking at them and for the README's screenshot. Usage: dadiz-render OUTDIR
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QProcess>
+#include <QSpinBox>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 
 #include "app/Qxtest.h"
+#include "config/ConfigFile.h"
 #include "config/DisplayConfig.h"
 #include "base/Formats.h"
 #include "dialogs/Confentanalogica.h"
@@ -25,6 +30,7 @@
 #include "dialogs/Version.h"
 #include "link/DisplayLink.h"
 #include "serial/PortMap.h"
+#include "windows/BusWindow.h"
 #include "windows/DoctorWindow.h"
 #include "windows/TrafficMonitor.h"
 #include "windows/TrendWindow.h"
@@ -170,6 +176,63 @@ void renderDoctor(QWidget* owner, int language, const QString& name)
     save(w, name);
 }
 
+// Runs the event loop until `done`, for at most `ms`.
+void waitUntil(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) {
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+}
+
+// Displays on the line: four displays of dadiz-sim on COM1; a folder where
+// one file differs and one is missing.
+void renderBus(QWidget* owner, int language, const QString& name)
+{
+    QProcess sim;
+    sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/dadiz-sim"),
+        {QStringLiteral("--bus"), QStringLiteral("1,2,4,7"), QStringLiteral("--baud"), QStringLiteral("9600")});
+    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000)) {
+        std::fprintf(stderr, "dadiz-render: dadiz-sim did not start beside it: no picture of the displays on the line\n");
+        allSaved = false;
+        return;
+    }
+    setMappedDevice(1, sim.readLine().trimmed().toStdString());
+    TDisplayConfig cfg;
+    resetToDefaults(cfg);
+    cfg.BaudIndex = 3;
+    TBusWindow w(owner, language, 300, [cfg] { return cfg; }, {}, {});
+    w.resize(1060, 420);
+    w.show();
+    w.findChild<QSpinBox*>(QStringLiteral("LastAddress"))->setValue(9);
+    w.scan();
+    TDisplayBus& bus = w.bus();
+    waitUntil([&] { return !bus.scanning(); }, 20000);
+    waitUntil([&] { return bus.row(4) && bus.row(4)->paramsComplete && bus.row(7) && bus.row(7)->paramsComplete; }, 10000);
+    QTemporaryDir folder;
+    const QString commissioning = folder.filePath(QStringLiteral("cabinet-3"));
+    QDir().mkpath(commissioning);
+    w.setFolder(commissioning);
+    bus.receiveIntoFolder({1, 2, 4});
+    waitUntil([&] { return !bus.commandsRunning(); }, 10000);
+    TDisplayConfig two;
+    if (loadConfigFile(bus.folderFile(2), two).ok) {
+        two.DecimalPoint = 2;
+        two.Relay1Setpoint = 1500;
+        saveConfigFile(bus.folderFile(2), two);
+    }
+    bus.reloadFolder();
+    waitUntil([&] { return bus.row(7) && bus.row(7)->value; }, 5000);
+    w.selectAddresses({2});
+    w.refreshNow();
+    save(w, name);
+    bus.stopReading();
+    waitUntil([&] { return !bus.holdsLine(); }, 3000);
+}
+
 // The offscreen platform warns about every window it cannot resize; that says nothing here.
 void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& message)
 {
@@ -235,6 +298,9 @@ int main(int argc, char* argv[])
         renderTrafficMonitor(main, lang, QStringLiteral("traffic-%1").arg(l));
         if (!display.empty())
             renderDoctor(&main, lang, QStringLiteral("doctor-%1").arg(l));
+        renderBus(&main, lang, QStringLiteral("busview-%1").arg(l));
+        if (!display.empty())
+            setMappedDevice(1, display);
 
         renderDialog<TForm2>(&main, lang, QStringLiteral("serial-%1").arg(l), cfg);
         for (int digits : {1, 2, 4}) {
