@@ -317,6 +317,14 @@ TPlainParse expandPlain(const std::string& name, const std::string& value, std::
     return TPlainParse::NotPlain;
 }
 
+std::vector<std::string> plainFields(const std::string& name)
+{
+    for (const TRow& row : rows())
+        if (row.name == name)
+            return row.fields;
+    return {};
+}
+
 std::string plainNames()
 {
     std::string out;

@@ -30,6 +30,9 @@ enum class TPlainParse { NotPlain, Done, Refused };
 TPlainParse expandPlain(const std::string& name, const std::string& value, std::vector<TRecordAssignment>& out,
                         std::string& error);
 
+// The record fields a plain name stands for; empty for a name that is not a plain one.
+std::vector<std::string> plainFields(const std::string& name);
+
 // Every plain name, for messages.
 std::string plainNames();
 
