@@ -131,7 +131,9 @@ TSetter plainSetting(const char* plainName)
         std::vector<TRecordAssignment> out;
         std::string why;
         if (expandPlain(plainName, value, out, why) != TPlainParse::Done || out.size() != 1) {
-            error = why.substr(why.find(" must be ") + 1);
+            // "baud must be 1200, ... or 19200, not "9601"": the caller says what was given.
+            const std::size_t from = why.find(" must be ") + 1;
+            error = why.substr(from, why.rfind(", not \"") - from);
             return false;
         }
         const std::uint8_t index = static_cast<std::uint8_t>(textToInt(out[0].text));
