@@ -1,8 +1,8 @@
 # dadiz-bridge: the displays' readings on MQTT (libmosquitto) and Modbus TCP
 # (libmodbus), on the core libraries and dadizctl's plain names.
 find_package(PkgConfig REQUIRED)
-pkg_check_modules(MOSQUITTO REQUIRED IMPORTED_TARGET libmosquitto)
-pkg_check_modules(MODBUS REQUIRED IMPORTED_TARGET libmodbus)
+pkg_check_modules(MOSQUITTO REQUIRED IMPORTED_TARGET GLOBAL libmosquitto)
+pkg_check_modules(MODBUS REQUIRED IMPORTED_TARGET GLOBAL libmodbus)
 set(DADIZ_BRIDGE_SOURCES Bridge.cpp Bridge.h BridgeConfig.cpp BridgeConfig.h ConfigPayload.cpp ConfigPayload.h
   LineReader.cpp LineReader.h Modbus.cpp Modbus.h Mqtt.cpp Mqtt.h)
 list(TRANSFORM DADIZ_BRIDGE_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/bridge/)

@@ -93,10 +93,11 @@ TRun run(const char* program, const std::vector<std::string>& args)
 // A broker of the test's own, without a store: what it held is gone when it stops.
 class TBroker {
 public:
-    explicit TBroker(const std::string& dir) : port(freePort()), conf_(dir + "/mosquitto.conf")
+    explicit TBroker(const std::string& dir, bool startNow = true) : port(freePort()), conf_(dir + "/mosquitto.conf")
     {
         writeFile(conf_, "listener " + std::to_string(port) + " 127.0.0.1\nallow_anonymous true\n");
-        start();
+        if (startNow)
+            start();
     }
     void restart()
     {
@@ -104,9 +105,6 @@ public:
         child_->finish();
         start();
     }
-    const int port;
-
-private:
     void start()
     {
         child_ = std::make_unique<TChild>(DADIZ_MOSQUITTO_PATH, std::vector<std::string>{"-c", conf_});
@@ -115,7 +113,9 @@ private:
             std::this_thread::sleep_for(20ms);
         ASSERT_TRUE(listening(port)) << "mosquitto did not start; bash scripts/setup.sh installs it";
     }
+    const int port;
 
+private:
     std::string conf_;
     std::unique_ptr<TChild> child_;
 };
@@ -349,11 +349,22 @@ TEST(Bridge, WritesAConfigurationWhenAllowedAndVerifiesIt)
     const std::string dir = tempDir("write");
     testsupport::TSim sim(DADIZ_SIM_PATH, {"--address", "1"});
     const std::vector<std::string> held = displayFields(dir, sim.path());
-    TBroker broker(dir);
-    writeFile(dir + "/bridge.conf", configText(broker.port, sim.path(), "1", "AllowWrites=true\n"));
-    TSubscriber sub(broker.port, "dadiz/COM1/01/#");
+    // The broker comes after the bridge: the bridge tries again until it is there.
+    TBroker broker(dir, false);
+    writeFile(dir + "/bridge.conf", configText(broker.port, sim.path(), "1", "AllowWrites=true\nDiscovery=true\n"));
     TBridge bridge(dir + "/bridge.conf");
+    broker.start();
+    TSubscriber sub(broker.port, "dadiz/COM1/01/#");
     ASSERT_FALSE(sub.waitFor(R"(dadiz/COM1/01/status \{"status":"ok".*)").empty()) << bridge.log();
+
+    // Home Assistant finds the display's value and relays by itself.
+    std::map<std::string, std::string> discovery = retained(broker.port, "homeassistant/#");
+    EXPECT_EQ(discovery.size(), 3u);
+    EXPECT_TRUE(matches(discovery["homeassistant/sensor/dadiz_COM1_01/value/config"],
+                        R"(\{"name":"Value","unique_id":"dadiz_COM1_01_value","state_topic":"dadiz/COM1/01/number",)"
+                        R"("availability_topic":"dadiz/bridge/status",.*\})"));
+    EXPECT_TRUE(matches(discovery["homeassistant/binary_sensor/dadiz_COM1_01/relay2/config"],
+                        R"(.*"state_topic":"dadiz/COM1/01/relay2","payload_on":"ON","payload_off":"OFF".*)"));
 
     const struct {
         std::string payload;

@@ -49,7 +49,7 @@ TMqttClient::TMqttClient(const TBrokerSettings& broker, std::string willTopic, s
 TMqttClient::~TMqttClient()
 {
     if (m_) {
-        if (started_) {
+        if (looping_) {
             mosquitto_disconnect(m_);
             mosquitto_loop_stop(m_, true);
         }
@@ -140,35 +140,46 @@ bool TMqttClient::start(std::string& error)
         }
     });
 
-    const int rc = mosquitto_connect_async(m_, broker_.host.c_str(), broker_.port, broker_.keepAliveS);
-    if (rc != MOSQ_ERR_SUCCESS && shared_->callbacks.note)
-        shared_->callbacks.note(cfmt("the broker at %s:%d cannot be reached yet (", broker_.host.c_str(), broker_.port)
-                                + (rc == MOSQ_ERR_ERRNO ? std::string(std::strerror(errno)) : mosquitto_strerror(rc))
-                                + "); trying again");
-    const int loopRc = mosquitto_loop_start(m_);
-    if (loopRc != MOSQ_ERR_SUCCESS) {
-        error = std::string("the MQTT network thread cannot start: ") + mosquitto_strerror(loopRc);
-        return false;
-    }
-    started_ = true;
+    retry_.setSingleShot(true);
+    QObject::connect(&retry_, &QTimer::timeout, [this] { connectFirst(); });
+    connectFirst();
     return true;
+}
+
+void TMqttClient::connectFirst()
+{
+    const int rc = mosquitto_connect_async(m_, broker_.host.c_str(), broker_.port, broker_.keepAliveS);
+    if (rc == MOSQ_ERR_SUCCESS) {
+        const int loopRc = mosquitto_loop_start(m_);
+        looping_ = loopRc == MOSQ_ERR_SUCCESS;
+        if (!looping_ && shared_->callbacks.note)
+            shared_->callbacks.note(std::string("the MQTT network thread cannot start: ") + mosquitto_strerror(loopRc));
+        return;
+    }
+    const std::string why = rc == MOSQ_ERR_ERRNO ? std::string(std::strerror(errno)) : mosquitto_strerror(rc);
+    if (retryS_ == 1 && shared_->callbacks.note)
+        shared_->callbacks.note(cfmt("the broker at %s:%d cannot be reached (", broker_.host.c_str(), broker_.port)
+                                + why + "); trying again after 1 s, then twice as long each time, up to a minute");
+    retry_.start(retryS_ * 1000);
+    retryS_ = std::min(retryS_ * 2, 60);
 }
 
 void TMqttClient::publish(const std::string& topic, const std::string& payload, bool retain)
 {
-    if (started_)
+    if (looping_)
         mosquitto_publish(m_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), 1, retain);
 }
 
 void TMqttClient::subscribe(const std::string& pattern)
 {
-    if (started_)
+    if (looping_)
         mosquitto_subscribe(m_, nullptr, pattern.c_str(), 1);
 }
 
 void TMqttClient::stop(const std::string& topic, const std::string& payload, int waitMs)
 {
-    if (!started_)
+    retry_.stop();
+    if (!looping_)
         return;
     {
         std::unique_lock lock(shared_->mutex);
@@ -181,5 +192,5 @@ void TMqttClient::stop(const std::string& topic, const std::string& payload, int
     }
     mosquitto_disconnect(m_);
     mosquitto_loop_stop(m_, false);
-    started_ = false;
+    looping_ = false;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <QTimer>
 #include <memory>
 #include <string>
 
@@ -35,10 +36,16 @@ public:
     struct TShared;
 
 private:
+    // The first connection: libmosquitto's thread only takes over once a
+    // connection has been started, so until then the bridge tries again itself.
+    void connectFirst();
+
     const TBrokerSettings broker_;
     const std::string willTopic_;
     const std::string willPayload_;
     std::shared_ptr<TShared> shared_;
     mosquitto* m_ = nullptr;
-    bool started_ = false;
+    bool looping_ = false;
+    QTimer retry_;
+    int retryS_ = 1;
 };
