@@ -262,8 +262,7 @@ void TBridge::result(std::size_t line, std::uint8_t address, const std::string& 
 void TBridge::readConfig(std::size_t line, std::uint8_t address,
                          std::function<void(const TDisplayConfig*, const std::string&)> done)
 {
-    const TReadRequest frame = buildReadRequest(address, kLetterAnalogParams);
-    readers_[line]->request(address, {frame.begin(), frame.end()}, [this, line, address, done](const TExchangeReport& r) {
+    readers_[line]->readConfiguration(address, [this, line, address, done](const TExchangeReport& r) {
         if (r.outcome != TExchangeOutcome::Reply) {
             done(nullptr, "reading the configuration: " + reportWhy(r));
             return;
@@ -321,14 +320,12 @@ void TBridge::setConfig(std::size_t line, std::uint8_t address, const std::strin
             result(line, address, "set", refused + "; nothing was sent");
             return;
         }
-        const TConfigRequest frame = buildConfigRequest(cfg);
-        readers_[line]->request(address, {frame.begin(), frame.end()}, [this, line, address, cfg](const TExchangeReport& ack) {
+        readers_[line]->sendConfiguration(address, cfg, [this, line, address, cfg](const TExchangeReport& ack) {
             if (ack.outcome != TExchangeOutcome::Reply) {
                 result(line, address, "set", "sending the configuration: " + reportWhy(ack));
                 return;
             }
-            const TReadRequest back = buildReadRequest(address, kLetterAnalogParams);
-            readers_[line]->request(address, {back.begin(), back.end()}, [this, line, address, cfg](const TExchangeReport& r) {
+            readers_[line]->readConfiguration(address, [this, line, address, cfg](const TExchangeReport& r) {
                 if (r.outcome != TExchangeOutcome::Reply) {
                     result(line, address, "set", "sent, but reading it back: " + reportWhy(r));
                     return;

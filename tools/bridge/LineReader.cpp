@@ -4,10 +4,9 @@
 #include <algorithm>
 #include <deque>
 
-#include "protocol/Requests.h"
-#include "protocol/RxBuffer.h"
-#include "serial/LineSettings.h"
 #include "serial/Zcomm.h"
+#include "session/DisplayLine.h"
+#include "session/DisplaySession.h"
 
 const char* statusWord(TDisplayStatus status)
 {
@@ -24,29 +23,19 @@ const char* statusWord(TDisplayStatus status)
 
 namespace {
 
-using namespace std::chrono_literals;
-
-constexpr std::uint8_t kKindReading = 1;
-constexpr std::uint8_t kKindOwn = 2;
 // A line that cannot be opened is tried again after 1 s, then ever later, up to 30 s.
 constexpr int kFirstRetryMs = 1000;
 constexpr int kLastRetryMs = 30000;
 
-struct TQueued {
-    std::uint8_t address;
-    std::vector<std::uint8_t> frame;
-    TExchangeDone done;
-};
-
-TLineReading classify(std::uint8_t address, const TExchangeReport& r)
+TLineReading classify(std::uint8_t address, const TSessionReading& r)
 {
     TLineReading out;
     out.address = address;
-    out.ended = r.ended;
-    switch (r.outcome) {
+    out.ended = r.report.ended;
+    switch (r.report.outcome) {
     case TExchangeOutcome::Reply:
-        out.reading = parseDisplayReadingReply(r.reply);
-        if (out.reading.value || out.reading.relays) {
+        out.reading = r.reading;
+        if (!r.missed) {
             out.status = TDisplayStatus::Ok;
         } else {
             out.status = TDisplayStatus::Unexpected;
@@ -60,8 +49,8 @@ TLineReading classify(std::uint8_t address, const TExchangeReport& r)
     case TExchangeOutcome::Unexpected:
     case TExchangeOutcome::Overflow:
         out.status = TDisplayStatus::Unexpected;
-        out.why = r.outcome == TExchangeOutcome::Overflow ? "bytes without the end of a reply"
-                                                          : "the reply does not answer the request";
+        out.why = r.report.outcome == TExchangeOutcome::Overflow ? "bytes without the end of a reply"
+                                                                 : "the reply does not answer the request";
         break;
     case TExchangeOutcome::LineLost:
     case TExchangeOutcome::OpenFailed:
@@ -77,198 +66,226 @@ TLineReading classify(std::uint8_t address, const TExchangeReport& r)
     return out;
 }
 
-class TLinkLineReader : public TLineReader {
+TExchangeReport lostReport(TPendingRequest kind)
+{
+    TExchangeReport lost;
+    lost.kind = kind;
+    lost.outcome = TExchangeOutcome::LineLost;
+    return lost;
+}
+
+// A request of the bridge's own for one display; one at a time a display.
+struct TJob {
+    TPendingRequest kind;
+    TDisplayConfig cfg; // what a SendConfigRequest sends
+    TExchangeDone done;
+};
+
+struct TUnit {
+    TDisplayConfig config; // the session's: its address, and what it sends
+    std::unique_ptr<TDisplaySession> session;
+    std::deque<TJob> jobs; // the front one runs
+    bool running = false;
+    int misses = 0;     // readings missed in a row
+    bool resting = false; // silent: read once every kSilentEvery periods
+    QTimer rest;
+};
+
+// The displays of one line as sessions on one TDisplayLine: each reads every
+// period, and the line serves them in turn.
+class TSessionLineReader : public TLineReader {
 public:
-    explicit TLinkLineReader(const TBridgeLine& line)
-        : line_(line), link_(port_, rx_), misses_(line.addresses.size(), 0), rest_(line.addresses.size(), 0)
+    explicit TSessionLineReader(const TBridgeLine& line) : line_(line)
     {
-        copyLineSettings(line.settings, port_);
-        port_.Port = line.device;
-        link_.setReplyTimeout(line.timeoutMs);
-        link_.setCloseAfterExchange(false);
-        link_.setSetAsideOtherAddresses(true);
-        QObject::connect(&link_, &TDisplayLink::finished, &link_, [this](const TExchangeReport& r) { onFinished(r); });
-        round_.setSingleShot(true);
-        round_.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&round_, &QTimer::timeout, &link_, [this] { startRound(); });
+        display_.setLineSource([this]() -> const TDisplayConfig& { return line_.settings; }, line_.device);
+        display_.setReplyTimeout(line_.timeoutMs);
+        display_.setCloseAfterExchange(false);
         retry_.setSingleShot(true);
-        QObject::connect(&retry_, &QTimer::timeout, &link_, [this] { openLine(); });
+        QObject::connect(&retry_, &QTimer::timeout, &display_, [this] { openLine(); });
+        for (std::uint8_t address : line_.addresses) {
+            auto unit = std::make_unique<TUnit>();
+            TUnit* u = unit.get();
+            u->config = line_.settings;
+            u->config.Address = address;
+            u->session = std::make_unique<TDisplaySession>(display_, u->config);
+            u->session->setReadingPeriod(line_.periodMs);
+            u->rest.setSingleShot(true);
+            QObject::connect(&u->rest, &QTimer::timeout, u->session.get(), [this, u] {
+                if (!lost_)
+                    u->session->readValue();
+            });
+            QObject::connect(u->session.get(), &TDisplaySession::reading, u->session.get(),
+                             [this, u](const TSessionReading& r) { take(*u, r); });
+            QObject::connect(u->session.get(), &TDisplaySession::exchangeEnded, u->session.get(),
+                             [this, u](const TExchangeReport& r, int) { endJob(*u, r); });
+            QObject::connect(u->session.get(), &TDisplaySession::requestNotStarted, u->session.get(),
+                             [this, u](TPendingRequest kind, bool) {
+                                 endJob(*u, lostReport(kind));
+                                 if (kind == DisplayReadingRequest)
+                                     lose("the line cannot be opened: " + describeOpenFailure(display_.port()));
+                             });
+            units_.push_back(std::move(unit));
+        }
     }
 
-    ~TLinkLineReader() override
+    ~TSessionLineReader() override
     {
-        QObject::disconnect(&link_, nullptr, nullptr, nullptr);
-        link_.closePort();
+        for (auto& u : units_)
+            QObject::disconnect(u->session.get(), nullptr, nullptr, nullptr);
+        units_.clear();
     }
 
     void start() override { openLine(); }
 
-    void request(std::uint8_t address, std::vector<std::uint8_t> frame, TExchangeDone done) override
+    void readConfiguration(std::uint8_t address, TExchangeDone done) override
     {
-        if (!open_) {
-            TExchangeReport lost;
-            lost.outcome = TExchangeOutcome::LineLost;
-            lost.request = frame;
-            done(lost);
-            return;
-        }
-        queue_.push_back({address, std::move(frame), std::move(done)});
-        stepLater();
+        queue(address, {AnalogParamsRequest, {}, std::move(done)});
+    }
+
+    void sendConfiguration(std::uint8_t address, const TDisplayConfig& cfg, TExchangeDone done) override
+    {
+        queue(address, {SendConfigRequest, cfg, std::move(done)});
     }
 
 private:
-    void openLine()
+    TUnit* unitOf(std::uint8_t address)
     {
-        if (link_.openPort()) {
-            if (!open_ && onLineNote)
-                onLineNote("line " + line_.name + ": " + line_.device + " is open");
-            open_ = true;
-            retryMs_ = kFirstRetryMs;
-            said_.clear();
-            startRound();
+        const auto found = std::find_if(units_.begin(), units_.end(),
+                                        [&](const auto& u) { return u->config.Address == address; });
+        return found == units_.end() ? nullptr : found->get();
+    }
+
+    void queue(std::uint8_t address, TJob job)
+    {
+        TUnit* u = unitOf(address);
+        if (!u || lost_) {
+            job.done(lostReport(job.kind));
             return;
         }
-        const std::string why = describeOpenFailure(port_);
+        u->jobs.push_back(std::move(job));
+        if (!u->running)
+            runJob(*u);
+    }
+
+    void runJob(TUnit& u)
+    {
+        if (u.jobs.empty() || lost_)
+            return;
+        u.running = true;
+        TJob& job = u.jobs.front();
+        if (job.kind == SendConfigRequest) {
+            const std::uint8_t address = u.config.Address;
+            u.config = job.cfg;
+            u.config.Address = address;
+            u.session->sendConfiguration();
+        } else {
+            u.session->receiveConfiguration();
+        }
+    }
+
+    // The running job's exchange has ended: its caller is told from the event
+    // loop, never inside the line's report, and the next job goes.
+    void endJob(TUnit& u, const TExchangeReport& r)
+    {
+        if (!u.running || u.jobs.empty() || u.jobs.front().kind != r.kind)
+            return;
+        TExchangeDone done = std::move(u.jobs.front().done);
+        u.jobs.pop_front();
+        u.running = false;
+        QTimer::singleShot(0, u.session.get(), [this, &u, done = std::move(done), r] {
+            done(r);
+            if (!u.running)
+                runJob(u);
+        });
+    }
+
+    void take(TUnit& u, const TSessionReading& r)
+    {
+        if (r.report.outcome == TExchangeOutcome::LineLost) {
+            lose("the device went away");
+            return;
+        }
+        const TLineReading out = classify(u.config.Address, r);
+        if (out.status == TDisplayStatus::NoReply) {
+            ++u.misses;
+            if (u.misses >= kSilentAfter) {
+                u.resting = true;
+                u.session->stopContinuousReading();
+                u.rest.start(line_.periodMs * kSilentEvery);
+            }
+        } else {
+            u.misses = 0;
+            if (u.resting) {
+                u.resting = false;
+                u.session->toggleContinuousReading();
+            }
+        }
+        if (onReading)
+            onReading(out);
+    }
+
+    void openLine()
+    {
+        if (display_.link().openPort()) {
+            if (onLineNote)
+                onLineNote("line " + line_.name + ": " + line_.device + " is open");
+            lost_ = false;
+            retryMs_ = kFirstRetryMs;
+            said_.clear();
+            for (auto& u : units_) {
+                u->misses = 0;
+                u->resting = false;
+                if (!u->session->continuousReading())
+                    u->session->toggleContinuousReading();
+            }
+            return;
+        }
+        const std::string why = describeOpenFailure(display_.port());
         if (why != said_ && onLineNote)
             onLineNote("line " + line_.name + ": cannot open " + line_.device + ": " + why);
         said_ = why;
+        lost_ = false;
         lose("the line cannot be opened: " + why);
     }
 
-    // Every display of the line is told, queued requests fail, and the line is tried again later.
+    // Every display of the line is told, its requests fail, and the line is
+    // tried again later.
     void lose(const std::string& why)
     {
-        open_ = false;
-        busy_ = false;
-        round_.stop();
-        link_.closePort();
-        for (std::uint8_t a : line_.addresses) {
+        if (lost_)
+            return;
+        if (onLineNote && said_.empty())
+            onLineNote("line " + line_.name + ": " + line_.device + " was lost");
+        lost_ = true;
+        for (auto& u : units_) {
+            u->session->stopContinuousReading();
+            u->rest.stop();
+            std::deque<TJob> failed;
+            failed.swap(u->jobs);
+            u->running = false;
+            for (TJob& job : failed) {
+                const TExchangeReport lost = lostReport(job.kind);
+                QTimer::singleShot(0, u->session.get(), [done = std::move(job.done), lost] { done(lost); });
+            }
             TLineReading r;
-            r.address = a;
+            r.address = u->config.Address;
             r.status = TDisplayStatus::LineLost;
             r.why = why;
             r.ended = TLinkClock::now();
             if (onReading)
                 onReading(r);
         }
-        std::deque<TQueued> failed;
-        failed.swap(queue_);
-        for (TQueued& q : failed) {
-            TExchangeReport lost;
-            lost.outcome = TExchangeOutcome::LineLost;
-            lost.request = q.frame;
-            q.done(lost);
-        }
+        display_.link().closePort();
         retry_.start(retryMs_);
         retryMs_ = std::min(retryMs_ * 2, kLastRetryMs);
     }
 
-    void startRound()
-    {
-        roundStarted_ = TLinkClock::now();
-        next_ = 0;
-        roundOpen_ = true;
-        stepLater();
-    }
-
-    // The next exchange starts from the event loop, never inside the link's
-    // report of the last one, nor beside one still going.
-    void stepLater()
-    {
-        if (stepDue_ || busy_)
-            return;
-        stepDue_ = true;
-        QMetaObject::invokeMethod(&link_, [this] {
-            stepDue_ = false;
-            step();
-        }, Qt::QueuedConnection);
-    }
-
-    // The next exchange: a queued request first, then the round's next display.
-    void step()
-    {
-        if (!open_ || busy_)
-            return;
-        if (!queue_.empty()) {
-            current_ = std::move(queue_.front());
-            queue_.pop_front();
-            send(kKindOwn, current_.frame);
-            return;
-        }
-        while (roundOpen_ && next_ < line_.addresses.size()) {
-            const std::size_t i = next_++;
-            if (rest_[i] > 0) {
-                --rest_[i];
-                continue;
-            }
-            const TReadRequest frame = buildReadRequest(line_.addresses[i], kLetterDisplayReading);
-            reading_ = i;
-            send(kKindReading, std::vector<std::uint8_t>(frame.begin(), frame.end()));
-            return;
-        }
-        if (!roundOpen_)
-            return;
-        // The round is over: the next starts a period after this one did, or at once when it overran.
-        roundOpen_ = false;
-        const auto due = roundStarted_ + std::chrono::milliseconds(line_.periodMs);
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(due - TLinkClock::now());
-        round_.start(static_cast<int>(std::max<std::chrono::milliseconds::rep>(wait.count(), 0)));
-    }
-
-    void send(std::uint8_t kind, const std::vector<std::uint8_t>& frame)
-    {
-        busy_ = true;
-        // A failed start reports OpenFailed through finished before it returns.
-        link_.start(kind, frame);
-    }
-
-    void onFinished(const TExchangeReport& r)
-    {
-        busy_ = false;
-        const bool lost = r.outcome == TExchangeOutcome::LineLost || r.outcome == TExchangeOutcome::OpenFailed;
-        if (r.kind == kKindOwn) {
-            TQueued done = std::move(current_);
-            done.done(r);
-        } else if (!lost) {
-            const std::size_t i = reading_;
-            TLineReading reading = classify(line_.addresses[i], r);
-            if (reading.status == TDisplayStatus::NoReply) {
-                ++misses_[i];
-                if (misses_[i] >= kSilentAfter)
-                    rest_[i] = kSilentEvery - 1;
-            } else {
-                misses_[i] = 0;
-            }
-            if (onReading)
-                onReading(reading);
-        }
-        if (lost) {
-            if (onLineNote)
-                onLineNote("line " + line_.name + ": " + line_.device + " was lost");
-            lose(r.writeFailed ? "the request could not be written" : "the device went away");
-            return;
-        }
-        stepLater();
-    }
-
     const TBridgeLine line_;
-    TZComm port_;
-    TRxBuffer rx_;
-    TDisplayLink link_;
-    QTimer round_;
+    TDisplayLine display_;
+    std::vector<std::unique_ptr<TUnit>> units_;
     QTimer retry_;
     int retryMs_ = kFirstRetryMs;
-    bool open_ = false;
-    bool busy_ = false;
-    bool roundOpen_ = false;
-    bool stepDue_ = false;
-    std::size_t next_ = 0;
-    std::size_t reading_ = 0;
-    std::vector<int> misses_;
-    std::vector<int> rest_; // rounds a silent display sits out
-    TLinkClock::time_point roundStarted_;
-    std::deque<TQueued> queue_;
-    TQueued current_;
+    bool lost_ = false;
     std::string said_;
 };
 
@@ -276,5 +293,5 @@ private:
 
 std::unique_ptr<TLineReader> makeLineReader(const TBridgeLine& line)
 {
-    return std::make_unique<TLinkLineReader>(line);
+    return std::make_unique<TSessionLineReader>(line);
 }
