@@ -5,7 +5,9 @@
 //   2. 32 displays at 9600 bit/s read back to back: the time of a round
 //      against its wire-time floor (request and reply bytes, 10 bits each);
 //   3. 32 displays read once a second for SECONDS (default 600): the bridge's
-//      CPU (user and system time over wall time) and memory, sampled in ten steps.
+//      CPU (user and system time over wall time) and memory, sampled in ten
+//      steps; once with replies coming a byte at a time, as from a UART, and
+//      once whole after their time on the wire, as a USB adapter hands them on.
 //   bench_bridge [SECONDS]
 
 #include <algorithm>
@@ -21,20 +23,23 @@
 #include <mosquitto.h>
 #include <mutex>
 #include <optional>
-#include <netinet/in.h>
 #include <poll.h>
 #include <pty.h>
-#include <sstream>
 #include <string>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
+#include "tests/support/ProcStat.h"
+#include "tests/support/Sockets.h"
+
 namespace {
 
+using testsupport::cpuTicks;
+using testsupport::freePort;
+using testsupport::rssKiB;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
@@ -42,19 +47,6 @@ constexpr int kBaud = 9600;
 constexpr double kByteMs = 10.0 * 1000.0 / kBaud;
 constexpr std::size_t kRequestBytes = 5; // "@NNL" CR
 constexpr std::size_t kReplyBytes = 18;  // "@NNRL", eight value characters, "RR", two relays, CR
-
-int freePort()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof a;
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
-    close(fd);
-    return ntohs(a.sin_port);
-}
 
 pid_t spawn(const std::vector<std::string>& args)
 {
@@ -85,7 +77,8 @@ void end(pid_t pid)
 // address arrived.
 class TPacedBus {
 public:
-    explicit TPacedBus(int count) : count_(count)
+    // `whole`: each reply written in one piece once its time on the wire has passed.
+    explicit TPacedBus(int count, bool whole = false) : count_(count), whole_(whole)
     {
         int m = -1;
         int s = -1;
@@ -157,12 +150,19 @@ private:
         char text[32];
         std::snprintf(text, sizeof text, "@%02dRL%8ldRR01\r", address, number);
         const std::string reply(text);
-        // The reply starts after the request's own time on the wire, one byte at a time.
-        auto at = arrived;
-        for (char c : reply) {
+        // A pseudo-terminal hands the request over at once; on a line its CR
+        // comes after the request's own time on the wire, and the reply follows
+        // one byte at a time.
+        auto at = arrived + std::chrono::microseconds(static_cast<long>(kRequestBytes * kByteMs * 1000));
+        if (whole_) {
+            std::this_thread::sleep_until(at + std::chrono::microseconds(static_cast<long>(reply.size() * kByteMs * 1000)));
+            if (write(master_, reply.data(), reply.size()) != static_cast<ssize_t>(reply.size()))
+                return;
+        }
+        for (std::size_t i = 0; i < reply.size() && !whole_; ++i) {
             at += std::chrono::microseconds(static_cast<long>(kByteMs * 1000));
             std::this_thread::sleep_until(at);
-            if (write(master_, &c, 1) != 1)
+            if (write(master_, &reply[i], 1) != 1)
                 return;
         }
         std::lock_guard lock(mutex_);
@@ -170,6 +170,7 @@ private:
     }
 
     int count_;
+    bool whole_;
     int master_ = -1;
     int slave_ = -1;
     std::string path_;
@@ -223,28 +224,6 @@ double percentile(std::vector<double> v, double p)
         return 0;
     std::sort(v.begin(), v.end());
     return v[std::min(v.size() - 1, static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5))];
-}
-
-long cpuTicks(pid_t pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    long ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i)
-        if (i == 14 || i == 15)
-            ticks += std::stol(field);
-    return ticks;
-}
-
-long rssKiB(pid_t pid)
-{
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::atol(line.c_str() + 6);
-    return 0;
 }
 
 struct TSetup {
@@ -305,15 +284,16 @@ int main(int argc, char** argv)
                     "median %.1f %% above it\n",
                     rounds.size(), median, percentile(rounds, 0.99), floor, (median / floor - 1) * 100);
     }
-    {
+    for (const bool whole : {false, true}) {
         // 3. 32 displays once a second, for the run's length.
-        TPacedBus bus(32);
+        TPacedBus bus(32, whole);
         const pid_t bridge = startBridge(s, bus.path(), 32, 1000);
         std::this_thread::sleep_for(5s);
         const long hz = sysconf(_SC_CLK_TCK);
         const long ticks0 = cpuTicks(bridge);
         const auto t0 = Clock::now();
-        std::printf("32 displays once a second for %d s: RSS", soakSeconds);
+        std::printf("32 displays once a second for %d s, replies %s: RSS", soakSeconds,
+                    whole ? "whole" : "a byte at a time");
         for (int step = 1; step <= 10; ++step) {
             std::this_thread::sleep_until(t0 + std::chrono::milliseconds(soakSeconds * 100 * step));
             std::printf(" %ld", rssKiB(bridge));

@@ -2,13 +2,13 @@
 // of 127.0.0.1, simulated displays on a bus, and the clients a plant would
 // use (mosquitto_sub, mosquitto_pub, mbpoll).
 
+#include "support/Sockets.h"
 #include "support/TempFolder.h"
 #include "support/ToolProcess.h"
 
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -16,10 +16,8 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <netinet/in.h>
 #include <sstream>
 #include <string>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <thread>
 #include <vector>
@@ -28,6 +26,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using testsupport::TChild;
+using testsupport::freePort;
+using testsupport::listening;
 
 // Bounds every wait so that a fault cannot hang the run; nothing is measured.
 constexpr auto kPatience = 30s;
@@ -50,31 +50,6 @@ bool matches(const std::string& text, const std::string& pattern)
     return QRegularExpression(QRegularExpression::anchoredPattern(QString::fromStdString(pattern)))
         .match(QString::fromStdString(text))
         .hasMatch();
-}
-
-int freePort()
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof a;
-    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &length);
-    close(fd);
-    return ntohs(a.sin_port);
-}
-
-bool listening(int port)
-{
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    close(fd);
-    return ok;
 }
 
 struct TRun {

@@ -5,7 +5,6 @@
 #include <ctime>
 
 #include "base/Formats.h"
-#include "protocol/Requests.h"
 #include "tools/bridge/ConfigPayload.h"
 #include "tools/bridge/Modbus.h"
 #include "tools/bridge/Mqtt.h"

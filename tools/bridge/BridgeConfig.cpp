@@ -14,6 +14,7 @@
 #include "base/Formats.h"
 #include "base/UniqueFd.h"
 #include "tools/ctl/Addresses.h"
+#include "tools/ctl/JsonText.h"
 #include "tools/ctl/Plain.h"
 
 namespace {
@@ -220,22 +221,6 @@ bool goodLineName(const std::string& name)
         return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '-'
             || ch == '_' || ch == '.';
     });
-}
-
-bool validUtf8(const std::string& s)
-{
-    for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        const std::size_t length = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3
-                                                : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-        if (length == 0 || i + length > s.size())
-            return false;
-        for (std::size_t k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += length;
-    }
-    return true;
 }
 
 } // namespace

@@ -123,22 +123,6 @@ private:
     std::size_t i_ = 0;
 };
 
-bool validUtf8(std::string_view s)
-{
-    for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        const std::size_t length = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3
-                                                : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-        if (length == 0 || i + length > s.size())
-            return false;
-        for (std::size_t k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += length;
-    }
-    return true;
-}
-
 // The record fields a name stands for, by its record name or its plain name.
 std::vector<std::string> recordFieldsOf(const std::string& name)
 {

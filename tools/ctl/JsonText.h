@@ -1,6 +1,7 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <string_view>
 
 // Texts for messages and JSON: bytes from a display and our own UTF-8.
 
@@ -12,3 +13,5 @@ std::string jsonText(const std::string& bytes);
 std::string jsonString(const std::string& utf8);
 // A number from its text with a '.', or null.
 std::string jsonNumber(const std::optional<std::string>& text);
+// Well-formed UTF-8: no overlong form, no surrogate, nothing beyond U+10FFFF.
+bool validUtf8(std::string_view text);
