@@ -33,7 +33,7 @@
 #include "link/LinkTexts.h"
 #include "protocol/Replies.h"
 #include "protocol/Requests.h"
-#include "serial/LineSettings.h"
+#include "link/LineSettings.h"
 #include "serial/Zcomm.h"
 #include "dialogs/Conflinser.h"
 #include "dialogs/Confentanalogica.h"

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include "config/RecordCodec.h"
-#include "base/Texts.h"
 #include "base/UniqueFd.h"
 
 namespace {
@@ -268,73 +267,6 @@ FileResult saveFile(const std::string& path, const void* data, std::size_t size)
     return writeInPlace(std::move(fd), data, size);
 }
 
-namespace {
-
-// ---- Texts ----------------------------------------------------------------
-
-struct TErrnoText {
-    int error;
-    TTexts text;
-};
-
-const TErrnoText errnoTexts[] = {
-    {EACCES, {"permís denegat", "permiso denegado", "permission refusée", "permission denied"}},
-    {EPERM, {"operació no permesa", "operación no permitida", "opération non permise", "operation not permitted"}},
-    {ENOENT, {"l'arxiu o la carpeta no existeix", "el archivo o la carpeta no existe",
-              "le fichier ou le dossier n'existe pas", "no such file or directory"}},
-    {ENOTDIR, {"una part del camí no és una carpeta", "una parte de la ruta no es una carpeta",
-               "une partie du chemin n'est pas un dossier", "a part of the path is not a folder"}},
-    {EISDIR, {"és una carpeta, no un arxiu", "es una carpeta, no un archivo", "c'est un dossier, pas un fichier",
-              "a folder, not a file"}},
-    {EROFS, {"sistema d'arxius només de lectura", "sistema de archivos de solo lectura",
-             "système de fichiers en lecture seule", "read-only file system"}},
-    {ENOSPC, {"disc ple", "disco lleno", "disque plein", "disk full"}},
-    {EDQUOT, {"quota de disc exhaurida", "cuota de disco agotada", "quota de disque dépassé", "disk quota exceeded"}},
-    {EFBIG, {"l'arxiu supera la mida permesa", "el archivo supera el tamaño permitido",
-             "le fichier dépasse la taille permise", "file larger than allowed"}},
-    {ENAMETOOLONG, {"nom massa llarg", "nombre demasiado largo", "nom trop long", "name too long"}},
-    {ELOOP, {"massa enllaços simbòlics", "demasiados enlaces simbólicos", "trop de liens symboliques",
-             "too many symbolic links"}},
-    {EIO, {"error d'entrada/sortida del disc", "error de entrada/salida del disco",
-           "erreur d'entrée/sortie du disque", "input/output error on the disk"}},
-    {EMFILE, {"massa arxius oberts", "demasiados archivos abiertos", "trop de fichiers ouverts", "too many open files"}},
-    {ENFILE, {"massa arxius oberts", "demasiados archivos abiertos", "trop de fichiers ouverts", "too many open files"}},
-    {ETXTBSY, {"l'arxiu és en ús per un programa", "el archivo está en uso por un programa",
-               "le fichier est utilisé par un programme", "the file is in use by a program"}},
-    {EBUSY, {"recurs ocupat", "recurso ocupado", "ressource occupée", "resource busy"}},
-    {ENOMEM, {"memòria insuficient", "memoria insuficiente", "mémoire insuffisante", "out of memory"}},
-};
-
-const TTexts deviceText{"és un dispositiu, no un arxiu normal", "es un dispositivo, no un archivo normal",
-                        "c'est un périphérique, pas un fichier ordinaire", "a device, not a regular file"};
-const TTexts fifoText{"és una canonada (FIFO), no un arxiu normal", "es una tubería (FIFO), no un archivo normal",
-                      "c'est un tube (FIFO), pas un fichier ordinaire", "a pipe (FIFO), not a regular file"};
-const TTexts socketText{"és un sòcol, no un arxiu normal", "es un socket, no un archivo normal",
-                        "c'est une socket, pas un fichier ordinaire", "a socket, not a regular file"};
-const TTexts shortText{"l'arxiu és més curt que una configuració (%1 bytes); no s'ha carregat res",
-                       "el archivo es más corto que una configuración (%1 bytes); no se ha cargado nada",
-                       "le fichier est plus court qu'une configuration (%1 octets) ; rien n'a été chargé",
-                       "the file is shorter than a configuration (%1 bytes); nothing was loaded"};
-const TTexts otherErrorText{"error del sistema %1", "error del sistema %1", "erreur système %1", "system error %1"};
-const TTexts sentenceText{"%1: %2.", "%1: %2.", "%1 : %2.", "%1: %2."};
-
-std::string reasonFor(const FileResult& result, int language)
-{
-    if (result.failedStep == TFileStep::Short)
-        return fillIn(pickText(shortText, language), {std::to_string(RecordSize)});
-    if (result.failedStep == TFileStep::NotRegular && result.kind != TFileKind::Folder)
-        return pickText(result.kind == TFileKind::Device ? deviceText
-                            : result.kind == TFileKind::Fifo ? fifoText
-                                                             : socketText,
-                        language);
-    for (const TErrnoText& t : errnoTexts)
-        if (t.error == result.error)
-            return pickText(t.text, language);
-    return fillIn(pickText(otherErrorText, language), {std::to_string(result.error)});
-}
-
-} // namespace
-
 FileResult loadConfigFile(const std::string& path, TDisplayConfig& cfg)
 {
     UniqueFd fd;
@@ -344,8 +276,11 @@ FileResult loadConfigFile(const std::string& path, TDisplayConfig& cfg)
     const ssize_t n = readFully(fd.get(), record.data(), record.size());
     if (n < 0)
         return failure(TFileStep::Read, errno);
-    if (static_cast<std::size_t>(n) < RecordSize)
-        return failure(TFileStep::Short, EINVAL);
+    if (static_cast<std::size_t>(n) < RecordSize) {
+        FileResult r = failure(TFileStep::Short, EINVAL);
+        r.needed = RecordSize;
+        return r;
+    }
     decodeRecord(record, cfg);
     return success();
 }
@@ -370,9 +305,4 @@ std::uint8_t readLanguageFile(const std::string& path)
 FileResult writeLanguageFile(std::uint8_t language, const std::string& path)
 {
     return saveFile(path, &language, 1);
-}
-
-std::string describeFileError(const std::string& path, const FileResult& result, int language)
-{
-    return fillIn(pickText(sentenceText, language), {path, reasonFor(result, language)});
 }

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
+#include <string>
 
 #include "config/DigitClass.h"
+#include "config/LineFormat.h"
 #include "base/Formats.h"
 
 namespace {
@@ -12,6 +15,13 @@ template <std::size_t N>
 std::string lookup(const std::array<const char*, N>& table, unsigned index)
 {
     return index < N ? table[index] : "---";
+}
+
+// A serial line setting's number; "---" for a position beyond its list.
+template <typename T>
+std::string entryText(std::optional<T> entry)
+{
+    return entry ? std::to_string(*entry) : "---";
 }
 
 std::uint8_t lang(std::uint8_t language) { return language <= 3 ? language : 0; }
@@ -48,10 +58,10 @@ SerialPanelText serialPanelText(const TDisplayConfig& c)
 {
     SerialPanelText t;
     t.port = lookup(std::array<const char*, 6>{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"}, c.PortIndex);
-    t.baud = lookup(std::array<const char*, 5>{"1200", "2400", "4800", "9600", "19200"}, c.BaudIndex);
+    t.baud = entryText(speedAt(c.BaudIndex));
     t.parity = lookup(std::array<const char*, 3>{"Par", "Impar", "Sin"}, c.ParityIndex);
-    t.stopBits = lookup(std::array<const char*, 2>{"1", "2"}, c.StopBitsIndex);
-    t.dataBits = lookup(std::array<const char*, 2>{"7", "8"}, c.DataBitsIndex);
+    t.stopBits = entryText(stopBitsAt(c.StopBitsIndex));
+    t.dataBits = entryText(dataBitsAt(c.DataBitsIndex));
     t.address = cfmt("%02d", c.Address);
     t.digits = cfmt("%2d", c.DigitsIndex + 2);
     return t;

@@ -136,18 +136,16 @@ TForm2::TForm2(QWidget* owner, int language) : QDialog(owner), language_(languag
     setObjectName(QStringLiteral("Form2"));
     setFont(dialogFont(13));
 
-    QStringList ports, speeds, addresses, digits;
+    QStringList ports, addresses, digits;
     for (int i = 1; i <= 6; ++i)
         ports << QString::fromStdString(cfmt("COM %d", i));
-    speeds << QStringLiteral("1200") << QStringLiteral("2400") << QStringLiteral("4800") << QStringLiteral("9600")
-           << QStringLiteral("19200");
     for (int i = 0; i <= 31; ++i)
         addresses << QString::fromStdString(cfmt("%02d", i));
     for (int i = 2; i <= 10; ++i)
         digits << QString::fromStdString(cfmt("%d", i));
 
     ComboBox1 = makeCombo("ComboBox1", QStringLiteral("Selecionar COM"), ports, this);
-    ComboBox2 = makeCombo("ComboBox2", QStringLiteral("Seleccionar velocidad"), speeds, this);
+    ComboBox2 = makeCombo("ComboBox2", QStringLiteral("Seleccionar velocidad"), speedItems(), this);
     ComboBox3 = makeCombo("ComboBox3", QString::fromUtf8("Adreça Visu"), addresses, this);
     Digits = makeCombo("Digits", QStringLiteral("Digits"), digits, this);
 

@@ -7,6 +7,8 @@
 #include <QPalette>
 #include <QPushButton>
 
+#include "config/LineFormat.h"
+
 QFont dialogFont(int pixelSize, bool bold, bool italic)
 {
     QFont f;
@@ -51,4 +53,12 @@ QHBoxLayout* buttonRow(QPushButton* confirm, QPushButton* other)
     row->addWidget(other);
     row->addStretch();
     return row;
+}
+
+QStringList speedItems()
+{
+    QStringList items;
+    for (const std::string& word : speedWords())
+        items << QString::fromStdString(word);
+    return items;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 
 class QColor;
 class QFont;
@@ -41,3 +42,6 @@ void styleCaption(QGroupBox* box, const QColor& colour, bool bold, bool italic =
 
 // The confirming and the other button side by side, centred under the dialog.
 QHBoxLayout* buttonRow(QPushButton* confirm, QPushButton* other);
+
+// The entries of a speed list, slowest first.
+QStringList speedItems();

@@ -71,13 +71,20 @@ constexpr ParamTexts kTexts[4] = {
      u"Param. 5: Time without data", u"Read setup", u"Ok", u"Exit"},
 };
 
-QComboBox* makeList(QWidget* parent, const char* name, std::initializer_list<const char16_t*> entries)
+QComboBox* makeList(QWidget* parent, const char* name, const QStringList& entries)
 {
     auto* box = named(new QComboBox(parent), name);
-    for (const char16_t* e : entries)
-        box->addItem(qs(e));
+    box->addItems(entries);
     box->setCurrentIndex(-1);
     return box;
+}
+
+QComboBox* makeList(QWidget* parent, const char* name, std::initializer_list<const char16_t*> entries)
+{
+    QStringList items;
+    for (const char16_t* e : entries)
+        items << qs(e);
+    return makeList(parent, name, items);
 }
 
 // An index byte selects its entry; one outside the list selects none.
@@ -115,7 +122,7 @@ TForm5::TForm5(QWidget* owner, int language) : QDialog(owner), language_(languag
     Label1 = named(new QLabel(GroupBox1), "Label1");
     ComboBox1 = makeList(GroupBox1, "ComboBox1", {u"COM 1", u"COM 2", u"COM 3", u"COM 4", u"COM 5", u"COM 6"});
     Label2 = named(new QLabel(GroupBox1), "Label2");
-    ComboBox2 = makeList(GroupBox1, "ComboBox2", {u"1200", u"2400", u"4800", u"9600", u"19200"});
+    ComboBox2 = makeList(GroupBox1, "ComboBox2", speedItems());
     // The PC's port and speed can be typed as well as chosen.
     for (QComboBox* box : {ComboBox1, ComboBox2}) {
         takeTypedChoices(box);
@@ -159,7 +166,7 @@ TForm5::TForm5(QWidget* owner, int language) : QDialog(owner), language_(languag
 
     GroupBox3 = named(new QGroupBox(GroupBox2), "GroupBox3");
     Label3 = named(new QLabel(GroupBox3), "Label3");
-    ComboBox3 = makeList(GroupBox3, "ComboBox3", {u"---", u"1200", u"2400", u"4800", u"9600", u"19200"});
+    ComboBox3 = makeList(GroupBox3, "ComboBox3", QStringList{qs(u"---")} + speedItems());
     Label4 = named(new QLabel(GroupBox3), "Label4");
     ComboBox4 = makeList(GroupBox3, "ComboBox4", {u"---", u"Par", u"Impar", u"Sin paridad"});
     Label5 = named(new QLabel(GroupBox3), "Label5");

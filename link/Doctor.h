@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "config/DisplayConfig.h"
+#include "config/LineFormat.h"
+#include "link/DoctorProbe.h"
+#include "link/DoctorSearch.h"
 #include "serial/Zcomm.h"
 
 class TDisplayLink;
@@ -31,16 +34,6 @@ struct TCheckResult {
     TVerdict verdict = TVerdict::Skipped;
     TWords finding; // what was found
     TWords advice;  // what to do; empty when nothing
-};
-
-// Line settings as DisplayConfig holds them (BaudIndex 0..4, ParityIndex 0
-// even 1 odd 2 none, DataBitsIndex 0 = 7 bits, StopBitsIndex 0 = 1 bit).
-struct TLineFormat {
-    std::uint8_t BaudIndex = 0;
-    std::uint8_t ParityIndex = 0;
-    std::uint8_t DataBitsIndex = 0;
-    std::uint8_t StopBitsIndex = 0;
-    bool operator==(const TLineFormat&) const = default;
 };
 
 // Where displays answered: the line settings and every address that did.
@@ -83,13 +76,6 @@ struct TSearchProgress {
     std::uint8_t address = 0;
 };
 
-// Where the system shows what the checks look at; tests point these elsewhere.
-struct TSystemPlaces {
-    std::string sys = "/sys";
-    std::string serialById = "/dev/serial/by-id";
-    std::string proc = "/proc";
-};
-
 struct TDoctorSetup {
     TDisplayConfig config;            // its serial line and address are diagnosed
     std::optional<std::string> port;  // a COM name or a device path in place of PortIndex
@@ -127,11 +113,6 @@ signals:
     void finished(const TDoctorReport& report);
 
 private:
-    struct TTry {
-        TLineFormat line;
-        std::uint8_t address = 0;
-        bool confirm = false; // asks again where the try before it got an answer
-    };
     enum class TPhase : std::uint8_t { Answer, Search, Patient };
 
     void queue(void (TDoctor::*step)());
@@ -154,12 +135,6 @@ private:
     void drainTick();
     void patientDone();
     int patientTimeoutMs() const;
-    // Every address at `line`, tried next; once per setting.
-    void planSweep(const TLineFormat& line);
-    // The configured address at every other setting.
-    void planConfigured();
-    // Every address at every setting not swept yet.
-    void planEverywhere();
     bool applyLine(const TLineFormat& line);
     void add(TCheckResult result);
     void finish(TDoctorOutcome outcome);
@@ -180,15 +155,12 @@ private:
     bool otherAddress_ = false;
     std::string signedAs_;
     // The try whose answer was not confirmed: a late reply.
-    std::optional<TTry> lateAt_;
+    std::optional<TSearchTry> lateAt_;
     std::chrono::steady_clock::time_point drainStart_, quietSince_;
     bool permissionRefused_ = false;
     std::unique_ptr<TExchangeReport> last_; // the exchange that just ended
-    std::vector<TTry> plan_;
-    std::vector<TLineFormat> swept_;
-    bool everywhere_ = false;
+    TSearchPlan plan_;
     bool inFlight_ = false; // a search try is on the line
-    std::size_t planAt_ = 0;
     std::optional<TLineFormat> current_; // the settings the open port has
     std::optional<TFoundLine> found_;
     bool pseudoTerminal_ = false; // keeps 8 data bits and no parity whatever is asked
@@ -223,8 +195,6 @@ std::vector<std::string> doctorLines(const TDoctorReport& report, int language);
 std::string progressText(const TSearchProgress& progress, int language);
 // "9600 baud, 7E1 (7 data bits, even parity, 1 stop bit), address 07".
 std::string lineWords(const TLineFormat& line, std::uint8_t address, int language);
-// The line settings of a configuration, as the port gets them.
-TLineFormat lineOf(const TDisplayConfig& config);
 // Sets the serial line fields and the address of `config` to what was found.
 void applyFoundLine(const TFoundLine& found, TDisplayConfig& config);
 

@@ -11,9 +11,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/Failure.h"
 #include "base/Formats.h"
 #include "base/Texts.h"
-#include "config/ConfigFile.h"
 
 namespace {
 

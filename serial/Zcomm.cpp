@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "base/Failure.h"
 #include "base/Formats.h"
 #include "base/Texts.h"
 #include "serial/PortMap.h"
@@ -462,7 +463,7 @@ const TTexts kNoAnswer{"%1 no respon; desconnecteu l'adaptador i torneu-lo a con
     "%1 does not answer; unplug the adapter and plug it in again."};
 const TTexts kIsFolder{"%1 és una carpeta, no un dispositiu sèrie.", "%1 es una carpeta, no un dispositivo serie.",
     "%1 est un dossier, pas un périphérique série.", "%1 is a folder, not a serial device."};
-const TTexts kTooMany{"No es pot obrir %1: el programa o el sistema té massa fitxers oberts.",
+const TTexts kTooMany{"No es pot obrir %1: el programa o el sistema té massa arxius oberts.",
     "No se puede abrir %1: el programa o el sistema tiene demasiados archivos abiertos.",
     "Impossible d'ouvrir %1 : le programme ou le système a trop de fichiers ouverts.",
     "%1 cannot be opened: the program or the system has too many files open."};
@@ -472,8 +473,8 @@ const TTexts kNoThread{"No s'ha pogut obrir %1: el sistema no té recursos per a
     "No se ha podido abrir %1: el sistema no tiene recursos para un hilo más.",
     "Impossible d'ouvrir %1 : le système n'a pas les ressources d'un fil de plus.",
     "%1 could not be opened: the system has no resources for one more thread."};
-const TTexts kOther{"No s'ha pogut obrir %1 (error del sistema %2).", "No se ha podido abrir %1 (error del sistema %2).",
-    "Impossible d'ouvrir %1 (erreur système %2).", "%1 could not be opened (system error %2)."};
+const TTexts kOther{"No s'ha pogut obrir %1: %2.", "No se ha podido abrir %1: %2.", "Impossible d'ouvrir %1 : %2.",
+    "%1 could not be opened: %2."};
 
 int refusalRow(TTermiosRefusal r)
 {
@@ -534,7 +535,7 @@ std::string describeOpenFailure(const TZComm& port, int language)
     case EAGAIN:
         return say(kNoThread, {path});
     default:
-        return say(kOther, {path, cfmt("%d", f.Error)});
+        return say(kOther, {path, errorWords(f.Error, language)});
     }
 }
 

@@ -4,7 +4,7 @@
 
 #include "config/DisplayConfig.h"
 #include "protocol/RxBuffer.h"
-#include "serial/LineSettings.h"
+#include "link/LineSettings.h"
 #include "serial/SerialBackend.h"
 #include "serial/Zcomm.h"
 #include "session/DisplaySession.h"

@@ -1,11 +1,11 @@
 #include "trend/CsvLog.h"
 
+#include "base/Failure.h"
 #include "base/Formats.h"
 #include "trend/TrendTexts.h"
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -167,43 +167,7 @@ int TCsvLog::writeAll(const std::string& bytes)
 
 std::string csvFailureReason(int error, int language)
 {
-    const TTexts* texts = nullptr;
-    switch (error) {
-    case kCsvNotRegularFile:
-        texts = &trendtext::kNotRegularFile;
-        break;
-    case ENOSPC:
-        texts = &trendtext::kNoSpace;
-        break;
-    case EFBIG:
-        texts = &trendtext::kTooLarge;
-        break;
-    case EACCES:
-    case EPERM:
-        texts = &trendtext::kDenied;
-        break;
-    case EROFS:
-        texts = &trendtext::kReadOnly;
-        break;
-    case EIO:
-        texts = &trendtext::kIoError;
-        break;
-    case EDQUOT:
-        texts = &trendtext::kQuota;
-        break;
-    case ENOENT:
-        texts = &trendtext::kNoSuchFile;
-        break;
-    case EISDIR:
-        texts = &trendtext::kIsFolder;
-        break;
-    case ENOTDIR:
-        texts = &trendtext::kNotFolder;
-        break;
-    default:
-        return cfmt("%s (errno %d)", std::strerror(error), error);
-    }
-    return pickText(*texts, language);
+    return error == kCsvNotRegularFile ? notRegularWords(language) : errorWords(error, language);
 }
 
 std::string csvFailureText(TCsvStep step, const std::string& path, int error, int language)

@@ -53,7 +53,7 @@ std::string subjectText(const TDisplayConfig& c, int language)
     const std::string port = cfmt("COM%d", c.PortIndex <= 5 ? c.PortIndex + 1 : 1);
     const std::string path = resolvePortPath(port);
     const std::uint8_t address = c.Address <= 31 ? c.Address : 0;
-    return (path.empty() ? port : port + " (" + path + ")") + ": " + lineWords(lineOf(c), address, language);
+    return (path.empty() ? port : port + " (" + path + ")") + ": " + lineWords(lineFormatOf(c), address, language);
 }
 
 } // namespace

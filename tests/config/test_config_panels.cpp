@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "base/Formats.h"
+#include "config/LineFormat.h"
 #include "config/PanelTexts.h"
 #include "support/Locale.h"
 
@@ -103,6 +104,50 @@ TEST(SerialPanel, DefaultsAndOutOfRangeIndexes)
     EXPECT_EQ(t.dataBits, "---");
     EXPECT_EQ(t.address, "05");
     EXPECT_EQ(t.digits, "10");
+}
+
+// Each list position is one setting and goes back to the same position; a
+// position beyond its list is an unset port's setting; a setting no list
+// holds leaves its position alone.
+TEST(LineFormat, PositionsAndSettings)
+{
+    struct Row {
+        std::uint8_t baud, parity, data, stop;
+        std::int32_t speed;
+        const char* format;
+        std::uint8_t storedBaud, storedParity, storedData, storedStop;
+    };
+    const Row rows[] = {
+        {0, 0, 0, 0, 1200, "7E1", 0, 0, 0, 0},
+        {4, 1, 1, 1, 19200, "8O2", 4, 1, 1, 1},
+        {3, 2, 0, 1, 9600, "7N2", 3, 2, 0, 1},
+        {5, 3, 2, 2, 9600, "8N1", 3, 2, 1, 0},
+        {255, 255, 255, 255, 9600, "8N1", 3, 2, 1, 0},
+    };
+    for (const Row& r : rows) {
+        TDisplayConfig c;
+        c.BaudIndex = r.baud;
+        c.ParityIndex = r.parity;
+        c.DataBitsIndex = r.data;
+        c.StopBitsIndex = r.stop;
+        const TLineFormat line = lineFormatOf(c);
+        EXPECT_EQ(line.baud, r.speed) << r.format;
+        EXPECT_EQ(formatText(line), r.format);
+        TDisplayConfig back;
+        storeLineFormat(line, back);
+        EXPECT_EQ(back.BaudIndex, r.storedBaud) << r.format;
+        EXPECT_EQ(back.ParityIndex, r.storedParity) << r.format;
+        EXPECT_EQ(back.DataBitsIndex, r.storedData) << r.format;
+        EXPECT_EQ(back.StopBitsIndex, r.storedStop) << r.format;
+    }
+    TDisplayConfig kept;
+    kept.BaudIndex = kept.DataBitsIndex = kept.StopBitsIndex = 7;
+    storeLineFormat({38400, TLineParity::Odd, 5, 3}, kept);
+    EXPECT_EQ(kept.BaudIndex, 7);
+    EXPECT_EQ(kept.ParityIndex, 1);
+    EXPECT_EQ(kept.DataBitsIndex, 7);
+    EXPECT_EQ(kept.StopBitsIndex, 7);
+    EXPECT_EQ(speedWords(), (std::vector<std::string>{"1200", "2400", "4800", "9600", "19200"}));
 }
 
 TEST(AnalogPanel, ProcessModeInEveryLanguage)

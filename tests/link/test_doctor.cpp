@@ -1,8 +1,8 @@
 // The connection doctor against the simulated display and against the faults
 // a test can make: no device, no permission, a device held by another
 // process, an echoing adapter, a display at other line settings, one that
-// answers late or signs with another address; and
-// dadizctl doctor printing its lines.
+// answers late or signs with another address; the search's order and what
+// the probe reads of /proc; and dadizctl doctor printing its lines.
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -16,11 +16,14 @@
 #include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "link/DisplayLink.h"
 #include "link/Doctor.h"
+#include "link/DoctorProbe.h"
+#include "link/DoctorSearch.h"
 #include "support/PtyDisplay.h"
 #include "support/SimProcess.h"
 
@@ -303,11 +306,13 @@ private slots:
         QCOMPARE(line(r, TDoctorCheck::Echo).contains(QLatin1String("hands back")), sim.contains(QStringLiteral("--echo")));
         QCOMPARE(r.found.has_value(), !found.isEmpty());
         if (r.found) {
+            TDisplayConfig at;
+            storeLineFormat(r.found->line, at);
             QString text = QStringLiteral("%1 %2 %3 %4:")
-                               .arg(r.found->line.BaudIndex)
-                               .arg(r.found->line.ParityIndex)
-                               .arg(r.found->line.DataBitsIndex)
-                               .arg(r.found->line.StopBitsIndex);
+                               .arg(at.BaudIndex)
+                               .arg(at.ParityIndex)
+                               .arg(at.DataBitsIndex)
+                               .arg(at.StopBitsIndex);
             for (std::uint8_t a : r.found->addresses)
                 text += QStringLiteral(" %1").arg(a, 2, 10, QLatin1Char('0'));
             text += QStringLiteral(" > %1").arg(r.found->Address, 2, 10, QLatin1Char('0'));
@@ -328,14 +333,19 @@ private slots:
         QTest::newRow("missing") << "missing" << "{path} does not exist: nothing is plugged in there.";
         QTest::newRow("a file") << "file" << "{path} is not a serial device: it is a file.";
         QTest::newRow("a folder") << "folder" << "{path} is not a serial device: it is a folder.";
+        QTest::newRow("a path through a file")
+            << "through a file" << "{path} cannot be reached: a part of the path is not a folder.";
     }
     void aDeviceThatIsNotThere()
     {
         QFETCH(QString, kind);
         QFETCH(QString, finding);
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("ttyUSB0"));
-        if (kind == QLatin1String("file"))
+        const bool throughFile = kind == QLatin1String("through a file");
+        const QString path = dir.filePath(throughFile ? QStringLiteral("f/ttyUSB0") : QStringLiteral("ttyUSB0"));
+        if (throughFile)
+            writeFile(dir.filePath(QStringLiteral("f")), "x");
+        else if (kind == QLatin1String("file"))
             writeFile(path, "x");
         else if (kind == QLatin1String("folder"))
             QDir().mkpath(path);
@@ -589,6 +599,65 @@ private slots:
 
     // A search without a display, cancelled at its third try and, in
     // another run, before its first step: the port is closed at once.
+    // The search's order: the configured address at every other setting,
+    // fastest first; a setting's other addresses next where something
+    // answered, once; then every address at every setting not swept.
+    void theSearchPlan()
+    {
+        TSearchPlan plan;
+        plan.reset({9600, TLineParity::Even, 7, 1}, 7);
+        plan.planConfigured();
+        QCOMPARE(plan.left(), 59);
+        const TSearchTry first = plan.take();
+        QVERIFY(first.line == (TLineFormat{19200, TLineParity::Even, 7, 1}) && first.address == 7 && !first.confirm);
+        plan.planSweep(first.line);
+        plan.planSweep(first.line);
+        QCOMPARE(plan.left(), 58 + 31);
+        for (int i = 0; i < 31; ++i) {
+            const TSearchTry t = plan.take();
+            QVERIFY(t.line == first.line && t.address != 7);
+        }
+        QVERIFY(plan.next().line == (TLineFormat{4800, TLineParity::Even, 7, 1}));
+        plan.addNext({first.line, 3, true});
+        QVERIFY(plan.take().confirm);
+        plan.planEverywhere();
+        QVERIFY(plan.everywhere());
+        QCOMPARE(plan.left(), 58 + 59 * 31);
+    }
+
+    // Who holds a device, from a /proc of the test's own: a descriptor, a
+    // lock whose process shows no descriptors, a grabber running.
+    void theProbeReadsProc()
+    {
+        QTemporaryDir proc;
+        QVERIFY(proc.isValid());
+        struct stat null {};
+        QCOMPARE(::stat("/dev/null", &null), 0);
+        auto write = [&](const QString& name, const QByteArray& text) {
+            QFile f(proc.filePath(name));
+            QVERIFY(QDir(proc.path()).mkpath(QFileInfo(name).path()) && f.open(QIODevice::WriteOnly));
+            f.write(text);
+        };
+        write(QStringLiteral("4242/comm"), "minicom\n");
+        QVERIFY(QDir(proc.path()).mkpath(QStringLiteral("4242/fd")));
+        QVERIFY(QFile::link(QStringLiteral("/dev/null"), proc.filePath(QStringLiteral("4242/fd/3"))));
+        write(QStringLiteral("5151/comm"), "picocom\n");
+        write(QStringLiteral("77/comm"), "ModemManager\n");
+        write(QStringLiteral("locks"),
+            QString::asprintf("1: FLOCK  ADVISORY  WRITE 5151 %02x:%02x:%llu 0 EOF\n", major(null.st_dev),
+                minor(null.st_dev), static_cast<unsigned long long>(null.st_ino))
+                .toLatin1());
+        TSystemPlaces places;
+        places.proc = proc.path().toStdString();
+        const doctor::TDeviceUsers users = doctor::holdersOf(null, "/dev/null", places);
+        QString seen;
+        for (const doctor::THolder& h : users.holders)
+            seen += QStringLiteral("%1 %2 %3; ").arg(h.pid).arg(QString::fromStdString(h.comm)).arg(h.holdsDevice);
+        QCOMPARE(seen, QStringLiteral("4242 minicom 1; 5151 picocom 1; "));
+        QCOMPARE(users.running, std::vector<std::string>{"ModemManager"});
+        QCOMPARE(users.hidden, 0);
+    }
+
     void cancelledAtAnyMoment()
     {
         SimProcess silent(DADIZ_SIM_PATH, {QStringLiteral("--silent")});

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 
 #include "config/DisplayConfig.h"
-#include "serial/LineSettings.h"
+#include "link/LineSettings.h"
 #include "serial/PortMap.h"
 #include "serial/Zcomm.h"
 #include "SerialTestSupport.h"

@@ -257,6 +257,7 @@ TEST(ZComm, FailedOpensLeakNothingAndSayWhy)
     const Row rows[] = {
         {"missing device", "/dev/does-not-exist-dadiz", databits8, stop1, 9600, "does not exist"},
         {"not a tty", "/dev/null", databits8, stop1, 9600, "not a serial device"},
+        {"path through a file", "/dev/null/tty", databits8, stop1, 9600, "opened: a part of the path is not a folder."},
         {"4 data bits", o.pty.path, databits4, stop1, 9600, "4 data bits"},
         {"1.5 stop bits", o.pty.path, databits8, stop1x5, 9600, "1.5 stop bits"},
         {"odd speed", o.pty.path, databits8, stop1, 12345, "speed"},

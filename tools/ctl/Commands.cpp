@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <optional>
 #include <set>
 #include <utility>
 #include <vector>
 
+#include "base/Failure.h"
 #include "config/DisplayConfig.h"
 #include "base/Formats.h"
 #include "config/MainPanelCaptions.h"
@@ -125,7 +125,7 @@ std::optional<std::vector<std::string>> assignmentsOf(const TCtlOptions& o, int&
             status = ExitUsage;
             return std::nullopt;
         case TInput::Failed:
-            message("cannot read standard input: " + lowerFirst(std::strerror(errno)));
+            message("cannot read standard input: " + errorWords(errno, kMessageLanguage));
             status = ExitUsage;
             return std::nullopt;
         }

@@ -35,13 +35,10 @@ std::string foundJson(const std::optional<TFoundLine>& found)
 {
     if (!found)
         return "null";
-    static const char* const bauds[] = {"1200", "2400", "4800", "9600", "19200"};
-    static const char* const parities[] = {"even", "odd", "none"};
     const TLineFormat& line = found->line;
-    std::string out = std::string("{\"baud\":") + (line.BaudIndex < 5 ? bauds[line.BaudIndex] : "null")
-        + ",\"parity\":" + (line.ParityIndex < 3 ? jsonString(parities[line.ParityIndex]) : "null")
-        + cfmt(",\"data-bits\":%d,\"stop-bits\":%d,\"address\":%d,\"addresses\":[", line.DataBitsIndex == 0 ? 7 : 8,
-               line.StopBitsIndex == 0 ? 1 : 2, found->Address);
+    std::string out = "{\"baud\":" + speedText(line.baud) + ",\"parity\":" + jsonString(parityWord(line.parity))
+        + cfmt(",\"data-bits\":%d,\"stop-bits\":%d,\"address\":%d,\"addresses\":[", line.dataBits, line.stopBits,
+               found->Address);
     for (std::size_t i = 0; i < found->addresses.size(); ++i)
         out += cfmt(i == 0 ? "%d" : ",%d", found->addresses[i]);
     return out + "]}";

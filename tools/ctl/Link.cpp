@@ -16,7 +16,7 @@
 #include "link/DisplayLink.h"
 #include "link/LinkTexts.h"
 #include "protocol/RxBuffer.h"
-#include "serial/LineSettings.h"
+#include "link/LineSettings.h"
 #include "serial/PortMap.h"
 #include "serial/Zcomm.h"
 #include "tools/ctl/Commands.h"

@@ -5,15 +5,39 @@
 #include <set>
 
 #include "base/Formats.h"
+#include "config/LineFormat.h"
 #include "serial/PortMap.h"
 #include "tools/ctl/Addresses.h"
 #include "tools/ctl/CommandTable.h"
+#include "tools/ctl/Output.h"
 
 namespace {
 
 const std::set<std::string> kFlags = {"--json", "--plain", "--verify", "--watch", "--verbose", "--search"};
 const std::set<std::string> kValued = {"--port",    "--baud",    "--parity",  "--data-bits", "--stop-bits", "--address",
                                        "--timeout", "--retries", "--interval", "--lang",     "--csv"};
+
+// The serial line's options: a word of the setting's list, kept as its position.
+struct TLineOption {
+    const char* name;
+    std::vector<std::string> (*words)();
+    std::optional<std::uint8_t> TCtlOptions::*index;
+};
+const TLineOption kLineOptions[] = {
+    {"--baud", speedWords, &TCtlOptions::baudIndex},
+    {"--parity", parityWords, &TCtlOptions::parityIndex},
+    {"--data-bits", dataBitsWords, &TCtlOptions::dataBitsIndex},
+    {"--stop-bits", stopBitsWords, &TCtlOptions::stopBitsIndex},
+};
+
+const TLineOption* lineOption(const std::string& arg)
+{
+    for (const TLineOption& option : kLineOptions)
+        if (arg == option.name)
+            return &option;
+    return nullptr;
+}
+
 // Options every command takes.
 const std::set<std::string> kGlobal = {"--lang", "--verbose"};
 
@@ -107,37 +131,14 @@ bool parseArguments(const std::vector<std::string>& args, TCtlOptions& o, std::s
                 o.portIndex = static_cast<std::uint8_t>(comNumber(value) - 1);
             else
                 o.portPath = value;
-        } else if (arg == "--baud") {
-            static const char* const bauds[] = {"1200", "2400", "4800", "9600", "19200"};
-            const auto it = std::find(std::begin(bauds), std::end(bauds), value);
-            if (it == std::end(bauds)) {
-                error = "--baud must be 1200, 2400, 4800, 9600 or 19200, not \"" + value + "\"";
+        } else if (const TLineOption* line = lineOption(arg)) {
+            const std::vector<std::string> words = line->words();
+            const auto it = std::find(words.begin(), words.end(), value);
+            if (it == words.end()) {
+                error = arg + " must be " + either(words) + ", not \"" + value + "\"";
                 return false;
             }
-            o.baudIndex = static_cast<std::uint8_t>(it - std::begin(bauds));
-        } else if (arg == "--parity") {
-            if (value == "even")
-                o.parityIndex = 0;
-            else if (value == "odd")
-                o.parityIndex = 1;
-            else if (value == "none")
-                o.parityIndex = 2;
-            else {
-                error = "--parity must be even, odd or none, not \"" + value + "\"";
-                return false;
-            }
-        } else if (arg == "--data-bits") {
-            if (value != "7" && value != "8") {
-                error = "--data-bits must be 7 or 8, not \"" + value + "\"";
-                return false;
-            }
-            o.dataBitsIndex = value == "7" ? 0 : 1;
-        } else if (arg == "--stop-bits") {
-            if (value != "1" && value != "2") {
-                error = "--stop-bits must be 1 or 2, not \"" + value + "\"";
-                return false;
-            }
-            o.stopBitsIndex = value == "1" ? 0 : 1;
+            o.*(line->index) = static_cast<std::uint8_t>(it - words.begin());
         } else if (arg == "--address") {
             if (!parseAddressList(value, o.addresses)) {
                 error = "--address must be a whole number from 0 to 31, or several as a list with ranges such as "

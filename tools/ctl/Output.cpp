@@ -19,6 +19,15 @@ volatile std::sig_atomic_t caughtStop = 0;
 TProgress* activeProgress = nullptr;
 bool printFailed = false;
 
+// For the C library's words on a failed write to standard output, which may
+// be any descriptor (a pipe, a device), not a file of the program's.
+std::string lowerFirst(std::string text)
+{
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
+        text[0] = static_cast<char>(text[0] - 'A' + 'a');
+    return text;
+}
+
 void noteStopSignal(int signal)
 {
     caughtStop = signal;
@@ -157,13 +166,6 @@ int printFailure(const TCtlOptions& o)
         return ExitOk;
     message("interrupted");
     return ExitNoReply;
-}
-
-std::string lowerFirst(std::string text)
-{
-    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
-        text[0] = static_cast<char>(text[0] - 'A' + 'a');
-    return text;
 }
 
 std::size_t textWidth(const std::string& s)

@@ -26,7 +26,6 @@ TInput readStandardInput(std::string& text, std::size_t limit);
 // The exit status after print failed: a watch ends cleanly on a stop signal.
 int printFailure(const TCtlOptions& o);
 
-std::string lowerFirst(std::string text);
 std::string trimmed(const std::string& s);
 // Columns are counted in characters, not bytes: the texts are UTF-8.
 std::size_t textWidth(const std::string& s);

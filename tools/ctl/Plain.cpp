@@ -8,7 +8,9 @@
 
 #include "base/Formats.h"
 #include "config/DigitClass.h"
+#include "config/LineFormat.h"
 #include "tools/ctl/Fields.h"
+#include "tools/ctl/JsonText.h"
 
 namespace {
 
@@ -39,15 +41,6 @@ bool sameWord(const std::string& a, const std::string& b)
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
            });
-}
-
-// "a, b or c"
-std::string either(const std::vector<std::string>& words)
-{
-    std::string out;
-    for (std::size_t i = 0; i < words.size(); ++i)
-        out += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + words[i];
-    return out;
 }
 
 std::optional<std::size_t> wordIndex(const std::vector<std::string>& words, const std::string& value)
@@ -229,7 +222,7 @@ const std::vector<TRow>& rows()
     static const std::vector<TRow> table = [] {
         std::vector<TRow> t;
         t.push_back(choiceRow("port", "PortIndex", &C::PortIndex, {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"}));
-        t.push_back(choiceRow("baud", "BaudIndex", &C::BaudIndex, {"1200", "2400", "4800", "9600", "19200"}, true));
+        t.push_back(choiceRow("baud", "BaudIndex", &C::BaudIndex, speedWords(), true));
         t.push_back(choiceRow("parity", "ParityIndex", &C::ParityIndex, {"even", "odd", "none"}));
         t.push_back(choiceRow("data-bits", "DataBitsIndex", &C::DataBitsIndex, {"7", "8"}, true));
         t.push_back(choiceRow("stop-bits", "StopBitsIndex", &C::StopBitsIndex, {"1", "2"}, true));

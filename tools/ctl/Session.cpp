@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <set>
@@ -10,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/Failure.h"
 #include "config/ConfigFile.h"
 #include "serial/PortMap.h"
 #include "base/Formats.h"
@@ -23,7 +23,7 @@ bool regularOrMissing(const std::string& path, const char* verb)
     if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode))
         return true;
     message(std::string("cannot ") + verb + " " + path + ": "
-            + (S_ISDIR(st.st_mode) ? lowerFirst(std::strerror(EISDIR)) : std::string("not a regular file")) + ".");
+            + (S_ISDIR(st.st_mode) ? errorWords(EISDIR, kMessageLanguage) : notRegularWords(kMessageLanguage)) + ".");
     return false;
 }
 
@@ -61,7 +61,7 @@ TLock lockFile(const std::string& path, UniqueFd& lock)
         if (!fd) {
             if (errno == ENOENT)
                 return TLock::Missing;
-            message("cannot read " + path + ": " + lowerFirst(std::strerror(errno)) + ".");
+            message("cannot read " + path + ": " + errorWords(errno, kMessageLanguage) + ".");
             return TLock::Failed;
         }
         while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
@@ -160,7 +160,7 @@ int folderAddresses(const TCtlOptions& o, const std::string& folder, std::vector
     }
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) {
-        message("cannot read " + folder + ": " + lowerFirst(std::strerror(errno)) + ".");
+        message("cannot read " + folder + ": " + errorWords(errno, kMessageLanguage) + ".");
         return ExitFile;
     }
     while (const dirent* entry = ::readdir(dir)) {

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QProcess>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -24,7 +25,6 @@
 #include "dialogs/Version.h"
 #include "link/DisplayLink.h"
 #include "serial/PortMap.h"
-#include "tests/support/PtyDisplay.h"
 #include "windows/DoctorWindow.h"
 #include "windows/TrafficMonitor.h"
 #include "windows/TrendWindow.h"
@@ -140,17 +140,22 @@ void renderTrafficMonitor(TForm1& main, int language, const QString& name)
     save(monitor, name);
 }
 
+// The display of the doctor's pictures: dadiz-sim, built beside this program,
+// at address 07, answering at 9600 baud only. Its device, or empty when it
+// did not start.
+std::string startSimulatedDisplay(QProcess& sim)
+{
+    sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/dadiz-sim"),
+              {QStringLiteral("--address"), QStringLiteral("7"), QStringLiteral("--baud"), QStringLiteral("9600")});
+    if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(5000))
+        return {};
+    return sim.readLine().trimmed().toStdString();
+}
+
 // A finished run of the connection doctor: the configuration says 19200 baud,
 // the display at address 07 on COM1 answers at 9600 only, so the search finds it.
 void renderDoctor(QWidget* owner, int language, const QString& name)
 {
-    testsupport::PtyDisplay display;
-    display.onRequest = [&display](const std::string& frame) {
-        termios t{};
-        if (tcgetattr(display.line.get(), &t) == 0 && cfgetospeed(&t) == B9600 && frame.compare(1, 2, "07") == 0)
-            display.send(display.answerTo(frame));
-    };
-    setMappedDevice(1, display.path);
     TDisplayConfig cfg;
     resetToDefaults(cfg);
     cfg.BaudIndex = 4;
@@ -199,6 +204,15 @@ int main(int argc, char* argv[])
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
 
+    QProcess sim;
+    const std::string display = startSimulatedDisplay(sim);
+    if (display.empty()) {
+        std::fprintf(stderr, "dadiz-render: dadiz-sim did not start beside it: no picture of the doctor\n");
+        allSaved = false;
+    } else {
+        setMappedDevice(1, display);
+    }
+
     TForm1 main;
     for (int lang = 0; lang < 4; ++lang) {
         const QString l = QLatin1String(languageNames[lang]);
@@ -219,7 +233,8 @@ int main(int argc, char* argv[])
         main.setRelayIndicator(1, false);
         renderNotice(main, QStringLiteral("main-notice-%1").arg(l));
         renderTrafficMonitor(main, lang, QStringLiteral("traffic-%1").arg(l));
-        renderDoctor(&main, lang, QStringLiteral("doctor-%1").arg(l));
+        if (!display.empty())
+            renderDoctor(&main, lang, QStringLiteral("doctor-%1").arg(l));
 
         renderDialog<TForm2>(&main, lang, QStringLiteral("serial-%1").arg(l), cfg);
         for (int digits : {1, 2, 4}) {
@@ -255,5 +270,7 @@ int main(int argc, char* argv[])
             save(d, QStringLiteral("calibration-%1").arg(l));
         }
     }
+    sim.terminate();
+    sim.waitForFinished(3000);
     return allSaved ? 0 : 1;
 }

@@ -1,0 +1,139 @@
+#include "link/DoctorWords.h"
+
+#include <algorithm>
+
+#include "base/Formats.h"
+#include "link/DoctorProbe.h"
+
+namespace doctor {
+
+TWords say(const TTexts& t, std::initializer_list<TArg> args)
+{
+    TWords out;
+    for (int l = 0; l < 4; ++l) {
+        std::string a[9];
+        std::size_t i = 0;
+        for (const TArg& arg : args)
+            if (i < 9)
+                a[i++] = arg.w[static_cast<std::size_t>(l)];
+        out[static_cast<std::size_t>(l)]
+            = fillIn(pickText(t, l), {a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8]});
+    }
+    return out;
+}
+
+TWords join(const TWords& a, const TWords& b, const char* between)
+{
+    TWords out;
+    for (std::size_t l = 0; l < 4; ++l)
+        out[l] = a[l].empty() ? b[l] : b[l].empty() ? a[l] : a[l] + between + b[l];
+    return out;
+}
+
+TWords joinList(const std::vector<TWords>& items)
+{
+    TWords out;
+    for (const TWords& item : items)
+        out = join(out, item, ", ");
+    return out;
+}
+
+std::string joinList(const std::vector<std::string>& items)
+{
+    std::string out;
+    for (const std::string& item : items)
+        out += (out.empty() ? "" : ", ") + item;
+    return out;
+}
+
+TWords triesWords(int tries)
+{
+    return tries == 1 ? say(kOneTry) : say(kTries, {cfmt("%d", tries)});
+}
+
+TCheckResult result(TDoctorCheck check, TVerdict verdict, TWords finding, TWords advice)
+{
+    return {check, verdict, std::move(finding), std::move(advice)};
+}
+
+TWords shortLineWords(const TLineFormat& f)
+{
+    return say(kShortLine, {say(kBaud, {speedText(f.baud)}), formatText(f)});
+}
+
+TWords fullLineWords(const TLineFormat& f, std::uint8_t address)
+{
+    return say(kFullLine, {say(kBaud, {speedText(f.baud)}), formatText(f), say(kDataBits, {cfmt("%d", f.dataBits)}),
+                              say(kParities[std::min<int>(static_cast<int>(f.parity), 2)]),
+                              say(kStopBits[f.stopBits == 2 ? 1 : 0]), cfmt("%02d", address)});
+}
+
+std::string shownName(const std::string& name)
+{
+    return printableOnly(name, 256);
+}
+
+std::string portTextOf(const std::string& port, const std::string& path)
+{
+    return path.empty() || path == port ? shownName(port) : shownName(port) + " (" + shownName(path) + ")";
+}
+
+} // namespace doctor
+
+using namespace doctor;
+
+// Words of a run, for the window and dadizctl.
+
+TCheckParts checkParts(const TCheckResult& r, int language)
+{
+    const std::size_t l = static_cast<std::size_t>(language >= 0 && language <= 3 ? language : 1);
+    std::string text = r.finding[l];
+    if (!r.advice[l].empty())
+        text += (text.empty() ? "" : " ") + r.advice[l];
+    return {pickText(kCheckNames[static_cast<int>(r.check)], language),
+        pickText(kVerdicts[static_cast<int>(r.verdict)], language), text};
+}
+
+std::string checkLine(const TCheckResult& r, int language)
+{
+    const TCheckParts p = checkParts(r, language);
+    return fillIn(pickText(kLine, language), {p.name, p.verdict, p.text});
+}
+
+std::string verdictName(int language)
+{
+    return pickText(kVerdictName, language);
+}
+
+std::string conclusionLine(const TDoctorReport& report, int language)
+{
+    const std::size_t l = static_cast<std::size_t>(language >= 0 && language <= 3 ? language : 1);
+    return fillIn(pickText(kConclusionLine, language), {verdictName(language), report.conclusion[l]});
+}
+
+std::vector<std::string> doctorLines(const TDoctorReport& report, int language)
+{
+    std::vector<std::string> lines;
+    for (const TCheckResult& r : report.checks)
+        lines.push_back(checkLine(r, language));
+    lines.push_back(conclusionLine(report, language));
+    return lines;
+}
+
+std::string progressText(const TSearchProgress& p, int language)
+{
+    const std::size_t l = static_cast<std::size_t>(language >= 0 && language <= 3 ? language : 1);
+    return fillIn(pickText(kTrying, language),
+        {cfmt("%02d", p.address), shortLineWords(p.line)[l], cfmt("%d", p.done), cfmt("%d", p.total)});
+}
+
+std::string lineWords(const TLineFormat& line, std::uint8_t address, int language)
+{
+    const std::size_t l = static_cast<std::size_t>(language >= 0 && language <= 3 ? language : 1);
+    return fullLineWords(line, address)[l];
+}
+
+std::string doctorRefusalText(TDoctorRefusal why, int language)
+{
+    return pickText(kRefusals[static_cast<int>(why)], language);
+}
