@@ -18,6 +18,8 @@ cleanup() {
   rm -rf "$demo"
 }
 trap cleanup EXIT
+trap "exit 130" INT
+trap "exit 143" TERM
 
 if ! (exec 3<>/dev/tcp/127.0.0.1/1883) 2>/dev/null; then
   printf 'listener 1883 127.0.0.1\nallow_anonymous true\n' >"$demo/mosquitto.conf"
