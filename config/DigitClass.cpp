@@ -12,6 +12,14 @@ int of(std::uint8_t digitsIndex)
     return digitsIndex == 1 ? 3 : digitsIndex == 2 ? 4 : 5;
 }
 
+long long powerOfTen(int exponent)
+{
+    long long p = 1;
+    for (int i = 0; i < exponent; ++i)
+        p *= 10;
+    return p;
+}
+
 int cap(int cls)
 {
     return cls == 3 ? 2 : cls == 4 ? 3 : 4;
@@ -25,6 +33,11 @@ int width(int cls)
 int inputDecimals(int cls)
 {
     return cls - 2;
+}
+
+int shownDecimals(std::uint8_t digitsIndex, std::uint8_t decimalPoint)
+{
+    return std::min<int>(decimalPoint, cap(of(digitsIndex)));
 }
 
 std::string inputValueMask(int cls)
@@ -46,10 +59,7 @@ std::string displayValueMask(int cls, int position)
 
 std::string countText(long long count, int width)
 {
-    long long largest = 1;
-    for (int i = 0; i < width; ++i)
-        largest *= 10;
-    largest -= 1;
+    const long long largest = powerOfTen(width) - 1;
     const long long smallest = -(largest / 10);
     if (count > largest)
         count = largest;

@@ -1,21 +1,15 @@
 #include "config/PanelTexts.h"
 
-#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
 
 #include "config/DigitClass.h"
 #include "config/LineFormat.h"
+#include "config/RecordFields.h"
 #include "base/Formats.h"
 
 namespace {
-
-template <std::size_t N>
-std::string lookup(const std::array<const char*, N>& table, unsigned index)
-{
-    return index < N ? table[index] : "---";
-}
 
 // A serial line setting's number; "---" for a position beyond its list.
 template <typename T>
@@ -57,13 +51,13 @@ const Four triggerLow{"Activat si valor < nivell dispar", "Activado si valor < n
 SerialPanelText serialPanelText(const TDisplayConfig& c)
 {
     SerialPanelText t;
-    t.port = lookup(std::array<const char*, 6>{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6"}, c.PortIndex);
+    t.port = recordField(&TDisplayConfig::PortIndex).panelText(c.PortIndex);
     t.baud = entryText(speedAt(c.BaudIndex));
-    t.parity = lookup(std::array<const char*, 3>{"Par", "Impar", "Sin"}, c.ParityIndex);
+    t.parity = recordField(&TDisplayConfig::ParityIndex).panelText(c.ParityIndex);
     t.stopBits = entryText(stopBitsAt(c.StopBitsIndex));
     t.dataBits = entryText(dataBitsAt(c.DataBitsIndex));
     t.address = cfmt("%02d", c.Address);
-    t.digits = cfmt("%2d", c.DigitsIndex + 2);
+    t.digits = cfmt("%2d", c.DigitsIndex + recordField(&TDisplayConfig::DigitsIndex).countBase);
     return t;
 }
 
@@ -89,7 +83,7 @@ AnalogPanelText analogPanelText(const TDisplayConfig& c, std::uint8_t language)
         t.value[4] = generalFloatText(c.InputValue2);
         t.label[5] = std::string(w.displayValue[l]) + " 2";
         t.value[5] = generalFloatText(c.DisplayValue2);
-        t.value[6] = lookup(std::array<const char*, 6>{"0", "0,0", "0,00", "0,000", "0,0000", "0,00000"}, c.DecimalPoint);
+        t.value[6] = recordField(&TDisplayConfig::DecimalPoint).panelText(c.DecimalPoint);
         t.lastRowsShown = true;
     } else if (c.InputMode == 1) {
         t.label[0] = w.label6[l];
@@ -97,9 +91,9 @@ AnalogPanelText analogPanelText(const TDisplayConfig& c, std::uint8_t language)
         t.label[1] = w.units[l];
         t.label[2] = w.probe[l];
         t.label[3] = w.resolution[l];
-        t.value[1] = lookup(std::array<const char*, 2>{"ºF", "ºC"}, c.TempUnits);
-        t.value[2] = lookup(std::array<const char*, 4>{"PT100", "TC J", "TC K", "TC T"}, c.ProbeType);
-        t.value[3] = lookup(std::array<const char*, 2>{"1°", "0,1º"}, c.Resolution);
+        t.value[1] = recordField(&TDisplayConfig::TempUnits).panelText(c.TempUnits);
+        t.value[2] = recordField(&TDisplayConfig::ProbeType).panelText(c.ProbeType);
+        t.value[3] = recordField(&TDisplayConfig::Resolution).panelText(c.Resolution);
         t.label[4] = w.offset[l];
         t.value[4] = generalFloatText(c.TempOffset);
         t.label[5] = "";
@@ -116,9 +110,8 @@ AnalogPanelText analogPanelText(const TDisplayConfig& c, std::uint8_t language)
 std::string setpointText(std::int32_t sp, std::uint8_t digitsIndex, std::uint8_t dp)
 {
     // Width and largest number of decimals follow the display's digits.
-    const int cls = digitclass::of(digitsIndex);
-    const int width = digitclass::width(cls);
-    const int decimals = std::min<int>(dp, digitclass::cap(cls));
+    const int width = digitclass::width(digitclass::of(digitsIndex));
+    const int decimals = digitclass::shownDecimals(digitsIndex, dp);
     static constexpr double scale[] = {1.0, 0.1, 0.01, 0.001, 0.0001};
     if (decimals == 0)
         return cfmt("%0*d", width, sp);

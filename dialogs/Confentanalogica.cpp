@@ -14,6 +14,7 @@
 
 #include "base/Formats.h"
 #include "base/Texts.h"
+#include "config/RecordFields.h"
 #include "dialogs/DialogSupport.h"
 #include "dialogs/MaskEdit.h"
 #include "dialogs/RadioGroup.h"
@@ -70,19 +71,9 @@ const TTexts kOffsetKept = {"es manté %1", "se mantiene %1", "%1 conservé", "%
 
 const char* const kPointItems[5] = {"0", "0.0", "0.00", "0.000", "0.0000"};
 
-double powerOfTen(int n)
+TFieldLimits offsetLimits()
 {
-    double p = 1.0;
-    for (int i = 0; i < n; ++i)
-        p *= 10.0;
-    return p;
-}
-
-double limited(double value, double lowest, double highest)
-{
-    if (std::isnan(value))
-        return 0.0;
-    return std::clamp(value, lowest, highest);
+    return recordField(&TDisplayConfig::TempOffset).limits({});
 }
 
 std::uint8_t indexByte(int index)
@@ -151,7 +142,7 @@ TForm3::TForm3(QWidget* owner, int language) : QDialog(owner), language_(languag
 
     GroupBox5 = named(new QGroupBox(this), "GroupBox5");
     Edit5 = named(new TMaskEdit(GroupBox5), "Edit5");
-    Edit5->setMask("#99;0; ");
+    Edit5->setMask(recordField(&TDisplayConfig::TempOffset).mask({}));
     Edit5->setFixedWidth(60);
     Label5 = named(new QLabel(QString::fromUtf8("º"), GroupBox5), "Label5");
     OffsetNote = named(new QLabel(GroupBox5), "OffsetNote");
@@ -228,11 +219,11 @@ void TForm3::setLanguageTexts(int languageIndex)
 void TForm3::loadFrom(const TDisplayConfig& cfg)
 {
     digitsIndex_ = cfg.DigitsIndex;
-    digitClass_ = digitclass::of(cfg.DigitsIndex);
-    const int cap = digitclass::cap(digitClass_);
-    const int width = digitclass::width(digitClass_);
+    const int cls = digitclass::of(cfg.DigitsIndex);
+    const int cap = digitclass::cap(cls);
+    const int width = digitclass::width(cls);
     // Positions beyond the cap cannot be shown by this display.
-    const int position = std::min<int>(cfg.DecimalPoint, cap);
+    const int position = digitclass::shownDecimals(cfg.DigitsIndex, cfg.DecimalPoint);
 
     // The dialog starts with no mode chosen, so this applies the mode's rule.
     RadioGroup1->setItemIndex(cfg.InputMode);
@@ -245,14 +236,15 @@ void TForm3::loadFrom(const TDisplayConfig& cfg)
         ComboBox1->setCurrentIndex(position);
     }
 
-    const std::string inputMask = digitclass::inputValueMask(digitClass_);
-    const std::string displayMask = digitclass::displayValueMask(digitClass_, position);
+    const TFieldContext shown{cfg.DigitsIndex, static_cast<std::uint8_t>(position)};
+    const std::string inputMask = recordField(&TDisplayConfig::InputValue1).mask(shown);
+    const std::string displayMask = recordField(&TDisplayConfig::DisplayValue1).mask(shown);
     Edit1->setMask(inputMask);
     Edit3->setMask(inputMask);
     Edit2->setMask(displayMask);
     Edit4->setMask(displayMask);
 
-    const int inputDecimals = digitclass::inputDecimals(digitClass_);
+    const int inputDecimals = digitclass::inputDecimals(cls);
     Edit1->setText(digitclass::scaledCountText(cfg.InputValue1, inputDecimals, width));
     Edit3->setText(digitclass::scaledCountText(cfg.InputValue2, inputDecimals, width));
 
@@ -268,7 +260,7 @@ void TForm3::loadFrom(const TDisplayConfig& cfg)
     // The field shows what Ok stores. It holds whole degrees only: an offset
     // with tenths (read from a display, from a file) is kept unless retyped,
     // and the note beside the empty field says so.
-    offsetLoaded_ = limited(cfg.TempOffset, -99.9, 99.9);
+    offsetLoaded_ = offsetLimits().clamp(cfg.TempOffset);
     const bool whole = std::trunc(offsetLoaded_) == offsetLoaded_;
     const std::string loadedText = generalFloatText(offsetLoaded_);
     Edit5->setText(whole ? loadedText : std::string());
@@ -287,20 +279,23 @@ void TForm3::storeTo(TDisplayConfig& cfg) const
     cfg.ProcessInput = indexByte(RadioGroup2->itemIndex());
     cfg.DecimalPoint = indexByte(ComboBox1->currentIndex());
 
-    const double inputScale = powerOfTen(digitclass::inputDecimals(digitClass_));
-    cfg.InputValue1 = limited(Edit1->count() / inputScale, -99.9, 99.9);
-    cfg.InputValue2 = limited(Edit3->count() / inputScale, -99.9, 99.9);
+    // The limits of the digits the dialog opened with and the position just stored.
+    const TFieldContext stored{digitsIndex_, cfg.DecimalPoint};
+    const TFieldLimits input = recordField(&TDisplayConfig::InputValue1).limits(stored);
+    const auto inputScale = static_cast<double>(digitclass::powerOfTen(input.decimals));
+    cfg.InputValue1 = input.clamp(Edit1->count() / inputScale);
+    cfg.InputValue2 = input.clamp(Edit3->count() / inputScale);
 
-    const double displayScale = powerOfTen(std::min<int>(cfg.DecimalPoint, digitclass::cap(digitClass_)));
-    const double highest = digitsIndex_ == 3 ? 19999.0 : 9999.0;
-    cfg.DisplayValue1 = limited(Edit2->count() / displayScale, -19999.0, highest);
-    cfg.DisplayValue2 = limited(Edit4->count() / displayScale, -19999.0, highest);
+    const TFieldLimits display = recordField(&TDisplayConfig::DisplayValue1).limits(stored);
+    const auto displayScale = static_cast<double>(digitclass::powerOfTen(display.decimals));
+    cfg.DisplayValue1 = display.clamp(Edit2->count() / displayScale);
+    cfg.DisplayValue2 = display.clamp(Edit4->count() / displayScale);
 
     cfg.TempUnits = indexByte(RadioGroup3->itemIndex());
     cfg.ProbeType = indexByte(ComboBox2->currentIndex());
     cfg.Resolution = indexByte(RadioGroup4->itemIndex());
 
-    cfg.TempOffset = Edit5->isModified() ? limited(textToDouble(Edit5->valueText()), -99.9, 99.9) : offsetLoaded_;
+    cfg.TempOffset = Edit5->isModified() ? offsetLimits().clamp(textToDouble(Edit5->valueText())) : offsetLoaded_;
 }
 
 void TForm3::RadioGroup1Click()
@@ -319,7 +314,8 @@ void TForm3::RadioGroup1Click()
 
 void TForm3::ModPuntDec()
 {
-    const std::string mask = digitclass::displayValueMask(digitClass_, ComboBox1->currentIndex());
+    const std::string mask =
+        recordField(&TDisplayConfig::DisplayValue1).mask({digitsIndex_, indexByte(ComboBox1->currentIndex())});
     Edit2->setMask(mask);
     Edit4->setMask(mask);
     Edit2->setText(displayText1_);

@@ -64,7 +64,6 @@ private:
     void setLanguageTexts(int languageIndex);
 
     std::uint8_t digitsIndex_ = 2;
-    int digitClass_ = 4;
     // The display-value texts as loaded: the display's counts at the loaded
     // decimal position, which a change of position keeps and only re-points.
     std::string displayText1_;

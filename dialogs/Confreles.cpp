@@ -12,6 +12,8 @@
 #include <algorithm>
 
 #include "base/Formats.h"
+#include "config/DigitClass.h"
+#include "config/RecordFields.h"
 #include "dialogs/DialogSupport.h"
 #include "dialogs/MaskEdit.h"
 #include "dialogs/RadioGroup.h"
@@ -119,7 +121,7 @@ void TForm9::buildRelay(int which)
     trigger->setItems({QString(), QString()});
     auto* delayLabel = named(new QLabel(group), QStringLiteral("TextRetard") + n);
     auto* delay = named(new TMaskEdit(group), QStringLiteral("ValRetard") + n);
-    delay->setMask("999;0;0");
+    delay->setMask(recordField(which == 1 ? &TDisplayConfig::Relay1Delay : &TDisplayConfig::Relay2Delay).mask({}));
     delay->setFixedWidth(60);
     auto* levelLabel = named(new QLabel(group), QStringLiteral("TextNivell") + n);
     auto* level = named(new TMaskEdit(group), QStringLiteral("ValNivell") + n);
@@ -203,11 +205,11 @@ void TForm9::loadRelay(const Relay& r, TConstRelayFields fields, const TDisplayC
         r.trigger->setItemIndex(fields.TriggerLevel == '0' ? 0 : 1);
 
     // The field holds three digits; a delay beyond them shows as the nearest one it holds.
-    r.delay->setText(cfmt("%03d", std::clamp<std::int32_t>(fields.Delay, 0, 999)));
+    const TFieldLimits delay = recordFieldAt(cfg, &fields.Delay).limitsIn(cfg);
+    r.delay->setText(cfmt("%03d", static_cast<int>(std::clamp<long long>(fields.Delay, delay.low, delay.high))));
 
-    const int cls = digitclass::of(cfg.DigitsIndex);
-    r.level->setMask(digitclass::displayValueMask(cls, cfg.DecimalPoint));
-    r.level->setText(digitclass::countText(fields.Setpoint, digitclass::width(cls)));
+    r.level->setMask(recordFieldAt(cfg, &fields.Setpoint).mask(fieldContext(cfg)));
+    r.level->setText(digitclass::countText(fields.Setpoint, digitclass::width(digitclass::of(cfg.DigitsIndex))));
 }
 
 void TForm9::storeTo(TDisplayConfig& cfg) const

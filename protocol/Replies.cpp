@@ -1,6 +1,7 @@
 #include "protocol/Replies.h"
 
 #include "base/Formats.h"
+#include "config/RecordFields.h"
 #include "protocol/Requests.h"
 
 #include <algorithm>
@@ -43,12 +44,25 @@ private:
     std::span<const std::uint8_t> bytes_;
 };
 
-constexpr const char* kReplyFields[] = {
-    "InputMode",     "ProcessInput",       "InputValue1",     "DisplayValue1",  "InputValue2",    "DisplayValue2",
-    "DecimalPoint",  "TempUnits",          "ProbeType",       "Resolution",     "TempOffset",     "Relay1Enabled",
-    "Relay1DelayType", "Relay1TriggerLevel", "Relay1Delay",   "Relay1Setpoint", "Relay2Enabled",  "Relay2DelayType",
-    "Relay2TriggerLevel", "Relay2Delay",   "Relay2Setpoint",
-};
+using C = TDisplayConfig;
+
+// The names of the fields a 'P' reply can carry, in record order.
+const std::vector<const char*>& replyFields()
+{
+    static const std::vector<const char*> names = [] {
+        std::vector<const char*> out;
+        for (const TRecordField& f : recordFields())
+            if (f.carriedBy(kInParamsReply))
+                out.push_back(f.name);
+        return out;
+    }();
+    return names;
+}
+
+bool contains(const std::vector<const char*>& names, const char* name)
+{
+    return std::any_of(names.begin(), names.end(), [&](const char* n) { return std::string_view(n) == name; });
+}
 
 bool isDigit(char c)
 {
@@ -90,12 +104,14 @@ public:
 private:
     void carried(const char* field) { found_.push_back(field); }
     void unreadable(const char* field, std::string text) { out_.unreadable.push_back({field, std::move(text)}); }
-    std::uint8_t digit(const char* field, std::size_t pos);
+    void digit(std::uint8_t C::*member, std::size_t pos);
     double decimal(const char* field, std::size_t pos);
-    void displayValue(const char* field, std::size_t pos, double& value);
+    void inputValue(double C::*member, std::size_t pos);
+    void displayValue(double C::*member, std::size_t pos);
     void offset();
     void relay(std::size_t pos, char number);
     std::int32_t setpoint(const char* field, std::size_t pos);
+    const char* nameAt(const void* member) const { return recordFieldAt(cfg_, member).name; }
 
     TPayload p_;
     TDisplayConfig& cfg_;
@@ -104,13 +120,14 @@ private:
 };
 
 // A digit whose low four bits are the value.
-std::uint8_t TParamsParse::digit(const char* field, std::size_t pos)
+void TParamsParse::digit(std::uint8_t C::*member, std::size_t pos)
 {
     const std::uint8_t byte = p_.at(pos);
+    const char* field = recordField(member).name;
     carried(field);
     if (!isDigit(static_cast<char>(byte)))
         unreadable(field, p_.text(pos, 1));
-    return static_cast<std::uint8_t>(byte & 0x0F);
+    cfg_.*member = static_cast<std::uint8_t>(byte & 0x0F);
 }
 
 // Seven characters of decimal text.
@@ -123,13 +140,18 @@ double TParamsParse::decimal(const char* field, std::size_t pos)
     return textToDouble(text);
 }
 
+void TParamsParse::inputValue(double C::*member, std::size_t pos)
+{
+    cfg_.*member = decimal(recordField(member).name, pos);
+}
+
 // Display values arrive as counts with the decimal point removed.
-void TParamsParse::displayValue(const char* field, std::size_t pos, double& value)
+void TParamsParse::displayValue(double C::*member, std::size_t pos)
 {
     static constexpr double kDivisor[] = {1.0, 10.0, 100.0, 1000.0, 10000.0};
-    const double count = decimal(field, pos);
+    const double count = decimal(recordField(member).name, pos);
     if (cfg_.DecimalPoint < std::size(kDivisor))
-        value = count / kDivisor[cfg_.DecimalPoint];
+        cfg_.*member = count / kDivisor[cfg_.DecimalPoint];
 }
 
 // Units and tenths (or tens and units), then the sign: least significant
@@ -144,9 +166,10 @@ void TParamsParse::offset()
     if (cfg_.Resolution == 1)
         text += '.';
     text += low;
-    carried("TempOffset");
+    const char* field = recordField(&C::TempOffset).name;
+    carried(field);
     if ((sign != ' ' && sign != '+' && sign != '-') || !isDigit(high) || !isDigit(low))
-        unreadable("TempOffset", p_.text(57, 3));
+        unreadable(field, p_.text(57, 3));
     cfg_.TempOffset = textToDouble(text);
 }
 
@@ -172,17 +195,16 @@ std::int32_t TParamsParse::setpoint(const char* field, std::size_t pos)
 void TParamsParse::relay(std::size_t pos, char number)
 {
     TRelayFields r = cfg_.relay(number - '0');
-    const bool first = number == '1';
     if (p_.group(pos, 'R', number, 2)) {
         r.DelayType = static_cast<char>(p_.at(pos + 2));
         r.TriggerLevel = static_cast<char>(p_.at(pos + 3));
         r.Enabled = p_.at(pos + 3) == '2' ? 0 : 1;
-        carried(first ? "Relay1Enabled" : "Relay2Enabled");
-        carried(first ? "Relay1DelayType" : "Relay2DelayType");
-        carried(first ? "Relay1TriggerLevel" : "Relay2TriggerLevel");
+        carried(nameAt(&r.Enabled));
+        carried(nameAt(&r.DelayType));
+        carried(nameAt(&r.TriggerLevel));
     }
     if (p_.group(pos + 4, 'H', number, 3)) {
-        const char* field = first ? "Relay1Delay" : "Relay2Delay";
+        const char* field = nameAt(&r.Delay);
         const std::string text = p_.text(pos + 6, 3);
         carried(field);
         if (!isDecimalText(text, false))
@@ -190,44 +212,44 @@ void TParamsParse::relay(std::size_t pos, char number)
         r.Delay = textToInt(text);
     }
     if (p_.group(pos + 9, 'S', number, 5))
-        r.Setpoint = setpoint(first ? "Relay1Setpoint" : "Relay2Setpoint", pos + 11);
+        r.Setpoint = setpoint(nameAt(&r.Setpoint), pos + 11);
 }
 
 TParamsReplyContents TParamsParse::run()
 {
     if (p_.has(5, 2)) {
-        cfg_.InputMode = digit("InputMode", 5);
-        cfg_.ProcessInput = digit("ProcessInput", 6);
+        digit(&C::InputMode, 5);
+        digit(&C::ProcessInput, 6);
     }
     if (p_.group(43, 'P', 'D', 1))
-        cfg_.DecimalPoint = digit("DecimalPoint", 45);
+        digit(&C::DecimalPoint, 45);
     if (p_.group(7, 'I', '1', 7))
-        cfg_.InputValue1 = decimal("InputValue1", 9);
+        inputValue(&C::InputValue1, 9);
     if (p_.group(16, 'D', '1', 7))
-        displayValue("DisplayValue1", 18, cfg_.DisplayValue1);
+        displayValue(&C::DisplayValue1, 18);
     if (p_.group(25, 'I', '2', 7))
-        cfg_.InputValue2 = decimal("InputValue2", 27);
+        inputValue(&C::InputValue2, 27);
     if (p_.group(34, 'D', '2', 7))
-        displayValue("DisplayValue2", 36, cfg_.DisplayValue2);
+        displayValue(&C::DisplayValue2, 36);
     if (p_.group(46, 'T', 'T', 1))
-        cfg_.ProbeType = digit("ProbeType", 48);
+        digit(&C::ProbeType, 48);
     if (p_.group(49, 'U', 'M', 1))
-        cfg_.TempUnits = digit("TempUnits", 51);
+        digit(&C::TempUnits, 51);
     if (p_.group(52, 'R', 'E', 1))
-        cfg_.Resolution = digit("Resolution", 54);
+        digit(&C::Resolution, 54);
     if (p_.group(55, 'O', 'F', 3))
         offset();
     relay(63, '1');
     relay(79, '2');
 
     // Record order, whatever order the groups were read in.
-    const auto rank = [](const char* field) {
-        return std::find_if(std::begin(kReplyFields), std::end(kReplyFields),
-                            [&](const char* f) { return std::string_view(f) == field; })
-            - std::begin(kReplyFields);
+    const std::vector<const char*>& fields = replyFields();
+    const auto rank = [&](const char* field) {
+        return std::find_if(fields.begin(), fields.end(), [&](const char* f) { return std::string_view(f) == field; })
+            - fields.begin();
     };
-    for (const char* field : kReplyFields)
-        if (std::any_of(found_.begin(), found_.end(), [&](const char* f) { return std::string_view(f) == field; }))
+    for (const char* field : fields)
+        if (contains(found_, field))
             out_.carried.push_back(field);
     std::stable_sort(out_.unreadable.begin(), out_.unreadable.end(),
                      [&](const TUnreadableField& a, const TUnreadableField& b) { return rank(a.field) < rank(b.field); });
@@ -260,14 +282,14 @@ TReplyCheck checkReply(std::span<const std::uint8_t> reply, std::span<const std:
 
 std::span<const char* const> paramsReplyFields()
 {
-    return kReplyFields;
+    return replyFields();
 }
 
 std::vector<const char*> TParamsReplyContents::missing() const
 {
     std::vector<const char*> out;
-    for (const char* field : kReplyFields)
-        if (std::none_of(carried.begin(), carried.end(), [&](const char* f) { return std::string_view(f) == field; }))
+    for (const char* field : replyFields())
+        if (!contains(carried, field))
             out.push_back(field);
     return out;
 }

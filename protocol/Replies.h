@@ -51,6 +51,10 @@ struct TParamsReplyContents {
     std::vector<const char*> missing() const;
 };
 
+// The setpoints a 'P' reply can carry: five characters, 0xB4 standing for "-1".
+inline constexpr std::int32_t kReplySetpointLowest = -19999;
+inline constexpr std::int32_t kReplySetpointHighest = 99999;
+
 // Every field a 'P' reply can carry, in record order: InputMode and every
 // later field of the record (the line, the address and the digits never travel).
 std::span<const char* const> paramsReplyFields();

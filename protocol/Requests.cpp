@@ -1,6 +1,7 @@
 #include "protocol/Requests.h"
 
 #include "base/Formats.h"
+#include "config/RecordFields.h"
 
 #include <algorithm>
 #include <cmath>
@@ -163,6 +164,21 @@ std::uint8_t sentDecimalPoint(std::uint8_t decimalPoint)
     return std::min<std::uint8_t>(decimalPoint, 4);
 }
 
+int sentInputDecimals(double value)
+{
+    std::uint8_t field[7];
+    putNumberField(field, inputValueText(value));
+    int decimals = 0;
+    bool afterPoint = false;
+    for (std::size_t i = 0; i < 7 && field[i] != '*'; ++i) {
+        if (afterPoint)
+            ++decimals;
+        if (field[i] == '.')
+            afterPoint = true;
+    }
+    return decimals;
+}
+
 namespace {
 
 TFrameCheck fault(TFrameFault kind, const char* field, std::string sent = {})
@@ -178,8 +194,10 @@ std::string numberField(const std::string& text)
     return std::string(out, out + 7);
 }
 
-TFrameCheck checkInputValue(const char* field, double value)
+TFrameCheck checkInputValue(const TDisplayConfig& cfg, double TDisplayConfig::*member)
 {
+    const char* field = recordField(member).name;
+    const double value = cfg.*member;
     if (!std::isfinite(value))
         return fault(TFrameFault::NotFinite, field);
     // The point may be the dropped eighth character; a digit may not.
@@ -190,8 +208,11 @@ TFrameCheck checkInputValue(const char* field, double value)
     return {};
 }
 
-TFrameCheck checkDisplayValue(const char* field, double value, std::uint8_t decimalPoint)
+TFrameCheck checkDisplayValue(const TDisplayConfig& cfg, double TDisplayConfig::*member)
 {
+    const char* field = recordField(member).name;
+    const double value = cfg.*member;
+    const std::uint8_t decimalPoint = cfg.DecimalPoint;
     if (!std::isfinite(value) || !std::isfinite(value * displayScale(decimalPoint)))
         return fault(TFrameFault::NotFinite, field);
     const std::string text = displayValueText(value, decimalPoint);
@@ -200,10 +221,15 @@ TFrameCheck checkDisplayValue(const char* field, double value, std::uint8_t deci
     return {};
 }
 
+const char* offsetName()
+{
+    return recordField(&TDisplayConfig::TempOffset).name;
+}
+
 TFrameCheck checkOffset(double offset, std::uint8_t resolution)
 {
     if (!std::isfinite(offset))
-        return fault(TFrameFault::NotFinite, "TempOffset");
+        return fault(TFrameFault::NotFinite, offsetName());
     // Two digits travel: tens and units, or units and tenths; every digit
     // before them must be a leading zero.
     const std::string t = offsetText(offset);
@@ -213,27 +239,24 @@ TFrameCheck checkOffset(double offset, std::uint8_t resolution)
         if (t[i] != '0' && t[i] != '-') {
             std::uint8_t sent[3];
             putOffset(sent, offset, resolution);
-            return fault(TFrameFault::OutOfRange, "TempOffset", std::string(sent, sent + 3));
+            return fault(TFrameFault::OutOfRange, offsetName(), std::string(sent, sent + 3));
         }
     }
     return {};
 }
 
-TFrameCheck checkRelay(int number, TConstRelayFields r)
+TFrameCheck checkRelay(const TDisplayConfig& cfg, int number)
 {
-    static const char* const kNames[2][4] = {
-        {"Relay1DelayType", "Relay1TriggerLevel", "Relay1Delay", "Relay1Setpoint"},
-        {"Relay2DelayType", "Relay2TriggerLevel", "Relay2Delay", "Relay2Setpoint"},
-    };
-    const auto& names = kNames[number - 1];
+    const TConstRelayFields r = cfg.relay(number);
+    const auto name = [&](const void* member) { return recordFieldAt(cfg, member).name; };
     if (r.DelayType == static_cast<char>(kCR))
-        return fault(TFrameFault::EndsFrame, names[0]);
+        return fault(TFrameFault::EndsFrame, name(&r.DelayType));
     if (r.Enabled == 1 && r.TriggerLevel == static_cast<char>(kCR))
-        return fault(TFrameFault::EndsFrame, names[1]);
+        return fault(TFrameFault::EndsFrame, name(&r.TriggerLevel));
     if (const std::string text = cfmt("%03d", r.Delay); text.size() > 3)
-        return fault(TFrameFault::OutOfRange, names[2], text.substr(0, 3));
+        return fault(TFrameFault::OutOfRange, name(&r.Delay), text.substr(0, 3));
     if (const std::string text = cfmt("%06d", r.Setpoint); text.size() > 6)
-        return fault(TFrameFault::OutOfRange, names[3], text.substr(0, 6));
+        return fault(TFrameFault::OutOfRange, name(&r.Setpoint), text.substr(0, 6));
     return {};
 }
 
@@ -243,7 +266,8 @@ TFrameCheck checkRequestAddress(std::uint8_t address)
 {
     if (address > 31) {
         const auto digits = addressDigits(address);
-        return fault(TFrameFault::OutOfRange, "Address", std::string(digits.begin(), digits.end()));
+        return fault(TFrameFault::OutOfRange, recordField(&TDisplayConfig::Address).name,
+                     std::string(digits.begin(), digits.end()));
     }
     return {};
 }
@@ -252,13 +276,13 @@ TFrameCheck checkConfigRequest(const TDisplayConfig& cfg)
 {
     const TFrameCheck checks[] = {
         checkRequestAddress(cfg.Address),
-        checkInputValue("InputValue1", cfg.InputValue1),
-        checkDisplayValue("DisplayValue1", cfg.DisplayValue1, cfg.DecimalPoint),
-        checkInputValue("InputValue2", cfg.InputValue2),
-        checkDisplayValue("DisplayValue2", cfg.DisplayValue2, cfg.DecimalPoint),
+        checkInputValue(cfg, &TDisplayConfig::InputValue1),
+        checkDisplayValue(cfg, &TDisplayConfig::DisplayValue1),
+        checkInputValue(cfg, &TDisplayConfig::InputValue2),
+        checkDisplayValue(cfg, &TDisplayConfig::DisplayValue2),
         checkOffset(cfg.TempOffset, cfg.Resolution),
-        checkRelay(1, cfg.relay(1)),
-        checkRelay(2, cfg.relay(2)),
+        checkRelay(cfg, 1),
+        checkRelay(cfg, 2),
     };
     for (const TFrameCheck& c : checks)
         if (c.fault != TFrameFault::None)

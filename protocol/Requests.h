@@ -38,6 +38,9 @@ TConfigRequest buildConfigRequest(const TDisplayConfig& cfg);
 // The decimal position the 'E' request carries for `decimalPoint`.
 std::uint8_t sentDecimalPoint(std::uint8_t decimalPoint);
 
+// The decimals the 'E' request gives an input value ("+%6.3f" cut to seven characters).
+int sentInputDecimals(double value);
+
 // What keeps a field of a configuration from reaching a display as it is.
 enum class TFrameFault {
     None,

@@ -1,6 +1,6 @@
-# The configuration in plain names, the record fields by name, address lists
-# and JSON texts: dadizctl's words for a configuration, shared with dadiz-bridge.
-set(DADIZ_PLAIN_SOURCES Addresses.cpp Addresses.h Fields.cpp Fields.h JsonText.cpp JsonText.h Plain.cpp Plain.h)
+# Address lists, JSON texts and the check of a configuration read back:
+# dadizctl's pieces that dadiz-bridge shares.
+set(DADIZ_PLAIN_SOURCES Addresses.cpp Addresses.h JsonText.cpp JsonText.h ReplyCompare.cpp ReplyCompare.h)
 list(TRANSFORM DADIZ_PLAIN_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/ctl/)
 add_library(dadiz_plain STATIC ${DADIZ_PLAIN_SOURCES})
 dadiz_include_root(dadiz_plain tools/ctl)
@@ -9,8 +9,8 @@ set_target_properties(dadiz_plain PROPERTIES AUTOMOC OFF)
 
 # dadizctl: the program's configuration files and display exchanges from a
 # shell, with the program's own serial component, frames and record codec.
-set(DADIZ_CTL_SOURCES CommandTable.cpp CommandTable.h Commands.cpp Commands.h Doctor.cpp Link.cpp Link.h
-  Options.cpp Options.h Output.cpp Output.h Session.cpp Session.h main.cpp)
+set(DADIZ_CTL_SOURCES CommandTable.cpp CommandTable.h Commands.cpp Commands.h Doctor.cpp
+  Link.cpp Link.h Options.cpp Options.h Output.cpp Output.h Session.cpp Session.h main.cpp)
 list(TRANSFORM DADIZ_CTL_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/ctl/)
 add_executable(dadizctl ${DADIZ_CTL_SOURCES})
 dadiz_include_root(dadizctl tools/ctl)

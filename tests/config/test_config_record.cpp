@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -15,6 +16,7 @@
 
 #include "config/ConfigFile.h"
 #include "config/RecordCodec.h"
+#include "config/RecordFields.h"
 #include "support/Bytes.h"
 #include "support/ConfigFields.h"
 
@@ -108,6 +110,23 @@ TEST(Record, FieldsSitAtTheirOffsetsLittleEndian)
     EXPECT_EQ(r[63], 0xC0);
     for (std::size_t pad : {9u, 10u, 11u, 12u, 13u, 14u, 15u, 52u, 53u, 54u, 55u, 67u, 79u})
         EXPECT_EQ(r[pad], 0) << "pad " << pad;
+}
+
+// Each field is found again by its name and by its place in a configuration;
+// the fields of relay n are the ones relay(n) hands out.
+TEST(Record, EveryFieldIsFoundByNameAndPlace)
+{
+    const TDisplayConfig c;
+    for (const TRecordField& f : recordFields()) {
+        EXPECT_EQ(findRecordField(f.name), &f) << f.name;
+        EXPECT_EQ(&recordFieldAt(c, f.placeIn(c)), &f) << f.name;
+        if (f.relay != 0) {
+            const TConstRelayFields r = c.relay(f.relay);
+            const void* own[] = {&r.Enabled, &r.DelayType, &r.TriggerLevel, &r.Delay, &r.Setpoint};
+            EXPECT_NE(std::find(std::begin(own), std::end(own), f.placeIn(c)), std::end(own)) << f.name;
+        }
+    }
+    EXPECT_EQ(recordFields().size(), 28u);
 }
 
 namespace {

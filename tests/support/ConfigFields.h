@@ -6,56 +6,31 @@
 #include <vector>
 
 #include "config/DisplayConfig.h"
+#include "config/RecordFields.h"
 
 namespace testsupport {
 
-inline std::string fieldValue(std::uint8_t v) { return std::to_string(v); }
-inline std::string fieldValue(char v) { return std::to_string(static_cast<unsigned char>(v)); }
-inline std::string fieldValue(std::int32_t v) { return std::to_string(v); }
-inline std::string fieldValue(double v)
+inline std::string fieldValue(const TRecordField& f, const TDisplayConfig& c)
 {
+    switch (f.type) {
+    case TFieldType::Index: return std::to_string(c.*f.u8);
+    case TFieldType::Character: return std::to_string(static_cast<unsigned char>(c.*f.ch));
+    case TFieldType::Integer: return std::to_string(c.*f.i32);
+    case TFieldType::Real: break;
+    }
     char text[40];
-    std::snprintf(text, sizeof text, "%.17g", v); // exact: both sides must hold the same double
+    std::snprintf(text, sizeof text, "%.17g", c.*f.f64); // exact: both sides must hold the same double
     return text;
 }
 
-inline std::vector<std::string> configDifferences(const TDisplayConfig& a, const TDisplayConfig& b)
+// The record fields that differ; with `in`, only the fields it picks.
+inline std::vector<std::string> configDifferences(const TDisplayConfig& a, const TDisplayConfig& b,
+                                                  bool (*in)(const TRecordField&) = nullptr)
 {
     std::vector<std::string> out;
-    auto field = [&](const char* name, const auto& x, const auto& y) {
-        if (fieldValue(x) != fieldValue(y))
-            out.push_back(std::string(name) + ": " + fieldValue(x) + " / " + fieldValue(y));
-    };
-#define DADIZ_COMPARE(f) field(#f, a.f, b.f)
-    DADIZ_COMPARE(PortIndex);
-    DADIZ_COMPARE(ParityIndex);
-    DADIZ_COMPARE(DataBitsIndex);
-    DADIZ_COMPARE(StopBitsIndex);
-    DADIZ_COMPARE(BaudIndex);
-    DADIZ_COMPARE(Address);
-    DADIZ_COMPARE(DigitsIndex);
-    DADIZ_COMPARE(InputMode);
-    DADIZ_COMPARE(ProcessInput);
-    DADIZ_COMPARE(InputValue1);
-    DADIZ_COMPARE(DisplayValue1);
-    DADIZ_COMPARE(InputValue2);
-    DADIZ_COMPARE(DisplayValue2);
-    DADIZ_COMPARE(DecimalPoint);
-    DADIZ_COMPARE(TempUnits);
-    DADIZ_COMPARE(ProbeType);
-    DADIZ_COMPARE(Resolution);
-    DADIZ_COMPARE(TempOffset);
-    DADIZ_COMPARE(Relay1Enabled);
-    DADIZ_COMPARE(Relay1DelayType);
-    DADIZ_COMPARE(Relay1TriggerLevel);
-    DADIZ_COMPARE(Relay1Delay);
-    DADIZ_COMPARE(Relay1Setpoint);
-    DADIZ_COMPARE(Relay2Enabled);
-    DADIZ_COMPARE(Relay2DelayType);
-    DADIZ_COMPARE(Relay2TriggerLevel);
-    DADIZ_COMPARE(Relay2Delay);
-    DADIZ_COMPARE(Relay2Setpoint);
-#undef DADIZ_COMPARE
+    for (const TRecordField& f : recordFields())
+        if ((!in || in(f)) && fieldValue(f, a) != fieldValue(f, b))
+            out.push_back(std::string(f.name) + ": " + fieldValue(f, a) + " / " + fieldValue(f, b));
     return out;
 }
 
@@ -63,12 +38,12 @@ inline std::vector<std::string> configDifferences(const TDisplayConfig& a, const
 // is off comes back with '2' as its level.
 inline TDisplayConfig asSentBack(TDisplayConfig cfg)
 {
-    if (cfg.Relay1Enabled != 1)
-        cfg.Relay1TriggerLevel = '2';
-    if (cfg.Relay2Enabled != 1)
-        cfg.Relay2TriggerLevel = '2';
-    cfg.Relay1Enabled = cfg.Relay1Enabled == 1;
-    cfg.Relay2Enabled = cfg.Relay2Enabled == 1;
+    for (int n : {1, 2}) {
+        const TRelayFields r = cfg.relay(n);
+        if (r.Enabled != 1)
+            r.TriggerLevel = '2';
+        r.Enabled = r.Enabled == 1;
+    }
     return cfg;
 }
 

@@ -356,6 +356,7 @@ TEST(Bridge, WritesAConfigurationWhenAllowedAndVerifiesIt)
         {R"({"relay2-delay":1000})", "relay2-delay must be a whole number from 0 to 999.*"},
         {R"({"relay2-setpoint":"12.34"})", "relay2-setpoint must be from .* with at most 1 decimal.*"},
         {R"({"baud":19200})", "baud is not part of what a display is sent.*"},
+        {R"({"input":"j"})", "input is not part of what a display is sent.*"},
         {R"({"colour":"red"})", R"(unknown field \\"colour\\".*)"},
         {"{}", "the object names no field"},
     };
@@ -371,7 +372,7 @@ TEST(Bridge, WritesAConfigurationWhenAllowedAndVerifiesIt)
                              R"("relay1-setpoint":123.4,.*\}\})")
                      .empty());
     publish(broker.port, "dadiz/COM1/01/config/get", "");
-    EXPECT_FALSE(sub.waitFor(R"(dadiz/COM1/01/config \{"input":.*"relay1-setpoint":123.4,.*\})").empty());
+    EXPECT_FALSE(sub.waitFor(R"(dadiz/COM1/01/config \{"signal":.*"relay1-setpoint":123.4,.*\})").empty());
     EXPECT_EQ(bridge.stop(), 0) << bridge.log();
 
     // The display holds the two new values and nothing else changed.

@@ -313,6 +313,11 @@ TEST(Ctl, HelpForTheToolAndEachCommand)
         EXPECT_EQ(run.status, 0) << command;
         EXPECT_NE(run.out.find(std::string("Usage: dadizctl ") + command), std::string::npos) << run.out;
     }
+    // set's help names every field set takes, by both its names.
+    const std::string setHelp = ctl({"set", "--help"}).out;
+    for (const TRecordField& f : recordFields())
+        for (const char* name : {f.name, f.plain})
+            EXPECT_NE(setHelp.find(name), std::string::npos) << name;
     const TRun none = ctl({});
     EXPECT_EQ(none.status, 2);
     EXPECT_EQ(none.err, "dadizctl: no command given\nTry \"dadizctl --help\".\n");

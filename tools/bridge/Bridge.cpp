@@ -5,11 +5,12 @@
 #include <ctime>
 
 #include "base/Formats.h"
+#include "config/FieldEdits.h"
 #include "tools/bridge/ConfigPayload.h"
 #include "tools/bridge/Modbus.h"
 #include "tools/bridge/Mqtt.h"
-#include "tools/ctl/Fields.h"
 #include "tools/ctl/JsonText.h"
+#include "tools/ctl/ReplyCompare.h"
 #include "trend/Reading.h"
 
 namespace {
@@ -329,8 +330,10 @@ void TBridge::setConfig(std::size_t line, std::uint8_t address, const std::strin
                     result(line, address, "set", "sent, but reading it back: " + reportWhy(r));
                     return;
                 }
+                TDisplayConfig received = cfg;
+                const TParamsReplyContents contents = parseAnalogParamsReply(r.reply, received);
                 std::string differences;
-                for (const TFieldDifference& d : compareWithReply(cfg, r.reply))
+                for (const TFieldDifference& d : compareWithReply(cfg, received, contents))
                     differences += (differences.empty() ? "" : "; ") + d.field + " sent " + d.sent + ", display holds "
                         + shownText(d.received);
                 if (!differences.empty()) {

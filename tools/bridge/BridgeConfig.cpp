@@ -13,9 +13,10 @@
 
 #include "base/Formats.h"
 #include "base/UniqueFd.h"
+#include "config/PlainFields.h"
+#include "config/RecordFields.h"
 #include "tools/ctl/Addresses.h"
 #include "tools/ctl/JsonText.h"
-#include "tools/ctl/Plain.h"
 
 namespace {
 
@@ -137,14 +138,7 @@ TSetter plainSetting(const char* plainName)
             error = why.substr(from, why.rfind(", not \"") - from);
             return false;
         }
-        const std::uint8_t index = static_cast<std::uint8_t>(textToInt(out[0].text));
-        TDisplayConfig& s = c.line->settings;
-        const std::string& field = out[0].field;
-        (field == "BaudIndex" ? s.BaudIndex
-         : field == "ParityIndex" ? s.ParityIndex
-         : field == "DataBitsIndex" ? s.DataBitsIndex
-         : field == "StopBitsIndex" ? s.StopBitsIndex
-                                    : s.DigitsIndex) = index;
+        c.line->settings.*(out[0].field->u8) = static_cast<std::uint8_t>(textToInt(out[0].text));
         return true;
     };
 }

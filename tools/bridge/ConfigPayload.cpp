@@ -4,10 +4,11 @@
 #include <set>
 
 #include "base/Formats.h"
+#include "config/FieldEdits.h"
+#include "config/PlainFields.h"
+#include "config/RecordFields.h"
 #include "protocol/Requests.h"
-#include "tools/ctl/Fields.h"
 #include "tools/ctl/JsonText.h"
-#include "tools/ctl/Plain.h"
 
 namespace {
 
@@ -124,10 +125,10 @@ private:
 };
 
 // The record fields a name stands for, by its record name or its plain name.
-std::vector<std::string> recordFieldsOf(const std::string& name)
+std::vector<const TRecordField*> recordFieldsOf(const std::string& name)
 {
-    if (const TFieldInfo* f = findField(name))
-        return {f->name};
+    if (const TRecordField* f = findRecordField(name))
+        return {f};
     return plainFields(name);
 }
 
@@ -140,10 +141,9 @@ bool jsonNumberText(const std::string& text)
     return r.number(number, error) && r.atEnd();
 }
 
-bool carried(const std::string& field)
+bool carried(const TRecordField* field)
 {
-    const TFieldInfo* f = findField(field);
-    return f && travels(*f);
+    return field->carriedBy(kInConfigRequest);
 }
 
 } // namespace
@@ -213,7 +213,7 @@ bool applyConfigPayload(std::string_view json, TDisplayConfig& cfg, std::string&
         return false;
     for (const std::string& a : assignments) {
         const std::string name = a.substr(0, a.find('='));
-        const std::vector<std::string> fields = recordFieldsOf(name);
+        const std::vector<const TRecordField*> fields = recordFieldsOf(name);
         if (!fields.empty() && !std::all_of(fields.begin(), fields.end(), carried)) {
             error = name + " is not part of what a display is sent; the line, the address and the digits are the "
                            "bridge's configuration file's";
@@ -235,12 +235,8 @@ bool applyConfigPayload(std::string_view json, TDisplayConfig& cfg, std::string&
 std::string configPayloadJson(const TDisplayConfig& cfg)
 {
     std::string out = "{";
-    for (const TPlainLine& line : plainLines(cfg)) {
-        const std::vector<std::string> fields = recordFieldsOf(line.name);
-        if (fields.empty() || !std::all_of(fields.begin(), fields.end(), carried))
-            continue;
+    for (const TPlainLine& line : plainLines(cfg, [](const TRecordField& f) { return carried(&f); }))
         out += (out.size() > 1 ? "," : "") + jsonString(line.name) + ":"
             + (line.number && jsonNumberText(line.value) ? line.value : jsonString(line.value));
-    }
     return out + "}";
 }

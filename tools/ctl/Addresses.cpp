@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Formats.h"
+#include "config/RecordFields.h"
 
 bool wholeNumber(const std::string& text, long long low, long long high, long long& value)
 {
@@ -17,6 +18,7 @@ bool wholeNumber(const std::string& text, long long low, long long high, long lo
 
 bool parseAddressList(const std::string& text, std::vector<std::uint8_t>& addresses)
 {
+    const TFieldLimits limits = recordField(&TDisplayConfig::Address).limits({});
     std::vector<std::uint8_t> out;
     std::size_t start = 0;
     for (;;) {
@@ -25,10 +27,11 @@ bool parseAddressList(const std::string& text, std::vector<std::uint8_t>& addres
         const std::size_t dash = item.find('-');
         long long first = 0;
         long long last = 0;
-        if (!wholeNumber(item.substr(0, dash), 0, 31, first))
+        if (!wholeNumber(item.substr(0, dash), limits.low, limits.high, first))
             return false;
         last = first;
-        if (dash != std::string::npos && (!wholeNumber(item.substr(dash + 1), 0, 31, last) || last < first))
+        if (dash != std::string::npos
+            && (!wholeNumber(item.substr(dash + 1), limits.low, limits.high, last) || last < first))
             return false;
         for (long long a = first; a <= last; ++a)
             if (std::find(out.begin(), out.end(), a) == out.end())

@@ -16,9 +16,10 @@
 #include "protocol/Replies.h"
 #include "protocol/Requests.h"
 #include "tools/ctl/CommandTable.h"
-#include "tools/ctl/Fields.h"
+#include "config/FieldEdits.h"
+#include "tools/ctl/ReplyCompare.h"
 #include "tools/ctl/Output.h"
-#include "tools/ctl/Plain.h"
+#include "config/PlainFields.h"
 #include "tools/ctl/Session.h"
 #include "trend/CsvLog.h"
 #include "trend/Reading.h"
@@ -247,7 +248,9 @@ int sendOne(TLineSession& line, const TCtlOptions& o, const TTarget& t, bool sev
     const TExchangeResult back = line.link().exchange(buildReadRequest(t.address, kLetterAnalogParams));
     if (back.outcome != TOutcome::Reply)
         return exchangeFailure(back, who + " (reading back)");
-    const std::vector<TFieldDifference> differences = compareWithReply(t.cfg, back.reply);
+    TDisplayConfig received = t.cfg;
+    const TParamsReplyContents contents = parseAnalogParamsReply(back.reply, received);
+    const std::vector<TFieldDifference> differences = compareWithReply(t.cfg, received, contents);
     if (differences.empty())
         return print(t.path + ": sent to " + who + " and read back the same\n") ? ExitOk : printFailure(o);
     std::string list;
@@ -257,7 +260,7 @@ int sendOne(TLineSession& line, const TCtlOptions& o, const TTarget& t, bool sev
     if (!print(list))
         return printFailure(o);
     const auto unread = static_cast<std::size_t>(std::count_if(
-        differences.begin(), differences.end(), [](const TFieldDifference& d) { return d.received == kBeyondReply; }));
+        differences.begin(), differences.end(), [](const TFieldDifference& d) { return d.received == beyondReplyText(); }));
     if (unread < differences.size())
         message(who + cfmt(" holds %zu field(s) other than ", differences.size() - unread) + t.path);
     if (unread > 0)
@@ -596,7 +599,8 @@ int runScan(const TCtlOptions& o)
     TProgress progress;
     int found = 0;
     std::size_t late = 0;
-    for (std::uint8_t address = 0; address <= 31; ++address) {
+    const TFieldLimits addresses = recordField(&TDisplayConfig::Address).limits({});
+    for (auto address = static_cast<std::uint8_t>(addresses.low); address <= addresses.high; ++address) {
         progress.show("scan of " + link.deviceName() + cfmt(": address %02d, %d found", address, found));
         const TExchangeResult r = link.exchange(buildReadRequest(address, kLetterDisplayReading));
         // An answer that came after its own time-out arrives while a later address is asked; one
@@ -667,9 +671,9 @@ int runDiff(const TCtlOptions& o)
         const TExchangeResult r = line.link().exchange(buildReadRequest(t.address, kLetterAnalogParams));
         if (r.outcome != TOutcome::Reply)
             return exchangeFailure(r, bName);
-        TDisplayConfig probe = t.cfg;
-        if (const std::string problem = replyContentsProblem(parseAnalogParamsReply(r.reply, probe));
-            !problem.empty()) {
+        TDisplayConfig received = t.cfg;
+        const TParamsReplyContents contents = parseAnalogParamsReply(r.reply, received);
+        if (const std::string problem = replyContentsProblem(contents); !problem.empty()) {
             message(bName + ": the reply \"" + shownText(std::string(r.reply.begin(), r.reply.end())) + "\" "
                     + problem);
             return ExitNoReply;
@@ -677,15 +681,15 @@ int runDiff(const TCtlOptions& o)
         // What the frames carry, each within its precision; the input mode
         // travels in no 'E' request, so it is not compared.
         std::vector<std::string> differing;
-        for (const TFieldDifference& d : compareWithReply(t.cfg, r.reply)) {
+        for (const TFieldDifference& d : compareWithReply(t.cfg, received, contents)) {
             differing.push_back(d.field);
-            if (d.received == kBeyondReply)
+            if (d.received == beyondReplyText())
                 message(bName + ": " + d.field + " " + d.sent
-                        + " cannot be read back (the reply carries -19999 to 99999)");
+                        + cfmt(" cannot be read back (the reply carries %d to %d)", kReplySetpointLowest,
+                               kReplySetpointHighest));
         }
         a = t.cfg;
-        b = t.cfg;
-        parseAnalogParamsReply(r.reply, b);
+        b = received;
         b.InputMode = a.InputMode;
         differences = plainDifferences(a, b, &differing);
     }

@@ -111,11 +111,3 @@ bool validUtf8(std::string_view text)
     }
     return true;
 }
-
-std::string either(const std::vector<std::string>& words)
-{
-    std::string out;
-    for (std::size_t i = 0; i < words.size(); ++i)
-        out += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + words[i];
-    return out;
-}

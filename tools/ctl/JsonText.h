@@ -2,7 +2,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 // Texts for messages and JSON: bytes from a display and our own UTF-8.
 
@@ -16,6 +15,3 @@ std::string jsonString(const std::string& utf8);
 std::string jsonNumber(const std::optional<std::string>& text);
 // Well-formed UTF-8: no overlong form, no surrogate, nothing beyond U+10FFFF.
 bool validUtf8(std::string_view text);
-
-// "a, b or c"
-std::string either(const std::vector<std::string>& words);

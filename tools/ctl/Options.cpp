@@ -5,7 +5,9 @@
 #include <set>
 
 #include "base/Formats.h"
+#include "config/FieldEdits.h"
 #include "config/LineFormat.h"
+#include "config/RecordFields.h"
 #include "serial/PortMap.h"
 #include "tools/ctl/Addresses.h"
 #include "tools/ctl/CommandTable.h"
@@ -141,7 +143,9 @@ bool parseArguments(const std::vector<std::string>& args, TCtlOptions& o, std::s
             o.*(line->index) = static_cast<std::uint8_t>(it - words.begin());
         } else if (arg == "--address") {
             if (!parseAddressList(value, o.addresses)) {
-                error = "--address must be a whole number from 0 to 31, or several as a list with ranges such as "
+                const TFieldLimits limits = recordField(&TDisplayConfig::Address).limits({});
+                error = cfmt("--address must be a whole number from %lld to %lld", limits.low, limits.high)
+                    + ", or several as a list with ranges such as "
                         "1,2,5-9, not \"" + value + "\"";
                 return false;
             }

@@ -14,7 +14,7 @@
 #include "serial/PortMap.h"
 #include "base/Formats.h"
 #include "tools/ctl/Commands.h"
-#include "tools/ctl/Fields.h"
+#include "config/FieldEdits.h"
 #include "tools/ctl/Output.h"
 
 bool regularOrMissing(const std::string& path, const char* verb)
@@ -109,13 +109,14 @@ bool frameFits(const TFrameCheck& check, const std::string& path, const TDisplay
 {
     if (check.fault == TFrameFault::None)
         return true;
-    const TFieldInfo& field = *findField(check.field);
+    const TRecordField& field = *findRecordField(check.field);
     std::string why;
     switch (check.fault) {
     case TFrameFault::NotFinite: why = " is not a finite number"; break;
     case TFrameFault::EndsFrame: why = " holds a CR byte, which would end the request early"; break;
     default:
-        why = (std::string(check.field) == "Address" ? " is outside 0..31" : " does not fit its field of the request")
+        why = (&field == &recordField(&TDisplayConfig::Address) ? outsideText(field.limitsIn(cfg))
+                                                                 : " does not fit its field of the request")
             + std::string(" (it would go out as \"") + check.sent + "\")";
     }
     message(path + ": " + check.field + " " + fieldText(field, cfg) + why + "; nothing was sent");

@@ -1,8 +1,10 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "config/DisplayConfig.h"
+#include "config/RecordFields.h"
 
 // The configuration in plain names and values, as a technician says them:
 // "baud=9600", "input=j", "relay1-setpoint=180.0". Each plain name stands for
@@ -10,7 +12,7 @@
 
 // One record field's new value in the form the record names take.
 struct TRecordAssignment {
-    std::string field; // a DisplayConfig name
+    const TRecordField* field;
     std::string text;
     // A relay setpoint given with its decimals: it becomes a count once the
     // digits and decimal point the configuration will hold are known.
@@ -31,7 +33,7 @@ TPlainParse expandPlain(const std::string& name, const std::string& value, std::
                         std::string& error);
 
 // The record fields a plain name stands for; empty for a name that is not a plain one.
-std::vector<std::string> plainFields(const std::string& name);
+std::vector<const TRecordField*> plainFields(const std::string& name);
 
 // Every plain name, for messages.
 std::string plainNames();
@@ -48,6 +50,9 @@ struct TPlainLine {
 // form (an index beyond its list, a number that is not finite) is given with
 // its record name, which set refuses (a relay character, which set takes back as <XX>).
 std::vector<TPlainLine> plainLines(const TDisplayConfig& cfg);
+// The lines of the rows whose record fields all pass `only`; a choice a left-out
+// row would name is given on its own ("signal" when "input" is left out).
+std::vector<TPlainLine> plainLines(const TDisplayConfig& cfg, const std::function<bool(const TRecordField&)>& only);
 
 struct TPlainDifference {
     std::string name;
@@ -60,6 +65,3 @@ struct TPlainDifference {
 // `only`, just the plain fields that stand for one of those record fields.
 std::vector<TPlainDifference> plainDifferences(const TDisplayConfig& a, const TDisplayConfig& b,
                                                const std::vector<std::string>* only = nullptr);
-
-// The decimals a relay setpoint shows in the masked field of the display's digits.
-int setpointDecimals(const TDisplayConfig& cfg);
