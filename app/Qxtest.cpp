@@ -30,10 +30,10 @@
 #include "config/PanelTexts.h"
 #include "base/Texts.h"
 #include "link/DisplayLink.h"
+#include "session/DisplayLine.h"
 #include "link/LinkTexts.h"
 #include "protocol/Replies.h"
 #include "protocol/Requests.h"
-#include "link/LineSettings.h"
 #include "serial/Zcomm.h"
 #include "dialogs/Conflinser.h"
 #include "dialogs/Confentanalogica.h"
@@ -51,10 +51,6 @@
 #include "windows/TrendModule.h"
 
 TForm1* Form1 = nullptr;
-TForm4* Form4 = nullptr;
-TForm5* Form5 = nullptr;
-TForm6* Form6 = nullptr;
-TForm7* Form7 = nullptr;
 QString CurrentFileName;
 
 namespace {
@@ -160,12 +156,6 @@ void useQtTranslations(int language)
     }
 }
 
-qint64 monotonicMs()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 // Texts of the messages this program adds, by language.
 const Texts openFailedText{"No s'ha pogut obrir l'arxiu", "No se ha podido abrir el archivo",
     "Impossible d'ouvrir le fichier", "The file could not be opened"};
@@ -236,31 +226,38 @@ TForm1::TForm1(QWidget* parent, std::function<std::unique_ptr<TSerialBackend>()>
     NoticeLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     statusBar()->addPermanentWidget(NoticeLabel);
 
-    // The port component, with the time-outs of the main window's instance.
-    ZComm1 = new TZComm(this, std::move(serialBackend));
-    ZComm1->setObjectName(QStringLiteral("ZComm1"));
-    ZComm1->Port = "COM1";
-    ZComm1->TimeoutReadInterval = 100;
-    ZComm1->TimeoutReadConstant = 1000;
-    Link = new TDisplayLink(*ZComm1, RxBuffer, this);
-    Link->setObjectName(QStringLiteral("Link"));
-    Link->setReplyTimeout(configuredReplyTimeoutMs());
-    Link->setLineSetup([this] { ApplyLineSettings(); });
-    // A reply that comes after its time-out is never taken for the next request's.
-    Link->setAwaitLateReplies(true);
-    connect(Link, &TDisplayLink::finished, this, &TForm1::DadesRebudes);
-    connect(Link, &TDisplayLink::lateReply, this, &TForm1::noteLateReply);
-    connect(Link, &TDisplayLink::lineError, this, [this](int error) { ErrorComuni(error, "Read Error"); });
+    // The display's line and session: the port is opened for each exchange
+    // with the line settings of the configuration, and closed after it.
+    line_ = new TDisplayLine(std::move(serialBackend), this);
+    line_->setObjectName(QStringLiteral("Line"));
+    line_->port().setObjectName(QStringLiteral("ZComm1"));
+    line_->link().setObjectName(QStringLiteral("Link"));
+    line_->setLineSource([]() -> const TDisplayConfig& { return DisplayConfig; });
+    line_->setReplyTimeout(configuredReplyTimeoutMs());
+    session_ = new TDisplaySession(*line_, DisplayConfig, this);
+    session_->setObjectName(QStringLiteral("Session"));
+    // While the doctor has the port, opening it would only say it is busy, as if another program held it.
+    session_->setLineHolder([this] { return doctorRunning(); });
+    connect(session_, &TDisplaySession::reading, this, &TForm1::showReading);
+    connect(session_, &TDisplaySession::staleChanged, this, &TForm1::showStale);
+    connect(session_, &TDisplaySession::exchangeEnded, this, &TForm1::showExchangeEnd);
+    connect(session_, &TDisplaySession::requestNotStarted, this, &TForm1::showRequestNotStarted);
+    connect(session_, &TDisplaySession::readingToggled, this, &TForm1::showReadingToggle);
+    connect(session_, &TDisplaySession::stateChanged, this, &TForm1::showReadingState);
+    connect(session_, &TDisplaySession::lateReply, this, &TForm1::noteLateReply);
+    connect(session_, &TDisplaySession::configurationReceived, this, [this] {
+        fillAnalogPanel();
+        fillRelayPanels();
+    });
+    connect(session_, &TDisplaySession::calibrationReceived, this, [this](const TCalibrationTexts& texts) {
+        // A reply that comes after the screen has closed is dropped.
+        if (calibration_)
+            calibration_->showCalibration(texts);
+    });
+    connect(line_, &TDisplayLine::lineError, this, [this](int error) { ErrorComuni(error, "Read Error"); });
     // The component's own word for a lost device is the window's, in its language.
-    connect(Link, &TDisplayLink::lineLost, this, [this] { ErrorComuni(0, deviceDisconnectedText(LanguageIndex)); });
+    connect(line_, &TDisplayLine::lineLost, this, [this] { ErrorComuni(0, deviceDisconnectedText(LanguageIndex)); });
     qApp->installEventFilter(this);
-
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(500);
-    // Readings keep to the 500 ms grid instead of drifting by the coarse timer's slack.
-    Timer1->setTimerType(Qt::PreciseTimer);
-    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
 
     setFixedSize(600, 600);
 
@@ -273,13 +270,15 @@ TForm1::TForm1(QWidget* parent, std::function<std::unique_ptr<TSerialBackend>()>
     setRelayIndicator(1, false);
     setRelayIndicator(2, false);
     Nuevo1Click();
-    ContinuousReading = 0;
     LanguageIndex = readLanguageFile();
     applyLanguage();
 }
 
 TForm1::~TForm1()
 {
+    // The session goes before the line it uses.
+    delete session_;
+    session_ = nullptr;
     if (Form1 == this)
         Form1 = nullptr;
 }
@@ -297,19 +296,14 @@ void TForm1::startUp(QApplication& app)
     app.setFont(f);
     auto* w = new TForm1;
     w->setAttribute(Qt::WA_DeleteOnClose);
-    Form4 = new TForm4(w, w->LanguageIndex);
-    Form5 = new TForm5(w, w->LanguageIndex);
-    Form6 = new TForm6(w, w->LanguageIndex);
-    Form7 = new TForm7(w, w->LanguageIndex);
+    // The dialogs made hidden at start-up go with the main window; the
+    // commands build their own instances.
+    new TForm4(w, w->LanguageIndex);
+    new TForm5(w, w->LanguageIndex);
+    new TForm6(w, w->LanguageIndex);
+    new TForm7(w, w->LanguageIndex);
     Form8 = new TForm8(w, w->LanguageIndex, {});
-    // They go with the main window.
-    QObject::connect(w, &QObject::destroyed, [] {
-        Form4 = nullptr;
-        Form5 = nullptr;
-        Form6 = nullptr;
-        Form7 = nullptr;
-        Form8 = nullptr;
-    });
+    QObject::connect(w, &QObject::destroyed, [] { Form8 = nullptr; });
     w->show();
 }
 
@@ -354,12 +348,12 @@ void TForm1::buildMenus()
     Testcomunicacion1->setEnabled(false);
     Comunicacion1->addActions({Enviar1, Recibir1, Leerparametros1, Testcomunicacion1});
 
-    Eines1 = bar->addMenu(u8(toolsMenuText[1]));
-    Eines1->setObjectName(QStringLiteral("Eines1"));
-    MonitorTrafic1 = makeAction(this, "MonitorTrafic1", trafficMonitorText[1]);
-    Tendencia1 = makeAction(this, "Tendencia1", trendText[1]);
-    Doctor1 = makeAction(this, "Doctor1", doctorWindowTitle(1).c_str());
-    Eines1->addActions({MonitorTrafic1, Tendencia1, Doctor1});
+    toolsMenu = bar->addMenu(u8(toolsMenuText[1]));
+    toolsMenu->setObjectName(QStringLiteral("toolsMenu"));
+    trafficMonitorItem = makeAction(this, "trafficMonitorItem", trafficMonitorText[1]);
+    trendItem = makeAction(this, "trendItem", trendText[1]);
+    doctorItem = makeAction(this, "doctorItem", doctorWindowTitle(1).c_str());
+    toolsMenu->addActions({trafficMonitorItem, trendItem, doctorItem});
 
     Ayuda1 = bar->addMenu(u8("Ayuda"));
     Ayuda1->setObjectName(QStringLiteral("Ayuda1"));
@@ -385,9 +379,9 @@ void TForm1::buildMenus()
     connect(Leerparametros1, &QAction::triggered, this, &TForm1::Leerparametros1Click);
     connect(Testcomunicacion1, &QAction::triggered, this, &TForm1::Testcomunicacion1Click);
     connect(Version1, &QAction::triggered, this, &TForm1::Version1Click);
-    connect(MonitorTrafic1, &QAction::triggered, this, &TForm1::MonitorTrafic1Click);
-    connect(Tendencia1, &QAction::triggered, this, &TForm1::Tendencia1Click);
-    connect(Doctor1, &QAction::triggered, this, &TForm1::Doctor1Click);
+    connect(trafficMonitorItem, &QAction::triggered, this, &TForm1::openTrafficMonitor);
+    connect(trendItem, &QAction::triggered, this, &TForm1::openTrend);
+    connect(doctorItem, &QAction::triggered, this, &TForm1::openConnectionDoctor);
 }
 
 void TForm1::buildToolBar()
@@ -697,10 +691,10 @@ void TForm1::applyLanguage()
             action->setToolTip(u8((*texts)[l]));
         }
     }
-    Eines1->setTitle(u8(pickText(toolsMenuText, l)));
-    MonitorTrafic1->setText(u8(pickText(trafficMonitorText, l)));
-    Tendencia1->setText(u8(pickText(trendText, l)));
-    Doctor1->setText(QString::fromStdString(doctorWindowTitle(l)));
+    toolsMenu->setTitle(u8(pickText(toolsMenuText, l)));
+    trafficMonitorItem->setText(u8(pickText(trafficMonitorText, l)));
+    trendItem->setText(u8(pickText(trendText, l)));
+    doctorItem->setText(QString::fromStdString(doctorWindowTitle(l)));
     // Every window follows at once.
     useQtTranslations(l);
     if (trend_)
@@ -822,38 +816,12 @@ void TForm1::Lneaserie1Click()
 }
 bool TForm1::waitForReceive(void (TForm1::*command)())
 {
-    if (PendingRequest != AnalogParamsRequest)
+    // The dialogs open once the reply is in the configuration, one after the other.
+    const int key = command == &TForm1::Entradaanalogica1Click ? 1 : 2;
+    if (!session_->runAfterReceive(key, [this, command] { (this->*command)(); }))
         return false;
     showNotice(fixedNotice(waitingForReceiveText));
-    if (std::ranges::find(deferredCommands_, command) != deferredCommands_.end())
-        return true;
-    deferredCommands_.push_back(command);
-    if (deferredCommands_.size() == 1)
-        runDeferredCommandsAfterReceive();
     return true;
-}
-
-void TForm1::runDeferredCommandsAfterReceive()
-{
-    auto once = std::make_shared<QMetaObject::Connection>();
-    // Connected after DadesRebudes, so the reply is in the configuration when
-    // the dialogs open; however the read ends, they open then, one after the
-    // other, unless another read has taken its place.
-    *once = connect(Link, &TDisplayLink::finished, this, [this, once](const TExchangeReport& r) {
-        if (r.kind != AnalogParamsRequest)
-            return;
-        disconnect(*once);
-        QTimer::singleShot(0, this, [this] {
-            if (PendingRequest == AnalogParamsRequest) {
-                runDeferredCommandsAfterReceive();
-                return;
-            }
-            const std::vector<void (TForm1::*)()> commands = std::move(deferredCommands_);
-            deferredCommands_.clear();
-            for (auto command : commands)
-                (this->*command)();
-        });
-    });
 }
 
 void TForm1::Entradaanalogica1Click()
@@ -915,17 +883,16 @@ void TForm1::Version1Click()
     dialog.exec();
 }
 
-void TForm1::MonitorTrafic1Click()
+void TForm1::openTrafficMonitor()
 {
-    if (!monitor_) {
-        monitor_ = new TTrafficMonitor(this, LanguageIndex, *Link);
-    }
+    if (!monitor_)
+        monitor_ = new TTrafficMonitor(this, LanguageIndex, line_->link());
     monitor_->show();
     monitor_->raise();
     monitor_->activateWindow();
 }
 
-void TForm1::Tendencia1Click()
+void TForm1::openTrend()
 {
     if (!trend_) {
         TTrendOpening opening = openTrendWindow(LanguageIndex, trendSetpoints(DisplayConfig), this);
@@ -943,15 +910,15 @@ void TForm1::Tendencia1Click()
     window->activateWindow();
 }
 
-void TForm1::Doctor1Click()
+void TForm1::openConnectionDoctor()
 {
     if (!doctor_) {
         // It may not run beside an exchange of the window's own, nor while the
-        // window listens for a late reply: both would use the port.
+        // line is held for a late reply: both would use the port.
         auto mayRun = [this](int language) -> std::string {
-            if (ContinuousReading != 0)
+            if (session_->continuousReading())
                 return doctorRefusalText(TDoctorRefusal::ContinuousReading, language);
-            if (Link->busy())
+            if (line_->busy())
                 return doctorRefusalText(TDoctorRefusal::ExchangePending, language);
             return {};
         };
@@ -983,64 +950,151 @@ void TForm1::showDoctorHoldsPort()
     box.exec();
 }
 
-void TForm1::feedTrend(const TExchangeReport& report)
+// ---- What the session tells ----------------------------------------------
+
+TPendingRequest TForm1::PendingRequest() const
 {
-    // A reading given up for another command was not missed by the display.
-    if (!trend_ || report.kind != DisplayReadingRequest || report.outcome == TExchangeOutcome::OpenFailed
-        || report.outcome == TExchangeOutcome::Abandoned)
+    return session_->pendingKind();
+}
+
+std::uint8_t TForm1::ContinuousReading() const
+{
+    return session_->continuousReading() ? 1 : 0;
+}
+
+int TForm1::MissedReadings() const
+{
+    return session_->missedReadings();
+}
+
+TZComm* TForm1::ZComm1() const
+{
+    return &line_->port();
+}
+
+TDisplayLink* TForm1::Link() const
+{
+    return &line_->link();
+}
+
+const TRxBuffer& TForm1::RxBuffer() const
+{
+    return line_->rxBuffer();
+}
+
+const QTimer* TForm1::Timer1() const
+{
+    return &session_->readingTimer();
+}
+
+void TForm1::DadesRebudes(const TExchangeReport& report)
+{
+    session_->takeReport(report);
+}
+
+void TForm1::showReading(const TSessionReading& r)
+{
+    // Every display reading, taken or missed, goes to the trend once it is open.
+    if (trend_)
+        trend_->addReading(TReading{r.time, r.missed, r.reading.value, r.reading.relays});
+    if (r.report.outcome != TExchangeOutcome::Reply)
         return;
-    TReading reading;
-    reading.time = std::chrono::system_clock::now();
-    if (report.outcome == TExchangeOutcome::Reply) {
-        const TDisplayReading r = parseDisplayReadingReply(report.reply);
-        reading.value = r.value;
-        reading.relays = r.relays;
-        reading.missed = !r.value && !r.relays;
-    } else {
-        reading.missed = true;
+    if (r.reading.value)
+        showValue(QString::fromLatin1(r.reading.value->data(), static_cast<int>(r.reading.value->size())));
+    if (r.reading.relays) {
+        setRelayIndicator(1, (*r.reading.relays)[0]);
+        setRelayIndicator(2, (*r.reading.relays)[1]);
     }
-    trend_->addReading(reading);
+    if (!r.missed)
+        emit displayReadingShown();
 }
 
-// ---- Exchanges with the display -------------------------------------------
-
-void TForm1::ApplyLineSettings()
+void TForm1::showStale(bool stale)
 {
-    copyLineSettings(DisplayConfig, *ZComm1);
+    // The style sheet colours a stale value grey; it reads the property at polish.
+    Edit[14]->setProperty("stale", stale);
+    Edit[14]->style()->unpolish(Edit[14]);
+    Edit[14]->style()->polish(Edit[14]);
 }
 
-bool TForm1::startRequest(TPendingRequest kind, std::span<const std::uint8_t> frame)
+void TForm1::showExchangeEnd(const TExchangeReport& report, int missedInRow)
 {
-    // The doctor has the port: opening it would only say it is busy, as if another program held it.
-    if (doctorRunning()) {
-        requestNotStarted(kind, true);
-        return false;
-    }
-    const std::size_t n = std::min(frame.size(), TxBuffer.size());
-    std::copy_n(frame.begin(), n, TxBuffer.begin());
-    // The link abandons a request still pending, applies the line settings,
-    // opens the port and writes the frame; collection starts once it is written.
-    // A failed open reaches DadesRebudes, now or when a frame waiting for quiet goes.
-    Link->start(kind, std::vector<std::uint8_t>(TxBuffer.begin(), TxBuffer.begin() + static_cast<std::ptrdiff_t>(n)));
-    // A failed open leaves nothing pending: continuous reading can still be
-    // switched on once the device is back.
-    PendingRequest = static_cast<TPendingRequest>(Link->pendingKind());
-    return PendingRequest != NoRequest;
+    if (report.outcome == TExchangeOutcome::Reply)
+        showNotice({});
+    else
+        showExchangeNotice(report, missedInRow);
 }
 
-void TForm1::requestNotStarted(TPendingRequest kind, bool besideDoctor)
+void TForm1::showRequestNotStarted(TPendingRequest kind, bool lineHeld)
 {
     if (kind == DisplayReadingRequest)
-        stopContinuousReading();
-    setReadingArmed(false);
-    if (besideDoctor)
+        showReadingStopped();
+    if (lineHeld)
         showDoctorHoldsPort();
     else
         showOpenFailure();
     if (kind == DisplayReadingRequest)
         Edit[14]->setText(QStringLiteral("   "));
-    if (kind == CalibrationRequest && Form8)
-        Form8->setAllBoxes(QStringLiteral("0"));
+    if (kind == CalibrationRequest && calibration_)
+        calibration_->setAllBoxes(QStringLiteral("0"));
+}
+
+void TForm1::showReadingToggle(TReadingToggle what)
+{
+    switch (what) {
+    case TReadingToggle::Started:
+        // The tare controls go for the rest of the run.
+        for (QWidget* w : {static_cast<QWidget*>(Tara), static_cast<QWidget*>(ResetTara),
+                 static_cast<QWidget*>(Label[21]), static_cast<QWidget*>(Edit[20])})
+            w->hide();
+        break;
+    case TReadingToggle::Armed:
+    case TReadingToggle::Disarmed:
+        showNotice(fixedNotice(what == TReadingToggle::Armed ? readingArmedText : readingDisarmedText));
+        break;
+    case TReadingToggle::Refused:
+        showDoctorHoldsPort();
+        break;
+    case TReadingToggle::Stopped:
+        break;
+    }
+}
+
+void TForm1::showReadingState()
+{
+    const bool reading = session_->continuousReading();
+    const bool armed = session_->readingArmed();
+    if (reading != shownReading_) {
+        shownReading_ = reading;
+        if (reading) {
+            ActConti->setStyleSheet(QStringLiteral("QPushButton { color: #FF0000; font-weight: bold; }"));
+            setExchangeCommandsVisible(false);
+        } else {
+            showReadingStopped();
+        }
+    } else if (armed != shownArmed_ && !reading) {
+        // Armed: the button's own colour, between stopped (teal) and reading (red).
+        ActConti->setStyleSheet(armed ? QStringLiteral("QPushButton { color: #C05000; font-weight: bold; }")
+                                      : QStringLiteral("QPushButton { color: #008080; font-weight: bold; }"));
+    }
+    if (armed != shownArmed_) {
+        shownArmed_ = armed;
+        ActConti->setProperty("armed", armed);
+    }
+}
+
+void TForm1::showReadingStopped()
+{
+    ActConti->setStyleSheet(QStringLiteral("QPushButton { color: #008080; font-weight: bold; }"));
+    setExchangeCommandsVisible(true);
+}
+
+void TForm1::setExchangeCommandsVisible(bool visible)
+{
+    ActuVisu->setVisible(visible);
+    for (QAction* a : {ToolButton10, ToolButton11, ToolButton3, ToolButton14, Enviar1, Recibir1, Leerparametros1,
+             Testcomunicacion1})
+        a->setVisible(visible);
 }
 
 void TForm1::showOpenFailure()
@@ -1048,7 +1102,7 @@ void TForm1::showOpenFailure()
     QMessageBox box(QMessageBox::Warning, windowTitle(), QStringLiteral("NO PUEDO ABRIR EL PUERTO"), QMessageBox::Ok,
         this);
     box.setObjectName(QStringLiteral("OpenFailureBox"));
-    box.setInformativeText(QString::fromStdString(describeOpenFailure(*ZComm1, LanguageIndex)));
+    box.setInformativeText(QString::fromStdString(describeOpenFailure(line_->port(), LanguageIndex)));
     box.exec();
 }
 
@@ -1131,180 +1185,35 @@ void TForm1::showValue(const QString& text)
     Edit[14]->setCursorPosition(0);
 }
 
-void TForm1::showValueAge()
-{
-    // Stale once a reading has been missed, or when none has come for longer
-    // than a slow display that answers in time can take.
-    const int longest = 2 * Timer1->interval() + Link->replyTimeout();
-    const bool stale = ContinuousReading != 0
-        && (MissedReadings > 0 || lastGoodReadingMs_ < 0 || monotonicMs() - lastGoodReadingMs_ > longest);
-    if (Edit[14]->property("stale").toBool() == stale)
-        return;
-    Edit[14]->setProperty("stale", stale);
-    // The style sheet colours a stale value grey; it reads the property at polish.
-    Edit[14]->style()->unpolish(Edit[14]);
-    Edit[14]->style()->polish(Edit[14]);
-}
-
-void TForm1::noteMissedReading(const TExchangeReport& report)
-{
-    ++MissedReadings;
-    showExchangeNotice(report, MissedReadings);
-    showValueAge();
-}
-
-void TForm1::DadesRebudes(const TExchangeReport& report)
-{
-    // The link knows what is pending: nothing once an exchange has ended,
-    // or a request that waits for the line to be quiet.
-    PendingRequest = static_cast<TPendingRequest>(Link->pendingKind());
-    feedTrend(report);
-    if (report.outcome == TExchangeOutcome::OpenFailed) {
-        requestNotStarted(static_cast<TPendingRequest>(report.kind), false);
-        return;
-    }
-    // Given up for another command: the display missed nothing.
-    if (report.outcome == TExchangeOutcome::Abandoned)
-        return;
-    if (startReadingWhenIdle_) {
-        setReadingArmed(false);
-        QTimer::singleShot(0, this, [this] {
-            if (ContinuousReading == 0)
-                ModActualit();
-        });
-    }
-    if (report.outcome != TExchangeOutcome::Reply) {
-        if (report.kind == DisplayReadingRequest && ContinuousReading != 0)
-            noteMissedReading(report);
-        else
-            showExchangeNotice(report);
-        return;
-    }
-    MissedReadings = 0;
-    showNotice({});
-
-    const std::span<const std::uint8_t> reply(report.reply);
-    switch (report.kind) {
-    case CalibrationRequest:
-        RebreCalib(reply);
-        break;
-    case AnalogParamsRequest:
-        parseAnalogParamsReply(reply, DisplayConfig);
-        fillAnalogPanel();
-        fillRelayPanels();
-        break;
-    case DisplayReadingRequest: {
-        const TDisplayReading reading = parseDisplayReadingReply(reply);
-        if (reading.value)
-            showValue(QString::fromLatin1(reading.value->data(), static_cast<int>(reading.value->size())));
-        if (reading.relays) {
-            setRelayIndicator(1, (*reading.relays)[0]);
-            setRelayIndicator(2, (*reading.relays)[1]);
-        }
-        lastGoodReadingMs_ = monotonicMs();
-        showValueAge();
-        if (reading.value || reading.relays)
-            emit displayReadingShown();
-        break;
-    }
-    default: // the configuration was acknowledged: nothing to show
-        break;
-    }
-}
+// ---- Commands to the display ----------------------------------------------
 
 void TForm1::EnviarConfig()
 {
-    startRequest(SendConfigRequest, buildConfigRequest(DisplayConfig));
+    session_->sendConfiguration();
 }
 
 void TForm1::LlegirParamAnalog()
 {
     // Nothing is received when the port cannot be opened, so nothing changes:
     // the configuration the technician has keeps every value.
-    startRequest(AnalogParamsRequest, buildReadRequest(DisplayConfig.Address, kLetterAnalogParams));
+    session_->receiveConfiguration();
 }
 
 void TForm1::LlegirDisplay()
 {
-    // A failed open stops continuous reading and blanks the value (requestNotStarted).
-    startRequest(DisplayReadingRequest, buildReadRequest(DisplayConfig.Address, kLetterDisplayReading));
-}
-
-void TForm1::Timer1Timer()
-{
-    showValueAge();
-    // At most one reading on the line: a display slower than the period is
-    // read as often as it answers, and its late replies are never taken for
-    // the next reading's.
-    if (Link->busy())
-        return;
-    LlegirDisplay();
-}
-
-void TForm1::setExchangeCommandsVisible(bool visible)
-{
-    ActuVisu->setVisible(visible);
-    for (QAction* a : {ToolButton10, ToolButton11, ToolButton3, ToolButton14, Enviar1, Recibir1, Leerparametros1,
-             Testcomunicacion1})
-        a->setVisible(visible);
-}
-
-void TForm1::stopContinuousReading()
-{
-    ContinuousReading = 0;
-    Timer1->stop();
-    ActConti->setStyleSheet(QStringLiteral("QPushButton { color: #008080; font-weight: bold; }"));
-    setExchangeCommandsVisible(true);
-}
-
-void TForm1::setReadingArmed(bool armed)
-{
-    if (armed == startReadingWhenIdle_)
-        return;
-    startReadingWhenIdle_ = armed;
-    // Armed: the button's own colour, between stopped (teal) and reading (red).
-    if (ContinuousReading == 0)
-        ActConti->setStyleSheet(armed ? QStringLiteral("QPushButton { color: #C05000; font-weight: bold; }")
-                                      : QStringLiteral("QPushButton { color: #008080; font-weight: bold; }"));
-    ActConti->setProperty("armed", armed);
+    // A failed open stops continuous reading and blanks the value.
+    session_->readValue();
 }
 
 void TForm1::ModActualit()
 {
-    if (ContinuousReading != 0) {
-        stopContinuousReading();
-        return;
-    }
-    if (doctorRunning()) {
-        showDoctorHoldsPort();
-        return;
-    }
-    if (PendingRequest != NoRequest) {
-        // Reading starts once the exchange under way has ended, which its
-        // time-out ensures; a second click takes the wish back. Both are said.
-        const bool armed = !startReadingWhenIdle_;
-        setReadingArmed(armed);
-        showNotice(fixedNotice(armed ? readingArmedText : readingDisarmedText));
-        return;
-    }
-    setReadingArmed(false);
-    ContinuousReading = 1;
-    MissedReadings = 0;
-    // The value shown now counts as fresh until the first reading is due.
-    lastGoodReadingMs_ = monotonicMs();
-    Timer1->start();
-    ActConti->setStyleSheet(QStringLiteral("QPushButton { color: #FF0000; font-weight: bold; }"));
-    setExchangeCommandsVisible(false);
-    // The tare controls go for the rest of the run.
-    for (QWidget* w : {static_cast<QWidget*>(Tara), static_cast<QWidget*>(ResetTara),
-             static_cast<QWidget*>(Label[21]), static_cast<QWidget*>(Edit[20])})
-        w->hide();
+    session_->toggleContinuousReading();
 }
 
 void TForm1::ErrorComuni(int, const std::string& errorstr)
 {
-    stopContinuousReading();
-    setReadingArmed(false);
+    session_->stopContinuousReading();
+    showReadingStopped();
     QMessageBox box(QMessageBox::Warning, windowTitle(), QString::fromStdString(errorstr), QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("LineErrorBox"));
     box.exec();
@@ -1340,26 +1249,18 @@ void TForm1::FormKeyDown(int key, Qt::KeyboardModifiers shift)
         QMessageBox::warning(this, windowTitle(), QStringLiteral("Password incorrecto"));
         return;
     }
-    // An exchange still waiting is given up; the screen's request goes once
-    // the line is quiet after it.
-    Link->abandon();
-    PendingRequest = NoRequest;
     // The line is the screen's while it is open: reading pauses, so that no
     // reading holds it when the calibration data are asked for.
-    const bool reading = ContinuousReading != 0;
-    Timer1->stop();
-    // A request that cannot go zeroes the boxes (requestNotStarted, through Form8).
-    auto* calibration = new TForm8(this, LanguageIndex, [this] {
-        startRequest(CalibrationRequest, buildReadRequest(DisplayConfig.Address, kLetterCalibration));
-    });
+    session_->pause();
+    // A request that cannot go zeroes the boxes (showRequestNotStarted).
+    auto* calibration = new TForm8(this, LanguageIndex, [this] { session_->readCalibration(); });
+    calibration_ = calibration;
+    // The screen while it is open, for RebreCalib.
     Form8 = calibration;
     calibration->setAllBoxes(QStringLiteral("0"));
     calibration->exec();
-    if (reading && ContinuousReading != 0) {
-        lastGoodReadingMs_ = monotonicMs();
-        Timer1->start();
-    }
-    // A reply that comes after the screen has closed is dropped.
     Form8 = nullptr;
+    calibration_ = nullptr;
     delete calibration;
+    session_->resume();
 }

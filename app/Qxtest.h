@@ -14,6 +14,7 @@
 
 #include "base/Texts.h"
 #include "protocol/RxBuffer.h"
+#include "session/DisplaySession.h"
 
 class QAction;
 class QApplication;
@@ -27,27 +28,78 @@ class QToolBar;
 class QFrame;
 class TZComm;
 class TSerialBackend;
-class TDisplayLink;
 class TTrafficMonitor;
 class TDoctorWindow;
 class TTrendHandle;
-struct TExchangeReport;
-class TForm4;
-class TForm5;
-class TForm6;
-class TForm7;
+class TForm8;
+class TDisplayLine;
+struct TSessionReading;
 
-// What the main window waits for after a request.
-enum TPendingRequest : std::uint8_t {
-    NoRequest = 0,
-    CalibrationRequest = 1,
-    AnalogParamsRequest = 2,
-    DisplayReadingRequest = 3,
-    SendConfigRequest = 4,
+// The main window's controls, named as the window design names them.
+struct TForm1Controls {
+    QToolBar* ToolBar1 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    QGroupBox* GroupBox4 = nullptr;
+    QGroupBox* GroupBox5 = nullptr;
+    QLabel* Label[22] = {};     // Label1 .. Label21 (index 0 unused)
+    QLineEdit* Edit[21] = {};   // Edit1 .. Edit20 (index 0 unused)
+    QLabel* DisparRele1 = nullptr;
+    QLabel* DisparRele2 = nullptr;
+    QPushButton* ActuVisu = nullptr;
+    QPushButton* ActConti = nullptr;
+    QPushButton* Tara = nullptr;
+    QPushButton* ResetTara = nullptr;
+    QFrame* Shape1 = nullptr;
+    QFrame* Shape2 = nullptr;
+    QLabel* Pilot1 = nullptr;
+    QLabel* Pilot2 = nullptr;
+    QLabel* StatusBar1 = nullptr; // the status bar's one panel
+    QLabel* NoticeLabel = nullptr; // right of it: why the display did not answer
+
+    // Menus and their items
+    QMenu* Archivo1 = nullptr;
+    QMenu* Configuracion1 = nullptr;
+    QMenu* Comunicacion1 = nullptr;
+    QMenu* Ayuda1 = nullptr;
+    QAction* Abrir1 = nullptr;
+    QAction* Nuevo1 = nullptr;
+    QAction* Guardar2 = nullptr;
+    QAction* Guardar1 = nullptr;
+    QAction* Salir1 = nullptr;
+    QAction* Lneaserie1 = nullptr;
+    QAction* Entradaanalogica1 = nullptr;
+    QAction* Reles1 = nullptr;
+    QAction* Idioma1 = nullptr;
+    QAction* Enviar1 = nullptr;
+    QAction* Recibir1 = nullptr;
+    QAction* Leerparametros1 = nullptr;
+    QAction* Testcomunicacion1 = nullptr;
+    QAction* Version1 = nullptr;
+    QAction* Menuayuda1 = nullptr;
+    // The Tools menu, which the program adds after the communication menu.
+    QMenu* toolsMenu = nullptr;
+    QAction* trafficMonitorItem = nullptr;
+    QAction* trendItem = nullptr;
+    QAction* doctorItem = nullptr;
+    // Toolbar buttons
+    QAction* ToolButton1 = nullptr;
+    QAction* ToolButton3 = nullptr;
+    QAction* ToolButton4 = nullptr;
+    QAction* ToolButton6 = nullptr;
+    QAction* ToolButton7 = nullptr;
+    QAction* ToolButton8 = nullptr;
+    QAction* ToolButton10 = nullptr;
+    QAction* ToolButton11 = nullptr;
+    QAction* ToolButton13 = nullptr;
+    QAction* ToolButton14 = nullptr;
+    QAction* ConfigRele = nullptr;
 };
 
-// The main window: commands, summary panels, languages and the display exchanges.
-class TForm1 : public QMainWindow {
+// The main window: it builds the window, forwards the commands to the
+// display's session and shows what the session tells.
+class TForm1 : public QMainWindow, private TForm1Controls {
     Q_OBJECT
 public:
     explicit TForm1(QWidget* parent = nullptr);
@@ -59,26 +111,19 @@ public:
     static void startUp(QApplication& app);
 
     std::uint8_t LanguageIndex = 0;
-    TPendingRequest PendingRequest = NoRequest;
-    std::array<std::uint8_t, 93> TxBuffer{};
-    TRxBuffer RxBuffer;
-    std::uint8_t ContinuousReading = 0;
-    TZComm* ZComm1 = nullptr;
-    // The exchange path shared with dadizctl: opens ZComm1 for each request,
-    // collects the reply into RxBuffer and reports how each exchange ended.
-    TDisplayLink* Link = nullptr;
-    // Readings missed in a row during continuous reading.
-    int MissedReadings = 0;
 
-    // The exchange every request goes through: abandons a request still
-    // pending, applies the line settings, opens the port, records the kind,
-    // sends the frame (once the line is quiet after a missed reply). False
-    // when nothing is pending: the port could not be opened, or the
-    // connection doctor holds it; the window has said which.
-    bool startRequest(TPendingRequest kind, std::span<const std::uint8_t> frame);
-    // "NO PUEDO ABRIR EL PUERTO", with the device and the reason.
-    void showOpenFailure();
-    void ApplyLineSettings();
+    // The controls, for those who drive the window as a user would.
+    const TForm1Controls& controls() const { return *this; }
+    // The display's session, its line and what they hold.
+    TDisplaySession& session() const { return *session_; }
+    TPendingRequest PendingRequest() const;
+    std::uint8_t ContinuousReading() const;
+    // Readings missed in a row during continuous reading.
+    int MissedReadings() const;
+    TZComm* ZComm1() const;
+    TDisplayLink* Link() const;
+    const TRxBuffer& RxBuffer() const;
+    const QTimer* Timer1() const;
 
     // File commands
     void Abrir1Click();
@@ -101,18 +146,15 @@ public:
     // Value group
     void LlegirDisplay();
     void ModActualit();
-    // Each tick of Timer1: a reading, unless the previous one still waits
-    // for its reply (or the line for quiet after a missed one).
-    void Timer1Timer();
-    // How an exchange ended: the reply handed to the part that asked for it,
-    // or a notice saying why there is none.
+    // How an exchange of this window's display ended: the session takes it
+    // and tells the window what to show.
     void DadesRebudes(const TExchangeReport& report);
     void ErrorComuni(int error, const std::string& errorstr);
     // Tools
-    void MonitorTrafic1Click();
-    void Tendencia1Click();
+    void openTrafficMonitor();
+    void openTrend();
     // The connection doctor's window, given the configuration and asked whether it may run.
-    void Doctor1Click();
+    void openConnectionDoctor();
     // Alt+F1: the password and the calibration screen
     void FormKeyDown(int key, Qt::KeyboardModifiers shift);
 
@@ -122,81 +164,27 @@ public:
     void fillRelayPanels();
     void applyLanguage();
     void setRelayIndicator(int relay, bool on);
+    void showCurrentFileName();
 
 signals:
     // A display reading was shown (value, relays or both).
     void displayReadingShown();
 
-public:
-    void showCurrentFileName();
-
-    // Controls, named as the window design names them.
-    QToolBar* ToolBar1 = nullptr;
-    QGroupBox* GroupBox1 = nullptr;
-    QGroupBox* GroupBox2 = nullptr;
-    QGroupBox* GroupBox3 = nullptr;
-    QGroupBox* GroupBox4 = nullptr;
-    QGroupBox* GroupBox5 = nullptr;
-    QLabel* Label[22] = {};     // Label1 .. Label21 (index 0 unused)
-    QLineEdit* Edit[21] = {};   // Edit1 .. Edit20 (index 0 unused)
-    QLabel* DisparRele1 = nullptr;
-    QLabel* DisparRele2 = nullptr;
-    QPushButton* ActuVisu = nullptr;
-    QPushButton* ActConti = nullptr;
-    QPushButton* Tara = nullptr;
-    QPushButton* ResetTara = nullptr;
-    QFrame* Shape1 = nullptr;
-    QFrame* Shape2 = nullptr;
-    QLabel* Pilot1 = nullptr;
-    QLabel* Pilot2 = nullptr;
-    QLabel* StatusBar1 = nullptr; // the status bar's one panel
-    QLabel* NoticeLabel = nullptr; // right of it: why the display did not answer
-    QTimer* Timer1 = nullptr;
-
-    // Menus and their items
-    QMenu* Archivo1 = nullptr;
-    QMenu* Configuracion1 = nullptr;
-    QMenu* Comunicacion1 = nullptr;
-    QMenu* Eines1 = nullptr;
-    QMenu* Ayuda1 = nullptr;
-    QAction* Abrir1 = nullptr;
-    QAction* Nuevo1 = nullptr;
-    QAction* Guardar2 = nullptr;
-    QAction* Guardar1 = nullptr;
-    QAction* Salir1 = nullptr;
-    QAction* Lneaserie1 = nullptr;
-    QAction* Entradaanalogica1 = nullptr;
-    QAction* Reles1 = nullptr;
-    QAction* Idioma1 = nullptr;
-    QAction* Enviar1 = nullptr;
-    QAction* Recibir1 = nullptr;
-    QAction* Leerparametros1 = nullptr;
-    QAction* Testcomunicacion1 = nullptr;
-    QAction* MonitorTrafic1 = nullptr;
-    QAction* Tendencia1 = nullptr;
-    QAction* Doctor1 = nullptr;
-    QAction* Version1 = nullptr;
-    QAction* Menuayuda1 = nullptr;
-    // Toolbar buttons
-    QAction* ToolButton1 = nullptr;
-    QAction* ToolButton3 = nullptr;
-    QAction* ToolButton4 = nullptr;
-    QAction* ToolButton6 = nullptr;
-    QAction* ToolButton7 = nullptr;
-    QAction* ToolButton8 = nullptr;
-    QAction* ToolButton10 = nullptr;
-    QAction* ToolButton11 = nullptr;
-    QAction* ToolButton13 = nullptr;
-    QAction* ToolButton14 = nullptr;
-    QAction* ConfigRele = nullptr;
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void stopContinuousReading();
-    // "Update running" clicked while an exchange is under way: reading starts when it ends.
-    void setReadingArmed(bool armed);
+    // "NO PUEDO ABRIR EL PUERTO", with the device and the reason.
+    void showOpenFailure();
+    // What the session tells.
+    void showReading(const TSessionReading& reading);
+    void showStale(bool stale);
+    void showExchangeEnd(const TExchangeReport& report, int missedInRow);
+    void showRequestNotStarted(TPendingRequest kind, bool lineHeld);
+    void showReadingToggle(TReadingToggle what);
+    void showReadingState();
+    // The button and the commands of a stopped reading.
+    void showReadingStopped();
     void setExchangeCommandsVisible(bool visible);
     // What the notice at the right of the status bar says, whole and shorter,
     // in a given language: kept, so that a change of language says it again.
@@ -207,9 +195,6 @@ private:
     // Why `report` got no reply, after the count of `missed` readings and a
     // reply that came `lateMs` after the request (when 0 or more).
     void showExchangeNotice(const TExchangeReport& report, int missed = 0, int lateMs = -1);
-    // What a request that could not be written leaves: the message (the port
-    // could not be opened, or the doctor holds it) and the requesting part's clean-up.
-    void requestNotStarted(TPendingRequest kind, bool besideDoctor);
     bool doctorRunning() const;
     void showDoctorHoldsPort();
     // A reply came after its exchange had been given up: the notice says so.
@@ -219,12 +204,6 @@ private:
     // Runs `command` once a configuration read under way has ended, after
     // those already waiting, in the order asked; false when none is under way.
     bool waitForReceive(void (TForm1::*command)());
-    void runDeferredCommandsAfterReceive();
-    void noteMissedReading(const TExchangeReport& report);
-    // Every display reading, taken or missed, goes to the trend once it is open.
-    void feedTrend(const TExchangeReport& report);
-    // The value box greys out while the last good reading is older than two periods.
-    void showValueAge();
     void buildMenus();
     void buildToolBar();
     void buildPanels();
@@ -232,32 +211,29 @@ private:
     void showFileError(const QString& title, const QString& path, const QString& detail);
     bool saveTo(const QString& path);
 
+    TDisplayLine* line_ = nullptr;
+    TDisplaySession* session_ = nullptr;
     TNoticeWords noticeWords_;
     // The exchange the notice tells of and its count of missed readings, so
     // that a late reply can be added.
     std::optional<std::chrono::steady_clock::time_point> noticeExchange_;
     int noticeMissed_ = 0;
-    qint64 lastGoodReadingMs_ = -1; // monotonic time of the last good reading
+    // What the reading button shows: reading, or armed to start.
+    bool shownReading_ = false;
+    bool shownArmed_ = false;
     // Windows that delete themselves on close; the pointers follow.
     QPointer<TTrafficMonitor> monitor_;
     // Made at its first opening (its module loaded then) and kept, hidden
     // when closed, so that the session's readings and a recording go on.
     std::unique_ptr<TTrendHandle> trend_;
     QPointer<TDoctorWindow> doctor_;
-    std::vector<void (TForm1::*)()> deferredCommands_;
-    bool startReadingWhenIdle_ = false;
+    // The calibration screen while it is open.
+    TForm8* calibration_ = nullptr;
     int valueFontSize_ = 19;
 };
 
 // Program-wide reference to the main window, set before its constructor body runs.
 extern TForm1* Form1;
-
-// The dialogs created hidden at start-up (the calibration screen's Form8 is
-// declared with its class). The commands build their own instances.
-extern TForm4* Form4;
-extern TForm5* Form5;
-extern TForm6* Form6;
-extern TForm7* Form7;
 
 // The name of the current configuration file; "Untitled.txt" until one is chosen.
 extern QString CurrentFileName;

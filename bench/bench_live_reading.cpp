@@ -101,12 +101,12 @@ int main(int argc, char* argv[])
     DisplayConfig.BaudIndex = 3; // 9600
     const TPhase phases[] = {
         {"traffic monitor closed", [](TForm1&) {}},
-        {"traffic monitor open", [](TForm1& w) { w.MonitorTrafic1->trigger(); }},
+        {"traffic monitor open", [](TForm1& w) { w.controls().trafficMonitorItem->trigger(); }},
         {"traffic monitor closed, trend open and recording",
             [&com1](TForm1& w) {
                 if (auto* monitor = w.findChild<TTrafficMonitor*>())
                     monitor->close();
-                w.Tendencia1->trigger();
+                w.controls().trendItem->trigger();
                 if (auto* trend = w.findChild<TTrendWindow*>())
                     trend->startRecording(com1.filePath(QStringLiteral("readings.csv")));
             }},

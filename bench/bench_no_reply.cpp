@@ -27,17 +27,17 @@ int main(int argc, char* argv[])
     TForm1 window;
     using Clock = std::chrono::steady_clock;
     std::printf("a silent display: request to notice, %d tries a speed, reply time-out %d ms\n", tries,
-        window.Link->replyTimeout());
+        window.Link()->replyTimeout());
     for (const auto& [baudIndex, baud] : {std::pair{0, 1200}, std::pair{3, 9600}}) {
         DisplayConfig.BaudIndex = static_cast<std::uint8_t>(baudIndex);
         std::vector<double> took;
         for (int i = 0; i < tries; ++i) {
             const Clock::time_point asked = Clock::now();
             window.LlegirDisplay();
-            while (window.PendingRequest != NoRequest)
+            while (window.PendingRequest() != NoRequest)
                 QApplication::processEvents(QEventLoop::WaitForMoreEvents);
             const Clock::time_point noticed = Clock::now();
-            if (window.NoticeLabel->text().isEmpty()) {
+            if (window.controls().NoticeLabel->text().isEmpty()) {
                 std::fprintf(stderr, "bench_no_reply: no notice after try %d\n", i + 1);
                 return 1;
             }
@@ -49,7 +49,7 @@ int main(int argc, char* argv[])
             mean += t;
         mean /= static_cast<double>(took.size());
         // "@00L" and CR at 7E1: ten bits a character.
-        const double floor = window.Link->replyTimeout() + 5.0 * 10.0 * 1000.0 / baud;
+        const double floor = window.Link()->replyTimeout() + 5.0 * 10.0 * 1000.0 / baud;
         std::printf("  %5d bit/s: mean %.1f ms, min %.1f, max %.1f (time-out + wire time %.1f ms, +%.1f ms)\n", baud,
             mean, took.front(), took.back(), floor, mean - floor);
     }

@@ -218,7 +218,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     TForm1 window;
     window.show();
-    TDisplay display(window.ZComm1);
+    TDisplay display(window.ZComm1());
     if (display.path.empty()) {
         std::fprintf(stderr, "bench_soak: no pseudo-terminal: %s\n", std::strerror(errno));
         return 1;
@@ -253,7 +253,7 @@ int main(int argc, char* argv[])
     std::function<void()> whenQuiet;
     QObject::connect(&window, &TForm1::displayReadingShown, [&] {
         ++taken;
-        if (whenQuiet && window.ContinuousReading != 0) {
+        if (whenQuiet && window.ContinuousReading() != 0) {
             window.ModActualit();
             QTimer::singleShot(1500, &app, std::exchange(whenQuiet, nullptr));
         }
@@ -316,7 +316,7 @@ int main(int argc, char* argv[])
     std::printf("CPU                %.2f s in %.1f s = %.2f %% of one core\n", cpu, wall, 100.0 * cpu / wall);
     std::printf("held at the start  %s\n", qPrintable(heldAtStart));
     std::printf("held at the end    %s\n", qPrintable(holdings()));
-    std::printf("port at the end    %s, request pending: %d\n", window.ZComm1->Connected ? "open" : "closed",
-        window.PendingRequest);
+    std::printf("port at the end    %s, request pending: %d\n", window.ZComm1()->Connected ? "open" : "closed",
+        window.PendingRequest());
     return 0;
 }

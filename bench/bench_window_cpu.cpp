@@ -58,8 +58,11 @@ int main(int argc, char* argv[])
     TForm1 window;
     window.show();
     DisplayConfig.BaudIndex = 3; // 9600
-    window.MonitorTrafic1->trigger();
-    window.Tendencia1->trigger();
+    window.controls().trafficMonitorItem->trigger();
+    window.controls().trendItem->trigger();
+    // The trend window is linked in, so that its module is found without a search.
+    if (!window.findChild<TTrendWindow*>())
+        std::printf("  the trend window did not open\n");
     QPointer<TTrafficMonitor> monitor = window.findChild<TTrafficMonitor*>();
     if (monitor)
         QObject::connect(monitor, &QObject::destroyed, [] { std::printf("  the monitor was closed\n"); });

@@ -64,6 +64,12 @@ void TDisplayLine::setCloseAfterExchange(bool close)
     link_->setCloseAfterExchange(close);
 }
 
+void TDisplayLine::setBus(bool bus)
+{
+    bus_ = bus;
+    updateSetAside();
+}
+
 bool TDisplayLine::busy() const
 {
     return link_->busy() || !queue_.empty();
@@ -93,7 +99,7 @@ void TDisplayLine::updateSetAside()
 {
     // On a bus, a reply for another address is some display's late answer:
     // set aside, it neither ends nor answers the exchange under way.
-    link_->setSetAsideOtherAddresses(sessions_.size() > 1);
+    link_->setSetAsideOtherAddresses(bus_ || sessions_.size() > 1);
 }
 
 std::uint8_t TDisplayLine::queuedKind(const TDisplaySession* session) const

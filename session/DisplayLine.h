@@ -44,6 +44,9 @@ public:
     // Closed after every exchange (the default, the window's manner), or
     // kept open between them (a tool, a bus read all the time).
     void setCloseAfterExchange(bool close);
+    // Displays this program does not read share the line: their replies are
+    // set aside even while one session uses it.
+    void setBus(bool bus);
 
     TDisplayLink& link() { return *link_; }
     const TDisplayLink& link() const { return *link_; }
@@ -101,6 +104,7 @@ private:
     std::deque<TQueued> queue_;
     TDisplaySession* owner_ = nullptr;  // whose exchange the link holds
     TDisplaySession* missedBy_ = nullptr; // whose missed exchange the line listens for
+    bool bus_ = false;
     bool starting_ = false;
     bool abandoningHeld_ = false;
     bool nextScheduled_ = false;

@@ -61,7 +61,8 @@ class TDisplaySession : public QObject {
 public:
     static constexpr int kDefaultPeriodMs = 500;
 
-    // A session for the display `config` describes, on `line`: its address
+    // A session for the display `config` describes, on `line` (which
+    // outlives it): its address
     // is read at every request, a received configuration is written into it.
     // `config` outlives the session.
     TDisplaySession(TDisplayLine& line, TDisplayConfig& config, QObject* parent = nullptr);

@@ -134,22 +134,22 @@ private slots:
         c.Relay2Setpoint = 19999;
         const TDisplayConfig sent = c;
 
-        window->ToolButton10->trigger();
-        QTRY_COMPARE(window->PendingRequest, NoRequest);
-        QCOMPARE(window->ZComm1->Connected, 0);
+        window->controls().ToolButton10->trigger();
+        QTRY_COMPARE(window->PendingRequest(), NoRequest);
+        QCOMPARE(window->ZComm1()->Connected, 0);
 
         // Forget the analog and relay part, then read it back from the display.
         TDisplayConfig blank;
         resetToDefaults(blank);
         blank.Address = c.Address;
         c = blank;
-        window->ToolButton11->trigger();
-        QTRY_COMPARE(window->PendingRequest, NoRequest);
+        window->controls().ToolButton11->trigger();
+        QTRY_COMPARE(window->PendingRequest(), NoRequest);
         testsupport::verifySameAnalog(c, sent);
         testsupport::verifySameRelays(c, sent);
         // The panels show what was read.
-        QCOMPARE(window->Edit[19]->text(), QStringLiteral("1999.9"));
-        QCOMPARE(window->Edit[6]->text(), mode == 0 ? QStringLiteral("Procès") : QStringLiteral("Termòmetre"));
+        QCOMPARE(window->controls().Edit[19]->text(), QStringLiteral("1999.9"));
+        QCOMPARE(window->controls().Edit[6]->text(), mode == 0 ? QStringLiteral("Procès") : QStringLiteral("Termòmetre"));
     }
 
     void updateShowsTheValueAndTheRelays()
@@ -158,46 +158,46 @@ private slots:
         Sim sim(link, {QStringLiteral("--address"), QStringLiteral("7"), QStringLiteral("--value"),
                            QStringLiteral("12.5"), QStringLiteral("--decimals"), QStringLiteral("1")});
         QVERIFY(!sim.device.isEmpty());
-        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
-        QTRY_COMPARE(window->PendingRequest, NoRequest);
+        QTest::mouseClick(window->controls().ActuVisu, Qt::LeftButton);
+        QTRY_COMPARE(window->PendingRequest(), NoRequest);
         // The display shows 12.5 in its eight places; relay 1 (high, above 599.9)
         // is off and relay 2 (low, below 199.9) on.
-        QCOMPARE(window->Edit[14]->text(), QStringLiteral("    12.5"));
-        QCOMPARE(window->Pilot1->text(), QStringLiteral("OFF"));
-        QCOMPARE(window->Pilot1->palette().color(QPalette::Window), QColor(0, 255, 0));
-        QCOMPARE(window->Shape1->palette().color(QPalette::Window), QColor(0, 255, 0));
-        QCOMPARE(window->Pilot2->text(), QStringLiteral("ON"));
-        QCOMPARE(window->Pilot2->palette().color(QPalette::Window), QColor(255, 0, 0));
-        QCOMPARE(window->Shape2->palette().color(QPalette::Window), QColor(255, 0, 0));
-        QCOMPARE(window->ZComm1->Connected, 0);
-        QVERIFY(window->NoticeLabel->text().isEmpty());
+        QCOMPARE(window->controls().Edit[14]->text(), QStringLiteral("    12.5"));
+        QCOMPARE(window->controls().Pilot1->text(), QStringLiteral("OFF"));
+        QCOMPARE(window->controls().Pilot1->palette().color(QPalette::Window), QColor(0, 255, 0));
+        QCOMPARE(window->controls().Shape1->palette().color(QPalette::Window), QColor(0, 255, 0));
+        QCOMPARE(window->controls().Pilot2->text(), QStringLiteral("ON"));
+        QCOMPARE(window->controls().Pilot2->palette().color(QPalette::Window), QColor(255, 0, 0));
+        QCOMPARE(window->controls().Shape2->palette().color(QPalette::Window), QColor(255, 0, 0));
+        QCOMPARE(window->ZComm1()->Connected, 0);
+        QVERIFY(window->controls().NoticeLabel->text().isEmpty());
     }
 
     void continuousReadingUpdatesAndStops()
     {
         Sim sim(link, {});
         QVERIFY(!sim.device.isEmpty());
-        QSignalSpy updates(window->Edit[14], &QLineEdit::textChanged);
-        QTest::mouseClick(window->ActConti, Qt::LeftButton);
-        QCOMPARE(window->ContinuousReading, 1);
-        QVERIFY(window->ActuVisu->isHidden());
-        for (QAction* a : {window->ToolButton10, window->ToolButton11, window->ToolButton3, window->ToolButton14,
-                 window->Enviar1, window->Recibir1, window->Leerparametros1, window->Testcomunicacion1})
+        QSignalSpy updates(window->controls().Edit[14], &QLineEdit::textChanged);
+        QTest::mouseClick(window->controls().ActConti, Qt::LeftButton);
+        QCOMPARE(window->ContinuousReading(), 1);
+        QVERIFY(window->controls().ActuVisu->isHidden());
+        for (QAction* a : {window->controls().ToolButton10, window->controls().ToolButton11, window->controls().ToolButton3, window->controls().ToolButton14,
+                 window->controls().Enviar1, window->controls().Recibir1, window->controls().Leerparametros1, window->controls().Testcomunicacion1})
             QVERIFY2(!a->isVisible(), qPrintable(a->objectName()));
-        QVERIFY(window->Tara->isHidden());
+        QVERIFY(window->controls().Tara->isHidden());
         QTRY_VERIFY_WITH_TIMEOUT(updates.count() >= 3, 5000);
 
-        QTest::mouseClick(window->ActConti, Qt::LeftButton);
-        QCOMPARE(window->ContinuousReading, 0);
-        QVERIFY(!window->Timer1->isActive());
-        QVERIFY(!window->ActuVisu->isHidden());
-        for (QAction* a : {window->ToolButton10, window->ToolButton11, window->Enviar1, window->Recibir1})
+        QTest::mouseClick(window->controls().ActConti, Qt::LeftButton);
+        QCOMPARE(window->ContinuousReading(), 0);
+        QVERIFY(!window->Timer1()->isActive());
+        QVERIFY(!window->controls().ActuVisu->isHidden());
+        for (QAction* a : {window->controls().ToolButton10, window->controls().ToolButton11, window->controls().Enviar1, window->controls().Recibir1})
             QVERIFY2(a->isVisible(), qPrintable(a->objectName()));
         // The tare controls stay gone, and the dormant commands stay disabled.
-        QVERIFY(window->Tara->isHidden());
-        QVERIFY(window->ResetTara->isHidden());
-        QVERIFY(window->Edit[20]->isHidden());
-        QVERIFY(!window->ToolButton3->isEnabled());
+        QVERIFY(window->controls().Tara->isHidden());
+        QVERIFY(window->controls().ResetTara->isHidden());
+        QVERIFY(window->controls().Edit[20]->isHidden());
+        QVERIFY(!window->controls().ToolButton3->isEnabled());
     }
 
     // Nothing was received, so nothing changes, down to the next Save.
@@ -209,17 +209,17 @@ private slots:
         DisplayConfig.TempOffset = -2.5;
         window->fillAnalogPanel();
         const TDisplayConfig before = DisplayConfig;
-        const QString panel = window->Edit[7]->text();
+        const QString panel = window->controls().Edit[7]->text();
         QString shown;
         testsupport::whenModal<QMessageBox>([&](QMessageBox* box) {
             shown = box->text();
             box->accept();
         });
-        window->ToolButton11->trigger();
+        window->controls().ToolButton11->trigger();
         QCOMPARE(shown, QStringLiteral("NO PUEDO ABRIR EL PUERTO"));
         testsupport::verifySameAnalog(DisplayConfig, before);
         testsupport::verifySameRelays(DisplayConfig, before);
-        QCOMPARE(window->Edit[7]->text(), panel);
+        QCOMPARE(window->controls().Edit[7]->text(), panel);
     }
 
     // A configuration dialog asked for while a receive is under way opens
@@ -241,12 +241,12 @@ private slots:
         testsupport::whenModal<TForm3>([&](TForm3* dialog) {
             opened = true;
             seen = DisplayConfig.InputValue1;
-            pendingThen = window->PendingRequest;
+            pendingThen = window->PendingRequest();
             dialog->reject();
         }, 15000);
-        window->ToolButton11->trigger();
-        window->Entradaanalogica1->trigger();
-        QCOMPARE(window->NoticeLabel->text(), QStringLiteral("Waiting for the display's setup before opening the dialog"));
+        window->controls().ToolButton11->trigger();
+        window->controls().Entradaanalogica1->trigger();
+        QCOMPARE(window->controls().NoticeLabel->text(), QStringLiteral("Waiting for the display's setup before opening the dialog"));
         QVERIFY(!opened);
         QTRY_VERIFY_WITH_TIMEOUT(opened, 15000);
         QCOMPARE(pendingThen, NoRequest);
@@ -260,7 +260,7 @@ private slots:
         DisplayConfig.BaudIndex = 0;
         Sim sim(link, {QStringLiteral("--baud"), QStringLiteral("1200")});
         QVERIFY(!sim.device.isEmpty());
-        QTest::mouseClick(window->ActConti, Qt::LeftButton);
+        QTest::mouseClick(window->controls().ActConti, Qt::LeftButton);
         QStringList boxes;
         testsupport::whenModal<TForm7>([&](TForm7* password) {
             QTest::keyClicks(password->findChild<QLineEdit*>(QStringLiteral("MaskEdit1")), QStringLiteral("pomvek"));
@@ -273,12 +273,12 @@ private slots:
                 screen->reject();
             });
         });
-        QTest::keyClick(window->Edit[1], Qt::Key_F1, Qt::AltModifier);
+        QTest::keyClick(window->controls().Edit[1], Qt::Key_F1, Qt::AltModifier);
         QCOMPARE(boxes.size(), 1);
         QCOMPARE(boxes.first().at(3), QLatin1Char('.'));
-        QCOMPARE(window->ContinuousReading, 1);
-        QVERIFY(window->Timer1->isActive());
-        QTest::mouseClick(window->ActConti, Qt::LeftButton);
+        QCOMPARE(window->ContinuousReading(), 1);
+        QVERIFY(window->Timer1()->isActive());
+        QTest::mouseClick(window->controls().ActConti, Qt::LeftButton);
     }
 
     // A click on "Update running" while a request is under way is honoured
@@ -287,13 +287,13 @@ private slots:
     {
         Sim sim(link, {QStringLiteral("--delay"), QStringLiteral("400")});
         QVERIFY(!sim.device.isEmpty());
-        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
-        QTest::mouseClick(window->ActConti, Qt::LeftButton);
-        QCOMPARE(window->ContinuousReading, 0);
-        QTRY_COMPARE_WITH_TIMEOUT(window->ContinuousReading, 1, 2000);
-        QVERIFY(window->Timer1->isActive());
-        QTest::mouseClick(window->ActConti, Qt::LeftButton);
-        QCOMPARE(window->ContinuousReading, 0);
+        QTest::mouseClick(window->controls().ActuVisu, Qt::LeftButton);
+        QTest::mouseClick(window->controls().ActConti, Qt::LeftButton);
+        QCOMPARE(window->ContinuousReading(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(window->ContinuousReading(), 1, 2000);
+        QVERIFY(window->Timer1()->isActive());
+        QTest::mouseClick(window->controls().ActConti, Qt::LeftButton);
+        QCOMPARE(window->ContinuousReading(), 0);
     }
 
     // The value box shows all eight characters a display sends.
@@ -306,7 +306,7 @@ private slots:
             const std::string reply = std::string("@00RL") + value + "RR00\r";
             r.reply.assign(reply.begin(), reply.end());
             window->DadesRebudes(r);
-            QLineEdit* box = window->Edit[14];
+            QLineEdit* box = window->controls().Edit[14];
             QCOMPARE(box->text(), QString::fromLatin1(value));
             QCOMPARE(box->geometry(), QRect(48, 24, 81, 32));
             QVERIFY2(box->fontMetrics().horizontalAdvance(box->text()) <= box->width() - 8, value);
@@ -317,20 +317,20 @@ private slots:
     {
         mapCom1(home.filePath(QStringLiteral("no-such-device")));
         testsupport::TMessageWatch messages;
-        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
+        QTest::mouseClick(window->controls().ActuVisu, Qt::LeftButton);
         QCOMPARE(messages.texts, QStringList{QStringLiteral("NO PUEDO ABRIR EL PUERTO")});
         QVERIFY2(messages.details.first().contains(QStringLiteral("no-such-device")), qPrintable(messages.details.first()));
         // What the failed open left queued has run, and said nothing more.
         QCoreApplication::processEvents();
         QCOMPARE(messages.texts.size(), 1);
-        QCOMPARE(window->Edit[14]->text(), QStringLiteral("   "));
+        QCOMPARE(window->controls().Edit[14]->text(), QStringLiteral("   "));
 
         // Continuous reading stops at its first failed open, with one message;
         // its timer is off, so no other can come.
-        QTest::mouseClick(window->ActConti, Qt::LeftButton);
-        QCOMPARE(window->ContinuousReading, 1);
-        QTRY_COMPARE_WITH_TIMEOUT(window->ContinuousReading, 0, 15000);
-        QVERIFY(!window->Timer1->isActive());
+        QTest::mouseClick(window->controls().ActConti, Qt::LeftButton);
+        QCOMPARE(window->ContinuousReading(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(window->ContinuousReading(), 0, 15000);
+        QVERIFY(!window->Timer1()->isActive());
         QCoreApplication::processEvents();
         QCOMPARE(messages.texts.size(), 2);
         QCOMPARE(messages.texts.last(), QStringLiteral("NO PUEDO ABRIR EL PUERTO"));
@@ -352,30 +352,30 @@ private slots:
         QVERIFY(!sim.device.isEmpty());
         for (int i = 0; i < 3; ++i) {
             QSignalSpy shown(window.get(), &TForm1::displayReadingShown);
-            QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
-            QTRY_COMPARE(window->PendingRequest, NoRequest);
+            QTest::mouseClick(window->controls().ActuVisu, Qt::LeftButton);
+            QTRY_COMPARE(window->PendingRequest(), NoRequest);
             QCOMPARE(shown.count(), 1);
-            QCOMPARE(window->Edit[14]->text().size(), 8);
-            QVERIFY(window->NoticeLabel->text().isEmpty());
+            QCOMPARE(window->controls().Edit[14]->text().size(), 8);
+            QVERIFY(window->controls().NoticeLabel->text().isEmpty());
         }
         // A receive goes through as well, with its 93-byte send before it.
-        window->ToolButton10->trigger();
-        QTRY_COMPARE(window->PendingRequest, NoRequest);
-        QVERIFY(window->NoticeLabel->text().isEmpty());
-        window->ToolButton11->trigger();
-        QTRY_COMPARE(window->PendingRequest, NoRequest);
-        QVERIFY(window->NoticeLabel->text().isEmpty());
+        window->controls().ToolButton10->trigger();
+        QTRY_COMPARE(window->PendingRequest(), NoRequest);
+        QVERIFY(window->controls().NoticeLabel->text().isEmpty());
+        window->controls().ToolButton11->trigger();
+        QTRY_COMPARE(window->PendingRequest(), NoRequest);
+        QVERIFY(window->controls().NoticeLabel->text().isEmpty());
     }
 
     void aReplyInPiecesIsHandledOnce()
     {
         Sim sim(link, {QStringLiteral("--pieces"), QStringLiteral("3,10,5")});
         QVERIFY(!sim.device.isEmpty());
-        QSignalSpy updates(window->Edit[14], &QLineEdit::textChanged);
-        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
-        QTRY_COMPARE(window->PendingRequest, NoRequest);
+        QSignalSpy updates(window->controls().Edit[14], &QLineEdit::textChanged);
+        QTest::mouseClick(window->controls().ActuVisu, Qt::LeftButton);
+        QTRY_COMPARE(window->PendingRequest(), NoRequest);
         QCOMPARE(updates.count(), 1);
-        QCOMPARE(window->Edit[14]->text().size(), 8);
+        QCOMPARE(window->controls().Edit[14]->text().size(), 8);
     }
 
     void aReplyFromAnotherAddressIsDroppedAndSaid()
@@ -384,12 +384,12 @@ private slots:
         QVERIFY(!sim.device.isEmpty());
         window->LanguageIndex = 3;
         window->applyLanguage();
-        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
-        QTRY_COMPARE(window->PendingRequest, NoRequest);
-        QCOMPARE(window->ZComm1->Connected, 0);
-        QCOMPARE(window->Edit[14]->text(), QStringLiteral("   "));
-        QVERIFY2(window->NoticeLabel->toolTip().startsWith(QStringLiteral("Reading: reply from another address (")),
-            qPrintable(window->NoticeLabel->toolTip()));
+        QTest::mouseClick(window->controls().ActuVisu, Qt::LeftButton);
+        QTRY_COMPARE(window->PendingRequest(), NoRequest);
+        QCOMPARE(window->ZComm1()->Connected, 0);
+        QCOMPARE(window->controls().Edit[14]->text(), QStringLiteral("   "));
+        QVERIFY2(window->controls().NoticeLabel->toolTip().startsWith(QStringLiteral("Reading: reply from another address (")),
+            qPrintable(window->controls().NoticeLabel->toolTip()));
     }
 
     // A display that never answers: the request ends at its time-out (a
@@ -404,15 +404,15 @@ private slots:
         window->LanguageIndex = 2;
         window->applyLanguage();
         TExchangeReport report;
-        connect(window->Link, &TDisplayLink::finished, this, [&](const TExchangeReport& r) { report = r; });
-        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
-        QCOMPARE(window->PendingRequest, DisplayReadingRequest);
-        QTRY_VERIFY(!window->NoticeLabel->text().isEmpty());
-        QCOMPARE(window->NoticeLabel->toolTip(),
+        connect(window->Link(), &TDisplayLink::finished, this, [&](const TExchangeReport& r) { report = r; });
+        QTest::mouseClick(window->controls().ActuVisu, Qt::LeftButton);
+        QCOMPARE(window->PendingRequest(), DisplayReadingRequest);
+        QTRY_VERIFY(!window->controls().NoticeLabel->text().isEmpty());
+        QCOMPARE(window->controls().NoticeLabel->toolTip(),
             QStringLiteral("Lecture : pas de réponse de l'afficheur 00 sur COM1 (%1) après 0.4 s").arg(link));
-        QCOMPARE(window->PendingRequest, NoRequest);
+        QCOMPARE(window->PendingRequest(), NoRequest);
         // The port closes once the line has been quiet for a late reply.
-        QTRY_COMPARE(window->ZComm1->Connected, 0);
+        QTRY_COMPARE(window->ZComm1()->Connected, 0);
         // It waited its whole time-out, counted from the request's last byte.
         QCOMPARE(report.outcome, TExchangeOutcome::NoReply);
         QCOMPARE(report.timeoutMs, 400);
@@ -429,34 +429,34 @@ private slots:
         window->LanguageIndex = 3;
         window->applyLanguage();
         // The trend, open from the start, is given every reading, taken or missed.
-        window->Tendencia1->trigger();
+        window->controls().trendItem->trigger();
         auto* trend = window->findChild<TTrendWindow*>();
         QVERIFY(trend && trend->isVisible());
         QCOMPARE(trend->windowTitle(), QStringLiteral("Trend"));
-        QSignalSpy updates(window->Edit[14], &QLineEdit::textChanged);
+        QSignalSpy updates(window->controls().Edit[14], &QLineEdit::textChanged);
         QSignalSpy shown(window.get(), &TForm1::displayReadingShown);
-        QTest::mouseClick(window->ActConti, Qt::LeftButton);
+        QTest::mouseClick(window->controls().ActConti, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(updates.count() >= 1, 3000);
-        QVERIFY(!window->Edit[14]->property("stale").toBool());
-        const QColor fresh = window->Edit[14]->palette().color(QPalette::Text);
+        QVERIFY(!window->controls().Edit[14]->property("stale").toBool());
+        const QColor fresh = window->controls().Edit[14]->palette().color(QPalette::Text);
 
         ::kill(static_cast<pid_t>(sim.process.processId()), SIGSTOP);
-        QTRY_VERIFY_WITH_TIMEOUT(window->Edit[14]->property("stale").toBool(), 3000);
-        QVERIFY(window->Edit[14]->palette().color(QPalette::Text) != fresh);
+        QTRY_VERIFY_WITH_TIMEOUT(window->controls().Edit[14]->property("stale").toBool(), 3000);
+        QVERIFY(window->controls().Edit[14]->palette().color(QPalette::Text) != fresh);
         // Each miss takes its time-out and the quiet after it.
-        QTRY_VERIFY_WITH_TIMEOUT(window->MissedReadings >= 3, 10000);
-        QVERIFY2(window->NoticeLabel->toolTip().contains(QStringLiteral("readings missed")),
-            qPrintable(window->NoticeLabel->toolTip()));
-        QCOMPARE(window->ContinuousReading, 1);
+        QTRY_VERIFY_WITH_TIMEOUT(window->MissedReadings() >= 3, 10000);
+        QVERIFY2(window->controls().NoticeLabel->toolTip().contains(QStringLiteral("readings missed")),
+            qPrintable(window->controls().NoticeLabel->toolTip()));
+        QCOMPARE(window->ContinuousReading(), 1);
         QCOMPARE(closeMessages(), 0);
 
         ::kill(static_cast<pid_t>(sim.process.processId()), SIGCONT);
-        QTRY_VERIFY_WITH_TIMEOUT(!window->Edit[14]->property("stale").toBool(), 3000);
-        QCOMPARE(window->Edit[14]->palette().color(QPalette::Text), fresh);
-        QVERIFY(window->NoticeLabel->text().isEmpty());
-        QCOMPARE(window->MissedReadings, 0);
-        QTest::mouseClick(window->ActConti, Qt::LeftButton);
-        QTRY_COMPARE(window->PendingRequest, NoRequest);
+        QTRY_VERIFY_WITH_TIMEOUT(!window->controls().Edit[14]->property("stale").toBool(), 3000);
+        QCOMPARE(window->controls().Edit[14]->palette().color(QPalette::Text), fresh);
+        QVERIFY(window->controls().NoticeLabel->text().isEmpty());
+        QCOMPARE(window->MissedReadings(), 0);
+        QTest::mouseClick(window->controls().ActConti, Qt::LeftButton);
+        QTRY_COMPARE(window->PendingRequest(), NoRequest);
 
         const TTrendStore& store = trend->store();
         const TTrendStats all = store.stats(*store.firstTime(), *store.lastTime());
@@ -464,7 +464,7 @@ private slots:
         QVERIFY(all.missed >= 3);
         // Closing hides it: the session's readings are kept for the next look.
         trend->close();
-        window->Tendencia1->trigger();
+        window->controls().trendItem->trigger();
         QCOMPARE(window->findChild<TTrendWindow*>(), trend);
         QCOMPARE(trend->store().count(), all.readings);
     }
@@ -473,12 +473,12 @@ private slots:
     {
         Sim sim(link, {});
         QVERIFY(!sim.device.isEmpty());
-        window->MonitorTrafic1->trigger();
+        window->controls().trafficMonitorItem->trigger();
         auto* monitor = window->findChild<TTrafficMonitor*>(QStringLiteral("TrafficMonitor"));
         QVERIFY(monitor && monitor->isVisible());
         QCOMPARE(monitor->windowTitle(), QStringLiteral("Monitor de trànsit"));
         TTrafficModel* model = monitor->model();
-        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
+        QTest::mouseClick(window->controls().ActuVisu, Qt::LeftButton);
         QTRY_COMPARE(model->rowCount(), 2);
         auto cell = [&](int row, int column) { return model->index(row, column).data().toString(); };
         QCOMPARE(cell(0, TTrafficModel::DirectionColumn), QStringLiteral("Enviat"));
@@ -494,8 +494,8 @@ private slots:
         // Paused, it holds what comes and shows it on resume.
         auto* pause = monitor->findChild<QPushButton*>(QStringLiteral("PauseButton"));
         pause->click();
-        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
-        QTRY_COMPARE(window->PendingRequest, NoRequest);
+        QTest::mouseClick(window->controls().ActuVisu, Qt::LeftButton);
+        QTRY_COMPARE(window->PendingRequest(), NoRequest);
         QCOMPARE(model->rowCount(), 2);
         pause->click();
         QCOMPARE(model->rowCount(), 4);
@@ -513,31 +513,31 @@ private slots:
         QVERIFY(!sim.device.isEmpty());
         DisplayConfig.InputValue1 = 42.0;
         window->fillAnalogPanel();
-        const QString panel = window->Edit[8]->text();
+        const QString panel = window->controls().Edit[8]->text();
         QStringList received;
-        connect(window->Link, &TDisplayLink::traffic, this, [&](const TTrafficRecord& r) {
+        connect(window->Link(), &TDisplayLink::traffic, this, [&](const TTrafficRecord& r) {
             if (r.direction == TTrafficDirection::Received)
                 received << QString::fromLatin1(reinterpret_cast<const char*>(r.bytes.data()), qsizetype(r.bytes.size()));
         });
-        window->ToolButton11->trigger();
-        QCOMPARE(window->PendingRequest, AnalogParamsRequest);
-        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
-        QCOMPARE(window->PendingRequest, DisplayReadingRequest);
+        window->controls().ToolButton11->trigger();
+        QCOMPARE(window->PendingRequest(), AnalogParamsRequest);
+        QTest::mouseClick(window->controls().ActuVisu, Qt::LeftButton);
+        QCOMPARE(window->PendingRequest(), DisplayReadingRequest);
         // The late reply does arrive, and the reading it lands in takes nothing from it.
         QTRY_VERIFY_WITH_TIMEOUT(!received.filter(QRegularExpression(QStringLiteral("^@00RP"))).isEmpty(), 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(window->PendingRequest, NoRequest, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(window->PendingRequest(), NoRequest, 15000);
         QCOMPARE(DisplayConfig.InputValue1, 42.0);
-        QCOMPARE(window->Edit[8]->text(), panel);
+        QCOMPARE(window->controls().Edit[8]->text(), panel);
     }
 
     void noiseWithoutAnEndClosesTheExchange()
     {
         Sim sim(link, {QStringLiteral("--noise")});
         QVERIFY(!sim.device.isEmpty());
-        window->ToolButton11->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(window->PendingRequest, NoRequest, 5000);
-        QCOMPARE(window->ZComm1->Connected, 0);
-        QCOMPARE(window->RxBuffer.raw()[0], 0);
+        window->controls().ToolButton11->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(window->PendingRequest(), NoRequest, 5000);
+        QCOMPARE(window->ZComm1()->Connected, 0);
+        QCOMPARE(window->RxBuffer().raw()[0], 0);
     }
 
     void theCalibrationScreenFillsItsBoxes()
@@ -553,13 +553,13 @@ private slots:
             testsupport::whenModal<TForm8>([&](TForm8* screen) {
                 before = screen->findChild<QLineEdit*>(QStringLiteral("Edit1"))->text();
                 QTest::mouseClick(screen->findChild<QPushButton*>(QStringLiteral("Button2")), Qt::LeftButton);
-                (void)QTest::qWaitFor([&] { return window->PendingRequest == NoRequest; }, 15000);
+                (void)QTest::qWaitFor([&] { return window->PendingRequest() == NoRequest; }, 15000);
                 for (int i = 1; i <= 18; ++i)
                     boxes << screen->findChild<QLineEdit*>(QStringLiteral("Edit%1").arg(i))->text();
                 QTest::mouseClick(screen->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
             });
         });
-        QTest::keyClick(window->Edit[1], Qt::Key_F1, Qt::AltModifier | Qt::ControlModifier);
+        QTest::keyClick(window->controls().Edit[1], Qt::Key_F1, Qt::AltModifier | Qt::ControlModifier);
         QCOMPARE(before, QStringLiteral("0"));
         QCOMPARE(boxes.size(), 18);
         for (const QString& box : boxes)
@@ -579,10 +579,10 @@ private slots:
             });
             QTest::mouseClick(password->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
         });
-        QTest::keyClick(window->Edit[1], Qt::Key_F1, Qt::AltModifier);
+        QTest::keyClick(window->controls().Edit[1], Qt::Key_F1, Qt::AltModifier);
         QCOMPARE(shown, QStringLiteral("Password incorrecto"));
         // F1 alone does nothing.
-        QTest::keyClick(window->Edit[1], Qt::Key_F1);
+        QTest::keyClick(window->controls().Edit[1], Qt::Key_F1);
         QTest::qWait(100);
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
     }

@@ -200,17 +200,17 @@ private slots:
         // Half a reading, then nothing.
         display->onRequest = [&](const std::string& frame) { display->send(display->answerTo(frame).substr(0, 9)); };
         MessageWatch messages;
-        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
-        QTRY_COMPARE(window->RxBuffer.length(), 9);
-        QCOMPARE(window->PendingRequest, DisplayReadingRequest);
+        QTest::mouseClick(window->controls().ActuVisu, Qt::LeftButton);
+        QTRY_COMPARE(window->RxBuffer().length(), 9);
+        QCOMPARE(window->PendingRequest(), DisplayReadingRequest);
 
         display->vanish();
         QTRY_COMPARE(messages.texts.size(), 1);
         QCOMPARE(messages.names.first(), QStringLiteral("LineErrorBox"));
         QVERIFY(!messages.texts.first().isEmpty());
-        QCOMPARE(window->PendingRequest, NoRequest);
-        QCOMPARE(window->ZComm1->Connected, 0);
-        QCOMPARE(window->Edit[14]->text(), QStringLiteral("   "));
+        QCOMPARE(window->PendingRequest(), NoRequest);
+        QCOMPARE(window->ZComm1()->Connected, 0);
+        QCOMPARE(window->controls().Edit[14]->text(), QStringLiteral("   "));
         // Nothing keeps polling the dead line.
         const double cpu = cpuWhileIdle(1000);
         QVERIFY2(cpu < 0.25, qPrintable(QStringLiteral("%1 s of CPU in 1 s").arg(cpu)));
@@ -219,10 +219,10 @@ private slots:
         // The device is back: the next request works.
         PtyDisplay again;
         QVERIFY(again.ok());
-        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
-        QTRY_COMPARE(window->Edit[14]->text(), QStringLiteral("       1"));
-        QCOMPARE(window->PendingRequest, NoRequest);
-        QCOMPARE(window->Pilot1->text(), QStringLiteral("ON"));
+        QTest::mouseClick(window->controls().ActuVisu, Qt::LeftButton);
+        QTRY_COMPARE(window->controls().Edit[14]->text(), QStringLiteral("       1"));
+        QCOMPARE(window->PendingRequest(), NoRequest);
+        QCOMPARE(window->controls().Pilot1->text(), QStringLiteral("ON"));
         QCOMPARE(messages.texts.size(), 1);
     }
 
@@ -236,23 +236,23 @@ private slots:
                 display->send(display->answerTo(frame));
         };
         MessageWatch messages;
-        QTest::mouseClick(window->ActConti, Qt::LeftButton);
-        QCOMPARE(window->ContinuousReading, 1);
+        QTest::mouseClick(window->controls().ActConti, Qt::LeftButton);
+        QCOMPARE(window->ContinuousReading(), 1);
         QTRY_VERIFY_WITH_TIMEOUT(display->serial >= 3, 5000);
         // The next reading stays unanswered, and the device goes while it waits.
         answering = false;
         const int asked = display->requests;
         QTRY_VERIFY(display->requests > asked);
-        QCOMPARE(window->PendingRequest, DisplayReadingRequest);
+        QCOMPARE(window->PendingRequest(), DisplayReadingRequest);
         display->vanish();
 
         QTRY_COMPARE(messages.texts.size(), 1);
         QCOMPARE(messages.names.first(), QStringLiteral("LineErrorBox"));
-        QCOMPARE(window->ContinuousReading, 0);
-        QVERIFY(!window->Timer1->isActive());
-        QVERIFY(!window->ActuVisu->isHidden());
-        QVERIFY(window->Enviar1->isVisible());
-        QCOMPARE(window->ZComm1->Connected, 0);
+        QCOMPARE(window->ContinuousReading(), 0);
+        QVERIFY(!window->Timer1()->isActive());
+        QVERIFY(!window->controls().ActuVisu->isHidden());
+        QVERIFY(window->controls().Enviar1->isVisible());
+        QCOMPARE(window->ZComm1()->Connected, 0);
         const double cpu = cpuWhileIdle(1200);
         QVERIFY2(cpu < 0.25, qPrintable(QStringLiteral("%1 s of CPU in 1.2 s").arg(cpu)));
         // The timer is stopped: no further attempt, no further message.
@@ -260,12 +260,12 @@ private slots:
 
         PtyDisplay again;
         QVERIFY(again.ok());
-        QTest::mouseClick(window->ActConti, Qt::LeftButton);
-        QCOMPARE(window->ContinuousReading, 1);
+        QTest::mouseClick(window->controls().ActConti, Qt::LeftButton);
+        QCOMPARE(window->ContinuousReading(), 1);
         QTRY_VERIFY_WITH_TIMEOUT(again.serial >= 2, 5000);
-        QTRY_COMPARE(window->Edit[14]->text().trimmed().toInt() >= 1, true);
-        QTest::mouseClick(window->ActConti, Qt::LeftButton);
-        QCOMPARE(window->ContinuousReading, 0);
+        QTRY_COMPARE(window->controls().Edit[14]->text().trimmed().toInt() >= 1, true);
+        QTest::mouseClick(window->controls().ActConti, Qt::LeftButton);
+        QCOMPARE(window->ContinuousReading(), 0);
         QCOMPARE(messages.texts.size(), 1);
     }
 
@@ -295,12 +295,12 @@ private slots:
             display.send(reply);
         };
         MessageWatch messages;
-        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(window->PendingRequest, NoRequest, 5000);
-        QCOMPARE(window->ZComm1->Connected, 0);
-        QVERIFY(window->RxBuffer.length() <= 202);
-        QCOMPARE(window->RxBuffer.raw()[0], 0);
-        QCOMPARE(window->Edit[14]->text(), shown ? QStringLiteral("       1") : QStringLiteral("   "));
+        QTest::mouseClick(window->controls().ActuVisu, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(window->PendingRequest(), NoRequest, 5000);
+        QCOMPARE(window->ZComm1()->Connected, 0);
+        QVERIFY(window->RxBuffer().length() <= 202);
+        QCOMPARE(window->RxBuffer().raw()[0], 0);
+        QCOMPARE(window->controls().Edit[14]->text(), shown ? QStringLiteral("       1") : QStringLiteral("   "));
         if (replyLength == 0)
             QTRY_COMPARE_WITH_TIMEOUT(display.floodLeft, std::size_t{0}, 20000);
         QVERIFY(messages.texts.isEmpty());
@@ -308,9 +308,9 @@ private slots:
         // Once the line is quiet again, the next reading is taken.
         display.discardUnread();
         display.onRequest = [&](const std::string& frame) { display.send(display.answerTo(frame)); };
-        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
-        QTRY_COMPARE(window->PendingRequest, NoRequest);
-        QCOMPARE(window->Edit[14]->text(), QString::fromStdString(cfmt("%8d", display.serial)));
+        QTest::mouseClick(window->controls().ActuVisu, Qt::LeftButton);
+        QTRY_COMPARE(window->PendingRequest(), NoRequest);
+        QCOMPARE(window->controls().Edit[14]->text(), QString::fromStdString(cfmt("%8d", display.serial)));
     }
 
     void hundredsOfRequestsTakeOnlyTheNewestReply()
@@ -319,7 +319,7 @@ private slots:
         QVERIFY(display.ok());
         // Every reply comes 15 ms late, while requests follow 0 to 21 ms apart.
         display.onRequest = [&](const std::string& frame) { display.sendLater(display.answerTo(frame), 15); };
-        display.listening = [&] { return window->ZComm1->Connected != 0; };
+        display.listening = [&] { return window->ZComm1()->Connected != 0; };
         QTest::qWait(50);
         const int fdsBefore = openDescriptors();
         const int threadsBefore = threads();
@@ -331,7 +331,7 @@ private slots:
         };
         std::vector<Shown> shown;
         connect(window.get(), &TForm1::displayReadingShown, this,
-            [&] { shown.push_back({window->Edit[14]->text().toStdString(), latestStart}); });
+            [&] { shown.push_back({window->controls().Edit[14]->text().toStdString(), latestStart}); });
 
         MessageWatch messages;
         constexpr int kRequests = 300;
@@ -348,8 +348,8 @@ private slots:
         display.discardUnread();
         latestStart = Clock::now();
         window->LlegirDisplay();
-        QTRY_COMPARE(window->PendingRequest, NoRequest);
-        QCOMPARE(window->Edit[14]->text(), QString::fromStdString(cfmt("%8d", display.serial)));
+        QTRY_COMPARE(window->PendingRequest(), NoRequest);
+        QCOMPARE(window->controls().Edit[14]->text(), QString::fromStdString(cfmt("%8d", display.serial)));
         QVERIFY(messages.texts.isEmpty());
         // A request asked while the line must stay quiet after one given up
         // waits, and the next one takes its place: most never reach the line.
@@ -369,7 +369,7 @@ private slots:
 
         // Every port opened was closed, and no wait thread is left but the
         // component's own, kept idle for its next connection.
-        QCOMPARE(window->ZComm1->Connected, 0);
+        QCOMPARE(window->ZComm1()->Connected, 0);
         QTRY_COMPARE_WITH_TIMEOUT(openDescriptors(), fdsBefore, 3000);
         QTRY_VERIFY_WITH_TIMEOUT(threads() <= threadsBefore + 1, 3000);
     }
@@ -385,8 +385,8 @@ private slots:
         QTest::qWait(50);
         window->LlegirDisplay();
         QTest::qWait(300);
-        QCOMPARE(window->Edit[14]->text(), QStringLiteral("   "));
-        QCOMPARE(window->PendingRequest, DisplayReadingRequest);
+        QCOMPARE(window->controls().Edit[14]->text(), QStringLiteral("   "));
+        QCOMPARE(window->PendingRequest(), DisplayReadingRequest);
     }
 
     void savingWhereNothingCanBeWritten_data()
@@ -431,7 +431,7 @@ private slots:
         QCOMPARE(messages.texts, QStringList{QStringLiteral("No guardado-1")});
         QVERIFY2(messages.details.first().startsWith(path), qPrintable(messages.details.first()));
         QCOMPARE(readAll(path), old);
-        QCOMPARE(window->StatusBar1->text(), path);
+        QCOMPARE(window->controls().StatusBar1->text(), path);
         const QStringList left = QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden);
         QVERIFY2(left.filter(QStringLiteral(".tmp-")).isEmpty(), qPrintable(left.join(QLatin1Char(' '))));
     }
@@ -464,7 +464,7 @@ private slots:
         window->show();
         const std::uint8_t before = fault == QLatin1String("folder") ? 0 : 2;
         QCOMPARE(window->LanguageIndex, before);
-        const QString fileMenu = window->Archivo1->title();
+        const QString fileMenu = window->controls().Archivo1->title();
 
         MessageWatch messages;
         testsupport::whenModal<TForm10>([](TForm10* dialog) {
@@ -473,7 +473,7 @@ private slots:
         });
         window->SelectIdioma();
         QCOMPARE(window->LanguageIndex, 3);
-        QCOMPARE(window->Archivo1->title(), QStringLiteral("File"));
+        QCOMPARE(window->controls().Archivo1->title(), QStringLiteral("File"));
         QCOMPARE(messages.names, QStringList{QStringLiteral("LanguageNotKeptBox")});
         QCOMPARE(messages.texts.first(),
             QStringLiteral("This language is used until the program closes: it could not be kept in %1/Conf.dad.")
@@ -487,7 +487,7 @@ private slots:
         // The next run starts in the language the file still holds.
         window = std::make_unique<TForm1>();
         QCOMPARE(window->LanguageIndex, before);
-        QVERIFY(window->Archivo1->title() == fileMenu);
+        QVERIFY(window->controls().Archivo1->title() == fileMenu);
         window.reset();
         QVERIFY(QDir::setCurrent(home.path()));
     }
@@ -539,7 +539,7 @@ private slots:
         if (dropped)
             setfsuid(65534);
         MessageWatch messages;
-        QTest::mouseClick(window->ActuVisu, Qt::LeftButton);
+        QTest::mouseClick(window->controls().ActuVisu, Qt::LeftButton);
         if (dropped)
             setfsuid(0);
         QCOMPARE(messages.texts, QStringList{QStringLiteral("NO PUEDO ABRIR EL PUERTO")});
@@ -547,8 +547,8 @@ private slots:
         QVERIFY2(detail.contains(QString::fromStdString(device)) && detail.contains(reason), qPrintable(detail));
         // Joining the group root is never the advice.
         QVERIFY2(!detail.contains(QLatin1String("-aG root")), qPrintable(detail));
-        QCOMPARE(window->PendingRequest, NoRequest);
-        QCOMPARE(window->ZComm1->Connected, 0);
+        QCOMPARE(window->PendingRequest(), NoRequest);
+        QCOMPARE(window->ZComm1()->Connected, 0);
         QCOMPARE(openDescriptors(), fdsBefore);
     }
 

@@ -83,44 +83,44 @@ private slots:
         main->show();
         main->LanguageIndex = 3;
         main->applyLanguage();
-        main->MonitorTrafic1->trigger();
-        main->Tendencia1->trigger();
+        main->controls().trafficMonitorItem->trigger();
+        main->controls().trendItem->trigger();
         auto* monitor = main->findChild<TTrafficMonitor*>();
         auto* trend = main->findChild<TTrendWindow*>();
         QVERIFY(monitor && trend);
         const TTrafficModel& model = *monitor->model();
         // Each reply taken, and how long after its request's last byte it came.
         std::vector<long long> taken;
-        connect(main->Link, &TDisplayLink::finished, this, [&](const TExchangeReport& r) {
+        connect(main->Link(), &TDisplayLink::finished, this, [&](const TExchangeReport& r) {
             if (r.outcome == TExchangeOutcome::Reply)
                 taken.push_back(r.latency().count());
         });
         QSignalSpy shown(main.get(), &TForm1::displayReadingShown);
 
-        QTest::mouseClick(main->ActConti, Qt::LeftButton);
+        QTest::mouseClick(main->controls().ActConti, Qt::LeftButton);
         if (inTime) {
-            QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 3 && main->MissedReadings == 0, 20000);
-            QVERIFY(!main->Edit[14]->property("stale").toBool());
-            QCOMPARE(main->Edit[14]->text().size(), 8);
-            QVERIFY(main->NoticeLabel->text().isEmpty());
+            QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 3 && main->MissedReadings() == 0, 20000);
+            QVERIFY(!main->controls().Edit[14]->property("stale").toBool());
+            QCOMPARE(main->controls().Edit[14]->text().size(), 8);
+            QVERIFY(main->controls().NoticeLabel->text().isEmpty());
         } else {
             // The notice counts the misses and says that the replies come late.
             const QRegularExpression notice(QStringLiteral(
                 "^\\d+ readings missed, late reply \\(\\d+\\.\\d s\\) \u2014 Reading: no reply from display 00 on "
                 "COM1 \\(.*\\) after \\d+\\.\\d s$"));
-            QTRY_VERIFY_WITH_TIMEOUT(main->MissedReadings >= 2 && outcomes(model)[QStringLiteral("Late, dropped")] >= 1
-                    && notice.match(main->NoticeLabel->toolTip()).hasMatch(),
+            QTRY_VERIFY_WITH_TIMEOUT(main->MissedReadings() >= 2 && outcomes(model)[QStringLiteral("Late, dropped")] >= 1
+                    && notice.match(main->controls().NoticeLabel->toolTip()).hasMatch(),
                 20000);
             // Nothing is shown as read: the box keeps its blank, greyed.
             QCOMPARE(shown.count(), 0);
-            QCOMPARE(main->Edit[14]->text(), QStringLiteral("   "));
-            QVERIFY(main->Edit[14]->property("stale").toBool());
+            QCOMPARE(main->controls().Edit[14]->text(), QStringLiteral("   "));
+            QVERIFY(main->controls().Edit[14]->property("stale").toBool());
         }
-        QTest::mouseClick(main->ActConti, Qt::LeftButton);
-        QCOMPARE(main->ContinuousReading, 0);
+        QTest::mouseClick(main->controls().ActConti, Qt::LeftButton);
+        QCOMPARE(main->ContinuousReading(), 0);
         // Every request ends once and its late reply is heard out before the line is let go.
-        QTRY_VERIFY_WITH_TIMEOUT(!main->Link->busy(), 10000);
-        QCOMPARE(main->ZComm1->Connected, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!main->Link()->busy(), 10000);
+        QCOMPARE(main->ZComm1()->Connected, 0);
 
         // A reply is taken only for the request it answers: never sooner
         // after its request than the display takes.
@@ -157,36 +157,36 @@ private slots:
         main->show();
         main->LanguageIndex = 2;
         main->applyLanguage();
-        QPushButton* button = main->ActConti;
+        QPushButton* button = main->controls().ActConti;
         const QString stopped = button->styleSheet();
 
-        QTest::mouseClick(main->ActuVisu, Qt::LeftButton);
+        QTest::mouseClick(main->controls().ActuVisu, Qt::LeftButton);
         QTest::mouseClick(button, Qt::LeftButton);
         QVERIFY(button->property("armed").toBool());
         QVERIFY(button->styleSheet() != stopped);
-        QCOMPARE(main->NoticeLabel->text(), QStringLiteral("La lecture continue commencera à la fin de l'échange en cours"));
+        QCOMPARE(main->controls().NoticeLabel->text(), QStringLiteral("La lecture continue commencera à la fin de l'échange en cours"));
         // The notice follows a change of language, as the rest of the window does.
         main->LanguageIndex = 3;
         main->applyLanguage();
-        QCOMPARE(main->NoticeLabel->text(), QStringLiteral("Continuous reading starts when the exchange under way ends"));
+        QCOMPARE(main->controls().NoticeLabel->text(), QStringLiteral("Continuous reading starts when the exchange under way ends"));
         main->LanguageIndex = 2;
         main->applyLanguage();
         QTest::mouseClick(button, Qt::LeftButton);
         QVERIFY(!button->property("armed").toBool());
-        QCOMPARE(main->NoticeLabel->text(), QStringLiteral("Lecture continue annulée"));
-        QTRY_COMPARE(main->PendingRequest, NoRequest);
+        QCOMPARE(main->controls().NoticeLabel->text(), QStringLiteral("Lecture continue annulée"));
+        QTRY_COMPARE(main->PendingRequest(), NoRequest);
         QTest::qWait(50);
-        QCOMPARE(main->ContinuousReading, 0);
+        QCOMPARE(main->ContinuousReading(), 0);
 
         // Armed again, it starts once the reading has its reply.
-        QTest::mouseClick(main->ActuVisu, Qt::LeftButton);
+        QTest::mouseClick(main->controls().ActuVisu, Qt::LeftButton);
         QTest::mouseClick(button, Qt::LeftButton);
         QVERIFY(button->property("armed").toBool());
-        QTRY_COMPARE_WITH_TIMEOUT(main->ContinuousReading, 1, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(main->ContinuousReading(), 1, 5000);
         QVERIFY(!button->property("armed").toBool());
         QVERIFY(button->styleSheet().contains(QStringLiteral("#FF0000")));
         QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(main->ContinuousReading, 0);
+        QCOMPARE(main->ContinuousReading(), 0);
     }
 
     // F3 then F4 while the configuration is being read: both dialogs open
@@ -206,9 +206,9 @@ private slots:
             });
             analog->reject();
         });
-        main->ToolButton11->trigger();
-        main->Entradaanalogica1->trigger();
-        main->Reles1->trigger();
+        main->controls().ToolButton11->trigger();
+        main->controls().Entradaanalogica1->trigger();
+        main->controls().Reles1->trigger();
         QVERIFY(opened.isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(opened, (QStringList{QStringLiteral("analog"), QStringLiteral("relays")}), 8000);
     }

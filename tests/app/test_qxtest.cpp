@@ -133,14 +133,14 @@ private slots:
         TForm1 w;
         QCOMPARE(w.windowTitle(), QStringLiteral("DA DIZ 1.1"));
         QCOMPARE(w.LanguageIndex, 0);
-        QCOMPARE(w.Archivo1->title(), QStringLiteral("Arxiu"));
-        QCOMPARE(w.Abrir1->text(), QStringLiteral("Obrir"));
-        QCOMPARE(w.ToolButton6->toolTip(), QStringLiteral("Configurar línia sèrie PC"));
+        QCOMPARE(w.controls().Archivo1->title(), QStringLiteral("Arxiu"));
+        QCOMPARE(w.controls().Abrir1->text(), QStringLiteral("Obrir"));
+        QCOMPARE(w.controls().ToolButton6->toolTip(), QStringLiteral("Configurar línia sèrie PC"));
         QCOMPARE(text(w, "StatusBar1"), QStringLiteral("Untitled.txt"));
         QCOMPARE(text(w, "Edit14"), QStringLiteral("   "));
         QCOMPARE(text(w, "Pilot1"), QStringLiteral("OFF"));
         QCOMPARE(text(w, "Pilot2"), QStringLiteral("OFF"));
-        QCOMPARE(w.Pilot1->palette().color(QPalette::Window), QColor(0, 255, 0));
+        QCOMPARE(w.controls().Pilot1->palette().color(QPalette::Window), QColor(0, 255, 0));
         // The serial panel after start-up.
         const char* names[] = {"Edit1", "Edit2", "Edit3", "Edit4", "Edit5", "Edit13", "Edit15"};
         const char* values[] = {"COM1", "1200", "Par", "1", "7", "00", " 4"};
@@ -149,7 +149,7 @@ private slots:
         QCOMPARE(text(w, "Edit6"), QStringLiteral("Procès"));
         QCOMPARE(text(w, "Edit7"), QStringLiteral("Tensió"));
         QCOMPARE(text(w, "Edit17"), QStringLiteral(" "));
-        QVERIFY(!w.Edit[16]->isEnabled());
+        QVERIFY(!w.controls().Edit[16]->isEnabled());
         QCOMPARE(text(w, "Label15"), QStringLiteral("Valor histeresis"));
         QCOMPARE(text(w, "DisparRele1"), QStringLiteral("Activat si valor < nivell dispar"));
         QCOMPARE(text(w, "Edit20"), QStringLiteral("0"));
@@ -160,18 +160,18 @@ private slots:
     void dormantCommandsStayDisabledAndTheRestAreEnabled()
     {
         TForm1 w;
-        for (QAction* a : {w.Leerparametros1, w.Testcomunicacion1, w.ToolButton3, w.ToolButton14, w.Menuayuda1})
+        for (QAction* a : {w.controls().Leerparametros1, w.controls().Testcomunicacion1, w.controls().ToolButton3, w.controls().ToolButton14, w.controls().Menuayuda1})
             QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
-        for (QAction* a : {w.Abrir1, w.Nuevo1, w.Guardar2, w.Guardar1, w.Salir1, w.Lneaserie1, w.Entradaanalogica1,
-                 w.Reles1, w.Idioma1, w.Enviar1, w.Recibir1, w.Version1, w.ToolButton1, w.ToolButton4,
-                 w.ToolButton13, w.ToolButton6, w.ToolButton8, w.ConfigRele, w.ToolButton10, w.ToolButton11,
-                 w.ToolButton7})
+        for (QAction* a : {w.controls().Abrir1, w.controls().Nuevo1, w.controls().Guardar2, w.controls().Guardar1, w.controls().Salir1, w.controls().Lneaserie1, w.controls().Entradaanalogica1,
+                 w.controls().Reles1, w.controls().Idioma1, w.controls().Enviar1, w.controls().Recibir1, w.controls().Version1, w.controls().ToolButton1, w.controls().ToolButton4,
+                 w.controls().ToolButton13, w.controls().ToolButton6, w.controls().ToolButton8, w.controls().ConfigRele, w.controls().ToolButton10, w.controls().ToolButton11,
+                 w.controls().ToolButton7})
             QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
         // Shortcuts as the menus show them, and every command has an icon.
-        QCOMPARE(w.Abrir1->shortcut(), QKeySequence(QStringLiteral("Ctrl+A")));
-        QCOMPARE(w.Enviar1->shortcut(), QKeySequence(QStringLiteral("Ctrl+E")));
-        QCOMPARE(w.Version1->shortcut(), QKeySequence(Qt::Key_F12));
-        for (QAction* a : w.ToolBar1->actions())
+        QCOMPARE(w.controls().Abrir1->shortcut(), QKeySequence(QStringLiteral("Ctrl+A")));
+        QCOMPARE(w.controls().Enviar1->shortcut(), QKeySequence(QStringLiteral("Ctrl+E")));
+        QCOMPARE(w.controls().Version1->shortcut(), QKeySequence(Qt::Key_F12));
+        for (QAction* a : w.controls().ToolBar1->actions())
             if (!a->isSeparator() && !a->objectName().isEmpty())
                 QVERIFY2(!a->icon().pixmap(20, 20).toImage().isNull(), qPrintable(a->objectName()));
     }
@@ -180,7 +180,7 @@ private slots:
     {
         TForm1 w;
         QStringList order;
-        for (QAction* a : w.ToolBar1->actions())
+        for (QAction* a : w.controls().ToolBar1->actions())
             order << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
         QCOMPARE(order.join(QLatin1Char(' ')).trimmed(),
             QStringLiteral("ToolButton4 ToolButton1 ToolButton13 | ToolButton6 ToolButton8 ConfigRele | "
@@ -205,8 +205,8 @@ private slots:
         QFETCH(QString, update);
         writeFile(QStringLiteral("Conf.dad"), conf);
         TForm1 w;
-        QCOMPARE(w.Archivo1->title(), file);
-        QCOMPARE(w.ActuVisu->text(), update);
+        QCOMPARE(w.controls().Archivo1->title(), file);
+        QCOMPARE(w.controls().ActuVisu->text(), update);
         QCOMPARE(w.windowTitle(), QStringLiteral("DA DIZ 1.1"));
     }
 
@@ -221,8 +221,8 @@ private slots:
             });
             w.SelectIdioma();
             QCOMPARE(readFile(QStringLiteral("Conf.dad")), QByteArray(1, 2));
-            QCOMPARE(w.Archivo1->title(), QStringLiteral("Fichier"));
-            QCOMPARE(w.ActuVisu->text(), QStringLiteral("Mettre à jour valeur"));
+            QCOMPARE(w.controls().Archivo1->title(), QStringLiteral("Fichier"));
+            QCOMPARE(w.controls().ActuVisu->text(), QStringLiteral("Mettre à jour valeur"));
             QCOMPARE(text(w, "DisparRele1"), QStringLiteral("On si valeur < seuil"));
 
             // Cancel changes neither the file nor the texts.
@@ -232,11 +232,11 @@ private slots:
             });
             w.SelectIdioma();
             QCOMPARE(readFile(QStringLiteral("Conf.dad")), QByteArray(1, 2));
-            QCOMPARE(w.Archivo1->title(), QStringLiteral("Fichier"));
+            QCOMPARE(w.controls().Archivo1->title(), QStringLiteral("Fichier"));
         }
         TForm1 again;
         QCOMPARE(again.LanguageIndex, 2);
-        QCOMPARE(again.Archivo1->title(), QStringLiteral("Fichier"));
+        QCOMPARE(again.controls().Archivo1->title(), QStringLiteral("Fichier"));
     }
 
     void saveOnUntitledGoesThroughSaveAsThenSavesDirectly()
@@ -327,15 +327,15 @@ private slots:
         QCOMPARE(text(w, "Edit13"), QStringLiteral("05"));
         QCOMPARE(text(w, "Edit6"), QStringLiteral("Termòmetre"));
         QCOMPARE(text(w, "Edit10"), QStringLiteral("-2.5"));
-        QVERIFY(w.Edit[11]->isHidden());
-        QVERIFY(!w.Label[12]->isEnabled());
+        QVERIFY(w.controls().Edit[11]->isHidden());
+        QVERIFY(!w.controls().Label[12]->isEnabled());
         QCOMPARE(text(w, "Edit19"), QStringLiteral("-0005"));
         QCOMPARE(DisplayConfig.TestValue, 7.5);
 
         // Back to process mode: the last two rows come back.
         w.Nuevo1Click();
-        QVERIFY(!w.Edit[11]->isHidden());
-        QVERIFY(w.Label[12]->isEnabled());
+        QVERIFY(!w.controls().Edit[11]->isHidden());
+        QVERIFY(w.controls().Label[12]->isEnabled());
         QCOMPARE(text(w, "StatusBar1"), QStringLiteral("Untitled.txt"));
     }
 
@@ -466,26 +466,26 @@ private slots:
         TForm1 w(nullptr, [&] { return std::make_unique<TNoisyLine>(display.path, errors); });
         w.show();
         QStringList values;
-        connect(&w, &TForm1::displayReadingShown, &w, [&] { values << w.Edit[14]->text(); });
+        connect(&w, &TForm1::displayReadingShown, &w, [&] { values << w.controls().Edit[14]->text(); });
         testsupport::TMessageWatch messages;
-        QTest::mouseClick(w.ActConti, Qt::LeftButton);
+        QTest::mouseClick(w.controls().ActConti, Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(values.size() >= 2, 10000);
         QVERIFY(messages.texts.isEmpty());
 
         *errors = error;
         QTRY_COMPARE_WITH_TIMEOUT(messages.texts, QStringList{QStringLiteral("Read Error")}, 10000);
-        QCOMPARE(w.ContinuousReading, 0);
-        QVERIFY(!w.Timer1->isActive());
-        QVERIFY(!w.ActuVisu->isHidden());
-        for (QAction* a : {w.ToolButton10, w.ToolButton11, w.Enviar1, w.Recibir1})
+        QCOMPARE(w.ContinuousReading(), 0);
+        QVERIFY(!w.Timer1()->isActive());
+        QVERIFY(!w.controls().ActuVisu->isHidden());
+        for (QAction* a : {w.controls().ToolButton10, w.controls().ToolButton11, w.controls().Enviar1, w.controls().Recibir1})
             QVERIFY2(a->isVisible(), qPrintable(a->objectName()));
         // The reply read with the error is still taken; nothing is cleared.
-        QTRY_COMPARE(w.PendingRequest, NoRequest);
-        QCOMPARE(w.Edit[14]->text(), values.last());
+        QTRY_COMPARE(w.PendingRequest(), NoRequest);
+        QCOMPARE(w.controls().Edit[14]->text(), values.last());
         QVERIFY2(values.last().trimmed().toInt() >= 2, qPrintable(values.join(QLatin1Char('|'))));
-        QCOMPARE(w.Pilot1->text(), QStringLiteral("ON"));
-        QCOMPARE(w.Shape1->palette().color(QPalette::Window), QColor(255, 0, 0));
-        QCOMPARE(w.Pilot2->text(), QStringLiteral("OFF"));
+        QCOMPARE(w.controls().Pilot1->text(), QStringLiteral("ON"));
+        QCOMPARE(w.controls().Shape1->palette().color(QPalette::Window), QColor(255, 0, 0));
+        QCOMPARE(w.controls().Pilot2->text(), QStringLiteral("OFF"));
         QCOMPARE(messages.texts.size(), 1);
     }
 
@@ -498,7 +498,8 @@ private slots:
         QCOMPARE(w->windowTitle(), QStringLiteral("DA DIZ 1.1"));
         QVERIFY(w->isVisible());
         // The dialogs made at start-up exist, hidden, owned by the main window.
-        const QList<QWidget*> hidden{Form4, Form5, Form6, Form7, Form8};
+        const QList<QWidget*> hidden{w->findChild<TForm4*>(), w->findChild<TForm5*>(), w->findChild<TForm6*>(),
+            w->findChild<TForm7*>(), Form8};
         for (QWidget* d : hidden) {
             QVERIFY(d);
             QVERIFY(!d->isVisible());

@@ -129,10 +129,8 @@ private:
 void TestDatoscalibracion::cleanup()
 {
     // The port goes before the pseudo-terminal, or its loss would be reported.
-    if (main_->PendingRequest != NoRequest) {
-        main_->ZComm1->CloseConnection();
-        main_->PendingRequest = NoRequest;
-    }
+    if (main_->PendingRequest() != NoRequest)
+        main_->Link()->closePort();
     pty_.reset();
     setMappedDevice(1, "/nonexistent/tty");
     DisplayConfig.Address = 0;
@@ -365,7 +363,7 @@ void TestDatoscalibracion::readWithoutPort()
         for (int n = 1; n <= 18; ++n)
             boxesAfter << box(screen, n)->text();
         // Nothing was sent, so nothing is awaited.
-        QCOMPARE(main_->PendingRequest, std::uint8_t(NoRequest));
+        QCOMPARE(main_->PendingRequest(), std::uint8_t(NoRequest));
     });
     QCOMPARE(firstBefore, expectedText(1));
     QCOMPARE(shown, u"NO PUEDO ABRIR EL PUERTO"_qs);
@@ -389,7 +387,7 @@ void TestDatoscalibracion::readSendsRequestAndFillsBoxes()
     onCalibrationScreen([&](TForm8* screen) {
         QTest::mouseClick(child<QPushButton>(screen, u"Button2"_qs), Qt::LeftButton);
         sent = pty.read(5, 3000);
-        pendingAfterSend = main_->PendingRequest;
+        pendingAfterSend = main_->PendingRequest();
         // The display's answer goes through the main window into the boxes. It
         // arrives in one burst, as a USB adapter hands it over: longer than one
         // notification's read, so the rest must still be collected.
@@ -399,7 +397,7 @@ void TestDatoscalibracion::readSendsRequestAndFillsBoxes()
             return;
         for (int item = 1; item <= 18; ++item)
             boxes << box(screen, boxOf(item))->text();
-        pendingAfterReply = main_->PendingRequest;
+        pendingAfterReply = main_->PendingRequest();
     });
     QCOMPARE(sent, QByteArray("@31C\r"));
     QCOMPARE(pendingAfterSend, std::uint8_t(CalibrationRequest));

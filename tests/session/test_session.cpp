@@ -34,6 +34,24 @@ struct Rig {
         return frames;
     }
 
+    // Every request was written once the one before had ended: its reply,
+    // its time-out or its abandon; late bytes and other displays' replies end nothing.
+    bool oneAtATime() const
+    {
+        bool open = false;
+        for (const TTrafficRecord& r : rows) {
+            if (r.direction == TTrafficDirection::Sent) {
+                if (open)
+                    return false;
+                open = true;
+            } else if (r.note != TTrafficNote::Late && r.note != TTrafficNote::AfterCR
+                && r.note != TTrafficNote::SetAside) {
+                open = false;
+            }
+        }
+        return true;
+    }
+
     SimProcess sim;
     TDisplayConfig config;
     TDisplayLine line;
@@ -105,16 +123,9 @@ private slots:
         session.stopContinuousReading();
         QCOMPARE(session.state(), session.pendingKind() == NoRequest ? TSessionState::Idle : TSessionState::Requesting);
 
-        // A request is written only once the one before has ended.
-        bool open = false;
-        for (const TTrafficRecord& r : rig.rows) {
-            if (r.direction == TTrafficDirection::Sent) {
-                QVERIFY2(!open, "a request was written while the one before still waited");
-                open = true;
-            } else if (r.note != TTrafficNote::Late && r.note != TTrafficNote::AfterCR) {
-                open = false;
-            }
-        }
+        QVERIFY2(rig.oneAtATime(), "a request was written while the one before still waited");
+        // No tick gave up the reading still waiting.
+        QVERIFY(std::ranges::none_of(rig.rows, [](const TTrafficRecord& r) { return r.note == TTrafficNote::Abandoned; }));
         if (answered) {
             QCOMPARE(told.missed(), 0);
             QCOMPARE(session.missedReadings(), 0);
@@ -258,16 +269,7 @@ private slots:
                     QCOMPARE(std::string(r.report.reply.begin(), r.report.reply.begin() + 3), request.substr(0, 3));
             }
         }
-        // Every request was written once the one before had ended.
-        bool open = false;
-        for (const TTrafficRecord& r : rig.rows) {
-            if (r.direction == TTrafficDirection::Sent) {
-                QVERIFY(!open);
-                open = true;
-            } else if (r.note != TTrafficNote::Late && r.note != TTrafficNote::SetAside) {
-                open = false;
-            }
-        }
+        QVERIFY(rig.oneAtATime());
     }
 
 private:

@@ -261,6 +261,7 @@ TEST(Ctl, BadInputIsRefusedAndLeavesTheFileAlone)
         {{"show", file, "--timeout", "5"}, 2, "--timeout does not apply to show"},
         {{"value", "--address", "32"}, 2, "--address must be a whole number from 0 to 31"},
         {{"scan", "--address", "3"}, 2, "--address does not apply to scan"},
+        {{"value", "--watch", "--retries", "2"}, 2, "--retries does not apply to value --watch"},
         {{"value", "--parity", "mark"}, 2, "--parity must be even, odd or none"},
         {{"show", file, "--jsn"}, 2, "unknown option \"--jsn\""},
         {{"value", "--port", "COM0"}, 2,
@@ -687,6 +688,21 @@ TEST(Ctl, WatchEndsCleanlyOnSignalsWithoutSpinning)
     EXPECT_EQ(watch.finish(), 0);
     EXPECT_GE(lines(watch.err).size(), 5u) << watch.err;
     EXPECT_NE(watch.err.find("no reply within 50 ms"), std::string::npos) << watch.err;
+}
+
+// A display slower than the time-out, and slower than the interval: every
+// reading is missed; the reply that comes late, while the line is still
+// listened to, is never printed as the next reading's.
+TEST(Ctl, WatchNeverTakesALateReplyForTheNextReading)
+{
+    TSim slow({"--delay", "300"});
+    TChild watch({"value", "--watch", "--interval", "100", "--timeout", "200", "--port", slow.path()});
+    std::this_thread::sleep_for(2s);
+    kill(watch.pid(), SIGTERM);
+    EXPECT_EQ(watch.finish(), 0) << watch.err;
+    EXPECT_TRUE(watch.out.empty()) << watch.out;
+    EXPECT_GE(lines(watch.err).size(), 2u) << watch.err;
+    EXPECT_NE(watch.err.find("no reply within 200 ms"), std::string::npos) << watch.err;
 }
 
 } // namespace

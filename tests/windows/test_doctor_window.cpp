@@ -43,13 +43,13 @@ private slots:
     void toolsMenuItemInEveryLanguage()
     {
         testsupport::MainWindowHome main;
-        QVERIFY(main->Eines1->actions().contains(main->Doctor1));
+        QVERIFY(main->controls().toolsMenu->actions().contains(main->controls().doctorItem));
         const char* const texts[] = {"Diagnòstic de connexió", "Diagnóstico de conexión", "Diagnostic de connexion",
             "Connection doctor"};
         for (int l = 0; l < 4; ++l) {
             main->LanguageIndex = static_cast<std::uint8_t>(l);
             main->applyLanguage();
-            QCOMPARE(main->Doctor1->text(), QString::fromUtf8(texts[l]));
+            QCOMPARE(main->controls().doctorItem->text(), QString::fromUtf8(texts[l]));
         }
     }
 
@@ -67,7 +67,7 @@ private slots:
         DisplayConfig.Address = 2;
         main->fillSerialPanel();
 
-        main->Doctor1->trigger();
+        main->controls().doctorItem->trigger();
         auto* w = main->findChild<TDoctorWindow*>();
         QVERIFY(w && w->isVisible() && w->running());
         QCOMPARE(w->windowTitle(), QStringLiteral("Connection doctor"));
@@ -111,11 +111,11 @@ private slots:
         QTest::mouseClick(use, Qt::LeftButton);
         QCOMPARE(int(DisplayConfig.BaudIndex), 4);
         QCOMPARE(int(DisplayConfig.Address), 6);
-        QCOMPARE(main->Edit[2]->text(), QStringLiteral("19200"));
-        QCOMPARE(main->Edit[13]->text(), QStringLiteral("06"));
+        QCOMPARE(main->controls().Edit[2]->text(), QStringLiteral("19200"));
+        QCOMPARE(main->controls().Edit[13]->text(), QStringLiteral("06"));
         // The main window now reads the display with those settings.
         QSignalSpy shown(main.get(), &TForm1::displayReadingShown);
-        QTest::mouseClick(main->ActuVisu, Qt::LeftButton);
+        QTest::mouseClick(main->controls().ActuVisu, Qt::LeftButton);
         QVERIFY(shown.wait(3000));
 
         // Run again diagnoses what is set now: the display answers.
@@ -134,23 +134,23 @@ private slots:
         main->LanguageIndex = 2;
         main->applyLanguage();
 
-        QTest::mouseClick(main->ActConti, Qt::LeftButton);
-        QCOMPARE(main->ContinuousReading, 1);
-        main->Doctor1->trigger();
+        QTest::mouseClick(main->controls().ActConti, Qt::LeftButton);
+        QCOMPARE(main->ContinuousReading(), 1);
+        main->controls().doctorItem->trigger();
         auto* w = main->findChild<TDoctorWindow*>();
         QVERIFY(w && w->isVisible());
         QVERIFY(!w->running() && !w->doctor());
         QCOMPARE(child<QLabel>(w, "VerdictText")->text(),
             QStringLiteral("La lecture continue est en cours : arrêtez-la avant le diagnostic."));
-        QTest::mouseClick(main->ActConti, Qt::LeftButton);
-        QCOMPARE(main->ContinuousReading, 0);
+        QTest::mouseClick(main->controls().ActConti, Qt::LeftButton);
+        QCOMPARE(main->ContinuousReading(), 0);
 
         // A reading left waiting for its reply; the doctor's window follows the language.
         main->LanguageIndex = 3;
         main->applyLanguage();
         QCOMPARE(w->windowTitle(), QStringLiteral("Connection doctor"));
-        QTest::mouseClick(main->ActuVisu, Qt::LeftButton);
-        QVERIFY(main->Link->pending());
+        QTest::mouseClick(main->controls().ActuVisu, Qt::LeftButton);
+        QVERIFY(main->Link()->pending());
         QTest::mouseClick(child<QPushButton>(w, "RunButton"), Qt::LeftButton);
         QVERIFY(!w->running());
         QCOMPARE(child<QLabel>(w, "VerdictText")->text(),
@@ -158,7 +158,7 @@ private slots:
 
         // Once the reading has given up and the line has been quiet after it,
         // the doctor runs; closing its window ends the run and frees the port.
-        QTRY_VERIFY_WITH_TIMEOUT(!main->Link->busy(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!main->Link()->busy(), 5000);
         QTest::mouseClick(child<QPushButton>(w, "RunButton"), Qt::LeftButton);
         QVERIFY(w->running());
         QTRY_VERIFY_WITH_TIMEOUT(child<QProgressBar>(w, "SearchProgress")->isVisible(), 10000);
@@ -183,7 +183,7 @@ private slots:
         main->applyLanguage();
         DisplayConfig.BaudIndex = 3;
         DisplayConfig.Address = 3;
-        main->Doctor1->trigger();
+        main->controls().doctorItem->trigger();
         auto* w = main->findChild<TDoctorWindow*>();
         QVERIFY(w && w->running());
         QVERIFY2(child<QLabel>(w, "SubjectLabel")->text().endsWith(QStringLiteral("address 03")),
@@ -191,7 +191,7 @@ private slots:
         QTest::mouseClick(child<QPushButton>(w, "CancelButton"), Qt::LeftButton);
         QTRY_VERIFY(!w->running());
 
-        main->Nuevo1->trigger();
+        main->controls().Nuevo1->trigger();
         QTest::mouseClick(child<QPushButton>(w, "RunButton"), Qt::LeftButton);
         QVERIFY(child<QLabel>(w, "SubjectLabel")->text().contains(QStringLiteral(": 1200 baud")));
         QVERIFY(child<QLabel>(w, "SubjectLabel")->text().endsWith(QStringLiteral("address 00")));
@@ -209,14 +209,14 @@ private slots:
         main->show();
         main->LanguageIndex = 2;
         main->applyLanguage();
-        main->Doctor1->trigger();
+        main->controls().doctorItem->trigger();
         auto* w = main->findChild<TDoctorWindow*>();
         QVERIFY(w && w->running());
         const std::pair<const char*, std::function<void()>> commands[] = {
-            {"Update", [&] { QTest::mouseClick(main->ActuVisu, Qt::LeftButton); }},
-            {"Update running", [&] { QTest::mouseClick(main->ActConti, Qt::LeftButton); }},
-            {"Send", [&] { main->ToolButton10->trigger(); }},
-            {"Receive", [&] { main->Recibir1->trigger(); }},
+            {"Update", [&] { QTest::mouseClick(main->controls().ActuVisu, Qt::LeftButton); }},
+            {"Update running", [&] { QTest::mouseClick(main->controls().ActConti, Qt::LeftButton); }},
+            {"Send", [&] { main->controls().ToolButton10->trigger(); }},
+            {"Receive", [&] { main->controls().Recibir1->trigger(); }},
         };
         for (const auto& [name, command] : commands) {
             QString shown;
@@ -226,7 +226,7 @@ private slots:
             });
             command();
             QCOMPARE(shown, QStringLiteral("Le diagnostic de connexion utilise le port : attendez qu'il se termine ou annulez-le."));
-            QVERIFY2(!main->Link->busy() && main->ContinuousReading == 0 && main->PendingRequest == NoRequest, name);
+            QVERIFY2(!main->Link()->busy() && main->ContinuousReading() == 0 && main->PendingRequest() == NoRequest, name);
         }
         QVERIFY(w->running());
         w->close();

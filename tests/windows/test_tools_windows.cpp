@@ -39,9 +39,9 @@ private slots:
         resetToDefaults(DisplayConfig);
         testsupport::MainWindowHome main;
         main->show();
-        main->MonitorTrafic1->trigger();
-        main->Tendencia1->trigger();
-        main->Doctor1->trigger();
+        main->controls().trafficMonitorItem->trigger();
+        main->controls().trendItem->trigger();
+        main->controls().doctorItem->trigger();
         auto* monitor = main->findChild<TTrafficMonitor*>();
         auto* trend = main->findChild<TTrendWindow*>();
         auto* doctor = main->findChild<TDoctorWindow*>();
@@ -103,7 +103,7 @@ private slots:
                 cancel = child<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Cancel)->text();
                 dialog->reject();
             });
-            main->Guardar1->trigger();
+            main->controls().Guardar1->trigger();
             QCOMPARE(lookIn, QString::fromUtf8(w.lookIn));
             QCOMPARE(cancel, QString::fromUtf8(w.cancel));
         }
@@ -113,9 +113,9 @@ private slots:
     {
         testsupport::MainWindowHome main;
         main->show();
-        main->MonitorTrafic1->trigger();
-        main->Tendencia1->trigger();
-        main->Doctor1->trigger();
+        main->controls().trafficMonitorItem->trigger();
+        main->controls().trendItem->trigger();
+        main->controls().doctorItem->trigger();
         for (QWidget* window : std::initializer_list<QWidget*>{main->findChild<TTrafficMonitor*>(),
                  main->findChild<TTrendWindow*>(), main->findChild<TDoctorWindow*>()}) {
             QVERIFY(window);

@@ -72,7 +72,7 @@ private slots:
                 name = box->objectName();
                 box->accept();
             });
-            main->Tendencia1->trigger();
+            main->controls().trendItem->trigger();
             QCOMPARE(name, QStringLiteral("TrendModuleBox"));
             QVERIFY2(shown.contains(QStringLiteral("libdadiz-trend.so")), qPrintable(shown));
             QVERIFY2(shown.contains(QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../lib/dadiz")),

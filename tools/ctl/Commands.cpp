@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <limits>
+#include <memory>
 #include <optional>
 #include <set>
 #include <utility>
@@ -15,7 +17,10 @@
 #include "config/PanelTexts.h"
 #include "protocol/Replies.h"
 #include "protocol/Requests.h"
+#include "session/DisplayLine.h"
+#include "session/DisplaySession.h"
 #include "tools/ctl/CommandTable.h"
+#include "tools/ctl/Link.h"
 #include "config/FieldEdits.h"
 #include "tools/ctl/ReplyCompare.h"
 #include "tools/ctl/Output.h"
@@ -425,66 +430,103 @@ int runValue(const TCtlOptions& o)
     // A log that stopped on a failed write makes the run's end a failure: a script learns it is incomplete.
     bool logLost = false;
     const auto stopped = [&] { return logLost ? ExitFile : ExitOk; };
+    int worst = ExitOk;
 
-    auto next = std::chrono::steady_clock::now();
-    for (;;) {
-        int worst = ExitOk;
-        for (const TTarget& t : targets) {
-            const std::string who = line.who(t.address);
-            const TExchangeResult r = line.link().exchange(buildReadRequest(t.address, kLetterDisplayReading));
-            if (r.outcome == TOutcome::Interrupted)
-                return o.watch ? stopped() : std::max(worst, exchangeFailure(r, who));
-            if (r.outcome == TOutcome::LineLost)
-                return std::max(worst, exchangeFailure(r, who));
-            const auto now = std::chrono::system_clock::now();
-            TDisplayReading reading;
-            if (r.outcome == TOutcome::Reply)
-                reading = parseDisplayReadingReply(r.reply);
-            const bool good = reading.value || reading.relays;
-            TExchangeResult failed = r;
-            if (!good && r.outcome == TOutcome::Reply) {
-                failed.outcome = TOutcome::Invalid;
-                failed.reason = "the reply carries neither a value nor relay states";
-            }
+    // One reading, taken or missed: printed and logged. A status when the run ends with it.
+    const auto show = [&](std::uint8_t address, const TExchangeResult& r) -> std::optional<int> {
+        const std::string who = line.who(address);
+        if (r.outcome == TOutcome::LineLost)
+            return std::max(worst, exchangeFailure(r, who));
+        const auto now = std::chrono::system_clock::now();
+        TDisplayReading reading;
+        if (r.outcome == TOutcome::Reply)
+            reading = parseDisplayReadingReply(r.reply);
+        const bool good = reading.value || reading.relays;
+        TExchangeResult failed = r;
+        if (!good && r.outcome == TOutcome::Reply) {
+            failed.outcome = TOutcome::Invalid;
+            failed.reason = "the reply carries neither a value nor relay states";
+        }
 
-            std::string out;
-            if (o.json) {
-                out = "{\"time\":" + jsonString(csvLocalTime(now)) + cfmt(",\"address\":%d,", t.address)
-                    + readingJson(reading) + (good ? "" : ",\"error\":" + jsonString(who + ": " + failed.reason))
-                    + "}\n";
-            } else if (good) {
-                out = timestamp() + "  " + (several ? cfmt("%02d  ", t.address) : std::string()) + readingText(reading)
-                    + "\n";
-            }
-            if (!out.empty() && !print(out))
-                return printFailure(o);
-            if (!good) {
-                if (o.watch)
-                    message(timestamp() + " " + who + ": " + failed.reason);
-                else
-                    worst = std::max(worst, exchangeFailure(failed, who));
-            }
-            if (log.isOpen()) {
-                const TReading row{now, !good, reading.value, reading.relays};
-                if (const int error = log.append(row)) {
-                    message(csvFailureText(TCsvStep::Write, log.path(), error, kMessageLanguage));
-                    log.close();
-                    logLost = true;
-                }
+        std::string out;
+        if (o.json) {
+            out = "{\"time\":" + jsonString(csvLocalTime(now)) + cfmt(",\"address\":%d,", address)
+                + readingJson(reading) + (good ? "" : ",\"error\":" + jsonString(who + ": " + failed.reason))
+                + "}\n";
+        } else if (good) {
+            out = timestamp() + "  " + (several ? cfmt("%02d  ", address) : std::string()) + readingText(reading)
+                + "\n";
+        }
+        if (!out.empty() && !print(out))
+            return printFailure(o);
+        if (!good) {
+            if (o.watch)
+                message(timestamp() + " " + who + ": " + failed.reason);
+            else
+                worst = std::max(worst, exchangeFailure(failed, who));
+        }
+        if (log.isOpen()) {
+            const TReading row{now, !good, reading.value, reading.relays};
+            if (const int error = log.append(row)) {
+                message(csvFailureText(TCsvStep::Write, log.path(), error, kMessageLanguage));
+                log.close();
+                logLost = true;
             }
         }
-        if (!o.watch)
-            return logLost ? std::max(worst, static_cast<int>(ExitFile)) : worst;
-        // Readings keep to their rhythm; one that overran starts the next at once.
-        next += std::chrono::milliseconds(o.intervalMs);
-        const auto now = std::chrono::steady_clock::now();
-        if (next < now)
-            next = now;
-        TEventWait pause;
-        if (pause.run(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(next - now).count()))
-            == TWaitEnd::Stopped)
+        return std::nullopt;
+    };
+
+    if (!o.watch) {
+        for (const TTarget& t : targets) {
+            const TExchangeResult r = line.link().exchange(buildReadRequest(t.address, kLetterDisplayReading));
+            if (r.outcome == TOutcome::Interrupted)
+                return std::max(worst, exchangeFailure(r, line.who(t.address)));
+            if (const auto end = show(t.address, r))
+                return *end;
+        }
+        return logLost ? std::max(worst, static_cast<int>(ExitFile)) : worst;
+    }
+
+    // Each display is read continuously by the window's rules: at most one
+    // reading an interval, none while its last one still waits, a late reply
+    // never taken for the next reading's; the displays in turn on the line.
+    TDisplayLine& shared = line.link().sessionLine();
+    std::vector<std::unique_ptr<TDisplaySession>> sessions;
+    TEventWait wait;
+    std::optional<int> end;
+    for (const TTarget& t : targets) {
+        auto session = std::make_unique<TDisplaySession>(shared, t.address);
+        session->setReadingPeriod(o.intervalMs);
+        QObject::connect(session.get(), &TDisplaySession::reading, session.get(),
+            [&, address = t.address](const TSessionReading& r) {
+                if (end)
+                    return;
+                end = show(address, line.link().resultOf(r.report));
+                if (end)
+                    wait.finish();
+            });
+        QObject::connect(session.get(), &TDisplaySession::requestNotStarted, session.get(),
+            [&, address = t.address](TPendingRequest, bool) {
+                if (end)
+                    return;
+                TExchangeResult failed;
+                failed.outcome = TOutcome::LineLost;
+                failed.reason = "the device cannot be opened again: " + line.link().openFailure();
+                end = std::max(worst, exchangeFailure(failed, line.who(address)));
+                wait.finish();
+            });
+        sessions.push_back(std::move(session));
+    }
+    // The first readings at once; reading goes on from the end of each.
+    for (auto& session : sessions) {
+        session->readValue();
+        session->toggleContinuousReading();
+    }
+    while (!end) {
+        if (wait.run(std::numeric_limits<int>::max()) == TWaitEnd::Stopped)
             return stopped();
     }
+    return *end;
 }
 
 namespace {

@@ -19,6 +19,7 @@
 #include "link/LineSettings.h"
 #include "serial/PortMap.h"
 #include "serial/Zcomm.h"
+#include "session/DisplayLine.h"
 #include "tools/ctl/Commands.h"
 
 struct TEventWait::TImpl {
@@ -126,16 +127,20 @@ void TEventWait::restart(int ms)
 
 TCtlLink::TCtlLink(const TDisplayConfig& line, const std::optional<std::string>& device, int timeoutMs, int retries,
                    int language)
-    : port_(std::make_unique<TZComm>()), rx_(std::make_unique<TRxBuffer>()),
-      link_(std::make_unique<TDisplayLink>(*port_, *rx_)), retries_(retries), language_(language)
+    : lineConfig_(line), line_(std::make_unique<TDisplayLine>()), retries_(retries), language_(language)
 {
     // The program's own settings: XON/XOFF, parity checking, and the line of the configuration.
-    copyLineSettings(line, *port_);
+    line_->setLineSource([this]() -> const TDisplayConfig& { return lineConfig_; }, device);
+    copyLineSettings(lineConfig_, line_->port());
     if (device)
-        port_->Port = *device;
-    link_->setReplyTimeout(timeoutMs);
-    link_->setCloseAfterExchange(false);
-    link_->setSetAsideOtherAddresses(true);
+        line_->port().Port = *device;
+    line_->setReplyTimeout(timeoutMs);
+    line_->setCloseAfterExchange(false);
+    // Other displays may share the line: their replies are set aside.
+    line_->setBus(true);
+    // One exchange at a time, each waiting its whole time-out: a late reply
+    // comes after its own wait has ended and is purged before the next.
+    line_->link().setAwaitLateReplies(false);
 }
 
 TCtlLink::~TCtlLink()
@@ -145,24 +150,31 @@ TCtlLink::~TCtlLink()
 
 bool TCtlLink::open()
 {
-    return link_->openPort();
+    return line_->link().openPort();
 }
 
 std::string TCtlLink::openFailure() const
 {
-    const std::string why = describeOpenFailure(*port_, language_);
+    const std::string why = describeOpenFailure(line_->port(), language_);
     return why.empty() ? "the port cannot be opened." : why;
 }
 
 std::string TCtlLink::deviceName() const
 {
-    const std::string path = resolvePortPath(port_->Port);
-    return path.empty() || path == port_->Port ? port_->Port : port_->Port + " (" + path + ")";
+    const std::string& port = line_->port().Port;
+    const std::string path = resolvePortPath(port);
+    return path.empty() || path == port ? port : port + " (" + path + ")";
 }
 
 void TCtlLink::close()
 {
-    link_->closePort();
+    line_->link().closePort();
+}
+
+TDisplayLine& TCtlLink::sessionLine()
+{
+    line_->link().setAwaitLateReplies(true);
+    return *line_;
 }
 
 void TCtlLink::setVerbose(bool on)
@@ -170,7 +182,7 @@ void TCtlLink::setVerbose(bool on)
     if (!on || verbose_)
         return;
     verbose_ = true;
-    printTraffic(*link_);
+    printTraffic(line_->link());
 }
 
 void printTraffic(TDisplayLink& link)
@@ -208,28 +220,35 @@ TExchangeResult TCtlLink::attempt(std::span<const std::uint8_t> request)
         return result;
     }
 
+    TDisplayLink& link = line_->link();
     TEventWait wait;
     TExchangeReport report;
     bool done = false;
-    const QMetaObject::Connection finished = QObject::connect(link_.get(), &TDisplayLink::finished, link_.get(),
+    const QMetaObject::Connection finished = QObject::connect(&link, &TDisplayLink::finished, &link,
         [&](const TExchangeReport& r) {
             report = r;
             done = true;
             wait.finish();
         });
-    link_->start(0, std::vector<std::uint8_t>(request.begin(), request.end()));
+    link.start(0, std::vector<std::uint8_t>(request.begin(), request.end()));
     // The link keeps its own deadline; this wait only gives way to a stop signal.
-    const int guardMs = 2 * link_->replyTimeout() + link_->wireMs(request.size()) + 1000;
+    const int guardMs = 2 * link.replyTimeout() + link.wireMs(request.size()) + 1000;
     const TWaitEnd end = done ? TWaitEnd::Finished : wait.run(guardMs);
     if (!done)
-        link_->abandon();
+        link.abandon();
     QObject::disconnect(finished);
     if (end == TWaitEnd::Stopped && report.outcome != TExchangeOutcome::Reply) {
         result.outcome = TOutcome::Interrupted;
         result.reason = "interrupted";
         return result;
     }
+    return resultOf(report);
+}
 
+TExchangeResult TCtlLink::resultOf(const TExchangeReport& report) const
+{
+    const std::span<const std::uint8_t> request(report.request);
+    TExchangeResult result;
     result.reply = report.reply;
     for (const auto& aside : report.setAside)
         (checkReply(aside, request) == TReplyCheck::Noise ? result.noise : result.setAside).push_back(printable(aside));
@@ -263,7 +282,7 @@ TExchangeResult TCtlLink::attempt(std::span<const std::uint8_t> request)
         break;
     }
     result.outcome = TOutcome::NoReply;
-    result.reason = cfmt("no reply within %d ms", link_->replyTimeout());
+    result.reason = cfmt("no reply within %d ms", report.timeoutMs);
     if (!report.reply.empty())
         result.reason += "; what arrived has no end (CR): \"" + printable(report.reply) + "\"";
     if (!result.setAside.empty())

@@ -8,9 +8,9 @@
 
 #include "config/DisplayConfig.h"
 
+class TDisplayLine;
 class TDisplayLink;
-class TRxBuffer;
-class TZComm;
+struct TExchangeReport;
 
 // SIGINT and SIGTERM end dadizctl cleanly: they are blocked in every thread
 // and read from a descriptor by the event loop, which then leaves its wait.
@@ -92,12 +92,17 @@ public:
     // Every frame sent and received goes to standard error.
     void setVerbose(bool on);
 
+    // The line, for sessions that read it continuously by the window's rules:
+    // late replies awaited, one reading at a time.
+    TDisplayLine& sessionLine();
+    // What an exchange that ended as `report` comes to, in a tool's words.
+    TExchangeResult resultOf(const TExchangeReport& report) const;
+
 private:
     TExchangeResult attempt(std::span<const std::uint8_t> request);
 
-    std::unique_ptr<TZComm> port_;
-    std::unique_ptr<TRxBuffer> rx_;
-    std::unique_ptr<TDisplayLink> link_;
+    TDisplayConfig lineConfig_;
+    std::unique_ptr<TDisplayLine> line_;
     int retries_;
     int language_;
     bool verbose_ = false;

@@ -208,6 +208,10 @@ bool parseArguments(const std::vector<std::string>& args, TCtlOptions& o, std::s
         error = "--interval applies to value --watch";
         return false;
     }
+    if (given.count("--retries") && o.watch) {
+        error = "--retries does not apply to value --watch: a missed reading is followed by the next one";
+        return false;
+    }
     if (o.json && o.plain) {
         error = "--json and --plain cannot go together";
         return false;

@@ -135,7 +135,7 @@ void renderTrafficMonitor(TForm1& main, int language, const QString& name)
         {at + 1000ms, TTrafficDirection::Sent, port, frame("@07P\r"), {}, TTrafficNote::None},
         {at + 2005ms, TTrafficDirection::Received, port, {}, 1000, TTrafficNote::NoReply},
     };
-    TTrafficMonitor monitor(&main, language, *main.Link);
+    TTrafficMonitor monitor(&main, language, *main.Link());
     monitor.model()->add(records);
     save(monitor, name);
 }
@@ -226,10 +226,10 @@ int main(int argc, char* argv[])
         DisplayConfig = cfg;
         main.fillSerialPanel();
         main.applyLanguage();
-        main.Edit[14]->setText(QStringLiteral("  180.5 "));
+        main.controls().Edit[14]->setText(QStringLiteral("  180.5 "));
         main.setRelayIndicator(1, true);
         save(main, QStringLiteral("main-example-%1").arg(l));
-        main.Edit[14]->setText(QStringLiteral("   "));
+        main.controls().Edit[14]->setText(QStringLiteral("   "));
         main.setRelayIndicator(1, false);
         renderNotice(main, QStringLiteral("main-notice-%1").arg(l));
         renderTrafficMonitor(main, lang, QStringLiteral("traffic-%1").arg(l));
