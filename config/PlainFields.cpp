@@ -333,6 +333,14 @@ TPlainParse expandPlain(const std::string& name, const std::string& value, std::
     return TPlainParse::NotPlain;
 }
 
+std::vector<const TRecordField*> plainFields(const std::string& name)
+{
+    for (const TRow& row : rows())
+        if (row.name == name)
+            return row.fields;
+    return {};
+}
+
 std::string plainNames()
 {
     std::string out;
@@ -343,10 +351,20 @@ std::string plainNames()
 
 std::vector<TPlainLine> plainLines(const TDisplayConfig& cfg)
 {
+    return plainLines(cfg, [](const TRecordField&) { return true; });
+}
+
+std::vector<TPlainLine> plainLines(const TDisplayConfig& cfg, const std::function<bool(const TRecordField&)>& only)
+{
+    const auto kept = [&](const TRow& row) {
+        return std::all_of(row.fields.begin(), row.fields.end(), [&](const TRecordField* f) { return only(*f); });
+    };
     std::vector<TPlainLine> out;
-    for (const TRow& row : rows())
-        if (!namedByPart(row, cfg))
+    for (const TRow& row : rows()) {
+        const bool partKept = row.partOf >= 0 && kept(rows()[static_cast<std::size_t>(row.partOf)]);
+        if (kept(row) && !(partKept && namedByPart(row, cfg)))
             out.push_back(lineOf(row, cfg));
+    }
     return out;
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ enum class TPlainParse { NotPlain, Done, Refused };
 TPlainParse expandPlain(const std::string& name, const std::string& value, std::vector<TRecordAssignment>& out,
                         std::string& error);
 
+// The record fields a plain name stands for; empty for a name that is not a plain one.
+std::vector<const TRecordField*> plainFields(const std::string& name);
+
 // Every plain name, for messages.
 std::string plainNames();
 
@@ -46,6 +50,9 @@ struct TPlainLine {
 // form (an index beyond its list, a number that is not finite) is given with
 // its record name, which set refuses (a relay character, which set takes back as <XX>).
 std::vector<TPlainLine> plainLines(const TDisplayConfig& cfg);
+// The lines of the rows whose record fields all pass `only`; a choice a left-out
+// row would name is given on its own ("signal" when "input" is left out).
+std::vector<TPlainLine> plainLines(const TDisplayConfig& cfg, const std::function<bool(const TRecordField&)>& only);
 
 struct TPlainDifference {
     std::string name;

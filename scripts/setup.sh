@@ -18,6 +18,9 @@ packages=(
   desktop-file-utils appstream       # the package test checks the menu entry and AppStream data
   g++-mingw-w64-x86-64-posix         # the Windows build of the serial layer
   wine64                             # runs its tests
+  libmosquitto-dev libmodbus-dev     # dadiz-bridge: MQTT and Modbus TCP
+  mosquitto mosquitto-clients        # the bridge's tests: a real broker, mosquitto_sub and mosquitto_pub
+  mbpoll                             # the bridge's tests: a Modbus TCP client
 )
 
 missing=()

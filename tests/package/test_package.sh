@@ -41,23 +41,27 @@ Architecture $arch
 Section electronics
 EOF
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
-for dep in libc6 libqt6widgets6 libqt6svg6 libqt6charts6 fonts-liberation2; do
+for dep in libc6 libqt6widgets6 libqt6svg6 libqt6charts6 libmosquitto1 libmodbus5 fonts-liberation2; do
   field Depends | grep -qE "(^|, )$dep( |,|$)" || fail "Depends lacks $dep: $(field Depends)"
 done
 
 # Exactly these files, every one under /usr, owned by root.
 dpkg-deb -x "$deb" "$root/tree"
 expected_files="usr/bin/dadiz
+usr/bin/dadiz-bridge
 usr/bin/dadiz-sim
 usr/bin/dadizctl
 usr/lib/dadiz/libdadiz-trend.so
+usr/lib/systemd/system/dadiz-bridge.service
 usr/share/applications/$id.desktop
 usr/share/doc/dadiz/changelog.gz
 usr/share/doc/dadiz/copyright
+usr/share/doc/dadiz/examples/bridge.conf
 usr/share/icons/hicolor/256x256/apps/$id.png
 usr/share/icons/hicolor/48x48/apps/$id.png
 usr/share/icons/hicolor/scalable/apps/$id.svg
 usr/share/lintian/overrides/dadiz
+usr/share/man/man1/dadiz-bridge.1.gz
 usr/share/man/man1/dadiz-sim.1.gz
 usr/share/man/man1/dadiz.1.gz
 usr/share/man/man1/dadizctl.1.gz
@@ -98,7 +102,7 @@ env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$bin/dadiz" >"$root/dadiz-
   || fail "dadiz without a display: status $status, $(head -n1 "$root/dadiz-out")"
 
 # The programs are hardened: immediate binding and fortified libc calls.
-for program in dadiz dadizctl dadiz-sim; do
+for program in dadiz dadizctl dadiz-sim dadiz-bridge; do
   grep -q 'BIND_NOW' <<<"$(readelf -d "$bin/$program")" || fail "$program is not linked with -z now"
   grep -qE '__[a-z0-9_]+_chk\b' <<<"$(readelf --dyn-syms -W "$bin/$program")" \
     || fail "$program calls no fortified libc function"
@@ -122,7 +126,7 @@ unbound=$(ldd -r "$module" 2>&1 | grep -E 'undefined symbol|not found' || true)
 [ -z "$unbound" ] || fail "the trend module does not load: $unbound"
 
 # Each manual page is valid gzip and names every option dadiz-sim lists.
-for page in dadiz dadizctl dadiz-sim; do
+for page in dadiz dadizctl dadiz-sim dadiz-bridge; do
   gz="$root/tree/usr/share/man/man1/$page.1.gz"
   gzip -t "$gz" 2>/dev/null && zcat "$gz" | head -n1 | grep -qi "^\.TH ${page//-/\\\\-} 1 " \
     || fail "$page.1.gz is not a gzipped manual page for $page"
@@ -131,6 +135,24 @@ sim_page=$(zcat "$root/tree/usr/share/man/man1/dadiz-sim.1.gz" | sed 's/\\-/-/g'
 for opt in $(grep -o -- '--[a-z-]*' "$root/sim-help" | sort -u); do
   grep -q -- "$opt" <<<"$sim_page" || fail "dadiz-sim.1 does not describe $opt"
 done
+
+# The bridge takes its example configuration, names the line and key of a
+# bad one, and its manual describes every key of the example and every topic.
+example="$root/tree/usr/share/doc/dadiz/examples/bridge.conf"
+"$bin/dadiz-bridge" --config "$example" --check >"$root/bridge-check" 2>&1 \
+  || fail "dadiz-bridge --check refuses the example: $(cat "$root/bridge-check")"
+sed 's/^Baud=9600$/Baud=9601/' "$example" >"$root/bad.conf"
+status=0
+"$bin/dadiz-bridge" --config "$root/bad.conf" >"$root/bridge-bad" 2>&1 || status=$?
+[ "$status" -eq 2 ] && grep -q "^dadiz-bridge: $root/bad.conf:[0-9]*: Baud: " "$root/bridge-bad" \
+  || fail "dadiz-bridge with a bad Baud: status $status, $(cat "$root/bridge-bad")"
+bridge_page=$(zcat "$root/tree/usr/share/man/man1/dadiz-bridge.1.gz" | sed 's/\\-/-/g')
+for key in $(sed -n 's/^#* *\([A-Za-z]*\)=.*/\1/p' "$example" | sort -u) value number relay1 relay2 status \
+    config/get config/set config/result bridge/status; do
+  grep -q -- "$key" <<<"$bridge_page" || fail "dadiz-bridge.1 does not describe $key"
+done
+grep -q '^ExecStart=/usr/bin/dadiz-bridge --config /etc/dadiz/bridge.conf$' \
+  "$root/tree/usr/lib/systemd/system/dadiz-bridge.service" || fail "the bridge's unit does not start it"
 
 # The stripped tools still talk: the packaged dadizctl reads the packaged simulator.
 "$bin/dadiz-sim" --address 7 --value 12.5 --link "$root/tty" >"$root/sim-out" 2>&1 &

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "base/UniqueFd.h"
+#include "support/ProcStat.h"
 
 namespace testsupport {
 
@@ -286,19 +287,5 @@ private:
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
-
-// User and system CPU time of a process, in clock ticks.
-inline long cpuTicks(pid_t pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    long ticks = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i)
-        if (i == 14 || i == 15)
-            ticks += std::stol(field);
-    return ticks;
-}
 
 } // namespace testsupport

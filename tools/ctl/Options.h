@@ -37,7 +37,3 @@ struct TCtlOptions {
 
 // False on a usage error, with the reason in error.
 bool parseArguments(const std::vector<std::string>& args, TCtlOptions& options, std::string& error);
-
-// "1,2,5-9": addresses from 0 to 31, single or as ranges, in the order given,
-// each once. False when any item is not one.
-bool parseAddressList(const std::string& text, std::vector<std::uint8_t>& addresses);

@@ -1,8 +1,8 @@
 #pragma once
 #include <optional>
 #include <string>
-#include <vector>
 
+#include "tools/ctl/JsonText.h"
 #include "tools/ctl/Options.h"
 
 // What dadizctl writes: results on standard output, messages on standard
@@ -25,15 +25,6 @@ enum class TInput { Read, TooLong, Failed, Stopped };
 TInput readStandardInput(std::string& text, std::size_t limit);
 // The exit status after print failed: a watch ends cleanly on a stop signal.
 int printFailure(const TCtlOptions& o);
-
-// Bytes from a display as text: Latin-1 as UTF-8, control bytes as <XX>.
-std::string shownText(const std::string& bytes);
-// Bytes from a display as a JSON string: Latin-1 as UTF-8, escaped.
-std::string jsonText(const std::string& bytes);
-// Our own UTF-8 text as a JSON string; a byte that is not UTF-8 becomes U+FFFD.
-std::string jsonString(const std::string& utf8);
-// A number from its text with a '.', or null.
-std::string jsonNumber(const std::optional<std::string>& text);
 
 std::string trimmed(const std::string& s);
 // Columns are counted in characters, not bytes: the texts are UTF-8.

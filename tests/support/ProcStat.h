@@ -1,0 +1,35 @@
+#pragma once
+// What /proc says of a process, for tests and benchmarks alike.
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <sys/types.h>
+
+namespace testsupport {
+
+// User and system CPU time of a process, in clock ticks.
+inline long cpuTicks(pid_t pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    long ticks = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i)
+        if (i == 14 || i == 15)
+            ticks += std::stol(field);
+    return ticks;
+}
+
+// Its resident memory in KiB, or 0.
+inline long rssKiB(pid_t pid)
+{
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return 0;
+}
+
+} // namespace testsupport

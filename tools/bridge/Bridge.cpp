@@ -1,0 +1,349 @@
+#include "tools/bridge/Bridge.h"
+
+#include <algorithm>
+#include <chrono>
+#include <ctime>
+
+#include "base/Formats.h"
+#include "config/FieldEdits.h"
+#include "tools/bridge/ConfigPayload.h"
+#include "tools/bridge/Modbus.h"
+#include "tools/bridge/Mqtt.h"
+#include "tools/ctl/JsonText.h"
+#include "tools/ctl/ReplyCompare.h"
+#include "trend/Reading.h"
+
+namespace {
+
+// The Modbus status register's code of each status.
+int statusCode(TDisplayStatus s)
+{
+    switch (s) {
+    case TDisplayStatus::Ok: return 0;
+    case TDisplayStatus::NoReply: return 1;
+    case TDisplayStatus::OtherAddress: return 2;
+    case TDisplayStatus::Unexpected: return 3;
+    case TDisplayStatus::LineLost: return 4;
+    case TDisplayStatus::Unknown: break;
+    }
+    return 5;
+}
+
+// Why an exchange of the bridge's own brought no reply.
+std::string reportWhy(const TExchangeReport& r)
+{
+    switch (r.outcome) {
+    case TExchangeOutcome::Reply: return {};
+    case TExchangeOutcome::NoReply:
+    case TExchangeOutcome::Abandoned: return cfmt("no reply within %d ms", r.timeoutMs);
+    case TExchangeOutcome::WrongAddress: return "a display answered with another address";
+    case TExchangeOutcome::Unexpected: return "the reply does not answer the request";
+    case TExchangeOutcome::Overflow: return "bytes came without the end of a reply";
+    case TExchangeOutcome::LineLost:
+    case TExchangeOutcome::OpenFailed: break;
+    }
+    return "the line is lost";
+}
+
+std::string discoveryId(std::string text)
+{
+    std::replace(text.begin(), text.end(), '.', '_');
+    return text;
+}
+
+} // namespace
+
+std::string utcTime()
+{
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    return text + cfmt(".%03dZ", static_cast<int>(ms));
+}
+
+TBridge::TBridge(const TBridgeConfig& config, std::function<void(const std::string&)> log)
+    : config_(config), log_(std::move(log))
+{
+    for (std::size_t i = 0; i < config_.lines.size(); ++i)
+        for (std::uint8_t a : config_.lines[i].addresses)
+            displays_[{i, a}] = TDisplay{i, a, TDisplayStatus::Unknown, utcTime(), {}, 0};
+}
+
+TBridge::~TBridge()
+{
+    stop();
+}
+
+std::string TBridge::topic(std::size_t line, std::uint8_t address, const std::string& leaf) const
+{
+    return config_.broker.prefix + "/" + config_.lines[line].name + cfmt("/%02d/", address) + leaf;
+}
+
+bool TBridge::start(std::string& error)
+{
+    if (config_.modbus.enabled) {
+        std::vector<std::uint8_t> units;
+        for (const TBridgeLine& l : config_.lines)
+            units.insert(units.end(), l.addresses.begin(), l.addresses.end());
+        modbus_ = std::make_unique<TModbusServer>(config_.modbus, units);
+        if (!modbus_->start(error))
+            return false;
+        log_(cfmt("Modbus TCP on %s:%d", config_.modbus.listen.c_str(), config_.modbus.port));
+    }
+    if (config_.broker.enabled) {
+        TMqttClient::TCallbacks callbacks;
+        callbacks.connected = [this] { onConnected(); };
+        callbacks.message = [this](const std::string& t, const std::string& p) { onMessage(t, p); };
+        callbacks.note = log_;
+        mqtt_ = std::make_unique<TMqttClient>(config_.broker, config_.broker.prefix + "/bridge/status", "offline",
+                                              std::move(callbacks));
+        if (!mqtt_->start(error))
+            return false;
+    }
+    for (const auto& [key, d] : displays_)
+        publishStatus(d);
+    for (std::size_t i = 0; i < config_.lines.size(); ++i) {
+        readers_.push_back(makeLineReader(config_.lines[i]));
+        readers_.back()->onReading = [this, i](const TLineReading& r) { onReading(i, r); };
+        readers_.back()->onLineNote = log_;
+    }
+    for (auto& reader : readers_)
+        reader->start();
+    return true;
+}
+
+void TBridge::stop()
+{
+    readers_.clear();
+    if (mqtt_) {
+        mqtt_->stop(config_.broker.prefix + "/bridge/status", "offline", 2000);
+        mqtt_.reset();
+    }
+    if (modbus_) {
+        modbus_->stop();
+        modbus_.reset();
+    }
+}
+
+void TBridge::publishRetained(const std::string& t, const std::string& payload)
+{
+    const auto held = retained_.find(t);
+    if (held != retained_.end() && held->second == payload)
+        return;
+    retained_[t] = payload;
+    if (mqtt_)
+        mqtt_->publish(t, payload, true);
+}
+
+void TBridge::publishStatus(const TDisplay& d)
+{
+    std::string payload = "{\"status\":" + jsonString(statusWord(d.status)) + ",\"time\":" + jsonString(d.since)
+        + cfmt(",\"missed\":%d", d.missed);
+    if (!d.why.empty())
+        payload += ",\"why\":" + jsonString(d.why);
+    publishRetained(topic(d.line, d.address, "status"), payload + "}");
+}
+
+void TBridge::onReading(std::size_t line, const TLineReading& r)
+{
+    TDisplay& d = displays_[{line, r.address}];
+    if (r.status != d.status) {
+        d.status = r.status;
+        d.since = utcTime();
+        if (r.status == TDisplayStatus::NoReply || r.status == TDisplayStatus::OtherAddress)
+            log_("line " + config_.lines[line].name + cfmt(", display %02d: ", r.address) + r.why);
+    }
+    d.why = r.why;
+    const bool ok = r.status == TDisplayStatus::Ok;
+    if (!ok && r.status != TDisplayStatus::LineLost)
+        ++d.missed;
+
+    std::string number;
+    if (ok && r.reading.value) {
+        number = readingNumberText(*r.reading.value);
+        publishRetained(topic(line, r.address, "value"), shownText(*r.reading.value));
+        publishRetained(topic(line, r.address, "number"), number);
+    }
+    if (ok && r.reading.relays)
+        for (int n = 0; n < 2; ++n)
+            publishRetained(topic(line, r.address, cfmt("relay%d", n + 1)), (*r.reading.relays)[n] ? "ON" : "OFF");
+    publishStatus(d);
+    if (modbus_) {
+        const bool current = ok && r.reading.value;
+        modbus_->update(r.address, modbusUnit(statusCode(d.status), current ? &number : nullptr,
+                                              ok && r.reading.relays ? &*r.reading.relays : nullptr, d.missed));
+    }
+}
+
+void TBridge::onConnected()
+{
+    const std::string& prefix = config_.broker.prefix;
+    mqtt_->publish(prefix + "/bridge/status", "online", true);
+    // A broker that restarted without its store has lost what it held: give it all again.
+    for (const auto& [t, payload] : retained_)
+        mqtt_->publish(t, payload, true);
+    if (config_.broker.discovery)
+        publishDiscovery();
+    for (const TBridgeLine& l : config_.lines) {
+        mqtt_->subscribe(prefix + "/" + l.name + "/+/config/get");
+        mqtt_->subscribe(prefix + "/" + l.name + "/+/config/set");
+    }
+}
+
+void TBridge::publishDiscovery()
+{
+    const std::string& prefix = config_.broker.prefix;
+    for (const auto& [key, d] : displays_) {
+        const std::string name = config_.lines[d.line].name;
+        const std::string id = "dadiz_" + discoveryId(name) + cfmt("_%02d", d.address);
+        const std::string common = ",\"availability_topic\":" + jsonString(prefix + "/bridge/status")
+            + ",\"device\":{\"identifiers\":[" + jsonString(id) + "],\"name\":"
+            + jsonString("DADiz " + name + cfmt(" %02d", d.address)) + "}";
+        mqtt_->publish(config_.broker.discoveryPrefix + "/sensor/" + id + "/value/config",
+                       "{\"name\":\"Value\",\"unique_id\":" + jsonString(id + "_value") + ",\"state_topic\":"
+                           + jsonString(topic(d.line, d.address, "number")) + common + "}",
+                       true);
+        for (int n = 1; n <= 2; ++n)
+            mqtt_->publish(config_.broker.discoveryPrefix + "/binary_sensor/" + id + cfmt("/relay%d/config", n),
+                           cfmt("{\"name\":\"Relay %d\",\"unique_id\":", n) + jsonString(id + cfmt("_relay%d", n))
+                               + ",\"state_topic\":" + jsonString(topic(d.line, d.address, cfmt("relay%d", n)))
+                               + ",\"payload_on\":\"ON\",\"payload_off\":\"OFF\"" + common + "}",
+                           true);
+    }
+}
+
+void TBridge::onMessage(const std::string& t, const std::string& payload)
+{
+    const std::string head = config_.broker.prefix + "/";
+    if (t.rfind(head, 0) != 0)
+        return;
+    // LINE/NN/config/get or LINE/NN/config/set
+    const std::string rest = t.substr(head.size());
+    const std::size_t slash = rest.find('/');
+    if (slash == std::string::npos)
+        return;
+    const std::string lineName = rest.substr(0, slash);
+    const std::string tail = rest.substr(slash + 1);
+    const auto line = std::find_if(config_.lines.begin(), config_.lines.end(),
+                                   [&](const TBridgeLine& l) { return l.name == lineName; });
+    if (line == config_.lines.end() || tail.size() != 13 || tail.compare(2, 8, "/config/") != 0
+        || !std::isdigit(static_cast<unsigned char>(tail[0])) || !std::isdigit(static_cast<unsigned char>(tail[1])))
+        return;
+    const std::size_t index = static_cast<std::size_t>(line - config_.lines.begin());
+    const auto address = static_cast<std::uint8_t>((tail[0] - '0') * 10 + (tail[1] - '0'));
+    if (!displays_.count({index, address}))
+        return;
+    const std::string verb = tail.substr(10);
+    if (verb == "get")
+        getConfig(index, address);
+    else if (verb == "set")
+        setConfig(index, address, payload);
+}
+
+void TBridge::result(std::size_t line, std::uint8_t address, const std::string& request, const std::string& error,
+                     const std::string& config)
+{
+    std::string payload = "{\"request\":" + jsonString(request) + ",\"ok\":" + (error.empty() ? "true" : "false");
+    if (!error.empty())
+        payload += ",\"error\":" + jsonString(error);
+    if (!config.empty())
+        payload += ",\"config\":" + config;
+    if (mqtt_)
+        mqtt_->publish(topic(line, address, "config/result"), payload + "}", false);
+    if (!error.empty())
+        log_("line " + config_.lines[line].name + cfmt(", display %02d: configuration ", address) + request + ": "
+             + error);
+}
+
+void TBridge::readConfig(std::size_t line, std::uint8_t address,
+                         std::function<void(const TDisplayConfig*, const std::string&)> done)
+{
+    readers_[line]->readConfiguration(address, [this, line, address, done](const TExchangeReport& r) {
+        if (r.outcome != TExchangeOutcome::Reply) {
+            done(nullptr, "reading the configuration: " + reportWhy(r));
+            return;
+        }
+        TDisplayConfig cfg = config_.lines[line].settings;
+        cfg.Address = address;
+        const TParamsReplyContents contents = parseAnalogParamsReply(r.reply, cfg);
+        if (!contents.missing().empty() || !contents.unreadable.empty()) {
+            done(nullptr, "the display's reply carries only part of its configuration: \""
+                              + shownText(std::string(r.reply.begin(), r.reply.end())) + "\"");
+            return;
+        }
+        if (const auto problem = receivedValueProblem(cfg)) {
+            done(nullptr, "the display holds what a configuration cannot hold: " + *problem);
+            return;
+        }
+        done(&cfg, {});
+    });
+}
+
+void TBridge::getConfig(std::size_t line, std::uint8_t address)
+{
+    readConfig(line, address, [this, line, address](const TDisplayConfig* cfg, const std::string& error) {
+        if (!cfg) {
+            result(line, address, "get", error);
+            return;
+        }
+        if (mqtt_)
+            mqtt_->publish(topic(line, address, "config"), configPayloadJson(*cfg), false);
+    });
+}
+
+void TBridge::setConfig(std::size_t line, std::uint8_t address, const std::string& payload)
+{
+    if (!config_.broker.allowWrites) {
+        result(line, address, "set", "writing a configuration is not allowed: the bridge's file does not say "
+                                     "AllowWrites=true in [Broker]");
+        return;
+    }
+    // A malformed payload is refused before anything goes on the line.
+    std::vector<std::string> assignments;
+    std::string error;
+    if (!parseConfigPayload(payload, assignments, error)) {
+        result(line, address, "set", error + "; nothing was sent");
+        return;
+    }
+    readConfig(line, address, [this, line, address, payload](const TDisplayConfig* held, const std::string& why) {
+        if (!held) {
+            result(line, address, "set", why + "; nothing was sent");
+            return;
+        }
+        TDisplayConfig cfg = *held;
+        std::string refused;
+        if (!applyConfigPayload(payload, cfg, refused)) {
+            result(line, address, "set", refused + "; nothing was sent");
+            return;
+        }
+        readers_[line]->sendConfiguration(address, cfg, [this, line, address, cfg](const TExchangeReport& ack) {
+            if (ack.outcome != TExchangeOutcome::Reply) {
+                result(line, address, "set", "sending the configuration: " + reportWhy(ack));
+                return;
+            }
+            readers_[line]->readConfiguration(address, [this, line, address, cfg](const TExchangeReport& r) {
+                if (r.outcome != TExchangeOutcome::Reply) {
+                    result(line, address, "set", "sent, but reading it back: " + reportWhy(r));
+                    return;
+                }
+                TDisplayConfig received = cfg;
+                const TParamsReplyContents contents = parseAnalogParamsReply(r.reply, received);
+                std::string differences;
+                for (const TFieldDifference& d : compareWithReply(cfg, received, contents))
+                    differences += (differences.empty() ? "" : "; ") + d.field + " sent " + d.sent + ", display holds "
+                        + shownText(d.received);
+                if (!differences.empty()) {
+                    result(line, address, "set", "sent, but the display holds other values: " + differences);
+                    return;
+                }
+                log_("line " + config_.lines[line].name + cfmt(", display %02d: configuration written and read back",
+                                                                address));
+                result(line, address, "set", {}, configPayloadJson(cfg));
+            });
+        });
+    });
+}
