@@ -66,6 +66,20 @@ inline int countEntries(const char* dir)
 }
 inline int openDescriptors() { return countEntries("/proc/self/fd"); }
 inline int runningThreads() { return countEntries("/proc/self/task"); }
+// The thread count once a thread an earlier case let go has left: the same
+// count twice, 50 ms apart (for at most 2 s), is the baseline to compare with.
+inline int settledThreads()
+{
+    int n = runningThreads();
+    for (int i = 0; i < 40; ++i) {
+        usleep(50000);
+        const int again = runningThreads();
+        if (again == n)
+            break;
+        n = again;
+    }
+    return n;
+}
 
 inline double processCpuSeconds()
 {

@@ -202,7 +202,7 @@ TEST(ZComm, ThousandCyclesLeaveNoDescriptorOrThread)
     ASSERT_EQ(o.port.OpenConnection(), 1);
     o.port.CloseConnection();
     const int fds = openDescriptors();
-    const int threads = runningThreads();
+    const int threads = settledThreads();
     for (int i = 0; i < 1000; ++i) {
         ASSERT_EQ(o.port.OpenConnection(), 1) << i;
         if (i % 100 == 0) {
@@ -221,7 +221,7 @@ TEST(ZComm, WaitThreadEndsWithTheComponent)
 {
     PtyPair pty;
     qtApp();
-    const int threads = runningThreads();
+    const int threads = settledThreads();
     {
         TZComm port;
         port.Port = pty.path;
@@ -264,7 +264,7 @@ TEST(ZComm, FailedOpensLeakNothingAndSayWhy)
         {"empty port", "", databits8, stop1, 9600, "No serial device"},
     };
     const int fds = openDescriptors();
-    const int threads = runningThreads();
+    const int threads = settledThreads();
     for (const Row& row : rows) {
         o.port.Port = row.port;
         o.port.DataBits = row.bits;
