@@ -175,7 +175,7 @@ bool parseArguments(const std::vector<std::string>& args, TCtlOptions& o, std::s
                 error = "--lang must be ca, es, fr or en, not \"" + value + "\"";
                 return false;
             }
-            o.language = static_cast<std::uint8_t>(it - std::begin(langs));
+            o.language = kLanguages[it - std::begin(langs)];
         } else if (arg == "--csv") {
             if (value.empty()) {
                 error = "--csv needs a file name";

@@ -1,0 +1,34 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+// The four languages of the user interface, in the order of the language
+// dialog's choices and of the settings file's byte.
+enum class TLanguage : std::uint8_t { Catalan, Spanish, French, English };
+
+inline constexpr TLanguage kLanguages[] = {TLanguage::Catalan, TLanguage::Spanish, TLanguage::French,
+    TLanguage::English};
+
+// The one rule for a language index (the settings file's byte, the index a
+// window is opened with): 0..3 name the four languages in the order above and
+// any other index names none. With no language a window keeps the texts it is
+// designed with, which are mostly Spanish, so every text the program adds
+// beside them reads Spanish too.
+constexpr std::optional<TLanguage> languageAt(int index)
+{
+    if (index < 0 || index > 3)
+        return std::nullopt;
+    return static_cast<TLanguage>(index);
+}
+
+constexpr TLanguage textLanguage(int index)
+{
+    return languageAt(index).value_or(TLanguage::Spanish);
+}
+
+// The language's place in the order above: 0..3.
+constexpr std::size_t languagePlace(TLanguage language)
+{
+    return static_cast<std::size_t>(language);
+}
