@@ -39,6 +39,14 @@ const TErrorWords kErrorWords[] = {
     {EBADF, {"descriptor d'arxiu incorrecte", "descriptor de archivo incorrecto", "descripteur de fichier incorrect",
              "bad file descriptor"}},
     {ENOMEM, {"memòria insuficient", "memoria insuficiente", "mémoire insuffisante", "out of memory"}},
+    {EADDRINUSE, {"l'adreça ja és en ús", "la dirección ya está en uso", "adresse déjà utilisée", "address already in use"}},
+    {EADDRNOTAVAIL, {"l'adreça no és d'aquest ordinador", "la dirección no es de este ordenador",
+                     "l'adresse n'est pas celle de cet ordinateur", "the address is not this computer's"}},
+    {ECONNREFUSED, {"connexió refusada", "conexión rechazada", "connexion refusée", "connection refused"}},
+    {ETIMEDOUT, {"temps d'espera esgotat", "tiempo de espera agotado", "délai dépassé", "timed out"}},
+    {EHOSTUNREACH, {"no hi ha cap camí fins a l'ordinador", "no hay ninguna ruta hasta el ordenador",
+                    "aucune route vers l'ordinateur", "no route to the host"}},
+    {ENETUNREACH, {"la xarxa no és accessible", "la red no es accesible", "réseau inaccessible", "network unreachable"}},
 };
 
 const TTexts kOtherError{"error del sistema %1", "error del sistema %1", "erreur système %1", "system error %1"};

@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(reinterpret_cast<const char*>(data), size);
     TBridgeConfig config;
     std::string error;
-    if (!parseBridgeConfig(text, "bridge.conf", config, error)) {
+    if (!parseBridgeConfig(text, "bridge.conf", std::nullopt, config, error)) {
         // A refusal names the file and a line.
         FUZZ_REQUIRE(error.rfind("bridge.conf:", 0) == 0);
         return 0;
@@ -18,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A file taken has lines, each with a device and displays, and somewhere to send their readings.
     FUZZ_REQUIRE(!config.lines.empty());
     FUZZ_REQUIRE(config.broker.enabled || config.modbus.enabled);
+    FUZZ_REQUIRE(config.language >= 0 && config.language <= 3);
     for (const TBridgeLine& line : config.lines) {
         FUZZ_REQUIRE(!line.device.empty() && !line.addresses.empty() && !line.name.empty());
         for (std::uint8_t a : line.addresses)

@@ -27,7 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const TDisplayConfig before = held();
     TDisplayConfig cfg = before;
     std::string error;
-    const bool taken = applyConfigPayload(payload, cfg, error);
+    // The language rides on the last byte: every language refuses the same payloads.
+    const int language = size ? data[size - 1] % 4 : 3;
+    const bool taken = applyConfigPayload(payload, language, cfg, error);
+    TDisplayConfig english = before;
+    std::string englishError;
+    FUZZ_REQUIRE(applyConfigPayload(payload, 3, english, englishError) == taken);
     if (!taken) {
         // A refusal says why and changes nothing.
         FUZZ_REQUIRE(!error.empty());
@@ -41,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                  && cfg.BaudIndex == before.BaudIndex && cfg.ParityIndex == before.ParityIndex);
     const std::string published = configPayloadJson(cfg);
     TDisplayConfig again = before;
-    FUZZ_REQUIRE(applyConfigPayload(published, again, error));
+    FUZZ_REQUIRE(applyConfigPayload(published, language, again, error));
     FUZZ_REQUIRE(buildConfigRequest(again) == buildConfigRequest(cfg));
     return 0;
 }

@@ -199,7 +199,7 @@ TEST(Bridge, RefusesABadConfigurationNamingFileLineAndKey)
         {"[Broker]\nAllowWrites=yes\n[Line COM1]\nDevice=/dev/null\nAddresses=1\n", R"(2: AllowWrites: must be true or false.*)"},
         {"[Broker]\nColour=blue\n[Line COM1]\nDevice=/dev/null\nAddresses=1\n", R"(2: Colour: no such key here; the keys are Host, .*)"},
         {"[Broker]\nPasswordFile=/nonexistent/pw\n[Line COM1]\nDevice=/dev/null\nAddresses=1\n",
-         R"(2: PasswordFile: cannot read /nonexistent/pw: No such file or directory.*)"},
+         R"(2: PasswordFile: cannot read /nonexistent/pw: no such file or directory, not "/nonexistent/pw")"},
         {"[Broker]\n[Line COM1]\nDevice=/dev/null\n", R"(2: \[Line COM1\] has no Addresses key)"},
         {"[Broker]\n[Line bridge]\nDevice=/dev/null\nAddresses=1\n", R"(2: \[Line bridge\]: a line's name .*)"},
         {"Host=x\n", R"(1: Host: a key before any section)"},
@@ -219,14 +219,65 @@ TEST(Bridge, RefusesABadConfigurationNamingFileLineAndKey)
     }
     const TRun missing = run(DADIZ_BRIDGE_PATH, {"--config", dir + "/none.conf"});
     EXPECT_EQ(missing.status, 2);
-    EXPECT_NE(missing.err.find(dir + "/none.conf: No such file"), std::string::npos) << missing.err;
+    EXPECT_NE(missing.err.find("cannot read " + dir + "/none.conf: no such file"), std::string::npos) << missing.err;
     writeFile(dir + "/good.conf", ok);
     EXPECT_EQ(run(DADIZ_BRIDGE_PATH, {"--config", dir + "/good.conf", "--check"}).status, 0);
 }
 
+// The language comes from --lang, else from Language= in [Bridge], else is
+// English; every complaint about the file is said in it, FILE:LINE: KEY: first.
+TEST(Bridge, SaysWhatIsWrongInTheLanguageChosen)
+{
+    const std::string dir = tempDir("lang");
+    const std::string badPort = "[Broker]\nPort=0\n[Line COM1]\nDevice=/dev/null\nAddresses=1\n";
+    const std::string good = "[Broker]\n[Line COM1]\nDevice=/dev/null\nAddresses=1\n";
+    const struct {
+        std::vector<std::string> args;
+        std::string text;
+        int status;
+        std::string said; // the whole of standard error, FILE standing for the file's path
+    } cases[] = {
+        {{"--lang", "fr"}, badPort, 2, R"(FILE:2: Port: doit être un nombre entier de 1 à 65535, et non "0")"},
+        {{"--lang=ca"}, badPort, 2, R"(FILE:2: Port: ha de ser un nombre enter de 1 a 65535, no "0")"},
+        {{}, "[Bridge]\nLanguage=es\n" + badPort, 2, R"(FILE:4: Port: debe ser un número entero de 1 a 65535, no "0")"},
+        // The command line wins over the file, and the key is read wherever it is.
+        {{"--lang", "en"}, badPort + "[Bridge]\nLanguage=fr\n", 2,
+         R"(FILE:2: Port: must be a whole number from 1 to 65535, not "0")"},
+        {{}, badPort + "[Bridge]\nLanguage=fr\n", 2, R"(FILE:2: Port: doit être un nombre entier de 1 à 65535, et non "0")"},
+        {{"--lang", "fr"}, "[Broker]\n[Line COM1]\nDevice=/dev/null\nParity=mark\nAddresses=1\n", 2,
+         R"(FILE:4: Parity: doit être even, odd ou none, et non "mark")"},
+        {{"--lang", "ca"}, "[Broker]\nColour=blue\n", 2, R"(FILE:2: Colour: aquesta clau no existeix aquí; .*)"},
+        {{"--lang", "es"}, "[Broker]\nPasswordFile=/nonexistent/pw\n", 2,
+         R"(FILE:2: PasswordFile: no se puede leer /nonexistent/pw: el archivo o la carpeta no existe, no .*)"},
+        {{}, "[Bridge]\nLanguage=de\n" + good, 2, R"(FILE:2: Language: must be ca, es, fr or en, not "de")"},
+        {{"--lang", "fr"}, "[Bridge]\nLanguage=de\n" + good, 2, R"(FILE:2: Language: doit être ca, es, fr ou en, et non "de")"},
+        {{"--lang", "ca", "--check"}, good, 0, "FILE: correcte"},
+        {{"--check"}, "[Bridge]\nLanguage=es\n" + good, 0, "FILE: correcto"},
+        {{"--lang", "de"}, good, 2, R"(--lang must be ca, es, fr or en, not "de"\nusage: dadiz-bridge .*)"},
+        {{"--lang", "fr", "--colour"}, good, 2, R"(argument inconnu "--colour"\nusage : dadiz-bridge .*)"},
+        {{"--config", "FILE.none", "--lang", "ca"}, good, 2,
+         R"(no es pot llegir FILE.none: l'arxiu o la carpeta no existeix)"},
+    };
+    const std::string path = dir + "/bridge.conf";
+    const std::string quotedPath = QRegularExpression::escape(QString::fromStdString(path)).toStdString();
+    for (const auto& c : cases) {
+        writeFile(path, c.text);
+        std::vector<std::string> args = {"--config", path};
+        for (const std::string& a : c.args)
+            args.push_back(a == "FILE.none" ? path + ".none" : a);
+        const TRun r = run(DADIZ_BRIDGE_PATH, args);
+        std::string said = c.said;
+        for (std::size_t at; (at = said.find("FILE")) != std::string::npos;)
+            said.replace(at, 4, quotedPath);
+        EXPECT_EQ(r.status, c.status) << c.text << r.err;
+        EXPECT_TRUE(matches(r.err, "(?s)dadiz-bridge: " + said + "\n")) << c.text << "\n" << r.err;
+    }
+}
+
 // One run checks much: a ramping display and a silent one on a bus, their
 // topics and Modbus units, writes refused by default, a broker restart, an
-// unplugged line and SIGTERM.
+// unplugged line and SIGTERM; in French, where the status words stay as plant
+// systems match them and what a person reads follows the language.
 TEST(Bridge, PublishesServesAndKeepsTheReadingsOfABus)
 {
     const std::string dir = tempDir("bus");
@@ -236,7 +287,8 @@ TEST(Bridge, PublishesServesAndKeepsTheReadingsOfABus)
     TBroker broker(dir);
     const int modbusPort = freePort();
     writeFile(dir + "/bridge.conf",
-              configText(broker.port, link, "1-2", {}, "\n[Modbus]\nPort=" + std::to_string(modbusPort) + "\n"));
+              "[Bridge]\nLanguage=fr\n"
+                  + configText(broker.port, link, "1-2", {}, "\n[Modbus]\nPort=" + std::to_string(modbusPort) + "\n"));
     TSubscriber sub(broker.port, "dadiz/#");
     TBridge bridge(dir + "/bridge.conf");
 
@@ -248,7 +300,7 @@ TEST(Bridge, PublishesServesAndKeepsTheReadingsOfABus)
         "dadiz/COM1/01/relay1 (ON|OFF)",
         "dadiz/COM1/01/relay2 (ON|OFF)",
         R"(dadiz/COM1/01/status \{"status":"ok","time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z","missed":0\})",
-        R"(dadiz/COM1/02/status \{"status":"no reply","time":"[^"]+","missed":[1-9]\d*,"why":"no reply within the time-out"\})",
+        R"(dadiz/COM1/02/status \{"status":"no reply","time":"[^"]+","missed":[1-9]\d*,"why":"pas de réponse dans le délai"\})",
     };
     for (const std::string& pattern : expected)
         EXPECT_FALSE(sub.waitFor(pattern).empty()) << pattern << "\n" << bridge.log();
@@ -277,8 +329,8 @@ TEST(Bridge, PublishesServesAndKeepsTheReadingsOfABus)
 
     // Without AllowWrites=true a write is refused.
     publish(broker.port, "dadiz/COM1/01/config/set", R"({"relay1-setpoint":1})");
-    EXPECT_FALSE(sub.waitFor(R"(dadiz/COM1/01/config/result \{"request":"set","ok":false,"error":"writing a )"
-                             R"(configuration is not allowed.*AllowWrites=true.*)")
+    EXPECT_FALSE(sub.waitFor(R"(dadiz/COM1/01/config/result \{"request":"set","ok":false,"error":"l'écriture d'une )"
+                             R"(configuration n'est pas permise.*AllowWrites=true.*)")
                      .empty());
 
     // A broker that restarts without its store gets every retained topic again.
@@ -303,6 +355,10 @@ TEST(Bridge, PublishesServesAndKeepsTheReadingsOfABus)
 
     EXPECT_EQ(bridge.stop(), 0) << bridge.log();
     EXPECT_EQ(retained(broker.port, "dadiz/bridge/status")["dadiz/bridge/status"], "offline");
+    const std::string journal[] = {"connecté au broker", "ligne COM1, afficheur 02 : pas de réponse dans le délai",
+                                   "ligne COM1 : " + link + " a été perdu", "arrêt en cours"};
+    for (const std::string& said : journal)
+        EXPECT_NE(bridge.log().find(said), std::string::npos) << said << "\n" << bridge.log();
 }
 
 // The plain fields a display holds, read by dadizctl from the simulator itself.

@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include "app/Qxtest.h"
+#include "config/ConfigFile.h"
 #include "config/DisplayConfig.h"
 #include "serial/PortMap.h"
 #include "support/Child.h"
@@ -96,6 +97,26 @@ private slots:
         view->refreshNow();
         QCOMPARE(cellText(table, 0, 9), QStringLiteral("identique"));
         QVERIFY(QFile::exists(folder.filePath(QStringLiteral("04.dad"))));
+
+        // A file edited on the PC differs, says which field on demand, and is sent back.
+        const std::string file04 = folder.filePath(QStringLiteral("04.dad")).toStdString();
+        TDisplayConfig edited;
+        QVERIFY(loadConfigFile(file04, edited).ok);
+        edited.Relay1Setpoint = edited.Relay1Setpoint == 12 ? 13 : 12;
+        QVERIFY(saveConfigFile(file04, edited).ok);
+        view->setFolder(folder.path());
+        QCOMPARE(cellText(table, 1, 9), QStringLiteral("diffère"));
+        view->selectAddresses({4});
+        QTest::mouseClick(child<QPushButton>(view, "DifferencesButton"), Qt::LeftButton);
+        QCOMPARE(watch.texts.size(), 2);
+        const QString differences = watch.texts.last();
+        QVERIFY2(differences.contains(QStringLiteral("Relais 1 · Seuil : fichier ")), qPrintable(differences));
+        QTest::mouseClick(child<QPushButton>(view, "SendFilesButton"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!view->bus().commandsRunning(), 20000);
+        view->refreshNow();
+        QTRY_COMPARE_WITH_TIMEOUT(cellText(table, 1, 9), QStringLiteral("identique"), 20000);
+        QCOMPARE(view->bus().row(4)->config->Relay1Setpoint, edited.Relay1Setpoint);
+
         const QString csv = folder.filePath(QStringLiteral("bus.csv"));
         QVERIFY(view->exportCsv(csv));
         QFile file(csv);
@@ -111,7 +132,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(int(DisplayConfig.Address), 4, 10000);
         QVERIFY(!view->holdsLine());
         QTRY_COMPARE_WITH_TIMEOUT(int(main->PendingRequest()), int(NoRequest), 10000);
-        QCOMPARE(watch.texts.size(), 1);
+        QCOMPARE(watch.texts.size(), 2);
 
         // The view refuses the port while the main window reads continuously.
         main->controls().ActConti->click();

@@ -6,12 +6,15 @@
 
 #include "base/Formats.h"
 #include "config/FieldEdits.h"
+#include "tools/bridge/BridgeTexts.h"
 #include "tools/bridge/ConfigPayload.h"
 #include "tools/bridge/Modbus.h"
 #include "tools/bridge/Mqtt.h"
 #include "tools/ctl/JsonText.h"
 #include "tools/ctl/ReplyCompare.h"
 #include "trend/Reading.h"
+
+using namespace bridgetext;
 
 namespace {
 
@@ -30,19 +33,19 @@ int statusCode(TDisplayStatus s)
 }
 
 // Why an exchange of the bridge's own brought no reply.
-std::string reportWhy(const TExchangeReport& r)
+std::string reportWhy(const TExchangeReport& r, int language)
 {
     switch (r.outcome) {
     case TExchangeOutcome::Reply: return {};
     case TExchangeOutcome::NoReply:
-    case TExchangeOutcome::Abandoned: return cfmt("no reply within %d ms", r.timeoutMs);
-    case TExchangeOutcome::WrongAddress: return "a display answered with another address";
-    case TExchangeOutcome::Unexpected: return "the reply does not answer the request";
-    case TExchangeOutcome::Overflow: return "bytes came without the end of a reply";
+    case TExchangeOutcome::Abandoned: return say(kNoReplyWithin, language, {std::to_string(r.timeoutMs)});
+    case TExchangeOutcome::WrongAddress: return say(kOtherAddress, language);
+    case TExchangeOutcome::Unexpected: return say(kNotAnAnswer, language);
+    case TExchangeOutcome::Overflow: return say(kNoEnd, language);
     case TExchangeOutcome::LineLost:
     case TExchangeOutcome::OpenFailed: break;
     }
-    return "the line is lost";
+    return say(kLineLost, language);
 }
 
 std::string discoveryId(std::string text)
@@ -89,10 +92,10 @@ bool TBridge::start(std::string& error)
         std::vector<std::uint8_t> units;
         for (const TBridgeLine& l : config_.lines)
             units.insert(units.end(), l.addresses.begin(), l.addresses.end());
-        modbus_ = std::make_unique<TModbusServer>(config_.modbus, units);
+        modbus_ = std::make_unique<TModbusServer>(config_.modbus, units, config_.language);
         if (!modbus_->start(error))
             return false;
-        log_(cfmt("Modbus TCP on %s:%d", config_.modbus.listen.c_str(), config_.modbus.port));
+        log_(say(kModbusOn, config_.language, {config_.modbus.listen, std::to_string(config_.modbus.port)}));
     }
     if (config_.broker.enabled) {
         TMqttClient::TCallbacks callbacks;
@@ -100,14 +103,14 @@ bool TBridge::start(std::string& error)
         callbacks.message = [this](const std::string& t, const std::string& p) { onMessage(t, p); };
         callbacks.note = log_;
         mqtt_ = std::make_unique<TMqttClient>(config_.broker, config_.broker.prefix + "/bridge/status", "offline",
-                                              std::move(callbacks));
+                                              config_.language, std::move(callbacks));
         if (!mqtt_->start(error))
             return false;
     }
     for (const auto& [key, d] : displays_)
         publishStatus(d);
     for (std::size_t i = 0; i < config_.lines.size(); ++i) {
-        readers_.push_back(makeLineReader(config_.lines[i]));
+        readers_.push_back(makeLineReader(config_.lines[i], config_.language));
         readers_.back()->onReading = [this, i](const TLineReading& r) { onReading(i, r); };
         readers_.back()->onLineNote = log_;
     }
@@ -155,7 +158,7 @@ void TBridge::onReading(std::size_t line, const TLineReading& r)
         d.status = r.status;
         d.since = utcTime();
         if (r.status == TDisplayStatus::NoReply || r.status == TDisplayStatus::OtherAddress)
-            log_("line " + config_.lines[line].name + cfmt(", display %02d: ", r.address) + r.why);
+            log_(say(kDisplayNote, config_.language, {config_.lines[line].name, cfmt("%02d", r.address), r.why}));
     }
     d.why = r.why;
     const bool ok = r.status == TDisplayStatus::Ok;
@@ -204,12 +207,14 @@ void TBridge::publishDiscovery()
             + ",\"device\":{\"identifiers\":[" + jsonString(id) + "],\"name\":"
             + jsonString("DADiz " + name + cfmt(" %02d", d.address)) + "}";
         mqtt_->publish(config_.broker.discoveryPrefix + "/sensor/" + id + "/value/config",
-                       "{\"name\":\"Value\",\"unique_id\":" + jsonString(id + "_value") + ",\"state_topic\":"
+                       "{\"name\":" + jsonString(say(kValueEntity, config_.language)) + ",\"unique_id\":"
+                           + jsonString(id + "_value") + ",\"state_topic\":"
                            + jsonString(topic(d.line, d.address, "number")) + common + "}",
                        true);
         for (int n = 1; n <= 2; ++n)
             mqtt_->publish(config_.broker.discoveryPrefix + "/binary_sensor/" + id + cfmt("/relay%d/config", n),
-                           cfmt("{\"name\":\"Relay %d\",\"unique_id\":", n) + jsonString(id + cfmt("_relay%d", n))
+                           "{\"name\":" + jsonString(say(kRelayEntity, config_.language, {std::to_string(n)}))
+                               + ",\"unique_id\":" + jsonString(id + cfmt("_relay%d", n))
                                + ",\"state_topic\":" + jsonString(topic(d.line, d.address, cfmt("relay%d", n)))
                                + ",\"payload_on\":\"ON\",\"payload_off\":\"OFF\"" + common + "}",
                            true);
@@ -255,8 +260,7 @@ void TBridge::result(std::size_t line, std::uint8_t address, const std::string& 
     if (mqtt_)
         mqtt_->publish(topic(line, address, "config/result"), payload + "}", false);
     if (!error.empty())
-        log_("line " + config_.lines[line].name + cfmt(", display %02d: configuration ", address) + request + ": "
-             + error);
+        log_(say(kConfigNote, config_.language, {config_.lines[line].name, cfmt("%02d", address), request, error}));
 }
 
 void TBridge::readConfig(std::size_t line, std::uint8_t address,
@@ -264,19 +268,18 @@ void TBridge::readConfig(std::size_t line, std::uint8_t address,
 {
     readers_[line]->readConfiguration(address, [this, line, address, done](const TExchangeReport& r) {
         if (r.outcome != TExchangeOutcome::Reply) {
-            done(nullptr, "reading the configuration: " + reportWhy(r));
+            done(nullptr, say(kReadingConfig, config_.language, {reportWhy(r, config_.language)}));
             return;
         }
         TDisplayConfig cfg = config_.lines[line].settings;
         cfg.Address = address;
         const TParamsReplyContents contents = parseAnalogParamsReply(r.reply, cfg);
         if (!contents.missing().empty() || !contents.unreadable.empty()) {
-            done(nullptr, "the display's reply carries only part of its configuration: \""
-                              + shownText(std::string(r.reply.begin(), r.reply.end())) + "\"");
+            done(nullptr, say(kPartOnly, config_.language, {shownText(std::string(r.reply.begin(), r.reply.end()))}));
             return;
         }
         if (const auto problem = receivedValueProblem(cfg)) {
-            done(nullptr, "the display holds what a configuration cannot hold: " + *problem);
+            done(nullptr, say(kCannotHold, config_.language, {*problem}));
             return;
         }
         done(&cfg, {});
@@ -298,50 +301,49 @@ void TBridge::getConfig(std::size_t line, std::uint8_t address)
 void TBridge::setConfig(std::size_t line, std::uint8_t address, const std::string& payload)
 {
     if (!config_.broker.allowWrites) {
-        result(line, address, "set", "writing a configuration is not allowed: the bridge's file does not say "
-                                     "AllowWrites=true in [Broker]");
+        result(line, address, "set", say(kWritesRefused, config_.language));
         return;
     }
     // A malformed payload is refused before anything goes on the line.
     std::vector<std::string> assignments;
     std::string error;
-    if (!parseConfigPayload(payload, assignments, error)) {
-        result(line, address, "set", error + "; nothing was sent");
+    const int l = config_.language;
+    if (!parseConfigPayload(payload, l, assignments, error)) {
+        result(line, address, "set", say(kNothingSent, l, {error}));
         return;
     }
-    readConfig(line, address, [this, line, address, payload](const TDisplayConfig* held, const std::string& why) {
+    readConfig(line, address, [this, l, line, address, payload](const TDisplayConfig* held, const std::string& why) {
         if (!held) {
-            result(line, address, "set", why + "; nothing was sent");
+            result(line, address, "set", say(kNothingSent, l, {why}));
             return;
         }
         TDisplayConfig cfg = *held;
         std::string refused;
-        if (!applyConfigPayload(payload, cfg, refused)) {
-            result(line, address, "set", refused + "; nothing was sent");
+        if (!applyConfigPayload(payload, l, cfg, refused)) {
+            result(line, address, "set", say(kNothingSent, l, {refused}));
             return;
         }
-        readers_[line]->sendConfiguration(address, cfg, [this, line, address, cfg](const TExchangeReport& ack) {
+        readers_[line]->sendConfiguration(address, cfg, [this, l, line, address, cfg](const TExchangeReport& ack) {
             if (ack.outcome != TExchangeOutcome::Reply) {
-                result(line, address, "set", "sending the configuration: " + reportWhy(ack));
+                result(line, address, "set", say(kSending, l, {reportWhy(ack, l)}));
                 return;
             }
-            readers_[line]->readConfiguration(address, [this, line, address, cfg](const TExchangeReport& r) {
+            readers_[line]->readConfiguration(address, [this, l, line, address, cfg](const TExchangeReport& r) {
                 if (r.outcome != TExchangeOutcome::Reply) {
-                    result(line, address, "set", "sent, but reading it back: " + reportWhy(r));
+                    result(line, address, "set", say(kReadBack, l, {reportWhy(r, l)}));
                     return;
                 }
                 TDisplayConfig received = cfg;
                 const TParamsReplyContents contents = parseAnalogParamsReply(r.reply, received);
                 std::string differences;
                 for (const TFieldDifference& d : compareWithReply(cfg, received, contents))
-                    differences += (differences.empty() ? "" : "; ") + d.field + " sent " + d.sent + ", display holds "
-                        + shownText(d.received);
+                    differences += (differences.empty() ? "" : "; ")
+                        + say(kDifference, l, {d.field, d.sent, shownText(d.received)});
                 if (!differences.empty()) {
-                    result(line, address, "set", "sent, but the display holds other values: " + differences);
+                    result(line, address, "set", say(kOtherValues, l, {differences}));
                     return;
                 }
-                log_("line " + config_.lines[line].name + cfmt(", display %02d: configuration written and read back",
-                                                                address));
+                log_(say(kWritten, l, {config_.lines[line].name, cfmt("%02d", address)}));
                 result(line, address, "set", {}, configPayloadJson(cfg));
             });
         });

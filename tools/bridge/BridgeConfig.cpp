@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <functional>
 #include <map>
@@ -11,22 +10,28 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/Failure.h"
 #include "base/Formats.h"
 #include "base/UniqueFd.h"
+#include "config/LineFormat.h"
 #include "config/PlainFields.h"
 #include "config/RecordFields.h"
+#include "tools/bridge/BridgeTexts.h"
 #include "tools/ctl/Addresses.h"
 #include "tools/ctl/JsonText.h"
+
+using namespace bridgetext;
 
 namespace {
 
 constexpr std::size_t kMaxFileBytes = 1 << 20;
 
-enum class TSection { None, Broker, Modbus, Line };
+enum class TSection { None, Bridge, Broker, Modbus, Line };
 
 struct TContext {
     TBridgeConfig& config;
     TBridgeLine* line = nullptr;
+    int language = kEnglish;
 };
 
 // Checks and stores one value; false with why in error.
@@ -56,7 +61,7 @@ TSetter number(long long low, long long high, std::function<void(TContext&, int)
     return [=](const std::string& value, TContext& c, std::string& error) {
         long long n = 0;
         if (!wholeNumber(value, low, high, n)) {
-            error = cfmt("must be a whole number from %lld to %lld", low, high);
+            error = say(kWhole, c.language, {std::to_string(low), std::to_string(high)});
             return false;
         }
         store(c, static_cast<int>(n));
@@ -68,7 +73,7 @@ TSetter flag(bool TBrokerSettings::*member)
 {
     return [=](const std::string& value, TContext& c, std::string& error) {
         if (value != "true" && value != "false") {
-            error = "must be true or false";
+            error = say(kMustBe, c.language, {orList({"true", "false"}, c.language)});
             return false;
         }
         c.config.broker.*member = value == "true";
@@ -81,7 +86,7 @@ TSetter word(std::string TBrokerSettings::*member)
 {
     return [=](const std::string& value, TContext& c, std::string& error) {
         if (value.empty() || value.size() > 256 || !printable(value) || value.find(' ') != std::string::npos) {
-            error = "must be one word of printable characters";
+            error = say(kOneWord, c.language);
             return false;
         }
         c.config.broker.*member = value;
@@ -95,15 +100,15 @@ TSetter readableFile(std::string TBrokerSettings::*member)
     return [=](const std::string& value, TContext& c, std::string& error) {
         struct stat st {};
         if (value.empty() || !printable(value)) {
-            error = "must be the path of a file";
+            error = say(kFilePath, c.language);
             return false;
         }
         if (::stat(value.c_str(), &st) != 0 || ::access(value.c_str(), R_OK) != 0) {
-            error = "cannot read " + value + ": " + std::strerror(errno);
+            error = say(kCannotRead, c.language, {value, errorWords(errno, c.language)});
             return false;
         }
         if (!S_ISREG(st.st_mode)) {
-            error = value + " is not a regular file";
+            error = say(kCannotRead, c.language, {value, notRegularWords(c.language)});
             return false;
         }
         c.config.broker.*member = value;
@@ -118,7 +123,7 @@ TSetter topicPrefix(std::string TBrokerSettings::*member)
         const bool emptyLevel = value.empty() || value.front() == '/' || value.back() == '/'
             || value.find("//") != std::string::npos;
         if (emptyLevel || value.size() > 128 || !printable(value) || value.find_first_of("+# ") != std::string::npos) {
-            error = "must be topic levels separated by '/', without blanks, '+' or '#'";
+            error = say(kTopicLevels, c.language);
             return false;
         }
         c.config.broker.*member = value;
@@ -126,16 +131,14 @@ TSetter topicPrefix(std::string TBrokerSettings::*member)
     };
 }
 
-// A line setting by its plain name, as dadizctl takes it ("baud=9600").
-TSetter plainSetting(const char* plainName)
+// A line setting by its plain name, as dadizctl takes it ("baud=9600"); `allowed` says what it takes.
+TSetter plainSetting(const char* plainName, std::function<std::string(int language)> allowed)
 {
     return [=](const std::string& value, TContext& c, std::string& error) {
         std::vector<TRecordAssignment> out;
         std::string why;
         if (expandPlain(plainName, value, out, why) != TPlainParse::Done || out.size() != 1) {
-            // "baud must be 1200, ... or 19200, not "9601"": the caller says what was given.
-            const std::size_t from = why.find(" must be ") + 1;
-            error = why.substr(from, why.rfind(", not \"") - from);
+            error = allowed(c.language);
             return false;
         }
         c.line->settings.*(out[0].field->u8) = static_cast<std::uint8_t>(textToInt(out[0].text));
@@ -143,10 +146,31 @@ TSetter plainSetting(const char* plainName)
     };
 }
 
+TSetter listSetting(const char* plainName, std::vector<std::string> (*words)())
+{
+    return plainSetting(plainName, [words](int language) { return say(kMustBe, language, {orList(words(), language)}); });
+}
+
+// The displays' digits, as the record counts them.
+std::string digitsAllowed(int language)
+{
+    const TRecordField& field = recordField(&TDisplayConfig::DigitsIndex);
+    return say(kWhole, language, {std::to_string(field.countBase), std::to_string(field.limits({}).high + field.countBase)});
+}
+
 const std::vector<TKey>& keys()
 {
     using B = TBrokerSettings;
     static const std::vector<TKey> table = {
+        // Read before the rest of the file (fileLanguage); here only checked.
+        {TSection::Bridge, "Language",
+         [](const std::string& value, TContext& c, std::string& error) {
+             if (!languageOfCode(value)) {
+                 error = say(kMustBe, c.language, {languageCodes(c.language)});
+                 return false;
+             }
+             return true;
+         }},
         {TSection::Broker, "Host", word(&B::host)},
         {TSection::Broker, "Port", number(1, 65535, [](TContext& c, int n) { c.config.broker.port = n; })},
         {TSection::Broker, "ClientId", word(&B::clientId)},
@@ -164,7 +188,7 @@ const std::vector<TKey>& keys()
          [](const std::string& value, TContext& c, std::string& error) {
              in_addr address{};
              if (::inet_pton(AF_INET, value.c_str(), &address) != 1) {
-                 error = "must be an IPv4 address such as 127.0.0.1";
+                 error = say(kIpv4, c.language);
                  return false;
              }
              c.config.modbus.listen = value;
@@ -174,21 +198,21 @@ const std::vector<TKey>& keys()
         {TSection::Line, "Device",
          [](const std::string& value, TContext& c, std::string& error) {
              if (value.empty() || !printable(value)) {
-                 error = "must be a device path or a COM name";
+                 error = say(kDevicePath, c.language);
                  return false;
              }
              c.line->device = value;
              return true;
          }},
-        {TSection::Line, "Baud", plainSetting("baud")},
-        {TSection::Line, "Parity", plainSetting("parity")},
-        {TSection::Line, "DataBits", plainSetting("data-bits")},
-        {TSection::Line, "StopBits", plainSetting("stop-bits")},
-        {TSection::Line, "Digits", plainSetting("digits")},
+        {TSection::Line, "Baud", listSetting("baud", speedWords)},
+        {TSection::Line, "Parity", listSetting("parity", parityWords)},
+        {TSection::Line, "DataBits", listSetting("data-bits", dataBitsWords)},
+        {TSection::Line, "StopBits", listSetting("stop-bits", stopBitsWords)},
+        {TSection::Line, "Digits", plainSetting("digits", digitsAllowed)},
         {TSection::Line, "Addresses",
          [](const std::string& value, TContext& c, std::string& error) {
              if (!parseAddressList(value, c.line->addresses)) {
-                 error = "must be addresses from 0 to 31 and ranges, such as 1-8 or 1,2,5-9";
+                 error = say(kAddressList, c.language);
                  return false;
              }
              return true;
@@ -217,12 +241,48 @@ bool goodLineName(const std::string& name)
     });
 }
 
+// The next line of `text` from `start`, without its CR LF; false at the end.
+bool nextLine(const std::string& text, std::size_t& start, std::string& line)
+{
+    if (start >= text.size())
+        return false;
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos)
+        end = text.size();
+    line = text.substr(start, end - start);
+    start = end + 1;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return true;
+}
+
+// The language Language= of [Bridge] names, looked for before the rest of the
+// file is checked so that what is wrong anywhere in it is said in that language.
+std::optional<int> fileLanguage(const std::string& text)
+{
+    bool inBridge = false;
+    std::size_t start = 0;
+    for (std::string raw; nextLine(text, start, raw);) {
+        const std::string line = trimmedText(raw);
+        if (!line.empty() && line[0] == '[') {
+            inBridge = line.size() >= 2 && line.back() == ']' && trimmedText(line.substr(1, line.size() - 2)) == "Bridge";
+        } else if (const std::size_t eq = line.find('='); inBridge && eq != std::string::npos
+                   && trimmedText(line.substr(0, eq)) == "Language") {
+            return languageOfCode(trimmedText(line.substr(eq + 1)));
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
-bool parseBridgeConfig(const std::string& text, const std::string& path, TBridgeConfig& config, std::string& error)
+bool parseBridgeConfig(const std::string& text, const std::string& path, std::optional<int> language,
+                       TBridgeConfig& config, std::string& error)
 {
     config = TBridgeConfig{};
-    TContext context{config};
+    config.language = language ? *language : fileLanguage(text).value_or(kEnglish);
+    const int l = config.language;
+    TContext context{config, nullptr, l};
     TSection section = TSection::None;
     std::set<std::string> sectionsSeen;
     std::set<std::string> keysSeen;
@@ -237,37 +297,32 @@ bool parseBridgeConfig(const std::string& text, const std::string& path, TBridge
     const auto closeLine = [&]() {
         if (section != TSection::Line)
             return true;
-        const TBridgeLine& l = config.lines.back();
-        if (l.device.empty())
-            return fail(l.sectionLine, "[Line " + l.name + "] has no Device key");
-        if (l.addresses.empty())
-            return fail(l.sectionLine, "[Line " + l.name + "] has no Addresses key");
+        const TBridgeLine& b = config.lines.back();
+        if (b.device.empty())
+            return fail(b.sectionLine, say(kMissingKey, l, {b.name, "Device"}));
+        if (b.addresses.empty())
+            return fail(b.sectionLine, say(kMissingKey, l, {b.name, "Addresses"}));
         return true;
     };
 
-    while (start < text.size()) {
+    for (std::string raw; nextLine(text, start, raw);) {
         ++lineNo;
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string raw = text.substr(start, end - start);
-        start = end + 1;
-        if (!raw.empty() && raw.back() == '\r')
-            raw.pop_back();
         if (!validUtf8(raw) || raw.find('\0') != std::string::npos)
-            return fail(lineNo, "is not UTF-8 text");
+            return fail(lineNo, say(kNotUtf8, l));
         const std::string line = trimmedText(raw);
         if (line.empty() || line[0] == '#' || line[0] == ';')
             continue;
 
         if (line[0] == '[') {
             if (line.back() != ']')
-                return fail(lineNo, "a section starts with '[' and ends with ']'");
+                return fail(lineNo, say(kBrackets, l));
             if (!closeLine())
                 return false;
             const std::string name = trimmedText(line.substr(1, line.size() - 2));
             keysSeen.clear();
-            if (name == "Broker") {
+            if (name == "Bridge") {
+                section = TSection::Bridge;
+            } else if (name == "Broker") {
                 section = TSection::Broker;
                 config.broker.enabled = true;
             } else if (name == "Modbus") {
@@ -276,8 +331,7 @@ bool parseBridgeConfig(const std::string& text, const std::string& path, TBridge
             } else if (name.rfind("Line ", 0) == 0) {
                 const std::string lineName = trimmedText(name.substr(5));
                 if (!goodLineName(lineName))
-                    return fail(lineNo, "[" + name + "]: a line's name is 1 to 64 letters, digits, '-', '_' or '.', "
-                                        "and not \"bridge\"");
+                    return fail(lineNo, say(kLineName, l, {name}));
                 section = TSection::Line;
                 config.lines.push_back({});
                 config.lines.back().name = lineName;
@@ -285,65 +339,63 @@ bool parseBridgeConfig(const std::string& text, const std::string& path, TBridge
                 resetToDefaults(config.lines.back().settings);
                 context.line = &config.lines.back();
             } else {
-                return fail(lineNo, "[" + escapedControls(name) + "] is no section; the sections are [Broker], [Modbus] "
-                                    "and [Line NAME]");
+                return fail(lineNo, say(kNoSuchSection, l, {escapedControls(name)}));
             }
             const std::string key = section == TSection::Line ? "Line " + config.lines.back().name : name;
             if (!sectionsSeen.insert(key).second)
-                return fail(lineNo, "[" + key + "] comes twice");
+                return fail(lineNo, say(kSectionTwice, l, {key}));
             continue;
         }
 
         const std::size_t eq = line.find('=');
         if (eq == std::string::npos)
-            return fail(lineNo, "\"" + escapedControls(line) + "\" is not KEY=VALUE");
+            return fail(lineNo, say(kNotKeyValue, l, {escapedControls(line)}));
         const std::string key = trimmedText(line.substr(0, eq));
         const std::string value = trimmedText(line.substr(eq + 1));
         if (section == TSection::None)
-            return fail(lineNo, key + ": a key before any section");
+            return fail(lineNo, say(kKeyBeforeSection, l, {escapedControls(key)}));
         const auto k = std::find_if(keys().begin(), keys().end(),
                                     [&](const TKey& x) { return x.section == section && key == x.name; });
         if (k == keys().end())
-            return fail(lineNo, escapedControls(key) + ": no such key here; the keys are " + keyNames(section));
+            return fail(lineNo, say(kNoSuchKey, l, {escapedControls(key), keyNames(section)}));
         if (!keysSeen.insert(key).second)
-            return fail(lineNo, key + ": given twice in this section");
+            return fail(lineNo, say(kKeyTwice, l, {key}));
         std::string why;
         if (!k->set(value, context, why))
-            return fail(lineNo, key + ": " + why + ", not \"" + escapedControls(value) + "\"");
+            return fail(lineNo, say(kValueRefused, l, {key, why, escapedControls(value)}));
         if (key == "Addresses")
             addressLines[config.lines.size() - 1] = lineNo;
     }
     if (!closeLine())
         return false;
     if (config.lines.empty())
-        return fail(lineNo, "no [Line NAME] section: the bridge has no display to read");
+        return fail(lineNo, say(kNoLine, l));
     if (!config.broker.enabled && !config.modbus.enabled)
-        return fail(lineNo, "neither [Broker] nor [Modbus]: the readings would go nowhere");
+        return fail(lineNo, say(kNowhere, l));
     if (config.broker.certFile.empty() != config.broker.keyFile.empty())
-        return fail(lineNo, std::string(config.broker.certFile.empty() ? "KeyFile" : "CertFile")
-                                + ": a client certificate needs both CertFile and KeyFile");
+        return fail(lineNo, say(kCertPair, l, {config.broker.certFile.empty() ? "KeyFile" : "CertFile"}));
     // Modbus unit ids are the addresses: one display each.
     if (config.modbus.enabled) {
         std::map<int, std::string> owner;
         for (std::size_t i = 0; i < config.lines.size(); ++i)
             for (std::uint8_t a : config.lines[i].addresses)
                 if (!owner.emplace(a, config.lines[i].name).second)
-                    return fail(addressLines[i], cfmt("Addresses: address %02d is also on line ", a) + owner[a]
-                                                      + ", and a Modbus unit id names one display");
+                    return fail(addressLines[i], say(kUnitTwice, l, {cfmt("%02d", a), owner[a]}));
     }
     return true;
 }
 
-bool readBridgeConfig(const std::string& path, TBridgeConfig& config, std::string& error)
+bool readBridgeConfig(const std::string& path, std::optional<int> language, TBridgeConfig& config, std::string& error)
 {
+    const int l = language.value_or(kEnglish);
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat st {};
     if (!fd || ::fstat(fd.get(), &st) != 0) {
-        error = "cannot read " + path + ": " + std::strerror(errno);
+        error = say(kCannotRead, l, {path, errorWords(errno, l)});
         return false;
     }
     if (!S_ISREG(st.st_mode)) {
-        error = "cannot read " + path + ": not a regular file";
+        error = say(kCannotRead, l, {path, notRegularWords(l)});
         return false;
     }
     std::string text;
@@ -353,16 +405,16 @@ bool readBridgeConfig(const std::string& path, TBridgeConfig& config, std::strin
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
-            error = "cannot read " + path + ": " + std::strerror(errno);
+            error = say(kCannotRead, l, {path, errorWords(errno, l)});
             return false;
         }
         if (n == 0)
             break;
         text.append(buffer, static_cast<std::size_t>(n));
         if (text.size() > kMaxFileBytes) {
-            error = "cannot read " + path + cfmt(": it holds more than %zu bytes", kMaxFileBytes);
+            error = say(kCannotRead, l, {path, say(kTooBig, l, {std::to_string(kMaxFileBytes)})});
             return false;
         }
     }
-    return parseBridgeConfig(text, path, config, error);
+    return parseBridgeConfig(text, path, language, config, error);
 }

@@ -6,9 +6,10 @@
 
 #include "config/DisplayConfig.h"
 
-// dadiz-bridge's configuration: one INI file with a [Broker] section (MQTT),
-// an optional [Modbus] section and one [Line NAME] section per serial line.
-// Every key is known; anything else is refused with the file, line and key.
+// dadiz-bridge's configuration: one INI file with an optional [Bridge]
+// section (the bridge itself), a [Broker] section (MQTT), an optional [Modbus]
+// section and one [Line NAME] section per serial line. Every key is known;
+// anything else is refused with the file, line and key.
 
 inline constexpr const char* kDefaultBridgeConfig = "/etc/dadiz/bridge.conf";
 
@@ -47,14 +48,19 @@ struct TBridgeLine {
 };
 
 struct TBridgeConfig {
+    int language = 3; // of every text a person reads: 0 Catalan, 1 Spanish, 2 French, 3 English
     TBrokerSettings broker;
     TModbusSettings modbus;
     std::vector<TBridgeLine> lines;
 };
 
-// `text` as the file `path` holds it. False with "PATH:LINE: KEY: why" (or
-// "PATH:LINE: why" for what is no key) in error.
-bool parseBridgeConfig(const std::string& text, const std::string& path, TBridgeConfig& config, std::string& error);
+// `text` as the file `path` holds it. The language is `language` when given
+// (the command line's), else the one Language= of [Bridge] names, else
+// English; what is wrong with the file is said in it. False with
+// "PATH:LINE: KEY: why" (or "PATH:LINE: why" for what is no key) in error.
+bool parseBridgeConfig(const std::string& text, const std::string& path, std::optional<int> language,
+                       TBridgeConfig& config, std::string& error);
 
-// Reads the file (a regular file, at most 1 MiB) and parses it.
-bool readBridgeConfig(const std::string& path, TBridgeConfig& config, std::string& error);
+// Reads the file (a regular file, at most 1 MiB) and parses it; a file that
+// cannot be read is said in `language`, else in English.
+bool readBridgeConfig(const std::string& path, std::optional<int> language, TBridgeConfig& config, std::string& error);

@@ -8,13 +8,16 @@
 #include "config/PlainFields.h"
 #include "config/RecordFields.h"
 #include "protocol/Requests.h"
+#include "tools/bridge/BridgeTexts.h"
 #include "tools/ctl/JsonText.h"
+
+using namespace bridgetext;
 
 namespace {
 
 class TJsonReader {
 public:
-    explicit TJsonReader(std::string_view text) : s_(text) {}
+    TJsonReader(std::string_view text, int language) : s_(text), language_(language) {}
 
     void blanks()
     {
@@ -46,7 +49,7 @@ public:
     bool string(std::string& out, std::string& error)
     {
         if (!take('"')) {
-            error = "a name or value is not a string";
+            error = say(kNotString, language_);
             return false;
         }
         out.clear();
@@ -55,7 +58,7 @@ public:
             if (c == '"')
                 return true;
             if (static_cast<unsigned char>(c) < 0x20) {
-                error = "a string holds a control character";
+                error = say(kControlCharacter, language_);
                 return false;
             }
             if (c != '\\') {
@@ -75,16 +78,16 @@ public:
                 const long code = std::strtol(std::string(s_.substr(i_, 4)).c_str(), nullptr, 16);
                 i_ += 4;
                 if (code < 0x20 || code > 0x7E) {
-                    error = "a string holds an escape for a character no value has";
+                    error = say(kEscapedCharacter, language_);
                     return false;
                 }
                 out += static_cast<char>(code);
             } else {
-                error = "a string holds an escape no value needs";
+                error = say(kOtherEscape, language_);
                 return false;
             }
         }
-        error = "a string has no end";
+        error = say(kNoStringEnd, language_);
         return false;
     }
 
@@ -107,12 +110,12 @@ public:
             fractionOk = i_ > fraction;
         }
         if (i_ == digits || leadingZero || !fractionOk) {
-            error = "a value is neither a string nor a number";
+            error = say(kNotValue, language_);
             return false;
         }
         // An exponent is JSON, but no field of the display is written so.
         if (i_ < s_.size() && (s_[i_] == 'e' || s_[i_] == 'E')) {
-            error = "a number is written with an exponent; write it with its digits";
+            error = say(kExponent, language_);
             return false;
         }
         out = std::string(s_.substr(from, i_ - from));
@@ -121,6 +124,7 @@ public:
 
 private:
     std::string_view s_;
+    int language_;
     std::size_t i_ = 0;
 };
 
@@ -135,7 +139,7 @@ std::vector<const TRecordField*> recordFieldsOf(const std::string& name)
 // Text that JSON reads as a number, as it is.
 bool jsonNumberText(const std::string& text)
 {
-    TJsonReader r(text);
+    TJsonReader r(text, kEnglish);
     std::string number;
     std::string error;
     return r.number(number, error) && r.atEnd();
@@ -148,20 +152,21 @@ bool carried(const TRecordField* field)
 
 } // namespace
 
-bool parseConfigPayload(std::string_view json, std::vector<std::string>& assignments, std::string& error)
+bool parseConfigPayload(std::string_view json, int language, std::vector<std::string>& assignments,
+                        std::string& error)
 {
     assignments.clear();
     if (json.size() > kMaxConfigPayload) {
-        error = cfmt("the payload holds more than %zu bytes", kMaxConfigPayload);
+        error = say(kPayloadTooBig, language, {std::to_string(kMaxConfigPayload)});
         return false;
     }
     if (!validUtf8(json)) {
-        error = "the payload is not UTF-8 text";
+        error = say(kPayloadNotUtf8, language);
         return false;
     }
-    TJsonReader r(json);
+    TJsonReader r(json, language);
     if (!r.take('{')) {
-        error = "the payload is not a JSON object";
+        error = say(kNotObject, language);
         return false;
     }
     std::set<std::string> names;
@@ -172,51 +177,50 @@ bool parseConfigPayload(std::string_view json, std::vector<std::string>& assignm
             if (!r.string(name, error))
                 return false;
             if (!r.take(':')) {
-                error = "a name is not followed by ':'";
+                error = say(kNoColon, language);
                 return false;
             }
             const char next = r.peek();
             if (next == '"' ? !r.string(value, error) : !r.number(value, error))
                 return false;
             if (!names.insert(name).second) {
-                error = "\"" + name + "\" is given twice";
+                error = say(kNameTwice, language, {escapedControls(name)});
                 return false;
             }
             if (name.empty() || name.find('=') != std::string::npos) {
-                error = "\"" + escapedControls(name) + "\" is no field's name";
+                error = say(kNoFieldName, language, {escapedControls(name)});
                 return false;
             }
             assignments.push_back(name + "=" + value);
             if (r.take('}'))
                 break;
             if (!r.take(',')) {
-                error = "the members are not separated by ','";
+                error = say(kNoComma, language);
                 return false;
             }
         }
     }
     if (!r.atEnd()) {
-        error = "bytes follow the JSON object";
+        error = say(kBytesAfter, language);
         return false;
     }
     if (assignments.empty()) {
-        error = "the object names no field";
+        error = say(kNoField, language);
         return false;
     }
     return true;
 }
 
-bool applyConfigPayload(std::string_view json, TDisplayConfig& cfg, std::string& error)
+bool applyConfigPayload(std::string_view json, int language, TDisplayConfig& cfg, std::string& error)
 {
     std::vector<std::string> assignments;
-    if (!parseConfigPayload(json, assignments, error))
+    if (!parseConfigPayload(json, language, assignments, error))
         return false;
     for (const std::string& a : assignments) {
         const std::string name = a.substr(0, a.find('='));
         const std::vector<const TRecordField*> fields = recordFieldsOf(name);
         if (!fields.empty() && !std::all_of(fields.begin(), fields.end(), carried)) {
-            error = name + " is not part of what a display is sent; the line, the address and the digits are the "
-                           "bridge's configuration file's";
+            error = say(kNotSent, language, {name});
             return false;
         }
     }
@@ -225,7 +229,7 @@ bool applyConfigPayload(std::string_view json, TDisplayConfig& cfg, std::string&
         return false;
     const TFrameCheck check = checkConfigRequest(changed);
     if (check.fault != TFrameFault::None) {
-        error = std::string(check.field) + " cannot go out in the request (it would go out as \"" + check.sent + "\")";
+        error = say(kCannotGoOut, language, {check.field, check.sent});
         return false;
     }
     cfg = changed;

@@ -7,6 +7,9 @@
 #include "serial/Zcomm.h"
 #include "session/DisplayLine.h"
 #include "session/DisplaySession.h"
+#include "tools/bridge/BridgeTexts.h"
+
+using namespace bridgetext;
 
 const char* statusWord(TDisplayStatus status)
 {
@@ -27,7 +30,7 @@ namespace {
 constexpr int kFirstRetryMs = 1000;
 constexpr int kLastRetryMs = 30000;
 
-TLineReading classify(std::uint8_t address, const TSessionReading& r)
+TLineReading classify(std::uint8_t address, const TSessionReading& r, int language)
 {
     TLineReading out;
     out.address = address;
@@ -39,28 +42,27 @@ TLineReading classify(std::uint8_t address, const TSessionReading& r)
             out.status = TDisplayStatus::Ok;
         } else {
             out.status = TDisplayStatus::Unexpected;
-            out.why = "the reply carries neither a value nor relay states";
+            out.why = say(kNoReading, language);
         }
         break;
     case TExchangeOutcome::WrongAddress:
         out.status = TDisplayStatus::OtherAddress;
-        out.why = "a display answered with another address";
+        out.why = say(kOtherAddress, language);
         break;
     case TExchangeOutcome::Unexpected:
     case TExchangeOutcome::Overflow:
         out.status = TDisplayStatus::Unexpected;
-        out.why = r.report.outcome == TExchangeOutcome::Overflow ? "bytes without the end of a reply"
-                                                                 : "the reply does not answer the request";
+        out.why = say(r.report.outcome == TExchangeOutcome::Overflow ? kNoEnd : kNotAnAnswer, language);
         break;
     case TExchangeOutcome::LineLost:
     case TExchangeOutcome::OpenFailed:
         out.status = TDisplayStatus::LineLost;
-        out.why = "the line was lost";
+        out.why = say(kLineLost, language);
         break;
     case TExchangeOutcome::NoReply:
     case TExchangeOutcome::Abandoned:
         out.status = TDisplayStatus::NoReply;
-        out.why = "no reply within the time-out";
+        out.why = say(kNoReplyInTime, language);
         break;
     }
     return out;
@@ -95,7 +97,7 @@ struct TUnit {
 // period, and the line serves them in turn.
 class TSessionLineReader : public TLineReader {
 public:
-    explicit TSessionLineReader(const TBridgeLine& line) : line_(line)
+    TSessionLineReader(const TBridgeLine& line, int language) : line_(line), language_(language)
     {
         display_.setLineSource([this]() -> const TDisplayConfig& { return line_.settings; }, line_.device);
         display_.setReplyTimeout(line_.timeoutMs);
@@ -122,7 +124,8 @@ public:
                              [this, u](TPendingRequest kind, bool) {
                                  endJob(*u, lostReport(kind));
                                  if (kind == DisplayReadingRequest)
-                                     lose("the line cannot be opened: " + describeOpenFailure(display_.port()));
+                                     lose(say(kLineCannotBeOpened, language_,
+                                              {describeOpenFailure(display_.port(), language_)}));
                              });
             units_.push_back(std::move(unit));
         }
@@ -202,10 +205,10 @@ private:
     void take(TUnit& u, const TSessionReading& r)
     {
         if (r.report.outcome == TExchangeOutcome::LineLost) {
-            lose("the device went away");
+            lose(say(kDeviceGone, language_));
             return;
         }
-        const TLineReading out = classify(u.config.Address, r);
+        const TLineReading out = classify(u.config.Address, r, language_);
         if (out.status == TDisplayStatus::NoReply) {
             ++u.misses;
             if (u.misses >= kSilentAfter) {
@@ -228,7 +231,7 @@ private:
     {
         if (display_.link().openPort()) {
             if (onLineNote)
-                onLineNote("line " + line_.name + ": " + line_.device + " is open");
+                onLineNote(say(kLineOpen, language_, {line_.name, line_.device}));
             lost_ = false;
             retryMs_ = kFirstRetryMs;
             said_.clear();
@@ -240,12 +243,12 @@ private:
             }
             return;
         }
-        const std::string why = describeOpenFailure(display_.port());
+        const std::string why = describeOpenFailure(display_.port(), language_);
         if (why != said_ && onLineNote)
-            onLineNote("line " + line_.name + ": cannot open " + line_.device + ": " + why);
+            onLineNote(say(kLineCannotOpen, language_, {line_.name, line_.device, why}));
         said_ = why;
         lost_ = false;
-        lose("the line cannot be opened: " + why);
+        lose(say(kLineCannotBeOpened, language_, {why}));
     }
 
     // Every display of the line is told, its requests fail, and the line is
@@ -255,7 +258,7 @@ private:
         if (lost_)
             return;
         if (onLineNote && said_.empty())
-            onLineNote("line " + line_.name + ": " + line_.device + " was lost");
+            onLineNote(say(kLineWasLost, language_, {line_.name, line_.device}));
         lost_ = true;
         for (auto& u : units_) {
             u->session->stopContinuousReading();
@@ -281,6 +284,7 @@ private:
     }
 
     const TBridgeLine line_;
+    const int language_;
     TDisplayLine display_;
     std::vector<std::unique_ptr<TUnit>> units_;
     QTimer retry_;
@@ -291,7 +295,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<TLineReader> makeLineReader(const TBridgeLine& line)
+std::unique_ptr<TLineReader> makeLineReader(const TBridgeLine& line, int language)
 {
-    return std::make_unique<TSessionLineReader>(line);
+    return std::make_unique<TSessionLineReader>(line, language);
 }

@@ -12,7 +12,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "base/Failure.h"
 #include "base/Formats.h"
+#include "tools/bridge/BridgeTexts.h"
+
+using namespace bridgetext;
 
 namespace {
 
@@ -59,8 +63,8 @@ TModbusUnit modbusUnit(int status, const std::string* number, const std::array<b
     return u;
 }
 
-TModbusServer::TModbusServer(const TModbusSettings& settings, const std::vector<std::uint8_t>& units)
-    : settings_(settings)
+TModbusServer::TModbusServer(const TModbusSettings& settings, const std::vector<std::uint8_t>& units, int language)
+    : settings_(settings), language_(language)
 {
     for (std::uint8_t unit : units)
         units_[unit] = modbusUnit(5, nullptr, nullptr, 0);
@@ -75,21 +79,21 @@ bool TModbusServer::start(std::string& error)
 {
     modbus_t* ctx = modbus_new_tcp(settings_.listen.c_str(), settings_.port);
     if (!ctx) {
-        error = "cannot create the Modbus server: " + std::string(modbus_strerror(errno));
+        error = say(kModbusCreate, language_, {errorWords(errno, language_)});
         return false;
     }
     const int fd = modbus_tcp_listen(ctx, kModbusMaxClients);
     const int listenErrno = errno;
     modbus_free(ctx);
     if (fd < 0) {
-        error = cfmt("cannot listen for Modbus TCP on %s:%d: ", settings_.listen.c_str(), settings_.port)
-            + std::strerror(listenErrno);
+        error = say(kModbusListen, language_,
+                    {settings_.listen, std::to_string(settings_.port), errorWords(listenErrno, language_)});
         return false;
     }
     listen_.reset(fd);
     wake_.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!wake_) {
-        error = std::string("cannot start the Modbus server: ") + std::strerror(errno);
+        error = say(kModbusStart, language_, {errorWords(errno, language_)});
         return false;
     }
     thread_ = std::thread([this] { serve(); });

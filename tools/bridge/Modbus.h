@@ -29,7 +29,8 @@ inline constexpr int kModbusMaxClients = 16;
 // client can hold up the reading of the displays.
 class TModbusServer {
 public:
-    TModbusServer(const TModbusSettings& settings, const std::vector<std::uint8_t>& units);
+    // Its errors are said in `language`.
+    TModbusServer(const TModbusSettings& settings, const std::vector<std::uint8_t>& units, int language);
     ~TModbusServer();
     TModbusServer(const TModbusServer&) = delete;
     TModbusServer& operator=(const TModbusServer&) = delete;
@@ -43,6 +44,7 @@ private:
     void serve();
 
     const TModbusSettings settings_;
+    const int language_;
     std::mutex mutex_;
     std::map<std::uint8_t, TModbusUnit> units_;
     UniqueFd listen_;

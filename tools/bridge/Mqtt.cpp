@@ -3,18 +3,24 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <fstream>
+#include <iterator>
 #include <mosquitto.h>
 #include <mutex>
 
+#include "base/Failure.h"
 #include "base/Formats.h"
+#include "tools/bridge/BridgeTexts.h"
+
+using namespace bridgetext;
 
 // What the network thread and the event loop share.
 struct TMqttClient::TShared : std::enable_shared_from_this<TMqttClient::TShared> {
     TCallbacks callbacks;
+    int language = kEnglish;
     std::mutex mutex;
     std::condition_variable published;
     int lastWordMid = -1;
@@ -30,6 +36,20 @@ void onLoop(std::function<void()> work)
     QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::QueuedConnection);
 }
 
+// Why the broker refused a connection (its CONNACK code).
+std::string refusalWords(int code, int language)
+{
+    if (code >= 1 && code <= static_cast<int>(std::size(kRefusals)))
+        return say(kRefusals[code - 1], language);
+    return say(kRefusalCode, language, {std::to_string(code)});
+}
+
+// A libmosquitto error, with the system's error number in the user's words.
+std::string mosquittoWords(int rc, int error, int language)
+{
+    return rc == MOSQ_ERR_ERRNO ? errorWords(error, language) : std::string(mosquitto_strerror(rc));
+}
+
 void libraryOnce()
 {
     static const int once = mosquitto_lib_init();
@@ -38,12 +58,13 @@ void libraryOnce()
 
 } // namespace
 
-TMqttClient::TMqttClient(const TBrokerSettings& broker, std::string willTopic, std::string willPayload,
+TMqttClient::TMqttClient(const TBrokerSettings& broker, std::string willTopic, std::string willPayload, int language,
                          TCallbacks callbacks)
-    : broker_(broker), willTopic_(std::move(willTopic)), willPayload_(std::move(willPayload)),
+    : broker_(broker), willTopic_(std::move(willTopic)), willPayload_(std::move(willPayload)), language_(language),
       shared_(std::make_shared<TShared>())
 {
     shared_->callbacks = std::move(callbacks);
+    shared_->language = language;
 }
 
 TMqttClient::~TMqttClient()
@@ -62,7 +83,7 @@ bool TMqttClient::start(std::string& error)
     libraryOnce();
     m_ = mosquitto_new(broker_.clientId.c_str(), true, shared_.get());
     if (!m_) {
-        error = "cannot create the MQTT client";
+        error = say(kNoClient, language_);
         return false;
     }
     mosquitto_int_option(m_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
@@ -77,18 +98,19 @@ bool TMqttClient::start(std::string& error)
         mosquitto_username_pw_set(m_, broker_.user.c_str(), broker_.passwordFile.empty() ? nullptr : password.c_str());
     }
     if (!broker_.caFile.empty()) {
+        errno = 0;
         const int rc = mosquitto_tls_set(m_, broker_.caFile.c_str(), nullptr,
                                          broker_.certFile.empty() ? nullptr : broker_.certFile.c_str(),
                                          broker_.keyFile.empty() ? nullptr : broker_.keyFile.c_str(), nullptr);
         if (rc != MOSQ_ERR_SUCCESS) {
-            error = std::string("the TLS files cannot be used: ") + mosquitto_strerror(rc);
+            error = say(kTlsFiles, language_, {mosquittoWords(rc, errno, language_)});
             return false;
         }
     }
     const int willRc = mosquitto_will_set(m_, willTopic_.c_str(), static_cast<int>(willPayload_.size()),
                                           willPayload_.data(), 1, true);
     if (willRc != MOSQ_ERR_SUCCESS) {
-        error = std::string("the last will cannot be set: ") + mosquitto_strerror(willRc);
+        error = say(kLastWill, language_, {mosquittoWords(willRc, errno, language_)});
         return false;
     }
     // After a lost connection: 1 s, then twice as long each time, up to a minute.
@@ -97,17 +119,16 @@ bool TMqttClient::start(std::string& error)
     mosquitto_connect_callback_set(m_, [](mosquitto*, void* data, int rc) {
         auto shared = static_cast<TShared*>(data)->shared_from_this();
         if (rc != 0) {
-            const std::string why = mosquitto_connack_string(rc);
-            onLoop([shared, why] {
+            onLoop([shared, rc] {
                 if (shared->callbacks.note)
-                    shared->callbacks.note("the broker refused the connection: " + why);
+                    shared->callbacks.note(say(kBrokerRefused, shared->language, {refusalWords(rc, shared->language)}));
             });
             return;
         }
         onLoop([shared] {
             shared->wasConnected = true;
             if (shared->callbacks.note)
-                shared->callbacks.note("connected to the broker");
+                shared->callbacks.note(say(kConnected, shared->language));
             if (shared->callbacks.connected)
                 shared->callbacks.connected();
         });
@@ -118,7 +139,7 @@ bool TMqttClient::start(std::string& error)
             return;
         onLoop([shared] {
             if (shared->wasConnected && shared->callbacks.note)
-                shared->callbacks.note("the connection to the broker was lost; trying again");
+                shared->callbacks.note(say(kConnectionLost, shared->language));
             shared->wasConnected = false;
         });
     });
@@ -153,13 +174,12 @@ void TMqttClient::connectFirst()
         const int loopRc = mosquitto_loop_start(m_);
         looping_ = loopRc == MOSQ_ERR_SUCCESS;
         if (!looping_ && shared_->callbacks.note)
-            shared_->callbacks.note(std::string("the MQTT network thread cannot start: ") + mosquitto_strerror(loopRc));
+            shared_->callbacks.note(say(kNoThread, language_, {mosquittoWords(loopRc, errno, language_)}));
         return;
     }
-    const std::string why = rc == MOSQ_ERR_ERRNO ? std::string(std::strerror(errno)) : mosquitto_strerror(rc);
+    const std::string why = mosquittoWords(rc, errno, language_);
     if (retryS_ == 1 && shared_->callbacks.note)
-        shared_->callbacks.note(cfmt("the broker at %s:%d cannot be reached (", broker_.host.c_str(), broker_.port)
-                                + why + "); trying again after 1 s, then twice as long each time, up to a minute");
+        shared_->callbacks.note(say(kUnreachable, language_, {broker_.host, std::to_string(broker_.port), why}));
     retry_.start(retryS_ * 1000);
     retryS_ = std::min(retryS_ * 2, 60);
 }

@@ -18,8 +18,10 @@ public:
         std::function<void(const std::string& text)> note;
     };
 
-    // `willTopic` gets `willPayload`, retained, when the bridge goes away without a word.
-    TMqttClient(const TBrokerSettings& broker, std::string willTopic, std::string willPayload, TCallbacks callbacks);
+    // `willTopic` gets `willPayload`, retained, when the bridge goes away without
+    // a word. Notes and errors are said in `language`.
+    TMqttClient(const TBrokerSettings& broker, std::string willTopic, std::string willPayload, int language,
+                TCallbacks callbacks);
     ~TMqttClient();
     TMqttClient(const TMqttClient&) = delete;
     TMqttClient& operator=(const TMqttClient&) = delete;
@@ -43,6 +45,7 @@ private:
     const TBrokerSettings broker_;
     const std::string willTopic_;
     const std::string willPayload_;
+    const int language_;
     std::shared_ptr<TShared> shared_;
     mosquitto* m_ = nullptr;
     bool looping_ = false;

@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <sys/signalfd.h>
 #include <vector>
@@ -12,58 +13,88 @@
 #include "base/UniqueFd.h"
 #include "tools/bridge/Bridge.h"
 #include "tools/bridge/BridgeConfig.h"
+#include "tools/bridge/BridgeTexts.h"
+
+using namespace bridgetext;
 
 namespace {
 
-void say(const std::string& text)
+void sayLine(const std::string& text)
 {
     std::fprintf(stderr, "dadiz-bridge: %s\n", escapedControls(text).c_str());
     std::fflush(stderr);
 }
 
-constexpr const char* kUsage =
-    "usage: dadiz-bridge [--config FILE] [--check]\n"
-    "Reads the displays of the lines in FILE (default /etc/dadiz/bridge.conf) and publishes\n"
-    "their readings on MQTT and Modbus TCP; see man dadiz-bridge.\n"
-    "  --config FILE  the configuration file\n"
-    "  --check        check the configuration file and exit\n"
-    "Exit status: 0 stopped by SIGTERM or SIGINT, or a good file with --check; 1 the broker\n"
-    "or the Modbus port cannot be used; 2 usage or configuration error.\n";
+struct TArguments {
+    std::string path = kDefaultBridgeConfig;
+    std::optional<int> language;
+    bool check = false;
+    bool help = false;
+};
+
+// False with why in error. --lang is taken wherever it stands, so that every
+// other complaint is already said in its language.
+bool parseArguments(const std::vector<std::string>& args, TArguments& out, std::string& error)
+{
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const bool split = args[i] == "--lang";
+        if (!split && args[i].rfind("--lang=", 0) != 0)
+            continue;
+        const std::string code = split ? (i + 1 < args.size() ? args[i + 1] : "") : args[i].substr(7);
+        out.language = languageOfCode(code);
+        if (!out.language) {
+            error = say(kLangRefused, kEnglish, {languageCodes(kEnglish), code});
+            return false;
+        }
+        i += split ? 1 : 0;
+    }
+    const int l = out.language.value_or(kEnglish);
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            out.help = true;
+        } else if (a == "--check") {
+            out.check = true;
+        } else if (a == "--lang") {
+            ++i;
+        } else if (a.rfind("--lang=", 0) == 0) {
+            continue;
+        } else if (a == "--config" && i + 1 < args.size()) {
+            out.path = args[++i];
+        } else if (a.rfind("--config=", 0) == 0) {
+            out.path = a.substr(9);
+        } else {
+            error = a == "--config" ? say(kNeedsFile, l) : say(kUnknownArgument, l, {a});
+            return false;
+        }
+    }
+    return true;
+}
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    std::string path = kDefaultBridgeConfig;
-    bool check = false;
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (a == "--check") {
-            check = true;
-        } else if (a == "--config" && i + 1 < args.size()) {
-            path = args[++i];
-        } else if (a.rfind("--config=", 0) == 0) {
-            path = a.substr(9);
-        } else {
-            say(a == "--config" ? "--config needs a FILE" : "unknown argument \"" + a + "\"");
-            std::fputs(kUsage, stderr);
-            return 2;
-        }
+    TArguments arguments;
+    std::string error;
+    if (!parseArguments(std::vector<std::string>(argv + 1, argv + argc), arguments, error)) {
+        sayLine(error);
+        std::fputs(pickText(kUsage, arguments.language.value_or(kEnglish)), stderr);
+        return 2;
+    }
+    if (arguments.help) {
+        std::fputs(pickText(kUsage, arguments.language.value_or(kEnglish)), stdout);
+        return 0;
     }
 
     TBridgeConfig config;
-    std::string error;
-    if (!readBridgeConfig(path, config, error)) {
-        say(error);
+    if (!readBridgeConfig(arguments.path, arguments.language, config, error)) {
+        sayLine(error);
         return 2;
     }
-    if (check) {
-        say(path + ": good");
+    const int l = config.language;
+    if (arguments.check) {
+        sayLine(say(kGood, l, {arguments.path}));
         return 0;
     }
 
@@ -78,17 +109,17 @@ int main(int argc, char** argv)
     UniqueFd stopFd(::signalfd(-1, &stops, SFD_NONBLOCK | SFD_CLOEXEC));
 
     QCoreApplication app(argc, argv);
-    TBridge bridge(config, say);
+    TBridge bridge(config, sayLine);
     if (!bridge.start(error)) {
-        say(error);
+        sayLine(error);
         return 1;
     }
-    say("started with " + path);
+    sayLine(say(kStarted, l, {arguments.path}));
     QSocketNotifier notifier(stopFd.get(), QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, &app, [&] {
         signalfd_siginfo info{};
         (void)!::read(stopFd.get(), &info, sizeof info);
-        say("stopping");
+        sayLine(say(kStopping, l));
         bridge.stop();
         app.quit();
     });
