@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 // The four languages of the user interface, in the order of the language
 // dialog's choices and of the settings file's byte.
@@ -25,6 +26,18 @@ constexpr std::optional<TLanguage> languageAt(int index)
 constexpr TLanguage textLanguage(int index)
 {
     return languageAt(index).value_or(TLanguage::Spanish);
+}
+
+// "ca", "es", "fr", "en": the languages by their codes, as the tools'
+// --lang takes them.
+inline constexpr const char* kLanguageCodes[] = {"ca", "es", "fr", "en"};
+
+constexpr std::optional<TLanguage> languageOfCode(std::string_view code)
+{
+    for (TLanguage language : kLanguages)
+        if (code == kLanguageCodes[static_cast<std::size_t>(language)])
+            return language;
+    return std::nullopt;
 }
 
 // The language's place in the order above: 0..3.

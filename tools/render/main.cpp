@@ -37,7 +37,6 @@
 
 namespace {
 
-const char* const languageNames[] = {"ca", "es", "fr", "en"};
 QString outDir;
 bool allSaved = true;
 
@@ -278,7 +277,7 @@ int main(int argc, char* argv[])
 
     TForm1 main;
     for (int lang = 0; lang < 4; ++lang) {
-        const QString l = QLatin1String(languageNames[lang]);
+        const QString l = QLatin1String(kLanguageCodes[lang]);
         main.LanguageIndex = static_cast<std::uint8_t>(lang);
         main.Nuevo1Click();
         main.applyLanguage();
