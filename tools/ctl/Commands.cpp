@@ -52,7 +52,7 @@ std::string panel(const std::string& title, const TRows& rows)
     return out;
 }
 
-std::string panelsText(const TDisplayConfig& cfg, std::uint8_t language)
+std::string panelsText(const TDisplayConfig& cfg, TLanguage language)
 {
     const MainPanelCaptions& c = mainPanelCaptions(language);
     const SerialPanelText serial = serialPanelText(cfg);
@@ -421,8 +421,8 @@ int runValue(const TCtlOptions& o)
         return status;
     TCsvLog log;
     if (o.csv) {
-        if (const int error = log.open(*o.csv)) {
-            message(csvFailureText(TCsvStep::Open, *o.csv, error, kMessageLanguage));
+        if (const FileResult result = log.open(*o.csv); !result.ok) {
+            message(csvFailureText(TCsvStep::Open, *o.csv, result, kMessageLanguage));
             return ExitFile;
         }
     }
@@ -467,8 +467,8 @@ int runValue(const TCtlOptions& o)
         }
         if (log.isOpen()) {
             const TReading row{now, !good, reading.value, reading.relays};
-            if (const int error = log.append(row)) {
-                message(csvFailureText(TCsvStep::Write, log.path(), error, kMessageLanguage));
+            if (const FileResult result = log.append(row); !result.ok) {
+                message(csvFailureText(TCsvStep::Write, log.path(), result, kMessageLanguage));
                 log.close();
                 logLost = true;
             }

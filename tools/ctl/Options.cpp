@@ -169,13 +169,12 @@ bool parseArguments(const std::vector<std::string>& args, TCtlOptions& o, std::s
             }
             o.intervalMs = static_cast<int>(n);
         } else if (arg == "--lang") {
-            static const char* const langs[] = {"ca", "es", "fr", "en"};
-            const auto it = std::find(std::begin(langs), std::end(langs), value);
-            if (it == std::end(langs)) {
+            const std::optional<TLanguage> language = languageOfCode(value);
+            if (!language) {
                 error = "--lang must be ca, es, fr or en, not \"" + value + "\"";
                 return false;
             }
-            o.language = static_cast<std::uint8_t>(it - std::begin(langs));
+            o.language = *language;
         } else if (arg == "--csv") {
             if (value.empty()) {
                 error = "--csv needs a file name";

@@ -9,7 +9,7 @@
 // error, and the forms its texts take there.
 
 // dadizctl's messages are English.
-inline constexpr int kMessageLanguage = 3;
+inline constexpr TLanguage kMessageLanguage = TLanguage::English;
 
 // Results to standard output; false, after a message unless a stop signal
 // ended the wait, when they cannot be written.
