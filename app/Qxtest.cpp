@@ -175,12 +175,21 @@ QFont boldFont(int pixelSize = 11)
     return f;
 }
 
+// An icon from the PNG files the build draws at each size it is shown at.
+QIcon pngIcon(const char* name, std::initializer_list<int> sizes)
+{
+    QIcon icon;
+    for (int size : sizes)
+        icon.addFile(QStringLiteral(":/icons/%1-%2.png").arg(QLatin1String(name)).arg(size), QSize(size, size));
+    return icon;
+}
+
 QAction* makeAction(QObject* parent, const char* name, const char* caption, const char* icon = nullptr)
 {
     auto* a = new QAction(u8(caption), parent);
     a->setObjectName(QString::fromLatin1(name));
     if (icon)
-        a->setIcon(QIcon(QStringLiteral(":/resources/icons/%1.svg").arg(QLatin1String(icon))));
+        a->setIcon(pngIcon(icon, {16, 24, 32, 48}));
     return a;
 }
 
@@ -289,7 +298,7 @@ void TForm1::startUp(QApplication& app)
     app.setApplicationName(QStringLiteral("QX Test"));
     // The desktop matches the windows to the menu entry and its icon.
     app.setDesktopFileName(QStringLiteral("cat.dadiz.DADiz"));
-    app.setWindowIcon(QIcon(QStringLiteral(":/packaging/cat.dadiz.DADiz.svg")));
+    app.setWindowIcon(pngIcon("cat.dadiz.DADiz", {16, 24, 32, 48, 64, 128}));
     QFont f(QStringLiteral("Arial"));
     f.setPixelSize(11);
     app.setFont(f);
