@@ -39,13 +39,13 @@ const TTexts kMissed{"%1 lectures perdudes seguides", "%1 lecturas perdidas segu
 const TTexts kLateUntimed{"resposta tardana", "respuesta tardía", "réponse tardive", "late reply"};
 const TTexts kFileStates[] = {
     {"sense carpeta", "sin carpeta", "pas de dossier", "no folder"},
-    {"sense fitxer", "sin fichero", "pas de fichier", "no file"},
-    {"fitxer il·legible", "fichero ilegible", "fichier illisible", "unreadable file"},
+    {"sense arxiu", "sin archivo", "pas de fichier", "no file"},
+    {"arxiu il·legible", "archivo ilegible", "fichier illisible", "unreadable file"},
     {"configuració no llegida", "configuración no leída", "configuration non lue", "configuration not read"},
     {"coincideix", "coincide", "identique", "matches"},
     {"difereix", "difiere", "diffère", "differs"},
 };
-const TTexts kDifference{"%1: fitxer %2, visualitzador %3", "%1: fichero %2, visualizador %3",
+const TTexts kDifference{"%1: arxiu %2, visualitzador %3", "%1: archivo %2, visualizador %3",
     "%1 : fichier %2, afficheur %3", "%1: file %2, display %3"};
 const TTexts kOff{"desactivat", "desactivado", "désactivé", "off"};
 const TTexts kColumns[] = {
@@ -58,7 +58,7 @@ const TTexts kColumns[] = {
     {"Dígits", "Dígitos", "Chiffres", "Digits"},
     {"Decimals", "Decimales", "Décimales", "Decimals"},
     {"Consignes", "Consignas", "Consignes", "Set points"},
-    {"Fitxer", "Fichero", "Fichier", "File"},
+    {"Arxiu", "Archivo", "Fichier", "File"},
 };
 const TTexts kDifferencesColumn{"Diferències", "Diferencias", "Différences", "Differences"};
 

@@ -34,7 +34,7 @@ const TTexts kNoFolder{"(cap)", "(ninguna)", "(aucun)", "(none)"};
 const TTexts kChoose{"Tria...", "Elegir...", "Choisir...", "Choose..."};
 const TTexts kStartReading{"Llegeix", "Leer", "Lire", "Read"};
 const TTexts kStopReading{"Atura la lectura", "Detener la lectura", "Arrêter la lecture", "Stop reading"};
-const TTexts kSendFiles{"Envia els fitxers", "Enviar los ficheros", "Envoyer les fichiers", "Send their files"};
+const TTexts kSendFiles{"Envia els arxius", "Enviar los archivos", "Envoyer les fichiers", "Send their files"};
 const TTexts kSendWindow{"Envia la configuració de la finestra", "Enviar la configuración de la ventana",
     "Envoyer la configuration de la fenêtre", "Send the window's configuration"};
 const TTexts kReceive{"Rep a la carpeta", "Recibir en la carpeta", "Recevoir dans le dossier", "Receive into the folder"};
@@ -47,11 +47,11 @@ const TTexts kLastCommand{"Última ordre", "Última orden", "Dernière commande"
 constexpr int kColumnCount = 11;
 const TTexts kRelayOn{"activat", "activado", "activé", "on"};
 const TTexts kRelayOff{"desactivat", "desactivado", "désactivé", "off"};
-const TTexts kNoDigits{"El visualitzador no envia els seus dígits: sense fitxer no se saben.",
-    "El visualizador no envía sus dígitos: sin fichero no se saben.",
+const TTexts kNoDigits{"El visualitzador no envia els seus dígits: sense arxiu no se saben.",
+    "El visualizador no envía sus dígitos: sin archivo no se saben.",
     "L'afficheur n'envoie pas ses chiffres : sans fichier, ils sont inconnus.",
     "The display does not send its digits: without a file they are not known."};
-const TTexts kNothingDiffers{"Cap camp no difereix del fitxer.", "Ningún campo difiere del fichero.",
+const TTexts kNothingDiffers{"Cap camp no difereix de l'arxiu.", "Ningún campo difiere del archivo.",
     "Aucun champ ne diffère du fichier.", "No field differs from the file."};
 const TTexts kSelect{"Seleccioneu primer una fila.", "Seleccione primero una fila.", "Sélectionnez d'abord une ligne.",
     "Select a row first."};
@@ -60,7 +60,7 @@ const TTexts kExported{"Taula exportada a %1.", "Tabla exportada a %1.", "Tablea
 const TTexts kGiven{"El port és per a la finestra principal: adreça %1.",
     "El puerto es para la ventana principal: dirección %1.", "Le port est à la fenêtre principale : adresse %1.",
     "The port is the main window's: address %1."};
-const TTexts kCsvFilter{"Fitxers CSV (*.csv)", "Ficheros CSV (*.csv)", "Fichiers CSV (*.csv)", "CSV files (*.csv)"};
+const TTexts kCsvFilter{"Arxius CSV (*.csv)", "Archivos CSV (*.csv)", "Fichiers CSV (*.csv)", "CSV files (*.csv)"};
 
 QString u8(const std::string& s) { return QString::fromStdString(s); }
 
