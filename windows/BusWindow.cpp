@@ -13,6 +13,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <optional>
 
 #include "base/Formats.h"
 #include "base/Texts.h"
@@ -162,7 +163,7 @@ TBusWindow::TBusWindow(QWidget* owner, TLanguage language, int replyTimeoutMs, T
     refresh_ = new QTimer(this);
     refresh_->setSingleShot(true);
     refresh_->setInterval(200);
-    connect(refresh_, &QTimer::timeout, this, &TBusWindow::refreshNow);
+    connect(refresh_, &QTimer::timeout, this, &TBusWindow::refreshDirty);
 
     connect(scan_, &QPushButton::clicked, this, &TBusWindow::scan);
     connect(cancel_, &QPushButton::clicked, &bus_, &TDisplayBus::cancelScan);
@@ -271,27 +272,60 @@ void TBusWindow::refreshNow()
         table_->setRowCount(static_cast<int>(rows.size()));
     for (int i = 0; i < static_cast<int>(rows.size()); ++i)
         showRow(i);
+    fitColumns();
+}
+
+// Readings come several times a second: only the rows they changed are
+// shown again, and the columns measured again only when a text's length moved.
+void TBusWindow::refreshDirty()
+{
+    const auto& rows = bus_.rows();
+    if (table_->rowCount() != static_cast<int>(rows.size())) {
+        refreshNow();
+        return;
+    }
+    bool resized = false;
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i)
+        if (dirty_.contains(rows[static_cast<std::size_t>(i)]->address))
+            resized = showRow(i) || resized;
+    dirty_.clear();
+    if (resized)
+        fitColumns();
+}
+
+void TBusWindow::fitColumns()
+{
     // The last column takes what is left; its whole text is in its tip.
     for (int c = 0; c < kColumnCount - 1; ++c)
         table_->resizeColumnToContents(c);
 }
 
-void TBusWindow::showRow(int index)
+bool TBusWindow::showRow(int index)
 {
     const TBusRow& row = *bus_.rows()[static_cast<std::size_t>(index)];
     const bool stale = readingStale(row.reading);
-    auto cell = [&](int column, const std::string& text, const QString& tip = {}) {
+    bool lengthMoved = false;
+    auto cell = [&](int column, const std::string& text, const QString& tip = {},
+                    std::optional<QColor> colour = std::nullopt) {
         QTableWidgetItem* item = table_->item(index, column);
         if (!item) {
             item = new QTableWidgetItem;
             table_->setItem(index, column, item);
+            lengthMoved = true;
         }
         const QString shown = u8(text);
-        if (item->text() != shown)
+        if (item->text() != shown) {
+            lengthMoved = lengthMoved || item->text().size() != shown.size();
             item->setText(shown);
-        item->setToolTip(tip);
+        }
+        if (item->toolTip() != tip)
+            item->setToolTip(tip);
         // A value that is no longer fresh is greyed, never shown as current.
-        item->setForeground(stale && column <= 3 ? QColor(0x90, 0x90, 0x90) : palette().color(QPalette::Text));
+        const QBrush ink(colour       ? *colour
+                : stale && column <= 3 ? QColor(0x90, 0x90, 0x90)
+                                       : palette().color(QPalette::Text));
+        if (item->foreground() != ink)
+            item->setForeground(ink);
         return item;
     };
     cell(0, cfmt("%02d", row.address));
@@ -300,10 +334,10 @@ void TBusWindow::showRow(int index)
         const bool known = row.relays.has_value();
         const bool on = known && (*row.relays)[static_cast<std::size_t>(n)];
         QTableWidgetItem* lamp = cell(2 + n, known ? "\u25CF" : "",
-            known ? QString::fromUtf8((on ? kRelayOn : kRelayOff).pick(language_)) : QString());
-        lamp->setTextAlignment(Qt::AlignCenter);
-        if (known && !stale)
-            lamp->setForeground(on ? QColor(0xd0, 0x10, 0x10) : QColor(0x60, 0x60, 0x60));
+            known ? QString::fromUtf8((on ? kRelayOn : kRelayOff).pick(language_)) : QString(),
+            known && !stale ? std::optional(on ? QColor(0xd0, 0x10, 0x10) : QColor(0x60, 0x60, 0x60)) : std::nullopt);
+        if (lamp->textAlignment() != Qt::AlignCenter)
+            lamp->setTextAlignment(Qt::AlignCenter);
     }
     cell(4, readingStateText(row.reading, language_));
     if (row.paramsComplete) {
@@ -322,13 +356,13 @@ void TBusWindow::showRow(int index)
     QString fileTip = u8(differ);
     if (state == TFileState::Unreadable)
         fileTip = u8(describeFileError(bus_.folderFile(row.address), row.fileResult, language_));
-    QTableWidgetItem* file = cell(9, fileStateText(state, language_), fileTip);
-    if (state == TFileState::Differs)
-        file->setForeground(QColor(0xc0, 0x00, 0x00));
-    else if (state == TFileState::Matches)
-        file->setForeground(QColor(0x00, 0x70, 0x00));
+    cell(9, fileStateText(state, language_), fileTip,
+        state == TFileState::Differs       ? std::optional(QColor(0xc0, 0x00, 0x00))
+            : state == TFileState::Matches ? std::optional(QColor(0x00, 0x70, 0x00))
+                                           : std::nullopt);
     const std::string task = row.taskWords.pick(language_);
     cell(10, task, u8(task));
+    return lengthMoved;
 }
 
 void TBusWindow::showActivity()

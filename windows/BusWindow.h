@@ -50,7 +50,10 @@ protected:
 
 private:
     void applyTexts();
-    void showRow(int index);
+    // True when a cell's text changed its length, so the columns may need new widths.
+    bool showRow(int index);
+    void refreshDirty();
+    void fitColumns();
     void markDirty(std::uint8_t address);
     void showActivity();
     void showNotice(const TWords& words);
