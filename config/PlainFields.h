@@ -27,10 +27,11 @@ enum class TPlainParse { NotPlain, Done, Refused };
 
 // Turns NAME=VALUE in plain names into record assignments. NotPlain for a
 // name that is not a plain one; Refused, with the field, the value and what
-// is allowed in error, for a value the name does not take. Values whose
-// bounds depend on other fields are checked with the record assignments.
-TPlainParse expandPlain(const std::string& name, const std::string& value, std::vector<TRecordAssignment>& out,
-                        std::string& error);
+// is allowed in error (in `language`), for a value the name does not take.
+// Values whose bounds depend on other fields are checked with the record
+// assignments.
+TPlainParse expandPlain(const std::string& name, const std::string& value, int language,
+                        std::vector<TRecordAssignment>& out, std::string& error);
 
 // The record fields a plain name stands for; empty for a name that is not a plain one.
 std::vector<const TRecordField*> plainFields(const std::string& name);
