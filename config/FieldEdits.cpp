@@ -49,8 +49,9 @@ const TTexts kOtherByte{"%1 ha de ser %2 (%3), o un altre byte com a <XX> en hex
                         "%1 debe ser %2 (%3), u otro byte como <XX> en hexadecimal, no \"%4\"",
                         "%1 doit être %2 (%3), ou un autre octet sous la forme <XX> en hexadécimal, et non \"%4\"",
                         "%1 must be %2 (%3), or another byte as <XX> in hexadecimal, not \"%4\""};
-const TTexts kNotFieldValue{"\"%1\" no és CAMP=VALOR", "\"%1\" no es CAMPO=VALOR", "\"%1\" n'est pas CHAMP=VALEUR",
-                            "\"%1\" is not FIELD=VALUE"};
+// FIELD=VALUE as set's synopsis writes it, in every language.
+const TTexts kNotFieldValue{"\"%1\" no té la forma FIELD=VALUE", "\"%1\" no tiene la forma FIELD=VALUE",
+                            "\"%1\" n'est pas de la forme FIELD=VALUE", "\"%1\" is not FIELD=VALUE"};
 const TTexts kUnknownField{"camp desconegut \"%1\"; els camps són %2, o pels seus noms del registre %3",
                            "campo desconocido \"%1\"; los campos son %2, o por sus nombres del registro %3",
                            "champ inconnu \"%1\" ; les champs sont %2, ou par leurs noms dans l'enregistrement %3",

@@ -327,7 +327,7 @@ TEST(Ctl, RefusalsFollowTheLanguage)
          file + ": Relay1TriggerLevel debe ser 0 o 1 (0 activado por encima del nivel, 1 activado por debajo), u otro "
                 "byte como <XX> en hexadecimal, no \"x\"; el archivo no ha cambiado\n"},
         {{"new", dir + "/new.dad", "Address", "--lang", "fr"},
-         dir + "/new.dad : \"Address\" n'est pas CHAMP=VALEUR ; rien n'a été écrit\n"},
+         dir + "/new.dad : \"Address\" n'est pas de la forme FIELD=VALUE ; rien n'a été écrit\n"},
         // Usage errors found before --lang is reached are said in its language too.
         {{"value", "--timeout", "0", "--lang", "fr"},
          "--timeout doit être un nombre entier de millisecondes de 1 à 600000, et non \"0\"\n"

@@ -89,9 +89,9 @@ const TTexts kOneAddress{"%1 pren una sola --address", "%1 admite una sola --add
                          "%1 takes one --address"};
 const TTexts kUsage{"ús: %1", "uso: %1", "usage : %1", "usage: %1"};
 const TTexts kDiffFiles{
-    "diff A B compara dos arxius; %1 és per a diff ARXIU, que compara un arxiu i el visualitzador",
-    "diff A B compara dos archivos; %1 es para diff ARCHIVO, que compara un archivo y el visualizador",
-    "diff A B compare deux fichiers ; %1 est pour diff FICHIER, qui compare un fichier et l'afficheur",
+    "diff A B compara dos arxius; %1 és per a diff FILE, que compara un arxiu i el visualitzador",
+    "diff A B compara dos archivos; %1 es para diff FILE, que compara un archivo y el visualizador",
+    "diff A B compare deux fichiers ; %1 est pour diff FILE, qui compare un fichier et l'afficheur",
     "diff A B compares two files; %1 is for diff FILE, which compares a file and the display"};
 const TTexts kCsvOneDisplay{"--csv registra un sol visualitzador; doneu una sola --address",
                             "--csv registra un solo visualizador; dé una sola --address",
