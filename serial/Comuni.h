@@ -42,7 +42,8 @@ public:
 // The wait thread of a component. Started at the first open and kept, idle,
 // between connections, so that opening and closing a port costs no thread
 // start and end: while a device is attached it sleeps until the device
-// receives bytes and posts one TCommEvent to the owner per receive event; it
+// receives bytes and posts one TCommEvent to the owner per receive event (the
+// bytes of a reply gathered into one); it
 // leaves the device on detach() or when the device goes away (after posting
 // one LineLost event), then waits for the next. It ends with the object.
 class TCommThread {

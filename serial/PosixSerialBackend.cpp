@@ -1,7 +1,10 @@
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/serial.h>
+#include <mutex>
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -12,8 +15,10 @@
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
+#include <vector>
 
 #include "base/UniqueFd.h"
+#include "serial/Gathering.h"
 #include "serial/SerialBackend.h"
 #include "serial/TermiosMap.h"
 
@@ -37,6 +42,13 @@ long monotonicMs()
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return ts.tv_sec * 1000L + ts.tv_nsec / 1000000L;
+}
+
+long long monotonicNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000000000LL + ts.tv_nsec;
 }
 
 class TPosixSerialBackend final : public TSerialBackend {
@@ -76,6 +88,11 @@ public:
         if (epoll_ctl(ep.get(), EPOLL_CTL_ADD, wake.get(), &ev) != 0)
             return errno;
         armed_ = false;
+        lostAfterData_ = false;
+        {
+            std::lock_guard lock(heldMutex_);
+            held_.clear();
+        }
         pseudoTerminal_ = isPseudoTerminal(fd.get());
         serial_icounter_struct counts{};
         hasCounters_ = ioctl(fd.get(), TIOCGICOUNT, &counts) == 0;
@@ -96,6 +113,8 @@ public:
         }
         epoll_.reset();
         wake_.reset();
+        std::lock_guard lock(heldMutex_);
+        held_.clear();
         fd_.reset();
     }
 
@@ -112,7 +131,13 @@ public:
             refusal = wanted.refusal;
             return EINVAL;
         }
-        return writeSettings(wanted.tio);
+        const int err = writeSettings(wanted.tio);
+        if (err == 0) {
+            const TGathering g = gatheringFor(settings);
+            quietNs_ = g.quietNs;
+            longestNs_ = g.longestNs;
+        }
+        return err;
     }
 
     int setSoftwareFlowControl(bool on) override
@@ -129,25 +154,35 @@ public:
         return writeSettings(t);
     }
 
-    long queuedIn() override { return queueCount(FIONREAD); }
+    long queuedIn() override
+    {
+        std::lock_guard lock(heldMutex_);
+        const long driver = queueCount(FIONREAD);
+        if (driver < 0)
+            return held_.empty() ? -1 : static_cast<long>(held_.size());
+        return static_cast<long>(held_.size()) + driver;
+    }
     long queuedOut() override { return queueCount(TIOCOUTQ); }
 
+    // The bytes the wait thread gathered come first, then the driver's.
     long read(unsigned char* buf, long count) override
     {
         if (!fd_) {
             errno = EBADF;
             return -1;
         }
-        for (;;) {
-            const ssize_t n = ::read(fd_.get(), buf, static_cast<size_t>(count));
-            if (n >= 0)
-                return n;
-            if (errno == EINTR)
-                continue;
-            if (errno == EAGAIN)
-                return 0;
-            return -1;
-        }
+        if (count <= 0)
+            return 0;
+        std::lock_guard lock(heldMutex_);
+        const long fromHeld = std::min(count, static_cast<long>(held_.size()));
+        std::copy_n(held_.begin(), fromHeld, buf);
+        held_.erase(held_.begin(), held_.begin() + fromHeld);
+        if (fromHeld == count)
+            return count;
+        const long n = readDriver(buf + fromHeld, count - fromHeld);
+        if (n < 0)
+            return fromHeld > 0 ? fromHeld : -1;
+        return fromHeld + n;
     }
 
     long write(const unsigned char* buf, long count, int timeoutMs) override
@@ -224,11 +259,17 @@ public:
         if (!tx && !rx)
             return 0;
         const int which = tx && rx ? TCIOFLUSH : (tx ? TCOFLUSH : TCIFLUSH);
+        std::lock_guard lock(heldMutex_);
+        if (rx)
+            held_.clear();
         return tcflush(fd_.get(), which) == 0 ? 0 : errno;
     }
 
     TWaitOutcome waitReceive() override
     {
+        // The bytes before a hang-up were told first; the hang-up comes now.
+        if (lostAfterData_)
+            return TWaitOutcome::LineLost;
         // The device joins the wait set here, in the wait thread, so wake-ups
         // caused by the settings written at open are not taken for bytes.
         // Edge-triggered: one wake-up per arrival of bytes, so bytes the owner
@@ -243,28 +284,20 @@ public:
             armed_ = true;
         }
         for (;;) {
-            epoll_event events[2];
-            const int n = epoll_wait(epoll_.get(), events, 2, -1);
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
+            const TWoke woke = waitEvents(nullptr);
+            if (woke != TWoke::Data)
+                return woke == TWoke::Cancelled ? TWaitOutcome::Cancelled : TWaitOutcome::LineLost;
+            switch (take()) {
+            case TTaken::Nothing:
+                continue;  // bytes the owner read first, or the edge of bytes already told
+            case TTaken::Lost:
                 return TWaitOutcome::LineLost;
-            }
-            bool data = false;
-            bool lost = false;
-            for (int i = 0; i < n; ++i) {
-                if (events[i].data.fd == wake_.get())
-                    return TWaitOutcome::Cancelled;
-                if (events[i].events & (EPOLLHUP | EPOLLERR | EPOLLRDHUP))
-                    lost = true;
-                else if (events[i].events & EPOLLIN)
-                    data = true;
-            }
-            // A vanished device reports readable and hung up for ever: stop here.
-            if (lost)
-                return TWaitOutcome::LineLost;
-            if (data)
+            case TTaken::FrameEnd:
+            case TTaken::Full:
                 return TWaitOutcome::DataArrived;
+            case TTaken::Some:
+                return gather();
+            }
         }
     }
 
@@ -275,6 +308,116 @@ public:
     }
 
 private:
+    enum class TWoke { Data, Quiet, Cancelled, Lost };
+    enum class TTaken { Nothing, Some, FrameEnd, Full, Lost };
+
+    // Waits for bytes, a cancel or a lost device, at most `timeout` (none: for ever).
+    TWoke waitEvents(const timespec* timeout)
+    {
+        for (;;) {
+            epoll_event events[2];
+            int n = epoll_pwait2(epoll_.get(), events, 2, timeout, nullptr);
+            if (n < 0 && errno == ENOSYS) {
+                // A kernel before 5.11: whole milliseconds, rounded up.
+                const int ms = timeout ? static_cast<int>((timeout->tv_sec * 1000000000L + timeout->tv_nsec + 999999)
+                                                          / 1000000)
+                                       : -1;
+                n = epoll_wait(epoll_.get(), events, 2, ms);
+            }
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return TWoke::Lost;
+            }
+            if (n == 0)
+                return TWoke::Quiet;
+            bool data = false;
+            bool lost = false;
+            for (int i = 0; i < n; ++i) {
+                if (events[i].data.fd == wake_.get())
+                    return TWoke::Cancelled;
+                if (events[i].events & (EPOLLHUP | EPOLLERR | EPOLLRDHUP))
+                    lost = true;
+                else if (events[i].events & EPOLLIN)
+                    data = true;
+            }
+            // A vanished device reports readable and hung up for ever: stop here.
+            if (lost)
+                return TWoke::Lost;
+            if (data)
+                return TWoke::Data;
+        }
+    }
+
+    // Moves what the driver holds into held_, for the owner's next read.
+    TTaken take()
+    {
+        std::lock_guard lock(heldMutex_);
+        const std::size_t room = kGatherCapacity - std::min(kGatherCapacity, held_.size());
+        if (room == 0)
+            return TTaken::Full;
+        const std::size_t before = held_.size();
+        held_.resize(before + room);
+        const long n = readDriver(held_.data() + before, static_cast<long>(room));
+        held_.resize(before + static_cast<std::size_t>(std::max(0L, n)));
+        if (n < 0)
+            return TTaken::Lost;
+        if (n == 0)
+            return TTaken::Nothing;
+        if (std::find(held_.begin() + static_cast<std::ptrdiff_t>(before), held_.end(), kFrameEnd) != held_.end())
+            return TTaken::FrameEnd;
+        return held_.size() == kGatherCapacity ? TTaken::Full : TTaken::Some;
+    }
+
+    // After the first bytes: gathers until a frame ends or the line falls quiet.
+    TWaitOutcome gather()
+    {
+        const long quietNs = quietNs_;
+        const long long until = monotonicNs() + longestNs_;
+        for (;;) {
+            const long long left = std::min<long long>(quietNs, until - monotonicNs());
+            if (left <= 0)
+                return TWaitOutcome::DataArrived;
+            const timespec timeout{static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
+            switch (waitEvents(&timeout)) {
+            case TWoke::Cancelled:
+                return TWaitOutcome::Cancelled;
+            case TWoke::Quiet:
+                return TWaitOutcome::DataArrived;
+            case TWoke::Lost:
+                lostAfterData_ = true;
+                return TWaitOutcome::DataArrived;
+            case TWoke::Data:
+                break;
+            }
+            switch (take()) {
+            case TTaken::Nothing:
+            case TTaken::Some:
+                break;
+            case TTaken::Lost:
+                lostAfterData_ = true;
+                return TWaitOutcome::DataArrived;
+            case TTaken::FrameEnd:
+            case TTaken::Full:
+                return TWaitOutcome::DataArrived;
+            }
+        }
+    }
+
+    long readDriver(unsigned char* buf, long count)
+    {
+        for (;;) {
+            const ssize_t n = ::read(fd_.get(), buf, static_cast<size_t>(count));
+            if (n >= 0)
+                return n;
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN)
+                return 0;
+            return -1;
+        }
+    }
+
     // Output as if XON had come: undoes tcflow(TCOOFF) and, since the kernel
     // resumes output held by a received XOFF only when IXON is switched off,
     // switches software flow control off and on again.
@@ -322,6 +465,12 @@ private:
     UniqueFd wake_;
     UniqueFd epoll_;
     bool armed_ = false;  // wait thread only
+    bool lostAfterData_ = false;  // wait thread only
+    // Bytes the wait thread took from the driver and the owner has not read.
+    std::mutex heldMutex_;
+    std::vector<unsigned char> held_;
+    std::atomic<long> quietNs_{0};
+    std::atomic<long> longestNs_{0};
     bool pseudoTerminal_ = false;
     termios original_{};  // the settings at open
     bool hasCounters_ = false;

@@ -70,7 +70,8 @@ public:
     virtual int purge(unsigned long flags) = 0;
 
     // Wait thread: blocks until bytes arrive, cancelWait() is called, or the
-    // device goes away. Uses no CPU while it waits.
+    // device goes away. Uses no CPU while it waits. The system backends then
+    // gather the bytes of the reply (serial/Gathering.h) and hold them for read().
     virtual TWaitOutcome waitReceive() = 0;
     virtual void cancelWait() = 0;
 };

@@ -6,6 +6,7 @@
 #include <cwctype>
 
 #include "serial/DcbMap.h"
+#include "serial/Gathering.h"
 #include "serial/WindowsErrors.h"
 
 static_assert(CE_RXOVER == 0x0001 && CE_OVERRUN == 0x0002 && CE_RXPARITY == 0x0004 && CE_FRAME == 0x0008
@@ -116,18 +117,25 @@ int TWin32SerialBackend::open(const std::string& path)
     if (!SetCommTimeouts(h.get(), &timeouts))
         return lastErrno();
     TWinHandle ioDone = manualResetEvent();
+    TWinHandle takeDone = manualResetEvent();
     TWinHandle waitDone = manualResetEvent();
     TWinHandle cancel = manualResetEvent();
-    if (!ioDone || !waitDone || !cancel)
+    if (!ioDone || !takeDone || !waitDone || !cancel)
         return lastErrno();
     // Errors left by an earlier session are not this one's.
     DWORD errors = 0;
     ClearCommError(h.get(), &errors, nullptr);
     errors_ = 0;
     armed_ = false;
+    lostAfterData_ = false;
+    {
+        std::lock_guard lock(heldMutex_);
+        held_.clear();
+    }
     device_ = std::move(h);
     guard_ = std::move(guard);
     ioDone_ = std::move(ioDone);
+    takeDone_ = std::move(takeDone);
     waitDone_ = std::move(waitDone);
     cancel_ = std::move(cancel);
     return 0;
@@ -135,9 +143,14 @@ int TWin32SerialBackend::open(const std::string& path)
 
 void TWin32SerialBackend::close()
 {
+    {
+        std::lock_guard lock(heldMutex_);
+        held_.clear();
+    }
     device_.reset();
     guard_.reset();
     ioDone_.reset();
+    takeDone_.reset();
     waitDone_.reset();
     cancel_.reset();
 }
@@ -157,7 +170,12 @@ int TWin32SerialBackend::applySettings(const TPortSettings& settings, TTermiosRe
         return EINVAL;
     }
     // The driver refuses what its hardware cannot do; it is not read back.
-    return SetCommState(device_.get(), &wanted.dcb) ? 0 : lastErrno();
+    if (!SetCommState(device_.get(), &wanted.dcb))
+        return lastErrno();
+    const TGathering g = gatheringFor(settings);
+    quietNs_ = g.quietNs;
+    longestNs_ = g.longestNs;
+    return 0;
 }
 
 int TWin32SerialBackend::setSoftwareFlowControl(bool on)
@@ -190,11 +208,12 @@ long TWin32SerialBackend::queuedIn()
         errno = EBADF;
         return -1;
     }
+    std::lock_guard lock(heldMutex_);
     if (!status(st)) {
         errno = lastErrno();
-        return -1;
+        return held_.empty() ? -1 : static_cast<long>(held_.size());
     }
-    return static_cast<long>(st.cbInQue);
+    return static_cast<long>(held_.size() + st.cbInQue);
 }
 
 long TWin32SerialBackend::queuedOut()
@@ -214,7 +233,7 @@ long TWin32SerialBackend::queuedOut()
 long TWin32SerialBackend::finishTransfer(OVERLAPPED& ov, DWORD timeoutMs)
 {
     DWORD done = 0;
-    if (WaitForSingleObject(ioDone_.get(), timeoutMs) != WAIT_OBJECT_0)
+    if (WaitForSingleObject(ov.hEvent, timeoutMs) != WAIT_OBJECT_0)
         CancelIoEx(device_.get(), &ov);
     // Waits for the end of a cancelled transfer too: the record and the
     // caller's buffer are in use until then.
@@ -224,12 +243,29 @@ long TWin32SerialBackend::finishTransfer(OVERLAPPED& ov, DWORD timeoutMs)
     return -1;
 }
 
+// The bytes the wait thread gathered come first, then the driver's.
 long TWin32SerialBackend::read(unsigned char* buf, long count)
 {
     if (!device_) {
         errno = EBADF;
         return -1;
     }
+    if (count <= 0)
+        return 0;
+    std::lock_guard lock(heldMutex_);
+    const long fromHeld = std::min(count, static_cast<long>(held_.size()));
+    std::copy_n(held_.begin(), fromHeld, buf);
+    held_.erase(held_.begin(), held_.begin() + fromHeld);
+    if (fromHeld == count)
+        return count;
+    const long n = readDriver(buf + fromHeld, count - fromHeld, ioDone_.get());
+    if (n < 0)
+        return fromHeld > 0 ? fromHeld : -1;
+    return fromHeld + n;
+}
+
+long TWin32SerialBackend::readDriver(unsigned char* buf, long count, HANDLE done)
+{
     // Only what the driver already holds is asked for, so the read never
     // waits, whatever the driver makes of the time-outs.
     COMSTAT st{};
@@ -241,7 +277,7 @@ long TWin32SerialBackend::read(unsigned char* buf, long count)
     if (want == 0)
         return 0;
     OVERLAPPED ov{};
-    ov.hEvent = ioDone_.get();
+    ov.hEvent = done;
     ResetEvent(ov.hEvent);
     DWORD n = 0;
     if (ReadFile(device_.get(), buf, want, &n, &ov))
@@ -302,6 +338,9 @@ int TWin32SerialBackend::purge(unsigned long flags)
     flags &= PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
     if (flags == 0)
         return 0;
+    std::lock_guard lock(heldMutex_);
+    if (flags & (PURGE_RXABORT | PURGE_RXCLEAR))
+        held_.clear();
     return PurgeComm(device_.get(), flags) ? 0 : lastErrno();
 }
 
@@ -324,6 +363,9 @@ TWaitOutcome TWin32SerialBackend::waitReceive()
         return TWaitOutcome::LineLost;
     if (cancelled())
         return TWaitOutcome::Cancelled;
+    // The bytes before a lost line were told first; the loss comes now.
+    if (lostAfterData_)
+        return TWaitOutcome::LineLost;
     // The mask is set here, in the wait thread; bytes already there when the
     // wait begins are reported at once.
     if (!armed_) {
@@ -333,9 +375,39 @@ TWaitOutcome TWin32SerialBackend::waitReceive()
         COMSTAT st{};
         if (!status(st))
             return TWaitOutcome::LineLost;
-        if (st.cbInQue > 0)
-            return TWaitOutcome::DataArrived;
+        if (st.cbInQue > 0) {
+            const TTaken taken = take();
+            if (taken == TTaken::Lost)
+                return TWaitOutcome::LineLost;
+            return taken == TTaken::Some ? gather() : TWaitOutcome::DataArrived;
+        }
     }
+    for (;;) {
+        const TWoke woke = waitEvent(INFINITE);
+        if (woke == TWoke::Cancelled)
+            return TWaitOutcome::Cancelled;
+        if (woke == TWoke::Lost)
+            return TWaitOutcome::LineLost;
+        switch (take()) {
+        case TTaken::Nothing:
+            // A line error wakes the owner too: its read takes the errors.
+            // Otherwise: bytes the owner read first, or the event of bytes already told.
+            if (woke == TWoke::Errors)
+                return TWaitOutcome::DataArrived;
+            continue;
+        case TTaken::Lost:
+            return TWaitOutcome::LineLost;
+        case TTaken::FrameEnd:
+        case TTaken::Full:
+            return TWaitOutcome::DataArrived;
+        case TTaken::Some:
+            return gather();
+        }
+    }
+}
+
+TWin32SerialBackend::TWoke TWin32SerialBackend::waitEvent(DWORD timeoutMs)
+{
     // A wait that ends with no event and no cancel, or fails, may mean the
     // device has gone: it is asked once; a second such end in a row is taken
     // as gone too, so that a device that cannot be waited on never spins here.
@@ -348,22 +420,80 @@ TWaitOutcome TWin32SerialBackend::waitReceive()
         BOOL done = WaitCommEvent(device_.get(), &waitMask_, &waitRecord_);
         if (!done && GetLastError() == ERROR_IO_PENDING) {
             const HANDLE either[2] = {waitDone_.get(), cancel_.get()};
-            const DWORD woke = WaitForMultipleObjects(2, either, FALSE, INFINITE);
+            const DWORD woke = WaitForMultipleObjects(2, either, FALSE, timeoutMs);
             if (woke != WAIT_OBJECT_0) {
+                // Ended here; the next wait sets the mask again.
                 abandonWait();
-                return woke == WAIT_OBJECT_0 + 1 ? TWaitOutcome::Cancelled : TWaitOutcome::LineLost;
+                return woke == WAIT_TIMEOUT ? TWoke::Quiet
+                    : woke == WAIT_OBJECT_0 + 1 ? TWoke::Cancelled
+                                                : TWoke::Lost;
             }
             DWORD unused = 0;
             done = GetOverlappedResult(device_.get(), &waitRecord_, &unused, FALSE);
         }
-        // A line error wakes the owner too: its read takes the errors.
-        if (done && (waitMask_ & (EV_RXCHAR | EV_ERR)))
-            return TWaitOutcome::DataArrived;
+        if (done && (waitMask_ & EV_ERR))
+            return TWoke::Errors;
+        if (done && (waitMask_ & EV_RXCHAR))
+            return TWoke::Data;
         if (cancelled())
-            return TWaitOutcome::Cancelled;
+            return TWoke::Cancelled;
         COMSTAT st{};
         if (!status(st) || ++unexplained > 1)
-            return TWaitOutcome::LineLost;
+            return TWoke::Lost;
+    }
+}
+
+TWin32SerialBackend::TTaken TWin32SerialBackend::take()
+{
+    std::lock_guard lock(heldMutex_);
+    const std::size_t room = kGatherCapacity - std::min(kGatherCapacity, held_.size());
+    if (room == 0)
+        return TTaken::Full;
+    const std::size_t before = held_.size();
+    held_.resize(before + room);
+    const long n = readDriver(held_.data() + before, static_cast<long>(room), takeDone_.get());
+    held_.resize(before + static_cast<std::size_t>(std::max(0L, n)));
+    if (n < 0)
+        return TTaken::Lost;
+    if (n == 0)
+        return TTaken::Nothing;
+    if (std::find(held_.begin() + static_cast<std::ptrdiff_t>(before), held_.end(), kFrameEnd) != held_.end())
+        return TTaken::FrameEnd;
+    return held_.size() == kGatherCapacity ? TTaken::Full : TTaken::Some;
+}
+
+TWaitOutcome TWin32SerialBackend::gather()
+{
+    // Waits are whole milliseconds here (and last at least a timer tick).
+    const DWORD quietMs = static_cast<DWORD>((quietNs_ + 999999) / 1000000);
+    const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>((longestNs_ + 999999) / 1000000);
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= until)
+            return TWaitOutcome::DataArrived;
+        switch (waitEvent(static_cast<DWORD>(std::min<ULONGLONG>(quietMs, until - now)))) {
+        case TWoke::Cancelled:
+            return TWaitOutcome::Cancelled;
+        case TWoke::Quiet:
+            return TWaitOutcome::DataArrived;
+        case TWoke::Lost:
+            lostAfterData_ = true;
+            return TWaitOutcome::DataArrived;
+        case TWoke::Data:
+        case TWoke::Errors:
+            break;
+        }
+        switch (take()) {
+        case TTaken::Nothing:
+        case TTaken::Some:
+            break;
+        case TTaken::Lost:
+            lostAfterData_ = true;
+            return TWaitOutcome::DataArrived;
+        case TTaken::FrameEnd:
+        case TTaken::Full:
+            return TWaitOutcome::DataArrived;
+        }
     }
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 #include <atomic>
+#include <mutex>
 #include <string>
+#include <vector>
 #include <windows.h>
 
 #include "serial/SerialBackend.h"
@@ -44,7 +46,8 @@ private:
 // A COM port opened for overlapped I/O. Reads take what the driver holds and
 // never wait; a write waits for the driver at most the time it is given; the
 // wait thread sleeps in WaitCommEvent (received characters, line errors)
-// beside an event that cancelWait sets.
+// beside an event that cancelWait sets, and gathers the bytes of a reply
+// before it tells the owner (serial/Gathering.h).
 class TWin32SerialBackend final : public TSerialBackend {
 public:
     TWin32SerialBackend() = default;
@@ -72,22 +75,41 @@ public:
     bool deviceTimeouts(COMMTIMEOUTS& timeouts) const;
 
 private:
+    enum class TWoke { Data, Errors, Quiet, Cancelled, Lost };
+    enum class TTaken { Nothing, Some, FrameEnd, Full, Lost };
+
+    // One WaitCommEvent, for at most timeoutMs (INFINITE: for ever).
+    TWoke waitEvent(DWORD timeoutMs);
+    // Moves what the driver holds into held_, for the owner's next read.
+    TTaken take();
+    // After the first bytes: gathers until a frame ends or the line falls quiet.
+    TWaitOutcome gather();
     // ClearCommError: the queue counts, and the error flags kept for takeLineErrors.
     bool status(COMSTAT& st);
     bool cancelled() const;
     // Ends a WaitCommEvent still pending, so its record may be used again.
     void abandonWait();
-    // Waits for an overlapped read or write, cancels it after timeoutMs;
+    // Reads at most `count` of the bytes the driver holds, `done` signalling
+    // its end; never waits for more. -1 with errno set on failure.
+    long readDriver(unsigned char* buf, long count, HANDLE done);
+    // Waits for an overlapped read or write (its record's event), cancels it after timeoutMs;
     // the bytes it moved, or -1 with errno set.
     long finishTransfer(OVERLAPPED& ov, DWORD timeoutMs);
 
     TWinHandle device_;
     TWinHandle guard_;   // a named object: this port is held by a DADiz connection
     TWinHandle ioDone_;  // completion of the component thread's reads and writes
+    TWinHandle takeDone_;  // completion of the wait thread's reads
     TWinHandle waitDone_;
     TWinHandle cancel_;
     OVERLAPPED waitRecord_{};  // wait thread only
     DWORD waitMask_ = 0;       // wait thread only
     bool armed_ = false;       // wait thread only
+    bool lostAfterData_ = false;  // wait thread only
     std::atomic<unsigned> errors_{0};
+    // Bytes the wait thread took from the driver and the owner has not read.
+    std::mutex heldMutex_;
+    std::vector<unsigned char> held_;
+    std::atomic<long long> quietNs_{0};
+    std::atomic<long long> longestNs_{0};
 };

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the Windows build's tests under Wine, in a private prefix inside the
-# build folder: COM1 and COM2 are two dadiz-sim displays on pseudo-terminals.
+# build folder: COM1 and COM2 are two dadiz-sim displays on pseudo-terminals,
+# COM1 answering at the pace of 9600 baud.
 # COM2's simulator is killed once the test has opened it, to see the line lost.
 # usage: win32/run-tests.sh WIN32_BUILD_DIR DADIZ_SIM
 set -euo pipefail
@@ -50,7 +51,7 @@ echo "wine prefix made in $(( ($(date +%s%N) - start) / 1000000 )) ms, $(du -sk 
 
 cc -shared -fPIC -O2 -Wall -o "$run/wine-pty-modem.so" "$(dirname "$0")/wine-pty-modem.c" -ldl
 
-"$sim" --log --link "$run/com1" >"$run/sim1.out" 2>"$run/sim1.log" &
+"$sim" --log --baud 9600 --link "$run/com1" >"$run/sim1.out" 2>"$run/sim1.log" &
 pids+=($!)
 "$sim" --link "$run/com2" >"$run/sim2.out" 2>"$run/sim2.log" &
 sim2=$!

@@ -7,7 +7,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <thread>
+#include <vector>
 
+#include "serial/Gathering.h"
 #include "serial/Zcomm.h"
 #include "SerialTestSupport.h"
 
@@ -449,4 +452,71 @@ TEST(ZComm, LineErrorsAreToldAfterTheRead)
     runEvents(50);
     EXPECT_EQ(calls, 0);
 
+}
+
+TEST(ZComm, GatheringLastsSomeCharacterTimes)
+{
+    struct Row { std::int32_t baud; TDataBits bits; TParity parity; TStopBits stop; std::int64_t charNs; };
+    const Row rows[] = {
+        {9600, databits7, even_parity, stop1, 1041666},  // ten bits
+        {1200, databits8, no_parity, stop2, 9166666},    // eleven bits
+        {115200, databits8, odd_parity, stop1x5, 99826}, // twelve and a half bits
+        {0, databits8, no_parity, stop1, 1041666},       // no speed: taken as 9600
+    };
+    for (const Row& r : rows) {
+        TPortSettings s;
+        s.BaudRate = r.baud;
+        s.DataBits = r.bits;
+        s.Parity = r.parity;
+        s.StopBits = r.stop;
+        const TGathering g = gatheringFor(s);
+        EXPECT_EQ(g.quietNs, 2 * r.charNs) << r.baud;
+        EXPECT_EQ(g.longestNs, 32 * r.charNs) << r.baud;
+    }
+}
+
+// The bytes of a reply sent one by one at 9600 baud's pace wake the owner once
+// a piece, never once a byte; a piece followed by a long silence is told
+// without waiting for more. The port is set to 300 baud, so that its quiet
+// time (67 ms) outlasts the pauses a loaded machine puts between the bytes.
+TEST(ZComm, PacedBytesWakeTheOwnerOncePerPiece)
+{
+    Opened o;
+    o.port.BaudRate = 300;
+    std::string got;
+    int deliveries = 0;
+    o.port.OnDataAvailable = [&](TZComm* p) {
+        ++deliveries;
+        got += readAll(*p);
+    };
+    ASSERT_EQ(o.port.OpenConnection(), 1) << describeOpenFailure(o.port);
+    struct Row { const char* name; std::vector<std::string> pieces; };
+    const Row rows[] = {
+        {"a reply", {"@07RL+0001234RR10\r"}},
+        {"noise, no CR", {"#%$!#%$!#%$!#%$!#%$!"}},
+        {"a reply cut by a silence", {"@07RL+00", "01234RR10\r"}},
+        {"a reply with more after its CR", {"@07RL+0001234RR10\r", "\n"}},
+    };
+    for (const Row& row : rows) {
+        got.clear();
+        deliveries = 0;
+        std::string all;
+        for (const std::string& piece : row.pieces) {
+            const std::size_t before = got.size();
+            std::thread sender([&] {
+                for (const char c : piece) {
+                    o.pty.send(std::string(1, c));
+                    usleep(1042);
+                }
+            });
+            // Told while the next piece is still a second away.
+            const bool told = spinUntil([&] { return got.size() == before + piece.size(); }, 1000);
+            sender.join();
+            all += piece;
+            EXPECT_TRUE(told) << row.name << ": " << got;
+        }
+        EXPECT_EQ(got, all) << row.name;
+        EXPECT_GE(deliveries, static_cast<int>(row.pieces.size())) << row.name;
+        EXPECT_LE(deliveries, static_cast<int>(all.size() / 3)) << row.name;
+    }
 }
