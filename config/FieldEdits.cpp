@@ -255,7 +255,7 @@ bool assign(const TAssignment& a, TDisplayConfig& cfg, int language, std::string
             std::string meanings;
             for (const TFieldChoice& c : f.choices)
                 meanings += (meanings.empty() ? "" : ", ") + std::string(1, static_cast<char>(c.value)) + " "
-                    + say(*c.meaning, language);
+                    + (c.meaning ? pickText(*c.meaning, language) : c.word);
             error = say(kOtherByte, language, {name, choiceValues(f, language), meanings, a.text});
             return false;
         }
