@@ -56,56 +56,54 @@ QString CurrentFileName;
 
 namespace {
 
-using Texts = std::array<const char*, 4>;
-
 // The main window's texts by language: 0 Catalan, 1 Spanish, 2 French, 3 English.
 struct MainTexts {
-    Texts GroupBox3{"Valor del visualitzador", "Valor del visualizador", "Valeur du afficheur", "Display value"};
-    Texts ActuVisu{"Actualitzar valor", "Actualizar valor", "Mettre à jour valeur", "Update"};
-    Texts ActConti{"Actualitzar continuo", "Actualizar continuo", "Mettre à jour contin.", "Update running"};
-    Texts Label19{"RELE 1", "RELE 1", "RELAIS 1", "RELAY 1"};
-    Texts Label20{"RELE 2", "RELE 2", "RELAIS 2", "RELAY 2"};
-    Texts Label15{"Temps retard", "Tiempo retardo", "Temps retard", "Delay"};
-    Texts Label17{"Temps retard", "Tiempo retardo", "Temps retard", "Delay"};
-    Texts Archivo1{"Arxiu", "Archivo", "Fichier", "File"};
-    Texts Abrir1{"Obrir", "Abrir", "Ouvrir", "Open"};
-    Texts Nuevo1{"Nou", "Nuevo", "Nouveau", "New"};
-    Texts Guardar2{"Guardar", "Guardar", "Sauvegarde", "Save"};
-    Texts Guardar1{"Guardar com", "Guardar como", "Sauvegarde com", "Save as"};
-    Texts Salir1{"Sortir", "Salir", "Quitter", "Exit"};
-    Texts Configuracion1{"Configuració", "Configuración", "Configuration", "Setup"};
-    Texts Lneaserie1{"Visualitzador", "Visualizador", "Afficheur", "Display"};
-    Texts Entradaanalogica1{"Entrada analògica", "Entrada analógica", "Entrée analogique", "Analog input"};
-    Texts Reles1{"Reles", "Reles", "Relais", "Relays"};
-    Texts Idioma1{"Idioma", "Idioma", "Langue", "Language"};
-    Texts Comunicacion1{"Transmisió", "Transmisión", "Transmision", "Transmission"};
-    Texts Enviar1{"Enviar config. Analògica", "Enviar config. Analògica", "Envoyer config. Analogique",
+    TTexts GroupBox3{"Valor del visualitzador", "Valor del visualizador", "Valeur du afficheur", "Display value"};
+    TTexts ActuVisu{"Actualitzar valor", "Actualizar valor", "Mettre à jour valeur", "Update"};
+    TTexts ActConti{"Actualitzar continuo", "Actualizar continuo", "Mettre à jour contin.", "Update running"};
+    TTexts Label19{"RELE 1", "RELE 1", "RELAIS 1", "RELAY 1"};
+    TTexts Label20{"RELE 2", "RELE 2", "RELAIS 2", "RELAY 2"};
+    TTexts Label15{"Temps retard", "Tiempo retardo", "Temps retard", "Delay"};
+    TTexts Label17{"Temps retard", "Tiempo retardo", "Temps retard", "Delay"};
+    TTexts Archivo1{"Arxiu", "Archivo", "Fichier", "File"};
+    TTexts Abrir1{"Obrir", "Abrir", "Ouvrir", "Open"};
+    TTexts Nuevo1{"Nou", "Nuevo", "Nouveau", "New"};
+    TTexts Guardar2{"Guardar", "Guardar", "Sauvegarde", "Save"};
+    TTexts Guardar1{"Guardar com", "Guardar como", "Sauvegarde com", "Save as"};
+    TTexts Salir1{"Sortir", "Salir", "Quitter", "Exit"};
+    TTexts Configuracion1{"Configuració", "Configuración", "Configuration", "Setup"};
+    TTexts Lneaserie1{"Visualitzador", "Visualizador", "Afficheur", "Display"};
+    TTexts Entradaanalogica1{"Entrada analògica", "Entrada analógica", "Entrée analogique", "Analog input"};
+    TTexts Reles1{"Reles", "Reles", "Relais", "Relays"};
+    TTexts Idioma1{"Idioma", "Idioma", "Langue", "Language"};
+    TTexts Comunicacion1{"Transmisió", "Transmisión", "Transmision", "Transmission"};
+    TTexts Enviar1{"Enviar config. Analògica", "Enviar config. Analògica", "Envoyer config. Analogique",
         "Send analog setup"};
-    Texts Recibir1{"Rebre config. Analògica", "Recibir config. Analògica", "Recevoir config. Analogique",
+    TTexts Recibir1{"Rebre config. Analògica", "Recibir config. Analògica", "Recevoir config. Analogique",
         "Receive analog setup"};
-    Texts Leerparametros1{"Llegir paràmetres", "Leer parámetros", "Lire paramètres", "Read parameters"};
-    Texts Testcomunicacion1{"Test transmisió", "Test transmisión", "Test transmission", "Test transmission"};
-    Texts Ayuda1{"Ajuda", "Ayuda", "Aide", "Help"};
-    Texts Version1{"Versió", "Versión", "Version", "Version"};
-    Texts Menuayuda1{"Menu Ajuda", "Menu Ayuda", "Menu Aide", "Help menu"};
-    Texts ToolButton4{"Crear nova configuració", "Crear nueva configuración", "Ouvrir nouveau configuration",
+    TTexts Leerparametros1{"Llegir paràmetres", "Leer parámetros", "Lire paramètres", "Read parameters"};
+    TTexts Testcomunicacion1{"Test transmisió", "Test transmisión", "Test transmission", "Test transmission"};
+    TTexts Ayuda1{"Ajuda", "Ayuda", "Aide", "Help"};
+    TTexts Version1{"Versió", "Versión", "Version", "Version"};
+    TTexts Menuayuda1{"Menu Ajuda", "Menu Ayuda", "Menu Aide", "Help menu"};
+    TTexts ToolButton4{"Crear nova configuració", "Crear nueva configuración", "Ouvrir nouveau configuration",
         "New project"};
-    Texts ToolButton1{"Obrir arxiu", "Abrir archivo", "Ouvrir fichier", "File open"};
-    Texts ToolButton13{"Guardar configuració", "Guardar configuración", "Sauvegarde configuration", "Save project"};
-    Texts ToolButton6{"Configurar línia sèrie PC", "Configurar linea serie PC", "Configurer sortie série PC",
+    TTexts ToolButton1{"Obrir arxiu", "Abrir archivo", "Ouvrir fichier", "File open"};
+    TTexts ToolButton13{"Guardar configuració", "Guardar configuración", "Sauvegarde configuration", "Save project"};
+    TTexts ToolButton6{"Configurar línia sèrie PC", "Configurar linea serie PC", "Configurer sortie série PC",
         "Setup serial line PC"};
-    Texts ToolButton8{"Configurar entrada analògica visualitzador", "Configurar entrada analógica visualizador",
+    TTexts ToolButton8{"Configurar entrada analògica visualitzador", "Configurar entrada analógica visualizador",
         "Configurer entrée analogique afficheur", "Setup analog input"};
-    Texts ConfigRele{"Configurar reles", "Configurar reles", "Configurer relais", "Set relays"};
-    Texts ToolButton10{"Enviar configuració entrada analògica", "Enviar configuración entrada analógica",
+    TTexts ConfigRele{"Configurar reles", "Configurar reles", "Configurer relais", "Set relays"};
+    TTexts ToolButton10{"Enviar configuració entrada analògica", "Enviar configuración entrada analógica",
         "Envoyer configuration entrée analogique", "Send analog input setup"};
-    Texts ToolButton11{"Llegir configuració entrada analògica", "Leer configuración entrada analógica",
+    TTexts ToolButton11{"Llegir configuració entrada analògica", "Leer configuración entrada analógica",
         "Lire configuration entrée analogique", "Read analog input setup"};
-    Texts ToolButton3{"Llegir paràmetres del visualitzador", "Leer parámetros del visualizador",
+    TTexts ToolButton3{"Llegir paràmetres del visualitzador", "Leer parámetros del visualizador",
         "Lire paramètres afficheur", "Read display parameters"};
-    Texts ToolButton14{"Test comunicació amb visualitzador", "Test comunicación con visualizador",
+    TTexts ToolButton14{"Test comunicació amb visualitzador", "Test comunicación con visualizador",
         "Test transmission afficheur", "Test transmission"};
-    Texts ToolButton7{"Tancar la aplicació", "Cerrar la aplicación", "Quitter", "Exit"};
+    TTexts ToolButton7{"Tancar la aplicació", "Cerrar la aplicación", "Quitter", "Exit"};
 };
 const MainTexts mainTexts;
 
@@ -138,7 +136,7 @@ const TTexts languageNotKeptText{"Aquest idioma s'usarà fins que es tanqui el p
 // Qt's own dialogs and buttons (the file dialogs, a message box's Yes and No)
 // speak the window's language, from Qt's translations as Debian ships them;
 // English is Qt's own. Without the files they stay English.
-void useQtTranslations(int language)
+void useQtTranslations(TLanguage language)
 {
     static QPointer<QTranslator> installed;
     if (installed) {
@@ -146,10 +144,10 @@ void useQtTranslations(int language)
         delete installed;
     }
     static const char* const names[] = {"qtbase_ca", "qtbase_es", "qtbase_fr"};
-    if (language < 0 || language > 2)
+    if (language == TLanguage::English)
         return;
     auto* translator = new QTranslator(QCoreApplication::instance());
-    if (translator->load(QString::fromLatin1(names[language]), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    if (translator->load(QString::fromLatin1(names[languagePlace(language)]), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         QCoreApplication::installTranslator(translator);
         installed = translator;
     } else {
@@ -158,7 +156,7 @@ void useQtTranslations(int language)
 }
 
 // Texts of the messages this program adds, by language.
-const Texts openFailedText{"No s'ha pogut obrir l'arxiu", "No se ha podido abrir el archivo",
+const TTexts openFailedText{"No s'ha pogut obrir l'arxiu", "No se ha podido abrir el archivo",
     "Impossible d'ouvrir le fichier", "The file could not be opened"};
 
 QString u8(const char* s) { return QString::fromUtf8(s); }
@@ -177,21 +175,30 @@ QFont boldFont(int pixelSize = 11)
     return f;
 }
 
+// An icon from the PNG files the build draws at each size it is shown at.
+QIcon pngIcon(const char* name, std::initializer_list<int> sizes)
+{
+    QIcon icon;
+    for (int size : sizes)
+        icon.addFile(QStringLiteral(":/icons/%1-%2.png").arg(QLatin1String(name)).arg(size), QSize(size, size));
+    return icon;
+}
+
 QAction* makeAction(QObject* parent, const char* name, const char* caption, const char* icon = nullptr)
 {
     auto* a = new QAction(u8(caption), parent);
     a->setObjectName(QString::fromLatin1(name));
     if (icon)
-        a->setIcon(QIcon(QStringLiteral(":/resources/icons/%1.svg").arg(QLatin1String(icon))));
+        a->setIcon(pngIcon(icon, {16, 24, 32, 48}));
     return a;
 }
 
 // The cycle of every editing command: a new dialog filled from the
 // configuration, shown modally, written back on the storing result, destroyed.
 template <typename Dialog>
-void editConfiguration(QWidget* owner, int language, QDialog::DialogCode storeOn)
+void editConfiguration(QWidget* owner, int languageIndex, QDialog::DialogCode storeOn)
 {
-    Dialog dialog(owner, language);
+    Dialog dialog(owner, languageIndex);
     dialog.loadFrom(DisplayConfig);
     if (dialog.exec() == storeOn)
         dialog.storeTo(DisplayConfig);
@@ -257,7 +264,7 @@ TForm1::TForm1(QWidget* parent, std::function<std::unique_ptr<TSerialBackend>()>
     });
     connect(line_, &TDisplayLine::lineError, this, [this](int error) { ErrorComuni(error, "Read Error"); });
     // The component's own word for a lost device is the window's, in its language.
-    connect(line_, &TDisplayLine::lineLost, this, [this] { ErrorComuni(0, deviceDisconnectedText(LanguageIndex)); });
+    connect(line_, &TDisplayLine::lineLost, this, [this] { ErrorComuni(0, deviceDisconnectedText(language())); });
     qApp->installEventFilter(this);
 
     setFixedSize(600, 600);
@@ -291,7 +298,7 @@ void TForm1::startUp(QApplication& app)
     app.setApplicationName(QStringLiteral("QX Test"));
     // The desktop matches the windows to the menu entry and its icon.
     app.setDesktopFileName(QStringLiteral("cat.dadiz.DADiz"));
-    app.setWindowIcon(QIcon(QStringLiteral(":/packaging/cat.dadiz.DADiz.svg")));
+    app.setWindowIcon(pngIcon("cat.dadiz.DADiz", {16, 24, 32, 48, 64, 128}));
     QFont f(QStringLiteral("Arial"));
     f.setPixelSize(11);
     app.setFont(f);
@@ -349,12 +356,12 @@ void TForm1::buildMenus()
     Testcomunicacion1->setEnabled(false);
     Comunicacion1->addActions({Enviar1, Recibir1, Leerparametros1, Testcomunicacion1});
 
-    toolsMenu = bar->addMenu(u8(toolsMenuText[1]));
+    toolsMenu = bar->addMenu(u8(toolsMenuText.pick(TLanguage::Spanish)));
     toolsMenu->setObjectName(QStringLiteral("toolsMenu"));
-    trafficMonitorItem = makeAction(this, "trafficMonitorItem", trafficMonitorText[1]);
-    trendItem = makeAction(this, "trendItem", trendText[1]);
-    doctorItem = makeAction(this, "doctorItem", doctorWindowTitle(1).c_str());
-    busViewItem = makeAction(this, "busViewItem", busWindowTitle(1).c_str());
+    trafficMonitorItem = makeAction(this, "trafficMonitorItem", trafficMonitorText.pick(TLanguage::Spanish));
+    trendItem = makeAction(this, "trendItem", trendText.pick(TLanguage::Spanish));
+    doctorItem = makeAction(this, "doctorItem", doctorWindowTitle(TLanguage::Spanish).c_str());
+    busViewItem = makeAction(this, "busViewItem", busWindowTitle(TLanguage::Spanish).c_str());
     toolsMenu->addActions({trafficMonitorItem, trendItem, doctorItem, busViewItem});
 
     Ayuda1 = bar->addMenu(u8("Ayuda"));
@@ -605,7 +612,7 @@ void TForm1::fillSerialPanel()
 
 void TForm1::fillAnalogPanel()
 {
-    const AnalogPanelText t = analogPanelText(DisplayConfig, LanguageIndex);
+    const AnalogPanelText t = analogPanelText(DisplayConfig, language());
     for (int row = 0; row < 7; ++row) {
         if (t.label[row])
             Label[6 + row]->setText(u8(t.label[row]->c_str()));
@@ -638,7 +645,7 @@ void TForm1::fillRelayPanels()
         {DisparRele2, Label[17], Label[18], Edit[18], Edit[19]},
     };
     for (int i = 0; i < 2; ++i) {
-        const RelayPanelText t = relayPanelText(DisplayConfig, i + 1, LanguageIndex);
+        const RelayPanelText t = relayPanelText(DisplayConfig, i + 1, language());
         const Controls& c = relays[i];
         c.delayLabel->setText(u8(t.delayLabel.c_str()));
         c.trigger->setText(u8(t.triggerText.c_str()));
@@ -652,8 +659,9 @@ void TForm1::fillRelayPanels()
 
 void TForm1::applyLanguage()
 {
-    const std::uint8_t l = LanguageIndex;
-    if (l <= 3) {
+    // An index that names no language keeps the window's built-in texts.
+    if (const std::optional<TLanguage> named = languageAt(LanguageIndex)) {
+        const TLanguage l = *named;
         const MainTexts& t = mainTexts;
         // The summary panels' captions are shared with the command-line tool.
         const MainPanelCaptions& panel = mainPanelCaptions(l);
@@ -666,37 +674,38 @@ void TForm1::applyLanguage()
             {18, panel.threshold}};
         for (const auto& [n, text] : panelLabels)
             Label[n]->setText(u8(text));
-        GroupBox3->setTitle(u8(t.GroupBox3[l]));
-        const std::pair<int, const Texts*> labels[] = {
+        GroupBox3->setTitle(u8(t.GroupBox3.pick(l)));
+        const std::pair<int, const TTexts*> labels[] = {
             {15, &t.Label15}, {17, &t.Label17}, {19, &t.Label19}, {20, &t.Label20}};
         for (const auto& [n, texts] : labels)
-            Label[n]->setText(u8((*texts)[l]));
-        ActuVisu->setText(u8(t.ActuVisu[l]));
-        ActConti->setText(u8(t.ActConti[l]));
-        Archivo1->setTitle(u8(t.Archivo1[l]));
-        Configuracion1->setTitle(u8(t.Configuracion1[l]));
-        Comunicacion1->setTitle(u8(t.Comunicacion1[l]));
-        Ayuda1->setTitle(u8(t.Ayuda1[l]));
-        const std::pair<QAction*, const Texts*> items[] = {{Abrir1, &t.Abrir1}, {Nuevo1, &t.Nuevo1},
+            Label[n]->setText(u8(texts->pick(l)));
+        ActuVisu->setText(u8(t.ActuVisu.pick(l)));
+        ActConti->setText(u8(t.ActConti.pick(l)));
+        Archivo1->setTitle(u8(t.Archivo1.pick(l)));
+        Configuracion1->setTitle(u8(t.Configuracion1.pick(l)));
+        Comunicacion1->setTitle(u8(t.Comunicacion1.pick(l)));
+        Ayuda1->setTitle(u8(t.Ayuda1.pick(l)));
+        const std::pair<QAction*, const TTexts*> items[] = {{Abrir1, &t.Abrir1}, {Nuevo1, &t.Nuevo1},
             {Guardar2, &t.Guardar2}, {Guardar1, &t.Guardar1}, {Salir1, &t.Salir1}, {Lneaserie1, &t.Lneaserie1},
             {Entradaanalogica1, &t.Entradaanalogica1}, {Reles1, &t.Reles1}, {Idioma1, &t.Idioma1},
             {Enviar1, &t.Enviar1}, {Recibir1, &t.Recibir1}, {Leerparametros1, &t.Leerparametros1},
             {Testcomunicacion1, &t.Testcomunicacion1}, {Version1, &t.Version1}, {Menuayuda1, &t.Menuayuda1}};
         for (const auto& [action, texts] : items)
-            action->setText(u8((*texts)[l]));
-        const std::pair<QAction*, const Texts*> hints[] = {{ToolButton4, &t.ToolButton4},
+            action->setText(u8(texts->pick(l)));
+        const std::pair<QAction*, const TTexts*> hints[] = {{ToolButton4, &t.ToolButton4},
             {ToolButton1, &t.ToolButton1}, {ToolButton13, &t.ToolButton13}, {ToolButton6, &t.ToolButton6},
             {ToolButton8, &t.ToolButton8}, {ConfigRele, &t.ConfigRele}, {ToolButton10, &t.ToolButton10},
             {ToolButton11, &t.ToolButton11}, {ToolButton3, &t.ToolButton3}, {ToolButton14, &t.ToolButton14},
             {ToolButton7, &t.ToolButton7}};
         for (const auto& [action, texts] : hints) {
-            action->setText(u8((*texts)[l]));
-            action->setToolTip(u8((*texts)[l]));
+            action->setText(u8(texts->pick(l)));
+            action->setToolTip(u8(texts->pick(l)));
         }
     }
-    toolsMenu->setTitle(u8(pickText(toolsMenuText, l)));
-    trafficMonitorItem->setText(u8(pickText(trafficMonitorText, l)));
-    trendItem->setText(u8(pickText(trendText, l)));
+    const TLanguage l = language();
+    toolsMenu->setTitle(u8(toolsMenuText.pick(l)));
+    trafficMonitorItem->setText(u8(trafficMonitorText.pick(l)));
+    trendItem->setText(u8(trendText.pick(l)));
     doctorItem->setText(QString::fromStdString(doctorWindowTitle(l)));
     busViewItem->setText(QString::fromStdString(busWindowTitle(l)));
     // Every window follows at once.
@@ -758,8 +767,8 @@ void TForm1::Abrir1Click()
         return;
     }
     if (!r.ok) {
-        showFileError(u8(openFailedText[LanguageIndex <= 3 ? LanguageIndex : 0]), chosen,
-            QString::fromStdString(describeFileError(chosen.toStdString(), r, LanguageIndex)));
+        showFileError(u8(openFailedText.pick(language())), chosen,
+            QString::fromStdString(describeFileError(chosen.toStdString(), r, language())));
         return;
     }
     CurrentFileName = chosen;
@@ -777,7 +786,7 @@ bool TForm1::saveTo(const QString& path)
         return true;
     // The create call's failed result is -1; the reason follows as plain words.
     showFileError(QStringLiteral("No guardado-1"), path,
-        QString::fromStdString(describeFileError(path.toStdString(), r, LanguageIndex)));
+        QString::fromStdString(describeFileError(path.toStdString(), r, language())));
     return false;
 }
 
@@ -866,10 +875,10 @@ void TForm1::SelectIdioma()
         return;
     const QString path = QDir::current().absoluteFilePath(QString::fromLatin1(LanguageFileName));
     QMessageBox box(QMessageBox::Warning, windowTitle(),
-        QString::fromStdString(fillIn(pickText(languageNotKeptText, LanguageIndex), {path.toStdString()})),
+        QString::fromStdString(fillIn(languageNotKeptText.pick(language()), {path.toStdString()})),
         QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("LanguageNotKeptBox"));
-    box.setInformativeText(QString::fromStdString(describeFileError(path.toStdString(), kept, LanguageIndex)));
+    box.setInformativeText(QString::fromStdString(describeFileError(path.toStdString(), kept, language())));
     box.exec();
 }
 void TForm1::Leerparametros1Click()
@@ -892,7 +901,7 @@ void TForm1::Version1Click()
 void TForm1::openTrafficMonitor()
 {
     if (!monitor_)
-        monitor_ = new TTrafficMonitor(this, LanguageIndex, line_->link());
+        monitor_ = new TTrafficMonitor(this, language(), line_->link());
     monitor_->show();
     monitor_->raise();
     monitor_->activateWindow();
@@ -901,7 +910,7 @@ void TForm1::openTrafficMonitor()
 void TForm1::openTrend()
 {
     if (!trend_) {
-        TTrendOpening opening = openTrendWindow(LanguageIndex, trendSetpoints(DisplayConfig), this);
+        TTrendOpening opening = openTrendWindow(language(), trendSetpoints(DisplayConfig), this);
         if (!opening.handle) {
             QMessageBox box(QMessageBox::Warning, windowTitle(), opening.error, QMessageBox::Ok, this);
             box.setObjectName(QStringLiteral("TrendModuleBox"));
@@ -921,7 +930,7 @@ void TForm1::openConnectionDoctor()
     if (!doctor_) {
         // It may not run beside an exchange of the window's own, nor while the
         // line is held for a late reply: both would use the port.
-        auto mayRun = [this](int language) -> std::string {
+        auto mayRun = [this](TLanguage language) -> std::string {
             if (session_->continuousReading())
                 return doctorRefusalText(TDoctorRefusal::ContinuousReading, language);
             if (line_->busy())
@@ -934,7 +943,7 @@ void TForm1::openConnectionDoctor()
             applyFoundLine(found, DisplayConfig);
             fillSerialPanel();
         };
-        doctor_ = new TDoctorWindow(this, LanguageIndex, configuredReplyTimeoutMs(), mayRun, useFound);
+        doctor_ = new TDoctorWindow(this, language(), configuredReplyTimeoutMs(), mayRun, useFound);
         doctor_->setAttribute(Qt::WA_DeleteOnClose);
         // Every run diagnoses the configuration as it is when it starts.
         doctor_->setConfigSource([] { return DisplayConfig; });
@@ -949,7 +958,7 @@ void TForm1::openBusView()
 {
     if (!busView_) {
         // It may not take the port beside the window's own exchanges or the doctor.
-        auto mayRun = [this](int language) -> std::string {
+        auto mayRun = [this](TLanguage language) -> std::string {
             if (doctorRunning())
                 return busRefusalText(TBusRefusal::Doctor, language);
             if (session_->continuousReading())
@@ -963,7 +972,7 @@ void TForm1::openBusView()
             fillSerialPanel();
             LlegirParamAnalog();
         };
-        busView_ = new TBusWindow(this, LanguageIndex, configuredReplyTimeoutMs(), [] { return DisplayConfig; },
+        busView_ = new TBusWindow(this, language(), configuredReplyTimeoutMs(), [] { return DisplayConfig; },
             mayRun, openHere);
         busView_->setAttribute(Qt::WA_DeleteOnClose);
     }
@@ -982,8 +991,8 @@ void TForm1::showLineHeld()
     // "Displays on the line" or the doctor holds the port: say which, not that another program does.
     const bool bus = busView_ && busView_->holdsLine();
     QMessageBox box(QMessageBox::Information, windowTitle(),
-        bus ? QString::fromStdString(busHoldsLineText(LanguageIndex))
-            : QString::fromUtf8(pickText(doctorHoldsPortText, LanguageIndex)),
+        bus ? QString::fromStdString(busHoldsLineText(language()))
+            : QString::fromUtf8(doctorHoldsPortText.pick(language())),
         QMessageBox::Ok, this);
     box.setObjectName(bus ? QStringLiteral("BusViewHoldsPortBox") : QStringLiteral("DoctorHoldsPortBox"));
     box.exec();
@@ -1141,7 +1150,7 @@ void TForm1::showOpenFailure()
     QMessageBox box(QMessageBox::Warning, windowTitle(), QStringLiteral("NO PUEDO ABRIR EL PUERTO"), QMessageBox::Ok,
         this);
     box.setObjectName(QStringLiteral("OpenFailureBox"));
-    box.setInformativeText(QString::fromStdString(describeOpenFailure(line_->port(), LanguageIndex)));
+    box.setInformativeText(QString::fromStdString(describeOpenFailure(line_->port(), language())));
     box.exec();
 }
 
@@ -1154,7 +1163,7 @@ void TForm1::showNotice(TNoticeWords words)
 
 void TForm1::sayNotice()
 {
-    const auto [whole, shorter] = noticeWords_ ? noticeWords_(LanguageIndex) : std::pair<std::string, std::string>();
+    const auto [whole, shorter] = noticeWords_ ? noticeWords_(language()) : std::pair<std::string, std::string>();
     const QString text = QString::fromStdString(whole);
     NoticeLabel->setToolTip(text);
     // The whole text where it fits, else the shorter form, else cut at the end.
@@ -1166,14 +1175,14 @@ void TForm1::sayNotice()
 
 TForm1::TNoticeWords TForm1::fixedNotice(const TTexts& texts, const std::string& argument)
 {
-    return [&texts, argument](int language) {
-        return std::pair<std::string, std::string>(fillIn(pickText(texts, language), {argument}), {});
+    return [&texts, argument](TLanguage language) {
+        return std::pair<std::string, std::string>(fillIn(texts.pick(language), {argument}), {});
     };
 }
 
 void TForm1::showExchangeNotice(const TExchangeReport& report, int missed, int lateMs)
 {
-    showNotice([report, missed, lateMs](int language) {
+    showNotice([report, missed, lateMs](TLanguage language) {
         // The count and a late reply first, so that they stay in sight in a narrow status bar.
         std::string lead;
         if (missed > 0)

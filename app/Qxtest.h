@@ -113,6 +113,8 @@ public:
     static void startUp(QApplication& app);
 
     std::uint8_t LanguageIndex = 0;
+    // The language of the texts the program adds (see languageAt).
+    TLanguage language() const { return textLanguage(LanguageIndex); }
 
     // The controls, for those who drive the window as a user would.
     const TForm1Controls& controls() const { return *this; }
@@ -192,7 +194,7 @@ private:
     void setExchangeCommandsVisible(bool visible);
     // What the notice at the right of the status bar says, whole and shorter,
     // in a given language: kept, so that a change of language says it again.
-    using TNoticeWords = std::function<std::pair<std::string, std::string>(int language)>;
+    using TNoticeWords = std::function<std::pair<std::string, std::string>(TLanguage language)>;
     void showNotice(TNoticeWords words);
     void sayNotice();
     static TNoticeWords fixedNotice(const TTexts& texts, const std::string& argument = {});

@@ -35,6 +35,9 @@ const TErrorWords kErrorWords[] = {
     {ETXTBSY, {"l'arxiu és en ús per un programa", "el archivo está en uso por un programa",
                "le fichier est utilisé par un programme", "the file is in use by a program"}},
     {EBUSY, {"recurs ocupat", "recurso ocupado", "ressource occupée", "resource busy"}},
+    {EPIPE, {"canonada trencada", "tubería rota", "tube brisé", "broken pipe"}},
+    {EBADF, {"descriptor d'arxiu incorrecte", "descriptor de archivo incorrecto", "descripteur de fichier incorrect",
+             "bad file descriptor"}},
     {ENOMEM, {"memòria insuficient", "memoria insuficiente", "mémoire insuffisante", "out of memory"}},
     {EADDRINUSE, {"l'adreça ja és en ús", "la dirección ya está en uso", "adresse déjà utilisée", "address already in use"}},
     {EADDRNOTAVAIL, {"l'adreça no és d'aquest ordinador", "la dirección no es de este ordenador",
@@ -63,28 +66,28 @@ const TTexts kSentence{"%1: %2.", "%1: %2.", "%1 : %2.", "%1: %2."};
 
 } // namespace
 
-std::string errorWords(int error, int language)
+std::string errorWords(int error, TLanguage language)
 {
     for (const TErrorWords& row : kErrorWords)
         if (row.error == error)
-            return pickText(row.words, language);
-    return fillIn(pickText(kOtherError, language), {std::to_string(error)});
+            return row.words.pick(language);
+    return fillIn(kOtherError.pick(language), {std::to_string(error)});
 }
 
-std::string notRegularWords(int language)
+std::string notRegularWords(TLanguage language)
 {
-    return pickText(kNotRegular, language);
+    return kNotRegular.pick(language);
 }
 
-std::string FileResult::words(int language) const
+std::string FileResult::words(TLanguage language) const
 {
     if (failedStep == TFileStep::Short)
-        return fillIn(pickText(kShort, language), {std::to_string(needed)});
+        return fillIn(kShort.pick(language), {std::to_string(needed)});
     if (failedStep == TFileStep::NotRegular) {
         switch (kind) {
-        case TFileKind::Device: return pickText(kDevice, language);
-        case TFileKind::Fifo: return pickText(kFifo, language);
-        case TFileKind::Socket: return pickText(kSocket, language);
+        case TFileKind::Device: return kDevice.pick(language);
+        case TFileKind::Fifo: return kFifo.pick(language);
+        case TFileKind::Socket: return kSocket.pick(language);
         case TFileKind::Regular:
         case TFileKind::Folder: break;
         }
@@ -92,7 +95,7 @@ std::string FileResult::words(int language) const
     return errorWords(error, language);
 }
 
-std::string describeFileError(const std::string& path, const FileResult& result, int language)
+std::string describeFileError(const std::string& path, const FileResult& result, TLanguage language)
 {
-    return fillIn(pickText(kSentence, language), {path, result.words(language)});
+    return fillIn(kSentence.pick(language), {path, result.words(language)});
 }

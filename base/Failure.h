@@ -3,16 +3,17 @@
 #include <cstdint>
 #include <string>
 
-// How the program says that something failed, in the user's language (0
-// Catalan, 1 Spanish, 2 French, 3 English): the words for an error number
-// (errno), and the result of an operation on a file.
+#include "base/Language.h"
+
+// How the program says that something failed, in the user's language: the
+// words for an error number (errno), and the result of an operation on a file.
 
 // The words for an errno: "permission denied". A number without words of its
 // own reads "system error N".
-std::string errorWords(int error, int language);
+std::string errorWords(int error, TLanguage language);
 
 // A name that is not a regular file, whatever it is instead: "not a regular file".
-std::string notRegularWords(int language);
+std::string notRegularWords(TLanguage language);
 
 // The step of a file operation that failed.
 enum class TFileStep : std::uint8_t {
@@ -38,8 +39,8 @@ struct FileResult {
     std::size_t needed = 0;              // for TFileStep::Short: the bytes a whole file holds
 
     // Why it failed, e.g. "permission denied".
-    std::string words(int language) const;
+    std::string words(TLanguage language) const;
 };
 
 // The failure as a sentence naming the file, e.g. "/tmp/x: permission denied.".
-std::string describeFileError(const std::string& path, const FileResult& result, int language);
+std::string describeFileError(const std::string& path, const FileResult& result, TLanguage language);

@@ -1,18 +1,23 @@
 #pragma once
-#include <array>
-#include <cstdint>
 #include <initializer_list>
 #include <string>
 
-// Texts the program adds beside the windows' own, by language: 0 Catalan,
-// 1 Spanish, 2 French, 3 English (UTF-8). An index outside 0..3 reads the
-// Spanish row, the language of the windows' built-in texts.
-using TTexts = std::array<const char*, 4>;
+#include "base/Language.h"
 
-inline const char* pickText(const TTexts& texts, int language)
-{
-    return texts[language >= 0 && language <= 3 ? static_cast<std::size_t>(language) : 1];
-}
+// A text (or anything said) in each of the four languages, in the order of
+// TLanguage. Every four-language table of the program has this shape.
+template <typename T>
+struct TByLanguage {
+    T in[4];
+
+    constexpr const T& pick(TLanguage language) const { return in[languagePlace(language)]; }
+    constexpr T& pick(TLanguage language) { return in[languagePlace(language)]; }
+};
+
+// Texts the program adds beside the windows' own (UTF-8), and words put
+// together from them at run time.
+using TTexts = TByLanguage<const char*>;
+using TWords = TByLanguage<std::string>;
 
 // Replaces %1 .. %9 in `pattern` by the arguments, so that each language
 // may place them in its own order. "%%" is a single '%'.
@@ -33,4 +38,26 @@ inline std::string fillIn(const char* pattern, std::initializer_list<std::string
         }
     }
     return out;
+}
+
+// Words made in each language by `say`, given the language.
+template <typename Say>
+TWords wordsBy(Say&& say)
+{
+    TWords words;
+    for (TLanguage language : kLanguages)
+        words.pick(language) = say(language);
+    return words;
+}
+
+// The same words in every language: a name, a path, a number.
+inline TWords sameWords(const std::string& text)
+{
+    return {text, text, text, text};
+}
+
+// `texts` filled in with the same arguments in every language.
+inline TWords wordsOf(const TTexts& texts, std::initializer_list<std::string> args = {})
+{
+    return wordsBy([&](TLanguage language) { return fillIn(texts.pick(language), args); });
 }

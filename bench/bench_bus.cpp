@@ -179,7 +179,7 @@ bool readingCpu(int seconds, bool withWindow)
     std::unique_ptr<TBusWindow> window;
     std::unique_ptr<TDisplayBus> alone;
     if (withWindow) {
-        window = std::make_unique<TBusWindow>(nullptr, 3, kTimeoutMs, line9600, TBusWindow::TMayRun{},
+        window = std::make_unique<TBusWindow>(nullptr, TLanguage::English, kTimeoutMs, line9600, TBusWindow::TMayRun{},
             TBusWindow::TOpenInMain{});
         window->show();
     } else {

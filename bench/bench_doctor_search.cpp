@@ -109,7 +109,7 @@ TRun run(const TDisplayAt& at, const TDisplayConfig& file)
 void print(const char* title, const TRun& r)
 {
     std::printf("%s\n", title);
-    for (const std::string& line : doctorLines(r.report, 3))
+    for (const std::string& line : doctorLines(r.report, TLanguage::English))
         std::printf("  %s\n", line.c_str());
     const double floor = static_cast<double>(r.report.searchFloor.count());
     std::printf("  search tries                     %d\n", r.report.tries);

@@ -151,7 +151,7 @@ int main(int argc, char* argv[])
     setpoints.relays[0] = {true, 1800};
     setpoints.relays[1] = {true, 250};
     setpoints.decimalPoint = 1;
-    TTrendWindow window(3, setpoints);
+    TTrendWindow window(TLanguage::English, setpoints);
     window.resize(900, 600);
     window.show();
     QApplication::processEvents();

@@ -82,11 +82,11 @@ TDisplayConfig asSent(TDisplayConfig c)
     return c;
 }
 
-std::string setpointWords(const TDisplayConfig& c, int relay, int language)
+std::string setpointWords(const TDisplayConfig& c, int relay, TLanguage language)
 {
     const TConstRelayFields r = c.relay(relay);
     if (r.Enabled != 1)
-        return pickText(kOff, language);
+        return kOff.pick(language);
     const int decimals = std::min<int>(c.DecimalPoint, 4);
     return cfmt("%.*f", decimals, r.Setpoint / std::pow(10.0, decimals));
 }
@@ -103,23 +103,15 @@ std::string csvField(const std::string& s)
 
 } // namespace
 
-TWords wordsOf(const TTexts& texts, std::initializer_list<std::string> args)
-{
-    TWords w;
-    for (int l = 0; l < 4; ++l)
-        w[static_cast<std::size_t>(l)] = fillIn(pickText(texts, l), args);
-    return w;
-}
-
 bool noWords(const TWords& words)
 {
-    return words[3].empty();
+    return words.pick(TLanguage::English).empty();
 }
 
 std::vector<TBusDifference> configDifferences(const TDisplayConfig& fileConfig, const TDisplayConfig& displayConfig,
-    int language)
+    TLanguage language)
 {
-    const auto l = static_cast<std::uint8_t>(language >= 0 && language <= 3 ? language : 3);
+    const TLanguage l = language;
     const TDisplayConfig file = asSent(fileConfig);
     TDisplayConfig display = asSent(displayConfig);
     // What never travels is not the display's to differ in.
@@ -140,8 +132,8 @@ std::vector<TBusDifference> configDifferences(const TDisplayConfig& fileConfig, 
         const RelayPanelText x = relayPanelText(file, n, l);
         const RelayPanelText y = relayPanelText(display, n, l);
         if (x.enabled != y.enabled) {
-            out.push_back({group, x.enabled ? trimmed(x.triggerText) : pickText(kOff, l),
-                y.enabled ? trimmed(y.triggerText) : pickText(kOff, l)});
+            out.push_back({group, x.enabled ? trimmed(x.triggerText) : kOff.pick(l),
+                y.enabled ? trimmed(y.triggerText) : kOff.pick(l)});
             continue;
         }
         if (!x.enabled)
@@ -161,19 +153,19 @@ std::vector<TBusDifference> configDifferences(const TDisplayConfig& fileConfig, 
     return out;
 }
 
-std::string differencesText(const std::vector<TBusDifference>& differences, int language)
+std::string differencesText(const std::vector<TBusDifference>& differences, TLanguage language)
 {
     std::string out;
     for (const TBusDifference& d : differences)
-        out += fillIn(pickText(kDifference, language), {d.field, d.file, d.display}) + "\n";
+        out += fillIn(kDifference.pick(language), {d.field, d.file, d.display}) + "\n";
     if (!out.empty())
         out.pop_back();
     return out;
 }
 
-TConfigSummary configSummary(const TDisplayConfig& c, std::optional<std::uint8_t> digitsIndex, int language)
+TConfigSummary configSummary(const TDisplayConfig& c, std::optional<std::uint8_t> digitsIndex, TLanguage language)
 {
-    const auto l = static_cast<std::uint8_t>(language >= 0 && language <= 3 ? language : 3);
+    const TLanguage l = language;
     const AnalogPanelText a = analogPanelText(c, l);
     TConfigSummary s;
     s.input = trimmed(a.value[0].value_or("-"));
@@ -191,33 +183,33 @@ bool readingStale(const TReadingState& state)
     return state.missedInRow > 0;
 }
 
-std::string readingStateText(const TReadingState& state, int language)
+std::string readingStateText(const TReadingState& state, TLanguage language)
 {
     std::string out;
     if (state.missedInRow >= 2)
-        out = fillIn(pickText(kMissed, language), {cfmt("%d", state.missedInRow)});
+        out = fillIn(kMissed.pick(language), {cfmt("%d", state.missedInRow)});
     else if (state.missedInRow == 1)
-        out = pickText(kStale, language);
+        out = kStale.pick(language);
     else
-        out = pickText(state.answered ? kOk : kNoAnswerYet, language);
+        out = (state.answered ? kOk : kNoAnswerYet).pick(language);
     if (state.lateMs > 0)
         out += "; " + lateReplyText(state.lateMs, language);
     else if (state.lateMs == 0)
-        out += "; " + std::string(pickText(kLateUntimed, language));
+        out += "; " + std::string(kLateUntimed.pick(language));
     return out;
 }
 
-std::string fileStateText(TFileState state, int language)
+std::string fileStateText(TFileState state, TLanguage language)
 {
-    return pickText(kFileStates[static_cast<int>(state)], language);
+    return kFileStates[static_cast<int>(state)].pick(language);
 }
 
-std::string busCsv(const std::vector<TCsvRow>& rows, int language)
+std::string busCsv(const std::vector<TCsvRow>& rows, TLanguage language)
 {
     std::string out;
     for (const std::string& name : busColumns(language))
         out += csvField(name) + ",";
-    out += std::string(pickText(kDifferencesColumn, language)) + "\r\n";
+    out += std::string(kDifferencesColumn.pick(language)) + "\r\n";
     for (const TCsvRow& r : rows) {
         const auto lamp = [&](std::size_t n) { return r.relays ? std::string((*r.relays)[n] ? "1" : "0") : ""; };
         const std::vector<std::string> fields = {cfmt("%02d", r.address), r.value ? readingValueText(*r.value) : "", lamp(0),
@@ -248,25 +240,25 @@ std::string readingValueText(const std::string& value)
     return trimmed(out);
 }
 
-std::vector<std::string> busColumns(int language)
+std::vector<std::string> busColumns(TLanguage language)
 {
     std::vector<std::string> out;
     for (const TTexts& c : kColumns)
-        out.emplace_back(pickText(c, language));
+        out.emplace_back(c.pick(language));
     return out;
 }
 
-std::string busWindowTitle(int language)
+std::string busWindowTitle(TLanguage language)
 {
-    return pickText(kTitle, language);
+    return kTitle.pick(language);
 }
 
-std::string busHoldsLineText(int language)
+std::string busHoldsLineText(TLanguage language)
 {
-    return pickText(kHoldsLine, language);
+    return kHoldsLine.pick(language);
 }
 
-std::string busRefusalText(TBusRefusal why, int language)
+std::string busRefusalText(TBusRefusal why, TLanguage language)
 {
-    return pickText(kRefusals[static_cast<int>(why)], language);
+    return kRefusals[static_cast<int>(why)].pick(language);
 }

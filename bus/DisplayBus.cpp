@@ -73,18 +73,9 @@ const TTexts kIncompleteShort{"resposta incompleta", "respuesta incompleta", "r�
     "incomplete reply"};
 const TTexts kStopped{"aturada", "detenida", "arrêtée", "stopped"};
 
-// Words that need the language: the same function in each of the four.
-TWords wordsBy(const std::function<std::string(int)>& say)
-{
-    TWords w;
-    for (int l = 0; l < 4; ++l)
-        w[static_cast<std::size_t>(l)] = say(l);
-    return w;
-}
-
 TWords fill(const TTexts& texts, const TWords& argument)
 {
-    return wordsBy([&](int l) { return fillIn(pickText(texts, l), {argument[static_cast<std::size_t>(l)]}); });
+    return wordsBy([&](TLanguage l) { return fillIn(texts.pick(l), {argument.pick(l)}); });
 }
 
 // The address a reply frame is signed with: '@', two digits, 'R'.
@@ -127,7 +118,7 @@ TDisplayBus::TDisplayBus(std::function<std::unique_ptr<TSerialBackend>()> backen
     // The line is quiet after a missed reply: the port may go back.
     connect(&line_->link(), &TDisplayLink::idle, this, &TDisplayBus::settle, Qt::QueuedConnection);
     connect(line_.get(), &TDisplayLine::lineLost, this, [this] {
-        emit notice(wordsBy([](int l) { return deviceDisconnectedText(l); }));
+        emit notice(wordsBy([](TLanguage l) { return deviceDisconnectedText(l); }));
     });
 }
 
@@ -298,8 +289,8 @@ void TDisplayBus::endScan(bool cancelled)
             late += (late.empty() ? "" : ", ") + cfmt("%02d", row->address);
     if (!late.empty()) {
         const TWords lateWords = wordsOf(kLateFound, {late});
-        for (std::size_t l = 0; l < said.size(); ++l)
-            said[l] += lateWords[l];
+        for (TLanguage l : kLanguages)
+            said.pick(l) += lateWords.pick(l);
     }
     emit notice(said);
     emit scanEnded(cancelled);
@@ -403,7 +394,7 @@ void TDisplayBus::onExchangeEnded(TBusRow& row, const TExchangeReport& report)
 {
     noteSetAside(report);
     const bool replied = report.outcome == TExchangeOutcome::Reply;
-    const TWords why = wordsBy([&](int l) { return exchangeNotice(report, l, false); });
+    const TWords why = wordsBy([&](TLanguage l) { return exchangeNotice(report, l, false); });
     switch (report.kind) {
     case SendConfigRequest:
         if (row.task != TRowTask::Sending)
@@ -455,7 +446,7 @@ void TDisplayBus::onParams(TBusRow& row, const TExchangeReport& report)
         if (!whole) {
             finishTask(row, TRowTask::VerifyFailed, fill(kNotVerified, wordsOf(kIncompleteShort)));
         } else {
-            const TWords differ = wordsBy([&](int l) {
+            const TWords differ = wordsBy([&](TLanguage l) {
                 std::string out;
                 for (const TBusDifference& d : configDifferences(*row.sent, got, l))
                     out += (out.empty() ? "" : "; ") + d.field + " " + d.display;
@@ -484,7 +475,7 @@ void TDisplayBus::onParams(TBusRow& row, const TExchangeReport& report)
                 finishTask(row, TRowTask::Received, wordsOf(known ? kReceived : kReceivedNew, {cfmt("%02d.dad", row.address)}));
             } else {
                 finishTask(row, TRowTask::ReceiveFailed,
-                    fill(kNotReceived, wordsBy([&](int l) { return describeFileError(path, result, l); })));
+                    fill(kNotReceived, wordsBy([&](TLanguage l) { return describeFileError(path, result, l); })));
             }
         }
     }
@@ -503,8 +494,8 @@ void TDisplayBus::finishTask(TBusRow& row, TRowTask task, TWords words)
 void TDisplayBus::onNotStarted(bool lineHeld)
 {
     // The port could not be opened: nothing goes on until asked again.
-    const TWords why = lineHeld ? wordsBy([](int l) { return busHoldsLineText(l); })
-                                : fill(kOpenFailed, wordsBy([this](int l) { return describeOpenFailure(line_->port(), l); }));
+    const TWords why = lineHeld ? wordsBy([](TLanguage l) { return busHoldsLineText(l); })
+                                : fill(kOpenFailed, wordsBy([this](TLanguage l) { return describeOpenFailure(line_->port(), l); }));
     const bool wasScanning = scanning_;
     scanning_ = false;
     reading_ = false;
@@ -644,10 +635,10 @@ TFileState TDisplayBus::fileState(const TBusRow& row) const
         return row.fileResult.error == ENOENT ? TFileState::NoFile : TFileState::Unreadable;
     if (!row.paramsComplete)
         return TFileState::NotRead;
-    return differences(row, 3).empty() ? TFileState::Matches : TFileState::Differs;
+    return differences(row, TLanguage::English).empty() ? TFileState::Matches : TFileState::Differs;
 }
 
-std::vector<TBusDifference> TDisplayBus::differences(const TBusRow& row, int language) const
+std::vector<TBusDifference> TDisplayBus::differences(const TBusRow& row, TLanguage language) const
 {
     if (!row.file || !row.paramsComplete)
         return {};
@@ -656,7 +647,7 @@ std::vector<TBusDifference> TDisplayBus::differences(const TBusRow& row, int lan
     return configDifferences(*row.file, display, language);
 }
 
-std::vector<TCsvRow> TDisplayBus::csvRows(int language) const
+std::vector<TCsvRow> TDisplayBus::csvRows(TLanguage language) const
 {
     std::vector<TCsvRow> out;
     for (const auto& row : rows_) {

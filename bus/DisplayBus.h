@@ -76,7 +76,7 @@ public:
     void setLineSource(std::function<TDisplayConfig()> source, std::optional<std::string> device = {});
     // Empty when the port is free for the view now, else why not (the main
     // window's exchange, the connection doctor), in `language`.
-    void setMayRun(std::function<std::string(int language)> mayRun) { mayRun_ = std::move(mayRun); }
+    void setMayRun(std::function<std::string(TLanguage language)> mayRun) { mayRun_ = std::move(mayRun); }
     void setReplyTimeout(int ms);
     TDisplayLine& line() { return *line_; }
 
@@ -118,8 +118,8 @@ public:
     const TBusRow* row(std::uint8_t address) const;
     TFileState fileState(const TBusRow& row) const;
     // The file's fields the display holds otherwise.
-    std::vector<TBusDifference> differences(const TBusRow& row, int language) const;
-    std::vector<TCsvRow> csvRows(int language) const;
+    std::vector<TBusDifference> differences(const TBusRow& row, TLanguage language) const;
+    std::vector<TCsvRow> csvRows(TLanguage language) const;
     // The line the last scan used.
     const TDisplayConfig& lineConfig() const { return lineConfig_; }
 
@@ -161,7 +161,7 @@ private:
 
     std::unique_ptr<TDisplayLine> line_;
     std::function<TDisplayConfig()> source_;
-    std::function<std::string(int)> mayRun_;
+    std::function<std::string(TLanguage)> mayRun_;
     TDisplayConfig lineConfig_{};
     std::string folder_;
     std::vector<std::unique_ptr<TBusRow>> rows_;

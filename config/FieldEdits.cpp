@@ -14,9 +14,9 @@
 
 namespace {
 
-std::string say(const TTexts& texts, int language, std::initializer_list<std::string> args = {})
+std::string say(const TTexts& texts, TLanguage language, std::initializer_list<std::string> args = {})
 {
-    return fillIn(pickText(texts, language), args);
+    return fillIn(texts.pick(language), args);
 }
 
 const TTexts kOr{" o ", " o ", " ou ", " or "};
@@ -115,7 +115,7 @@ bool readNumberText(const std::string& text, TNumber& number)
     return digits > 0 && i == text.size();
 }
 
-std::string decimalsText(int decimals, int language)
+std::string decimalsText(int decimals, TLanguage language)
 {
     return decimals == 0 ? say(kNoDecimals, language)
          : decimals == 1 ? say(kOneDecimal, language)
@@ -129,13 +129,13 @@ std::string countText(long long count, int decimals)
 }
 
 // "4 digits"
-std::string digitsText(const TDisplayConfig& cfg, int language)
+std::string digitsText(const TDisplayConfig& cfg, TLanguage language)
 {
     return say(kDigits, language, {std::to_string(cfg.DigitsIndex + recordField(&TDisplayConfig::DigitsIndex).countBase)});
 }
 
 // "0 or 1": the bytes a relay character chooses from.
-std::string choiceValues(const TRecordField& f, int language)
+std::string choiceValues(const TRecordField& f, TLanguage language)
 {
     std::vector<std::string> bytes;
     for (const TFieldChoice& c : f.choices)
@@ -181,7 +181,7 @@ std::optional<long long> countOf(const std::string& text, int decimals)
 }
 
 // "not "X"" closing a refusal; a value kept from the file says so.
-std::string notText(const TAssignment& a, int language)
+std::string notText(const TAssignment& a, TLanguage language)
 {
     std::string out = say(kNot, language, {a.text});
     if (a.held)
@@ -191,7 +191,7 @@ std::string notText(const TAssignment& a, int language)
 
 // Checks that need the whole configuration: the digits and the decimal point
 // decide what the masked fields can hold.
-bool checkDependent(const TAssignment& a, const TDisplayConfig& cfg, int language, std::string& error)
+bool checkDependent(const TAssignment& a, const TDisplayConfig& cfg, TLanguage language, std::string& error)
 {
     const TRecordField& f = *a.field;
     if (f.depends == kDependsOnNothing)
@@ -230,7 +230,7 @@ bool checkDependent(const TAssignment& a, const TDisplayConfig& cfg, int languag
 }
 
 // Parses one value and checks what does not depend on other fields.
-bool assign(const TAssignment& a, TDisplayConfig& cfg, int language, std::string& error)
+bool assign(const TAssignment& a, TDisplayConfig& cfg, TLanguage language, std::string& error)
 {
     const TRecordField& f = *a.field;
     const std::string name = a.name();
@@ -255,7 +255,7 @@ bool assign(const TAssignment& a, TDisplayConfig& cfg, int language, std::string
             std::string meanings;
             for (const TFieldChoice& c : f.choices)
                 meanings += (meanings.empty() ? "" : ", ") + std::string(1, static_cast<char>(c.value)) + " "
-                    + (c.meaning ? pickText(*c.meaning, language) : c.word);
+                    + (c.meaning ? c.meaning->pick(language) : c.word);
             error = say(kOtherByte, language, {name, choiceValues(f, language), meanings, a.text});
             return false;
         }
@@ -315,25 +315,25 @@ std::string exactRealText(double v)
     return cfmt("%.17g", v);
 }
 
-std::string either(const std::vector<std::string>& words, int language)
+std::string either(const std::vector<std::string>& words, TLanguage language)
 {
     std::string out;
     for (std::size_t i = 0; i < words.size(); ++i)
-        out += (i == 0 ? "" : i + 1 == words.size() ? pickText(kOr, language) : ", ") + words[i];
+        out += (i == 0 ? "" : i + 1 == words.size() ? kOr.pick(language) : ", ") + words[i];
     return out;
 }
 
-std::string outsideText(const TFieldLimits& limits, int language)
+std::string outsideText(const TFieldLimits& limits, TLanguage language)
 {
     return say(kOutside, language, {std::to_string(limits.low), std::to_string(limits.high)});
 }
 
-std::string wholeNumberWords(long long low, long long high, int language)
+std::string wholeNumberWords(long long low, long long high, TLanguage language)
 {
     return say(kWholeNumber, language, {std::to_string(low), std::to_string(high)});
 }
 
-std::string refusalText(const std::string& name, const std::string& allowed, const std::string& value, int language)
+std::string refusalText(const std::string& name, const std::string& allowed, const std::string& value, TLanguage language)
 {
     return say(kRefused, language, {name, allowed, value});
 }
@@ -380,7 +380,7 @@ std::string configJson(const TDisplayConfig& cfg)
     return out;
 }
 
-bool applyAssignments(std::span<const std::string> assignments, int language, TDisplayConfig& cfg,
+bool applyAssignments(std::span<const std::string> assignments, TLanguage language, TDisplayConfig& cfg,
                       std::string& error)
 {
     std::vector<TAssignment> parsed;
@@ -461,7 +461,7 @@ bool applyAssignments(std::span<const std::string> assignments, int language, TD
     return true;
 }
 
-std::optional<std::string> receivedValueProblem(const TDisplayConfig& cfg, int language)
+std::optional<std::string> receivedValueProblem(const TDisplayConfig& cfg, TLanguage language)
 {
     for (const TRecordField& f : recordFields()) {
         if (!f.carriedBy(kInParamsReply))

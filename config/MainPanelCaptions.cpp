@@ -1,8 +1,10 @@
 #include "config/MainPanelCaptions.h"
 
+#include "base/Texts.h"
+
 namespace {
 
-const MainPanelCaptions kCaptions[4] = {
+const TByLanguage<MainPanelCaptions> kCaptions{{
     {"Configuració visualitzador", "Port", "Velocitat", "Paritat", "Bits de stop", "Bits de dades", "Adreça",
      "Num. digits", "Configuració entrada analogica", "Configuració Rele 1", "Configuració Rele 2",
      "Nivell dispar"},
@@ -14,11 +16,11 @@ const MainPanelCaptions kCaptions[4] = {
      "Seuil"},
     {"Setup display", "Port", "Baud rate", "Parity", "Stop bits", "Data bits", "Address", "Digits num.",
      "Setup analog input", "Setup Relay 1", "Setup Relay 2", "Threshold"},
-};
+}};
 
 } // namespace
 
-const MainPanelCaptions& mainPanelCaptions(std::uint8_t language)
+const MainPanelCaptions& mainPanelCaptions(TLanguage language)
 {
-    return kCaptions[language <= 3 ? language : 0];
+    return kCaptions.pick(language);
 }

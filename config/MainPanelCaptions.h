@@ -1,9 +1,11 @@
 #pragma once
 #include <cstdint>
 
+#include "base/Language.h"
+
 // The fixed captions of the main window's four summary panels, by language
-// (0 Catalan, 1 Spanish, 2 French, 3 English; any other index reads as 0).
-// The texts that depend on the configuration are in PanelTexts.h. UTF-8.
+// in UTF-8.
+// The texts that depend on the configuration are in PanelTexts.h.
 struct MainPanelCaptions {
     const char* serialGroup;   // GroupBox1
     const char* port;          // Label1
@@ -19,4 +21,4 @@ struct MainPanelCaptions {
     const char* threshold;     // Label16, Label18
 };
 
-const MainPanelCaptions& mainPanelCaptions(std::uint8_t language);
+const MainPanelCaptions& mainPanelCaptions(TLanguage language);

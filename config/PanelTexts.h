@@ -3,10 +3,12 @@
 #include <optional>
 #include <string>
 
+#include "base/Language.h"
+
 #include "config/DisplayConfig.h"
 
 // What the main window's three summary panels show for a configuration.
-// Texts are UTF-8. A language index outside 0..3 reads as 0 (Catalan).
+// Texts are UTF-8.
 
 struct SerialPanelText {
     std::string port;     // Edit1
@@ -27,7 +29,7 @@ struct AnalogPanelText {
     // The last two rows: shown in process mode, emptied, disabled and hidden in temperature mode.
     std::optional<bool> lastRowsShown;
 };
-AnalogPanelText analogPanelText(const TDisplayConfig& cfg, std::uint8_t language);
+AnalogPanelText analogPanelText(const TDisplayConfig& cfg, TLanguage language);
 
 struct RelayPanelText {
     bool enabled = false;    // Edit16/Edit17 (or 18/19), the trigger text and both labels
@@ -37,7 +39,7 @@ struct RelayPanelText {
     std::string setpoint;    // Edit17 / Edit19
 };
 // relay is 1 or 2.
-RelayPanelText relayPanelText(const TDisplayConfig& cfg, int relay, std::uint8_t language);
+RelayPanelText relayPanelText(const TDisplayConfig& cfg, int relay, TLanguage language);
 
 // The relay setpoint with its decimal point put back, in the width of the display's digits.
 std::string setpointText(std::int32_t setpoint, std::uint8_t digitsIndex, std::uint8_t decimalPoint);

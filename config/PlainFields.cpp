@@ -19,12 +19,12 @@ using TParse = std::function<bool(const std::string& value, std::vector<TRecordA
 
 using TFields = std::vector<const TRecordField*>;
 // For a refusal, in the language: "must be " + allowed.
-using TAllowed = std::function<std::string(int language)>;
+using TAllowed = std::function<std::string(TLanguage language)>;
 
 // "a, b or c" of the words.
 TAllowed oneOf(std::vector<std::string> words)
 {
-    return [words = std::move(words)](int language) { return either(words, language); };
+    return [words = std::move(words)](TLanguage language) { return either(words, language); };
 }
 
 struct TRow {
@@ -100,7 +100,7 @@ TRow countRow(std::uint8_t C::*member)
     const int offset = field->countBase;
     const auto high = static_cast<int>(field->limits({}).high);
     TRow row(field->plain, true, {field},
-             [offset, high](int language) { return wholeNumberWords(offset, high + offset, language); });
+             [offset, high](TLanguage language) { return wholeNumberWords(offset, high + offset, language); });
     row.text = [member, offset, high](const C& c) -> std::optional<std::string> {
         if (c.*member <= high)
             return std::to_string(c.*member + offset);
@@ -328,7 +328,7 @@ bool namedByPart(const TRow& row, const C& c)
 
 } // namespace
 
-TPlainParse expandPlain(const std::string& name, const std::string& value, int language,
+TPlainParse expandPlain(const std::string& name, const std::string& value, TLanguage language,
                         std::vector<TRecordAssignment>& out, std::string& error)
 {
     for (const TRow& row : rows()) {

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Language.h"
 #include "config/DisplayConfig.h"
 #include "config/RecordFields.h"
 
@@ -30,7 +31,7 @@ enum class TPlainParse { NotPlain, Done, Refused };
 // is allowed in error (in `language`), for a value the name does not take.
 // Values whose bounds depend on other fields are checked with the record
 // assignments.
-TPlainParse expandPlain(const std::string& name, const std::string& value, int language,
+TPlainParse expandPlain(const std::string& name, const std::string& value, TLanguage language,
                         std::vector<TRecordAssignment>& out, std::string& error);
 
 // The record fields a plain name stands for; empty for a name that is not a plain one.

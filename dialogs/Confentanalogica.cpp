@@ -41,7 +41,7 @@ struct AnalogTexts {
 };
 
 // Indexed by LanguageIndex: Catalan, Spanish, French, English.
-constexpr AnalogTexts kTexts[4] = {
+constexpr TByLanguage<AnalogTexts> kTexts{{
     {u"Configuració entrada analògica", u"Selecció control", u"Procés", u"Temperatura",
      u"Tipus de entrada", u"Tensió", u"Corrent", u"Unitat de mesura", u"Entrada 1", u"Valor entrada",
      u"Valor del display", u"Entrada 2", u"Posició del punt decimal", u"Resolució", u"Tipus de sonda",
@@ -57,7 +57,7 @@ constexpr AnalogTexts kTexts[4] = {
     {u"Setup analog input", u"Select control", u"Process", u"Temperature", u"Analog input", u"Voltage",
      u"Current", u"Enginnering units", u"Input 1", u"Input value", u"Display value", u"Input 2",
      u"Position of decimal point", u"Resolution", u"Probe type", u"Thermometer offset"},
-};
+}};
 
 // The texts the window is designed with.
 constexpr AnalogTexts kBuiltIn =
@@ -265,7 +265,7 @@ void TForm3::loadFrom(const TDisplayConfig& cfg)
     const std::string loadedText = generalFloatText(offsetLoaded_);
     Edit5->setText(whole ? loadedText : std::string());
     OffsetNote->setText(whole ? QString()
-                              : QString::fromStdString(fillIn(pickText(kOffsetKept, language_), {loadedText})));
+                              : QString::fromStdString(fillIn(kOffsetKept.pick(textLanguage(language_)), {loadedText})));
     // A note once shown keeps its room when retyping hides it: the window keeps its size.
     QSizePolicy room = OffsetNote->sizePolicy();
     room.setRetainSizeWhenHidden(!whole);

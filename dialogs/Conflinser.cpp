@@ -89,7 +89,7 @@ const Texts kBuiltIn = {
     u"Bits de stop", {u"1 bit stop", u"2 bits de stop"}, u"Bits de datos",
     {u"7 bits de datos", u"8 bits de datos"}};
 
-const Texts kLanguages[4] = {
+const TByLanguage<Texts> kRows{{
     {u"Configurar visualitzador", u"Ordinador", u"Velocitat", u"Adreça del visualitzador",
      u"Nombre de digits", u"Dispositiu", u"Paritat", {u"Parell", u"Imparell", u"Sense paritat"},
      u"Bits de stop", {u"1 bits stop", u"2 bits stop"}, u"Bits de dades",
@@ -105,7 +105,7 @@ const Texts kLanguages[4] = {
     {u"Setup display", u"PC computer", u"Baud rate", u"Display address", u"Digit number", u"Device",
      u"Parity", {u"Even", u"Odd", u"No parity"}, u"Stop bits", {u"1 stop bits", u"2 stop bits"},
      u"Data Bits", {u"7 data bits", u"8 data bits"}},
-};
+}};
 
 } // namespace
 
@@ -213,7 +213,7 @@ TForm2::TForm2(QWidget* owner, int language) : QDialog(owner), language_(languag
 
 void TForm2::setLanguage(int language)
 {
-    const Texts& t = languageRow(kLanguages, kBuiltIn, language);
+    const Texts& t = languageRow(kRows, kBuiltIn, language);
     setWindowTitle(qs(t.caption));
     Label1->setText(qs(t.label1));
     Label2->setText(qs(t.label2));
@@ -235,7 +235,7 @@ void TForm2::setLanguage(int language)
 void TForm2::accept()
 {
     if (typedChoicesAcceptable(this, {{ComboBox1, Label1}, {ComboBox2, Label2}, {ComboBox3, Label3}, {Digits, Label4}},
-                               language_))
+                               textLanguage(language_)))
         QDialog::accept();
 }
 
@@ -284,7 +284,7 @@ void TForm2::storeTo(TDisplayConfig& cfg) const
         "Le périphérique %1 de COM%2 n'a pas pu être enregistré dans %3 : COM%2 utilise toujours %4.",
         "The device %1 of COM%2 could not be recorded in %3: COM%2 still uses %4."};
     QMessageBox::warning(parentWidget(), windowTitle(),
-                         QString::fromStdString(fillIn(pickText(kNotKept, language_),
+                         QString::fromStdString(fillIn(kNotKept.pick(textLanguage(language_)),
                                                        {escapedControls(device), std::to_string(com), settingsFilePath(),
                                                         resolvePortPath(cfmt("COM%d", com))})));
 }

@@ -36,7 +36,7 @@ struct RelayTexts {
 };
 
 // Indexed by LanguageIndex: Catalan, Spanish, French, English.
-constexpr RelayTexts kTexts[4] = {
+constexpr TByLanguage<RelayTexts> kTexts{{
     {u"Configuració reles", u"Configuració rele 1", u"Configuració rele 2", u"Habilitat", u"Tipus de retard",
      u"Temporització", u"Histeresis", u"Nivell dispar", u"Alt (HI)", u"Baix (LO)", u"Temps de retard",
      u"Nivell de dispar"},
@@ -48,7 +48,7 @@ constexpr RelayTexts kTexts[4] = {
      u"Temps du retard", u"Mode d'activation"},
     {u"Setup relay", u"Setup relay 1", u"Setup relay 2", u"Enable", u"Delay type", u"Timer", u"Hysteresis",
      u"Threshold", u"High (HI)", u"Low (LO)", u"Delay time", u"Threshold"},
-};
+}};
 
 // The texts the window is designed with.
 constexpr RelayTexts kBuiltIn =
@@ -58,12 +58,12 @@ constexpr RelayTexts kBuiltIn =
 
 // The delay label by delay kind: timer, then hysteresis (or none chosen).
 // Outside the four languages the built-in (Spanish) labels apply.
-constexpr const char16_t* kDelayLabels[4][2] = {
+constexpr TByLanguage<std::array<const char16_t*, 2>> kDelayLabels{{
     {u"Temps de retard", u"Valor de histeresis"},
     {u"Tiempo de retardo", u"Valor de histeresis"},
     {u"Temps du retard", u"Valeur hystérésis"},
     {u"Delay time", u"Hysteresis value"},
-};
+}};
 
 } // namespace
 
@@ -160,7 +160,7 @@ void TForm9::applyEnabling(const Relay& r)
 
 void TForm9::applyDelayLabel(const Relay& r)
 {
-    const auto& labels = languageRow(kDelayLabels, kDelayLabels[1], language_);
+    const auto& labels = languageRow(kDelayLabels, kDelayLabels.pick(TLanguage::Spanish), language_);
     r.delayLabel->setText(qs(labels[r.delayType->itemIndex() == 0 ? 0 : 1]));
 }
 

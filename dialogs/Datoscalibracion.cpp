@@ -25,7 +25,7 @@ enum Text {
 
 // Indexed by LanguageIndex: Catalan, Spanish, French, English. Any other
 // index keeps the built-in texts, which are the Spanish ones.
-constexpr const char16_t* kTexts[4][TextCount] = {
+constexpr TByLanguage<std::array<const char16_t*, TextCount>> kTexts{{
     {u"Dades calibració", u"Dades procés", u"Dades termòmetre", u"Llegir", u"Sortir",
      u"Tensió -10V", u"Tensió +10V", u"Corrent -20mA", u"Corrent +20mA", u"Termoparell", u"Termoparell T",
      u"PT100", u"Termoparell J-K", u"Temp. 0°. Resolució 1°", u"CANAL 1", u"CANAL 2",
@@ -46,7 +46,7 @@ constexpr const char16_t* kTexts[4][TextCount] = {
      u"PT100", u"Termocouple J-K", u"Temp. 0°. Resolution 1°", u"CHANEL 1", u"CHANEL 2",
      u"Temp. 0°. Resolution 0.1°", u"Temp. 300°. Resolution 1°", u"Temp. 300°. Resolution 0.1°",
      u"Voltage 0V", u"Voltage 20mV", u"Diode voltage", u"Diode temperature"},
-};
+}};
 
 constexpr int kBoxWidth = 76;
 
@@ -143,7 +143,7 @@ TForm8::TForm8(QWidget* owner, int language, std::function<void()> read)
     outer->addLayout(buttons);
     outer->setSizeConstraint(QLayout::SetFixedSize);
 
-    const auto& t = languageRow(kTexts, kTexts[1], language);
+    const auto& t = languageRow(kTexts, kTexts.pick(TLanguage::Spanish), language);
     setWindowTitle(qs(t[Caption]));
     GroupBox1->setTitle(qs(t[Process]));
     GroupBox2->setTitle(qs(t[Thermometer]));

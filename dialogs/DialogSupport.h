@@ -1,6 +1,9 @@
 #pragma once
 #include <QString>
 #include <QStringList>
+#include <optional>
+
+#include "base/Texts.h"
 
 class QColor;
 class QFont;
@@ -25,12 +28,13 @@ inline QString qs(const char16_t* text)
     return QString::fromUtf16(text);
 }
 
-// The row of a dialog's table for `language` (0 Catalan, 1 Spanish, 2 French,
-// 3 English); for any other index the dialog keeps its built-in texts.
+// The row of a dialog's table for the language `languageIndex` names; with an
+// index that names none the dialog keeps its built-in texts.
 template <typename Row>
-const Row& languageRow(const Row (&languages)[4], const Row& builtIn, int language)
+const Row& languageRow(const TByLanguage<Row>& rows, const Row& builtIn, int languageIndex)
 {
-    return language >= 0 && language <= 3 ? languages[language] : builtIn;
+    const std::optional<TLanguage> language = languageAt(languageIndex);
+    return language ? rows.pick(*language) : builtIn;
 }
 
 // The dialogs' text font: Arial, or Liberation Sans with the same metrics.

@@ -45,7 +45,7 @@ struct ParamTexts {
 
 // Indexed by LanguageIndex: Catalan, Spanish, French, English. The window is
 // designed in Spanish, so the Spanish texts are also the built-in ones.
-constexpr ParamTexts kTexts[4] = {
+constexpr TByLanguage<ParamTexts> kTexts{{
     {u"Llegir paràmetros visualitzador", u"Dades ordinador", u"Port sèrie", u"Velocitat", u"Paritat",
      {u"Parell", u"Imparell", u"Sense paritat"}, u"Bits de stop", {u"1 bits stop", u"2 bits stop"},
      u"Bits de dades", {u"7 bits de dades", u"8 bits de dades"}, u"Dades visualitzador", u"Param. 1: Adreça",
@@ -69,7 +69,7 @@ constexpr ParamTexts kTexts[4] = {
      u"Display data", u"Param. 1: Address", u"Address", u"Param. 2: Protocol", u"Param. 4: Serial line",
      u"Param. 3: Transmission", u"Baud rate", u"Parity", u"Stop bits", u"Data bits", u"Serial line",
      u"Param. 5: Time without data", u"Read setup", u"Ok", u"Exit"},
-};
+}};
 
 QComboBox* makeList(QWidget* parent, const char* name, const QStringList& entries)
 {
@@ -248,7 +248,7 @@ TForm5::TForm5(QWidget* owner, int language) : QDialog(owner), language_(languag
     outer->addLayout(buttons);
     outer->setSizeConstraint(QLayout::SetFixedSize);
 
-    const ParamTexts& t = languageRow(kTexts, kTexts[1], language);
+    const ParamTexts& t = languageRow(kTexts, kTexts.pick(TLanguage::Spanish), language);
     setWindowTitle(qs(t.window));
     GroupBox1->setTitle(qs(t.computer));
     Label1->setText(qs(t.port));
@@ -317,7 +317,7 @@ void TForm5::storeTo(TDisplayConfig& cfg) const
 
 void TForm5::accept()
 {
-    if (typedChoicesAcceptable(this, {{ComboBox1, Label1}, {ComboBox2, Label2}}, language_))
+    if (typedChoicesAcceptable(this, {{ComboBox1, Label1}, {ComboBox2, Label2}}, textLanguage(language_)))
         QDialog::accept();
 }
 

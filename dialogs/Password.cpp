@@ -20,7 +20,7 @@ struct PasswordTexts {
 
 // Indexed by LanguageIndex: Catalan, Spanish, French, English. Any other
 // index keeps the built-in texts, which are the Spanish ones.
-constexpr PasswordTexts kTexts[4] = {
+constexpr TByLanguage<PasswordTexts> kTexts{{
     {u"Password", u"Entrar password per accedir a la finetra", u"de calibració de la línia analògica",
      u"Acceptar", u"Salir"},
     {u"Password", u"Entrar password para acceder a la ventana", u"de calibración de la línea analógica",
@@ -28,7 +28,7 @@ constexpr PasswordTexts kTexts[4] = {
     {u"Mot de passe", u"Entrée le mot de passe pour accéeder au fenêtre",
      u"de calibration de la entrée analogique", u"Accepter", u"Quitter"},
     {u"Password", u"Enter password to access window", u"setup analog input", u"Ok", u"Exit"},
-};
+}};
 
 constexpr int kPasswordLength = 8;
 
@@ -83,7 +83,7 @@ TForm7::TForm7(QWidget* owner, int language) : QDialog(owner)
     outer->addLayout(buttons);
     outer->setSizeConstraint(QLayout::SetFixedSize);
 
-    const PasswordTexts& t = languageRow(kTexts, kTexts[1], language);
+    const PasswordTexts& t = languageRow(kTexts, kTexts.pick(TLanguage::Spanish), language);
     setWindowTitle(qs(t.caption));
     Label1->setText(qs(t.prompt1));
     Label2->setText(qs(t.prompt2));

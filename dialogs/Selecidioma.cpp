@@ -21,12 +21,12 @@ struct LanguageTexts {
 };
 
 // Indexed by LanguageIndex: Catalan, Spanish, French, English.
-constexpr LanguageTexts kTexts[4] = {
+constexpr TByLanguage<LanguageTexts> kTexts{{
     {u"Idioma", u"Seleccionar idioma", {u"Català", u"Castellà", u"Francès", u"Angles"}},
     {u"Idioma", u"Seleccionar idioma", {u"Catalan", u"Castellano", u"Frances", u"Ingles"}},
     {u"Langue", u"Choisir langue", {u"Catalan", u"Espagnol", u"Français", u"Anglais"}},
     {u"Language", u"Select language", {u"Catalan", u"Spanish", u"French", u"English"}},
-};
+}};
 
 // The texts the window is designed with.
 constexpr LanguageTexts kBuiltIn = {

@@ -28,7 +28,7 @@ struct TestTexts {
 };
 
 // Indexed by LanguageIndex: Catalan, Spanish, French, English.
-constexpr TestTexts kTexts[4] = {
+constexpr TByLanguage<TestTexts> kTexts{{
     {u"Test de comunicació", u"Protocol de comunicació", u"Seleccionar protocol de comunicació",
      u"Dades a enviar", u"Escriure el valor numèric que es vol enviar", u"màxim 6 dígits", u"Enviar",
      u"Sortir"},
@@ -40,7 +40,7 @@ constexpr TestTexts kTexts[4] = {
      u"Quitter"},
     {u"Transmission test", u"Transmission protocol", u"Select transmission protocol", u"Data to send",
      u"Write numerical value to send", u"6 digits maximum", u"To send", u"Exit"},
-};
+}};
 
 // The texts the window is designed with.
 constexpr TestTexts kBuiltIn =

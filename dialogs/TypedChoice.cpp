@@ -152,7 +152,7 @@ bool isRefused(const QComboBox* box)
 }
 
 bool typedChoicesAcceptable(QWidget* dialog, std::initializer_list<std::pair<QComboBox*, const QLabel*>> boxes,
-                            int language)
+                            TLanguage language)
 {
     QStringList reasons;
     QComboBox* first = nullptr;
@@ -164,13 +164,13 @@ bool typedChoicesAcceptable(QWidget* dialog, std::initializer_list<std::pair<QCo
         markRefused(box, true);
         if (!first)
             first = box;
-        reasons << QString::fromStdString(fillIn(pickText(kNotInList, language),
+        reasons << QString::fromStdString(fillIn(kNotInList.pick(language),
                                                  {captionOf(label).toStdString(), box->currentText().toStdString(),
                                                   itemsOf(box).toStdString()}));
     }
     if (!first)
         return true;
-    reasons << QString::fromUtf8(pickText(kChooseFromList, language));
+    reasons << QString::fromUtf8(kChooseFromList.pick(language));
     QMessageBox::warning(dialog, dialog->windowTitle(), reasons.join(u'\n'));
     // Not selected, so that the red text shows.
     first->setFocus();

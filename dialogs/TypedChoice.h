@@ -5,6 +5,8 @@
 #include <optional>
 #include <utility>
 
+#include "base/Language.h"
+
 class QComboBox;
 class QLabel;
 class QWidget;
@@ -34,4 +36,4 @@ bool isRefused(const QComboBox* box);
 // message in `language` (each box named by the caption of its label), puts
 // the focus on the first of them and returns false.
 bool typedChoicesAcceptable(QWidget* dialog, std::initializer_list<std::pair<QComboBox*, const QLabel*>> boxes,
-                            int language);
+                            TLanguage language);

@@ -19,7 +19,7 @@ struct VersionTexts {
 // Indexed by LanguageIndex: Catalan, Spanish, French, English. Any other
 // index keeps the built-in texts, which are the Spanish ones. The series line
 // continues the description line above it.
-constexpr VersionTexts kTexts[4] = {
+constexpr TByLanguage<VersionTexts> kTexts{{
     {u"Versió", u"Programa parametrització visualitzadors de les",
      u"sèries de visualitzadors amb entrada analògica", u"Versió: 1.1"},
     {u"Versión", u"Programa parametrización visualizadores de las",
@@ -28,7 +28,7 @@ constexpr VersionTexts kTexts[4] = {
      u"séries d'afficheurs à entrée analogique", u"Version: 1.1"},
     {u"Version", u"Software for setting display parameters ",
      u"of the display series with analog input", u"Version: 1.1"},
-};
+}};
 
 QLabel* makeLabel(QWidget* parent, const char* name, int left, int top, const QString& text,
                   const QFont& font, const QColor& colour)
@@ -54,7 +54,7 @@ TForm4::TForm4(QWidget* owner, int language) : QDialog(owner)
     setPalette(pal);
     setAutoFillBackground(true);
 
-    const VersionTexts& t = languageRow(kTexts, kTexts[1], language);
+    const VersionTexts& t = languageRow(kTexts, kTexts.pick(TLanguage::Spanish), language);
     setWindowTitle(qs(t.caption));
     const QColor teal(0x00, 0x80, 0x80);
     Label1 = makeLabel(this, "Label1", 24, 8, qs(t.description), dialogFont(13, true), teal);

@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     cfg.DisplayParams.ParamBaud = 3;
     const TDisplayConfig before = cfg;
     const FileResult r = loadConfigFile(file.path(), cfg);
-    for (int language = 0; language <= 3; ++language)
+    for (TLanguage language : kLanguages)
         FUZZ_REQUIRE(!describeFileError(file.path(), r, language).empty());
     if (size < RecordSize) {
         // A short file is refused and changes nothing.

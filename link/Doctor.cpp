@@ -231,9 +231,8 @@ void TDoctor::answerDone()
     if (r.outcome == TExchangeOutcome::OpenFailed || r.outcome == TExchangeOutcome::LineLost) {
         TWords finding;
         if (r.outcome == TExchangeOutcome::OpenFailed) {
-            for (int l = 0; l < 4; ++l)
-                finding[static_cast<std::size_t>(l)]
-                    = fillIn(pickText(kCannotOpen, l), {port, describeOpenFailure(*port_, l)});
+            finding = wordsBy(
+                [&](TLanguage l) { return fillIn(kCannotOpen.pick(l), {port, describeOpenFailure(*port_, l)}); });
         } else {
             finding = say(r.writeFailed ? kWriteFailed : kWentAway, {port});
         }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Texts.h"
 #include "config/DisplayConfig.h"
 #include "config/LineFormat.h"
 #include "link/DoctorProbe.h"
@@ -18,10 +19,6 @@
 class TDisplayLink;
 class TRxBuffer;
 struct TExchangeReport;
-
-// A text in the four languages, 0 Catalan, 1 Spanish, 2 French, 3 English
-// (UTF-8), so that a result can be shown in whichever the reader uses.
-using TWords = std::array<std::string, 4>;
 
 // The checks of the connection doctor, in the order they run.
 enum class TDoctorCheck : std::uint8_t { Device, Permission, Busy, Echo, Answer, Search };
@@ -182,25 +179,25 @@ struct TCheckParts {
     std::string verdict;
     std::string text;
 };
-TCheckParts checkParts(const TCheckResult& result, int language);
+TCheckParts checkParts(const TCheckResult& result, TLanguage language);
 // "Device: ok. COM1 (/dev/ttyUSB0) is ...": one line.
-std::string checkLine(const TCheckResult& result, int language);
+std::string checkLine(const TCheckResult& result, TLanguage language);
 // The last line: "Verdict: ...".
-std::string verdictName(int language);
-std::string conclusionLine(const TDoctorReport& report, int language);
+std::string verdictName(TLanguage language);
+std::string conclusionLine(const TDoctorReport& report, TLanguage language);
 // Every line of a finished run: one per check, then the verdict.
-std::vector<std::string> doctorLines(const TDoctorReport& report, int language);
+std::vector<std::string> doctorLines(const TDoctorReport& report, TLanguage language);
 
 // "Trying address 05 at 9600 baud, 7E1 (12 of 59)".
-std::string progressText(const TSearchProgress& progress, int language);
+std::string progressText(const TSearchProgress& progress, TLanguage language);
 // "9600 baud, 7E1 (7 data bits, even parity, 1 stop bit), address 07".
-std::string lineWords(const TLineFormat& line, std::uint8_t address, int language);
+std::string lineWords(const TLineFormat& line, std::uint8_t address, TLanguage language);
 // Sets the serial line fields and the address of `config` to what was found.
 void applyFoundLine(const TFoundLine& found, TDisplayConfig& config);
 
 // Why the doctor may not run now, in words.
 enum class TDoctorRefusal : std::uint8_t { ExchangePending, ContinuousReading };
-std::string doctorRefusalText(TDoctorRefusal why, int language);
+std::string doctorRefusalText(TDoctorRefusal why, TLanguage language);
 
 Q_DECLARE_METATYPE(TCheckResult)
 Q_DECLARE_METATYPE(TSearchProgress)

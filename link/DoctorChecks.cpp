@@ -25,14 +25,14 @@ TWords adapterName(const TAdapter& a)
     std::string name = a.name.empty() ? a.manufacturer : a.name;
     if (!a.name.empty() && !a.manufacturer.empty() && a.name.rfind(a.manufacturer, 0) != 0)
         name = a.manufacturer + " " + a.name;
-    return {name, name, name, name};
+    return sameWords(name);
 }
 
 // "0403:6001, serial number A50285BI"
 TWords usbIds(const TAdapter& a)
 {
     const std::string ids = a.vendor + ":" + a.product;
-    TWords out{ids, ids, ids, ids};
+    const TWords out = sameWords(ids);
     return a.serial.empty() ? out : join(out, say(kSerialNumber, {a.serial}), ", ");
 }
 
@@ -41,11 +41,11 @@ std::vector<TWords> devicesPresent(const TSystemPlaces& places)
 {
     std::vector<TWords> out;
     for (const TPresentDevice& d : serialDevicesPresent(places)) {
-        TWords w{d.path, d.path, d.path, d.path};
+        TWords w = sameWords(d.path);
         if (d.adapter.usb) {
             const TWords name = adapterName(d.adapter);
-            for (std::size_t l = 0; l < 4; ++l)
-                w[l] += " (" + name[l] + ", USB " + d.adapter.vendor + ":" + d.adapter.product + ")";
+            for (TLanguage l : kLanguages)
+                w.pick(l) += " (" + name.pick(l) + ", USB " + d.adapter.vendor + ":" + d.adapter.product + ")";
         }
         out.push_back(w);
     }
@@ -83,9 +83,7 @@ TCheckResult checkDevice(const std::string& port, const std::string& path, const
         const int error = errno;
         if (error == ENOENT)
             return absent(kMissing);
-        TWords why;
-        for (std::size_t l = 0; l < why.size(); ++l)
-            why[l] = errorWords(error, static_cast<int>(l));
+        const TWords why = wordsBy([error](TLanguage l) { return errorWords(error, l); });
         return result(TDoctorCheck::Device, TVerdict::Problem, say(kUnreachable, {shown, why}), plugIn);
     }
     if (!S_ISCHR(st.st_mode)) {
@@ -115,15 +113,14 @@ TCheckResult checkPermission(const std::string& path)
 {
     TWords finding, advice;
     bool allowed = false;
-    for (std::size_t l = 0; l < 4; ++l) {
-        const std::optional<TDeviceAccess> a = deviceAccess(path, static_cast<int>(l));
+    for (TLanguage l : kLanguages) {
+        const std::optional<TDeviceAccess> a = deviceAccess(path, l);
         if (!a)
             return result(TDoctorCheck::Permission, TVerdict::Skipped, say(kPortUnusable));
         allowed = a->allowed;
-        finding[l] = allowed ? fillIn(pickText(kMayOpen, static_cast<int>(l)),
-                                      {a->user, shownName(path), a->mode, a->owner, a->group})
-                             : a->finding;
-        advice[l] = a->advice;
+        finding.pick(l) = allowed ? fillIn(kMayOpen.pick(l), {a->user, shownName(path), a->mode, a->owner, a->group})
+                                  : a->finding;
+        advice.pick(l) = a->advice;
     }
     return result(TDoctorCheck::Permission, allowed ? TVerdict::Ok : TVerdict::Problem, finding, advice);
 }

@@ -9,25 +9,22 @@ namespace doctor {
 
 TWords say(const TTexts& t, std::initializer_list<TArg> args)
 {
-    TWords out;
-    for (int l = 0; l < 4; ++l) {
+    return wordsBy([&](TLanguage l) {
         std::string a[9];
         std::size_t i = 0;
         for (const TArg& arg : args)
             if (i < 9)
-                a[i++] = arg.w[static_cast<std::size_t>(l)];
-        out[static_cast<std::size_t>(l)]
-            = fillIn(pickText(t, l), {a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8]});
-    }
-    return out;
+                a[i++] = arg.w.pick(l);
+        return fillIn(t.pick(l), {a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7], a[8]});
+    });
 }
 
 TWords join(const TWords& a, const TWords& b, const char* between)
 {
-    TWords out;
-    for (std::size_t l = 0; l < 4; ++l)
-        out[l] = a[l].empty() ? b[l] : b[l].empty() ? a[l] : a[l] + between + b[l];
-    return out;
+    return wordsBy([&](TLanguage l) {
+        const std::string &x = a.pick(l), &y = b.pick(l);
+        return x.empty() ? y : y.empty() ? x : x + between + y;
+    });
 }
 
 TWords joinList(const std::vector<TWords>& items)
@@ -84,34 +81,32 @@ using namespace doctor;
 
 // Words of a run, for the window and dadizctl.
 
-TCheckParts checkParts(const TCheckResult& r, int language)
+TCheckParts checkParts(const TCheckResult& r, TLanguage language)
 {
-    const std::size_t l = static_cast<std::size_t>(language >= 0 && language <= 3 ? language : 1);
-    std::string text = r.finding[l];
-    if (!r.advice[l].empty())
-        text += (text.empty() ? "" : " ") + r.advice[l];
-    return {pickText(kCheckNames[static_cast<int>(r.check)], language),
-        pickText(kVerdicts[static_cast<int>(r.verdict)], language), text};
+    std::string text = r.finding.pick(language);
+    if (!r.advice.pick(language).empty())
+        text += (text.empty() ? "" : " ") + r.advice.pick(language);
+    return {kCheckNames[static_cast<int>(r.check)].pick(language),
+        kVerdicts[static_cast<int>(r.verdict)].pick(language), text};
 }
 
-std::string checkLine(const TCheckResult& r, int language)
+std::string checkLine(const TCheckResult& r, TLanguage language)
 {
     const TCheckParts p = checkParts(r, language);
-    return fillIn(pickText(kLine, language), {p.name, p.verdict, p.text});
+    return fillIn(kLine.pick(language), {p.name, p.verdict, p.text});
 }
 
-std::string verdictName(int language)
+std::string verdictName(TLanguage language)
 {
-    return pickText(kVerdictName, language);
+    return kVerdictName.pick(language);
 }
 
-std::string conclusionLine(const TDoctorReport& report, int language)
+std::string conclusionLine(const TDoctorReport& report, TLanguage language)
 {
-    const std::size_t l = static_cast<std::size_t>(language >= 0 && language <= 3 ? language : 1);
-    return fillIn(pickText(kConclusionLine, language), {verdictName(language), report.conclusion[l]});
+    return fillIn(kConclusionLine.pick(language), {verdictName(language), report.conclusion.pick(language)});
 }
 
-std::vector<std::string> doctorLines(const TDoctorReport& report, int language)
+std::vector<std::string> doctorLines(const TDoctorReport& report, TLanguage language)
 {
     std::vector<std::string> lines;
     for (const TCheckResult& r : report.checks)
@@ -120,20 +115,18 @@ std::vector<std::string> doctorLines(const TDoctorReport& report, int language)
     return lines;
 }
 
-std::string progressText(const TSearchProgress& p, int language)
+std::string progressText(const TSearchProgress& p, TLanguage language)
 {
-    const std::size_t l = static_cast<std::size_t>(language >= 0 && language <= 3 ? language : 1);
-    return fillIn(pickText(kTrying, language),
-        {cfmt("%02d", p.address), shortLineWords(p.line)[l], cfmt("%d", p.done), cfmt("%d", p.total)});
+    return fillIn(kTrying.pick(language),
+        {cfmt("%02d", p.address), shortLineWords(p.line).pick(language), cfmt("%d", p.done), cfmt("%d", p.total)});
 }
 
-std::string lineWords(const TLineFormat& line, std::uint8_t address, int language)
+std::string lineWords(const TLineFormat& line, std::uint8_t address, TLanguage language)
 {
-    const std::size_t l = static_cast<std::size_t>(language >= 0 && language <= 3 ? language : 1);
-    return fullLineWords(line, address)[l];
+    return fullLineWords(line, address).pick(language);
 }
 
-std::string doctorRefusalText(TDoctorRefusal why, int language)
+std::string doctorRefusalText(TDoctorRefusal why, TLanguage language)
 {
-    return pickText(kRefusals[static_cast<int>(why)], language);
+    return kRefusals[static_cast<int>(why)].pick(language);
 }

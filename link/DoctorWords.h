@@ -365,7 +365,7 @@ inline const TTexts kRefusals[] = {
 // An argument of a text: the same in every language, or its own in each.
 struct TArg {
     TWords w;
-    TArg(const std::string& s) : w{s, s, s, s} {}
+    TArg(const std::string& s) : w(sameWords(s)) {}
     TArg(const char* s) : TArg(std::string(s)) {}
     TArg(TWords words) : w(std::move(words)) {}
 };

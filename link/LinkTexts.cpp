@@ -56,30 +56,30 @@ std::string addressOf(const std::vector<std::uint8_t>& frame)
 
 } // namespace
 
-std::string requestKindText(std::uint8_t kind, int language)
+std::string requestKindText(std::uint8_t kind, TLanguage language)
 {
-    return pickText(kind >= 1 && kind <= 4 ? kKinds[kind - 1] : kOtherKind, language);
+    return (kind >= 1 && kind <= 4 ? kKinds[kind - 1] : kOtherKind).pick(language);
 }
 
-std::string exchangeNotice(const TExchangeReport& report, int language, bool withDevice)
+std::string exchangeNotice(const TExchangeReport& report, TLanguage language, bool withDevice)
 {
     const std::string what = requestKindText(report.kind, language);
     const std::string address = addressOf(report.request);
     const std::string port = withDevice ? report.portText() : report.port;
     switch (report.outcome) {
     case TExchangeOutcome::NoReply:
-        return fillIn(pickText(kNoReply, language),
+        return fillIn(kNoReply.pick(language),
             {what, address, port, cfmt("%.1f", static_cast<double>(report.latency().count()) / 1000.0)});
     case TExchangeOutcome::WrongAddress:
-        return fillIn(pickText(kWrongAddress, language), {what, addressOf(report.reply), port, address});
+        return fillIn(kWrongAddress.pick(language), {what, addressOf(report.reply), port, address});
     case TExchangeOutcome::Unexpected:
         if (checkReply(report.reply, report.request) == TReplyCheck::Noise)
-            return fillIn(pickText(kNoise, language), {what, port, address});
-        return fillIn(pickText(kUnexpected, language), {what, address, port});
+            return fillIn(kNoise.pick(language), {what, port, address});
+        return fillIn(kUnexpected.pick(language), {what, address, port});
     case TExchangeOutcome::Overflow:
-        return fillIn(pickText(kOverflow, language), {what, port});
+        return fillIn(kOverflow.pick(language), {what, port});
     case TExchangeOutcome::LineLost:
-        return fillIn(pickText(kLost, language), {what, port});
+        return fillIn(kLost.pick(language), {what, port});
     case TExchangeOutcome::Reply:
     case TExchangeOutcome::OpenFailed:
     case TExchangeOutcome::Abandoned:
@@ -88,22 +88,22 @@ std::string exchangeNotice(const TExchangeReport& report, int language, bool wit
     return {};
 }
 
-std::string missedReadingsText(int count, int language)
+std::string missedReadingsText(int count, TLanguage language)
 {
-    return count == 1 ? pickText(kMissedOne, language) : fillIn(pickText(kMissed, language), {cfmt("%d", count)});
+    return count == 1 ? kMissedOne.pick(language) : fillIn(kMissed.pick(language), {cfmt("%d", count)});
 }
 
-std::string lateReplyText(int ms, int language)
+std::string lateReplyText(int ms, TLanguage language)
 {
-    return fillIn(pickText(kLate, language), {cfmt("%.1f", static_cast<double>(ms) / 1000.0)});
+    return fillIn(kLate.pick(language), {cfmt("%.1f", static_cast<double>(ms) / 1000.0)});
 }
 
-std::string deviceDisconnectedText(int language)
+std::string deviceDisconnectedText(TLanguage language)
 {
-    return pickText(kDisconnected, language);
+    return kDisconnected.pick(language);
 }
 
-std::string trafficNoteText(TTrafficNote note, bool sent, int language)
+std::string trafficNoteText(TTrafficNote note, bool sent, TLanguage language)
 {
     static const TTexts kOk{"Correcta", "Correcta", "Correcte", "OK"};
     static const TTexts kNotes[] = {
@@ -121,6 +121,6 @@ std::string trafficNoteText(TTrafficNote note, bool sent, int language)
         {"Tardana, descartada", "Tardía, descartada", "Tardive, ignorée", "Late, dropped"},
     };
     if (note == TTrafficNote::None)
-        return sent ? std::string() : pickText(kOk, language);
-    return pickText(kNotes[static_cast<int>(note) - 1], language);
+        return sent ? std::string() : kOk.pick(language);
+    return kNotes[static_cast<int>(note) - 1].pick(language);
 }

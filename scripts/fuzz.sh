@@ -5,7 +5,8 @@
 # what it learns in the build folder, never in the seeds. A crash, a broken
 # promise, a leak or an input slower than 10 s fails the run; the input that
 # caused it is kept under <build>/fuzz-artifacts/<target>/.
-# Environment: FUZZ_BUILD_DIR (default build-fuzz), FUZZ_TARGETS (names, default all).
+# Environment: FUZZ_BUILD_DIR (default build-fuzz), FUZZ_TARGETS (names, default all),
+# FUZZ_JOBS (targets run at once, default one per core).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -42,18 +43,42 @@ scratch=/dev/shm
 [ -d "$scratch" ] && [ -w "$scratch" ] || scratch=${TMPDIR:-/tmp}
 
 targets=${FUZZ_TARGETS:-$(cd fuzz && ls fuzz_*.cpp | sed 's/\.cpp$//')}
+jobs=${FUZZ_JOBS:-$(nproc)}
+if ! [[ "$jobs" =~ ^[1-9][0-9]*$ ]]; then
+  echo "fuzz: FUZZ_JOBS must be a positive number" >&2
+  exit 2
+fi
+
+# One target for the bounded time; its exit status is its verdict.
+run_target() {
+  local t=$1
+  local work="$build/fuzz-corpus/$t" artifacts="$build/fuzz-artifacts/$t" log="$build/fuzz-logs/$t.log"
+  mkdir -p "$work" "$artifacts" "$(dirname "$log")"
+  # The mask target links Qt, which must not look for a display.
+  TMPDIR="$scratch" QT_QPA_PLATFORM=offscreen "$build/fuzz/$t" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+    -artifact_prefix="$artifacts/" "$work" "fuzz/corpus/$t" >"$log" 2>&1
+}
+
+# Targets run side by side, FUZZ_JOBS at a time (default: one per core);
+# the table follows in the targets' order once all have ended.
+declare -A pids
+running=0
+for t in $targets; do
+  if ((running >= jobs)); then
+    wait -n || true
+    running=$((running - 1))
+  fi
+  run_target "$t" &
+  pids[$t]=$!
+  running=$((running + 1))
+done
+
 failed=()
 printf '%-24s %12s %8s %8s %8s  %s\n' target executions cov ft corpus result
 for t in $targets; do
-  work="$build/fuzz-corpus/$t"
-  artifacts="$build/fuzz-artifacts/$t"
-  mkdir -p "$work" "$artifacts"
   log="$build/fuzz-logs/$t.log"
-  mkdir -p "$(dirname "$log")"
   result=ok
-  # The mask target links Qt, which must not look for a display.
-  if ! TMPDIR="$scratch" QT_QPA_PLATFORM=offscreen "$build/fuzz/$t" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
-      -artifact_prefix="$artifacts/" "$work" "fuzz/corpus/$t" >"$log" 2>&1; then
+  if ! wait "${pids[$t]}"; then
     result="FAILED (see $log)"
     failed+=("$t")
   fi

@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config   # build tools
+  lld                                # links the build in about a quarter of the default linker's time
   qt6-base-dev                       # Qt 6 Widgets
   qt6-svg-dev libqt6svg6             # the SVG icons and flags
   qt6-charts-dev libqt6charts6       # the trend window's plot

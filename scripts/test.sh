@@ -15,12 +15,23 @@ bash scripts/setup.sh
 export QT_QPA_PLATFORM=offscreen
 start=$SECONDS
 
+# Each phase's CPU seconds (user and system, of the processes it ran) are
+# shown beside its wall time, which a shared machine stretches. `times` must
+# run in the lane's own shell (a subshell's count starts at zero), and each
+# lane keeps its count in a file of its own.
+cpu_dir=$(mktemp -d "${TMPDIR:-/tmp}/dadiz-cpu.XXXXXX")
+cpu_total() {
+  awk 'NR == 2 { split($1, u, /[ms]/); split($2, s, /[ms]/); printf "%.1f", u[1] * 60 + u[2] + s[1] * 60 + s[2] }' "$1"
+}
 phase() {
-  local name=$1 begun=$SECONDS
+  local name=$1 begun=$SECONDS count=$cpu_dir/$BASHPID from
   shift
+  times >"$count"
+  from=$(cpu_total "$count")
   echo "== $name"
   "$@"
-  echo "== $name: $((SECONDS - begun)) s"
+  times >"$count"
+  echo "== $name: $((SECONDS - begun)) s, $(awk -v a="$from" -v b="$(cpu_total "$count")" 'BEGIN { printf "%.0f", b - a }') CPU s"
 }
 
 plain_build() { BUILD_DIR=build bash scripts/build.sh -DDADIZ_WERROR=ON; }
@@ -64,7 +75,7 @@ finish() {
   wait "$sanitizer_lane" || sanitizer_status=$?
   echo "== the sanitizer lane's output"
   cat "$sanitizer_log"
-  rm -f "$sanitizer_log"
+  rm -rf "$sanitizer_log" "$cpu_dir"
   if [ "$sanitizer_status" -ne 0 ]; then
     echo "== the sanitizer lane failed"
     [ "$status" -ne 0 ] || status=$sanitizer_status

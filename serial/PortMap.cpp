@@ -150,7 +150,7 @@ std::string mappedDevice(int com)
     return !entry.empty() && entry.front() == '/' ? entry : std::string{};
 }
 
-std::string describePortMapProblem(int com, int language)
+std::string describePortMapProblem(int com, TLanguage language)
 {
     if (com < 1)
         return {};
@@ -160,9 +160,9 @@ std::string describePortMapProblem(int com, int language)
     case TSettingsFile::Missing:
         return {};
     case TSettingsFile::NotRegular:
-        return fillIn(pickText(kFileNotRegular, language), {file, name, used});
+        return fillIn(kFileNotRegular.pick(language), {file, name, used});
     case TSettingsFile::Unreadable:
-        return fillIn(pickText(kFileUnreadable, language),
+        return fillIn(kFileUnreadable.pick(language),
                       {describeFileError(file, {false, error, TFileStep::Open}, language), name, used});
     case TSettingsFile::Usable:
         break;
@@ -170,7 +170,7 @@ std::string describePortMapProblem(int com, int language)
     const std::string entry = mapEntry(com);
     if (entry.empty() || entry.front() == '/')
         return {};
-    return fillIn(pickText(kNotAbsolute, language), {file, name, used, escapedControls(entry)});
+    return fillIn(kNotAbsolute.pick(language), {file, name, used, escapedControls(entry)});
 }
 
 bool setMappedDevice(int com, const std::string& path)

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Language.h"
+
 // "COM1".."COM6" on Linux: each may be mapped to a device path in the user's
 // settings file (Ports/COMn); an unmapped COMn is /dev/ttyS(n-1).
 
@@ -33,7 +35,7 @@ std::string mappedDevice(int com);
 // Why the settings file gives COMn no device although it may be meant to
 // (the file is not readable, the entry is not an absolute path), in
 // `language`; empty when there is nothing to say.
-std::string describePortMapProblem(int com, int language);
+std::string describePortMapProblem(int com, TLanguage language);
 // Records the device of COMn in the settings file; an empty path removes the
 // entry. False when it could not be written (or the file is not a regular one).
 bool setMappedDevice(int com, const std::string& path);

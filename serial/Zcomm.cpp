@@ -410,13 +410,13 @@ const TTexts kMissingPath{"%1 no existeix. Connecteu l'adaptador o indiqueu un d
     "%1 does not exist. Plug the adapter in, or name a device that is present."};
 
 // Joining `group`: what it takes, from where this user stands.
-std::string joinAdvice(uid_t uid, gid_t gid, const std::string& user, const std::string& group, int language)
+std::string joinAdvice(uid_t uid, gid_t gid, const std::string& user, const std::string& group, TLanguage language)
 {
     if (memberInSession(gid))
         return {};
     if (memberByDatabase(uid, gid))
-        return fillIn(pickText(kSessionPredates, language), {user, group}) + " " + pickText(kLogInAgain, language);
-    return fillIn(pickText(kUsermod, language), {group, user});
+        return fillIn(kSessionPredates.pick(language), {user, group}) + " " + kLogInAgain.pick(language);
+    return fillIn(kUsermod.pick(language), {group, user});
 }
 
 const TTexts kNoDeviceSet{"No hi ha cap dispositiu sèrie assignat al port \"%1\".",
@@ -490,19 +490,19 @@ int refusalRow(TTermiosRefusal r)
 
 } // namespace
 
-std::string describeOpenFailure(const TZComm& port, int language)
+std::string describeOpenFailure(const TZComm& port, TLanguage language)
 {
     const TOpenFailure& f = port.lastOpenFailure();
     if (f.Error == 0)
         return {};
     const std::string& path = f.Path;
     auto say = [language](const TTexts& t, std::initializer_list<std::string> args) {
-        return fillIn(pickText(t, language), args);
+        return fillIn(t.pick(language), args);
     };
     if (path.empty())
         return say(kNoDeviceSet, {port.Port});
     if (f.SettingsRejected)
-        return say(kSettingsRefused, {path, pickText(kRefusals[refusalRow(f.Refusal)], language)});
+        return say(kSettingsRefused, {path, kRefusals[refusalRow(f.Refusal)].pick(language)});
     switch (f.Error) {
     case kControllingTerminal:
         return say(kOwnTerminal, {path});
@@ -539,7 +539,7 @@ std::string describeOpenFailure(const TZComm& port, int language)
     }
 }
 
-std::optional<TDeviceAccess> deviceAccess(const std::string& path, int language)
+std::optional<TDeviceAccess> deviceAccess(const std::string& path, TLanguage language)
 {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
@@ -556,25 +556,25 @@ std::optional<TDeviceAccess> deviceAccess(const std::string& path, int language)
     const std::string shown = printableOnly(path, 256);
     if (st.st_gid == 0) {
         const gid_t serial = groupId(kSerialGroup).value_or(0);
-        a.finding = fillIn(pickText(kRootGroup, language), {a.user, shown, a.mode});
-        a.advice = fillIn(pickText(kChgrp, language), {shown, kSerialGroup});
+        a.finding = fillIn(kRootGroup.pick(language), {a.user, shown, a.mode});
+        a.advice = fillIn(kChgrp.pick(language), {shown, kSerialGroup});
         const std::string join = serial != 0 ? joinAdvice(uid, serial, a.user, kSerialGroup, language) : std::string();
         if (!join.empty())
             a.advice += " " + join;
     } else if ((st.st_mode & 060) != 060) {
-        a.finding = fillIn(pickText(kNoGroupAccess, language), {a.user, shown, a.mode, a.group});
-        a.advice = fillIn(pickText(kChmod, language), {shown});
+        a.finding = fillIn(kNoGroupAccess.pick(language), {a.user, shown, a.mode, a.group});
+        a.advice = fillIn(kChmod.pick(language), {shown});
         if (const std::string join = joinAdvice(uid, st.st_gid, a.user, a.group, language); !join.empty())
             a.advice += " " + join;
     } else if (memberInSession(st.st_gid)) {
         // Something other than the mode bits refuses it (an access list, a security module).
-        a.finding = fillIn(pickText(kNoPermission, language), {shown});
+        a.finding = fillIn(kNoPermission.pick(language), {shown});
     } else if (memberByDatabase(uid, st.st_gid)) {
-        a.finding = fillIn(pickText(kSessionPredates, language), {a.user, a.group});
-        a.advice = pickText(kLogInAgain, language);
+        a.finding = fillIn(kSessionPredates.pick(language), {a.user, a.group});
+        a.advice = kLogInAgain.pick(language);
     } else {
-        a.finding = fillIn(pickText(kNotMember, language), {a.user, shown, a.group});
-        a.advice = fillIn(pickText(kUsermod, language), {a.group, a.user});
+        a.finding = fillIn(kNotMember.pick(language), {a.user, shown, a.group});
+        a.advice = fillIn(kUsermod.pick(language), {a.group, a.user});
     }
     return a;
 }

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "base/Language.h"
+
 #include "serial/Comuni.h"
 #include "serial/SerialBackend.h"
 
@@ -159,8 +161,8 @@ private:
 
 // The reason of the last failed OpenConnection in plain words, with the
 // device path, for the informative text of the "cannot open" message; in the
-// language given (0 Catalan, 1 Spanish, 2 French, 3 English, the default).
-std::string describeOpenFailure(const TZComm& port, int language = 3);
+// language given (English by default).
+std::string describeOpenFailure(const TZComm& port, TLanguage language = TLanguage::English);
 
 // Who may open a device, and when this process may not, why and what helps,
 // in `language`: the window, dadizctl and the connection doctor all give this
@@ -175,4 +177,4 @@ struct TDeviceAccess {
     std::string advice;                   // what to do; empty when allowed
 };
 // None when the device cannot be looked at.
-std::optional<TDeviceAccess> deviceAccess(const std::string& path, int language);
+std::optional<TDeviceAccess> deviceAccess(const std::string& path, TLanguage language);

@@ -20,6 +20,26 @@ bool isControl(unsigned char c)
     return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
 
+FileResult succeeded()
+{
+    return {true};
+}
+
+FileResult failed(TFileStep step, int error)
+{
+    return {false, error, step};
+}
+
+FileResult notRegular(mode_t mode)
+{
+    FileResult r = failed(TFileStep::NotRegular, S_ISDIR(mode) ? EISDIR : EINVAL);
+    r.kind = S_ISDIR(mode)                     ? TFileKind::Folder
+        : S_ISCHR(mode) || S_ISBLK(mode) ? TFileKind::Device
+        : S_ISFIFO(mode)                       ? TFileKind::Fifo
+                                               : TFileKind::Socket;
+    return r;
+}
+
 } // namespace
 
 std::string csvLocalTime(std::chrono::system_clock::time_point time)
@@ -88,14 +108,14 @@ std::string csvRow(const TReading& reading)
     return row + ",ok" + kEndOfRow;
 }
 
-int TCsvLog::open(const std::string& path)
+FileResult TCsvLog::open(const std::string& path)
 {
     close();
     // A FIFO or device is refused before it is opened: opening one may block
     // or act on hardware.
     struct stat st{};
     if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-        return S_ISDIR(st.st_mode) ? EISDIR : kCsvNotRegularFile;
+        return notRegular(st.st_mode);
 
     // Read access, where granted, tells whether the file ends in a partial row.
     const int flags = O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
@@ -103,12 +123,10 @@ int TCsvLog::open(const std::string& path)
     const bool readable = fd.valid();
     if (!fd && errno == EACCES)
         fd.reset(::open(path.c_str(), O_WRONLY | flags, 0666));
-    if (!fd)
-        return errno;
-    if (::fstat(fd.get(), &st) != 0)
-        return errno;
+    if (!fd || ::fstat(fd.get(), &st) != 0)
+        return failed(TFileStep::Open, errno);
     if (!S_ISREG(st.st_mode))
-        return kCsvNotRegularFile;
+        return notRegular(st.st_mode);
     ::fcntl(fd.get(), F_SETFL, O_APPEND);
 
     fd_ = std::move(fd);
@@ -124,17 +142,18 @@ int TCsvLog::open(const std::string& path)
     if (!start.empty()) {
         if (const int error = writeAll(start)) {
             close();
-            return error;
+            return failed(TFileStep::Write, error);
         }
     }
-    return 0;
+    return succeeded();
 }
 
-int TCsvLog::append(const TReading& reading)
+FileResult TCsvLog::append(const TReading& reading)
 {
     if (!fd_)
-        return EBADF;
-    return writeAll(csvRow(reading));
+        return failed(TFileStep::Write, EBADF);
+    const int error = writeAll(csvRow(reading));
+    return error == 0 ? succeeded() : failed(TFileStep::Write, error);
 }
 
 void TCsvLog::close()
@@ -165,13 +184,15 @@ int TCsvLog::writeAll(const std::string& bytes)
     return error;
 }
 
-std::string csvFailureReason(int error, int language)
+std::string csvFailureReason(const FileResult& result, TLanguage language)
 {
-    return error == kCsvNotRegularFile ? notRegularWords(language) : errorWords(error, language);
+    // The log says a plain "not a regular file" for whatever the name holds instead, but a folder.
+    const bool notFile = result.failedStep == TFileStep::NotRegular && result.kind != TFileKind::Folder;
+    return notFile ? notRegularWords(language) : result.words(language);
 }
 
-std::string csvFailureText(TCsvStep step, const std::string& path, int error, int language)
+std::string csvFailureText(TCsvStep step, const std::string& path, const FileResult& result, TLanguage language)
 {
     const TTexts& pattern = step == TCsvStep::Open ? trendtext::kOpenFailure : trendtext::kWriteFailure;
-    return fillIn(pickText(pattern, language), {path, csvFailureReason(error, language)});
+    return fillIn(pattern.pick(language), {path, csvFailureReason(result, language)});
 }

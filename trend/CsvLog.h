@@ -1,4 +1,7 @@
 #pragma once
+
+#include "base/Failure.h"
+#include "base/Language.h"
 #include "base/UniqueFd.h"
 #include "trend/Reading.h"
 
@@ -9,11 +12,11 @@
 // and for a command-line loop alike:
 //
 //     TCsvLog log;
-//     if (int error = log.open(path))
-//         report(csvFailureText(TCsvStep::Open, path, error, language));
+//     if (const FileResult r = log.open(path); !r.ok)
+//         report(csvFailureText(TCsvStep::Open, path, r, language));
 //     ... for each reading:
-//     if (int error = log.append(reading)) {
-//         report(csvFailureText(TCsvStep::Write, log.path(), error, language));
+//     if (const FileResult r = log.append(reading); !r.ok) {
+//         report(csvFailureText(TCsvStep::Write, log.path(), r, language));
 //         log.close();
 //     }
 //
@@ -24,9 +27,6 @@
 // in one write(2) as soon as it is made, so a crash or a pulled plug loses at
 // most the row being written.
 
-// Failure codes besides errno values.
-inline constexpr int kCsvNotRegularFile = -1;
-
 enum class TCsvStep { Open, Write };
 
 class TCsvLog {
@@ -34,13 +34,13 @@ public:
     // Opens `path` for appending, creating it (0666 before the umask). Only a
     // regular file is taken; a FIFO or device is refused without blocking or
     // touching it. When the file ends in a partial row (the previous run was
-    // cut off), the new rows start on a line of their own.
-    // Returns 0, an errno value, or kCsvNotRegularFile.
-    int open(const std::string& path);
+    // cut off), the new rows start on a line of their own. A name that is not
+    // a regular file fails at TFileStep::NotRegular.
+    FileResult open(const std::string& path);
 
-    // Appends the reading's row. Returns 0 or an errno value (ENOSPC, EFBIG,
-    // EIO, ...); a row that could be written only in part is taken back.
-    int append(const TReading& reading);
+    // Appends the reading's row. A failure (ENOSPC, EFBIG, EIO, ...) is at
+    // TFileStep::Write; a row that could be written only in part is taken back.
+    FileResult append(const TReading& reading);
 
     void close();
     bool isOpen() const { return fd_.valid(); }
@@ -65,7 +65,6 @@ std::string csvLocalTime(std::chrono::system_clock::time_point time);
 // quote or a control byte.
 std::string csvDisplayField(const std::string& latin1);
 
-// The reason for a failure code, and the whole message naming the file, in
-// the language of `language` (0 Catalan, 1 Spanish, 2 French, 3 English).
-std::string csvFailureReason(int error, int language);
-std::string csvFailureText(TCsvStep step, const std::string& path, int error, int language);
+// The reason for a failure, and the whole message naming the file.
+std::string csvFailureReason(const FileResult& result, TLanguage language);
+std::string csvFailureText(TCsvStep step, const std::string& path, const FileResult& result, TLanguage language);

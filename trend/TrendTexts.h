@@ -1,8 +1,7 @@
 #pragma once
 #include "base/Texts.h"
 
-// Texts of the trend window and the CSV log, by language (0 Catalan,
-// 1 Spanish, 2 French, 3 English).
+// Texts of the trend window and the CSV log, by language.
 namespace trendtext {
 
 inline constexpr TTexts kTitle = {"Tendència", "Tendencia", "Tendance", "Trend"};

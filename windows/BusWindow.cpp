@@ -66,7 +66,7 @@ QString u8(const std::string& s) { return QString::fromStdString(s); }
 
 } // namespace
 
-TBusWindow::TBusWindow(QWidget* owner, int language, int replyTimeoutMs, TConfigSource source, TMayRun mayRun,
+TBusWindow::TBusWindow(QWidget* owner, TLanguage language, int replyTimeoutMs, TConfigSource source, TMayRun mayRun,
     TOpenInMain openInMain)
     : QWidget(owner, Qt::Window), language_(language), source_(std::move(source)), openInMain_(std::move(openInMain))
 {
@@ -209,7 +209,7 @@ TBusWindow::TBusWindow(QWidget* owner, int language, int replyTimeoutMs, TConfig
 
 TBusWindow::~TBusWindow() = default;
 
-void TBusWindow::setLanguage(int language)
+void TBusWindow::setLanguage(TLanguage language)
 {
     if (language == language_)
         return;
@@ -220,7 +220,7 @@ void TBusWindow::setLanguage(int language)
 
 void TBusWindow::applyTexts()
 {
-    auto text = [this](const TTexts& t) { return QString::fromUtf8(pickText(t, language_)); };
+    auto text = [this](const TTexts& t) { return QString::fromUtf8(t.pick(language_)); };
     setWindowTitle(u8(busWindowTitle(language_)));
     const TDisplayConfig line = bus_.scanning() || !bus_.rows().empty() ? bus_.lineConfig()
                                 : source_                              ? source_()
@@ -233,7 +233,7 @@ void TBusWindow::applyTexts()
     folderName_->setText(text(kFolder));
     folder_->setText(bus_.folder().empty() ? text(kNoFolder) : u8(bus_.folder()));
     if (scanAsked_ >= 0 && scanAsked_ < scanTotal_ && bus_.scanning())
-        step_->setText(u8(fillIn(pickText(kStep, language_),
+        step_->setText(u8(fillIn(kStep.pick(language_),
             {cfmt("%02d", std::min(first_->value(), last_->value()) + scanAsked_), cfmt("%d", scanAsked_ + 1), cfmt("%d", scanTotal_),
                 cfmt("%d", scanFound_)})));
     else
@@ -252,7 +252,7 @@ void TBusWindow::applyTexts()
     headers << text(kLastCommand);
     table_->setHorizontalHeaderLabels(headers);
     table_->horizontalHeaderItem(6)->setToolTip(text(kNoDigits));
-    notice_label_->setText(u8(notice_[static_cast<std::size_t>(std::clamp(language_, 0, 3))]));
+    notice_label_->setText(u8(notice_.pick(language_)));
 }
 
 void TBusWindow::markDirty(std::uint8_t address)
@@ -300,7 +300,7 @@ void TBusWindow::showRow(int index)
         const bool known = row.relays.has_value();
         const bool on = known && (*row.relays)[static_cast<std::size_t>(n)];
         QTableWidgetItem* lamp = cell(2 + n, known ? "\u25CF" : "",
-            known ? QString::fromUtf8(pickText(on ? kRelayOn : kRelayOff, language_)) : QString());
+            known ? QString::fromUtf8((on ? kRelayOn : kRelayOff).pick(language_)) : QString());
         lamp->setTextAlignment(Qt::AlignCenter);
         if (known && !stale)
             lamp->setForeground(on ? QColor(0xd0, 0x10, 0x10) : QColor(0x60, 0x60, 0x60));
@@ -310,7 +310,7 @@ void TBusWindow::showRow(int index)
         const TConfigSummary s = configSummary(*row.config,
             row.file ? std::optional<std::uint8_t>(row.file->DigitsIndex) : std::nullopt, language_);
         cell(5, s.input);
-        cell(6, s.digits.empty() ? "-" : s.digits, s.digits.empty() ? QString::fromUtf8(pickText(kNoDigits, language_)) : QString());
+        cell(6, s.digits.empty() ? "-" : s.digits, s.digits.empty() ? QString::fromUtf8(kNoDigits.pick(language_)) : QString());
         cell(7, s.decimals);
         cell(8, s.setpoints);
     } else {
@@ -327,7 +327,7 @@ void TBusWindow::showRow(int index)
         file->setForeground(QColor(0xc0, 0x00, 0x00));
     else if (state == TFileState::Matches)
         file->setForeground(QColor(0x00, 0x70, 0x00));
-    const std::string task = row.taskWords[static_cast<std::size_t>(std::clamp(language_, 0, 3))];
+    const std::string task = row.taskWords.pick(language_);
     cell(10, task, u8(task));
 }
 
@@ -352,7 +352,7 @@ void TBusWindow::showActivity()
 void TBusWindow::showNotice(const TWords& words)
 {
     notice_ = words;
-    notice_label_->setText(u8(notice_[static_cast<std::size_t>(std::clamp(language_, 0, 3))]));
+    notice_label_->setText(u8(notice_.pick(language_)));
 }
 
 std::vector<std::uint8_t> TBusWindow::selectedAddresses() const
@@ -394,7 +394,7 @@ void TBusWindow::setFolder(const QString& folder)
 
 void TBusWindow::chooseFolder()
 {
-    const QString folder = QFileDialog::getExistingDirectory(this, QString::fromUtf8(pickText(kFolder, language_)),
+    const QString folder = QFileDialog::getExistingDirectory(this, QString::fromUtf8(kFolder.pick(language_)),
         u8(bus_.folder()));
     if (!folder.isEmpty())
         setFolder(folder);
@@ -405,18 +405,16 @@ bool TBusWindow::exportCsv(const QString& path)
     const std::string csv = busCsv(bus_.csvRows(language_), language_);
     const std::string name = path.toStdString();
     const FileResult result = saveFile(name, csv.data(), csv.size());
-    TWords words;
-    for (int l = 0; l < 4; ++l)
-        words[static_cast<std::size_t>(l)] = result.ok ? fillIn(pickText(kExported, l), {name})
-                                                        : describeFileError(name, result, l);
-    showNotice(words);
+    showNotice(wordsBy([&](TLanguage l) {
+        return result.ok ? fillIn(kExported.pick(l), {name}) : describeFileError(name, result, l);
+    }));
     return result.ok;
 }
 
 void TBusWindow::chooseExport()
 {
-    const QString path = QFileDialog::getSaveFileName(this, QString::fromUtf8(pickText(kExport, language_)),
-        QString(), QString::fromUtf8(pickText(kCsvFilter, language_)));
+    const QString path = QFileDialog::getSaveFileName(this, QString::fromUtf8(kExport.pick(language_)),
+        QString(), QString::fromUtf8(kCsvFilter.pick(language_)));
     if (!path.isEmpty())
         exportCsv(path);
 }
@@ -436,7 +434,7 @@ void TBusWindow::showDifferences()
         const TFileState state = bus_.fileState(*row);
         std::string said = differencesText(bus_.differences(*row, language_), language_);
         if (said.empty())
-            said = state == TFileState::Matches ? pickText(kNothingDiffers, language_) : fileStateText(state, language_);
+            said = state == TFileState::Matches ? kNothingDiffers.pick(language_) : fileStateText(state, language_);
         text += u8(cfmt("%02d  ", a) + bus_.folderFile(a) + "\n" + said + "\n\n");
     }
     QMessageBox box(QMessageBox::Information, windowTitle(), text.trimmed(), QMessageBox::Ok, this);

@@ -24,18 +24,18 @@ public:
     // The window's configuration, read at every scan for the port and line.
     using TConfigSource = std::function<TDisplayConfig()>;
     // Empty when the view may use the port now, else why not, in `language`.
-    using TMayRun = std::function<std::string(int language)>;
+    using TMayRun = std::function<std::string(TLanguage language)>;
     // Makes `address` the window's and receives its configuration there.
     using TOpenInMain = std::function<void(std::uint8_t address)>;
 
-    TBusWindow(QWidget* owner, int language, int replyTimeoutMs, TConfigSource source, TMayRun mayRun,
+    TBusWindow(QWidget* owner, TLanguage language, int replyTimeoutMs, TConfigSource source, TMayRun mayRun,
         TOpenInMain openInMain);
     ~TBusWindow() override;
 
     TDisplayBus& bus() { return bus_; }
     // Whether the view holds the port (another user must wait).
     bool holdsLine() const { return bus_.holdsLine(); }
-    void setLanguage(int language);
+    void setLanguage(TLanguage language);
 
     // What the buttons do, for the tests and the pictures.
     void scan();
@@ -63,7 +63,7 @@ private:
     void sendWindowConfiguration();
     void receive();
 
-    int language_;
+    TLanguage language_;
     TConfigSource source_;
     TOpenInMain openInMain_;
     TDisplayBus bus_;

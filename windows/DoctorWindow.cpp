@@ -48,7 +48,7 @@ const char* verdictColour(TVerdict v)
 }
 
 // The port and line a run diagnoses, before the run has resolved them.
-std::string subjectText(const TDisplayConfig& c, int language)
+std::string subjectText(const TDisplayConfig& c, TLanguage language)
 {
     const std::string port = cfmt("COM%d", c.PortIndex <= 5 ? c.PortIndex + 1 : 1);
     const std::string path = resolvePortPath(port);
@@ -58,12 +58,12 @@ std::string subjectText(const TDisplayConfig& c, int language)
 
 } // namespace
 
-std::string doctorWindowTitle(int language)
+std::string doctorWindowTitle(TLanguage language)
 {
-    return pickText(kTitle, language);
+    return kTitle.pick(language);
 }
 
-TDoctorWindow::TDoctorWindow(QWidget* owner, int language, int answerTimeoutMs, TMayRun mayRun, TUseFound useFound)
+TDoctorWindow::TDoctorWindow(QWidget* owner, TLanguage language, int answerTimeoutMs, TMayRun mayRun, TUseFound useFound)
     : QWidget(owner, Qt::Window), language_(language), answerTimeoutMs_(answerTimeoutMs), mayRun_(std::move(mayRun)),
       useFound_(std::move(useFound))
 {
@@ -138,7 +138,7 @@ TDoctorWindow::TDoctorWindow(QWidget* owner, int language, int answerTimeoutMs, 
 
 TDoctorWindow::~TDoctorWindow() = default;
 
-void TDoctorWindow::setLanguage(int language)
+void TDoctorWindow::setLanguage(TLanguage language)
 {
     if (language == language_)
         return;
@@ -148,7 +148,7 @@ void TDoctorWindow::setLanguage(int language)
 
 void TDoctorWindow::applyTexts()
 {
-    auto text = [this](const TTexts& t) { return QString::fromUtf8(pickText(t, language_)); };
+    auto text = [this](const TTexts& t) { return QString::fromUtf8(t.pick(language_)); };
     setWindowTitle(text(kTitle));
     for (int c = 0; c < kDoctorCheckCount; ++c) {
         TCheckResult named;
@@ -223,8 +223,7 @@ void TDoctorWindow::run()
         config_ = configSource_();
     subject_->setText(u8(subjectText(config_, language_)));
     if (mayRun_ && !mayRun_(language_).empty()) {
-        for (int l = 0; l < 4; ++l)
-            refusal_[static_cast<std::size_t>(l)] = mayRun_(l);
+        refusal_ = wordsBy(mayRun_);
         showVerdict();
         return;
     }
@@ -236,7 +235,7 @@ void TDoctorWindow::run()
     connect(doctor_.get(), &TDoctor::progress, this, &TDoctorWindow::showProgress);
     connect(doctor_.get(), &TDoctor::finished, this, &TDoctorWindow::showFinished);
     showRunning(true);
-    verdicts_[0]->setText(QString::fromUtf8(pickText(kRunning, language_)));
+    verdicts_[0]->setText(QString::fromUtf8(kRunning.pick(language_)));
     doctor_->start();
 }
 
@@ -249,7 +248,7 @@ void TDoctorWindow::showCheck(const TCheckResult& r)
     verdicts_[c]->setStyleSheet(QStringLiteral("color: %1; font-weight: bold;").arg(QLatin1String(verdictColour(r.verdict))));
     texts_[c]->setText(u8(parts.text));
     if (running() && c + 1 < kDoctorCheckCount && !results_[static_cast<std::size_t>(c + 1)]) {
-        verdicts_[c + 1]->setText(QString::fromUtf8(pickText(kRunning, language_)));
+        verdicts_[c + 1]->setText(QString::fromUtf8(kRunning.pick(language_)));
         verdicts_[c + 1]->setStyleSheet({});
     }
 }
@@ -283,15 +282,14 @@ void TDoctorWindow::showReport(const TDoctorReport& report)
 
 void TDoctorWindow::showVerdict()
 {
-    const std::size_t l = static_cast<std::size_t>(language_ >= 0 && language_ <= 3 ? language_ : 1);
     QString colour;
-    if (!refusal_[l].empty()) {
-        verdict_->setText(u8(refusal_[l]));
+    if (!refusal_.pick(language_).empty()) {
+        verdict_->setText(u8(refusal_.pick(language_)));
         colour = QStringLiteral("#c00000");
     } else if (applied_ && found_) {
-        verdict_->setText(u8(fillIn(pickText(kApplied, language_), {lineWords(found_->line, found_->Address, language_)})));
+        verdict_->setText(u8(fillIn(kApplied.pick(language_), {lineWords(found_->line, found_->Address, language_)})));
     } else if (report_) {
-        verdict_->setText(u8(report_->conclusion[l]));
+        verdict_->setText(u8(report_->conclusion.pick(language_)));
         colour = QLatin1String(report_->outcome == TDoctorOutcome::Answers || report_->outcome == TDoctorOutcome::Found
                 ? "#007000"
                 : report_->outcome == TDoctorOutcome::Cancelled ? "#707070"

@@ -19,13 +19,13 @@ class TDoctorWindow : public QWidget {
     Q_OBJECT
 public:
     // Empty when the doctor may run now, else why not, in `language`.
-    using TMayRun = std::function<std::string(int language)>;
+    using TMayRun = std::function<std::string(TLanguage language)>;
     // Sets the configuration's serial line and address to what was found.
     using TUseFound = std::function<void(const TFoundLine&)>;
     // The configuration to diagnose, as it is when a run starts.
     using TConfigSource = std::function<TDisplayConfig()>;
 
-    TDoctorWindow(QWidget* owner, int language, int answerTimeoutMs, TMayRun mayRun, TUseFound useFound);
+    TDoctorWindow(QWidget* owner, TLanguage language, int answerTimeoutMs, TMayRun mayRun, TUseFound useFound);
     ~TDoctorWindow() override;
 
     // Every run, "Run again" included, then diagnoses what `source` gives.
@@ -39,7 +39,7 @@ public:
     void showReport(const TDoctorReport& report);
     TDoctor* doctor() const { return doctor_.get(); }
     // Every text, the run's results included, in `language`.
-    void setLanguage(int language);
+    void setLanguage(TLanguage language);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -55,7 +55,7 @@ private:
     void useSettings();
     void applyTexts();
 
-    int language_;
+    TLanguage language_;
     int answerTimeoutMs_;
     TMayRun mayRun_;
     TUseFound useFound_;
@@ -67,7 +67,7 @@ private:
     std::array<std::optional<TCheckResult>, kDoctorCheckCount> results_{};
     std::optional<TSearchProgress> progressShown_;
     std::optional<TDoctorReport> report_;
-    std::array<std::string, 4> refusal_{}; // why the doctor may not run, in each language
+    TWords refusal_{}; // why the doctor may not run
     bool applied_ = false;                 // "Use these settings" was taken
 
     QLabel* subject_;
@@ -85,4 +85,4 @@ private:
 };
 
 // The window's title, which is also its item in the Tools menu.
-std::string doctorWindowTitle(int language);
+std::string doctorWindowTitle(TLanguage language);

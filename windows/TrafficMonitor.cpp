@@ -46,7 +46,7 @@ QString u8(const std::string& s) { return QString::fromStdString(s); }
 
 } // namespace
 
-TTrafficModel::TTrafficModel(int language, QObject* parent) : QAbstractTableModel(parent), language_(language) {}
+TTrafficModel::TTrafficModel(TLanguage language, QObject* parent) : QAbstractTableModel(parent), language_(language) {}
 
 int TTrafficModel::rowCount(const QModelIndex& parent) const
 {
@@ -78,11 +78,11 @@ TTrafficModel::TRow TTrafficModel::row(const TTrafficRecord& r) const
 
 void TTrafficModel::sayInLanguage(TRow& row) const
 {
-    row.cells[DirectionColumn] = QString::fromUtf8(pickText(row.sent ? kSent : kReceived, language_));
+    row.cells[DirectionColumn] = QString::fromUtf8((row.sent ? kSent : kReceived).pick(language_));
     row.cells[OutcomeColumn] = u8(trafficNoteText(row.note, row.sent, language_));
 }
 
-void TTrafficModel::setLanguage(int language)
+void TTrafficModel::setLanguage(TLanguage language)
 {
     if (language == language_)
         return;
@@ -110,7 +110,7 @@ QVariant TTrafficModel::headerData(int section, Qt::Orientation orientation, int
 {
     if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
         return {};
-    return QString::fromUtf8(pickText(kColumns[section], language_));
+    return QString::fromUtf8(kColumns[section].pick(language_));
 }
 
 void TTrafficModel::add(const std::vector<TTrafficRecord>& records)
@@ -159,7 +159,7 @@ QString TTrafficModel::text() const
     return out;
 }
 
-TTrafficMonitor::TTrafficMonitor(QWidget* owner, int language, TDisplayLink& link)
+TTrafficMonitor::TTrafficMonitor(QWidget* owner, TLanguage language, TDisplayLink& link)
     : QWidget(owner, Qt::Window), language_(language)
 {
     setObjectName(QStringLiteral("TrafficMonitor"));
@@ -226,7 +226,7 @@ TTrafficMonitor::TTrafficMonitor(QWidget* owner, int language, TDisplayLink& lin
     applyTexts();
 }
 
-void TTrafficMonitor::setLanguage(int language)
+void TTrafficMonitor::setLanguage(TLanguage language)
 {
     if (language == language_)
         return;
@@ -237,7 +237,7 @@ void TTrafficMonitor::setLanguage(int language)
 
 void TTrafficMonitor::applyTexts()
 {
-    auto text = [this](const TTexts& t) { return QString::fromUtf8(pickText(t, language_)); };
+    auto text = [this](const TTexts& t) { return QString::fromUtf8(t.pick(language_)); };
     setWindowTitle(text(kTitle));
     pause_->setText(text(paused_ ? kResume : kPause));
     clear_->setText(text(kClear));
@@ -273,7 +273,7 @@ void TTrafficMonitor::flush()
 void TTrafficMonitor::setPaused(bool paused)
 {
     paused_ = paused;
-    pause_->setText(QString::fromUtf8(pickText(paused ? kResume : kPause, language_)));
+    pause_->setText(QString::fromUtf8((paused ? kResume : kPause).pick(language_)));
     flush();
     showCount();
 }
@@ -282,8 +282,8 @@ void TTrafficMonitor::showCount()
 {
     const QString frames = QString::number(model_->rowCount());
     count_->setText(QString::fromStdString(paused_
-            ? fillIn(pickText(kCountPaused, language_), {frames.toStdString(), std::to_string(held_.size())})
-            : fillIn(pickText(kCount, language_), {frames.toStdString()})));
+            ? fillIn(kCountPaused.pick(language_), {frames.toStdString(), std::to_string(held_.size())})
+            : fillIn(kCount.pick(language_), {frames.toStdString()})));
 }
 
 void TTrafficMonitor::save()
@@ -300,7 +300,7 @@ void TTrafficMonitor::save()
     const FileResult r = saveFile(path.toStdString(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
     if (r.ok)
         return;
-    QMessageBox box(QMessageBox::Warning, windowTitle(), QString::fromUtf8(pickText(kNotSaved, language_)),
+    QMessageBox box(QMessageBox::Warning, windowTitle(), QString::fromUtf8(kNotSaved.pick(language_)),
         QMessageBox::Ok, this);
     box.setObjectName(QStringLiteral("TrafficSaveErrorBox"));
     box.setInformativeText(QString::fromStdString(describeFileError(path.toStdString(), r, language_)));

@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <deque>
 
+#include "base/Language.h"
 #include "link/Traffic.h"
 
 class QCheckBox;
@@ -19,7 +20,7 @@ public:
     static constexpr std::size_t kMaxFrames = 10000;
     enum Column { TimeColumn, DirectionColumn, PortColumn, FrameColumn, LatencyColumn, OutcomeColumn, ColumnCount };
 
-    explicit TTrafficModel(int language, QObject* parent = nullptr);
+    explicit TTrafficModel(TLanguage language, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -30,7 +31,7 @@ public:
     void clear();
     void setHex(bool hex);
     // Headers, directions and outcomes in `language`.
-    void setLanguage(int language);
+    void setLanguage(TLanguage language);
     // One line per frame, the columns separated by tabs, bytes as shown.
     QString text() const;
 
@@ -47,7 +48,7 @@ private:
     TRow row(const TTrafficRecord& r) const;
     void sayInLanguage(TRow& row) const;
 
-    int language_;
+    TLanguage language_;
     bool hex_ = false;
     std::deque<TRow> frames_;
 };
@@ -57,11 +58,11 @@ private:
 class TTrafficMonitor : public QWidget {
     Q_OBJECT
 public:
-    TTrafficMonitor(QWidget* owner, int language, TDisplayLink& link);
+    TTrafficMonitor(QWidget* owner, TLanguage language, TDisplayLink& link);
 
     TTrafficModel* model() const { return model_; }
     // Every text, the rows' words included, in `language`.
-    void setLanguage(int language);
+    void setLanguage(TLanguage language);
 
 private:
     void applyTexts();
@@ -71,7 +72,7 @@ private:
     void save();
     void showCount();
 
-    int language_;
+    TLanguage language_;
     TTrafficModel* model_;
     QTableView* view_;
     QPushButton* pause_;

@@ -21,20 +21,20 @@ const TTexts kWrongModule{"no és d'aquesta versió del programa", "no es de est
     "il n'est pas de cette version du programme", "it is not of this version of the program"};
 const TTexts kOr{" ni a ", " ni en ", " ni dans ", " nor in "};
 
-QString say(const TTexts& texts, int language, std::initializer_list<std::string> args)
+QString say(const TTexts& texts, TLanguage language, std::initializer_list<std::string> args)
 {
-    return QString::fromStdString(fillIn(pickText(texts, language), args));
+    return QString::fromStdString(fillIn(texts.pick(language), args));
 }
 
 // The module once loaded stays for the rest of the run: windows made by it
 // live on.
-void* loadModule(const QStringList& folders, QString& why, int language)
+void* loadModule(const QStringList& folders, QString& why, TLanguage language)
 {
     std::string tried;
     for (const QString& folder : folders) {
         const QString path = QDir(folder).filePath(QString::fromLatin1(kTrendModuleFile));
         if (!QFileInfo(path).isFile()) {
-            tried += (tried.empty() ? "" : pickText(kOr, language)) + QDir::cleanPath(folder).toStdString();
+            tried += (tried.empty() ? "" : kOr.pick(language)) + QDir::cleanPath(folder).toStdString();
             continue;
         }
         if (void* module = dlopen(QFile::encodeName(path).constData(), RTLD_NOW | RTLD_LOCAL)) {
@@ -58,7 +58,7 @@ QStringList trendModuleFolders()
     return {bin, QDir::cleanPath(bin + QStringLiteral("/../lib/dadiz"))};
 }
 
-TTrendOpening openTrendWindow(int language, const TTrendSetpoints& setpoints, QWidget* parent,
+TTrendOpening openTrendWindow(TLanguage language, const TTrendSetpoints& setpoints, QWidget* parent,
                             const QStringList& folders)
 {
     TTrendOpening opening;

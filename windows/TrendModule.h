@@ -2,6 +2,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "base/Language.h"
+
 #include <memory>
 
 #include "trend/Reading.h"
@@ -17,8 +19,7 @@ public:
     virtual ~TTrendHandle() = default;
     // The window (owned by the parent it was made with).
     virtual QWidget* widget() = 0;
-    // `language`: 0 Catalan, 1 Spanish, 2 French, 3 English.
-    virtual void setLanguage(int language) = 0;
+    virtual void setLanguage(TLanguage language) = 0;
     virtual void setSetpoints(const TTrendSetpoints& setpoints) = 0;
     virtual void addReading(const TReading& reading) = 0;
 };
@@ -28,7 +29,7 @@ public:
 // so that a module built for another one is refused rather than called.
 inline constexpr char kTrendModuleFile[] = "libdadiz-trend.so";
 inline constexpr char kTrendModuleEntry[] = "dadizMakeTrendHandle1";
-using TTrendModuleEntry = TTrendHandle* (*)(int language, const TTrendSetpoints& setpoints, QWidget* parent);
+using TTrendModuleEntry = TTrendHandle* (*)(TLanguage language, const TTrendSetpoints& setpoints, QWidget* parent);
 
 // Where the module is looked for: beside the program (a build folder), then
 // in the package's library folder, lib/dadiz beside the program's bin/.
@@ -41,5 +42,5 @@ struct TTrendOpening {
     std::unique_ptr<TTrendHandle> handle;
     QString error;
 };
-TTrendOpening openTrendWindow(int language, const TTrendSetpoints& setpoints, QWidget* parent,
+TTrendOpening openTrendWindow(TLanguage language, const TTrendSetpoints& setpoints, QWidget* parent,
                             const QStringList& folders = trendModuleFolders());

@@ -11,7 +11,7 @@ class TTrendWindowHandle final : public TTrendHandle {
 public:
     explicit TTrendWindowHandle(TTrendWindow* window) : window_(window) {}
     QWidget* widget() override { return window_; }
-    void setLanguage(int language) override
+    void setLanguage(TLanguage language) override
     {
         if (window_)
             window_->setLanguage(language);
@@ -34,7 +34,7 @@ private:
 } // namespace
 
 extern "C" __attribute__((visibility("default"))) TTrendHandle* dadizMakeTrendHandle1(
-    int language, const TTrendSetpoints& setpoints, QWidget* parent)
+    TLanguage language, const TTrendSetpoints& setpoints, QWidget* parent)
 {
     return new TTrendWindowHandle(new TTrendWindow(language, setpoints, parent));
 }

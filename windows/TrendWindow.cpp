@@ -118,9 +118,9 @@ private:
 
 namespace {
 
-QString text(const TTexts& texts, int language)
+QString text(const TTexts& texts, TLanguage language)
 {
-    return QString::fromUtf8(pickText(texts, language));
+    return QString::fromUtf8(texts.pick(language));
 }
 
 qreal msecs(TTrendTime t)
@@ -130,7 +130,7 @@ qreal msecs(TTrendTime t)
 
 } // namespace
 
-TTrendWindow::TTrendWindow(int language, const TTrendSetpoints& setpoints, QWidget* parent)
+TTrendWindow::TTrendWindow(TLanguage language, const TTrendSetpoints& setpoints, QWidget* parent)
     : QWidget(parent, Qt::Window), language_(language), setpoints_(setpoints)
 {
     setObjectName(QStringLiteral("trendWindow"));
@@ -313,8 +313,8 @@ void TTrendWindow::applyTexts()
     segments_.front()->setName(text(trendtext::kValue, language_));
     for (std::size_t r = 0; r < 2; ++r) {
         const std::string n = std::to_string(r + 1);
-        thresholds_[r]->setName(QString::fromStdString(fillIn(pickText(trendtext::kThreshold, language_), {n})));
-        bandLegends_[r]->setName(QString::fromStdString(fillIn(pickText(trendtext::kRelayOn, language_), {n})));
+        thresholds_[r]->setName(QString::fromStdString(fillIn(trendtext::kThreshold.pick(language_), {n})));
+        bandLegends_[r]->setName(QString::fromStdString(fillIn(trendtext::kRelayOn.pick(language_), {n})));
     }
     static constexpr const TTexts* kCaptions[] = {&trendtext::kLatest,   &trendtext::kMinimum, &trendtext::kMaximum,
                                                   &trendtext::kMean,     &trendtext::kReadings, &trendtext::kMissed,
@@ -322,11 +322,11 @@ void TTrendWindow::applyTexts()
     for (std::size_t i = 0; i < statCaptions_.size(); ++i)
         statCaptions_[i]->setText(text(*kCaptions[i], language_) + QLatin1Char(':'));
     if (isRecording())
-        showRecordMessage(QString::fromStdString(fillIn(pickText(trendtext::kRecording, language_), {log_.path()})),
+        showRecordMessage(QString::fromStdString(fillIn(trendtext::kRecording.pick(language_), {log_.path()})),
                           false);
 }
 
-void TTrendWindow::setLanguage(int language)
+void TTrendWindow::setLanguage(TLanguage language)
 {
     language_ = language;
     applyTexts();
@@ -354,8 +354,8 @@ void TTrendWindow::addReading(const TReading& reading)
     store_.add(reading);
     lastReading_ = reading;
     if (isRecording()) {
-        if (const int error = log_.append(reading)) {
-            const std::string message = csvFailureText(TCsvStep::Write, log_.path(), error, language_);
+        if (const FileResult result = log_.append(reading); !result.ok) {
+            const std::string message = csvFailureText(TCsvStep::Write, log_.path(), result, language_);
             stopRecording();
             showRecordMessage(QString::fromStdString(message), true);
         }
@@ -374,9 +374,9 @@ void TTrendWindow::clear()
 bool TTrendWindow::startRecording(const QString& path)
 {
     stopRecording();
-    if (const int error = log_.open(QFile::encodeName(path).toStdString())) {
+    if (const FileResult result = log_.open(QFile::encodeName(path).toStdString()); !result.ok) {
         showRecordMessage(
-            QString::fromStdString(csvFailureText(TCsvStep::Open, path.toStdString(), error, language_)), true);
+            QString::fromStdString(csvFailureText(TCsvStep::Open, path.toStdString(), result, language_)), true);
         return false;
     }
     applyTexts();

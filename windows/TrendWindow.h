@@ -33,11 +33,10 @@ class TTrendWindow : public QWidget {
     Q_OBJECT
 
 public:
-    // `language`: 0 Catalan, 1 Spanish, 2 French, 3 English.
-    TTrendWindow(int language, const TTrendSetpoints& setpoints, QWidget* parent = nullptr);
+    TTrendWindow(TLanguage language, const TTrendSetpoints& setpoints, QWidget* parent = nullptr);
     ~TTrendWindow() override;
 
-    void setLanguage(int language);
+    void setLanguage(TLanguage language);
     void setSetpoints(const TTrendSetpoints& setpoints);
 
     // Starts recording to `path` (appending); on failure the window shows why
@@ -79,7 +78,7 @@ private:
     void drawStats(const TTrendStats& stats);
     QLineSeries* segmentSeries(std::size_t index);
 
-    int language_;
+    TLanguage language_;
     TTrendSetpoints setpoints_;
     TTrendStore store_;
     TCsvLog log_;

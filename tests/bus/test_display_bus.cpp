@@ -26,7 +26,7 @@ struct Rig {
         resetToDefaults(window);
         bus.setLineSource([this] { return window; }, sim.device);
         bus.setReplyTimeout(timeoutMs);
-        QObject::connect(&bus, &TDisplayBus::notice, &bus, [this](const TWords& w) { notices.push_back(w[3]); });
+        QObject::connect(&bus, &TDisplayBus::notice, &bus, [this](const TWords& w) { notices.push_back(w.pick(TLanguage::English)); });
         QObject::connect(&bus.line().link(), &TDisplayLink::traffic, &bus, [this](const TTrafficRecord& r) {
             if (r.direction == TTrafficDirection::Sent)
                 sent.emplace_back(r.bytes.begin(), r.bytes.end());
@@ -116,7 +116,7 @@ private slots:
         QCOMPARE(rig.bus.fileState(*rig.bus.row(1)), TFileState::Matches);
         QCOMPARE(rig.bus.fileState(*rig.bus.row(2)), TFileState::Differs);
         QCOMPARE(rig.bus.fileState(*rig.bus.row(7)), TFileState::NoFile);
-        const std::string words = differencesText(rig.bus.differences(*rig.bus.row(2), 3), 3);
+        const std::string words = differencesText(rig.bus.differences(*rig.bus.row(2), TLanguage::English), TLanguage::English);
         QVERIFY2(words.find("Decimal point place: file 0,000, display 0,0") != std::string::npos, words.c_str());
         QVERIFY2(words.find("Relay 1") != std::string::npos, words.c_str());
 
@@ -137,7 +137,7 @@ private slots:
         QCOMPARE(rig.bus.row(7)->config->DecimalPoint, 2);
 
         // The table as CSV: a header, a row a display, '.' decimals.
-        const std::string csv = busCsv(rig.bus.csvRows(3), 3);
+        const std::string csv = busCsv(rig.bus.csvRows(TLanguage::English), TLanguage::English);
         QVERIFY(csv.starts_with("Address,Value,Relay 1,Relay 2,Reading,"));
         QVERIFY2(std::regex_search(csv, std::regex("\r\n01,-?[0-9]+\\.[0-9],[01],[01],ok,[^\r]*,matches,\r\n")),
             csv.c_str());
@@ -175,7 +175,7 @@ private slots:
         ::kill(static_cast<pid_t>(rig.sim.pid()), SIGSTOP);
         QVERIFY(waitFor([&] { return rig.everyRow([](const TBusRow& r) { return readingStale(r.reading); }); }));
         QVERIFY(waitFor([&] { return rig.everyRow([](const TBusRow& r) { return r.reading.missedInRow >= 2; }); }));
-        QCOMPARE(readingStateText({true, 2, -1}, 3), std::string("missed 2 in a row"));
+        QCOMPARE(readingStateText({true, 2, -1}, TLanguage::English), std::string("missed 2 in a row"));
         ::kill(static_cast<pid_t>(rig.sim.pid()), SIGCONT);
         QVERIFY(waitFor([&] { return rig.everyRow([](const TBusRow& r) { return r.reading.missedInRow == 0; }); }));
         rig.bus.stopReading();
@@ -187,7 +187,7 @@ private slots:
     {
         Rig rig({"--bus", "1", "--silent-address", "1"}, 400);
         QVERIFY(rig.sim.ok());
-        rig.bus.setMayRun([](int language) { return language == 3 ? std::string("the doctor holds it") : "x"; });
+        rig.bus.setMayRun([](TLanguage language) { return language == TLanguage::English ? std::string("the doctor holds it") : "x"; });
         QVERIFY(!rig.bus.scan(0, 31));
         QVERIFY(rig.said("the doctor holds it"));
         QVERIFY(!rig.bus.holdsLine());

@@ -339,11 +339,11 @@ TEST(FileErrors, EveryReasonReadsInTheUsersLanguage)
 {
     const std::string p = "/x/a.cfg";
     const FileResult denied{false, EACCES, TFileStep::Open};
-    EXPECT_EQ(describeFileError(p, denied, 0), "/x/a.cfg: permís denegat.");
-    EXPECT_EQ(describeFileError(p, denied, 1), "/x/a.cfg: permiso denegado.");
-    EXPECT_EQ(describeFileError(p, denied, 2), "/x/a.cfg : permission refusée.");
-    EXPECT_EQ(describeFileError(p, denied, 3), "/x/a.cfg: permission denied.");
-    EXPECT_EQ(describeFileError(p, {false, 4242, TFileStep::Write}, 3), "/x/a.cfg: system error 4242.");
+    EXPECT_EQ(describeFileError(p, denied, TLanguage::Catalan), "/x/a.cfg: permís denegat.");
+    EXPECT_EQ(describeFileError(p, denied, TLanguage::Spanish), "/x/a.cfg: permiso denegado.");
+    EXPECT_EQ(describeFileError(p, denied, TLanguage::French), "/x/a.cfg : permission refusée.");
+    EXPECT_EQ(describeFileError(p, denied, TLanguage::English), "/x/a.cfg: permission denied.");
+    EXPECT_EQ(describeFileError(p, {false, 4242, TFileStep::Write}, TLanguage::English), "/x/a.cfg: system error 4242.");
 
     // No failure is left in English in another language.
     std::vector<FileResult> failures{{false, EINVAL, TFileStep::Short}};
@@ -353,11 +353,11 @@ TEST(FileErrors, EveryReasonReadsInTheUsersLanguage)
         failures.push_back({false, error, TFileStep::Open});
     std::vector<std::string> untranslated;
     for (const FileResult& f : failures) {
-        const std::string english = describeFileError(p, f, 3);
-        for (int language = 0; language < 3; ++language) {
+        const std::string english = describeFileError(p, f, TLanguage::English);
+        for (TLanguage language : {TLanguage::Catalan, TLanguage::Spanish, TLanguage::French}) {
             const std::string text = describeFileError(p, f, language);
             if (text == english || text.rfind(p, 0) != 0)
-                untranslated.push_back(text + " (language " + std::to_string(language) + ")");
+                untranslated.push_back(text + " (language " + std::to_string(languagePlace(language)) + ")");
         }
     }
     EXPECT_EQ(untranslated, std::vector<std::string>{});

@@ -73,8 +73,8 @@ TEST(Formats, NumbersUseAPointUnderAFrenchLocale)
     c.Relay1Enabled = 1;
     c.Relay1Setpoint = 125;
     c.DecimalPoint = 1;
-    EXPECT_EQ(*analogPanelText(c, 2).value[2], "0.5");
-    EXPECT_EQ(relayPanelText(c, 1, 2).setpoint, "012.5");
+    EXPECT_EQ(*analogPanelText(c, TLanguage::French).value[2], "0.5");
+    EXPECT_EQ(relayPanelText(c, 1, TLanguage::French).setpoint, "012.5");
 }
 
 TEST(SerialPanel, DefaultsAndOutOfRangeIndexes)
@@ -164,10 +164,9 @@ TEST(AnalogPanel, ProcessModeInEveryLanguage)
         {1, "Proceso", "Tensión", "Valor entrada 1", "Valor display entrada 2"},
         {2, "Process", "Tension ", "Valeur entrée 1", "Valeur affichage 2"},
         {3, "Process", "Voltage ", "Input value  1", "Display value  2"},
-        {7, "Procès", "Tensió", "Valor entrada 1", "Valor display entrada 2"},
     };
     for (const Row& r : rows) {
-        const AnalogPanelText t = analogPanelText(defaults(), r.lang);
+        const AnalogPanelText t = analogPanelText(defaults(), kLanguages[r.lang]);
         EXPECT_EQ(*t.value[0], r.mode);
         EXPECT_EQ(*t.value[1], r.voltage);
         EXPECT_EQ(*t.label[2], r.label8);
@@ -176,20 +175,37 @@ TEST(AnalogPanel, ProcessModeInEveryLanguage)
             EXPECT_EQ(*t.value[i], "0") << "row " << i;
         EXPECT_EQ(t.lastRowsShown, true);
     }
-    EXPECT_EQ(*analogPanelText(defaults(), 2).label[0], "Contrôle ");
+    EXPECT_EQ(*analogPanelText(defaults(), TLanguage::French).label[0], "Contrôle ");
+}
+
+// An index outside 0..3 names no language: the windows keep their built-in
+// (mostly Spanish) texts, and the panels read Spanish beside them.
+TEST(AnalogPanel, AnIndexOutsideTheFourLanguagesReadsSpanish)
+{
+    struct Row {
+        int index;
+        std::optional<TLanguage> named;
+    };
+    const Row rows[] = {{0, TLanguage::Catalan}, {1, TLanguage::Spanish}, {2, TLanguage::French},
+        {3, TLanguage::English}, {-1, std::nullopt}, {4, std::nullopt}, {7, std::nullopt}, {255, std::nullopt}};
+    for (const Row& r : rows) {
+        EXPECT_EQ(languageAt(r.index), r.named) << r.index;
+        EXPECT_EQ(textLanguage(r.index), r.named.value_or(TLanguage::Spanish)) << r.index;
+    }
+    EXPECT_EQ(*analogPanelText(defaults(), textLanguage(7)).value[0], "Proceso");
 }
 
 TEST(AnalogPanel, ProcessDetails)
 {
     TDisplayConfig c = defaults();
     c.ProcessInput = 1;
-    EXPECT_EQ(*analogPanelText(c, 3).value[1], "Current");
+    EXPECT_EQ(*analogPanelText(c, TLanguage::English).value[1], "Current");
     c.ProcessInput = 2;
-    EXPECT_FALSE(analogPanelText(c, 3).value[1].has_value()) << "an unknown input type leaves the box as it was";
+    EXPECT_FALSE(analogPanelText(c, TLanguage::English).value[1].has_value()) << "an unknown input type leaves the box as it was";
     const char* patterns[] = {"0", "0,0", "0,00", "0,000", "0,0000", "0,00000", "---"};
     for (int dp = 0; dp <= 6; ++dp) {
         c.DecimalPoint = static_cast<std::uint8_t>(dp);
-        EXPECT_EQ(*analogPanelText(c, 0).value[6], patterns[dp]);
+        EXPECT_EQ(*analogPanelText(c, TLanguage::Catalan).value[6], patterns[dp]);
     }
 }
 
@@ -198,7 +214,7 @@ TEST(AnalogPanel, TemperatureModeShowsFiveRows)
     TDisplayConfig c = defaults();
     c.InputMode = 1;
     c.TempOffset = -2.5;
-    AnalogPanelText t = analogPanelText(c, 1);
+    AnalogPanelText t = analogPanelText(c, TLanguage::Spanish);
     EXPECT_EQ(*t.value[0], "Termómetro");
     EXPECT_EQ(*t.label[1], "Unidad de medida");
     EXPECT_EQ(*t.value[1], "ºF");
@@ -213,20 +229,20 @@ TEST(AnalogPanel, TemperatureModeShowsFiveRows)
     c.TempUnits = 1;
     c.ProbeType = 2;
     c.Resolution = 1;
-    t = analogPanelText(c, 3);
+    t = analogPanelText(c, TLanguage::English);
     EXPECT_EQ(*t.value[1], "ºC");
     EXPECT_EQ(*t.value[2], "TC K");
     EXPECT_EQ(*t.value[3], "0,1º");
     c.TempUnits = 2;
     c.ProbeType = 4;
     c.Resolution = 2;
-    t = analogPanelText(c, 3);
+    t = analogPanelText(c, TLanguage::English);
     EXPECT_EQ(*t.value[1], "---");
     EXPECT_EQ(*t.value[2], "---");
     EXPECT_EQ(*t.value[3], "---");
 
     c.InputMode = 2;
-    t = analogPanelText(c, 0);
+    t = analogPanelText(c, TLanguage::Catalan);
     EXPECT_EQ(*t.value[0], "---");
     for (int i = 1; i < 7; ++i) {
         EXPECT_FALSE(t.value[i].has_value());
@@ -242,7 +258,7 @@ TEST(RelayPanel, DisabledRelayAfterNewInEveryLanguage)
         "On si valeur < seuil", "On if value < level"};
     for (std::uint8_t lang = 0; lang < 4; ++lang)
         for (int relay : {1, 2}) {
-            const RelayPanelText t = relayPanelText(defaults(), relay, lang);
+            const RelayPanelText t = relayPanelText(defaults(), relay, kLanguages[lang]);
             EXPECT_FALSE(t.enabled);
             EXPECT_EQ(t.delayLabel, hysteresis[lang]);
             EXPECT_EQ(t.triggerText, low[lang]);
@@ -259,15 +275,15 @@ TEST(RelayPanel, EnabledRelayTexts)
     c.Relay2TriggerLevel = '0';
     c.Relay2Delay = 5;
     c.Relay2Setpoint = -5;
-    RelayPanelText t = relayPanelText(c, 2, 3);
+    RelayPanelText t = relayPanelText(c, 2, TLanguage::English);
     EXPECT_TRUE(t.enabled);
     EXPECT_EQ(t.delayLabel, "Delay");
     EXPECT_EQ(t.triggerText, "On if value > level");
     EXPECT_EQ(t.delay, "005");
     EXPECT_EQ(t.setpoint, "-0005");
-    EXPECT_FALSE(relayPanelText(c, 1, 3).enabled) << "relay 1 follows its own fields";
+    EXPECT_FALSE(relayPanelText(c, 1, TLanguage::English).enabled) << "relay 1 follows its own fields";
     c.Relay2Enabled = 2;
-    EXPECT_FALSE(relayPanelText(c, 2, 3).enabled) << "only 1 means enabled";
+    EXPECT_FALSE(relayPanelText(c, 2, TLanguage::English).enabled) << "only 1 means enabled";
 }
 
 TEST(RelayPanel, SetpointWidthFollowsDigitsAndDecimals)

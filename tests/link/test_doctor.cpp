@@ -49,7 +49,7 @@ QString verdicts(const TDoctorReport& r)
     return out;
 }
 
-QString line(const TDoctorReport& r, TDoctorCheck check, int language = 3)
+QString line(const TDoctorReport& r, TDoctorCheck check, TLanguage language = TLanguage::English)
 {
     for (const TCheckResult& c : r.checks)
         if (c.check == check)
@@ -166,7 +166,7 @@ QString lineAs(uid_t uid, gid_t gid, std::vector<gid_t> groups, const std::funct
 
 QString permissionAs(uid_t uid, gid_t gid, std::vector<gid_t> groups, const std::string& path)
 {
-    return lineAs(uid, gid, std::move(groups), [&] { return checkLine(checkPermission(path), 3); });
+    return lineAs(uid, gid, std::move(groups), [&] { return checkLine(checkPermission(path), TLanguage::English); });
 }
 
 // A user who is a member of a group other than their own by /etc/group.
@@ -295,7 +295,7 @@ private slots:
             QCOMPARE(line(r, TDoctorCheck::Answer), fill(answer, {{"device", device}}));
         if (!searchLine.isEmpty())
             QCOMPARE(line(r, TDoctorCheck::Search), searchLine);
-        const QString conclusion = QString::fromStdString(conclusionLine(r, 3));
+        const QString conclusion = QString::fromStdString(conclusionLine(r, TLanguage::English));
         QVERIFY2(conclusion.contains(fill(verdict, {{"device", device}})), qPrintable(conclusion));
         if (r.outcome == TDoctorOutcome::SlowReply) {
             // Asked with time to answer, it took at least its delay; the time-out suggested covers what it took.
@@ -320,9 +320,9 @@ private slots:
             // The floor counts each try's request and its time-out: at least the request's wire time twice.
             QVERIFY(r.tries > 0 && r.searchFloor.count() > 0);
             // The settings found are the ones the verdict gives.
-            QVERIFY(QString::fromStdString(conclusionLine(r, 3))
+            QVERIFY(QString::fromStdString(conclusionLine(r, TLanguage::English))
                         .startsWith(QStringLiteral("Verdict: Use these settings: %1 (instead of ")
-                                .arg(QString::fromStdString(lineWords(r.found->line, r.found->Address, 3)))));
+                                .arg(QString::fromStdString(lineWords(r.found->line, r.found->Address, TLanguage::English)))));
         }
     }
 
@@ -356,7 +356,7 @@ private slots:
             qPrintable(line(r, TDoctorCheck::Device)));
         QVERIFY(line(r, TDoctorCheck::Device).endsWith(QStringLiteral("Plug the adapter in, or name one of the devices present.")));
         QCOMPARE(line(r, TDoctorCheck::Echo), QStringLiteral("Echo: skipped. Not done: the port cannot be used."));
-        QCOMPARE(QString::fromStdString(conclusionLine(r, 3)),
+        QCOMPARE(QString::fromStdString(conclusionLine(r, TLanguage::English)),
             QStringLiteral("Verdict: The port cannot be used: fix what the Device check says, then run the doctor again."));
     }
 
@@ -407,7 +407,7 @@ private slots:
         TSystemPlaces places;
         places.sys = sys.toStdString();
         places.serialById = byId.toStdString();
-        const QString got = QString::fromStdString(checkLine(checkDevice("/dev/null", "/dev/null", places), 3));
+        const QString got = QString::fromStdString(checkLine(checkDevice("/dev/null", "/dev/null", places), TLanguage::English));
         QVERIFY2(got.startsWith(fill(expected, {{"byId", byId}})), qPrintable(got));
     }
 
@@ -506,11 +506,11 @@ private slots:
         const passwd* nobody = getpwnam("nobody");
         QVERIFY(nobody);
         const QString seenByNobody = lineAs(nobody->pw_uid, nobody->pw_gid, {nobody->pw_gid},
-            [&] { return checkLine(checkBusy(pty.path), 3); });
+            [&] { return checkLine(checkBusy(pty.path), TLanguage::English); });
         holding.end();
         QCOMPARE(seenByNobody, line(r, TDoctorCheck::Busy));
         // Once it is gone, the port is free again.
-        QCOMPARE(QString::fromStdString(checkLine(checkBusy(pty.path), 3)),
+        QCOMPARE(QString::fromStdString(checkLine(checkBusy(pty.path), TLanguage::English)),
             QStringLiteral("Busy: ok. No other program holds %1.").arg(QString::fromStdString(pty.path)));
     }
 
@@ -681,7 +681,7 @@ private slots:
         QCOMPARE(r.outcome, TDoctorOutcome::Cancelled);
         QCOMPARE(verdicts(r), QStringLiteral("OOOOPS"));
         QCOMPARE(line(r, TDoctorCheck::Search), QStringLiteral("Search: skipped. Cancelled after 3 of 59 tries."));
-        QCOMPARE(QString::fromStdString(conclusionLine(r, 3)), QStringLiteral("Verdict: Cancelled; the port is closed."));
+        QCOMPARE(QString::fromStdString(conclusionLine(r, TLanguage::English)), QStringLiteral("Verdict: Cancelled; the port is closed."));
         QTest::qWait(100);
         QCOMPARE(finished.count(), 1); // nothing queued before the cancel runs after it
 
@@ -786,8 +786,8 @@ private slots:
         QCOMPARE(run.status, status);
         for (QString& l : expected)
             l = fill(l, {{"device", QString::fromStdString(display.device)}, {"pid", QString::number(display.pid())},
-                            {"permission", QString::fromStdString(checkLine(checkPermission(port), language))},
-                            {"deviceCheck", QString::fromStdString(checkLine(checkDevice(port, port), language))}});
+                            {"permission", QString::fromStdString(checkLine(checkPermission(port), kLanguages[language]))},
+                            {"deviceCheck", QString::fromStdString(checkLine(checkDevice(port, port), kLanguages[language]))}});
         QCOMPARE(run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts), expected);
     }
 };

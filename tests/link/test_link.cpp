@@ -125,7 +125,7 @@ private slots:
                 QVERIFY2(std::ranges::any_of(traffic, [&](const auto& r) { return r.note == *c.note; }), c.name);
             // Noise is never said to come from an address.
             if (c.note == TTrafficNote::Noise && !c.bus)
-                QCOMPARE(exchangeNotice(report, 3, false), std::string("Reading: noise on ") + report.port
+                QCOMPARE(exchangeNotice(report, TLanguage::English, false), std::string("Reading: noise on ") + report.port
                         + " instead of a reply from display 00");
             if (c.outcome == Outcome::NoReply)
                 QVERIFY2(report.latency() >= 300ms, c.name);
@@ -270,14 +270,14 @@ private slots:
             "Lecture : pas de réponse de l'afficheur 07 sur COM1 (/dev/ttyUSB0) après 1.0 s",
             "Reading: no reply from display 07 on COM1 (/dev/ttyUSB0) after 1.0 s",
         };
-        for (int l = 0; l < 4; ++l)
-            QCOMPARE(QString::fromStdString(exchangeNotice(r, l)), QString::fromUtf8(expected[l]));
+        for (TLanguage l : kLanguages)
+            QCOMPARE(QString::fromStdString(exchangeNotice(r, l)), QString::fromUtf8(expected[languagePlace(l)]));
         r.outcome = Outcome::WrongAddress;
         r.reply = bytes("@05RL    1.0 RR00\r");
-        QCOMPARE(QString::fromStdString(exchangeNotice(r, 3)),
+        QCOMPARE(QString::fromStdString(exchangeNotice(r, TLanguage::English)),
             QStringLiteral("Reading: reply from another address (05) on COM1 (/dev/ttyUSB0), not from display 07"));
         r.outcome = Outcome::Reply;
-        QVERIFY(exchangeNotice(r, 3).empty());
+        QVERIFY(exchangeNotice(r, TLanguage::English).empty());
     }
 };
 

@@ -46,10 +46,10 @@ TEST(PortMap, ComNamesResolveThroughTheMap)
     file.setValue(QStringLiteral("Ports/COM3"), QStringLiteral("ttyUSB0"));
     file.sync();
     EXPECT_EQ(resolvePortPath("COM3"), "/dev/ttyS2");
-    EXPECT_EQ(describePortMapProblem(3, 2), settingsFilePath()
+    EXPECT_EQ(describePortMapProblem(3, TLanguage::French), settingsFilePath()
                                                 + " : COM3=ttyUSB0 n'est pas un chemin absolu et n'est pas utilisé ; "
                                                   "COM3 utilise /dev/ttyS2.");
-    EXPECT_EQ(describePortMapProblem(2, 2), "");
+    EXPECT_EQ(describePortMapProblem(2, TLanguage::French), "");
     setMappedDevice(5, "");
     EXPECT_EQ(resolvePortPath("COM5"), "/dev/ttyS4");
 }
@@ -69,7 +69,7 @@ TEST(PortMap, ASettingsFileThatIsNotRegularIsLeftAlone)
     EXPECT_EQ(resolvePortPath("COM2"), "/dev/ttyS1");
     EXPECT_FALSE(readSetting("Link/ReplyTimeoutMs"));
     EXPECT_EQ(settingsFileState(), TSettingsFile::NotRegular);
-    EXPECT_EQ(describePortMapProblem(2, 3), path + " is not a regular file: no port is read from it (COM2 uses /dev/ttyS1).");
+    EXPECT_EQ(describePortMapProblem(2, TLanguage::English), path + " is not a regular file: no port is read from it (COM2 uses /dev/ttyS1).");
     EXPECT_FALSE(setMappedDevice(2, "/dev/ttyUSB0"));
     struct stat st {};
     ASSERT_EQ(stat(path.c_str(), &st), 0);
@@ -80,7 +80,7 @@ TEST(PortMap, ASettingsFileThatIsNotRegularIsLeftAlone)
     ASSERT_EQ(rmdir((home.path().toStdString() + "/DADiz").c_str()), 0);
     ASSERT_EQ(close(open((home.path().toStdString() + "/DADiz").c_str(), O_CREAT | O_WRONLY, 0600)), 0);
     EXPECT_EQ(settingsFileState(), TSettingsFile::Unreadable);
-    EXPECT_EQ(describePortMapProblem(2, 2),
+    EXPECT_EQ(describePortMapProblem(2, TLanguage::French),
               path + " : une partie du chemin n'est pas un dossier. COM2 utilise /dev/ttyS1.");
     qputenv("XDG_CONFIG_HOME", saved);
 }

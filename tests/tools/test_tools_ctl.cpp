@@ -922,7 +922,7 @@ TEST(Ctl, OutputThatCannotBeWrittenEndsTheCommand)
     toFull.outFile = "/dev/full";
     const TRun full = ctl({"show", file}, toFull);
     EXPECT_EQ(full.status, 1);
-    EXPECT_NE(full.err.find("cannot write to standard output: no space left on device"), std::string::npos) << full.err;
+    EXPECT_NE(full.err.find("cannot write to standard output: no space left on the disk"), std::string::npos) << full.err;
 
     // Whether the parent leaves SIGPIPE as it is or ignores it.
     TSim sim({"--address", "7"});

@@ -92,9 +92,9 @@ TEST_F(CsvLog, HeaderOnceRowsAppendedAndACutRowClosed)
     const auto t = utc(2026, 12, 7, 10h);
     {
         TCsvLog log;
-        ASSERT_EQ(log.open(path), 0);
-        ASSERT_EQ(log.append({t, false, "   1.5", std::array{false, false}}), 0);
-        ASSERT_EQ(log.append({t + 500ms, true, std::nullopt, std::nullopt}), 0);
+        ASSERT_TRUE(log.open(path).ok);
+        ASSERT_TRUE(log.append({t, false, "   1.5", std::array{false, false}}).ok);
+        ASSERT_TRUE(log.append({t + 500ms, true, std::nullopt, std::nullopt}).ok);
     }
     struct stat st{};
     ASSERT_EQ(stat(path.c_str(), &st), 0);
@@ -103,8 +103,8 @@ TEST_F(CsvLog, HeaderOnceRowsAppendedAndACutRowClosed)
         // A run cut off in the middle of a row.
         std::ofstream(path, std::ios::app) << "2026-12-07T11:00:01.000+01:00,   2.";
         TCsvLog log;
-        ASSERT_EQ(log.open(path), 0);
-        ASSERT_EQ(log.append({t + 1500ms, false, "   3.0", std::nullopt}), 0);
+        ASSERT_TRUE(log.open(path).ok);
+        ASSERT_TRUE(log.append({t + 1500ms, false, "   3.0", std::nullopt}).ok);
     }
     EXPECT_EQ(readFile(path), "time,display,value,relay1,relay2,status\r\n"
                               "2026-12-07T11:00:00.000+01:00,   1.5,1.5,0,0,ok\r\n"
@@ -119,25 +119,30 @@ TEST_F(CsvLog, WhatCannotBeOpenedIsRefusedAndNamed)
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     struct Row {
         std::string path;
+        TFileStep step;
         int error;
         const char* french;
     };
     const Row rows[] = {
-        {fifo, kCsvNotRegularFile, "ce n'est pas un fichier ordinaire"},
-        {"/dev/null", kCsvNotRegularFile, "ce n'est pas un fichier ordinaire"},
-        {dir, EISDIR, "c'est un dossier"},
-        {dir + "/no/such.csv", ENOENT, "fichier ou dossier inexistant"},
+        {fifo, TFileStep::NotRegular, EINVAL, "ce n'est pas un fichier ordinaire"},
+        {"/dev/null", TFileStep::NotRegular, EINVAL, "ce n'est pas un fichier ordinaire"},
+        {dir, TFileStep::NotRegular, EISDIR, "c'est un dossier"},
+        {dir + "/no/such.csv", TFileStep::Open, ENOENT, "fichier ou dossier inexistant"},
     };
     for (const Row& r : rows) {
         TCsvLog log;
-        EXPECT_EQ(log.open(r.path), r.error) << r.path;
+        const FileResult result = log.open(r.path);
+        EXPECT_FALSE(result.ok) << r.path;
+        EXPECT_EQ(result.failedStep, r.step) << r.path;
+        EXPECT_EQ(result.error, r.error) << r.path;
         EXPECT_FALSE(log.isOpen());
-        EXPECT_EQ(csvFailureText(TCsvStep::Open, r.path, r.error, 2),
+        EXPECT_EQ(csvFailureText(TCsvStep::Open, r.path, result, TLanguage::French),
                   "Impossible d'ouvrir " + r.path + " : " + r.french + ".");
     }
-    EXPECT_EQ(csvFailureText(TCsvStep::Write, "/x.csv", ENOSPC, 0),
+    const FileResult full{false, ENOSPC, TFileStep::Write};
+    EXPECT_EQ(csvFailureText(TCsvStep::Write, "/x.csv", full, TLanguage::Catalan),
               "Enregistrament aturat: no es pot escriure a /x.csv: no queda espai al disc.");
-    EXPECT_EQ(csvFailureText(TCsvStep::Write, "/x.csv", ENOSPC, 3),
+    EXPECT_EQ(csvFailureText(TCsvStep::Write, "/x.csv", full, TLanguage::English),
               "Recording stopped: cannot write to /x.csv: no space left on the disk.");
 }
 
@@ -147,7 +152,7 @@ TEST_F(CsvLog, AFailedWriteIsReportedAndLeavesWholeRows)
 {
     const std::string path = dir + "/full.csv";
     TCsvLog log;
-    ASSERT_EQ(log.open(path), 0);
+    ASSERT_TRUE(log.open(path).ok);
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto previous = std::signal(SIGXFSZ, SIG_IGN);
@@ -155,15 +160,16 @@ TEST_F(CsvLog, AFailedWriteIsReportedAndLeavesWholeRows)
     limited.rlim_cur = 200;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
 
-    int error = 0;
+    FileResult result{true};
     int written = 0;
-    for (; written < 10 && error == 0; ++written)
-        error = log.append({utc(2026, 12, 7, 10h + written * 500ms), false, "  180.5 ", std::array{true, false}});
+    for (; written < 10 && result.ok; ++written)
+        result = log.append({utc(2026, 12, 7, 10h + written * 500ms), false, "  180.5 ", std::array{true, false}});
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
 
-    EXPECT_EQ(error, EFBIG);
-    EXPECT_EQ(csvFailureReason(error, 3), "file too large");
+    EXPECT_EQ(result.failedStep, TFileStep::Write);
+    EXPECT_EQ(result.error, EFBIG);
+    EXPECT_EQ(csvFailureReason(result, TLanguage::English), "file too large");
     const std::string content = readFile(path);
     const std::string row = csvRow({utc(2026, 12, 7, 10h), false, "  180.5 ", std::array{true, false}});
     EXPECT_EQ(content.size(), csvHeader().size() + (written - 1) * row.size());

@@ -91,10 +91,10 @@ private slots:
             QCOMPARE(doctor->windowTitle(), QString::fromUtf8(w.doctor));
             QCOMPARE(child<QPushButton>(doctor, "RunButton")->text(), QString::fromUtf8(w.runAgain));
             QCOMPARE(child<QLabel>(doctor, "VerdictText")->text(),
-                QString::fromStdString(report.conclusion[static_cast<std::size_t>(l)]));
+                QString::fromStdString(report.conclusion.pick(kLanguages[l])));
             for (int c = 0; c < kDoctorCheckCount; ++c)
                 QCOMPARE(child<QLabel>(doctor, QStringLiteral("CheckName%1").arg(c))->text(),
-                    QString::fromStdString(checkParts(report.checks.at(static_cast<std::size_t>(c)), l).name));
+                    QString::fromStdString(checkParts(report.checks.at(static_cast<std::size_t>(c)), kLanguages[l]).name));
             QCOMPARE(trend->windowTitle(), QString::fromUtf8(w.trend));
             // Qt's own dialogs too: the window's Save as.
             QString lookIn, cancel;

@@ -42,7 +42,7 @@ private slots:
         QFETCH(int, language);
         QFETCH(QString, words);
         QTemporaryDir a, b;
-        const TTrendOpening opening = openTrendWindow(language, setpoints(), nullptr, {a.path(), b.path()});
+        const TTrendOpening opening = openTrendWindow(kLanguages[language], setpoints(), nullptr, {a.path(), b.path()});
         QVERIFY(!opening.handle);
         QVERIFY2(opening.error.startsWith(words), qPrintable(opening.error));
         for (const QString& part : {QStringLiteral("libdadiz-trend.so"), a.path(), b.path()})
@@ -55,7 +55,7 @@ private slots:
         QTemporaryDir dir;
         const QString qtCore = QLibraryInfo::path(QLibraryInfo::LibrariesPath) + QStringLiteral("/libQt6Core.so.6");
         QVERIFY(QFile::link(qtCore, dir.filePath(QStringLiteral("libdadiz-trend.so"))));
-        const TTrendOpening opening = openTrendWindow(3, setpoints(), nullptr, {dir.path()});
+        const TTrendOpening opening = openTrendWindow(TLanguage::English, setpoints(), nullptr, {dir.path()});
         QVERIFY(!opening.handle);
         QVERIFY2(opening.error.contains(QStringLiteral("it is not of this version of the program")),
                  qPrintable(opening.error));
@@ -83,13 +83,13 @@ private slots:
     void loadsFromTheFirstFolderThatHoldsIt()
     {
         QTemporaryDir empty;
-        TTrendOpening opening = openTrendWindow(3, setpoints(), nullptr, {empty.path(), DADIZ_MODULE_DIR});
+        TTrendOpening opening = openTrendWindow(TLanguage::English, setpoints(), nullptr, {empty.path(), DADIZ_MODULE_DIR});
         QVERIFY2(opening.handle, qPrintable(opening.error));
         QVERIFY(opening.error.isEmpty());
         QWidget* window = opening.handle->widget();
         QVERIFY(window);
         QCOMPARE(window->windowTitle(), QStringLiteral("Trend"));
-        opening.handle->setLanguage(2);
+        opening.handle->setLanguage(TLanguage::French);
         QCOMPARE(window->windowTitle(), QStringLiteral("Tendance"));
         opening.handle->setSetpoints(setpoints());
         opening.handle->addReading({std::chrono::system_clock::now(), false, std::string("   18.5"), std::array{true, false}});
@@ -98,7 +98,7 @@ private slots:
         // A window closed for good leaves a handle that does nothing.
         delete window;
         opening.handle->addReading({std::chrono::system_clock::now(), true, std::nullopt, std::nullopt});
-        opening.handle->setLanguage(3);
+        opening.handle->setLanguage(TLanguage::English);
         QVERIFY(!opening.handle->widget());
     }
 };

@@ -95,8 +95,8 @@ void TestTrendWindow::textsPerLanguage()
     QFETCH(QString, title);
     QFETCH(QString, record);
     QFETCH(QString, missed);
-    TTrendWindow w(3 - language, setpoints(true));
-    w.setLanguage(language);
+    TTrendWindow w(kLanguages[3 - language], setpoints(true));
+    w.setLanguage(kLanguages[language]);
     QCOMPARE(w.windowTitle(), title);
     QCOMPARE(child<QPushButton>(&w, QStringLiteral("recordButton"))->text(), record);
     const auto labels = w.findChildren<QLabel*>();
@@ -105,7 +105,7 @@ void TestTrendWindow::textsPerLanguage()
 
 void TestTrendWindow::statsGapsThresholdsAndBands()
 {
-    TTrendWindow w(3, setpoints(false));
+    TTrendWindow w(TLanguage::English, setpoints(false));
     w.show();
     const char* values[] = {"  12.0", "  14.0", "  16.0", nullptr, "  20.0", "  22.0", "  ----", "  10.0", "  11.0"};
     for (int i = 0; i < 9; ++i)
@@ -146,7 +146,7 @@ void TestTrendWindow::statsGapsThresholdsAndBands()
 
 void TestTrendWindow::drawsOnlyWhileShownAtMostTwiceASecond()
 {
-    TTrendWindow w(3, setpoints(true));
+    TTrendWindow w(TLanguage::English, setpoints(true));
     w.addReading(at(0, "1"));
     QTest::qWait(600);
     QCOMPARE(stat(&w, "readings"), QStringLiteral("0")); // hidden: not drawn
@@ -178,7 +178,7 @@ void TestTrendWindow::drawsOnlyWhileShownAtMostTwiceASecond()
 
 void TestTrendWindow::pansBackThroughTheSession()
 {
-    TTrendWindow w(3, setpoints(true));
+    TTrendWindow w(TLanguage::English, setpoints(true));
     w.show();
     for (int i = 0; i <= 2 * 600; ++i) // ten minutes
         w.addReading(at(i, i < 120 ? "  1.0" : "  2.0"));
@@ -206,7 +206,7 @@ void TestTrendWindow::pansBackThroughTheSession()
 void TestTrendWindow::recordsAndStopsOnAFailedWrite()
 {
     QTemporaryDir dir;
-    TTrendWindow w(2, setpoints(true));
+    TTrendWindow w(TLanguage::French, setpoints(true));
     w.show();
     auto* status = child<QLabel>(&w, QStringLiteral("recordStatus"));
 

@@ -33,7 +33,7 @@ int statusCode(TDisplayStatus s)
 }
 
 // Why an exchange of the bridge's own brought no reply.
-std::string reportWhy(const TExchangeReport& r, int language)
+std::string reportWhy(const TExchangeReport& r, TLanguage language)
 {
     switch (r.outcome) {
     case TExchangeOutcome::Reply: return {};
@@ -307,7 +307,7 @@ void TBridge::setConfig(std::size_t line, std::uint8_t address, const std::strin
     // A malformed payload is refused before anything goes on the line.
     std::vector<std::string> assignments;
     std::string error;
-    const int l = config_.language;
+    const TLanguage l = config_.language;
     if (!parseConfigPayload(payload, l, assignments, error)) {
         result(line, address, "set", say(kNothingSent, l, {error}));
         return;

@@ -31,7 +31,7 @@ enum class TSection { None, Bridge, Broker, Modbus, Line };
 struct TContext {
     TBridgeConfig& config;
     TBridgeLine* line = nullptr;
-    int language = kEnglish;
+    TLanguage language = TLanguage::English;
 };
 
 // Checks and stores one value; false with why in error.
@@ -132,7 +132,7 @@ TSetter topicPrefix(std::string TBrokerSettings::*member)
 }
 
 // A line setting by its plain name, as dadizctl takes it ("baud=9600"); `allowed` says what it takes.
-TSetter plainSetting(const char* plainName, std::function<std::string(int language)> allowed)
+TSetter plainSetting(const char* plainName, std::function<std::string(TLanguage language)> allowed)
 {
     return [=](const std::string& value, TContext& c, std::string& error) {
         std::vector<TRecordAssignment> out;
@@ -148,11 +148,11 @@ TSetter plainSetting(const char* plainName, std::function<std::string(int langua
 
 TSetter listSetting(const char* plainName, std::vector<std::string> (*words)())
 {
-    return plainSetting(plainName, [words](int language) { return say(kMustBe, language, {orList(words(), language)}); });
+    return plainSetting(plainName, [words](TLanguage language) { return say(kMustBe, language, {orList(words(), language)}); });
 }
 
 // The displays' digits, as the record counts them.
-std::string digitsAllowed(int language)
+std::string digitsAllowed(TLanguage language)
 {
     const TRecordField& field = recordField(&TDisplayConfig::DigitsIndex);
     return say(kWhole, language, {std::to_string(field.countBase), std::to_string(field.limits({}).high + field.countBase)});
@@ -258,7 +258,7 @@ bool nextLine(const std::string& text, std::size_t& start, std::string& line)
 
 // The language Language= of [Bridge] names, looked for before the rest of the
 // file is checked so that what is wrong anywhere in it is said in that language.
-std::optional<int> fileLanguage(const std::string& text)
+std::optional<TLanguage> fileLanguage(const std::string& text)
 {
     bool inBridge = false;
     std::size_t start = 0;
@@ -276,12 +276,12 @@ std::optional<int> fileLanguage(const std::string& text)
 
 } // namespace
 
-bool parseBridgeConfig(const std::string& text, const std::string& path, std::optional<int> language,
+bool parseBridgeConfig(const std::string& text, const std::string& path, std::optional<TLanguage> language,
                        TBridgeConfig& config, std::string& error)
 {
     config = TBridgeConfig{};
     config.language = language ? *language : fileLanguage(text).value_or(kEnglish);
-    const int l = config.language;
+    const TLanguage l = config.language;
     TContext context{config, nullptr, l};
     TSection section = TSection::None;
     std::set<std::string> sectionsSeen;
@@ -385,9 +385,9 @@ bool parseBridgeConfig(const std::string& text, const std::string& path, std::op
     return true;
 }
 
-bool readBridgeConfig(const std::string& path, std::optional<int> language, TBridgeConfig& config, std::string& error)
+bool readBridgeConfig(const std::string& path, std::optional<TLanguage> language, TBridgeConfig& config, std::string& error)
 {
-    const int l = language.value_or(kEnglish);
+    const TLanguage l = language.value_or(kEnglish);
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat st {};
     if (!fd || ::fstat(fd.get(), &st) != 0) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Language.h"
 #include "config/DisplayConfig.h"
 
 // dadiz-bridge's configuration: one INI file with an optional [Bridge]
@@ -48,7 +49,7 @@ struct TBridgeLine {
 };
 
 struct TBridgeConfig {
-    int language = 3; // of every text a person reads: 0 Catalan, 1 Spanish, 2 French, 3 English
+    TLanguage language = TLanguage::English; // of every text a person reads
     TBrokerSettings broker;
     TModbusSettings modbus;
     std::vector<TBridgeLine> lines;
@@ -58,9 +59,9 @@ struct TBridgeConfig {
 // (the command line's), else the one Language= of [Bridge] names, else
 // English; what is wrong with the file is said in it. False with
 // "PATH:LINE: KEY: why" (or "PATH:LINE: why" for what is no key) in error.
-bool parseBridgeConfig(const std::string& text, const std::string& path, std::optional<int> language,
+bool parseBridgeConfig(const std::string& text, const std::string& path, std::optional<TLanguage> language,
                        TBridgeConfig& config, std::string& error);
 
 // Reads the file (a regular file, at most 1 MiB) and parses it; a file that
 // cannot be read is said in `language`, else in English.
-bool readBridgeConfig(const std::string& path, std::optional<int> language, TBridgeConfig& config, std::string& error);
+bool readBridgeConfig(const std::string& path, std::optional<TLanguage> language, TBridgeConfig& config, std::string& error);

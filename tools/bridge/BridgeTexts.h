@@ -8,44 +8,33 @@
 
 // Every text of dadiz-bridge that a person reads (its journal, its usage,
 // its configuration errors, the "why" and "error" of its payloads), in the
-// four languages: 0 Catalan, 1 Spanish, 2 French, 3 English. Topics, JSON
+// four languages. Topics, JSON
 // names and the status words plant systems match on are not texts: they
 // stay as they are in every language.
 
 namespace bridgetext {
 
-inline constexpr int kEnglish = 3;
+inline constexpr TLanguage kEnglish = TLanguage::English;
 
-// "ca", "es", "fr", "en": the language by its code, as --lang and Language= take it.
-inline const char* const kCodes[] = {"ca", "es", "fr", "en"};
-
-inline std::optional<int> languageOfCode(const std::string& code)
+inline std::string say(const TTexts& texts, TLanguage language, std::initializer_list<std::string> args = {})
 {
-    for (int i = 0; i < 4; ++i)
-        if (code == kCodes[i])
-            return i;
-    return std::nullopt;
-}
-
-inline std::string say(const TTexts& texts, int language, std::initializer_list<std::string> args = {})
-{
-    return fillIn(pickText(texts, language), args);
+    return fillIn(texts.pick(language), args);
 }
 
 inline const TTexts kOr{" o ", " o ", " ou ", " or "};
 
 // "a, b or c" in the language.
-inline std::string orList(const std::vector<std::string>& words, int language)
+inline std::string orList(const std::vector<std::string>& words, TLanguage language)
 {
     std::string out;
     for (std::size_t i = 0; i < words.size(); ++i)
-        out += (i == 0 ? "" : i + 1 == words.size() ? pickText(kOr, language) : ", ") + words[i];
+        out += (i == 0 ? "" : i + 1 == words.size() ? kOr.pick(language) : ", ") + words[i];
     return out;
 }
 
-inline std::string languageCodes(int language)
+inline std::string languageCodes(TLanguage language)
 {
-    return orList({kCodes[0], kCodes[1], kCodes[2], kCodes[3]}, language);
+    return orList({std::begin(kLanguageCodes), std::end(kLanguageCodes)}, language);
 }
 
 // The command line

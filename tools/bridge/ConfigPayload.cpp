@@ -17,7 +17,7 @@ namespace {
 
 class TJsonReader {
 public:
-    TJsonReader(std::string_view text, int language) : s_(text), language_(language) {}
+    TJsonReader(std::string_view text, TLanguage language) : s_(text), language_(language) {}
 
     void blanks()
     {
@@ -124,7 +124,7 @@ public:
 
 private:
     std::string_view s_;
-    int language_;
+    TLanguage language_;
     std::size_t i_ = 0;
 };
 
@@ -152,7 +152,7 @@ bool carried(const TRecordField* field)
 
 } // namespace
 
-bool parseConfigPayload(std::string_view json, int language, std::vector<std::string>& assignments,
+bool parseConfigPayload(std::string_view json, TLanguage language, std::vector<std::string>& assignments,
                         std::string& error)
 {
     assignments.clear();
@@ -211,7 +211,7 @@ bool parseConfigPayload(std::string_view json, int language, std::vector<std::st
     return true;
 }
 
-bool applyConfigPayload(std::string_view json, int language, TDisplayConfig& cfg, std::string& error)
+bool applyConfigPayload(std::string_view json, TLanguage language, TDisplayConfig& cfg, std::string& error)
 {
     std::vector<std::string> assignments;
     if (!parseConfigPayload(json, language, assignments, error))

@@ -3,6 +3,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Language.h"
 #include "config/DisplayConfig.h"
 
 // The configuration payloads of the MQTT topics: a display's configuration
@@ -16,7 +17,7 @@ inline constexpr std::size_t kMaxConfigPayload = 4096;
 // arrays, true/false/null, a name twice, bytes after the object, text that
 // is not UTF-8, more than kMaxConfigPayload bytes) is refused with why, in
 // `language` (0 Catalan, 1 Spanish, 2 French, 3 English).
-bool parseConfigPayload(std::string_view json, int language, std::vector<std::string>& assignments,
+bool parseConfigPayload(std::string_view json, TLanguage language, std::vector<std::string>& assignments,
                         std::string& error);
 
 // Applies a payload to `cfg`, the display's configuration as it was read:
@@ -25,7 +26,7 @@ bool parseConfigPayload(std::string_view json, int language, std::vector<std::st
 // value is checked as dadizctl set checks it, with the digits of `cfg`. On
 // failure `cfg` is unchanged and error says why. The refusals of dadizctl
 // set's checks are its own, in English.
-bool applyConfigPayload(std::string_view json, int language, TDisplayConfig& cfg, std::string& error);
+bool applyConfigPayload(std::string_view json, TLanguage language, TDisplayConfig& cfg, std::string& error);
 
 // The fields the configuration request carries, in plain names, as one JSON object.
 std::string configPayloadJson(const TDisplayConfig& cfg);

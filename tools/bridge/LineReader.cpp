@@ -30,7 +30,7 @@ namespace {
 constexpr int kFirstRetryMs = 1000;
 constexpr int kLastRetryMs = 30000;
 
-TLineReading classify(std::uint8_t address, const TSessionReading& r, int language)
+TLineReading classify(std::uint8_t address, const TSessionReading& r, TLanguage language)
 {
     TLineReading out;
     out.address = address;
@@ -97,7 +97,7 @@ struct TUnit {
 // period, and the line serves them in turn.
 class TSessionLineReader : public TLineReader {
 public:
-    TSessionLineReader(const TBridgeLine& line, int language) : line_(line), language_(language)
+    TSessionLineReader(const TBridgeLine& line, TLanguage language) : line_(line), language_(language)
     {
         display_.setLineSource([this]() -> const TDisplayConfig& { return line_.settings; }, line_.device);
         display_.setReplyTimeout(line_.timeoutMs);
@@ -284,7 +284,7 @@ private:
     }
 
     const TBridgeLine line_;
-    const int language_;
+    const TLanguage language_;
     TDisplayLine display_;
     std::vector<std::unique_ptr<TUnit>> units_;
     QTimer retry_;
@@ -295,7 +295,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<TLineReader> makeLineReader(const TBridgeLine& line, int language)
+std::unique_ptr<TLineReader> makeLineReader(const TBridgeLine& line, TLanguage language)
 {
     return std::make_unique<TSessionLineReader>(line, language);
 }

@@ -47,7 +47,7 @@ public:
 
 // The reader on the display sessions of one TDisplayLine; what it says (a
 // reading's why, its notes) is in `language`.
-std::unique_ptr<TLineReader> makeLineReader(const TBridgeLine& line, int language);
+std::unique_ptr<TLineReader> makeLineReader(const TBridgeLine& line, TLanguage language);
 
 // A display that missed this many readings in a row is asked only once
 // every kSilentEvery periods until it answers, so that it does not slow the others.

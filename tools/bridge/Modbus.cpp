@@ -63,7 +63,7 @@ TModbusUnit modbusUnit(int status, const std::string* number, const std::array<b
     return u;
 }
 
-TModbusServer::TModbusServer(const TModbusSettings& settings, const std::vector<std::uint8_t>& units, int language)
+TModbusServer::TModbusServer(const TModbusSettings& settings, const std::vector<std::uint8_t>& units, TLanguage language)
     : settings_(settings), language_(language)
 {
     for (std::uint8_t unit : units)

@@ -30,7 +30,7 @@ inline constexpr int kModbusMaxClients = 16;
 class TModbusServer {
 public:
     // Its errors are said in `language`.
-    TModbusServer(const TModbusSettings& settings, const std::vector<std::uint8_t>& units, int language);
+    TModbusServer(const TModbusSettings& settings, const std::vector<std::uint8_t>& units, TLanguage language);
     ~TModbusServer();
     TModbusServer(const TModbusServer&) = delete;
     TModbusServer& operator=(const TModbusServer&) = delete;
@@ -44,7 +44,7 @@ private:
     void serve();
 
     const TModbusSettings settings_;
-    const int language_;
+    const TLanguage language_;
     std::mutex mutex_;
     std::map<std::uint8_t, TModbusUnit> units_;
     UniqueFd listen_;

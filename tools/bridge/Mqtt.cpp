@@ -20,7 +20,7 @@ using namespace bridgetext;
 // What the network thread and the event loop share.
 struct TMqttClient::TShared : std::enable_shared_from_this<TMqttClient::TShared> {
     TCallbacks callbacks;
-    int language = kEnglish;
+    TLanguage language = TLanguage::English;
     std::mutex mutex;
     std::condition_variable published;
     int lastWordMid = -1;
@@ -37,7 +37,7 @@ void onLoop(std::function<void()> work)
 }
 
 // Why the broker refused a connection (its CONNACK code).
-std::string refusalWords(int code, int language)
+std::string refusalWords(int code, TLanguage language)
 {
     if (code >= 1 && code <= static_cast<int>(std::size(kRefusals)))
         return say(kRefusals[code - 1], language);
@@ -45,7 +45,7 @@ std::string refusalWords(int code, int language)
 }
 
 // A libmosquitto error, with the system's error number in the user's words.
-std::string mosquittoWords(int rc, int error, int language)
+std::string mosquittoWords(int rc, int error, TLanguage language)
 {
     return rc == MOSQ_ERR_ERRNO ? errorWords(error, language) : std::string(mosquitto_strerror(rc));
 }
@@ -58,7 +58,7 @@ void libraryOnce()
 
 } // namespace
 
-TMqttClient::TMqttClient(const TBrokerSettings& broker, std::string willTopic, std::string willPayload, int language,
+TMqttClient::TMqttClient(const TBrokerSettings& broker, std::string willTopic, std::string willPayload, TLanguage language,
                          TCallbacks callbacks)
     : broker_(broker), willTopic_(std::move(willTopic)), willPayload_(std::move(willPayload)), language_(language),
       shared_(std::make_shared<TShared>())

@@ -20,7 +20,7 @@ public:
 
     // `willTopic` gets `willPayload`, retained, when the bridge goes away without
     // a word. Notes and errors are said in `language`.
-    TMqttClient(const TBrokerSettings& broker, std::string willTopic, std::string willPayload, int language,
+    TMqttClient(const TBrokerSettings& broker, std::string willTopic, std::string willPayload, TLanguage language,
                 TCallbacks callbacks);
     ~TMqttClient();
     TMqttClient(const TMqttClient&) = delete;
@@ -45,7 +45,7 @@ private:
     const TBrokerSettings broker_;
     const std::string willTopic_;
     const std::string willPayload_;
-    const int language_;
+    const TLanguage language_;
     std::shared_ptr<TShared> shared_;
     mosquitto* m_ = nullptr;
     bool looping_ = false;

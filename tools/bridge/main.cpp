@@ -27,7 +27,7 @@ void sayLine(const std::string& text)
 
 struct TArguments {
     std::string path = kDefaultBridgeConfig;
-    std::optional<int> language;
+    std::optional<TLanguage> language;
     bool check = false;
     bool help = false;
 };
@@ -48,7 +48,7 @@ bool parseArguments(const std::vector<std::string>& args, TArguments& out, std::
         }
         i += split ? 1 : 0;
     }
-    const int l = out.language.value_or(kEnglish);
+    const TLanguage l = out.language.value_or(kEnglish);
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
@@ -79,11 +79,11 @@ int main(int argc, char** argv)
     std::string error;
     if (!parseArguments(std::vector<std::string>(argv + 1, argv + argc), arguments, error)) {
         sayLine(error);
-        std::fputs(pickText(kUsage, arguments.language.value_or(kEnglish)), stderr);
+        std::fputs(kUsage.pick(arguments.language.value_or(kEnglish)), stderr);
         return 2;
     }
     if (arguments.help) {
-        std::fputs(pickText(kUsage, arguments.language.value_or(kEnglish)), stdout);
+        std::fputs(kUsage.pick(arguments.language.value_or(kEnglish)), stdout);
         return 0;
     }
 
@@ -92,7 +92,7 @@ int main(int argc, char** argv)
         sayLine(error);
         return 2;
     }
-    const int l = config.language;
+    const TLanguage l = config.language;
     if (arguments.check) {
         sayLine(say(kGood, l, {arguments.path}));
         return 0;

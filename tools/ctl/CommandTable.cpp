@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "config/PlainFields.h"
+#include "config/RecordFields.h"
 #include "tools/ctl/Commands.h"
 
 namespace {
@@ -41,33 +43,45 @@ const char* const kSetHelp =
     "A field is named in plain words or by its DisplayConfig name; \"-\" reads NAME=VALUE lines\n"
     "from standard input (as show --plain prints them). Values are checked as the program's\n"
     "dialogs check them, and new digits or a new decimal point check again the values that\n"
-    "depend on them; the file is left as it was when any of them is refused.\n"
-    "Plain names:\n"
-    "  port=COM1..COM6   baud=1200|2400|4800|9600|19200   parity=even|odd|none\n"
-    "  data-bits=7|8   stop-bits=1|2   address=0..31   digits=2..10\n"
-    "  input=voltage|current|pt100|j|k|t   the process (voltage, current) or temperature input\n"
-    "  signal=voltage|current, probe=pt100|j|k|t   the choice of the input not in use\n"
-    "  point=0..4 (decimals shown)   units=C|F   resolution=1|0.1   offset=-99.9..99.9\n"
-    "  in1, disp1, in2, disp2   input and display values of the two scaling points\n"
-    "  relay1=off|timed|hysteresis   relay1-type=timed|hysteresis (of a relay that is off)\n"
-    "  relay1-trigger=above|below   relay1-delay=0..999\n"
-    "  relay1-setpoint=VALUE   the level with its decimals (180.0 with point=1 is the count 1800)\n"
-    "  relay2, relay2-type, relay2-trigger, relay2-delay, relay2-setpoint   the same for relay 2\n"
-    "DisplayConfig names:\n"
-    "  PortIndex 0..5 (COM1..COM6)   ParityIndex 0..2 (even, odd, none)   DataBitsIndex 0..1 (7, 8)\n"
-    "  StopBitsIndex 0..1 (1, 2)     BaudIndex 0..4 (1200..19200)        Address 0..31\n"
-    "  DigitsIndex 0..8 (2..10 digits)   InputMode 0..1 (process, temperature)\n"
-    "  ProcessInput 0..1 (voltage, current)\n"
-    "  InputValue1, InputValue2      -99.9..99.9, at most 1 decimal with 3 digits, 2 with 4, else 3\n"
-    "  DisplayValue1, DisplayValue2  within -19999..9999 (19999 with 5 digits) and the field\n"
-    "                                the digits and DecimalPoint give\n"
-    "  DecimalPoint 0..4   TempUnits 0..1 (F, C)   ProbeType 0..3 (PT100, J, K, T)\n"
-    "  Resolution 0..1 (1, 0.1 degree)   TempOffset -99.9..99.9\n"
-    "  Relay1Enabled, Relay2Enabled 0..1\n"
-    "  Relay1DelayType, Relay2DelayType 0 (timed) or 1 (hysteresis)\n"
-    "  Relay1TriggerLevel, Relay2TriggerLevel 0 (on above the level) or 1 (below)\n"
-    "  Relay1Delay, Relay2Delay 0..999\n"
-    "  Relay1Setpoint, Relay2Setpoint  display counts without the decimal point\n";
+    "depend on them; the file is left as it was when any of them is refused.\n";
+
+// A count of a field's last decimal as a number with '.'.
+std::string countText(long long count, int decimals)
+{
+    std::string digits = std::to_string(count < 0 ? -count : count);
+    if (decimals > 0) {
+        if (digits.size() <= static_cast<std::size_t>(decimals))
+            digits.insert(0, static_cast<std::size_t>(decimals) - digits.size() + 1, '0');
+        digits.insert(digits.size() - static_cast<std::size_t>(decimals), ".");
+    }
+    return (count < 0 ? "-" : "") + digits;
+}
+
+// Every field by its DisplayConfig name and its plain name, with what it
+// takes, as the record's field description gives it.
+std::string fieldsHelp()
+{
+    std::string text = "Fields, by DisplayConfig name and plain name:\n";
+    for (const TRecordField& f : recordFields()) {
+        std::string takes;
+        if (!f.choices.empty()) {
+            for (const TFieldChoice& c : f.choices) {
+                const std::string value = f.type == TFieldType::Character ? std::string(1, static_cast<char>(c.value))
+                                                                           : std::to_string(c.value);
+                takes += (takes.empty() ? "" : ", ") + value + " " + c.word;
+            }
+        } else if (f.limits) {
+            const TFieldContext usual;
+            const TFieldLimits l = f.limits(usual);
+            takes = countText(l.low, l.decimals) + ".." + countText(l.high, l.decimals);
+            if (f.depends != kDependsOnNothing)
+                takes += " with " + std::to_string(usual.digitsIndex + recordField(&TDisplayConfig::DigitsIndex).countBase)
+                    + " digits; the limits follow the digits" + (f.depends & kDependsOnDecimalPoint ? " and DecimalPoint" : "");
+        }
+        text += std::string("  ") + f.name + ", " + f.plain + ": " + takes + "\n";
+    }
+    return text + "Plain names: " + plainNames() + "\n";
+}
 
 const std::vector<TCommandSpec>& table()
 {
@@ -171,7 +185,7 @@ std::string helpText(const std::string& command)
     if (const TCommandSpec* c = findCommand(command)) {
         std::string text = std::string("Usage: ") + c->synopsis + "\n\n" + c->help;
         if (command == "set" || command == "new")
-            text += kSetHelp;
+            text += kSetHelp + fieldsHelp();
         if (std::string(c->help).find("--lang") == std::string::npos)
             text += "  --lang L   ca, es, fr or en (default en), as for every command\n";
         text += "  -v, --verbose   every frame sent and received on standard error, as for every command\n";

@@ -68,7 +68,7 @@ std::string panel(const std::string& title, const TRows& rows)
     return out;
 }
 
-std::string panelsText(const TDisplayConfig& cfg, std::uint8_t language)
+std::string panelsText(const TDisplayConfig& cfg, TLanguage language)
 {
     const MainPanelCaptions& c = mainPanelCaptions(language);
     const SerialPanelText serial = serialPanelText(cfg);
@@ -225,7 +225,7 @@ int runNew(const TCtlOptions& o)
     resetToDefaults(cfg);
     std::string error;
     if (!applyAssignments(*assignments, o.language, cfg, error)) {
-        message(fillIn(pickText(kNothingWritten, o.language), {path, error}));
+        message(fillIn(kNothingWritten.pick(o.language), {path, error}));
         return ExitUsage;
     }
     return saveFile(path, cfg) ? ExitOk : ExitFile;
@@ -249,7 +249,7 @@ int runSet(const TCtlOptions& o)
         return ExitFile;
     std::string error;
     if (!applyAssignments(*assignments, o.language, cfg, error)) {
-        message(fillIn(pickText(kFileUnchanged, o.language), {path, error}));
+        message(fillIn(kFileUnchanged.pick(o.language), {path, error}));
         return ExitUsage;
     }
     return saveFile(path, cfg) ? ExitOk : ExitFile;
@@ -386,7 +386,7 @@ int receiveOne(TLineSession& session, const TCtlOptions& o, const std::string& p
         return ExitNoReply;
     }
     if (const auto problem = receivedValueProblem(received, o.language)) {
-        message(fillIn(pickText(kCannotHold, o.language),
+        message(fillIn(kCannotHold.pick(o.language),
                        {cfmt("%02d", line.Address), session.link().deviceName(),
                         shownText(std::string(r.reply.begin(), r.reply.end())), *problem, path}));
         return ExitNoReply;
@@ -438,8 +438,8 @@ int runValue(const TCtlOptions& o)
         return status;
     TCsvLog log;
     if (o.csv) {
-        if (const int error = log.open(*o.csv)) {
-            message(csvFailureText(TCsvStep::Open, *o.csv, error, kMessageLanguage));
+        if (const FileResult result = log.open(*o.csv); !result.ok) {
+            message(csvFailureText(TCsvStep::Open, *o.csv, result, kMessageLanguage));
             return ExitFile;
         }
     }
@@ -484,8 +484,8 @@ int runValue(const TCtlOptions& o)
         }
         if (log.isOpen()) {
             const TReading row{now, !good, reading.value, reading.relays};
-            if (const int error = log.append(row)) {
-                message(csvFailureText(TCsvStep::Write, log.path(), error, kMessageLanguage));
+            if (const FileResult result = log.append(row); !result.ok) {
+                message(csvFailureText(TCsvStep::Write, log.path(), result, kMessageLanguage));
                 log.close();
                 logLost = true;
             }

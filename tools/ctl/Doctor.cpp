@@ -45,21 +45,20 @@ std::string foundJson(const std::optional<TFoundLine>& found)
 }
 
 // The run as one JSON object: the checks, how it ended, and where a display answered.
-std::string reportJson(const TDoctor& doctor, int language)
+std::string reportJson(const TDoctor& doctor, TLanguage language)
 {
     const TDoctorReport& report = doctor.report();
-    const auto l = static_cast<std::size_t>(language);
     std::string out = "{\"port\":" + jsonString(doctor.portText()) + ",\"checks\":[";
     for (const TCheckResult& r : report.checks)
         out += std::string(&r == report.checks.data() ? "" : ",") + "{\"check\":"
             + jsonString(kCheckKeys[static_cast<int>(r.check)])
             + ",\"verdict\":" + jsonString(kVerdictKeys[static_cast<int>(r.verdict)])
-            + ",\"finding\":" + jsonString(r.finding[l]) + ",\"advice\":" + jsonString(r.advice[l]) + "}";
+            + ",\"finding\":" + jsonString(r.finding.pick(language)) + ",\"advice\":" + jsonString(r.advice.pick(language)) + "}";
     out += "],\"outcome\":" + jsonString(outcomeKey(report.outcome)) + ",\"found\":" + foundJson(report.found)
         + ",\"answering\":" + foundJson(report.answering);
     out += ",\"suggested-timeout-ms\":"
         + (report.suggestedTimeoutMs > 0 ? std::to_string(report.suggestedTimeoutMs) : std::string("null"));
-    return out + ",\"tries\":" + std::to_string(report.tries) + ",\"verdict\":" + jsonString(report.conclusion[l])
+    return out + ",\"tries\":" + std::to_string(report.tries) + ",\"verdict\":" + jsonString(report.conclusion.pick(language))
         + "}\n";
 }
 
@@ -79,7 +78,7 @@ int runDoctor(const TCtlOptions& o)
     setup.port = o.portPath;
     setup.answerTimeoutMs = o.timeoutMs;
     setup.search = o.search;
-    const int language = o.language;
+    const TLanguage language = o.language;
 
     TDoctor doctor(setup);
     if (o.verbose)

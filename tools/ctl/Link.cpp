@@ -126,7 +126,7 @@ void TEventWait::restart(int ms)
 }
 
 TCtlLink::TCtlLink(const TDisplayConfig& line, const std::optional<std::string>& device, int timeoutMs, int retries,
-                   int language)
+                   TLanguage language)
     : lineConfig_(line), line_(std::make_unique<TDisplayLine>()), retries_(retries), language_(language)
 {
     // The program's own settings: XON/XOFF, parity checking, and the line of the configuration.
@@ -193,7 +193,7 @@ void printTraffic(TDisplayLink& link)
         if (r.latencyMs)
             line += cfmt(" (%d ms)", *r.latencyMs);
         if (r.note != TTrafficNote::None)
-            line += " [" + trafficNoteText(r.note, false, 3) + "]";
+            line += " [" + trafficNoteText(r.note, false, TLanguage::English) + "]";
         printMessage(line);
     });
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Language.h"
 #include "config/DisplayConfig.h"
 
 class TDisplayLine;
@@ -70,7 +71,7 @@ public:
     // device: a device path in place of the COM port PortIndex names;
     // language: that of the words of an open failure.
     TCtlLink(const TDisplayConfig& line, const std::optional<std::string>& device, int timeoutMs, int retries,
-             int language);
+             TLanguage language);
     ~TCtlLink();
     TCtlLink(const TCtlLink&) = delete;
     TCtlLink& operator=(const TCtlLink&) = delete;
@@ -104,6 +105,6 @@ private:
     TDisplayConfig lineConfig_;
     std::unique_ptr<TDisplayLine> line_;
     int retries_;
-    int language_;
+    TLanguage language_;
     bool verbose_ = false;
 };

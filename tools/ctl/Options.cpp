@@ -44,8 +44,6 @@ const TLineOption* lineOption(const std::string& arg)
 // Options every command takes.
 const std::set<std::string> kGlobal = {"--lang", "--verbose"};
 
-const char* const kLanguageCodes[] = {"ca", "es", "fr", "en"};
-
 const TTexts kUnknownOption{"opció desconeguda \"%1\"", "opción desconocida \"%1\"", "option inconnue \"%1\"",
                             "unknown option \"%1\""};
 const TTexts kTakesNoValue{"%1 no pren cap valor", "%1 no admite ningún valor", "%1 ne prend pas de valeur",
@@ -100,15 +98,15 @@ const TTexts kCsvOneDisplay{"--csv registra un sol visualitzador; doneu una sola
 const TTexts kTryHelp{"Proveu \"dadizctl --help\".", "Pruebe \"dadizctl --help\".", "Essayez \"dadizctl --help\".",
                       "Try \"dadizctl --help\"."};
 
-std::string say(const TTexts& texts, int language, std::initializer_list<std::string> args = {})
+std::string say(const TTexts& texts, TLanguage language, std::initializer_list<std::string> args = {})
 {
-    return fillIn(pickText(texts, language), args);
+    return fillIn(texts.pick(language), args);
 }
 
 // The language of --lang wherever it stands before "--", so that every
 // other usage error is said in it; the last one given wins. An unknown code
 // is said in English, which names the four codes.
-bool findLanguage(const std::vector<std::string>& args, std::uint8_t& language, std::string& error)
+bool findLanguage(const std::vector<std::string>& args, TLanguage& language, std::string& error)
 {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -123,19 +121,19 @@ bool findLanguage(const std::vector<std::string>& args, std::uint8_t& language, 
             ++i; // its value, whatever it looks like
         if (!value)
             continue;
-        const auto it = std::find(std::begin(kLanguageCodes), std::end(kLanguageCodes), *value);
-        if (it == std::end(kLanguageCodes)) {
+        const std::optional<TLanguage> code = languageOfCode(*value);
+        if (!code) {
             error = "--lang must be ca, es, fr or en, not \"" + *value + "\"";
             return false;
         }
-        language = static_cast<std::uint8_t>(it - std::begin(kLanguageCodes));
+        language = *code;
     }
     return true;
 }
 
 } // namespace
 
-std::string usageHint(int language)
+std::string usageHint(TLanguage language)
 {
     return say(kTryHelp, language);
 }
@@ -144,7 +142,7 @@ bool parseArguments(const std::vector<std::string>& args, TCtlOptions& o, std::s
 {
     if (!findLanguage(args, o.language, error))
         return false;
-    const int l = o.language;
+    const TLanguage l = o.language;
     std::set<std::string> given;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {

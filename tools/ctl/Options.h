@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Language.h"
+
 // The command line of dadizctl: COMMAND [OPTIONS] OPERANDS, options in any
 // place after the command (or before it), "--opt VALUE" or "--opt=VALUE",
 // "--" ending the options.
@@ -24,7 +26,7 @@ struct TCtlOptions {
     int timeoutMs = 1000;
     int retries = 0;
 
-    std::uint8_t language = 3; // English
+    TLanguage language = TLanguage::English;
     bool verbose = false;
     bool json = false;
     bool plain = false;
@@ -40,4 +42,4 @@ struct TCtlOptions {
 bool parseArguments(const std::vector<std::string>& args, TCtlOptions& options, std::string& error);
 
 // "Try "dadizctl --help"." in the language.
-std::string usageHint(int language);
+std::string usageHint(TLanguage language);

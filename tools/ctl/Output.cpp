@@ -4,11 +4,11 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <cstring>
 #include <ctime>
 #include <poll.h>
 #include <unistd.h>
 
+#include "base/Failure.h"
 #include "base/Formats.h"
 #include "tools/ctl/Commands.h"
 #include "tools/ctl/Link.h"
@@ -18,15 +18,6 @@ namespace {
 volatile std::sig_atomic_t caughtStop = 0;
 TProgress* activeProgress = nullptr;
 bool printFailed = false;
-
-// For the C library's words on a failed write to standard output, which may
-// be any descriptor (a pipe, a device), not a file of the program's.
-std::string lowerFirst(std::string text)
-{
-    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
-        text[0] = static_cast<char>(text[0] - 'A' + 'a');
-    return text;
-}
 
 void noteStopSignal(int signal)
 {
@@ -129,7 +120,7 @@ bool print(const std::string& text)
     const int error = errno;
     printFailed = true;
     if (!stopRequested())
-        message("cannot write to standard output: " + lowerFirst(std::strerror(error)));
+        message("cannot write to standard output: " + errorWords(error, kMessageLanguage));
     return false;
 }
 

@@ -10,7 +10,7 @@
 
 // The language of dadizctl's messages about files, standard input and the
 // CSV log, which are English whatever --lang says.
-inline constexpr int kMessageLanguage = 3;
+inline constexpr TLanguage kMessageLanguage = TLanguage::English;
 
 // Results to standard output; false, after a message unless a stop signal
 // ended the wait, when they cannot be written.

@@ -37,7 +37,6 @@
 
 namespace {
 
-const char* const languageNames[] = {"ca", "es", "fr", "en"};
 QString outDir;
 bool allSaved = true;
 
@@ -78,16 +77,16 @@ void showcaseConfiguration(TDisplayConfig& c)
 }
 
 template <typename Dialog>
-void renderDialog(QWidget* owner, int language, const QString& name, const TDisplayConfig& cfg)
+void renderDialog(QWidget* owner, int languageIndex, const QString& name, const TDisplayConfig& cfg)
 {
-    Dialog d(owner, language);
+    Dialog d(owner, languageIndex);
     d.loadFrom(cfg);
     save(d, name);
 }
 
 // Five minutes of a value ramping through both thresholds (relay 1 above
 // 180.0, relay 2 below 25.0), with one missed reading and one "----".
-void renderTrend(int language, const QString& name, const TDisplayConfig& cfg)
+void renderTrend(TLanguage language, const QString& name, const TDisplayConfig& cfg)
 {
     using namespace std::chrono;
     TTrendWindow w(language, trendSetpoints(cfg));
@@ -125,7 +124,7 @@ void renderNotice(TForm1& main, const QString& name)
 }
 
 // A reading, an echo dropped before a reply, and a request without reply.
-void renderTrafficMonitor(TForm1& main, int language, const QString& name)
+void renderTrafficMonitor(TForm1& main, TLanguage language, const QString& name)
 {
     using namespace std::chrono;
     const auto at = system_clock::time_point(sys_days(year(2026) / 12 / 7)) + 9h;
@@ -160,7 +159,7 @@ std::string startSimulatedDisplay(QProcess& sim)
 
 // A finished run of the connection doctor: the configuration says 19200 baud,
 // the display at address 07 on COM1 answers at 9600 only, so the search finds it.
-void renderDoctor(QWidget* owner, int language, const QString& name)
+void renderDoctor(QWidget* owner, TLanguage language, const QString& name)
 {
     TDisplayConfig cfg;
     resetToDefaults(cfg);
@@ -190,7 +189,7 @@ void waitUntil(const std::function<bool()>& done, int ms)
 
 // Displays on the line: four displays of dadiz-sim on COM1; a folder where
 // one file differs and one is missing.
-void renderBus(QWidget* owner, int language, const QString& name)
+void renderBus(QWidget* owner, TLanguage language, const QString& name)
 {
     QProcess sim;
     sim.start(QCoreApplication::applicationDirPath() + QStringLiteral("/dadiz-sim"),
@@ -278,7 +277,7 @@ int main(int argc, char* argv[])
 
     TForm1 main;
     for (int lang = 0; lang < 4; ++lang) {
-        const QString l = QLatin1String(languageNames[lang]);
+        const QString l = QLatin1String(kLanguageCodes[lang]);
         main.LanguageIndex = static_cast<std::uint8_t>(lang);
         main.Nuevo1Click();
         main.applyLanguage();
@@ -295,10 +294,10 @@ int main(int argc, char* argv[])
         main.controls().Edit[14]->setText(QStringLiteral("   "));
         main.setRelayIndicator(1, false);
         renderNotice(main, QStringLiteral("main-notice-%1").arg(l));
-        renderTrafficMonitor(main, lang, QStringLiteral("traffic-%1").arg(l));
+        renderTrafficMonitor(main, kLanguages[lang], QStringLiteral("traffic-%1").arg(l));
         if (!display.empty())
-            renderDoctor(&main, lang, QStringLiteral("doctor-%1").arg(l));
-        renderBus(&main, lang, QStringLiteral("busview-%1").arg(l));
+            renderDoctor(&main, kLanguages[lang], QStringLiteral("doctor-%1").arg(l));
+        renderBus(&main, kLanguages[lang], QStringLiteral("busview-%1").arg(l));
         if (!display.empty())
             setMappedDevice(1, display);
 
@@ -314,7 +313,7 @@ int main(int argc, char* argv[])
             }
             renderDialog<TForm9>(&main, lang, QStringLiteral("relays-%1-digits%2").arg(l).arg(digits + 2), cfg);
         }
-        renderTrend(lang, QStringLiteral("trend-%1").arg(l), cfg);
+        renderTrend(kLanguages[lang], QStringLiteral("trend-%1").arg(l), cfg);
         renderDialog<TForm5>(&main, lang, QStringLiteral("params-%1").arg(l), cfg);
         renderDialog<TForm6>(&main, lang, QStringLiteral("test-%1").arg(l), cfg);
         {
