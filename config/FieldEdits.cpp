@@ -8,10 +8,60 @@
 #include <utility>
 
 #include "base/Formats.h"
+#include "base/Texts.h"
 #include "config/DigitClass.h"
 #include "config/PlainFields.h"
 
 namespace {
+
+std::string say(const TTexts& texts, TLanguage language, std::initializer_list<std::string> args = {})
+{
+    return fillIn(texts.pick(language), args);
+}
+
+const TTexts kOr{" o ", " o ", " ou ", " or "};
+const TTexts kRefused{"%1 ha de ser %2, no \"%3\"", "%1 debe ser %2, no \"%3\"", "%1 doit être %2, et non \"%3\"",
+                      "%1 must be %2, not \"%3\""};
+const TTexts kNot{"no \"%1\"", "no \"%1\"", "et non \"%1\"", "not \"%1\""};
+const TTexts kKeptFromFile{" (conservat de l'arxiu; doneu-li un valor nou a la mateixa ordre)",
+                           " (conservado del archivo; dele un valor nuevo en la misma orden)",
+                           " (conservé du fichier ; donnez-lui une nouvelle valeur dans la même commande)",
+                           " (kept from the file; give it a new value in the same command)"};
+const TTexts kWholeNumber{"un nombre enter de %1 a %2", "un número entero de %1 a %2", "un nombre entier de %1 à %2",
+                          "a whole number from %1 to %2"};
+const TTexts kAnyWholeNumber{"un nombre enter", "un número entero", "un nombre entier", "a whole number"};
+const TTexts kPointNumber{"un nombre escrit amb un '.' per als decimals", "un número escrito con un '.' para los decimales",
+                          "un nombre écrit avec un '.' pour les décimales", "a number written with a '.' for decimals"};
+const TTexts kFromTo{"%1 ha de ser de %2 a %3 %4", "%1 debe ser de %2 a %3 %4", "%1 doit être de %2 à %3 %4",
+                     "%1 must be from %2 to %3 %4"};
+const TTexts kCountsFromTo{"%1 ha de ser un nombre enter de comptes del visualitzador de %2 a %3",
+                           "%1 debe ser un número entero de cuentas del visualizador de %2 a %3",
+                           "%1 doit être un nombre entier de points de l'afficheur de %2 à %3",
+                           "%1 must be a whole number of display counts from %2 to %3"};
+const TTexts kNoDecimals{"sense decimals", "sin decimales", "sans décimale", "with no decimals"};
+const TTexts kOneDecimal{"amb 1 decimal com a màxim", "con 1 decimal como máximo", "avec au plus 1 décimale",
+                         "with at most 1 decimal"};
+const TTexts kDecimals{"amb %1 decimals com a màxim", "con %1 decimales como máximo", "avec au plus %1 décimales",
+                       "with at most %1 decimals"};
+const TTexts kDigits{"%1 dígits", "%1 dígitos", "%1 chiffres", "%1 digits"};
+const TTexts kDecimalPoint{", punt decimal %1", ", punto decimal %1", ", point décimal %1", ", decimal point %1"};
+const TTexts kOtherByte{"%1 ha de ser %2 (%3), o un altre byte com a <XX> en hexadecimal, no \"%4\"",
+                        "%1 debe ser %2 (%3), u otro byte como <XX> en hexadecimal, no \"%4\"",
+                        "%1 doit être %2 (%3), ou un autre octet sous la forme <XX> en hexadécimal, et non \"%4\"",
+                        "%1 must be %2 (%3), or another byte as <XX> in hexadecimal, not \"%4\""};
+// FIELD=VALUE as set's synopsis writes it, in every language.
+const TTexts kNotFieldValue{"\"%1\" no té la forma FIELD=VALUE", "\"%1\" no tiene la forma FIELD=VALUE",
+                            "\"%1\" n'est pas de la forme FIELD=VALUE", "\"%1\" is not FIELD=VALUE"};
+const TTexts kUnknownField{"camp desconegut \"%1\"; els camps són %2, o pels seus noms del registre %3",
+                           "campo desconocido \"%1\"; los campos son %2, o por sus nombres del registro %3",
+                           "champ inconnu \"%1\" ; les champs sont %2, ou par leurs noms dans l'enregistrement %3",
+                           "unknown field \"%1\"; the fields are %2, or by their record names %3"};
+const TTexts kOutside{" és fora de %1..%2", " está fuera de %1..%2", " est hors de %1..%2", " is outside %1..%2"};
+const TTexts kNotFinite{"%1 no és un nombre finit", "%1 no es un número finito", "%1 n'est pas un nombre fini",
+                        "%1 is not a finite number"};
+const TTexts kNotChoice{"%1 no és %2", "%1 no es %2", "%1 n'est pas %2", "%1 is not %2"};
+const TTexts kNotChoiceRelayOn{"%1 no és %2 per a un relé activat", "%1 no es %2 para un relé activado",
+                               "%1 n'est pas %2 pour un relais activé", "%1 is not %2 for a relay that is on"};
 
 // A relay byte as show prints it and set reads it: '0' and '1' as
 // themselves, any other byte as "<XX>" in hexadecimal, so that whatever one
@@ -65,9 +115,11 @@ bool readNumberText(const std::string& text, TNumber& number)
     return digits > 0 && i == text.size();
 }
 
-std::string decimalsText(int decimals)
+std::string decimalsText(int decimals, TLanguage language)
 {
-    return decimals == 0 ? "no decimals" : decimals == 1 ? "at most 1 decimal" : cfmt("at most %d decimals", decimals);
+    return decimals == 0 ? say(kNoDecimals, language)
+         : decimals == 1 ? say(kOneDecimal, language)
+                         : say(kDecimals, language, {std::to_string(decimals)});
 }
 
 // A count of display units with `decimals` decimals, as text.
@@ -77,24 +129,18 @@ std::string countText(long long count, int decimals)
 }
 
 // "4 digits"
-std::string digitsText(const TDisplayConfig& cfg)
+std::string digitsText(const TDisplayConfig& cfg, TLanguage language)
 {
-    return cfmt("%d digits", cfg.DigitsIndex + recordField(&TDisplayConfig::DigitsIndex).countBase);
-}
-
-// " must be a whole number from 0 to 31"
-std::string wholeNumberText(const TFieldLimits& limits)
-{
-    return cfmt(" must be a whole number from %lld to %lld", limits.low, limits.high);
+    return say(kDigits, language, {std::to_string(cfg.DigitsIndex + recordField(&TDisplayConfig::DigitsIndex).countBase)});
 }
 
 // "0 or 1": the bytes a relay character chooses from.
-std::string choiceValues(const TRecordField& f)
+std::string choiceValues(const TRecordField& f, TLanguage language)
 {
-    std::string out;
+    std::vector<std::string> bytes;
     for (const TFieldChoice& c : f.choices)
-        out += (out.empty() ? "" : " or ") + std::string(1, static_cast<char>(c.value));
-    return out;
+        bytes.emplace_back(1, static_cast<char>(c.value));
+    return either(bytes, language);
 }
 
 struct TAssignment {
@@ -135,24 +181,24 @@ std::optional<long long> countOf(const std::string& text, int decimals)
 }
 
 // "not "X"" closing a refusal; a value kept from the file says so.
-std::string notText(const TAssignment& a)
+std::string notText(const TAssignment& a, TLanguage language)
 {
-    std::string out = "not \"" + a.text + "\"";
+    std::string out = say(kNot, language, {a.text});
     if (a.held)
-        out += " (kept from the file; give it a new value in the same command)";
+        out += say(kKeptFromFile, language);
     return out;
 }
 
 // Checks that need the whole configuration: the digits and the decimal point
 // decide what the masked fields can hold.
-bool checkDependent(const TAssignment& a, const TDisplayConfig& cfg, std::string& error)
+bool checkDependent(const TAssignment& a, const TDisplayConfig& cfg, TLanguage language, std::string& error)
 {
     const TRecordField& f = *a.field;
     if (f.depends == kDependsOnNothing)
         return true;
     const std::string shown = a.name();
     const TFieldLimits limits = f.limitsIn(cfg);
-    const std::string digits = digitsText(cfg);
+    const std::string digits = digitsText(cfg, language);
     TNumber number;
     // A value kept from the file may be in a form no one types: it fits no field.
     if (!readNumberText(a.text, number))
@@ -165,28 +211,29 @@ bool checkDependent(const TAssignment& a, const TDisplayConfig& cfg, std::string
                                       : cfg.*f.f64 < limits.lowest() || cfg.*f.f64 > limits.highest();
         if (number.decimals > decimals || outside) {
             const bool point = a.scaled || (f.depends & kDependsOnDecimalPoint) != 0;
-            error = shown + " must be from " + countText(limits.low, decimals) + " to "
-                + countText(limits.high, decimals) + " with " + decimalsText(decimals) + " (" + digits
-                + (point ? cfmt(", decimal point %d", cfg.DecimalPoint) : std::string()) + "), " + notText(a);
+            error = say(kFromTo, language,
+                        {shown, countText(limits.low, decimals), countText(limits.high, decimals),
+                         decimalsText(decimals, language)})
+                + " (" + digits + (point ? say(kDecimalPoint, language, {std::to_string(cfg.DecimalPoint)}) : "")
+                + "), " + notText(a, language);
             return false;
         }
         return true;
     }
     const std::int32_t v = cfg.*f.i32;
     if (!number.whole || v < limits.low || v > limits.high) {
-        error = shown + cfmt(" must be a whole number of display counts from %lld to %lld", limits.low, limits.high)
-            + " (" + digits + "), " + notText(a);
+        error = say(kCountsFromTo, language, {shown, std::to_string(limits.low), std::to_string(limits.high)}) + " ("
+            + digits + "), " + notText(a, language);
         return false;
     }
     return true;
 }
 
 // Parses one value and checks what does not depend on other fields.
-bool assign(const TAssignment& a, TDisplayConfig& cfg, std::string& error)
+bool assign(const TAssignment& a, TDisplayConfig& cfg, TLanguage language, std::string& error)
 {
     const TRecordField& f = *a.field;
     const std::string name = a.name();
-    const std::string notGiven = ", not \"" + a.text + "\"";
     const bool fixed = f.depends == kDependsOnNothing;
     TNumber number;
     const bool numeric = readNumberText(a.text, number);
@@ -195,7 +242,7 @@ bool assign(const TAssignment& a, TDisplayConfig& cfg, std::string& error)
         const TFieldLimits limits = f.limitsIn(cfg);
         const std::int32_t v = numeric && number.whole ? textToInt(a.text) : -1;
         if (!numeric || !number.whole || v < limits.low || v > limits.high) {
-            error = name + wholeNumberText(limits) + notGiven;
+            error = refusalText(name, wholeNumberWords(limits.low, limits.high, language), a.text, language);
             return false;
         }
         cfg.*f.u8 = static_cast<std::uint8_t>(v);
@@ -207,9 +254,9 @@ bool assign(const TAssignment& a, TDisplayConfig& cfg, std::string& error)
         if (!byte) {
             std::string meanings;
             for (const TFieldChoice& c : f.choices)
-                meanings += (meanings.empty() ? "" : ", ") + std::string(1, static_cast<char>(c.value)) + " " + c.meaning;
-            error = name + " must be " + choiceValues(f) + " (" + meanings
-                + "), or another byte as <XX> in hexadecimal" + notGiven;
+                meanings += (meanings.empty() ? "" : ", ") + std::string(1, static_cast<char>(c.value)) + " "
+                    + (c.meaning ? c.meaning->pick(language) : c.word);
+            error = say(kOtherByte, language, {name, choiceValues(f, language), meanings, a.text});
             return false;
         }
         cfg.*f.ch = *byte;
@@ -219,7 +266,7 @@ bool assign(const TAssignment& a, TDisplayConfig& cfg, std::string& error)
         if (a.scaled) {
             TNumber scaled;
             if (!readNumberText(a.text, scaled)) {
-                error = name + " must be a number written with a '.' for decimals" + notGiven;
+                error = refusalText(name, say(kPointNumber, language), a.text, language);
                 return false;
             }
             return true;
@@ -227,7 +274,9 @@ bool assign(const TAssignment& a, TDisplayConfig& cfg, std::string& error)
         const TFieldLimits limits = f.limitsIn(cfg);
         const std::int32_t v = numeric && number.whole ? textToInt(a.text) : 0;
         if (!numeric || !number.whole || (fixed && (v < limits.low || v > limits.high))) {
-            error = name + (fixed ? wholeNumberText(limits) : std::string(" must be a whole number")) + notGiven;
+            const std::string allowed =
+                fixed ? wholeNumberWords(limits.low, limits.high, language) : say(kAnyWholeNumber, language);
+            error = refusalText(name, allowed, a.text, language);
             return false;
         }
         cfg.*f.i32 = v;
@@ -235,14 +284,16 @@ bool assign(const TAssignment& a, TDisplayConfig& cfg, std::string& error)
     }
     case TFieldType::Real: {
         if (!numeric) {
-            error = name + " must be a number written with a '.' for decimals" + notGiven;
+            error = refusalText(name, say(kPointNumber, language), a.text, language);
             return false;
         }
         const double v = textToDouble(a.text);
         const TFieldLimits limits = f.limitsIn(cfg);
         if (fixed && (v < limits.lowest() || v > limits.highest() || number.decimals > limits.decimals)) {
-            error = name + " must be from " + countText(limits.low, limits.decimals) + " to "
-                + countText(limits.high, limits.decimals) + " with " + decimalsText(limits.decimals) + notGiven;
+            error = say(kFromTo, language,
+                        {name, countText(limits.low, limits.decimals), countText(limits.high, limits.decimals),
+                         decimalsText(limits.decimals, language)})
+                + ", " + say(kNot, language, {a.text});
             return false;
         }
         cfg.*f.f64 = v;
@@ -264,17 +315,27 @@ std::string exactRealText(double v)
     return cfmt("%.17g", v);
 }
 
-std::string either(const std::vector<std::string>& words)
+std::string either(const std::vector<std::string>& words, TLanguage language)
 {
     std::string out;
     for (std::size_t i = 0; i < words.size(); ++i)
-        out += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + words[i];
+        out += (i == 0 ? "" : i + 1 == words.size() ? kOr.pick(language) : ", ") + words[i];
     return out;
 }
 
-std::string outsideText(const TFieldLimits& limits)
+std::string outsideText(const TFieldLimits& limits, TLanguage language)
 {
-    return cfmt(" is outside %lld..%lld", limits.low, limits.high);
+    return say(kOutside, language, {std::to_string(limits.low), std::to_string(limits.high)});
+}
+
+std::string wholeNumberWords(long long low, long long high, TLanguage language)
+{
+    return say(kWholeNumber, language, {std::to_string(low), std::to_string(high)});
+}
+
+std::string refusalText(const std::string& name, const std::string& allowed, const std::string& value, TLanguage language)
+{
+    return say(kRefused, language, {name, allowed, value});
 }
 
 std::string fieldText(const TRecordField& f, const TDisplayConfig& cfg)
@@ -319,13 +380,14 @@ std::string configJson(const TDisplayConfig& cfg)
     return out;
 }
 
-bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& cfg, std::string& error)
+bool applyAssignments(std::span<const std::string> assignments, TLanguage language, TDisplayConfig& cfg,
+                      std::string& error)
 {
     std::vector<TAssignment> parsed;
     for (const std::string& text : assignments) {
         const auto eq = text.find('=');
         if (eq == std::string::npos) {
-            error = "\"" + text + "\" is not FIELD=VALUE";
+            error = say(kNotFieldValue, language, {text});
             return false;
         }
         const std::string name = text.substr(0, eq);
@@ -335,7 +397,7 @@ bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& 
             continue;
         }
         std::vector<TRecordAssignment> expanded;
-        switch (expandPlain(name, value, expanded, error)) {
+        switch (expandPlain(name, value, language, expanded, error)) {
         case TPlainParse::Refused: return false;
         case TPlainParse::Done:
             for (const TRecordAssignment& r : expanded)
@@ -343,21 +405,22 @@ bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& 
             continue;
         case TPlainParse::NotPlain: break;
         }
-        error = "unknown field \"" + name + "\"; the fields are " + plainNames() + ", or by their record names";
+        std::string recordNames;
         for (const TRecordField& f : recordFields())
-            error += std::string(" ") + f.name;
+            recordNames += (recordNames.empty() ? "" : " ") + std::string(f.name);
+        error = say(kUnknownField, language, {name, plainNames(), recordNames});
         return false;
     }
     const TDisplayConfig before = cfg;
     for (const TAssignment& a : parsed)
-        if (!a.onlyIfUnset && !assign(a, cfg, error))
+        if (!a.onlyIfUnset && !assign(a, cfg, language, error))
             return false;
     for (const TAssignment& a : parsed) {
         const char held = a.onlyIfUnset ? cfg.*(a.field->ch) : '0';
         const bool given = std::any_of(parsed.begin(), parsed.end(), [&](const TAssignment& other) {
             return !other.onlyIfUnset && other.field == a.field;
         });
-        if (held != '0' && held != '1' && !given && !assign(a, cfg, error))
+        if (held != '0' && held != '1' && !given && !assign(a, cfg, language, error))
             return false;
     }
     // A setpoint given with its decimals becomes counts with the digits and
@@ -374,7 +437,7 @@ bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& 
             cfg.*(a.field->i32) = static_cast<std::int32_t>(*count);
     }
     for (const TAssignment& a : parsed)
-        if (!checkDependent(a, cfg, error))
+        if (!checkDependent(a, cfg, language, error))
             return false;
 
     // New digits or a new decimal point can leave values the file already
@@ -392,13 +455,13 @@ bool applyAssignments(std::span<const std::string> assignments, TDisplayConfig& 
             continue;
         const std::string held = field->type == TFieldType::Real ? exactRealText(cfg.*field->f64)
                                                                  : fieldText(*field, cfg);
-        if (!checkDependent({field, held, true, {}, false, 0, false}, cfg, error))
+        if (!checkDependent({field, held, true, {}, false, 0, false}, cfg, language, error))
             return false;
     }
     return true;
 }
 
-std::optional<std::string> receivedValueProblem(const TDisplayConfig& cfg)
+std::optional<std::string> receivedValueProblem(const TDisplayConfig& cfg, TLanguage language)
 {
     for (const TRecordField& f : recordFields()) {
         if (!f.carriedBy(kInParamsReply))
@@ -412,12 +475,12 @@ std::optional<std::string> receivedValueProblem(const TDisplayConfig& cfg)
             const TFieldLimits limits = f.limitsIn(cfg);
             const long long v = f.type == TFieldType::Index ? cfg.*f.u8 : cfg.*f.i32;
             if (v < limits.low || v > limits.high)
-                return what + outsideText(limits);
+                return what + outsideText(limits, language);
             break;
         }
         case TFieldType::Real:
             if (!std::isfinite(cfg.*f.f64))
-                return std::string(f.name) + " is not a finite number";
+                return say(kNotFinite, language, {f.name});
             break;
         case TFieldType::Character: {
             // A relay never set up holds the byte zero; the level of a relay
@@ -426,9 +489,9 @@ std::optional<std::string> receivedValueProblem(const TDisplayConfig& cfg)
             const bool chosen = f.choice(static_cast<unsigned char>(c)) != nullptr;
             if (f.whileRelayOn) {
                 if (cfg.relay(f.relay).Enabled == 1 && !chosen)
-                    return what + " is not " + choiceValues(f) + " for a relay that is on";
+                    return say(kNotChoiceRelayOn, language, {what, choiceValues(f, language)});
             } else if (!chosen && c != '\0') {
-                return what + " is not " + choiceValues(f);
+                return say(kNotChoice, language, {what, choiceValues(f, language)});
             }
             break;
         }

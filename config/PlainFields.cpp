@@ -18,9 +18,17 @@ using TText = std::function<std::optional<std::string>(const C&)>;
 using TParse = std::function<bool(const std::string& value, std::vector<TRecordAssignment>& out)>;
 
 using TFields = std::vector<const TRecordField*>;
+// For a refusal, in the language: "must be " + allowed.
+using TAllowed = std::function<std::string(TLanguage language)>;
+
+// "a, b or c" of the words.
+TAllowed oneOf(std::vector<std::string> words)
+{
+    return [words = std::move(words)](TLanguage language) { return either(words, language); };
+}
 
 struct TRow {
-    TRow(std::string rowName, bool isNumber, TFields recordFields, std::string allowedValues)
+    TRow(std::string rowName, bool isNumber, TFields recordFields, TAllowed allowedValues)
         : name(std::move(rowName)), number(isNumber), fields(std::move(recordFields)), allowed(std::move(allowedValues))
     {
     }
@@ -31,7 +39,7 @@ struct TRow {
     TFields fields;
     TText text;
     TParse parse;
-    std::string allowed; // for a refusal: "must be " + allowed
+    TAllowed allowed;
     // The row that already names this one's value where `named` holds ("input" for "signal").
     int partOf = -1;
     std::function<bool(const C&)> named;
@@ -65,7 +73,7 @@ std::vector<std::string> wordsOf(const TRecordField& field)
 TRow choiceRow(std::uint8_t C::*member, std::vector<std::string> words, bool number = false)
 {
     const TRecordField* field = &recordField(member);
-    TRow row(field->plain, number, {field}, either(words));
+    TRow row(field->plain, number, {field}, oneOf(words));
     row.text = [member, words](const C& c) -> std::optional<std::string> {
         if (c.*member < words.size())
             return words[c.*member];
@@ -91,7 +99,8 @@ TRow countRow(std::uint8_t C::*member)
     const TRecordField* field = &recordField(member);
     const int offset = field->countBase;
     const auto high = static_cast<int>(field->limits({}).high);
-    TRow row(field->plain, true, {field}, cfmt("a whole number from %d to %d", offset, high + offset));
+    TRow row(field->plain, true, {field},
+             [offset, high](TLanguage language) { return wholeNumberWords(offset, high + offset, language); });
     row.text = [member, offset, high](const C& c) -> std::optional<std::string> {
         if (c.*member <= high)
             return std::to_string(c.*member + offset);
@@ -160,7 +169,7 @@ std::string bitText(const TRecordField& field, std::size_t i)
 TRow bitRow(const TRecordField* field)
 {
     const std::vector<std::string> words = wordsOf(*field);
-    TRow row(field->plain, false, {field}, either(words));
+    TRow row(field->plain, false, {field}, oneOf(words));
     row.text = [field](const C& c) -> std::optional<std::string> { return plainBit(*field, c.*field->ch); };
     row.parse = [field, words](const std::string& value, std::vector<TRecordAssignment>& out) {
         const auto i = wordIndex(words, value);
@@ -185,7 +194,7 @@ void addRelayRows(std::vector<TRow>& rows, int n)
     // "off", or the delay type of a relay that is on.
     std::vector<std::string> modes = wordsOf(*delayType);
     modes.insert(modes.begin(), enabled->choices[0].word);
-    TRow mode(enabled->plain, false, {enabled, delayType}, either(modes));
+    TRow mode(enabled->plain, false, {enabled, delayType}, oneOf(modes));
     mode.text = [n, delayType, modes](const C& c) -> std::optional<std::string> {
         const TConstRelayFields x = c.relay(n);
         if (x.Enabled > 1)
@@ -261,7 +270,7 @@ const std::vector<TRow>& rows()
         const std::vector<std::string> probes = wordsOf(*probeField);
         std::vector<std::string> inputs = signals;
         inputs.insert(inputs.end(), probes.begin(), probes.end());
-        TRow input(mode->plain, false, {mode, signalField, probeField}, either(inputs));
+        TRow input(mode->plain, false, {mode, signalField, probeField}, oneOf(inputs));
         input.text = [signals, probes](const C& c) -> std::optional<std::string> {
             if (c.InputMode == 0 && c.ProcessInput < signals.size())
                 return signals[c.ProcessInput];
@@ -319,15 +328,15 @@ bool namedByPart(const TRow& row, const C& c)
 
 } // namespace
 
-TPlainParse expandPlain(const std::string& name, const std::string& value, std::vector<TRecordAssignment>& out,
-                        std::string& error)
+TPlainParse expandPlain(const std::string& name, const std::string& value, TLanguage language,
+                        std::vector<TRecordAssignment>& out, std::string& error)
 {
     for (const TRow& row : rows()) {
         if (name != row.name)
             continue;
         if (row.parse(value, out))
             return TPlainParse::Done;
-        error = name + " must be " + row.allowed + ", not \"" + value + "\"";
+        error = refusalText(name, row.allowed(language), value, language);
         return TPlainParse::Refused;
     }
     return TPlainParse::NotPlain;

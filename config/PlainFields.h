@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Language.h"
 #include "config/DisplayConfig.h"
 #include "config/RecordFields.h"
 
@@ -27,10 +28,11 @@ enum class TPlainParse { NotPlain, Done, Refused };
 
 // Turns NAME=VALUE in plain names into record assignments. NotPlain for a
 // name that is not a plain one; Refused, with the field, the value and what
-// is allowed in error, for a value the name does not take. Values whose
-// bounds depend on other fields are checked with the record assignments.
-TPlainParse expandPlain(const std::string& name, const std::string& value, std::vector<TRecordAssignment>& out,
-                        std::string& error);
+// is allowed in error (in `language`), for a value the name does not take.
+// Values whose bounds depend on other fields are checked with the record
+// assignments.
+TPlainParse expandPlain(const std::string& name, const std::string& value, TLanguage language,
+                        std::vector<TRecordAssignment>& out, std::string& error);
 
 // The record fields a plain name stands for; empty for a name that is not a plain one.
 std::vector<const TRecordField*> plainFields(const std::string& name);

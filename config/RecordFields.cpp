@@ -91,10 +91,15 @@ constexpr TFieldChoice kUnits[] = {{0, "F", "ºF"}, {1, "C", "ºC"}};
 constexpr TFieldChoice kProbes[] = {{0, "pt100", "PT100"}, {1, "j", "TC J"}, {2, "k", "TC K"}, {3, "t", "TC T"}};
 constexpr TFieldChoice kResolutions[] = {{0, "1", "1°"}, {1, "0.1", "0,1º"}};
 constexpr TFieldChoice kRelayStates[] = {{0, "off"}, {1, "on"}};
+constexpr TTexts kTimedMeaning{"retard temporitzat", "retardo temporizado", "temporisation", "timed delay"};
+constexpr TTexts kHysteresisMeaning{"histèresi", "histéresis", "hystérésis", "hysteresis"};
+constexpr TTexts kAboveMeaning{"activat per sobre del nivell", "activado por encima del nivel", "actif au-dessus du niveau",
+                               "on above the level"};
+constexpr TTexts kBelowMeaning{"activat per sota", "activado por debajo", "actif en dessous", "on below it"};
 constexpr TFieldChoice kDelayTypes[] = {
-    {'0', "timed", nullptr, "timed delay"}, {'1', "hysteresis", nullptr, "hysteresis"}};
+    {'0', "timed", nullptr, &kTimedMeaning}, {'1', "hysteresis", nullptr, &kHysteresisMeaning}};
 constexpr TFieldChoice kTriggers[] = {
-    {'0', "above", nullptr, "on above the level"}, {'1', "below", nullptr, "on below it"}};
+    {'0', "above", nullptr, &kAboveMeaning}, {'1', "below", nullptr, &kBelowMeaning}};
 
 constexpr unsigned kInBoth = kInConfigRequest | kInParamsReply;
 

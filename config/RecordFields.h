@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/Texts.h"
 #include "config/DisplayConfig.h"
 
 // Every field of the 88-byte record, described once: its names, where it
@@ -56,7 +57,7 @@ struct TFieldChoice {
     int value; // the byte the record holds
     const char* word; // the plain word dadizctl reads and prints
     const char* panel = nullptr; // what the summary panel shows, where it shows this list
-    const char* meaning = nullptr; // the word explained, where it is too short alone
+    const TTexts* meaning = nullptr; // the word explained, where it is too short alone
 };
 
 struct TRecordField {

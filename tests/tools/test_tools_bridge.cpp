@@ -359,6 +359,27 @@ TEST(Bridge, PublishesServesAndKeepsTheReadingsOfABus)
                                    "ligne COM1 : " + link + " a été perdu", "arrêt en cours"};
     for (const std::string& said : journal)
         EXPECT_NE(bridge.log().find(said), std::string::npos) << said << "\n" << bridge.log();
+
+    // With writes allowed, a value the display cannot take is refused wholly in French.
+    writeFile(dir + "/bridge.conf", "[Bridge]\nLanguage=fr\n" + configText(broker.port, link, "1", "AllowWrites=true\n"));
+    TBridge writer(dir + "/bridge.conf");
+    TSubscriber results(broker.port, "dadiz/#");
+    ASSERT_FALSE(results.waitFor("dadiz/bridge/status online").empty()) << writer.log();
+    const std::pair<std::string, std::string> refused[] = {
+        {R"({"relay2-delay":1000})", R"(relay2-delay doit être un nombre entier de 0 à 999, et non \\"1000\\")"},
+        {R"({"relay2-setpoint":"12.34"})",
+         R"(relay2-setpoint doit être de -?[0-9.]+ à [0-9.]+ avec au plus 1 décimale \([0-9]+ chiffres, point décimal )"
+         R"(1\), et non \\"12.34\\")"},
+        {R"({"relay2":"on"})", R"(relay2 doit être off, timed ou hysteresis, et non \\"on\\")"},
+    };
+    for (const auto& [payload, error] : refused) {
+        publish(broker.port, "dadiz/COM1/01/config/set", payload);
+        EXPECT_FALSE(results.waitFor(R"(dadiz/COM1/01/config/result \{"request":"set","ok":false,"error":")" + error
+                                     + R"( ; rien n'a été envoyé"\})")
+                         .empty())
+            << payload << "\n" << writer.log();
+    }
+    EXPECT_EQ(writer.stop(), 0) << writer.log();
 }
 
 // The plain fields a display holds, read by dadizctl from the simulator itself.

@@ -302,6 +302,53 @@ TEST(Ctl, BadInputIsRefusedAndLeavesTheFileAlone)
     EXPECT_EQ(loadRecord(file).DecimalPoint, 1);
 }
 
+// Usage errors and refusals in the --lang language, wherever --lang stands;
+// names, values and numbers (with '.') stay as typed.
+TEST(Ctl, RefusalsFollowTheLanguage)
+{
+    const std::string dir = tempDir("lang");
+    const std::string file = dir + "/cfg.dad";
+    ASSERT_EQ(ctl({"new", file, "DecimalPoint=1", "DisplayValue2=9999"}).status, 0);
+    const std::string before = readFile(file);
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const Case cases[] = {
+        {{"set", file, "--lang", "fr", "DisplayValue1=9999.5"},
+         file + " : DisplayValue1 doit être de -999.9 à 9999 avec au plus 1 décimale (4 chiffres, point décimal 1), "
+                "et non \"9999.5\" ; le fichier est inchangé\n"},
+        {{"set", file, "--lang=ca", "relay1=on"},
+         file + ": relay1 ha de ser off, timed o hysteresis, no \"on\"; l'arxiu no ha canviat\n"},
+        {{"set", file, "DigitsIndex=1", "--lang", "ca"},
+         file + ": DisplayValue2 ha de ser de -99.9 a 999.9 amb 1 decimal com a màxim (3 dígits, punt decimal 1), "
+                "no \"9999\" (conservat de l'arxiu; doneu-li un valor nou a la mateixa ordre); l'arxiu no ha canviat\n"},
+        {{"set", file, "Relay1TriggerLevel=x", "--lang", "es"},
+         file + ": Relay1TriggerLevel debe ser 0 o 1 (0 activado por encima del nivel, 1 activado por debajo), u otro "
+                "byte como <XX> en hexadecimal, no \"x\"; el archivo no ha cambiado\n"},
+        {{"new", dir + "/new.dad", "Address", "--lang", "fr"},
+         dir + "/new.dad : \"Address\" n'est pas de la forme FIELD=VALUE ; rien n'a été écrit\n"},
+        // Usage errors found before --lang is reached are said in its language too.
+        {{"value", "--timeout", "0", "--lang", "fr"},
+         "--timeout doit être un nombre entier de millisecondes de 1 à 600000, et non \"0\"\n"
+         "Essayez \"dadizctl --help\".\n"},
+        {{"--jsn", "--lang", "ca"}, "opció desconeguda \"--jsn\"\nProveu \"dadizctl --help\".\n"},
+        {{"set", "--lang", "fr", file}, "usage : dadizctl set FILE FIELD=VALUE... | -\nEssayez \"dadizctl --help\".\n"},
+        {{"value", "--address", "1,,2", "--lang", "es"},
+         "--address debe ser un número entero de 0 a 31, o varias en una lista con intervalos como 1,2,5-9, no "
+         "\"1,,2\"\nPruebe \"dadizctl --help\".\n"},
+        // The value of another option is not a --lang; an unknown one names the codes in English.
+        {{"show", "--csv", "--lang", "x"}, "--csv does not apply to show\nTry \"dadizctl --help\".\n"},
+        {{"show", file, "--lang", "de"}, "--lang must be ca, es, fr or en, not \"de\"\nTry \"dadizctl --help\".\n"},
+    };
+    for (const auto& c : cases) {
+        const TRun run = ctl(c.args);
+        EXPECT_EQ(run.status, 2) << run.err;
+        EXPECT_EQ(run.err, "dadizctl: " + c.err);
+    }
+    EXPECT_EQ(readFile(file), before);
+}
+
 TEST(Ctl, HelpForTheToolAndEachCommand)
 {
     for (const char* command :
@@ -754,6 +801,7 @@ TEST(Ctl, ReceiveRefusesPartialRepliesAndValuesNoFileHolds)
         std::string reply;
         int status;
         std::string message;
+        std::string language = "en";
     };
     std::string nineDecimals = paramsReply();
     nineDecimals[45] = '9';
@@ -779,6 +827,11 @@ TEST(Ctl, ReceiveRefusesPartialRepliesAndValuesNoFileHolds)
         {paramsReply().substr(0, 63) + "\r", 1, "missing: Relay1Enabled Relay1DelayType"},
         {nineDecimals, 1, "holds what a configuration cannot hold: DecimalPoint 9 is outside 0..4"},
         {nulLevel, 1, "Relay1TriggerLevel <00> is not 0 or 1 for a relay that is on"},
+        {nulLevel, 1,
+         "contient ce qu'une configuration ne peut pas contenir : Relay1TriggerLevel <00> n'est pas 0 ou 1 pour un "
+         "relais activé ; ",
+         "fr"},
+        {nineDecimals, 1, "no puede contener: DecimalPoint 9 está fuera de 0..4; ", "es"},
         {cutValue, 1, "holds what a request cannot carry back: InputValue1 would go out as \"+100000\""},
         {notNumbers, 1, "holds text that is not a number: DisplayValue1 \"    nan\", InputValue2 \"   -inf\""},
         {garbledSetpoint, 1, "holds text that is not a number: Relay1Setpoint \" 12x0\"; "},
@@ -797,7 +850,8 @@ TEST(Ctl, ReceiveRefusesPartialRepliesAndValuesNoFileHolds)
         ASSERT_EQ(ctl({"new", file}).status, 0);
         const std::string before = readFile(file);
         for (const std::string& target : {file, absent}) {
-            const TRun run = ctl({"receive", target, "--port", display.path(), "--timeout", "300"});
+            const TRun run =
+                ctl({"receive", target, "--port", display.path(), "--timeout", "300", "--lang", c.language});
             EXPECT_EQ(run.status, c.status) << c.message << '\n' << run.err;
             EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         }

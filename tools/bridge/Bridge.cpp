@@ -278,7 +278,7 @@ void TBridge::readConfig(std::size_t line, std::uint8_t address,
             done(nullptr, say(kPartOnly, config_.language, {shownText(std::string(r.reply.begin(), r.reply.end()))}));
             return;
         }
-        if (const auto problem = receivedValueProblem(cfg)) {
+        if (const auto problem = receivedValueProblem(cfg, config_.language)) {
             done(nullptr, say(kCannotHold, config_.language, {*problem}));
             return;
         }

@@ -137,7 +137,7 @@ TSetter plainSetting(const char* plainName, std::function<std::string(TLanguage 
     return [=](const std::string& value, TContext& c, std::string& error) {
         std::vector<TRecordAssignment> out;
         std::string why;
-        if (expandPlain(plainName, value, out, why) != TPlainParse::Done || out.size() != 1) {
+        if (expandPlain(plainName, value, c.language, out, why) != TPlainParse::Done || out.size() != 1) {
             error = allowed(c.language);
             return false;
         }

@@ -225,7 +225,7 @@ bool applyConfigPayload(std::string_view json, TLanguage language, TDisplayConfi
         }
     }
     TDisplayConfig changed = cfg;
-    if (!applyAssignments(assignments, changed, error))
+    if (!applyAssignments(assignments, language, changed, error))
         return false;
     const TFrameCheck check = checkConfigRequest(changed);
     if (check.fault != TFrameFault::None) {

@@ -202,7 +202,8 @@ std::string helpText(const std::string& command)
     text += std::string("\n") + kLineHelp +
         "\nEvery command takes:\n"
         "  --lang L                ca, es, fr or en (default en): the language of the program's\n"
-        "                          texts it prints (the panels of show)\n"
+        "                          texts it prints (the panels of show, the doctor, usage errors,\n"
+        "                          refused values)\n"
         "  -v, --verbose           every frame sent and received, on standard error\n"
         "\n\"dadizctl COMMAND --help\" describes one command.\n\n"
         "Exit status: 0 success, 1 no reply or an invalid or partial reply (or differences found\n"

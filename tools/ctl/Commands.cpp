@@ -13,6 +13,7 @@
 #include "base/Failure.h"
 #include "config/DisplayConfig.h"
 #include "base/Formats.h"
+#include "base/Texts.h"
 #include "config/MainPanelCaptions.h"
 #include "config/PanelTexts.h"
 #include "protocol/Replies.h"
@@ -33,6 +34,21 @@ namespace {
 
 // Assignments read from standard input: far more than a configuration needs.
 constexpr std::size_t kAssignmentInputLimit = 65536;
+
+// A refusal of a value, closed by what became of the file.
+const TTexts kNothingWritten{"%1: %2; no s'ha escrit res", "%1: %2; no se ha escrito nada", "%1 : %2 ; rien n'a été écrit",
+                             "%1: %2; nothing was written"};
+const TTexts kFileUnchanged{"%1: %2; l'arxiu no ha canviat", "%1: %2; el archivo no ha cambiado",
+                            "%1 : %2 ; le fichier est inchangé", "%1: %2; the file is unchanged"};
+const TTexts kCannotHold{
+    "el visualitzador de l'adreça %1 a %2: la resposta \"%3\" conté el que una configuració no pot contenir: %4; "
+    "%5 no s'ha escrit",
+    "el visualizador de la dirección %1 en %2: la respuesta \"%3\" contiene lo que una configuración no puede "
+    "contener: %4; %5 no se ha escrito",
+    "l'afficheur à l'adresse %1 sur %2 : la réponse \"%3\" contient ce qu'une configuration ne peut pas contenir : "
+    "%4 ; %5 n'a pas été écrit",
+    "the display at address %1 on %2: the reply \"%3\" holds what a configuration cannot hold: %4; %5 was not "
+    "written"};
 
 using TRows = std::vector<std::pair<std::string, std::string>>;
 
@@ -208,8 +224,8 @@ int runNew(const TCtlOptions& o)
     TDisplayConfig cfg;
     resetToDefaults(cfg);
     std::string error;
-    if (!applyAssignments(*assignments, cfg, error)) {
-        message(path + ": " + error + "; nothing was written");
+    if (!applyAssignments(*assignments, o.language, cfg, error)) {
+        message(fillIn(kNothingWritten.pick(o.language), {path, error}));
         return ExitUsage;
     }
     return saveFile(path, cfg) ? ExitOk : ExitFile;
@@ -232,8 +248,8 @@ int runSet(const TCtlOptions& o)
     if (!loadFile(path, cfg))
         return ExitFile;
     std::string error;
-    if (!applyAssignments(*assignments, cfg, error)) {
-        message(path + ": " + error + "; the file is unchanged");
+    if (!applyAssignments(*assignments, o.language, cfg, error)) {
+        message(fillIn(kFileUnchanged.pick(o.language), {path, error}));
         return ExitUsage;
     }
     return saveFile(path, cfg) ? ExitOk : ExitFile;
@@ -369,9 +385,10 @@ int receiveOne(TLineSession& session, const TCtlOptions& o, const std::string& p
         message(who + ": " + replyText + " " + problem + "; " + path + " was not written");
         return ExitNoReply;
     }
-    if (const auto problem = receivedValueProblem(received)) {
-        message(who + ": " + replyText + " holds what a configuration cannot hold: " + *problem + "; " + path
-                + " was not written");
+    if (const auto problem = receivedValueProblem(received, o.language)) {
+        message(fillIn(kCannotHold.pick(o.language),
+                       {cfmt("%02d", line.Address), session.link().deviceName(),
+                        shownText(std::string(r.reply.begin(), r.reply.end())), *problem, path}));
         return ExitNoReply;
     }
     // A file that receive writes can be sent back as it is.

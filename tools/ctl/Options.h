@@ -37,5 +37,9 @@ struct TCtlOptions {
     std::optional<std::string> csv;
 };
 
-// False on a usage error, with the reason in error.
+// False on a usage error, with the reason in error, in the language of
+// --lang wherever it stands.
 bool parseArguments(const std::vector<std::string>& args, TCtlOptions& options, std::string& error);
+
+// "Try "dadizctl --help"." in the language.
+std::string usageHint(TLanguage language);

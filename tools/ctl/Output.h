@@ -8,7 +8,8 @@
 // What dadizctl writes: results on standard output, messages on standard
 // error, and the forms its texts take there.
 
-// dadizctl's messages are English.
+// The language of dadizctl's messages about files, standard input and the
+// CSV log, which are English whatever --lang says.
 inline constexpr TLanguage kMessageLanguage = TLanguage::English;
 
 // Results to standard output; false, after a message unless a stop signal

@@ -115,7 +115,7 @@ bool frameFits(const TFrameCheck& check, const std::string& path, const TDisplay
     case TFrameFault::NotFinite: why = " is not a finite number"; break;
     case TFrameFault::EndsFrame: why = " holds a CR byte, which would end the request early"; break;
     default:
-        why = (&field == &recordField(&TDisplayConfig::Address) ? outsideText(field.limitsIn(cfg))
+        why = (&field == &recordField(&TDisplayConfig::Address) ? outsideText(field.limitsIn(cfg), kMessageLanguage)
                                                                  : " does not fit its field of the request")
             + std::string(" (it would go out as \"") + check.sent + "\")";
     }

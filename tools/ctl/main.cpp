@@ -33,7 +33,7 @@ int main(int argc, char** argv)
     TCtlOptions options;
     std::string error;
     if (!parseArguments(args, options, error)) {
-        printMessage(error, "Try \"dadizctl --help\".");
+        printMessage(error, usageHint(options.language));
         return ExitUsage;
     }
     if (options.help)
