@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A file taken has lines, each with a device and displays, and somewhere to send their readings.
     FUZZ_REQUIRE(!config.lines.empty());
     FUZZ_REQUIRE(config.broker.enabled || config.modbus.enabled);
-    FUZZ_REQUIRE(config.language >= 0 && config.language <= 3);
+    FUZZ_REQUIRE(languagePlace(config.language) <= 3);
     for (const TBridgeLine& line : config.lines) {
         FUZZ_REQUIRE(!line.device.empty() && !line.addresses.empty() && !line.name.empty());
         for (std::uint8_t a : line.addresses)

@@ -28,11 +28,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TDisplayConfig cfg = before;
     std::string error;
     // The language rides on the last byte: every language refuses the same payloads.
-    const int language = size ? data[size - 1] % 4 : 3;
+    const TLanguage language = size ? kLanguages[data[size - 1] % 4] : TLanguage::English;
     const bool taken = applyConfigPayload(payload, language, cfg, error);
     TDisplayConfig english = before;
     std::string englishError;
-    FUZZ_REQUIRE(applyConfigPayload(payload, 3, english, englishError) == taken);
+    FUZZ_REQUIRE(applyConfigPayload(payload, TLanguage::English, english, englishError) == taken);
     if (!taken) {
         // A refusal says why and changes nothing.
         FUZZ_REQUIRE(!error.empty());

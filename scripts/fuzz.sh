@@ -36,7 +36,12 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
   -DDADIZ_FUZZ=ON -DDADIZ_TESTS=OFF -DDADIZ_BENCH=OFF -DDADIZ_RENDER=OFF -DDADIZ_PACKAGE=OFF >/dev/null
-cmake --build "$build" --target fuzz_all -j2 >/dev/null
+# The build's output is shown only when it fails, so that a run says why.
+if ! cmake --build "$build" --target fuzz_all -j2 >"$build/fuzz-build.log" 2>&1; then
+  tail -n 60 "$build/fuzz-build.log" >&2
+  echo "fuzz: the fuzz targets did not build (the whole output is in $build/fuzz-build.log)" >&2
+  exit 1
+fi
 
 # The file targets rewrite a scratch file per input: keep it in memory when possible.
 scratch=/dev/shm

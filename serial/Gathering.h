@@ -1,6 +1,9 @@
 #pragma once
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
+#include <vector>
 
 #include "serial/PortSettings.h"
 
@@ -29,3 +32,82 @@ inline TGathering gatheringFor(const TPortSettings& s)
     const std::int64_t charNs = tenths * 100000000 / baud;
     return {2 * charNs, 32 * charNs};
 }
+
+enum class TTaken { Nothing, Some, FrameEnd, Full, Lost };
+
+// The bytes the wait thread took from the driver and the owner has not read
+// yet. Both threads use them; `readDriver(buf, count)` reads the driver as
+// the platform does (bytes, 0 for none, -1 for a failure).
+class THeldBytes {
+public:
+    // Moves what the driver holds into the held bytes.
+    template <typename ReadDriver>
+    TTaken take(ReadDriver&& readDriver)
+    {
+        std::lock_guard lock(mutex_);
+        const std::size_t room = kGatherCapacity - std::min(kGatherCapacity, bytes_.size());
+        if (room == 0)
+            return TTaken::Full;
+        const std::size_t before = bytes_.size();
+        bytes_.resize(before + room);
+        const long n = readDriver(bytes_.data() + before, static_cast<long>(room));
+        bytes_.resize(before + static_cast<std::size_t>(std::max(0L, n)));
+        if (n < 0)
+            return TTaken::Lost;
+        if (n == 0)
+            return TTaken::Nothing;
+        if (std::find(bytes_.begin() + static_cast<std::ptrdiff_t>(before), bytes_.end(), kFrameEnd) != bytes_.end())
+            return TTaken::FrameEnd;
+        return bytes_.size() == kGatherCapacity ? TTaken::Full : TTaken::Some;
+    }
+
+    // The held bytes come first, then the driver's.
+    template <typename ReadDriver>
+    long read(unsigned char* buf, long count, ReadDriver&& readDriver)
+    {
+        if (count <= 0)
+            return 0;
+        std::lock_guard lock(mutex_);
+        const long fromHeld = std::min(count, static_cast<long>(bytes_.size()));
+        std::copy_n(bytes_.begin(), fromHeld, buf);
+        bytes_.erase(bytes_.begin(), bytes_.begin() + fromHeld);
+        if (fromHeld == count)
+            return count;
+        const long n = readDriver(buf + fromHeld, count - fromHeld);
+        if (n < 0)
+            return fromHeld > 0 ? fromHeld : -1;
+        return fromHeld + n;
+    }
+
+    // The held bytes and the driver's count (negative when it could not say).
+    template <typename DriverCount>
+    long queued(DriverCount&& driverCount)
+    {
+        std::lock_guard lock(mutex_);
+        const long driver = driverCount();
+        if (driver < 0)
+            return bytes_.empty() ? -1 : static_cast<long>(bytes_.size());
+        return static_cast<long>(bytes_.size()) + driver;
+    }
+
+    // Runs `purge` with the held bytes dropped first when the input goes too,
+    // so the wait thread cannot hold bytes from before it.
+    template <typename Purge>
+    int purge(bool input, Purge&& purgeDriver)
+    {
+        std::lock_guard lock(mutex_);
+        if (input)
+            bytes_.clear();
+        return purgeDriver();
+    }
+
+    void clear()
+    {
+        std::lock_guard lock(mutex_);
+        bytes_.clear();
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<unsigned char> bytes_;
+};

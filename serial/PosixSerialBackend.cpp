@@ -4,7 +4,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/serial.h>
-#include <mutex>
 #include <poll.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
@@ -15,7 +14,6 @@
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
-#include <vector>
 
 #include "base/UniqueFd.h"
 #include "serial/Gathering.h"
@@ -89,10 +87,7 @@ public:
             return errno;
         armed_ = false;
         lostAfterData_ = false;
-        {
-            std::lock_guard lock(heldMutex_);
-            held_.clear();
-        }
+        held_.clear();
         pseudoTerminal_ = isPseudoTerminal(fd.get());
         serial_icounter_struct counts{};
         hasCounters_ = ioctl(fd.get(), TIOCGICOUNT, &counts) == 0;
@@ -113,7 +108,6 @@ public:
         }
         epoll_.reset();
         wake_.reset();
-        std::lock_guard lock(heldMutex_);
         held_.clear();
         fd_.reset();
     }
@@ -156,11 +150,7 @@ public:
 
     long queuedIn() override
     {
-        std::lock_guard lock(heldMutex_);
-        const long driver = queueCount(FIONREAD);
-        if (driver < 0)
-            return held_.empty() ? -1 : static_cast<long>(held_.size());
-        return static_cast<long>(held_.size()) + driver;
+        return held_.queued([this] { return queueCount(FIONREAD); });
     }
     long queuedOut() override { return queueCount(TIOCOUTQ); }
 
@@ -171,18 +161,7 @@ public:
             errno = EBADF;
             return -1;
         }
-        if (count <= 0)
-            return 0;
-        std::lock_guard lock(heldMutex_);
-        const long fromHeld = std::min(count, static_cast<long>(held_.size()));
-        std::copy_n(held_.begin(), fromHeld, buf);
-        held_.erase(held_.begin(), held_.begin() + fromHeld);
-        if (fromHeld == count)
-            return count;
-        const long n = readDriver(buf + fromHeld, count - fromHeld);
-        if (n < 0)
-            return fromHeld > 0 ? fromHeld : -1;
-        return fromHeld + n;
+        return held_.read(buf, count, [this](unsigned char* b, long n) { return readDriver(b, n); });
     }
 
     long write(const unsigned char* buf, long count, int timeoutMs) override
@@ -259,10 +238,7 @@ public:
         if (!tx && !rx)
             return 0;
         const int which = tx && rx ? TCIOFLUSH : (tx ? TCOFLUSH : TCIFLUSH);
-        std::lock_guard lock(heldMutex_);
-        if (rx)
-            held_.clear();
-        return tcflush(fd_.get(), which) == 0 ? 0 : errno;
+        return held_.purge(rx, [&] { return tcflush(fd_.get(), which) == 0 ? 0 : errno; });
     }
 
     TWaitOutcome waitReceive() override
@@ -309,7 +285,6 @@ public:
 
 private:
     enum class TWoke { Data, Quiet, Cancelled, Lost };
-    enum class TTaken { Nothing, Some, FrameEnd, Full, Lost };
 
     // Waits for bytes, a cancel or a lost device, at most `timeout` (none: for ever).
     TWoke waitEvents(const timespec* timeout)
@@ -349,24 +324,10 @@ private:
         }
     }
 
-    // Moves what the driver holds into held_, for the owner's next read.
+    // Moves what the driver holds into the held bytes, for the owner's next read.
     TTaken take()
     {
-        std::lock_guard lock(heldMutex_);
-        const std::size_t room = kGatherCapacity - std::min(kGatherCapacity, held_.size());
-        if (room == 0)
-            return TTaken::Full;
-        const std::size_t before = held_.size();
-        held_.resize(before + room);
-        const long n = readDriver(held_.data() + before, static_cast<long>(room));
-        held_.resize(before + static_cast<std::size_t>(std::max(0L, n)));
-        if (n < 0)
-            return TTaken::Lost;
-        if (n == 0)
-            return TTaken::Nothing;
-        if (std::find(held_.begin() + static_cast<std::ptrdiff_t>(before), held_.end(), kFrameEnd) != held_.end())
-            return TTaken::FrameEnd;
-        return held_.size() == kGatherCapacity ? TTaken::Full : TTaken::Some;
+        return held_.take([this](unsigned char* b, long n) { return readDriver(b, n); });
     }
 
     // After the first bytes: gathers until a frame ends or the line falls quiet.
@@ -466,9 +427,7 @@ private:
     UniqueFd epoll_;
     bool armed_ = false;  // wait thread only
     bool lostAfterData_ = false;  // wait thread only
-    // Bytes the wait thread took from the driver and the owner has not read.
-    std::mutex heldMutex_;
-    std::vector<unsigned char> held_;
+    THeldBytes held_;
     std::atomic<long> quietNs_{0};
     std::atomic<long> longestNs_{0};
     bool pseudoTerminal_ = false;

@@ -128,10 +128,7 @@ int TWin32SerialBackend::open(const std::string& path)
     errors_ = 0;
     armed_ = false;
     lostAfterData_ = false;
-    {
-        std::lock_guard lock(heldMutex_);
-        held_.clear();
-    }
+    held_.clear();
     device_ = std::move(h);
     guard_ = std::move(guard);
     ioDone_ = std::move(ioDone);
@@ -143,10 +140,7 @@ int TWin32SerialBackend::open(const std::string& path)
 
 void TWin32SerialBackend::close()
 {
-    {
-        std::lock_guard lock(heldMutex_);
-        held_.clear();
-    }
+    held_.clear();
     device_.reset();
     guard_.reset();
     ioDone_.reset();
@@ -208,12 +202,12 @@ long TWin32SerialBackend::queuedIn()
         errno = EBADF;
         return -1;
     }
-    std::lock_guard lock(heldMutex_);
-    if (!status(st)) {
+    return held_.queued([&] {
+        if (status(st))
+            return static_cast<long>(st.cbInQue);
         errno = lastErrno();
-        return held_.empty() ? -1 : static_cast<long>(held_.size());
-    }
-    return static_cast<long>(held_.size() + st.cbInQue);
+        return -1L;
+    });
 }
 
 long TWin32SerialBackend::queuedOut()
@@ -250,18 +244,7 @@ long TWin32SerialBackend::read(unsigned char* buf, long count)
         errno = EBADF;
         return -1;
     }
-    if (count <= 0)
-        return 0;
-    std::lock_guard lock(heldMutex_);
-    const long fromHeld = std::min(count, static_cast<long>(held_.size()));
-    std::copy_n(held_.begin(), fromHeld, buf);
-    held_.erase(held_.begin(), held_.begin() + fromHeld);
-    if (fromHeld == count)
-        return count;
-    const long n = readDriver(buf + fromHeld, count - fromHeld, ioDone_.get());
-    if (n < 0)
-        return fromHeld > 0 ? fromHeld : -1;
-    return fromHeld + n;
+    return held_.read(buf, count, [this](unsigned char* b, long n) { return readDriver(b, n, ioDone_.get()); });
 }
 
 long TWin32SerialBackend::readDriver(unsigned char* buf, long count, HANDLE done)
@@ -338,10 +321,8 @@ int TWin32SerialBackend::purge(unsigned long flags)
     flags &= PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR;
     if (flags == 0)
         return 0;
-    std::lock_guard lock(heldMutex_);
-    if (flags & (PURGE_RXABORT | PURGE_RXCLEAR))
-        held_.clear();
-    return PurgeComm(device_.get(), flags) ? 0 : lastErrno();
+    return held_.purge(flags & (PURGE_RXABORT | PURGE_RXCLEAR),
+        [&] { return PurgeComm(device_.get(), flags) ? 0 : lastErrno(); });
 }
 
 bool TWin32SerialBackend::cancelled() const { return WaitForSingleObject(cancel_.get(), 0) == WAIT_OBJECT_0; }
@@ -443,23 +424,9 @@ TWin32SerialBackend::TWoke TWin32SerialBackend::waitEvent(DWORD timeoutMs)
     }
 }
 
-TWin32SerialBackend::TTaken TWin32SerialBackend::take()
+TTaken TWin32SerialBackend::take()
 {
-    std::lock_guard lock(heldMutex_);
-    const std::size_t room = kGatherCapacity - std::min(kGatherCapacity, held_.size());
-    if (room == 0)
-        return TTaken::Full;
-    const std::size_t before = held_.size();
-    held_.resize(before + room);
-    const long n = readDriver(held_.data() + before, static_cast<long>(room), takeDone_.get());
-    held_.resize(before + static_cast<std::size_t>(std::max(0L, n)));
-    if (n < 0)
-        return TTaken::Lost;
-    if (n == 0)
-        return TTaken::Nothing;
-    if (std::find(held_.begin() + static_cast<std::ptrdiff_t>(before), held_.end(), kFrameEnd) != held_.end())
-        return TTaken::FrameEnd;
-    return held_.size() == kGatherCapacity ? TTaken::Full : TTaken::Some;
+    return held_.take([this](unsigned char* b, long n) { return readDriver(b, n, takeDone_.get()); });
 }
 
 TWaitOutcome TWin32SerialBackend::gather()

@@ -1,10 +1,9 @@
 #pragma once
 #include <atomic>
-#include <mutex>
 #include <string>
-#include <vector>
 #include <windows.h>
 
+#include "serial/Gathering.h"
 #include "serial/SerialBackend.h"
 
 // The device a port name opens: "COM1".."COM256" (any case) become
@@ -76,11 +75,10 @@ public:
 
 private:
     enum class TWoke { Data, Errors, Quiet, Cancelled, Lost };
-    enum class TTaken { Nothing, Some, FrameEnd, Full, Lost };
 
     // One WaitCommEvent, for at most timeoutMs (INFINITE: for ever).
     TWoke waitEvent(DWORD timeoutMs);
-    // Moves what the driver holds into held_, for the owner's next read.
+    // Moves what the driver holds into the held bytes, for the owner's next read.
     TTaken take();
     // After the first bytes: gathers until a frame ends or the line falls quiet.
     TWaitOutcome gather();
@@ -107,9 +105,7 @@ private:
     bool armed_ = false;       // wait thread only
     bool lostAfterData_ = false;  // wait thread only
     std::atomic<unsigned> errors_{0};
-    // Bytes the wait thread took from the driver and the owner has not read.
-    std::mutex heldMutex_;
-    std::vector<unsigned char> held_;
+    THeldBytes held_;
     std::atomic<long long> quietNs_{0};
     std::atomic<long long> longestNs_{0};
 };
