@@ -21,6 +21,7 @@
 #include "session/DisplayLine.h"
 #include "session/DisplaySession.h"
 #include "tools/ctl/CommandTable.h"
+#include "tools/ctl/CtlTexts.h"
 #include "tools/ctl/Link.h"
 #include "config/FieldEdits.h"
 #include "tools/ctl/ReplyCompare.h"
@@ -141,13 +142,13 @@ std::optional<std::vector<std::string>> assignmentsOf(const TCtlOptions& o, int&
         std::string text;
         switch (readStandardInput(text, kAssignmentInputLimit)) {
         case TInput::Read: break;
-        case TInput::Stopped: message("interrupted"); status = ExitNoReply; return std::nullopt;
+        case TInput::Stopped: message(say(ctltext::kInterrupted)); status = ExitNoReply; return std::nullopt;
         case TInput::TooLong:
             message(cfmt("standard input holds more than %zu bytes of assignments", kAssignmentInputLimit));
             status = ExitUsage;
             return std::nullopt;
         case TInput::Failed:
-            message("cannot read standard input: " + errorWords(errno, kMessageLanguage));
+            message(say(ctltext::kCannotReadInput, {errorWords(errno, o.language)}));
             status = ExitUsage;
             return std::nullopt;
         }
@@ -234,7 +235,7 @@ int runNew(const TCtlOptions& o)
 int runSet(const TCtlOptions& o)
 {
     const std::string& path = o.operands[0];
-    if (!regularOrMissing(path, "read"))
+    if (!regularOrMissing(path))
         return ExitFile;
     int status = ExitOk;
     const auto assignments = assignmentsOf(o, status);
@@ -352,7 +353,7 @@ namespace {
 int receiveOne(TLineSession& session, const TCtlOptions& o, const std::string& path,
                std::optional<std::uint8_t> address)
 {
-    if (!regularOrMissing(path, "read"))
+    if (!regularOrMissing(path))
         return ExitFile;
     UniqueFd lock;
     const TLock l = lockFile(path, lock);
@@ -439,7 +440,7 @@ int runValue(const TCtlOptions& o)
     TCsvLog log;
     if (o.csv) {
         if (const FileResult result = log.open(*o.csv); !result.ok) {
-            message(csvFailureText(TCsvStep::Open, *o.csv, result, kMessageLanguage));
+            message(csvFailureText(TCsvStep::Open, *o.csv, result, o.language));
             return ExitFile;
         }
     }
@@ -485,7 +486,7 @@ int runValue(const TCtlOptions& o)
         if (log.isOpen()) {
             const TReading row{now, !good, reading.value, reading.relays};
             if (const FileResult result = log.append(row); !result.ok) {
-                message(csvFailureText(TCsvStep::Write, log.path(), result, kMessageLanguage));
+                message(csvFailureText(TCsvStep::Write, log.path(), result, o.language));
                 log.close();
                 logLost = true;
             }
