@@ -175,8 +175,7 @@ int folderAddresses(const TCtlOptions& o, const std::string& folder, std::vector
     ::closedir(dir);
     std::sort(addresses.begin(), addresses.end());
     if (addresses.empty()) {
-        message(folder + " holds no configuration file named after an address (00.dad to 31.dad); --address "
-                         "names the displays");
+        message(say(ctltext::kNoFolderFiles, {folder}));
         return ExitFile;
     }
     return ExitOk;
@@ -208,7 +207,7 @@ int TLineSession::open(const TDisplayConfig& line)
     link_->setVerbose(o_.verbose);
     if (link_->open())
         return ExitOk;
-    message("cannot open " + link_->deviceName() + ": " + link_->openFailure());
+    message(say(ctltext::kCannotOpen, {link_->deviceName(), link_->openFailure()}));
     return ExitPort;
 }
 
