@@ -466,7 +466,8 @@ int runValue(const TCtlOptions& o)
         std::string out;
         if (o.json) {
             out = "{\"time\":" + jsonString(csvLocalTime(now)) + cfmt(",\"address\":%d,", address)
-                + readingJson(reading) + (good ? "" : ",\"error\":" + jsonString(say(ctltext::kAbout, {who, failed.reason})))
+                + readingJson(reading)
+                + (good ? "" : ",\"error\":" + jsonString(say(ctltext::kAbout, {who, failed.reason})))
                 + "}\n";
         } else if (good) {
             out = timestamp() + "  " + (several ? cfmt("%02d  ", address) : std::string()) + readingText(reading)
@@ -729,7 +730,8 @@ int runDiff(const TCtlOptions& o)
         TDisplayConfig received = t.cfg;
         const TParamsReplyContents contents = parseAnalogParamsReply(r.reply, received);
         if (const std::string problem = replyContentsProblem(contents); !problem.empty()) {
-            message(say(ctltext::kReplyProblem, {bName, shownText(std::string(r.reply.begin(), r.reply.end())), problem}));
+            message(say(ctltext::kReplyProblem,
+                        {bName, shownText(std::string(r.reply.begin(), r.reply.end())), problem}));
             return ExitNoReply;
         }
         // What the frames carry, each within its precision; the input mode

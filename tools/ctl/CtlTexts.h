@@ -15,7 +15,8 @@ inline constexpr TTexts kCannotWriteFile{"no es pot escriure %1: %2.", "no se pu
                                          "impossible d'écrire %1 : %2.", "cannot write %1: %2."};
 inline constexpr TTexts kCannotReadInput{"no es pot llegir l'entrada estàndard: %1",
                                          "no se puede leer la entrada estándar: %1",
-                                         "impossible de lire l'entrée standard : %1", "cannot read standard input: %1"};
+                                         "impossible de lire l'entrée standard : %1",
+                                         "cannot read standard input: %1"};
 inline constexpr TTexts kCannotWriteOutput{"no es pot escriure a la sortida estàndard: %1",
                                            "no se puede escribir en la salida estándar: %1",
                                            "impossible d'écrire sur la sortie standard : %1",
@@ -39,8 +40,8 @@ inline constexpr TTexts kEndsFrame{" conté un byte CR, que acabaria la petició
 inline constexpr TTexts kDoesNotFit{" no cap al seu camp de la petició", " no cabe en su campo de la petición",
                                     " ne tient pas dans son champ de la requête",
                                     " does not fit its field of the request"};
-inline constexpr TTexts kWouldGoOut{" (sortiria com a \"%1\")", " (saldría como \"%1\")", " (il partirait comme \"%1\")",
-                                    " (it would go out as \"%1\")"};
+inline constexpr TTexts kWouldGoOut{" (sortiria com a \"%1\")", " (saldría como \"%1\")",
+                                    " (il partirait comme \"%1\")", " (it would go out as \"%1\")"};
 
 // Why an exchange gave no answer, in a message after the display it was with.
 inline constexpr TTexts kAttempts{" (%1 intents)", " (%1 intentos)", " (%1 tentatives)", " (%1 attempts)"};
@@ -91,7 +92,8 @@ inline constexpr TTexts kNeitherValueNorRelays{"la resposta no porta ni un valor
 
 // scan: %1 is the line, %2 an address.
 inline constexpr TTexts kScanOf{"exploració de %1", "exploración de %1", "balayage de %1", "scan of %1"};
-inline constexpr TTexts kScanProgress{"exploració de %1: adreça %2, %3 trobats", "exploración de %1: dirección %2, %3 encontrados",
+inline constexpr TTexts kScanProgress{"exploració de %1: adreça %2, %3 trobats",
+                                      "exploración de %1: dirección %2, %3 encontrados",
                                       "balayage de %1 : adresse %2, %3 trouvés", "scan of %1: address %2, %3 found"};
 inline constexpr TTexts kAtAddress{"adreça %1: %2", "dirección %1: %2", "adresse %1 : %2", "address %1: %2"};
 inline constexpr TTexts kNoiseWasDropped{"s'ha descartat soroll: \"%1\"", "se ha descartado ruido: \"%1\"",
@@ -103,15 +105,15 @@ inline constexpr TTexts kLateAnswer{"l'adreça %1 ha respost després del seu te
 inline constexpr TTexts kAnsweredAs{
     "la petició per a l'adreça %1 ha estat resposta com a adreça %2: \"%3\" (un visualitzador que respon per una "
     "altra adreça)",
-    "la petición para la dirección %1 ha sido respondida como dirección %2: \"%3\" (un visualizador que responde por "
-    "otra dirección)",
-    "la requête pour l'adresse %1 a reçu la réponse de l'adresse %2 : \"%3\" (un afficheur qui répond pour une autre "
-    "adresse)",
+    "la petición para la dirección %1 ha sido respondida como dirección %2: \"%3\" (un visualizador que responde "
+    "por otra dirección)",
+    "la requête pour l'adresse %1 a reçu la réponse de l'adresse %2 : \"%3\" (un afficheur qui répond pour une "
+    "autre adresse)",
     "the request for address %1 was answered as address %2: \"%3\" (a display that answers for another address)"};
 inline constexpr TTexts kLateSetAside{
-    "s'han apartat %1 respostes tardanes; un --timeout de més de %2 ms pot trobar aquests visualitzadors",
-    "se han apartado %1 respuestas tardías; un --timeout de más de %2 ms puede encontrar esos visualizadores",
-    "%1 réponses tardives ont été mises de côté ; un --timeout de plus de %2 ms peut trouver ces afficheurs",
+    "s'han apartat %1 resposta(es) tardana(es); un --timeout de més de %2 ms pot trobar aquests visualitzadors",
+    "se han apartado %1 respuesta(s) tardía(s); un --timeout de más de %2 ms puede encontrar esos visualizadores",
+    "%1 réponse(s) tardive(s) mise(s) de côté ; un --timeout de plus de %2 ms peut trouver ces afficheurs",
     "%1 late answer(s) were set aside; a --timeout longer than %2 ms may find those displays"};
 inline constexpr TTexts kNoneAnswered{"cap visualitzador no ha respost a %1 en %2 ms",
                                       "ningún visualizador ha respondido en %1 en %2 ms",
