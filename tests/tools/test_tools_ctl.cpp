@@ -313,6 +313,7 @@ TEST(Ctl, RefusalsFollowTheLanguage)
     struct Case {
         std::vector<std::string> args;
         std::string err;
+        int status = 2;
     };
     const Case cases[] = {
         {{"set", file, "--lang", "fr", "DisplayValue1=9999.5"},
@@ -340,10 +341,17 @@ TEST(Ctl, RefusalsFollowTheLanguage)
         // The value of another option is not a --lang; an unknown one names the codes in English.
         {{"show", "--csv", "--lang", "x"}, "--csv does not apply to show\nTry \"dadizctl --help\".\n"},
         {{"show", file, "--lang", "de"}, "--lang must be ca, es, fr or en, not \"de\"\nTry \"dadizctl --help\".\n"},
+        // Files that cannot be read, and the program's other words.
+        {{"show", dir + "/missing.dad", "--lang", "fr"},
+         "impossible de lire " + dir + "/missing.dad : fichier ou dossier inexistant.\n", 4},
+        {{"set", dir, "Address=1", "--lang", "ca"}, "no es pot llegir " + dir + ": és una carpeta.\n", 4},
+        {{"receive", dir + "/x.dad", "--address", "1,2", "--lang", "es"},
+         "un FILE contiene la configuración de un solo visualizador; para recibir varios, indique una carpeta, donde "
+         "cada uno va a NN.dad\n"},
     };
     for (const auto& c : cases) {
         const TRun run = ctl(c.args);
-        EXPECT_EQ(run.status, 2) << run.err;
+        EXPECT_EQ(run.status, c.status) << run.err;
         EXPECT_EQ(run.err, "dadizctl: " + c.err);
     }
     EXPECT_EQ(readFile(file), before);
@@ -564,6 +572,9 @@ TEST(Ctl, NoReplyOrABadOneExitsWithOne)
         {{"--silent"}, {"scan", "--timeout", "20"}, "no display answered on "},
         {{"--wrong-address"}, {"value", "--timeout", "200"}, "a reply for another address was set aside: \"@01RL"},
         {{"--noise"}, {"value"}, "bytes arrived without the end of a reply"},
+        {{"--silent"}, {"value", "--timeout", "200", "--lang", "ca"}, ": cap resposta en 200 ms"},
+        {{"--silent"}, {"send", file, "--timeout", "100", "--lang", "es"}, "el visualizador de la dirección 00 en "},
+        {{"--silent"}, {"scan", "--timeout", "20", "--lang", "fr"}, "aucun afficheur n'a répondu sur "},
     };
     for (const auto& c : cases) {
         TSim sim(c.sim);

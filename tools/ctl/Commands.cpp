@@ -21,6 +21,7 @@
 #include "session/DisplayLine.h"
 #include "session/DisplaySession.h"
 #include "tools/ctl/CommandTable.h"
+#include "tools/ctl/CtlTexts.h"
 #include "tools/ctl/Link.h"
 #include "config/FieldEdits.h"
 #include "tools/ctl/ReplyCompare.h"
@@ -106,19 +107,19 @@ std::string replyContentsProblem(const TParamsReplyContents& contents)
 {
     const std::vector<const char*> missing = contents.missing();
     if (missing.size() == paramsReplyFields().size())
-        return "carries none of the configuration";
+        return say(ctltext::kCarriesNone);
     if (!missing.empty()) {
-        std::string what = "carries only part of the configuration; missing:";
+        std::string names;
         for (const char* name : missing)
-            what += std::string(" ") + name;
-        return what;
+            names += std::string(" ") + name;
+        return say(ctltext::kCarriesPart, {names});
     }
     if (contents.unreadable.empty())
         return {};
     std::string list;
     for (const TUnreadableField& u : contents.unreadable)
         list += (list.empty() ? "" : ", ") + std::string(u.field) + " \"" + shownText(u.text) + "\"";
-    return "holds text that is not a number: " + list;
+    return say(ctltext::kNotNumbers, {list});
 }
 
 // Whether a command goes on to the next display: not after a stop signal,
@@ -141,13 +142,13 @@ std::optional<std::vector<std::string>> assignmentsOf(const TCtlOptions& o, int&
         std::string text;
         switch (readStandardInput(text, kAssignmentInputLimit)) {
         case TInput::Read: break;
-        case TInput::Stopped: message("interrupted"); status = ExitNoReply; return std::nullopt;
+        case TInput::Stopped: message(say(ctltext::kInterrupted)); status = ExitNoReply; return std::nullopt;
         case TInput::TooLong:
-            message(cfmt("standard input holds more than %zu bytes of assignments", kAssignmentInputLimit));
+            message(say(ctltext::kInputTooLong, {cfmt("%zu", kAssignmentInputLimit)}));
             status = ExitUsage;
             return std::nullopt;
         case TInput::Failed:
-            message("cannot read standard input: " + errorWords(errno, kMessageLanguage));
+            message(say(ctltext::kCannotReadInput, {errorWords(errno, o.language)}));
             status = ExitUsage;
             return std::nullopt;
         }
@@ -234,7 +235,7 @@ int runNew(const TCtlOptions& o)
 int runSet(const TCtlOptions& o)
 {
     const std::string& path = o.operands[0];
-    if (!regularOrMissing(path, "read"))
+    if (!regularOrMissing(path))
         return ExitFile;
     int status = ExitOk;
     const auto assignments = assignmentsOf(o, status);
@@ -264,28 +265,28 @@ int sendOne(TLineSession& line, const TCtlOptions& o, const TTarget& t, bool sev
     if (ack.outcome != TOutcome::Reply)
         return exchangeFailure(ack, who);
     if (!o.verify)
-        return print(t.path + ": sent to " + who + "\n") ? ExitOk : printFailure(o);
+        return print(say(ctltext::kSentTo, {t.path, who}) + "\n") ? ExitOk : printFailure(o);
 
     const TExchangeResult back = line.link().exchange(buildReadRequest(t.address, kLetterAnalogParams));
     if (back.outcome != TOutcome::Reply)
-        return exchangeFailure(back, who + " (reading back)");
+        return exchangeFailure(back, say(ctltext::kReadingBack, {who}));
     TDisplayConfig received = t.cfg;
     const TParamsReplyContents contents = parseAnalogParamsReply(back.reply, received);
     const std::vector<TFieldDifference> differences = compareWithReply(t.cfg, received, contents);
     if (differences.empty())
-        return print(t.path + ": sent to " + who + " and read back the same\n") ? ExitOk : printFailure(o);
+        return print(say(ctltext::kSentSame, {t.path, who}) + "\n") ? ExitOk : printFailure(o);
     std::string list;
     for (const TFieldDifference& d : differences)
-        list += (several ? cfmt("%02d  ", t.address) : std::string()) + d.field + ": file " + d.sent + ", display "
-            + shownText(d.received) + "\n";
+        list += (several ? cfmt("%02d  ", t.address) : std::string())
+            + say(ctltext::kFileAndDisplay, {d.field, d.sent, shownText(d.received)}) + "\n";
     if (!print(list))
         return printFailure(o);
     const auto unread = static_cast<std::size_t>(std::count_if(
         differences.begin(), differences.end(), [](const TFieldDifference& d) { return d.received == beyondReplyText(); }));
     if (unread < differences.size())
-        message(who + cfmt(" holds %zu field(s) other than ", differences.size() - unread) + t.path);
+        message(say(ctltext::kHoldsOther, {who, cfmt("%zu", differences.size() - unread), t.path}));
     if (unread > 0)
-        message(who + cfmt(": %zu field(s) of ", unread) + t.path + " cannot be read back to be checked");
+        message(say(ctltext::kNotCheckable, {who, cfmt("%zu", unread), t.path}));
     return ExitNoReply;
 }
 
@@ -329,7 +330,7 @@ int runSend(const TCtlOptions& o)
     for (const TTarget& t : targets) {
         int status = t.status;
         if (status == ExitOk && closedPorts.count(portOf(t))) {
-            message(t.path + ": not sent, its port cannot be opened");
+            message(say(ctltext::kNotSentPort, {t.path}));
             status = ExitPort;
         } else if (status == ExitOk) {
             status = line.open(t.cfg);
@@ -352,7 +353,7 @@ namespace {
 int receiveOne(TLineSession& session, const TCtlOptions& o, const std::string& path,
                std::optional<std::uint8_t> address)
 {
-    if (!regularOrMissing(path, "read"))
+    if (!regularOrMissing(path))
         return ExitFile;
     UniqueFd lock;
     const TLock l = lockFile(path, lock);
@@ -378,28 +379,26 @@ int receiveOne(TLineSession& session, const TCtlOptions& o, const std::string& p
     if (r.outcome != TOutcome::Reply)
         return exchangeFailure(r, who);
 
-    const std::string replyText = "the reply \"" + shownText(std::string(r.reply.begin(), r.reply.end())) + "\"";
+    const std::string replyText = shownText(std::string(r.reply.begin(), r.reply.end()));
     TDisplayConfig received = cfg;
     const TParamsReplyContents contents = parseAnalogParamsReply(r.reply, received);
     if (const std::string problem = replyContentsProblem(contents); !problem.empty()) {
-        message(who + ": " + replyText + " " + problem + "; " + path + " was not written");
+        message(say(ctltext::kReplyProblemUnwritten, {who, replyText, problem, path}));
         return ExitNoReply;
     }
     if (const auto problem = receivedValueProblem(received, o.language)) {
         message(fillIn(kCannotHold.pick(o.language),
-                       {cfmt("%02d", line.Address), session.link().deviceName(),
-                        shownText(std::string(r.reply.begin(), r.reply.end())), *problem, path}));
+                       {cfmt("%02d", line.Address), session.link().deviceName(), replyText, *problem, path}));
         return ExitNoReply;
     }
     // A file that receive writes can be sent back as it is.
     if (const TFrameCheck check = checkConfigRequest(received); check.fault != TFrameFault::None) {
-        message(who + ": " + replyText + " holds what a request cannot carry back: " + check.field
-                + " would go out as \"" + check.sent + "\"; " + path + " was not written");
+        message(say(ctltext::kCannotCarryBack, {who, replyText, check.field, check.sent, path}));
         return ExitNoReply;
     }
     if (!saveFile(path, received))
         return ExitFile;
-    return print(path + ": received from " + who + "\n") ? ExitOk : printFailure(o);
+    return print(say(ctltext::kReceivedFrom, {path, who}) + "\n") ? ExitOk : printFailure(o);
 }
 
 } // namespace
@@ -410,8 +409,7 @@ int runReceive(const TCtlOptions& o)
     TLineSession session(o);
     if (!isFolder(path)) {
         if (o.addresses.size() > 1) {
-            message("one FILE holds one display's configuration; to receive several, give a folder, where each "
-                    "goes to NN.dad");
+            message(say(ctltext::kOneFile));
             return ExitUsage;
         }
         return receiveOne(session, o, path,
@@ -439,7 +437,7 @@ int runValue(const TCtlOptions& o)
     TCsvLog log;
     if (o.csv) {
         if (const FileResult result = log.open(*o.csv); !result.ok) {
-            message(csvFailureText(TCsvStep::Open, *o.csv, result, kMessageLanguage));
+            message(csvFailureText(TCsvStep::Open, *o.csv, result, o.language));
             return ExitFile;
         }
     }
@@ -462,13 +460,14 @@ int runValue(const TCtlOptions& o)
         TExchangeResult failed = r;
         if (!good && r.outcome == TOutcome::Reply) {
             failed.outcome = TOutcome::Invalid;
-            failed.reason = "the reply carries neither a value nor relay states";
+            failed.reason = say(ctltext::kNeitherValueNorRelays);
         }
 
         std::string out;
         if (o.json) {
             out = "{\"time\":" + jsonString(csvLocalTime(now)) + cfmt(",\"address\":%d,", address)
-                + readingJson(reading) + (good ? "" : ",\"error\":" + jsonString(who + ": " + failed.reason))
+                + readingJson(reading)
+                + (good ? "" : ",\"error\":" + jsonString(say(ctltext::kAbout, {who, failed.reason})))
                 + "}\n";
         } else if (good) {
             out = timestamp() + "  " + (several ? cfmt("%02d  ", address) : std::string()) + readingText(reading)
@@ -478,14 +477,14 @@ int runValue(const TCtlOptions& o)
             return printFailure(o);
         if (!good) {
             if (o.watch)
-                message(timestamp() + " " + who + ": " + failed.reason);
+                message(timestamp() + " " + say(ctltext::kAbout, {who, failed.reason}));
             else
                 worst = std::max(worst, exchangeFailure(failed, who));
         }
         if (log.isOpen()) {
             const TReading row{now, !good, reading.value, reading.relays};
             if (const FileResult result = log.append(row); !result.ok) {
-                message(csvFailureText(TCsvStep::Write, log.path(), result, kMessageLanguage));
+                message(csvFailureText(TCsvStep::Write, log.path(), result, o.language));
                 log.close();
                 logLost = true;
             }
@@ -528,7 +527,7 @@ int runValue(const TCtlOptions& o)
                     return;
                 TExchangeResult failed;
                 failed.outcome = TOutcome::LineLost;
-                failed.reason = "the device cannot be opened again: " + line.link().openFailure();
+                failed.reason = say(ctltext::kNotReopened, {line.link().openFailure()});
                 end = std::max(worst, exchangeFailure(failed, line.who(address)));
                 wait.finish();
             });
@@ -582,7 +581,7 @@ int calibOne(TLineSession& line, const TCtlOptions& o, std::uint8_t address, boo
     if (r.outcome != TOutcome::Reply) {
         if (o.json && r.outcome != TOutcome::Interrupted
             && !print(cfmt("{\"address\":%d,\"calibration\":null,\"error\":", address)
-                      + jsonString(who + ": " + r.reason) + "}\n"))
+                      + jsonString(say(ctltext::kAbout, {who, r.reason})) + "}\n"))
             return printFailure(o);
         return exchangeFailure(r, who);
     }
@@ -613,7 +612,7 @@ int calibOne(TLineSession& line, const TCtlOptions& o, std::uint8_t address, boo
     if (!print(out))
         return printFailure(o);
     if (missing > 0) {
-        message(who + cfmt(": %zu of the 18 calibration values are missing from the reply", missing));
+        message(say(ctltext::kCalibMissing, {who, cfmt("%zu", missing)}));
         return ExitNoReply;
     }
     return ExitOk;
@@ -660,33 +659,32 @@ int runScan(const TCtlOptions& o)
     std::size_t late = 0;
     const TFieldLimits addresses = recordField(&TDisplayConfig::Address).limits({});
     for (auto address = static_cast<std::uint8_t>(addresses.low); address <= addresses.high; ++address) {
-        progress.show("scan of " + link.deviceName() + cfmt(": address %02d, %d found", address, found));
+        progress.show(say(ctltext::kScanProgress, {link.deviceName(), cfmt("%02d", address), cfmt("%d", found)}));
         const TExchangeResult r = link.exchange(buildReadRequest(address, kLetterDisplayReading));
         // An answer that came after its own time-out arrives while a later address is asked; one
         // from an address not asked yet answered this request in another display's name.
         for (const std::string& bytes : r.noise)
-            message(cfmt("address %02d: noise was dropped: \"", address) + bytes + "\"");
+            message(say(ctltext::kAtAddress, {cfmt("%02d", address), say(ctltext::kNoiseWasDropped, {bytes})}));
         for (const std::string& reply : r.setAside) {
             const std::string from = replyAddress(reply);
             if (std::stoi(from) < address) {
-                message("address " + from + " answered after its time-out: \"" + reply + "\"");
+                message(say(ctltext::kLateAnswer, {from, reply}));
                 ++late;
             } else {
-                message(cfmt("the request for address %02d was answered as address ", address) + from + ": \""
-                        + reply + "\" (a display that answers for another address)");
+                message(say(ctltext::kAnsweredAs, {cfmt("%02d", address), from, reply}));
             }
         }
         if (r.outcome == TOutcome::Interrupted || r.outcome == TOutcome::LineLost)
-            return exchangeFailure(r, "scan of " + link.deviceName());
+            return exchangeFailure(r, say(ctltext::kScanOf, {link.deviceName()}));
         if (r.outcome == TOutcome::Invalid) {
-            message(cfmt("address %02d: ", address) + r.reason);
+            message(say(ctltext::kAtAddress, {cfmt("%02d", address), r.reason}));
             continue;
         }
         if (r.outcome != TOutcome::Reply)
             continue;
         const TDisplayReading reading = parseDisplayReadingReply(r.reply);
         if (!reading.value && !reading.relays) {
-            message(cfmt("address %02d: the reply carries neither a value nor relay states", address));
+            message(say(ctltext::kAtAddress, {cfmt("%02d", address), say(ctltext::kNeitherValueNorRelays)}));
             continue;
         }
         ++found;
@@ -697,10 +695,9 @@ int runScan(const TCtlOptions& o)
     }
     progress.clear();
     if (late > 0)
-        message(cfmt("%zu late answer(s) were set aside; a --timeout longer than %d ms may find those displays", late,
-                     o.timeoutMs));
+        message(say(ctltext::kLateSetAside, {cfmt("%zu", late), cfmt("%d", o.timeoutMs)}));
     if (found == 0) {
-        message("no display answered on " + link.deviceName() + cfmt(" within %d ms", o.timeoutMs));
+        message(say(ctltext::kNoneAnswered, {link.deviceName(), cfmt("%d", o.timeoutMs)}));
         return ExitNoReply;
     }
     return ExitOk;
@@ -733,8 +730,8 @@ int runDiff(const TCtlOptions& o)
         TDisplayConfig received = t.cfg;
         const TParamsReplyContents contents = parseAnalogParamsReply(r.reply, received);
         if (const std::string problem = replyContentsProblem(contents); !problem.empty()) {
-            message(bName + ": the reply \"" + shownText(std::string(r.reply.begin(), r.reply.end())) + "\" "
-                    + problem);
+            message(say(ctltext::kReplyProblem,
+                        {bName, shownText(std::string(r.reply.begin(), r.reply.end())), problem}));
             return ExitNoReply;
         }
         // What the frames carry, each within its precision; the input mode
@@ -743,9 +740,8 @@ int runDiff(const TCtlOptions& o)
         for (const TFieldDifference& d : compareWithReply(t.cfg, received, contents)) {
             differing.push_back(d.field);
             if (d.received == beyondReplyText())
-                message(bName + ": " + d.field + " " + d.sent
-                        + cfmt(" cannot be read back (the reply carries %d to %d)", kReplySetpointLowest,
-                               kReplySetpointHighest));
+                message(say(ctltext::kBeyondReply, {bName, d.field, d.sent, cfmt("%d", kReplySetpointLowest),
+                                                    cfmt("%d", kReplySetpointHighest)}));
         }
         a = t.cfg;
         b = received;
@@ -762,9 +758,10 @@ int runDiff(const TCtlOptions& o)
                 + ",\"a\":" + (d.number ? d.a : jsonString(d.a)) + ",\"b\":" + (d.number ? d.b : jsonString(d.b)) + "}";
         out += "]}\n";
     } else {
-        const std::string inB = o.operands.size() == 2 ? " in " + bName : std::string(" on the display");
         for (const TPlainDifference& d : differences)
-            out += d.name + ": " + d.a + " in " + first + ", " + d.b + inB + "\n";
+            out += (o.operands.size() == 2 ? say(ctltext::kDiffFiles, {d.name, d.a, first, d.b, bName})
+                                           : say(ctltext::kDiffDisplay, {d.name, d.a, first, d.b}))
+                + "\n";
     }
     if (!out.empty() && !print(out))
         return printFailure(o);

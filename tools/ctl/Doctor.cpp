@@ -82,7 +82,7 @@ int runDoctor(const TCtlOptions& o)
 
     TDoctor doctor(setup);
     if (o.verbose)
-        printTraffic(doctor.link());
+        printTraffic(doctor.link(), o.language);
     // The search's progress overwrites itself on a terminal, and is left out of pipes and files.
     TProgress progress;
     // Output that cannot be written ends the run: the port is given back at once.

@@ -21,6 +21,7 @@
 #include "serial/Zcomm.h"
 #include "session/DisplayLine.h"
 #include "tools/ctl/Commands.h"
+#include "tools/ctl/CtlTexts.h"
 
 struct TEventWait::TImpl {
     QEventLoop loop;
@@ -156,7 +157,7 @@ bool TCtlLink::open()
 std::string TCtlLink::openFailure() const
 {
     const std::string why = describeOpenFailure(line_->port(), language_);
-    return why.empty() ? "the port cannot be opened." : why;
+    return why.empty() ? ctltext::kPortNotOpened.pick(language_) : why;
 }
 
 std::string TCtlLink::deviceName() const
@@ -182,18 +183,18 @@ void TCtlLink::setVerbose(bool on)
     if (!on || verbose_)
         return;
     verbose_ = true;
-    printTraffic(line_->link());
+    printTraffic(line_->link(), language_);
 }
 
-void printTraffic(TDisplayLink& link)
+void printTraffic(TDisplayLink& link, TLanguage language)
 {
-    QObject::connect(&link, &TDisplayLink::traffic, &link, [](const TTrafficRecord& r) {
+    QObject::connect(&link, &TDisplayLink::traffic, &link, [language](const TTrafficRecord& r) {
         std::string line = trafficTime(r.time) + " " + r.port + (r.direction == TTrafficDirection::Sent ? " -> " : " <- ")
             + trafficText(r.bytes);
         if (r.latencyMs)
             line += cfmt(" (%d ms)", *r.latencyMs);
         if (r.note != TTrafficNote::None)
-            line += " [" + trafficNoteText(r.note, false, TLanguage::English) + "]";
+            line += " [" + trafficNoteText(r.note, false, language) + "]";
         printMessage(line);
     });
 }
@@ -207,7 +208,7 @@ TExchangeResult TCtlLink::exchange(std::span<const std::uint8_t> request)
             break;
     }
     if (retries_ > 0 && (result.outcome == TOutcome::NoReply || result.outcome == TOutcome::Invalid))
-        result.reason += cfmt(" (%d attempts)", retries_ + 1);
+        result.reason += fillIn(ctltext::kAttempts.pick(language_), {cfmt("%d", retries_ + 1)});
     return result;
 }
 
@@ -216,7 +217,7 @@ TExchangeResult TCtlLink::attempt(std::span<const std::uint8_t> request)
     TExchangeResult result;
     if (stopRequested()) {
         result.outcome = TOutcome::Interrupted;
-        result.reason = "interrupted";
+        result.reason = ctltext::kInterrupted.pick(language_);
         return result;
     }
 
@@ -239,7 +240,7 @@ TExchangeResult TCtlLink::attempt(std::span<const std::uint8_t> request)
     QObject::disconnect(finished);
     if (end == TWaitEnd::Stopped && report.outcome != TExchangeOutcome::Reply) {
         result.outcome = TOutcome::Interrupted;
-        result.reason = "interrupted";
+        result.reason = ctltext::kInterrupted.pick(language_);
         return result;
     }
     return resultOf(report);
@@ -260,36 +261,39 @@ TExchangeResult TCtlLink::resultOf(const TExchangeReport& report) const
     case TExchangeOutcome::Unexpected:
         result.outcome = TOutcome::Invalid;
         if (checkReply(report.reply, request) == TReplyCheck::Noise)
-            result.reason = "noise came instead of a reply: \"" + printable(report.reply) + "\"";
+            result.reason = fillIn(ctltext::kNoiseInstead.pick(language_), {printable(report.reply)});
         else
-            result.reason = "the reply \"" + printable(report.reply) + "\" does not answer the request \""
-                + printable(request) + "\"";
+            result.reason = fillIn(ctltext::kNotAnswer.pick(language_), {printable(report.reply), printable(request)});
         return result;
     case TExchangeOutcome::Overflow:
         result.outcome = TOutcome::Invalid;
-        result.reason = cfmt("%zu bytes arrived without the end of a reply (CR): ", TRxBuffer::kCapacity)
-            + printable(report.reply);
+        result.reason = fillIn(ctltext::kNoEnd.pick(language_),
+                               {cfmt("%zu", TRxBuffer::kCapacity), printable(report.reply)});
         return result;
     case TExchangeOutcome::LineLost:
     case TExchangeOutcome::OpenFailed:
         result.outcome = TOutcome::LineLost;
-        result.reason = report.writeFailed ? "the request could not be written to the device"
-            : report.outcome == TExchangeOutcome::OpenFailed ? "the device cannot be opened again: " + openFailure()
-                                                             : "the device went away";
+        result.reason = report.writeFailed ? ctltext::kNotWritten.pick(language_)
+            : report.outcome == TExchangeOutcome::OpenFailed
+            ? fillIn(ctltext::kNotReopened.pick(language_), {openFailure()})
+            : ctltext::kWentAway.pick(language_);
         return result;
     case TExchangeOutcome::NoReply:
     case TExchangeOutcome::Abandoned:
         break;
     }
     result.outcome = TOutcome::NoReply;
-    result.reason = cfmt("no reply within %d ms", report.timeoutMs);
+    const auto say = [&](const TTexts& texts, std::initializer_list<std::string> args = {}) {
+        return fillIn(texts.pick(language_), args);
+    };
+    result.reason = say(ctltext::kNoReplyWithin, {cfmt("%d", report.timeoutMs)});
     if (!report.reply.empty())
-        result.reason += "; what arrived has no end (CR): \"" + printable(report.reply) + "\"";
+        result.reason += say(ctltext::kArrivedNoEnd, {printable(report.reply)});
     if (!result.setAside.empty())
-        result.reason += "; a reply for another address was set aside: \"" + result.setAside.back() + "\"";
+        result.reason += say(ctltext::kSetAside, {result.setAside.back()});
     if (!result.noise.empty())
-        result.reason += "; noise was dropped: \"" + result.noise.back() + "\"";
+        result.reason += say(ctltext::kNoiseDropped, {result.noise.back()});
     if (report.lineErrors)
-        result.reason += "; the line reported parity or framing errors";
+        result.reason += say(ctltext::kLineErrors);
     return result;
 }

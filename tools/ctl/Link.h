@@ -61,7 +61,7 @@ struct TExchangeResult {
 
 // Prints every frame `link` sends and receives on standard error, one line
 // each: time, port, direction, bytes, latency and what became of them.
-void printTraffic(TDisplayLink& link);
+void printTraffic(TDisplayLink& link, TLanguage language);
 
 // One display line: the program's serial component with the line settings of
 // a configuration, request frames written whole and replies collected in

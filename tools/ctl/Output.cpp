@@ -11,6 +11,7 @@
 #include "base/Failure.h"
 #include "base/Formats.h"
 #include "tools/ctl/Commands.h"
+#include "tools/ctl/CtlTexts.h"
 #include "tools/ctl/Link.h"
 
 namespace {
@@ -18,6 +19,7 @@ namespace {
 volatile std::sig_atomic_t caughtStop = 0;
 TProgress* activeProgress = nullptr;
 bool printFailed = false;
+TLanguage language = TLanguage::English;
 
 void noteStopSignal(int signal)
 {
@@ -105,6 +107,21 @@ void printMessage(const std::string& text, const std::string& hint)
     message(text, hint);
 }
 
+void setMessageLanguage(TLanguage chosen)
+{
+    language = chosen;
+}
+
+TLanguage messageLanguage()
+{
+    return language;
+}
+
+std::string say(const TTexts& texts, std::initializer_list<std::string> args)
+{
+    return fillIn(texts.pick(language), args);
+}
+
 void message(const std::string& text, const std::string& hint)
 {
     clearProgress();
@@ -120,7 +137,7 @@ bool print(const std::string& text)
     const int error = errno;
     printFailed = true;
     if (!stopRequested())
-        message("cannot write to standard output: " + errorWords(error, kMessageLanguage));
+        message(say(ctltext::kCannotWriteOutput, {errorWords(error, language)}));
     return false;
 }
 
@@ -155,7 +172,7 @@ int printFailure(const TCtlOptions& o)
         return ExitNoReply;
     if (o.watch)
         return ExitOk;
-    message("interrupted");
+    message(say(ctltext::kInterrupted));
     return ExitNoReply;
 }
 

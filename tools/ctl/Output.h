@@ -1,16 +1,20 @@
 #pragma once
+#include <initializer_list>
 #include <optional>
 #include <string>
 
+#include "base/Texts.h"
 #include "tools/ctl/JsonText.h"
 #include "tools/ctl/Options.h"
 
 // What dadizctl writes: results on standard output, messages on standard
 // error, and the forms its texts take there.
 
-// The language of dadizctl's messages about files, standard input and the
-// CSV log, which are English whatever --lang says.
-inline constexpr TLanguage kMessageLanguage = TLanguage::English;
+// The language of dadizctl's messages: that of --lang, set once the options are read.
+void setMessageLanguage(TLanguage language);
+TLanguage messageLanguage();
+// A message's text in the language of the messages.
+std::string say(const TTexts& texts, std::initializer_list<std::string> args = {});
 
 // Results to standard output; false, after a message unless a stop signal
 // ended the wait, when they cannot be written.

@@ -14,16 +14,18 @@
 #include "serial/PortMap.h"
 #include "base/Formats.h"
 #include "tools/ctl/Commands.h"
+#include "tools/ctl/CtlTexts.h"
 #include "config/FieldEdits.h"
 #include "tools/ctl/Output.h"
 
-bool regularOrMissing(const std::string& path, const char* verb)
+bool regularOrMissing(const std::string& path)
 {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode))
         return true;
-    message(std::string("cannot ") + verb + " " + path + ": "
-            + (S_ISDIR(st.st_mode) ? errorWords(EISDIR, kMessageLanguage) : notRegularWords(kMessageLanguage)) + ".");
+    const TLanguage language = messageLanguage();
+    message(say(ctltext::kCannotReadFile,
+                {path, S_ISDIR(st.st_mode) ? errorWords(EISDIR, language) : notRegularWords(language)}));
     return false;
 }
 
@@ -35,11 +37,11 @@ bool isFolder(const std::string& path)
 
 bool loadFile(const std::string& path, TDisplayConfig& cfg)
 {
-    if (!regularOrMissing(path, "read"))
+    if (!regularOrMissing(path))
         return false;
     const FileResult result = loadConfigFile(path, cfg);
     if (!result.ok)
-        message("cannot read " + describeFileError(path, result, kMessageLanguage));
+        message(say(ctltext::kCannotRead, {describeFileError(path, result, messageLanguage())}));
     return result.ok;
 }
 
@@ -47,7 +49,7 @@ bool saveFile(const std::string& path, const TDisplayConfig& cfg)
 {
     const FileResult result = saveConfigFile(path, cfg);
     if (!result.ok)
-        message("cannot write " + describeFileError(path, result, kMessageLanguage));
+        message(say(ctltext::kCannotWrite, {describeFileError(path, result, messageLanguage())}));
     return result.ok;
 }
 
@@ -61,7 +63,7 @@ TLock lockFile(const std::string& path, UniqueFd& lock)
         if (!fd) {
             if (errno == ENOENT)
                 return TLock::Missing;
-            message("cannot read " + path + ": " + errorWords(errno, kMessageLanguage) + ".");
+            message(say(ctltext::kCannotReadFile, {path, errorWords(errno, messageLanguage())}));
             return TLock::Failed;
         }
         while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
@@ -72,7 +74,7 @@ TLock lockFile(const std::string& path, UniqueFd& lock)
             }
             TEventWait pause;
             if (pause.run(20) == TWaitEnd::Stopped) {
-                message("interrupted");
+                message(say(ctltext::kInterrupted));
                 return TLock::Stopped;
             }
         }
@@ -112,14 +114,14 @@ bool frameFits(const TFrameCheck& check, const std::string& path, const TDisplay
     const TRecordField& field = *findRecordField(check.field);
     std::string why;
     switch (check.fault) {
-    case TFrameFault::NotFinite: why = " is not a finite number"; break;
-    case TFrameFault::EndsFrame: why = " holds a CR byte, which would end the request early"; break;
+    case TFrameFault::NotFinite: why = say(ctltext::kNotFinite); break;
+    case TFrameFault::EndsFrame: why = say(ctltext::kEndsFrame); break;
     default:
-        why = (&field == &recordField(&TDisplayConfig::Address) ? outsideText(field.limitsIn(cfg), kMessageLanguage)
-                                                                 : " does not fit its field of the request")
-            + std::string(" (it would go out as \"") + check.sent + "\")";
+        why = (&field == &recordField(&TDisplayConfig::Address) ? outsideText(field.limitsIn(cfg), messageLanguage())
+                                                                 : say(ctltext::kDoesNotFit))
+            + say(ctltext::kWouldGoOut, {check.sent});
     }
-    message(path + ": " + check.field + " " + fieldText(field, cfg) + why + "; nothing was sent");
+    message(say(ctltext::kNothingSent, {path, check.field, fieldText(field, cfg), why}));
     return false;
 }
 
@@ -161,7 +163,7 @@ int folderAddresses(const TCtlOptions& o, const std::string& folder, std::vector
     }
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) {
-        message("cannot read " + folder + ": " + errorWords(errno, kMessageLanguage) + ".");
+        message(say(ctltext::kCannotReadFile, {folder, errorWords(errno, messageLanguage())}));
         return ExitFile;
     }
     while (const dirent* entry = ::readdir(dir)) {
@@ -173,8 +175,7 @@ int folderAddresses(const TCtlOptions& o, const std::string& folder, std::vector
     ::closedir(dir);
     std::sort(addresses.begin(), addresses.end());
     if (addresses.empty()) {
-        message(folder + " holds no configuration file named after an address (00.dad to 31.dad); --address "
-                         "names the displays");
+        message(say(ctltext::kNoFolderFiles, {folder}));
         return ExitFile;
     }
     return ExitOk;
@@ -206,13 +207,13 @@ int TLineSession::open(const TDisplayConfig& line)
     link_->setVerbose(o_.verbose);
     if (link_->open())
         return ExitOk;
-    message("cannot open " + link_->deviceName() + ": " + link_->openFailure());
+    message(say(ctltext::kCannotOpen, {link_->deviceName(), link_->openFailure()}));
     return ExitPort;
 }
 
 std::string TLineSession::who(std::uint8_t address) const
 {
-    return "the display at address " + cfmt("%02d", address) + " on " + link_->deviceName();
+    return say(ctltext::kDisplayAt, {cfmt("%02d", address), link_->deviceName()});
 }
 
 int openDisplays(const TCtlOptions& o, std::vector<TTarget>& targets, TLineSession& line)
@@ -224,6 +225,6 @@ int openDisplays(const TCtlOptions& o, std::vector<TTarget>& targets, TLineSessi
 
 int exchangeFailure(const TExchangeResult& r, const std::string& who)
 {
-    message(r.outcome == TOutcome::Interrupted ? "interrupted" : who + ": " + r.reason);
+    message(r.outcome == TOutcome::Interrupted ? say(ctltext::kInterrupted) : say(ctltext::kAbout, {who, r.reason}));
     return ExitNoReply;
 }

@@ -15,7 +15,7 @@
 
 // dadizctl never waits on a FIFO or a device: anything but a regular file
 // (or a link to one) is refused before it is opened. A missing file passes.
-bool regularOrMissing(const std::string& path, const char* verb);
+bool regularOrMissing(const std::string& path);
 bool isFolder(const std::string& path);
 bool loadFile(const std::string& path, TDisplayConfig& cfg);
 bool saveFile(const std::string& path, const TDisplayConfig& cfg);

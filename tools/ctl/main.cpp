@@ -12,6 +12,7 @@
 #include "tools/ctl/Commands.h"
 #include "tools/ctl/Link.h"
 #include "tools/ctl/Options.h"
+#include "tools/ctl/Output.h"
 
 int main(int argc, char** argv)
 {
@@ -36,6 +37,7 @@ int main(int argc, char** argv)
         printMessage(error, usageHint(options.language));
         return ExitUsage;
     }
+    setMessageLanguage(options.language);
     if (options.help)
         return printText(helpText(options.command)) ? ExitOk : ExitNoReply;
 
