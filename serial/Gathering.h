@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "serial/PortSettings.h"
+#include "serial/SerialBackend.h"
 
 // The bytes of one reply arrive a character time apart. Waking the owner for
 // each costs far more than the wait thread gathering them: it wakes the owner
@@ -111,3 +112,38 @@ private:
     std::mutex mutex_;
     std::vector<unsigned char> bytes_;
 };
+
+// What a wait while gathering ended with.
+enum class TGatherWake { Data, Quiet, Cancelled, Lost };
+
+// After the first bytes: takes what comes until a frame ends, the held bytes
+// are full or `waitMore()` finds the line quiet (or the time for gathering
+// gone). A line lost meanwhile sets `lostAfterData`: the bytes are told first.
+template <typename WaitMore, typename Take>
+TWaitOutcome gatherReply(WaitMore&& waitMore, Take&& take, bool& lostAfterData)
+{
+    for (;;) {
+        switch (waitMore()) {
+        case TGatherWake::Cancelled:
+            return TWaitOutcome::Cancelled;
+        case TGatherWake::Quiet:
+            return TWaitOutcome::DataArrived;
+        case TGatherWake::Lost:
+            lostAfterData = true;
+            return TWaitOutcome::DataArrived;
+        case TGatherWake::Data:
+            break;
+        }
+        switch (take()) {
+        case TTaken::Nothing:
+        case TTaken::Some:
+            break;
+        case TTaken::Lost:
+            lostAfterData = true;
+            return TWaitOutcome::DataArrived;
+        case TTaken::FrameEnd:
+        case TTaken::Full:
+            return TWaitOutcome::DataArrived;
+        }
+    }
+}

@@ -260,9 +260,9 @@ public:
             armed_ = true;
         }
         for (;;) {
-            const TWoke woke = waitEvents(nullptr);
-            if (woke != TWoke::Data)
-                return woke == TWoke::Cancelled ? TWaitOutcome::Cancelled : TWaitOutcome::LineLost;
+            const TGatherWake woke = waitEvents(nullptr);
+            if (woke != TGatherWake::Data)
+                return woke == TGatherWake::Cancelled ? TWaitOutcome::Cancelled : TWaitOutcome::LineLost;
             switch (take()) {
             case TTaken::Nothing:
                 continue;  // bytes the owner read first, or the edge of bytes already told
@@ -284,10 +284,9 @@ public:
     }
 
 private:
-    enum class TWoke { Data, Quiet, Cancelled, Lost };
 
     // Waits for bytes, a cancel or a lost device, at most `timeout` (none: for ever).
-    TWoke waitEvents(const timespec* timeout)
+    TGatherWake waitEvents(const timespec* timeout)
     {
         for (;;) {
             epoll_event events[2];
@@ -302,15 +301,15 @@ private:
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
-                return TWoke::Lost;
+                return TGatherWake::Lost;
             }
             if (n == 0)
-                return TWoke::Quiet;
+                return TGatherWake::Quiet;
             bool data = false;
             bool lost = false;
             for (int i = 0; i < n; ++i) {
                 if (events[i].data.fd == wake_.get())
-                    return TWoke::Cancelled;
+                    return TGatherWake::Cancelled;
                 if (events[i].events & (EPOLLHUP | EPOLLERR | EPOLLRDHUP))
                     lost = true;
                 else if (events[i].events & EPOLLIN)
@@ -318,9 +317,9 @@ private:
             }
             // A vanished device reports readable and hung up for ever: stop here.
             if (lost)
-                return TWoke::Lost;
+                return TGatherWake::Lost;
             if (data)
-                return TWoke::Data;
+                return TGatherWake::Data;
         }
     }
 
@@ -335,34 +334,14 @@ private:
     {
         const long quietNs = quietNs_;
         const long long until = monotonicNs() + longestNs_;
-        for (;;) {
+        auto waitMore = [&] {
             const long long left = std::min<long long>(quietNs, until - monotonicNs());
             if (left <= 0)
-                return TWaitOutcome::DataArrived;
+                return TGatherWake::Quiet;
             const timespec timeout{static_cast<time_t>(left / 1000000000), static_cast<long>(left % 1000000000)};
-            switch (waitEvents(&timeout)) {
-            case TWoke::Cancelled:
-                return TWaitOutcome::Cancelled;
-            case TWoke::Quiet:
-                return TWaitOutcome::DataArrived;
-            case TWoke::Lost:
-                lostAfterData_ = true;
-                return TWaitOutcome::DataArrived;
-            case TWoke::Data:
-                break;
-            }
-            switch (take()) {
-            case TTaken::Nothing:
-            case TTaken::Some:
-                break;
-            case TTaken::Lost:
-                lostAfterData_ = true;
-                return TWaitOutcome::DataArrived;
-            case TTaken::FrameEnd:
-            case TTaken::Full:
-                return TWaitOutcome::DataArrived;
-            }
-        }
+            return waitEvents(&timeout);
+        };
+        return gatherReply(waitMore, [this] { return take(); }, lostAfterData_);
     }
 
     long readDriver(unsigned char* buf, long count)

@@ -434,34 +434,24 @@ TWaitOutcome TWin32SerialBackend::gather()
     // Waits are whole milliseconds here (and last at least a timer tick).
     const DWORD quietMs = static_cast<DWORD>((quietNs_ + 999999) / 1000000);
     const ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>((longestNs_ + 999999) / 1000000);
-    for (;;) {
+    auto waitMore = [&] {
         const ULONGLONG now = GetTickCount64();
         if (now >= until)
-            return TWaitOutcome::DataArrived;
+            return TGatherWake::Quiet;
         switch (waitEvent(static_cast<DWORD>(std::min<ULONGLONG>(quietMs, until - now)))) {
         case TWoke::Cancelled:
-            return TWaitOutcome::Cancelled;
+            return TGatherWake::Cancelled;
         case TWoke::Quiet:
-            return TWaitOutcome::DataArrived;
+            return TGatherWake::Quiet;
         case TWoke::Lost:
-            lostAfterData_ = true;
-            return TWaitOutcome::DataArrived;
+            return TGatherWake::Lost;
         case TWoke::Data:
         case TWoke::Errors:
             break;
         }
-        switch (take()) {
-        case TTaken::Nothing:
-        case TTaken::Some:
-            break;
-        case TTaken::Lost:
-            lostAfterData_ = true;
-            return TWaitOutcome::DataArrived;
-        case TTaken::FrameEnd:
-        case TTaken::Full:
-            return TWaitOutcome::DataArrived;
-        }
-    }
+        return TGatherWake::Data;
+    };
+    return gatherReply(waitMore, [this] { return take(); }, lostAfterData_);
 }
 
 void TWin32SerialBackend::cancelWait()
