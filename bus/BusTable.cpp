@@ -6,6 +6,7 @@
 #include "base/Texts.h"
 #include "config/MainPanelCaptions.h"
 #include "config/PanelTexts.h"
+#include "config/PlainFields.h"
 #include "link/LinkTexts.h"
 
 namespace {
@@ -45,8 +46,6 @@ const TTexts kFileStates[] = {
     {"coincideix", "coincide", "identique", "matches"},
     {"difereix", "difiere", "diffère", "differs"},
 };
-const TTexts kDifference{"%1: arxiu %2, visualitzador %3", "%1: archivo %2, visualizador %3",
-    "%1 : fichier %2, afficheur %3", "%1: file %2, display %3"};
 const TTexts kOff{"desactivat", "desactivado", "désactivé", "off"};
 const TTexts kColumns[] = {
     {"Adreça", "Dirección", "Adresse", "Address"},
@@ -157,7 +156,7 @@ std::string differencesText(const std::vector<TBusDifference>& differences, TLan
 {
     std::string out;
     for (const TBusDifference& d : differences)
-        out += fillIn(kDifference.pick(language), {d.field, d.file, d.display}) + "\n";
+        out += fillIn(kFileAndDisplay.pick(language), {d.field, d.file, d.display}) + "\n";
     if (!out.empty())
         out.pop_back();
     return out;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/Language.h"
+#include "base/Texts.h"
 #include "config/DisplayConfig.h"
 #include "config/RecordFields.h"
 
@@ -67,3 +68,8 @@ struct TPlainDifference {
 // `only`, just the plain fields that stand for one of those record fields.
 std::vector<TPlainDifference> plainDifferences(const TDisplayConfig& a, const TDisplayConfig& b,
                                                const std::vector<std::string>* only = nullptr);
+
+// A field that differs between a file and a display: its name, the value in
+// the file, the value on the display.
+inline constexpr TTexts kFileAndDisplay{"%1: arxiu %2, visualitzador %3", "%1: archivo %2, visualizador %3",
+    "%1 : fichier %2, afficheur %3", "%1: file %2, display %3"};

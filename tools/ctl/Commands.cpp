@@ -278,7 +278,7 @@ int sendOne(TLineSession& line, const TCtlOptions& o, const TTarget& t, bool sev
     std::string list;
     for (const TFieldDifference& d : differences)
         list += (several ? cfmt("%02d  ", t.address) : std::string())
-            + say(ctltext::kFileAndDisplay, {d.field, d.sent, shownText(d.received)}) + "\n";
+            + say(kFileAndDisplay, {d.field, d.sent, shownText(d.received)}) + "\n";
     if (!print(list))
         return printFailure(o);
     const auto unread = static_cast<std::size_t>(std::count_if(

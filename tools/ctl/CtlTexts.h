@@ -141,8 +141,6 @@ inline constexpr TTexts kSentSame{"%1: enviat a %2 i rellegit igual", "%1: envia
                                   "%1 : envoyé à %2 et relu à l'identique", "%1: sent to %2 and read back the same"};
 inline constexpr TTexts kReceivedFrom{"%1: rebut de %2", "%1: recibido de %2", "%1 : reçu de %2",
                                       "%1: received from %2"};
-inline constexpr TTexts kFileAndDisplay{"%1: arxiu %2, visualitzador %3", "%1: archivo %2, visualizador %3",
-                                        "%1 : fichier %2, afficheur %3", "%1: file %2, display %3"};
 inline constexpr TTexts kReadingBack{"%1 (rellegint)", "%1 (releyendo)", "%1 (en relisant)", "%1 (reading back)"};
 inline constexpr TTexts kHoldsOther{"%1 té %2 camp(s) diferents de %3", "%1 tiene %2 campo(s) distintos de %3",
                                     "%1 a %2 champ(s) différent(s) de %3", "%1 holds %2 field(s) other than %3"};
