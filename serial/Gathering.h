@@ -13,6 +13,7 @@
 // once a frame has ended, the line has been quiet for a while, or gathering
 // has gone on for long enough (a line that never falls quiet).
 struct TGathering {
+    std::int64_t charNs = 0;     // one character time
     std::int64_t quietNs = 0;    // two character times
     std::int64_t longestNs = 0;  // thirty-two character times
 };
@@ -31,7 +32,7 @@ inline TGathering gatheringFor(const TPortSettings& s)
     const std::int64_t tenths = (1 + data + parity) * 10 + stopTenths;
     const std::int64_t baud = s.BaudRate > 0 ? s.BaudRate : 9600;
     const std::int64_t charNs = tenths * 100000000 / baud;
-    return {2 * charNs, 32 * charNs};
+    return {charNs, 2 * charNs, 32 * charNs};
 }
 
 enum class TTaken { Nothing, Some, FrameEnd, Full, Lost };
@@ -39,8 +40,19 @@ enum class TTaken { Nothing, Some, FrameEnd, Full, Lost };
 // The bytes the wait thread took from the driver and the owner has not read
 // yet. Both threads use them; `readDriver(buf, count)` reads the driver as
 // the platform does (bytes, 0 for none, -1 for a failure).
+// It also keeps the length of the frames that ended: a display answers the
+// same request with a frame of the same length, so once two frames in a row
+// were as long, the wait thread need not wake for each byte of the next.
 class THeldBytes {
 public:
+    // The bytes still to come, the CR included, if the frame now arriving is
+    // as long as the last two; 0 when that cannot be said.
+    std::size_t expectedBytes()
+    {
+        std::lock_guard lock(mutex_);
+        return repeated_ && lastFrame_ > sinceEnd_ ? lastFrame_ - sinceEnd_ : 0;
+    }
+
     // Moves what the driver holds into the held bytes.
     template <typename ReadDriver>
     TTaken take(ReadDriver&& readDriver)
@@ -57,7 +69,7 @@ public:
             return TTaken::Lost;
         if (n == 0)
             return TTaken::Nothing;
-        if (std::find(bytes_.begin() + static_cast<std::ptrdiff_t>(before), bytes_.end(), kFrameEnd) != bytes_.end())
+        if (noteFrames(bytes_.data() + before, n))
             return TTaken::FrameEnd;
         return bytes_.size() == kGatherCapacity ? TTaken::Full : TTaken::Some;
     }
@@ -77,6 +89,7 @@ public:
         const long n = readDriver(buf + fromHeld, count - fromHeld);
         if (n < 0)
             return fromHeld > 0 ? fromHeld : -1;
+        noteFrames(buf + fromHeld, n);
         return fromHeld + n;
     }
 
@@ -97,20 +110,44 @@ public:
     int purge(bool input, Purge&& purgeDriver)
     {
         std::lock_guard lock(mutex_);
-        if (input)
+        if (input) {
             bytes_.clear();
+            sinceEnd_ = 0;
+        }
         return purgeDriver();
     }
 
+    // At open: nothing held. The last frame's length stays, for the next
+    // exchange with the same display.
     void clear()
     {
         std::lock_guard lock(mutex_);
         bytes_.clear();
+        sinceEnd_ = 0;
     }
 
 private:
+    // Counts frames in bytes that came from the driver; true if one ended.
+    bool noteFrames(const unsigned char* bytes, long n)
+    {
+        bool ended = false;
+        for (long i = 0; i < n; ++i) {
+            ++sinceEnd_;
+            if (bytes[i] == kFrameEnd) {
+                repeated_ = sinceEnd_ == lastFrame_;
+                lastFrame_ = sinceEnd_;
+                sinceEnd_ = 0;
+                ended = true;
+            }
+        }
+        return ended;
+    }
+
     std::mutex mutex_;
     std::vector<unsigned char> bytes_;
+    std::size_t lastFrame_ = 0;  // bytes of the last frame that ended, its CR included
+    std::size_t sinceEnd_ = 0;   // bytes since then
+    bool repeated_ = false;      // the frame before it was as long
 };
 
 // What a wait while gathering ended with.

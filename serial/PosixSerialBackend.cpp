@@ -128,6 +128,7 @@ public:
         const int err = writeSettings(wanted.tio);
         if (err == 0) {
             const TGathering g = gatheringFor(settings);
+            charNs_ = g.charNs;
             quietNs_ = g.quietNs;
             longestNs_ = g.longestNs;
         }
@@ -323,6 +324,20 @@ private:
         }
     }
 
+    // Sleeps `ns` unless a cancel comes first (false then). Bytes that come
+    // meanwhile leave their wake-up in the wait set; the next wait finds them.
+    bool restUnlessCancelled(long long ns)
+    {
+        const timespec timeout{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+        pollfd p{wake_.get(), POLLIN, 0};
+        for (;;) {
+            const int n = ppoll(&p, 1, &timeout, nullptr);
+            if (n < 0 && errno == EINTR)
+                continue;
+            return n <= 0;
+        }
+    }
+
     // Moves what the driver holds into the held bytes, for the owner's next read.
     TTaken take()
     {
@@ -334,6 +349,25 @@ private:
     {
         const long quietNs = quietNs_;
         const long long until = monotonicNs() + longestNs_;
+        // A frame as long as the last one: its bytes up to the one before its
+        // CR are let come without a wake each; the CR is waited for as it comes.
+        if (const std::size_t expected = held_.expectedBytes(); expected > 1) {
+            const long long rest = std::min<long long>(static_cast<long long>(expected - 1) * charNs_,
+                                                       until - monotonicNs());
+            if (rest > 0 && !restUnlessCancelled(rest))
+                return TWaitOutcome::Cancelled;
+            switch (take()) {
+            case TTaken::Nothing:
+            case TTaken::Some:
+                break;
+            case TTaken::Lost:
+                lostAfterData_ = true;
+                return TWaitOutcome::DataArrived;
+            case TTaken::FrameEnd:
+            case TTaken::Full:
+                return TWaitOutcome::DataArrived;
+            }
+        }
         auto waitMore = [&] {
             const long long left = std::min<long long>(quietNs, until - monotonicNs());
             if (left <= 0)
@@ -407,6 +441,7 @@ private:
     bool armed_ = false;  // wait thread only
     bool lostAfterData_ = false;  // wait thread only
     THeldBytes held_;
+    std::atomic<long> charNs_{0};
     std::atomic<long> quietNs_{0};
     std::atomic<long> longestNs_{0};
     bool pseudoTerminal_ = false;

@@ -470,14 +470,56 @@ TEST(ZComm, GatheringLastsSomeCharacterTimes)
         s.Parity = r.parity;
         s.StopBits = r.stop;
         const TGathering g = gatheringFor(s);
+        EXPECT_EQ(g.charNs, r.charNs) << r.baud;
         EXPECT_EQ(g.quietNs, 2 * r.charNs) << r.baud;
         EXPECT_EQ(g.longestNs, 32 * r.charNs) << r.baud;
     }
 }
 
+// The wait thread expects a frame as long as the last two that ended,
+// whichever way their bytes came: taken by the wait thread, or read by the
+// owner past the held ones. A purge starts a new frame.
+TEST(ZComm, HeldBytesExpectTheLastFramesLength)
+{
+    struct Step { char op; std::string bytes; std::size_t expected; };
+    struct Row { const char* name; std::vector<Step> steps; };
+    // 't': the wait thread takes BYTES; 'r': the owner reads all, the driver giving BYTES; 'p': a purge.
+    const Row rows[] = {
+        {"one frame is not enough", {{'t', "@07RL\r", 0}, {'t', "@0", 0}}},
+        {"the same length twice", {{'t', "@07RL\r", 0}, {'t', "@07RL\r", 6}, {'t', "@", 5}, {'t', "07RL", 1}}},
+        {"two frames in one take", {{'t', "@07RL\r@07RL\r", 6}, {'t', "x", 5}}},
+        {"another length ends the run", {{'t', "@07RL\r@07RL\r", 6}, {'t', "ab\r", 0}, {'t', "x", 0}}},
+        {"a longer frame than expected", {{'t', "ab\rcd\r", 3}, {'t', "xyz", 0}}},
+        {"bytes the owner read himself", {{'r', "@07RL\r@07RL\r", 6}, {'t', "@0", 4}}},
+        {"a purge starts a new frame", {{'t', "@07RL\r@07RL\r", 6}, {'t', "@0", 4}, {'p', "", 6}, {'t', "@", 5}}},
+    };
+    for (const Row& row : rows) {
+        THeldBytes held;
+        for (const Step& step : row.steps) {
+            std::string driver = step.bytes;
+            auto readDriver = [&](unsigned char* b, long n) {
+                const long k = std::min(n, static_cast<long>(driver.size()));
+                std::copy_n(driver.begin(), k, b);
+                driver.erase(0, static_cast<std::size_t>(k));
+                return k;
+            };
+            if (step.op == 't') {
+                held.take(readDriver);
+            } else if (step.op == 'r') {
+                unsigned char b[64];
+                held.read(b, sizeof b, readDriver);
+            } else {
+                held.purge(true, [] { return 0; });
+            }
+            EXPECT_EQ(held.expectedBytes(), step.expected) << row.name << ", step " << (&step - row.steps.data());
+        }
+    }
+}
+
 // The bytes of a reply sent one by one at 9600 baud's pace wake the owner once
 // a piece, never once a byte; a piece followed by a long silence is told
-// without waiting for more. The port is set to 300 baud, so that its quiet
+// without waiting for more, also while a frame as long as the last two is
+// expected (the noise after the second reply). The port is set to 300 baud, so that its quiet
 // time (67 ms) outlasts the pauses a loaded machine puts between the bytes.
 TEST(ZComm, PacedBytesWakeTheOwnerOncePerPiece)
 {
@@ -493,6 +535,7 @@ TEST(ZComm, PacedBytesWakeTheOwnerOncePerPiece)
     struct Row { const char* name; std::vector<std::string> pieces; };
     const Row rows[] = {
         {"a reply", {"@07RL+0001234RR10\r"}},
+        {"the same reply, its length expected", {"@07RL+0001234RR10\r"}},
         {"noise, no CR", {"#%$!#%$!#%$!#%$!#%$!"}},
         {"a reply cut by a silence", {"@07RL+00", "01234RR10\r"}},
         {"a reply with more after its CR", {"@07RL+0001234RR10\r", "\n"}},
