@@ -22,6 +22,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTranslator>
+#include <QWindow>
 #include <chrono>
 
 #include "config/ConfigFile.h"
@@ -193,6 +194,36 @@ QAction* makeAction(QObject* parent, const char* name, const char* caption, cons
     return a;
 }
 
+// Runs `then` once `window` has been exposed and painted for the first time
+// (on X11 the window is mapped only when the event loop runs). Nothing runs
+// when the window goes first.
+class TFirstExposure : public QObject {
+public:
+    TFirstExposure(QWidget* window, std::function<void()> then) : QObject(window), then_(std::move(then))
+    {
+        window->windowHandle()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) {
+            watched->removeEventFilter(this);
+            // Posted: the window paints the exposed area before this runs.
+            QTimer::singleShot(0, parent(), std::move(then_));
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> then_;
+};
+
+void whenFirstExposed(QWidget* window, std::function<void()> then)
+{
+    new TFirstExposure(window, std::move(then));
+}
+
 // The cycle of every editing command: a new dialog filled from the
 // configuration, shown modally, written back on the storing result, destroyed.
 template <typename Dialog>
@@ -304,15 +335,19 @@ void TForm1::startUp(QApplication& app)
     app.setFont(f);
     auto* w = new TForm1;
     w->setAttribute(Qt::WA_DeleteOnClose);
-    // The dialogs made hidden at start-up go with the main window; the
-    // commands build their own instances.
-    new TForm4(w, w->LanguageIndex);
-    new TForm5(w, w->LanguageIndex);
-    new TForm6(w, w->LanguageIndex);
-    new TForm7(w, w->LanguageIndex);
-    Form8 = new TForm8(w, w->LanguageIndex, {});
-    QObject::connect(w, &QObject::destroyed, [] { Form8 = nullptr; });
     w->show();
+    // The dialogs made hidden at start-up go with the main window; the
+    // commands build their own instances. They are made once the window is
+    // on screen, so that they do not hold up its first appearance.
+    const int language = w->LanguageIndex;
+    whenFirstExposed(w, [w, language] {
+        new TForm4(w, language);
+        new TForm5(w, language);
+        new TForm6(w, language);
+        new TForm7(w, language);
+        Form8 = new TForm8(w, language, {});
+        QObject::connect(w, &QObject::destroyed, [] { Form8 = nullptr; });
+    });
 }
 
 void TForm1::buildMenus()

@@ -497,7 +497,8 @@ private slots:
         QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("QX Test"));
         QCOMPARE(w->windowTitle(), QStringLiteral("DA DIZ 1.1"));
         QVERIFY(w->isVisible());
-        // The dialogs made at start-up exist, hidden, owned by the main window.
+        // The dialogs made at start-up exist once the window is on screen, hidden, owned by the main window.
+        QTRY_VERIFY(Form8);
         const QList<QWidget*> hidden{w->findChild<TForm4*>(), w->findChild<TForm5*>(), w->findChild<TForm6*>(),
             w->findChild<TForm7*>(), Form8};
         for (QWidget* d : hidden) {
