@@ -25,6 +25,7 @@
 #include <QWindow>
 #include <chrono>
 
+#include "app/PngIcon.h"
 #include "config/ConfigFile.h"
 #include "config/DisplayConfig.h"
 #include "config/MainPanelCaptions.h"
@@ -174,15 +175,6 @@ QFont boldFont(int pixelSize = 11)
     f.setPixelSize(pixelSize);
     f.setBold(true);
     return f;
-}
-
-// An icon from the PNG files the build draws at each size it is shown at.
-QIcon pngIcon(const char* name, std::initializer_list<int> sizes)
-{
-    QIcon icon;
-    for (int size : sizes)
-        icon.addFile(QStringLiteral(":/icons/%1-%2.png").arg(QLatin1String(name)).arg(size), QSize(size, size));
-    return icon;
 }
 
 QAction* makeAction(QObject* parent, const char* name, const char* caption, const char* icon = nullptr)
