@@ -25,6 +25,7 @@
 #include <QWindow>
 #include <chrono>
 
+#include "app/DeferredIcons.h"
 #include "app/PngIcon.h"
 #include "config/ConfigFile.h"
 #include "config/DisplayConfig.h"
@@ -322,6 +323,7 @@ void TForm1::startUp(QApplication& app)
     // The desktop matches the windows to the menu entry and its icon.
     app.setDesktopFileName(QStringLiteral("cat.dadiz.DADiz"));
     app.setWindowIcon(pngIcon("cat.dadiz.DADiz", {16, 24, 32, 48, 64, 128}));
+    app.setStyle(new TDeferredIconStyle);
     QFont f(QStringLiteral("Arial"));
     f.setPixelSize(11);
     app.setFont(f);

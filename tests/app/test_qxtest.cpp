@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOption>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
@@ -18,6 +19,7 @@
 #include <csignal>
 #include <sys/resource.h>
 
+#include "app/DeferredIcons.h"
 #include "app/PngIcon.h"
 #include "app/Qxtest.h"
 #include "config/DisplayConfig.h"
@@ -212,6 +214,30 @@ private slots:
                 QVERIFY2(painted == expected, qPrintable(where));
             }
         }
+    }
+
+    // The extension buttons' icons, made when first used, are the base style's.
+    void extensionIconsAreTheBaseStyles()
+    {
+        TDeferredIconStyle style;
+        QStyleOption rightToLeft;
+        rightToLeft.direction = Qt::RightToLeft;
+        for (const QStyle::StandardPixmap which :
+             {QStyle::SP_ToolBarHorizontalExtensionButton, QStyle::SP_ToolBarVerticalExtensionButton})
+            for (const QStyleOption* option : std::initializer_list<const QStyleOption*>{nullptr, &rightToLeft}) {
+                const QIcon icon = style.standardIcon(which, option);
+                const QIcon base = style.baseStyle()->standardIcon(which, option);
+                QCOMPARE(icon.availableSizes(), base.availableSizes());
+                for (const QSize size : {QSize(8, 8), QSize(16, 10), QSize(32, 32)}) {
+                    QCOMPARE(icon.actualSize(size), base.actualSize(size));
+                    for (const qreal dpr : {1.0, 2.0})
+                        for (const QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled}) {
+                            const QImage drawn = icon.pixmap(size, dpr, mode).toImage();
+                            QVERIFY(!drawn.isNull());
+                            QVERIFY(drawn == base.pixmap(size, dpr, mode).toImage());
+                        }
+                }
+            }
     }
 
     void toolbarOrderAndHints()
