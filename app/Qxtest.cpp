@@ -22,8 +22,11 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTranslator>
+#include <QWindow>
 #include <chrono>
 
+#include "app/DeferredIcons.h"
+#include "app/PngIcon.h"
 #include "config/ConfigFile.h"
 #include "config/DisplayConfig.h"
 #include "config/MainPanelCaptions.h"
@@ -175,15 +178,6 @@ QFont boldFont(int pixelSize = 11)
     return f;
 }
 
-// An icon from the PNG files the build draws at each size it is shown at.
-QIcon pngIcon(const char* name, std::initializer_list<int> sizes)
-{
-    QIcon icon;
-    for (int size : sizes)
-        icon.addFile(QStringLiteral(":/icons/%1-%2.png").arg(QLatin1String(name)).arg(size), QSize(size, size));
-    return icon;
-}
-
 QAction* makeAction(QObject* parent, const char* name, const char* caption, const char* icon = nullptr)
 {
     auto* a = new QAction(u8(caption), parent);
@@ -191,6 +185,36 @@ QAction* makeAction(QObject* parent, const char* name, const char* caption, cons
     if (icon)
         a->setIcon(pngIcon(icon, {16, 24, 32, 48}));
     return a;
+}
+
+// Runs `then` once `window` has been exposed and painted for the first time
+// (on X11 the window is mapped only when the event loop runs). Nothing runs
+// when the window goes first.
+class TFirstExposure : public QObject {
+public:
+    TFirstExposure(QWidget* window, std::function<void()> then) : QObject(window), then_(std::move(then))
+    {
+        window->windowHandle()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed()) {
+            watched->removeEventFilter(this);
+            // Posted: the window paints the exposed area before this runs.
+            QTimer::singleShot(0, parent(), std::move(then_));
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    std::function<void()> then_;
+};
+
+void whenFirstExposed(QWidget* window, std::function<void()> then)
+{
+    new TFirstExposure(window, std::move(then));
 }
 
 // The cycle of every editing command: a new dialog filled from the
@@ -299,20 +323,25 @@ void TForm1::startUp(QApplication& app)
     // The desktop matches the windows to the menu entry and its icon.
     app.setDesktopFileName(QStringLiteral("cat.dadiz.DADiz"));
     app.setWindowIcon(pngIcon("cat.dadiz.DADiz", {16, 24, 32, 48, 64, 128}));
+    app.setStyle(new TDeferredIconStyle);
     QFont f(QStringLiteral("Arial"));
     f.setPixelSize(11);
     app.setFont(f);
     auto* w = new TForm1;
     w->setAttribute(Qt::WA_DeleteOnClose);
-    // The dialogs made hidden at start-up go with the main window; the
-    // commands build their own instances.
-    new TForm4(w, w->LanguageIndex);
-    new TForm5(w, w->LanguageIndex);
-    new TForm6(w, w->LanguageIndex);
-    new TForm7(w, w->LanguageIndex);
-    Form8 = new TForm8(w, w->LanguageIndex, {});
-    QObject::connect(w, &QObject::destroyed, [] { Form8 = nullptr; });
     w->show();
+    // The dialogs made hidden at start-up go with the main window; the
+    // commands build their own instances. They are made once the window is
+    // on screen, so that they do not hold up its first appearance.
+    const int language = w->LanguageIndex;
+    whenFirstExposed(w, [w, language] {
+        new TForm4(w, language);
+        new TForm5(w, language);
+        new TForm6(w, language);
+        new TForm7(w, language);
+        Form8 = new TForm8(w, language, {});
+        QObject::connect(w, &QObject::destroyed, [] { Form8 = nullptr; });
+    });
 }
 
 void TForm1::buildMenus()

@@ -1,7 +1,8 @@
 // Start-up of the program against an empty Qt window of the same size, in
 // the same run and in turns: the time from exec to the main window mapped on
-// the X server, and the peak memory (VmHWM) once the window is up and the
-// process has gone idle. Needs an X server: under Xvfb,
+// the X server, the CPU time spent by then (which a loaded machine disturbs
+// less than the time), and the peak memory (VmHWM) once the window is up and
+// the process has gone idle. Needs an X server: under Xvfb,
 //   xvfb-run -a build/bench/bench_startup [ROUNDS [PROGRAM...]]
 // A real X server (Xvfb) rather than Qt's offscreen platform, which has no
 // window to map and loads nothing of the X connection's.
@@ -33,6 +34,7 @@ using Clock = std::chrono::steady_clock;
 
 struct Launch {
     double ms = 0;    // exec to the window mapped
+    double cpuMs = 0; // CPU time of all its threads when the map was seen
     long peakKb = 0;  // VmHWM once idle
     int width = 0, height = 0;
 };
@@ -47,6 +49,21 @@ long statusKb(pid_t pid, const char* key)
         if (line.rfind(prefix, 0) == 0)
             return std::strtol(line.c_str() + prefix.size(), nullptr, 10);
     return -1;
+}
+
+// CPU time of all the threads of a process so far, in ms (the scheduler's
+// nanoseconds: the clock ticks of /proc/PID/stat are too coarse for a start-up).
+double cpuMsSoFar(pid_t pid)
+{
+    std::error_code error;
+    double ns = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream in(task.path() / "schedstat");
+        double runNs = 0;
+        if (in >> runNs)
+            ns += runNs;
+    }
+    return ns / 1e6;
 }
 
 // User and system CPU time of a process, in clock ticks.
@@ -169,6 +186,7 @@ std::optional<Launch> launch(XWatch& x, const std::vector<std::string>& argv, co
     if (const auto size = x.waitForMap(pid, 20000)) {
         Launch l;
         l.ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+        l.cpuMs = cpuMsSoFar(pid);
         l.width = size->first;
         l.height = size->second;
         // Idle: no CPU time spent over 100 ms (the first frame is drawn), 3 s at most.
@@ -245,8 +263,8 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    std::vector<double> emptyMs, emptyKb;
-    std::vector<std::vector<double>> progMs(programs.size()), progKb(programs.size());
+    std::vector<double> emptyMs, emptyKb, emptyCpu;
+    std::vector<std::vector<double>> progMs(programs.size()), progKb(programs.size()), progCpu(programs.size());
     for (int i = 0; i < rounds; ++i) {
         for (std::size_t k = 0; k <= programs.size(); ++k) {
             const bool isEmpty = k == programs.size();
@@ -257,23 +275,28 @@ int main(int argc, char** argv)
             }
             (isEmpty ? emptyMs : progMs[k]).push_back(l->ms);
             (isEmpty ? emptyKb : progKb[k]).push_back(static_cast<double>(l->peakKb));
+            (isEmpty ? emptyCpu : progCpu[k]).push_back(l->cpuMs);
         }
     }
     std::error_code ignored;
     std::filesystem::remove_all(home, ignored);
 
-    const Summary et = summarise(emptyMs), em = summarise(emptyKb);
+    const Summary et = summarise(emptyMs), em = summarise(emptyKb), ec = summarise(emptyCpu);
     std::printf("%s", cfmt("start-up to the mapped main window, %d rounds in turns, window %dx%d, X server %s\n",
                            rounds, first->width, first->height, std::getenv("DISPLAY")).c_str());
     std::printf("%s", cfmt("empty window: median %7.1f ms (%.1f .. %.1f)  peak memory median %6.0f kB (%.0f .. %.0f)\n",
                            et.median, et.low, et.high, em.median, em.low, em.high).c_str());
+    std::printf("%s", cfmt("              CPU time when mapped median %6.1f ms (%.1f .. %.1f)\n",
+                           ec.median, ec.low, ec.high).c_str());
     for (std::size_t k = 0; k < programs.size(); ++k) {
-        const Summary pt = summarise(progMs[k]), pm = summarise(progKb[k]);
+        const Summary pt = summarise(progMs[k]), pm = summarise(progKb[k]), pc = summarise(progCpu[k]);
         std::printf("%s\n", programs[k].c_str());
         std::printf("%s", cfmt("              median %7.1f ms (%.1f .. %.1f)  peak memory median %6.0f kB (%.0f .. %.0f)\n",
                                pt.median, pt.low, pt.high, pm.median, pm.low, pm.high).c_str());
-        std::printf("%s", cfmt("              ratio to the empty window: time %.2f, peak memory %.2f\n",
-                               pt.median / et.median, pm.median / em.median).c_str());
+        std::printf("%s", cfmt("              CPU time when mapped median %6.1f ms (%.1f .. %.1f)\n",
+                               pc.median, pc.low, pc.high).c_str());
+        std::printf("%s", cfmt("              ratio to the empty window: time %.2f, peak memory %.2f, CPU when mapped %.2f\n",
+                               pt.median / et.median, pm.median / em.median, pc.median / ec.median).c_str());
     }
     return 0;
 }

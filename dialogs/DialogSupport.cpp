@@ -4,10 +4,19 @@
 #include <QFont>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QImage>
+#include <QImageReader>
 #include <QPalette>
 #include <QPushButton>
 
 #include "config/LineFormat.h"
+
+QImage readPng(const QString& path)
+{
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
+}
 
 QFont dialogFont(int pixelSize, bool bold, bool italic)
 {

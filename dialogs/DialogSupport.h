@@ -9,6 +9,7 @@ class QColor;
 class QFont;
 class QGroupBox;
 class QHBoxLayout;
+class QImage;
 class QPushButton;
 
 // What every dialog builds with: controls named as in the window designs,
@@ -46,6 +47,11 @@ void styleCaption(QGroupBox* box, const QColor& colour, bool bold, bool italic =
 
 // The confirming and the other button side by side, centred under the dialog.
 QHBoxLayout* buttonRow(QPushButton* confirm, QPushButton* other);
+
+// One of the PNG pictures the program carries, read with the built-in PNG
+// reader only: naming the format and not guessing it keeps the image format
+// plugins (and the libraries they load) out of the process.
+QImage readPng(const QString& path);
 
 // The entries of a speed list, slowest first.
 QStringList speedItems();

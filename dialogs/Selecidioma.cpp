@@ -3,11 +3,10 @@
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPainter>
+#include <QImage>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSvgRenderer>
 
 #include "dialogs/DialogSupport.h"
 
@@ -32,25 +31,27 @@ constexpr TByLanguage<LanguageTexts> kTexts{{
 constexpr LanguageTexts kBuiltIn = {
     u"Idioma", u"Seleccionar idioma", {u"Catala", u"Castella", u"Frances", u"Angles"}};
 
-constexpr const char* kFlags[4] = {
-    ":/resources/flags/catalonia.svg",
-    ":/resources/flags/spain.svg",
-    ":/resources/flags/france.svg",
-    ":/resources/flags/uk.svg",
-};
+// The flags' pictures, drawn at build time at their size and twice that.
+constexpr const char* kFlags[4] = {"catalonia", "spain", "france", "uk"};
 
 constexpr int kFlagWidth = 100;
 constexpr int kFlagHeight = 60;
 
-// Drawn at the screen's pixel density so the flag stays sharp on scaled displays.
-QPixmap flagPixmap(const char* resource, qreal dpr)
+// At the screen's pixel density, so the flag stays sharp on scaled displays:
+// the picture of double size for any density above 1, scaled smoothly to the
+// density when it is neither 1 nor 2.
+QPixmap flagPixmap(const char* flag, qreal dpr)
 {
-    QPixmap pixmap(QSize(kFlagWidth, kFlagHeight) * dpr);
+    const QSize size(kFlagWidth, kFlagHeight);
+    const bool doubled = dpr > 1;
+    const QSize drawn = doubled ? size * 2 : size;
+    QImage image = readPng(QStringLiteral(":/flags/%1-%2x%3.png")
+                               .arg(QLatin1String(flag)).arg(drawn.width()).arg(drawn.height()));
+    const QSize wanted = size * dpr;
+    if (image.size() != wanted)
+        image = image.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QPixmap pixmap = QPixmap::fromImage(std::move(image));
     pixmap.setDevicePixelRatio(dpr);
-    pixmap.fill(Qt::transparent);
-    QSvgRenderer renderer(QString::fromLatin1(resource));
-    QPainter painter(&pixmap);
-    renderer.render(&painter, QRectF(0, 0, kFlagWidth, kFlagHeight));
     return pixmap;
 }
 

@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config   # build tools
   lld                                # links the build in about a quarter of the default linker's time
   qt6-base-dev                       # Qt 6 Widgets
-  qt6-svg-dev libqt6svg6             # the SVG icons and flags
+  qt6-svg-dev libqt6svg6             # draws the SVG icons and flags into PNG at build time
   qt6-charts-dev libqt6charts6       # the trend window's plot
   libqt6opengl6-dev                  # Qt Charts' CMake files need it; its package does not pull it in
   fonts-liberation2                  # metric-compatible Arial for the pixel layout

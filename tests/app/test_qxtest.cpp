@@ -8,8 +8,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOption>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QtTest>
@@ -17,6 +19,8 @@
 #include <csignal>
 #include <sys/resource.h>
 
+#include "app/DeferredIcons.h"
+#include "app/PngIcon.h"
 #include "app/Qxtest.h"
 #include "config/DisplayConfig.h"
 #include "config/RecordCodec.h"
@@ -174,6 +178,66 @@ private slots:
         for (QAction* a : w.controls().ToolBar1->actions())
             if (!a->isSeparator() && !a->objectName().isEmpty())
                 QVERIFY2(!a->icon().pixmap(20, 20).toImage().isNull(), qPrintable(a->objectName()));
+    }
+
+    // The icons read each size when it is first asked for, yet draw, size and
+    // list their sizes as an icon of all their files does.
+    void iconsDrawAsAllTheirFiles()
+    {
+        const std::pair<const char*, std::vector<int>> icons[] = {
+            {"open", {16, 24, 32, 48}}, {"cat.dadiz.DADiz", {16, 24, 32, 48, 64, 128}}};
+        for (const auto& [name, sides] : icons) {
+            const QIcon icon = pngIcon(name, sides);
+            QIcon files;
+            for (int side : sides)
+                files.addFile(QStringLiteral(":/icons/%1-%2.png").arg(QLatin1String(name)).arg(side), QSize(side, side));
+            QCOMPARE(icon.availableSizes(), files.availableSizes());
+            QCOMPARE(icon.availableSizes(QIcon::Disabled), files.availableSizes(QIcon::Disabled));
+            const QSize asked[] = {{8, 8}, {16, 16}, {20, 20}, {24, 16}, {24, 24}, {40, 40}, {48, 48}, {100, 100},
+                {128, 128}, {300, 300}};
+            for (const QSize size : asked) {
+                const QString where = QStringLiteral("%1 at %2x%3").arg(QLatin1String(name)).arg(size.width()).arg(size.height());
+                QCOMPARE(icon.actualSize(size), files.actualSize(size));
+                for (const qreal dpr : {1.0, 2.0})
+                    for (const QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled, QIcon::Active, QIcon::Selected}) {
+                        const QPixmap got = icon.pixmap(size, dpr, mode);
+                        QVERIFY2(!got.isNull(), qPrintable(where));
+                        QVERIFY2(got.toImage() == files.pixmap(size, dpr, mode).toImage(), qPrintable(where));
+                        QCOMPARE(got.devicePixelRatio(), files.pixmap(size, dpr, mode).devicePixelRatio());
+                    }
+                QImage painted(size, QImage::Format_ARGB32_Premultiplied), expected = painted;
+                for (auto [target, drawn] : {std::pair<QImage*, const QIcon*>{&painted, &icon}, {&expected, &files}}) {
+                    target->fill(Qt::transparent);
+                    QPainter painter(target);
+                    drawn->paint(&painter, QRect(QPoint(), size));
+                }
+                QVERIFY2(painted == expected, qPrintable(where));
+            }
+        }
+    }
+
+    // The extension buttons' icons, made when first used, are the base style's.
+    void extensionIconsAreTheBaseStyles()
+    {
+        TDeferredIconStyle style;
+        QStyleOption rightToLeft;
+        rightToLeft.direction = Qt::RightToLeft;
+        for (const QStyle::StandardPixmap which :
+             {QStyle::SP_ToolBarHorizontalExtensionButton, QStyle::SP_ToolBarVerticalExtensionButton})
+            for (const QStyleOption* option : std::initializer_list<const QStyleOption*>{nullptr, &rightToLeft}) {
+                const QIcon icon = style.standardIcon(which, option);
+                const QIcon base = style.baseStyle()->standardIcon(which, option);
+                QCOMPARE(icon.availableSizes(), base.availableSizes());
+                for (const QSize size : {QSize(8, 8), QSize(16, 10), QSize(32, 32)}) {
+                    QCOMPARE(icon.actualSize(size), base.actualSize(size));
+                    for (const qreal dpr : {1.0, 2.0})
+                        for (const QIcon::Mode mode : {QIcon::Normal, QIcon::Disabled}) {
+                            const QImage drawn = icon.pixmap(size, dpr, mode).toImage();
+                            QVERIFY(!drawn.isNull());
+                            QVERIFY(drawn == base.pixmap(size, dpr, mode).toImage());
+                        }
+                }
+            }
     }
 
     void toolbarOrderAndHints()
@@ -497,7 +561,8 @@ private slots:
         QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("QX Test"));
         QCOMPARE(w->windowTitle(), QStringLiteral("DA DIZ 1.1"));
         QVERIFY(w->isVisible());
-        // The dialogs made at start-up exist, hidden, owned by the main window.
+        // The dialogs made at start-up exist once the window is on screen, hidden, owned by the main window.
+        QTRY_VERIFY(Form8);
         const QList<QWidget*> hidden{w->findChild<TForm4*>(), w->findChild<TForm5*>(), w->findChild<TForm6*>(),
             w->findChild<TForm7*>(), Form8};
         for (QWidget* d : hidden) {

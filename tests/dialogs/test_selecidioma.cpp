@@ -33,6 +33,7 @@ private slots:
     void buttonsCloseTheDialog();
     void pictureRenders_data();
     void pictureRenders();
+    void flagPicturesAreTheirSvg();
 
 private:
     std::unique_ptr<TForm10> openDialog(int languageIndex);
@@ -267,6 +268,26 @@ void TestSelecIdioma::pictureRenders()
             }
         QVERIFY2(opaqueColours.size() >= 3, qPrintable(path));
         QVERIFY2(covered >= img.width() * img.height() / 3, qPrintable(path));
+    }
+}
+
+// The flags the dialog shows are drawn from their SVG at build time, at 1x and 2x.
+void TestSelecIdioma::flagPicturesAreTheirSvg()
+{
+    for (const char* name : {"catalonia", "spain", "france", "uk"}) {
+        QSvgRenderer renderer(QStringLiteral(":/resources/flags/%1.svg").arg(QLatin1String(name)));
+        for (const QSize size : {QSize(100, 60), QSize(200, 120)}) {
+            const QString png =
+                QStringLiteral(":/flags/%1-%2x%3.png").arg(QLatin1String(name)).arg(size.width()).arg(size.height());
+            const QImage picture = QImage(png).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+            QCOMPARE(picture.size(), size);
+            QImage drawn(size, QImage::Format_ARGB32_Premultiplied);
+            drawn.fill(Qt::transparent);
+            QPainter painter(&drawn);
+            renderer.render(&painter);
+            painter.end();
+            QVERIFY2(picture == drawn, qPrintable(png));
+        }
     }
 }
 
