@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "serial/PortSettings.h"
@@ -150,6 +151,24 @@ private:
     bool repeated_ = false;      // the frame before it was as long
 };
 
+// Whether bytes taken end the gathering: a frame's end, the held bytes full,
+// or a line lost (told after the bytes, through `lostAfterData`).
+inline std::optional<TWaitOutcome> gatheringEnded(TTaken taken, bool& lostAfterData)
+{
+    switch (taken) {
+    case TTaken::Nothing:
+    case TTaken::Some:
+        return std::nullopt;
+    case TTaken::Lost:
+        lostAfterData = true;
+        return TWaitOutcome::DataArrived;
+    case TTaken::FrameEnd:
+    case TTaken::Full:
+        break;
+    }
+    return TWaitOutcome::DataArrived;
+}
+
 // What a wait while gathering ended with.
 enum class TGatherWake { Data, Quiet, Cancelled, Lost };
 
@@ -171,16 +190,7 @@ TWaitOutcome gatherReply(WaitMore&& waitMore, Take&& take, bool& lostAfterData)
         case TGatherWake::Data:
             break;
         }
-        switch (take()) {
-        case TTaken::Nothing:
-        case TTaken::Some:
-            break;
-        case TTaken::Lost:
-            lostAfterData = true;
-            return TWaitOutcome::DataArrived;
-        case TTaken::FrameEnd:
-        case TTaken::Full:
-            return TWaitOutcome::DataArrived;
-        }
+        if (const auto ended = gatheringEnded(take(), lostAfterData))
+            return *ended;
     }
 }

@@ -349,24 +349,15 @@ private:
     {
         const long quietNs = quietNs_;
         const long long until = monotonicNs() + longestNs_;
-        // A frame as long as the last one: its bytes up to the one before its
+        // A frame as long as the last two: its bytes up to the one before its
         // CR are let come without a wake each; the CR is waited for as it comes.
         if (const std::size_t expected = held_.expectedBytes(); expected > 1) {
             const long long rest = std::min<long long>(static_cast<long long>(expected - 1) * charNs_,
                                                        until - monotonicNs());
             if (rest > 0 && !restUnlessCancelled(rest))
                 return TWaitOutcome::Cancelled;
-            switch (take()) {
-            case TTaken::Nothing:
-            case TTaken::Some:
-                break;
-            case TTaken::Lost:
-                lostAfterData_ = true;
-                return TWaitOutcome::DataArrived;
-            case TTaken::FrameEnd:
-            case TTaken::Full:
-                return TWaitOutcome::DataArrived;
-            }
+            if (const auto ended = gatheringEnded(take(), lostAfterData_))
+                return *ended;
         }
         auto waitMore = [&] {
             const long long left = std::min<long long>(quietNs, until - monotonicNs());
