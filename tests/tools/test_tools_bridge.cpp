@@ -274,6 +274,30 @@ TEST(Bridge, SaysWhatIsWrongInTheLanguageChosen)
     }
 }
 
+// What the MQTT library says of a broker it cannot reach (its own words are
+// English only) is said in the journal's language too.
+TEST(Bridge, SaysTheMqttLibrarysErrorsInTheLanguageChosen)
+{
+    const std::string dir = tempDir("lookup");
+    writeFile(dir + "/bridge.conf",
+              "[Bridge]\nLanguage=fr\n[Broker]\nHost=no-such-host.invalid\n[Line COM1]\nDevice=/dev/null\nAddresses=1\n");
+    testsupport::TChildSetup setup;
+    setup.errFile = dir + "/journal";
+    writeFile(setup.errFile, "");
+    TChild bridge(DADIZ_BRIDGE_PATH, {"--config", dir + "/bridge.conf"}, setup);
+    const std::string said = "le broker no-such-host.invalid:1883 est inaccessible (nom du broker introuvable)";
+    std::string journal;
+    for (auto until = std::chrono::steady_clock::now() + 20s;
+         journal.find(said) == std::string::npos && std::chrono::steady_clock::now() < until;) {
+        std::this_thread::sleep_for(50ms);
+        std::ifstream in(dir + "/journal");
+        journal.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    kill(bridge.pid(), SIGTERM);
+    EXPECT_EQ(bridge.finish(), 0);
+    EXPECT_NE(journal.find(said), std::string::npos) << journal;
+}
+
 // One run checks much: a ramping display and a silent one on a bus, their
 // topics and Modbus units, writes refused by default, a broker restart, an
 // unplugged line and SIGTERM; in French, where the status words stay as plant

@@ -299,6 +299,38 @@ inline const TTexts kRefusals[] = {
         "nom d'utilisateur ou mot de passe incorrect", "bad user name or password"},
     {"no autoritzat", "no autorizado", "non autorisé", "not authorised"},
 };
+// libmosquitto's own errors (other than a system error), in the user's words.
+inline const TTexts kOutOfMemory{"no hi ha prou memòria", "no hay memoria suficiente", "mémoire insuffisante",
+    "out of memory"};
+inline const TTexts kMqttProtocol{"error del protocol MQTT", "error del protocolo MQTT", "erreur du protocole MQTT",
+    "MQTT protocol error"};
+inline const TTexts kMqttInvalid{"paràmetres no vàlids per a la biblioteca MQTT",
+    "parámetros no válidos para la biblioteca MQTT", "paramètres invalides pour la bibliothèque MQTT",
+    "invalid parameters for the MQTT library"};
+inline const TTexts kMqttNotConnected{"no connectat al broker", "no conectado al broker", "non connecté au broker",
+    "not connected to the broker"};
+inline const TTexts kMqttRefused{"el broker ha rebutjat la connexió", "el broker ha rechazado la conexión",
+    "le broker a refusé la connexion", "the broker refused the connection"};
+inline const TTexts kMqttLost{"connexió perduda", "conexión perdida", "connexion perdue", "connection lost"};
+inline const TTexts kMqttTls{"error de TLS", "error de TLS", "erreur TLS", "TLS error"};
+inline const TTexts kMqttTlsHandshake{"la negociació TLS ha fallat", "la negociación TLS ha fallado",
+    "la négociation TLS a échoué", "the TLS handshake failed"};
+inline const TTexts kMqttTooLong{"missatge massa llarg", "mensaje demasiado largo", "message trop long",
+    "payload too large"};
+inline const TTexts kMqttNotSupported{"no ho admet aquesta biblioteca MQTT", "no lo admite esta biblioteca MQTT",
+    "non pris en charge par cette bibliothèque MQTT", "not supported by this MQTT library"};
+inline const TTexts kMqttAuth{"autenticació rebutjada", "autenticación rechazada", "authentification refusée",
+    "authentication refused"};
+inline const TTexts kMqttDenied{"accés denegat", "acceso denegado", "accès refusé", "access denied"};
+inline const TTexts kMqttLookup{"no es troba el nom del broker", "no se encuentra el nombre del broker",
+    "nom du broker introuvable", "the broker's name cannot be looked up"};
+inline const TTexts kMqttProxy{"error del servidor intermediari", "error del proxy", "erreur du proxy", "proxy error"};
+inline const TTexts kMqttUtf8{"tema o text amb UTF-8 no vàlid", "tema o texto con UTF-8 no válido",
+    "sujet ou texte en UTF-8 invalide", "topic or text with invalid UTF-8"};
+inline const TTexts kMqttNoAnswer{"el broker no ha respost a temps", "el broker no ha respondido a tiempo",
+    "le broker n'a pas répondu à temps", "the broker did not answer in time"};
+inline const TTexts kMqttLibraryError{"error %1 de la biblioteca MQTT", "error %1 de la biblioteca MQTT",
+    "erreur %1 de la bibliothèque MQTT", "MQTT library error %1"};
 inline const TTexts kRefusalCode{"codi %1", "código %1", "code %1", "code %1"};
 inline const TTexts kConnected{"connectat al broker", "conectado al broker", "connecté au broker",
     "connected to the broker"};

@@ -10,6 +10,7 @@
 #include <iterator>
 #include <mosquitto.h>
 #include <mutex>
+#include <utility>
 
 #include "base/Failure.h"
 #include "base/Formats.h"
@@ -44,10 +45,25 @@ std::string refusalWords(int code, TLanguage language)
     return say(kRefusalCode, language, {std::to_string(code)});
 }
 
-// A libmosquitto error, with the system's error number in the user's words.
+// A libmosquitto error in the user's words (its own texts are English only),
+// a system error by its number.
 std::string mosquittoWords(int rc, int error, TLanguage language)
 {
-    return rc == MOSQ_ERR_ERRNO ? errorWords(error, language) : std::string(mosquitto_strerror(rc));
+    static const std::pair<int, const TTexts*> kErrors[] = {
+        {MOSQ_ERR_NOMEM, &kOutOfMemory}, {MOSQ_ERR_PROTOCOL, &kMqttProtocol}, {MOSQ_ERR_INVAL, &kMqttInvalid},
+        {MOSQ_ERR_NO_CONN, &kMqttNotConnected}, {MOSQ_ERR_CONN_REFUSED, &kMqttRefused},
+        {MOSQ_ERR_CONN_LOST, &kMqttLost}, {MOSQ_ERR_TLS, &kMqttTls}, {MOSQ_ERR_TLS_HANDSHAKE, &kMqttTlsHandshake},
+        {MOSQ_ERR_PAYLOAD_SIZE, &kMqttTooLong}, {MOSQ_ERR_OVERSIZE_PACKET, &kMqttTooLong},
+        {MOSQ_ERR_NOT_SUPPORTED, &kMqttNotSupported}, {MOSQ_ERR_AUTH, &kMqttAuth}, {MOSQ_ERR_ACL_DENIED, &kMqttDenied},
+        {MOSQ_ERR_EAI, &kMqttLookup}, {MOSQ_ERR_LOOKUP, &kMqttLookup}, {MOSQ_ERR_PROXY, &kMqttProxy},
+        {MOSQ_ERR_MALFORMED_UTF8, &kMqttUtf8}, {MOSQ_ERR_KEEPALIVE, &kMqttNoAnswer}, {MOSQ_ERR_TIMEOUT, &kMqttNoAnswer},
+    };
+    if (rc == MOSQ_ERR_ERRNO)
+        return errorWords(error, language);
+    for (const auto& [code, texts] : kErrors)
+        if (code == rc)
+            return say(*texts, language);
+    return say(kMqttLibraryError, language, {std::to_string(rc)});
 }
 
 void libraryOnce()
