@@ -50,7 +50,8 @@ package() { bash scripts/package.sh && bash tests/package/test_package.sh; }
 windows() {
   local launcher=()
   command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-  cmake -S win32 -B build-win32 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDADIZ_WERROR=ON "${launcher[@]}" >/dev/null
+  cmake -S win32 -B build-win32 -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
+    -DDADIZ_WERROR=ON "${launcher[@]}" >/dev/null
   cmake --build build-win32 -j"$(nproc)"
   bash win32/run-tests.sh build-win32 build/tools/dadiz-sim
 }
