@@ -7,8 +7,8 @@
 # Two lanes run side by side, so that both cores stay busy while a lane
 # waits on tests: the plain build, its tests, the package, the Windows layer
 # and the fuzzing in one; the sanitizer build (at a lower priority) and its
-# tests in the other, whose output follows the first lane's. Each phase
-# prints its time.
+# tests in the other, whose output follows the first lane's. The fuzzers run
+# beside the sanitizer tests. Each phase prints its time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -45,7 +45,10 @@ skipped() {
   echo "== cases skipped in $1"
   grep -hE -A1 '^SKIP   :|: Skipped$' "$1/Testing/Temporary/LastTest.log" | grep -v '^--$' || echo "none"
 }
-plain_tests() { ctest --test-dir build --output-on-failure -j2 && skipped build; }
+# The tests mostly wait on their lines and children: twice as many as there
+# are cores run side by side, the longest first (their COST).
+test_jobs=$((2 * $(nproc)))
+plain_tests() { ctest --test-dir build --output-on-failure -j"$test_jobs" && skipped build; }
 package() { bash scripts/package.sh && bash tests/package/test_package.sh; }
 windows() {
   local launcher=()
@@ -63,16 +66,26 @@ sanitizer_build() {
     -DDADIZ_BENCH=OFF -DDADIZ_RENDER=OFF -DDADIZ_PACKAGE=OFF -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-Og -g1 -DNDEBUG"
 }
 sanitizer_tests() {
-  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-asan --output-on-failure -j2 \
+  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-asan --output-on-failure -j"$test_jobs" \
     && skipped build-asan
 }
 
 sanitizer_log=$(mktemp "${TMPDIR:-/tmp}/dadiz-sanitizer.XXXXXX")
+sanitizer_built=$cpu_dir/sanitizer-built
 (
   phase "build with AddressSanitizer and UndefinedBehaviorSanitizer" sanitizer_build
+  touch "$sanitizer_built"
   phase "test with AddressSanitizer and UndefinedBehaviorSanitizer" sanitizer_tests
 ) >"$sanitizer_log" 2>&1 &
 sanitizer_lane=$!
+# The fuzzers run once the sanitizer build has ended (or its lane has),
+# beside its tests, which mostly wait: at a lower priority, so that the tests
+# keep their pace.
+sanitizer_build_ended() {
+  while [ ! -e "$sanitizer_built" ] && kill -0 "$sanitizer_lane" 2>/dev/null; do
+    sleep 1
+  done
+}
 # Whatever the first lane does, the second is waited for and shown.
 finish() {
   local status=$?
@@ -95,4 +108,6 @@ phase "build" plain_build
 phase "test" plain_tests
 phase "Debian package from the plain build, unpacked and checked" package
 phase "Windows serial layer: built with mingw-w64, tested under Wine" windows
-phase "fuzz every input for a bounded time" bash scripts/fuzz.sh 20
+phase "build the fuzz targets" bash scripts/fuzz.sh --build-only
+phase "wait for the sanitizer build" sanitizer_build_ended
+phase "fuzz every input for a bounded time" nice -n 10 bash scripts/fuzz.sh 20
