@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs each for SECONDS (default 20).
-#   scripts/fuzz.sh [SECONDS]
+# Builds the libFuzzer targets with clang and runs each for SECONDS (default 20);
+# with --build-only, builds them and stops.
+#   scripts/fuzz.sh [SECONDS | --build-only]
 # Each target starts from its committed seeds (fuzz/corpus/<target>) and keeps
 # what it learns in the build folder, never in the seeds. A crash, a broken
 # promise, a leak or an input slower than 10 s fails the run; the input that
@@ -11,8 +12,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:-20}
-if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then
-  echo "usage: scripts/fuzz.sh [SECONDS]" >&2
+build_only=false
+if [ "$seconds" = --build-only ]; then
+  build_only=true
+elif ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then
+  echo "usage: scripts/fuzz.sh [SECONDS | --build-only]" >&2
   exit 2
 fi
 build=${FUZZ_BUILD_DIR:-build-fuzz}
@@ -41,6 +45,10 @@ if ! cmake --build "$build" --target fuzz_all -j2 >"$build/fuzz-build.log" 2>&1;
   tail -n 60 "$build/fuzz-build.log" >&2
   echo "fuzz: the fuzz targets did not build (the whole output is in $build/fuzz-build.log)" >&2
   exit 1
+fi
+if $build_only; then
+  echo "fuzz: the fuzz targets are built in $build"
+  exit 0
 fi
 
 # The file targets rewrite a scratch file per input: keep it in memory when possible.

@@ -4,5 +4,4 @@ add_executable(dadiz-sim ${CMAKE_CURRENT_LIST_DIR}/sim/main.cpp ${CMAKE_CURRENT_
   ${CMAKE_CURRENT_LIST_DIR}/sim/SimDisplay.h)
 dadiz_include_root(dadiz-sim tools/sim)
 target_link_libraries(dadiz-sim PRIVATE dadiz_base)
-set_target_properties(dadiz-sim PROPERTIES AUTOMOC OFF)
 install(TARGETS dadiz-sim RUNTIME DESTINATION bin)

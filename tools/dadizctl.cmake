@@ -5,7 +5,6 @@ list(TRANSFORM DADIZ_PLAIN_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/ctl/)
 add_library(dadiz_plain STATIC ${DADIZ_PLAIN_SOURCES})
 dadiz_include_root(dadiz_plain tools/ctl)
 target_link_libraries(dadiz_plain PUBLIC dadiz_protocol)
-set_target_properties(dadiz_plain PROPERTIES AUTOMOC OFF)
 
 # dadizctl: the program's configuration files and display exchanges from a
 # shell, with the program's own serial component, frames and record codec.
@@ -15,7 +14,6 @@ list(TRANSFORM DADIZ_CTL_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/ctl/)
 add_executable(dadizctl ${DADIZ_CTL_SOURCES})
 dadiz_include_root(dadizctl tools/ctl)
 target_link_libraries(dadizctl PRIVATE dadiz_core dadiz_plain)
-set_target_properties(dadizctl PROPERTIES AUTOMOC OFF)
 install(TARGETS dadizctl RUNTIME DESTINATION bin)
 # The scan benchmark runs dadizctl and dadiz-sim; bench/ is read after tools/,
 # so its target is given their paths once the whole project is known.
