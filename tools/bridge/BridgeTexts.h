@@ -300,8 +300,6 @@ inline const TTexts kRefusals[] = {
     {"no autoritzat", "no autorizado", "non autorisé", "not authorised"},
 };
 // libmosquitto's own errors (other than a system error), in the user's words.
-inline const TTexts kOutOfMemory{"no hi ha prou memòria", "no hay memoria suficiente", "mémoire insuffisante",
-    "out of memory"};
 inline const TTexts kMqttProtocol{"error del protocol MQTT", "error del protocolo MQTT", "erreur du protocole MQTT",
     "MQTT protocol error"};
 inline const TTexts kMqttInvalid{"paràmetres no vàlids per a la biblioteca MQTT",

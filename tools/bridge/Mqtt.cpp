@@ -50,7 +50,7 @@ std::string refusalWords(int code, TLanguage language)
 std::string mosquittoWords(int rc, int error, TLanguage language)
 {
     static const std::pair<int, const TTexts*> kErrors[] = {
-        {MOSQ_ERR_NOMEM, &kOutOfMemory}, {MOSQ_ERR_PROTOCOL, &kMqttProtocol}, {MOSQ_ERR_INVAL, &kMqttInvalid},
+        {MOSQ_ERR_PROTOCOL, &kMqttProtocol}, {MOSQ_ERR_INVAL, &kMqttInvalid},
         {MOSQ_ERR_NO_CONN, &kMqttNotConnected}, {MOSQ_ERR_CONN_REFUSED, &kMqttRefused},
         {MOSQ_ERR_CONN_LOST, &kMqttLost}, {MOSQ_ERR_TLS, &kMqttTls}, {MOSQ_ERR_TLS_HANDSHAKE, &kMqttTlsHandshake},
         {MOSQ_ERR_PAYLOAD_SIZE, &kMqttTooLong}, {MOSQ_ERR_OVERSIZE_PACKET, &kMqttTooLong},
@@ -58,8 +58,8 @@ std::string mosquittoWords(int rc, int error, TLanguage language)
         {MOSQ_ERR_EAI, &kMqttLookup}, {MOSQ_ERR_LOOKUP, &kMqttLookup}, {MOSQ_ERR_PROXY, &kMqttProxy},
         {MOSQ_ERR_MALFORMED_UTF8, &kMqttUtf8}, {MOSQ_ERR_KEEPALIVE, &kMqttNoAnswer}, {MOSQ_ERR_TIMEOUT, &kMqttNoAnswer},
     };
-    if (rc == MOSQ_ERR_ERRNO)
-        return errorWords(error, language);
+    if (rc == MOSQ_ERR_ERRNO || rc == MOSQ_ERR_NOMEM)
+        return errorWords(rc == MOSQ_ERR_NOMEM ? ENOMEM : error, language);
     for (const auto& [code, texts] : kErrors)
         if (code == rc)
             return say(*texts, language);
