@@ -5,6 +5,7 @@
 #include <sstream>
 #include <string>
 #include <sys/types.h>
+#include <time.h>
 
 namespace testsupport {
 
@@ -20,6 +21,18 @@ inline long cpuTicks(pid_t pid)
         if (i == 14 || i == 15)
             ticks += std::stol(field);
     return ticks;
+}
+
+// User and system CPU time of a process in seconds, to the nanosecond the
+// scheduler counts (clock ticks sample it, too coarsely for a process that
+// uses a hundredth of a core); -1 when it cannot be read.
+inline double cpuSeconds(pid_t pid)
+{
+    clockid_t clock{};
+    timespec t{};
+    if (clock_getcpuclockid(pid, &clock) != 0 || clock_gettime(clock, &t) != 0)
+        return -1;
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
 // Its resident memory in KiB, or 0.
