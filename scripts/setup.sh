@@ -22,6 +22,7 @@ packages=(
   libmosquitto-dev libmodbus-dev     # dadiz-bridge: MQTT and Modbus TCP
   mosquitto mosquitto-clients        # the bridge's tests: a real broker, mosquitto_sub and mosquitto_pub
   mbpoll                             # the bridge's tests: a Modbus TCP client
+  openssl                            # the bridge's tests: a certificate authority for a TLS broker
 )
 
 missing=()

@@ -15,11 +15,13 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <pwd.h>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -68,9 +70,11 @@ TRun run(const char* program, const std::vector<std::string>& args)
 // A broker of the test's own, without a store: what it held is gone when it stops.
 class TBroker {
 public:
-    explicit TBroker(const std::string& dir, bool startNow = true) : port(freePort()), conf_(dir + "/mosquitto.conf")
+    // `listener`: more lines for its listener (TLS).
+    explicit TBroker(const std::string& dir, bool startNow = true, const std::string& listener = {})
+        : port(freePort()), conf_(dir + "/mosquitto.conf")
     {
-        writeFile(conf_, "listener " + std::to_string(port) + " 127.0.0.1\nallow_anonymous true\n");
+        writeFile(conf_, "listener " + std::to_string(port) + " 127.0.0.1\n" + listener + "allow_anonymous true\n");
         if (startNow)
             start();
     }
@@ -95,11 +99,17 @@ private:
     std::unique_ptr<TChild> child_;
 };
 
+std::vector<std::string> with(std::vector<std::string> args, const std::vector<std::string>& more)
+{
+    args.insert(args.end(), more.begin(), more.end());
+    return args;
+}
+
 // mosquitto_sub printing "TOPIC PAYLOAD" lines of everything under `filter`.
 class TSubscriber {
 public:
-    TSubscriber(int port, const std::string& filter)
-        : child_(DADIZ_MOSQUITTO_SUB_PATH, {"-h", "127.0.0.1", "-p", std::to_string(port), "-v", "-t", filter})
+    TSubscriber(int port, const std::string& filter, const std::vector<std::string>& more = {})
+        : child_(DADIZ_MOSQUITTO_SUB_PATH, with({"-h", "127.0.0.1", "-p", std::to_string(port), "-v", "-t", filter}, more))
     {
     }
     // The first line from now on that matches `pattern`, or "" when none came.
@@ -126,10 +136,12 @@ void publish(int port, const std::string& topic, const std::string& payload)
 }
 
 // What the broker holds retained under `filter`, topic to payload.
-std::map<std::string, std::string> retained(int port, const std::string& filter)
+std::map<std::string, std::string> retained(int port, const std::string& filter,
+                                            const std::vector<std::string>& more = {})
 {
-    const TRun r = run(DADIZ_MOSQUITTO_SUB_PATH, {"-h", "127.0.0.1", "-p", std::to_string(port), "-v",
-                                                  "--retained-only", "-W", "2", "-t", filter});
+    const TRun r = run(DADIZ_MOSQUITTO_SUB_PATH, with({"-h", "127.0.0.1", "-p", std::to_string(port), "-v",
+                                                       "--retained-only", "-W", "2", "-t", filter},
+                                                      more));
     std::map<std::string, std::string> out;
     std::istringstream in(r.out);
     for (std::string line; std::getline(in, line);) {
@@ -404,6 +416,70 @@ TEST(Bridge, PublishesServesAndKeepsTheReadingsOfABus)
             << payload << "\n" << writer.log();
     }
     EXPECT_EQ(writer.stop(), 0) << writer.log();
+}
+
+// A certificate authority of the test's own, and a certificate it signed for 127.0.0.1.
+void makeCertificates(const std::string& dir, const std::string& ca, const std::string& server)
+{
+    const std::vector<std::string> key = {"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+    ASSERT_EQ(run(DADIZ_OPENSSL_PATH, with({"req", "-x509", "-days", "2", "-subj", "/CN=" + ca, "-keyout",
+                                            dir + "/" + ca + ".key", "-out", dir + "/" + ca + ".crt"},
+                                           key))
+                  .status,
+              0);
+    writeFile(dir + "/san", "subjectAltName=IP:127.0.0.1\n");
+    ASSERT_EQ(run(DADIZ_OPENSSL_PATH, with({"req", "-subj", "/CN=127.0.0.1", "-keyout", dir + "/" + server + ".key",
+                                            "-out", dir + "/" + server + ".csr"},
+                                           key))
+                  .status,
+              0);
+    ASSERT_EQ(run(DADIZ_OPENSSL_PATH, {"x509", "-req", "-days", "2", "-in", dir + "/" + server + ".csr", "-CA",
+                                       dir + "/" + ca + ".crt", "-CAkey", dir + "/" + ca + ".key", "-CAcreateserial",
+                                       "-extfile", dir + "/san", "-out", dir + "/" + server + ".crt"})
+                  .status,
+              0);
+}
+
+// Over TLS the readings arrive and the last word is given; a broker whose
+// certificate another authority signed is refused, and said so.
+TEST(Bridge, SpeaksTlsToTheBroker)
+{
+    const std::string dir = tempDir("tls");
+    makeCertificates(dir, "ca", "broker");
+    makeCertificates(dir, "other-ca", "unused");
+    testsupport::TSim sim(DADIZ_SIM_PATH, {"--address", "1", "--ramp"});
+    // Run as root, mosquitto would read its files as another user.
+    TBroker broker(dir, true,
+                   "user " + std::string(getpwuid(getuid())->pw_name) + "\ncafile " + dir + "/ca.crt\ncertfile " + dir + "/broker.crt\nkeyfile " + dir + "/broker.key\n");
+    const std::vector<std::string> tls = {"--cafile", dir + "/ca.crt"};
+    TSubscriber sub(broker.port, "dadiz/#", tls);
+    writeFile(dir + "/bridge.conf", configText(broker.port, sim.path(), "1", "CAFile=" + dir + "/ca.crt\n"));
+    TBridge bridge(dir + "/bridge.conf");
+    EXPECT_FALSE(sub.waitFor("dadiz/bridge/status online").empty()) << bridge.log();
+    const std::string first = sub.waitFor(R"(dadiz/COM1/01/number -?\d+(\.\d+)?)");
+    EXPECT_FALSE(first.empty()) << bridge.log();
+    EXPECT_FALSE(sub.waitFor(R"(dadiz/COM1/01/number -?\d+(\.\d+)?)").empty()) << bridge.log();
+    EXPECT_EQ(bridge.stop(), 0) << bridge.log();
+    EXPECT_EQ(retained(broker.port, "dadiz/bridge/status", tls)["dadiz/bridge/status"], "offline");
+
+    writeFile(dir + "/wrong.conf",
+              "[Bridge]\nLanguage=fr\n" + configText(broker.port, sim.path(), "1", "CAFile=" + dir + "/other-ca.crt\n"));
+    testsupport::TChildSetup setup;
+    setup.errFile = dir + "/journal";
+    writeFile(setup.errFile, "");
+    TChild wrong(DADIZ_BRIDGE_PATH, {"--config", dir + "/wrong.conf"}, setup);
+    const std::string said = "le broker 127.0.0.1:" + std::to_string(broker.port) + " est inaccessible (erreur TLS)";
+    std::string journal;
+    for (auto until = std::chrono::steady_clock::now() + 20s;
+         journal.find(said) == std::string::npos && std::chrono::steady_clock::now() < until;) {
+        std::this_thread::sleep_for(50ms);
+        std::ifstream in(dir + "/journal");
+        journal.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    kill(wrong.pid(), SIGTERM);
+    EXPECT_EQ(wrong.finish(), 0);
+    EXPECT_NE(journal.find(said), std::string::npos) << journal;
+    EXPECT_EQ(journal.find("connecté au broker"), std::string::npos) << journal;
 }
 
 // The plain fields a display holds, read by dadizctl from the simulator itself.

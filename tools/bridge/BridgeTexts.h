@@ -335,8 +335,6 @@ inline const TTexts kConnected{"connectat al broker", "conectado al broker", "co
 inline const TTexts kConnectionLost{"s'ha perdut la connexió amb el broker; es torna a provar",
     "se ha perdido la conexión con el broker; se vuelve a intentar", "la connexion au broker a été perdue ; nouvel essai",
     "the connection to the broker was lost; trying again"};
-inline const TTexts kNoThread{"el fil de xarxa MQTT no pot començar: %1", "el hilo de red MQTT no puede arrancar: %1",
-    "le fil réseau MQTT ne peut pas démarrer : %1", "the MQTT network thread cannot start: %1"};
 inline const TTexts kUnreachable{
     "no es pot arribar al broker de %1:%2 (%3); es torna a provar al cap d'1 s, després cada vegada el doble de temps, "
     "fins a un minut",

@@ -1,15 +1,11 @@
 #include "tools/bridge/Mqtt.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <fstream>
 #include <iterator>
 #include <mosquitto.h>
-#include <mutex>
 #include <utility>
 
 #include "base/Failure.h"
@@ -18,24 +14,7 @@
 
 using namespace bridgetext;
 
-// What the network thread and the event loop share.
-struct TMqttClient::TShared : std::enable_shared_from_this<TMqttClient::TShared> {
-    TCallbacks callbacks;
-    TLanguage language = TLanguage::English;
-    std::mutex mutex;
-    std::condition_variable published;
-    int lastWordMid = -1;
-    bool lastWordOut = false;
-    bool wasConnected = false;
-};
-
 namespace {
-
-// Runs `work` on the event loop; the callbacks come from libmosquitto's thread.
-void onLoop(std::function<void()> work)
-{
-    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::QueuedConnection);
-}
 
 // Why the broker refused a connection (its CONNACK code).
 std::string refusalWords(int code, TLanguage language)
@@ -77,27 +56,22 @@ void libraryOnce()
 TMqttClient::TMqttClient(const TBrokerSettings& broker, std::string willTopic, std::string willPayload, TLanguage language,
                          TCallbacks callbacks)
     : broker_(broker), willTopic_(std::move(willTopic)), willPayload_(std::move(willPayload)), language_(language),
-      shared_(std::make_shared<TShared>())
+      callbacks_(std::move(callbacks))
 {
-    shared_->callbacks = std::move(callbacks);
-    shared_->language = language;
 }
 
 TMqttClient::~TMqttClient()
 {
-    if (m_) {
-        if (looping_) {
-            mosquitto_disconnect(m_);
-            mosquitto_loop_stop(m_, true);
-        }
+    readable_.setEnabled(false);
+    writable_.setEnabled(false);
+    if (m_)
         mosquitto_destroy(m_);
-    }
 }
 
 bool TMqttClient::start(std::string& error)
 {
     libraryOnce();
-    m_ = mosquitto_new(broker_.clientId.c_str(), true, shared_.get());
+    m_ = mosquitto_new(broker_.clientId.c_str(), true, this);
     if (!m_) {
         error = say(kNoClient, language_);
         return false;
@@ -129,104 +103,154 @@ bool TMqttClient::start(std::string& error)
         error = say(kLastWill, language_, {mosquittoWords(willRc, errno, language_)});
         return false;
     }
-    // After a lost connection: 1 s, then twice as long each time, up to a minute.
-    mosquitto_reconnect_delay_set(m_, 1, 60, true);
 
-    mosquitto_connect_callback_set(m_, [](mosquitto*, void* data, int rc) {
-        auto shared = static_cast<TShared*>(data)->shared_from_this();
-        if (rc != 0) {
-            onLoop([shared, rc] {
-                if (shared->callbacks.note)
-                    shared->callbacks.note(say(kBrokerRefused, shared->language, {refusalWords(rc, shared->language)}));
-            });
-            return;
-        }
-        onLoop([shared] {
-            shared->wasConnected = true;
-            if (shared->callbacks.note)
-                shared->callbacks.note(say(kConnected, shared->language));
-            if (shared->callbacks.connected)
-                shared->callbacks.connected();
-        });
+    // libmosquitto calls these from the reads and writes below, on the event loop.
+    mosquitto_connect_callback_set(m_, [](mosquitto*, void* data, int code) {
+        static_cast<TMqttClient*>(data)->onConnack(code);
     });
     mosquitto_disconnect_callback_set(m_, [](mosquitto*, void* data, int rc) {
-        auto shared = static_cast<TShared*>(data)->shared_from_this();
-        if (rc == 0)
-            return;
-        onLoop([shared] {
-            if (shared->wasConnected && shared->callbacks.note)
-                shared->callbacks.note(say(kConnectionLost, shared->language));
-            shared->wasConnected = false;
-        });
+        static_cast<TMqttClient*>(data)->onDisconnected(rc);
     });
     mosquitto_message_callback_set(m_, [](mosquitto*, void* data, const mosquitto_message* m) {
-        auto shared = static_cast<TShared*>(data)->shared_from_this();
-        std::string topic = m->topic ? m->topic : "";
-        std::string payload(static_cast<const char*>(m->payload), static_cast<std::size_t>(std::max(m->payloadlen, 0)));
-        onLoop([shared, topic = std::move(topic), payload = std::move(payload)] {
-            if (shared->callbacks.message)
-                shared->callbacks.message(topic, payload);
-        });
+        auto* client = static_cast<TMqttClient*>(data);
+        if (client->stopping_ || !client->callbacks_.message)
+            return;
+        const std::string payload(static_cast<const char*>(m->payload),
+                                  static_cast<std::size_t>(std::max(m->payloadlen, 0)));
+        client->callbacks_.message(m->topic ? m->topic : "", payload);
     });
     mosquitto_publish_callback_set(m_, [](mosquitto*, void* data, int mid) {
-        auto* shared = static_cast<TShared*>(data);
-        std::lock_guard lock(shared->mutex);
-        if (mid == shared->lastWordMid) {
-            shared->lastWordOut = true;
-            shared->published.notify_all();
-        }
+        auto* client = static_cast<TMqttClient*>(data);
+        if (mid == client->lastWordMid_)
+            client->lastWordOut_ = true;
     });
 
+    QObject::connect(&readable_, &QSocketNotifier::activated, [this] {
+        mosquitto_loop_read(m_, 1);
+        follow();
+    });
+    QObject::connect(&writable_, &QSocketNotifier::activated, [this] {
+        mosquitto_loop_write(m_, 1);
+        follow();
+    });
+    // Keep-alive pings, and the broker's silence noticed.
+    keepAlive_.setInterval(1000);
+    QObject::connect(&keepAlive_, &QTimer::timeout, [this] {
+        if (socket_ >= 0) {
+            mosquitto_loop_misc(m_);
+            follow();
+        }
+    });
+    keepAlive_.start();
     retry_.setSingleShot(true);
-    QObject::connect(&retry_, &QTimer::timeout, [this] { connectFirst(); });
-    connectFirst();
+    QObject::connect(&retry_, &QTimer::timeout, [this] { tryConnecting(); });
+    tryConnecting();
     return true;
 }
 
-void TMqttClient::connectFirst()
+void TMqttClient::tryConnecting()
 {
+    refused_ = false;
+    errno = 0;
     const int rc = mosquitto_connect_async(m_, broker_.host.c_str(), broker_.port, broker_.keepAliveS);
-    if (rc == MOSQ_ERR_SUCCESS) {
-        const int loopRc = mosquitto_loop_start(m_);
-        looping_ = loopRc == MOSQ_ERR_SUCCESS;
-        if (!looping_ && shared_->callbacks.note)
-            shared_->callbacks.note(say(kNoThread, language_, {mosquittoWords(loopRc, errno, language_)}));
+    if (rc != MOSQ_ERR_SUCCESS)
+        failed(rc, errno);
+    follow();
+}
+
+void TMqttClient::failed(int rc, int error)
+{
+    if (stopping_)
         return;
-    }
-    const std::string why = mosquittoWords(rc, errno, language_);
-    if (retryS_ == 1 && shared_->callbacks.note)
-        shared_->callbacks.note(say(kUnreachable, language_, {broker_.host, std::to_string(broker_.port), why}));
+    if (retryS_ == 1 && !refused_ && callbacks_.note)
+        callbacks_.note(
+            say(kUnreachable, language_, {broker_.host, std::to_string(broker_.port), mosquittoWords(rc, error, language_)}));
     retry_.start(retryS_ * 1000);
     retryS_ = std::min(retryS_ * 2, 60);
 }
 
+void TMqttClient::onConnack(int code)
+{
+    if (code != 0) {
+        refused_ = true;
+        if (callbacks_.note)
+            callbacks_.note(say(kBrokerRefused, language_, {refusalWords(code, language_)}));
+        return;
+    }
+    connected_ = true;
+    retryS_ = 1;
+    if (callbacks_.note)
+        callbacks_.note(say(kConnected, language_));
+    if (callbacks_.connected)
+        callbacks_.connected();
+}
+
+void TMqttClient::onDisconnected(int rc)
+{
+    const int error = errno;
+    if (stopping_)
+        return;
+    if (connected_) {
+        connected_ = false;
+        if (callbacks_.note)
+            callbacks_.note(say(kConnectionLost, language_));
+        retry_.start(retryS_ * 1000);
+        retryS_ = std::min(retryS_ * 2, 60);
+        return;
+    }
+    failed(rc, error);
+}
+
+void TMqttClient::follow()
+{
+    const int fd = m_ ? mosquitto_socket(m_) : -1;
+    if (fd != socket_) {
+        socket_ = fd;
+        readable_.setSocket(fd);
+        writable_.setSocket(fd);
+        readable_.setEnabled(fd >= 0);
+    }
+    writable_.setEnabled(fd >= 0 && mosquitto_want_write(m_));
+}
+
 void TMqttClient::publish(const std::string& topic, const std::string& payload, bool retain)
 {
-    if (looping_)
-        mosquitto_publish(m_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), 1, retain);
+    if (!connected_)
+        return;
+    mosquitto_publish(m_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), 1, retain);
+    follow();
 }
 
 void TMqttClient::subscribe(const std::string& pattern)
 {
-    if (looping_)
-        mosquitto_subscribe(m_, nullptr, pattern.c_str(), 1);
+    if (!connected_)
+        return;
+    mosquitto_subscribe(m_, nullptr, pattern.c_str(), 1);
+    follow();
 }
 
 void TMqttClient::stop(const std::string& topic, const std::string& payload, int waitMs)
 {
     retry_.stop();
-    if (!looping_)
-        return;
-    {
-        std::unique_lock lock(shared_->mutex);
+    keepAlive_.stop();
+    stopping_ = true;
+    if (connected_) {
         int mid = 0;
         if (mosquitto_publish(m_, &mid, topic.c_str(), static_cast<int>(payload.size()), payload.data(), 1, true)
             == MOSQ_ERR_SUCCESS) {
-            shared_->lastWordMid = mid;
-            shared_->published.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return shared_->lastWordOut; });
+            lastWordMid_ = mid;
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+            while (!lastWordOut_ && mosquitto_socket(m_) >= 0) {
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      deadline - std::chrono::steady_clock::now())
+                                      .count();
+                if (left <= 0 || mosquitto_loop(m_, static_cast<int>(left), 1) != MOSQ_ERR_SUCCESS)
+                    break;
+            }
         }
+        mosquitto_disconnect(m_);
+        connected_ = false;
     }
-    mosquitto_disconnect(m_);
-    mosquitto_loop_stop(m_, false);
-    looping_ = false;
+    readable_.setEnabled(false);
+    writable_.setEnabled(false);
 }

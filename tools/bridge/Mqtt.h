@@ -1,15 +1,17 @@
 #pragma once
-#include <functional>
+#include <QSocketNotifier>
 #include <QTimer>
-#include <memory>
+#include <functional>
 #include <string>
 
 #include "tools/bridge/BridgeConfig.h"
 
 struct mosquitto;
 
-// The bridge's MQTT connection (libmosquitto, its network thread): a last
-// will, reconnection with back-off, callbacks run on the Qt event loop.
+// The bridge's MQTT connection (libmosquitto), run on the Qt event loop: a
+// publish is written at once, the socket is read when the loop sees it ready,
+// and no thread of its own wakes for each message. A last will, reconnection
+// with back-off; the callbacks run on the event loop.
 class TMqttClient {
 public:
     struct TCallbacks {
@@ -26,7 +28,7 @@ public:
     TMqttClient(const TMqttClient&) = delete;
     TMqttClient& operator=(const TMqttClient&) = delete;
 
-    // Starts connecting in the background; false with why when it cannot even start.
+    // Starts connecting; false with why when it cannot even start.
     bool start(std::string& error);
     // Quality of service 1: the broker has it once, even across a reconnection.
     void publish(const std::string& topic, const std::string& payload, bool retain);
@@ -35,20 +37,31 @@ public:
     // have it, and disconnects.
     void stop(const std::string& topic, const std::string& payload, int waitMs);
 
-    struct TShared;
-
 private:
-    // The first connection: libmosquitto's thread only takes over once a
-    // connection has been started, so until then the bridge tries again itself.
-    void connectFirst();
+    // One attempt; a failure is tried again after 1 s, then twice as long each time, up to a minute.
+    void tryConnecting();
+    void failed(int rc, int error);
+    // Follows libmosquitto's socket after each call into it: watched while it
+    // is open, written to when it has something queued.
+    void follow();
+    void onConnack(int code);
+    void onDisconnected(int rc);
 
     const TBrokerSettings broker_;
     const std::string willTopic_;
     const std::string willPayload_;
     const TLanguage language_;
-    std::shared_ptr<TShared> shared_;
+    TCallbacks callbacks_;
     mosquitto* m_ = nullptr;
-    bool looping_ = false;
+    int socket_ = -1;
+    QSocketNotifier readable_{QSocketNotifier::Read};
+    QSocketNotifier writable_{QSocketNotifier::Write};
+    QTimer keepAlive_;
     QTimer retry_;
     int retryS_ = 1;
+    bool connected_ = false; // the broker accepted us and the connection holds
+    bool refused_ = false;  // the last attempt got the broker's refusal, already said
+    bool stopping_ = false;
+    int lastWordMid_ = -1;
+    bool lastWordOut_ = false;
 };
