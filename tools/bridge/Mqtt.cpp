@@ -125,21 +125,13 @@ bool TMqttClient::start(std::string& error)
             client->lastWordOut_ = true;
     });
 
-    QObject::connect(&readable_, &QSocketNotifier::activated, [this] {
-        mosquitto_loop_read(m_, 1);
-        follow();
-    });
-    QObject::connect(&writable_, &QSocketNotifier::activated, [this] {
-        mosquitto_loop_write(m_, 1);
-        follow();
-    });
+    QObject::connect(&readable_, &QSocketNotifier::activated, [this] { done(mosquitto_loop_read(m_, 1)); });
+    QObject::connect(&writable_, &QSocketNotifier::activated, [this] { done(mosquitto_loop_write(m_, 1)); });
     // Keep-alive pings, and the broker's silence noticed.
     keepAlive_.setInterval(1000);
     QObject::connect(&keepAlive_, &QTimer::timeout, [this] {
-        if (socket_ >= 0) {
-            mosquitto_loop_misc(m_);
-            follow();
-        }
+        if (socket_ >= 0)
+            done(mosquitto_loop_misc(m_));
     });
     keepAlive_.start();
     retry_.setSingleShot(true);
@@ -150,21 +142,37 @@ bool TMqttClient::start(std::string& error)
 
 void TMqttClient::tryConnecting()
 {
+    ended_ = false;
     refused_ = false;
     errno = 0;
     const int rc = mosquitto_connect_async(m_, broker_.host.c_str(), broker_.port, broker_.keepAliveS);
     if (rc != MOSQ_ERR_SUCCESS)
-        failed(rc, errno);
+        ended(rc, errno);
     follow();
 }
 
-void TMqttClient::failed(int rc, int error)
+void TMqttClient::done(int rc)
 {
-    if (stopping_)
+    const int error = errno;
+    // A failed TLS handshake ends the attempt without the disconnect callback.
+    if (rc != MOSQ_ERR_SUCCESS)
+        ended(rc, error);
+    follow();
+}
+
+void TMqttClient::ended(int rc, int error)
+{
+    if (stopping_ || ended_)
         return;
-    if (retryS_ == 1 && !refused_ && callbacks_.note)
+    ended_ = true;
+    if (connected_) {
+        connected_ = false;
+        if (callbacks_.note)
+            callbacks_.note(say(kConnectionLost, language_));
+    } else if (retryS_ == 1 && !refused_ && callbacks_.note) {
         callbacks_.note(
             say(kUnreachable, language_, {broker_.host, std::to_string(broker_.port), mosquittoWords(rc, error, language_)}));
+    }
     retry_.start(retryS_ * 1000);
     retryS_ = std::min(retryS_ * 2, 60);
 }
@@ -187,23 +195,13 @@ void TMqttClient::onConnack(int code)
 
 void TMqttClient::onDisconnected(int rc)
 {
-    const int error = errno;
-    if (stopping_)
-        return;
-    if (connected_) {
-        connected_ = false;
-        if (callbacks_.note)
-            callbacks_.note(say(kConnectionLost, language_));
-        retry_.start(retryS_ * 1000);
-        retryS_ = std::min(retryS_ * 2, 60);
-        return;
-    }
-    failed(rc, error);
+    ended(rc, errno);
 }
 
 void TMqttClient::follow()
 {
-    const int fd = m_ ? mosquitto_socket(m_) : -1;
+    // An attempt that ended is not watched, whether or not libmosquitto closed its socket.
+    const int fd = m_ && !ended_ ? mosquitto_socket(m_) : -1;
     if (fd != socket_) {
         socket_ = fd;
         readable_.setSocket(fd);

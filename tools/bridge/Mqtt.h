@@ -40,7 +40,10 @@ public:
 private:
     // One attempt; a failure is tried again after 1 s, then twice as long each time, up to a minute.
     void tryConnecting();
-    void failed(int rc, int error);
+    // After a read, write or keep-alive: `rc` is libmosquitto's.
+    void done(int rc);
+    // The attempt or the connection is over: said, and tried again.
+    void ended(int rc, int error);
     // Follows libmosquitto's socket after each call into it: watched while it
     // is open, written to when it has something queued.
     void follow();
@@ -61,6 +64,7 @@ private:
     int retryS_ = 1;
     bool connected_ = false; // the broker accepted us and the connection holds
     bool refused_ = false;  // the last attempt got the broker's refusal, already said
+    bool ended_ = false;
     bool stopping_ = false;
     int lastWordMid_ = -1;
     bool lastWordOut_ = false;
