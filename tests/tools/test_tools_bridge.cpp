@@ -288,6 +288,19 @@ TEST(Bridge, SaysWhatIsWrongInTheLanguageChosen)
 
 // What the MQTT library says of a broker it cannot reach (its own words are
 // English only) is said in the journal's language too.
+// The journal a bridge writes to `path`, once it says `said` or after 20 s.
+std::string journalSaying(const std::string& path, const std::string& said)
+{
+    std::string journal;
+    for (auto until = std::chrono::steady_clock::now() + 20s;
+         journal.find(said) == std::string::npos && std::chrono::steady_clock::now() < until;) {
+        std::this_thread::sleep_for(50ms);
+        std::ifstream in(path);
+        journal.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return journal;
+}
+
 TEST(Bridge, SaysTheMqttLibrarysErrorsInTheLanguageChosen)
 {
     const std::string dir = tempDir("lookup");
@@ -298,13 +311,7 @@ TEST(Bridge, SaysTheMqttLibrarysErrorsInTheLanguageChosen)
     writeFile(setup.errFile, "");
     TChild bridge(DADIZ_BRIDGE_PATH, {"--config", dir + "/bridge.conf"}, setup);
     const std::string said = "le broker no-such-host.invalid:1883 est inaccessible (nom du broker introuvable)";
-    std::string journal;
-    for (auto until = std::chrono::steady_clock::now() + 20s;
-         journal.find(said) == std::string::npos && std::chrono::steady_clock::now() < until;) {
-        std::this_thread::sleep_for(50ms);
-        std::ifstream in(dir + "/journal");
-        journal.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    const std::string journal = journalSaying(dir + "/journal", said);
     kill(bridge.pid(), SIGTERM);
     EXPECT_EQ(bridge.finish(), 0);
     EXPECT_NE(journal.find(said), std::string::npos) << journal;
@@ -469,13 +476,7 @@ TEST(Bridge, SpeaksTlsToTheBroker)
     writeFile(setup.errFile, "");
     TChild wrong(DADIZ_BRIDGE_PATH, {"--config", dir + "/wrong.conf"}, setup);
     const std::string said = "le broker 127.0.0.1:" + std::to_string(broker.port) + " est inaccessible (erreur TLS)";
-    std::string journal;
-    for (auto until = std::chrono::steady_clock::now() + 20s;
-         journal.find(said) == std::string::npos && std::chrono::steady_clock::now() < until;) {
-        std::this_thread::sleep_for(50ms);
-        std::ifstream in(dir + "/journal");
-        journal.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    const std::string journal = journalSaying(dir + "/journal", said);
     kill(wrong.pid(), SIGTERM);
     EXPECT_EQ(wrong.finish(), 0);
     EXPECT_NE(journal.find(said), std::string::npos) << journal;
