@@ -109,7 +109,7 @@ bool TMqttClient::start(std::string& error)
         static_cast<TMqttClient*>(data)->onConnack(code);
     });
     mosquitto_disconnect_callback_set(m_, [](mosquitto*, void* data, int rc) {
-        static_cast<TMqttClient*>(data)->onDisconnected(rc);
+        static_cast<TMqttClient*>(data)->ended(rc, errno);
     });
     mosquitto_message_callback_set(m_, [](mosquitto*, void* data, const mosquitto_message* m) {
         auto* client = static_cast<TMqttClient*>(data);
@@ -191,11 +191,6 @@ void TMqttClient::onConnack(int code)
         callbacks_.note(say(kConnected, language_));
     if (callbacks_.connected)
         callbacks_.connected();
-}
-
-void TMqttClient::onDisconnected(int rc)
-{
-    ended(rc, errno);
 }
 
 void TMqttClient::follow()

@@ -48,7 +48,6 @@ private:
     // is open, written to when it has something queued.
     void follow();
     void onConnack(int code);
-    void onDisconnected(int rc);
 
     const TBrokerSettings broker_;
     const std::string willTopic_;
