@@ -17,6 +17,7 @@
 
 #include "base/UniqueFd.h"
 #include "serial/Gathering.h"
+#include "serial/HeldOutput.h"
 #include "serial/SerialBackend.h"
 #include "serial/TermiosMap.h"
 
@@ -222,7 +223,7 @@ public:
         case SETRTS: bits = TIOCM_RTS; rc = ioctl(fd_.get(), TIOCMBIS, &bits); break;
         case CLRRTS: bits = TIOCM_RTS; rc = ioctl(fd_.get(), TIOCMBIC, &bits); break;
         case SETXOFF: rc = tcflow(fd_.get(), TCOOFF); break;
-        case SETXON: return resumeOutput();
+        case SETXON: return resumeHeldOutput(fd_.get());
         case SETBREAK: rc = ioctl(fd_.get(), TIOCSBRK); break;
         case CLRBREAK: rc = ioctl(fd_.get(), TIOCCBRK); break;
         default: return EINVAL;
@@ -381,25 +382,6 @@ private:
                 return 0;
             return -1;
         }
-    }
-
-    // Output as if XON had come: undoes tcflow(TCOOFF) and, since the kernel
-    // resumes output held by a received XOFF only when IXON is switched off,
-    // switches software flow control off and on again.
-    int resumeOutput()
-    {
-        if (tcflow(fd_.get(), TCOON) != 0)
-            return errno;
-        termios t{};
-        if (tcgetattr(fd_.get(), &t) != 0)
-            return errno;
-        if (!(t.c_iflag & IXON))
-            return 0;
-        termios off = t;
-        off.c_iflag &= ~IXON;
-        if (tcsetattr(fd_.get(), TCSANOW, &off) != 0)
-            return errno;
-        return tcsetattr(fd_.get(), TCSANOW, &t) == 0 ? 0 : errno;
     }
 
     long queueCount(unsigned long request)
