@@ -350,10 +350,11 @@ private:
     {
         const long quietNs = quietNs_;
         const long long until = monotonicNs() + longestNs_;
-        // A frame as long as the last two: its bytes up to the one before its
-        // CR are let come without a wake each; the CR is waited for as it comes.
+        // A frame as long as the last two: its bytes, the CR included, are let
+        // come without a wake each, until the CR is due (counted from this
+        // wake, which came after the first byte).
         if (const std::size_t expected = held_.expectedBytes(); expected > 1) {
-            const long long rest = std::min<long long>(static_cast<long long>(expected - 1) * charNs_,
+            const long long rest = std::min<long long>(static_cast<long long>(expected) * charNs_,
                                                        until - monotonicNs());
             if (rest > 0 && !restUnlessCancelled(rest))
                 return TWaitOutcome::Cancelled;
