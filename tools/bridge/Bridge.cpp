@@ -15,6 +15,7 @@
 #include "trend/Reading.h"
 
 using namespace bridgetext;
+using TQos = TMqttClient::TQos;
 
 namespace {
 
@@ -138,8 +139,10 @@ void TBridge::publishRetained(const std::string& t, const std::string& payload)
     if (held != retained_.end() && held->second == payload)
         return;
     retained_[t] = payload;
+    // Each replaces the one before and all are given again after a
+    // reconnection: an acknowledgement would only cost a reply a reading.
     if (mqtt_)
-        mqtt_->publish(t, payload, true);
+        mqtt_->publish(t, payload, true, TQos::AtMostOnce);
 }
 
 void TBridge::publishStatus(const TDisplay& d)
@@ -185,10 +188,10 @@ void TBridge::onReading(std::size_t line, const TLineReading& r)
 void TBridge::onConnected()
 {
     const std::string& prefix = config_.broker.prefix;
-    mqtt_->publish(prefix + "/bridge/status", "online", true);
+    mqtt_->publish(prefix + "/bridge/status", "online", true, TQos::AtLeastOnce);
     // A broker that restarted without its store has lost what it held: give it all again.
     for (const auto& [t, payload] : retained_)
-        mqtt_->publish(t, payload, true);
+        mqtt_->publish(t, payload, true, TQos::AtMostOnce);
     if (config_.broker.discovery)
         publishDiscovery();
     for (const TBridgeLine& l : config_.lines) {
@@ -210,14 +213,14 @@ void TBridge::publishDiscovery()
                        "{\"name\":" + jsonString(say(kValueEntity, config_.language)) + ",\"unique_id\":"
                            + jsonString(id + "_value") + ",\"state_topic\":"
                            + jsonString(topic(d.line, d.address, "number")) + common + "}",
-                       true);
+                       true, TQos::AtLeastOnce);
         for (int n = 1; n <= 2; ++n)
             mqtt_->publish(config_.broker.discoveryPrefix + "/binary_sensor/" + id + cfmt("/relay%d/config", n),
                            "{\"name\":" + jsonString(say(kRelayEntity, config_.language, {std::to_string(n)}))
                                + ",\"unique_id\":" + jsonString(id + cfmt("_relay%d", n))
                                + ",\"state_topic\":" + jsonString(topic(d.line, d.address, cfmt("relay%d", n)))
                                + ",\"payload_on\":\"ON\",\"payload_off\":\"OFF\"" + common + "}",
-                           true);
+                           true, TQos::AtLeastOnce);
     }
 }
 
@@ -258,7 +261,7 @@ void TBridge::result(std::size_t line, std::uint8_t address, const std::string& 
     if (!config.empty())
         payload += ",\"config\":" + config;
     if (mqtt_)
-        mqtt_->publish(topic(line, address, "config/result"), payload + "}", false);
+        mqtt_->publish(topic(line, address, "config/result"), payload + "}", false, TQos::AtLeastOnce);
     if (!error.empty())
         log_(say(kConfigNote, config_.language, {config_.lines[line].name, cfmt("%02d", address), request, error}));
 }
@@ -294,7 +297,7 @@ void TBridge::getConfig(std::size_t line, std::uint8_t address)
             return;
         }
         if (mqtt_)
-            mqtt_->publish(topic(line, address, "config"), configPayloadJson(*cfg), false);
+            mqtt_->publish(topic(line, address, "config"), configPayloadJson(*cfg), false, TQos::AtLeastOnce);
     });
 }
 

@@ -77,6 +77,9 @@ bool TMqttClient::start(std::string& error)
         return false;
     }
     mosquitto_int_option(m_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    // A message goes out when it is published, not held until the broker's
+    // TCP acknowledges the one before (up to 40 ms with nothing to answer).
+    mosquitto_int_option(m_, MOSQ_OPT_TCP_NODELAY, 1);
     if (!broker_.user.empty()) {
         std::string password;
         if (!broker_.passwordFile.empty()) {
@@ -206,11 +209,12 @@ void TMqttClient::follow()
     writable_.setEnabled(fd >= 0 && mosquitto_want_write(m_));
 }
 
-void TMqttClient::publish(const std::string& topic, const std::string& payload, bool retain)
+void TMqttClient::publish(const std::string& topic, const std::string& payload, bool retain, TQos qos)
 {
     if (!connected_)
         return;
-    mosquitto_publish(m_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(), 1, retain);
+    mosquitto_publish(m_, nullptr, topic.c_str(), static_cast<int>(payload.size()), payload.data(),
+                      static_cast<int>(qos), retain);
     follow();
 }
 

@@ -30,8 +30,10 @@ public:
 
     // Starts connecting; false with why when it cannot even start.
     bool start(std::string& error);
-    // Quality of service 1: the broker has it once, even across a reconnection.
-    void publish(const std::string& topic, const std::string& payload, bool retain);
+    // MQTT's quality of service: at least once holds a message until the
+    // broker acknowledges it, and sends it again after a reconnection.
+    enum class TQos { AtMostOnce = 0, AtLeastOnce = 1 };
+    void publish(const std::string& topic, const std::string& payload, bool retain, TQos qos);
     void subscribe(const std::string& pattern);
     // Publishes the last word (retained), waits up to `waitMs` for the broker to
     // have it, and disconnects.
