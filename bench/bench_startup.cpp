@@ -1,5 +1,6 @@
-// Start-up of the program against an empty Qt window of the same size, in
-// the same run and in turns: the time from exec to the main window mapped on
+// Start-up of the program against an empty Qt window of the same size and
+// against that window showing one word (the floor of any window with text:
+// fonts are found and loaded), in the same run and in turns: the time from exec to the main window mapped on
 // the X server, the CPU time spent by then (which a loaded machine disturbs
 // less than the time), and the peak memory (VmHWM) once the window is up and
 // the process has gone idle. Needs an X server: under Xvfb,
@@ -208,6 +209,12 @@ std::optional<Launch> launch(XWatch& x, const std::vector<std::string>& argv, co
     return result;
 }
 
+std::vector<std::string> with(std::vector<std::string> args, const std::string& more)
+{
+    args.push_back(more);
+    return args;
+}
+
 struct Summary {
     double median, low, high;
 };
@@ -257,46 +264,57 @@ int main(int argc, char** argv)
             return 1;
         }
     }
+    // The references: an empty window of the same size, and the same window
+    // showing one word, which is what any window with text loads (fonts).
     const std::vector<std::string> emptyArgs = {empty, std::to_string(first->width), std::to_string(first->height)};
-    if (!launch(x, emptyArgs, home)) {
-        std::fprintf(stderr, "bench_startup: the empty window was not mapped\n");
-        return 1;
-    }
+    struct Reference {
+        const char* name;
+        std::vector<std::string> args;
+    };
+    const Reference references[] = {{"empty window", emptyArgs}, {"one label", with(emptyArgs, "Visualizador")}};
+    for (const Reference& r : references)
+        if (!launch(x, r.args, home)) {
+            std::fprintf(stderr, "bench_startup: the %s was not mapped\n", r.name);
+            return 1;
+        }
 
-    std::vector<double> emptyMs, emptyKb, emptyCpu;
-    std::vector<std::vector<double>> progMs(programs.size()), progKb(programs.size()), progCpu(programs.size());
+    // Rows: the references, then the programs.
+    const std::size_t rows = std::size(references) + programs.size();
+    std::vector<std::vector<double>> ms(rows), kb(rows), cpu(rows);
     for (int i = 0; i < rounds; ++i) {
-        for (std::size_t k = 0; k <= programs.size(); ++k) {
-            const bool isEmpty = k == programs.size();
-            const auto l = isEmpty ? launch(x, emptyArgs, home) : launch(x, {programs[k]}, home);
+        for (std::size_t k = 0; k < rows; ++k) {
+            const auto l = k < std::size(references) ? launch(x, references[k].args, home)
+                                                     : launch(x, {programs[k - std::size(references)]}, home);
             if (!l) {
                 std::fprintf(stderr, "bench_startup: round %d: a window was not mapped\n", i + 1);
                 return 1;
             }
-            (isEmpty ? emptyMs : progMs[k]).push_back(l->ms);
-            (isEmpty ? emptyKb : progKb[k]).push_back(static_cast<double>(l->peakKb));
-            (isEmpty ? emptyCpu : progCpu[k]).push_back(l->cpuMs);
+            ms[k].push_back(l->ms);
+            kb[k].push_back(static_cast<double>(l->peakKb));
+            cpu[k].push_back(l->cpuMs);
         }
     }
     std::error_code ignored;
     std::filesystem::remove_all(home, ignored);
 
-    const Summary et = summarise(emptyMs), em = summarise(emptyKb), ec = summarise(emptyCpu);
     std::printf("%s", cfmt("start-up to the mapped main window, %d rounds in turns, window %dx%d, X server %s\n",
                            rounds, first->width, first->height, std::getenv("DISPLAY")).c_str());
-    std::printf("%s", cfmt("empty window: median %7.1f ms (%.1f .. %.1f)  peak memory median %6.0f kB (%.0f .. %.0f)\n",
-                           et.median, et.low, et.high, em.median, em.low, em.high).c_str());
-    std::printf("%s", cfmt("              CPU time when mapped median %6.1f ms (%.1f .. %.1f)\n",
-                           ec.median, ec.low, ec.high).c_str());
-    for (std::size_t k = 0; k < programs.size(); ++k) {
-        const Summary pt = summarise(progMs[k]), pm = summarise(progKb[k]), pc = summarise(progCpu[k]);
-        std::printf("%s\n", programs[k].c_str());
+    const Summary et = summarise(ms[0]), em = summarise(kb[0]), ec = summarise(cpu[0]);
+    for (std::size_t k = 0; k < rows; ++k) {
+        const Summary pt = summarise(ms[k]), pm = summarise(kb[k]), pc = summarise(cpu[k]);
+        std::printf("%s\n", k < std::size(references) ? references[k].name : programs[k - std::size(references)].c_str());
         std::printf("%s", cfmt("              median %7.1f ms (%.1f .. %.1f)  peak memory median %6.0f kB (%.0f .. %.0f)\n",
                                pt.median, pt.low, pt.high, pm.median, pm.low, pm.high).c_str());
         std::printf("%s", cfmt("              CPU time when mapped median %6.1f ms (%.1f .. %.1f)\n",
                                pc.median, pc.low, pc.high).c_str());
-        std::printf("%s", cfmt("              ratio to the empty window: time %.2f, peak memory %.2f, CPU when mapped %.2f\n",
-                               pt.median / et.median, pm.median / em.median, pc.median / ec.median).c_str());
+        if (k > 0)
+            std::printf("%s", cfmt("              ratio to the empty window: time %.2f, peak memory %.2f, CPU when mapped %.2f\n",
+                                   pt.median / et.median, pm.median / em.median, pc.median / ec.median).c_str());
+        if (k >= std::size(references)) {
+            const Summary lt = summarise(ms[1]), lm = summarise(kb[1]), lc = summarise(cpu[1]);
+            std::printf("%s", cfmt("              ratio to one label:        time %.2f, peak memory %.2f, CPU when mapped %.2f\n",
+                                   pt.median / lt.median, pm.median / lm.median, pc.median / lc.median).c_str());
+        }
     }
     return 0;
 }

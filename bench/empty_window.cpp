@@ -1,7 +1,8 @@
-// An empty Qt window of a given size: what the start-up benchmark compares
-// the program with.
-//   empty_window WIDTH HEIGHT
+// An empty Qt window of a given size, or one showing a word: what the
+// start-up benchmark compares the program with.
+//   empty_window WIDTH HEIGHT [TEXT]
 #include <QApplication>
+#include <QLabel>
 #include <QWidget>
 
 int main(int argc, char** argv)
@@ -10,6 +11,8 @@ int main(int argc, char** argv)
     QWidget window;
     if (argc > 2)
         window.setFixedSize(QString::fromLocal8Bit(argv[1]).toInt(), QString::fromLocal8Bit(argv[2]).toInt());
+    if (argc > 3)
+        (new QLabel(QString::fromLocal8Bit(argv[3]), &window))->move(8, 8);
     window.show();
     return app.exec();
 }
