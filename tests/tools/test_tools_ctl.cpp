@@ -357,23 +357,49 @@ TEST(Ctl, RefusalsFollowTheLanguage)
     EXPECT_EQ(readFile(file), before);
 }
 
+// Help in each --lang: the heading and the command first, and in a language
+// other than English, the command's own text and the lines added after it
+// translated rather than left in English.
 TEST(Ctl, HelpForTheToolAndEachCommand)
 {
+    const struct {
+        const char* code;
+        const char* heading;
+    } languages[] = {{"en", "Usage: "}, {"ca", "Ús: "}, {"es", "Uso: "}, {"fr", "Usage : "}};
+    const auto linesOf = [](const std::string& text) {
+        std::vector<std::string> lines;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    };
     for (const char* command :
          {"", "show", "new", "set", "send", "receive", "value", "calib", "scan", "diff", "doctor"}) {
-        std::vector<std::string> args;
-        if (*command)
-            args.push_back(command);
-        args.push_back("--help");
-        const TRun run = ctl(args);
-        EXPECT_EQ(run.status, 0) << command;
-        EXPECT_NE(run.out.find(std::string("Usage: dadizctl ") + command), std::string::npos) << run.out;
+        std::vector<std::string> english;
+        for (const auto& language : languages) {
+            std::vector<std::string> args;
+            if (*command)
+                args.push_back(command);
+            args.insert(args.end(), {"--help", "--lang", language.code});
+            const TRun run = ctl(args);
+            EXPECT_EQ(run.status, 0) << command << ' ' << language.code;
+            EXPECT_EQ(run.out.rfind(std::string(language.heading) + "dadizctl " + command, 0), 0u) << run.out;
+            const std::vector<std::string> lines = linesOf(run.out);
+            ASSERT_GT(lines.size(), 2u) << run.out;
+            if (english.empty()) {
+                english = lines;
+            } else {
+                EXPECT_NE(lines[1] + lines[2], english[1] + english[2]) << language.code << '\n' << run.out;
+                EXPECT_NE(lines.back(), english.back()) << language.code << '\n' << run.out;
+            }
+            // set's help names every field set takes, by both its names.
+            if (std::string(command) == "set") {
+                for (const TRecordField& f : recordFields())
+                    for (const char* name : {f.name, f.plain})
+                        EXPECT_NE(run.out.find(name), std::string::npos) << language.code << ' ' << name;
+            }
+        }
     }
-    // set's help names every field set takes, by both its names.
-    const std::string setHelp = ctl({"set", "--help"}).out;
-    for (const TRecordField& f : recordFields())
-        for (const char* name : {f.name, f.plain})
-            EXPECT_NE(setHelp.find(name), std::string::npos) << name;
     const TRun none = ctl({});
     EXPECT_EQ(none.status, 2);
     EXPECT_EQ(none.err, "dadizctl: no command given\nTry \"dadizctl --help\".\n");

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Texts.h"
 #include "tools/ctl/Options.h"
 
 using TCommandHandler = int (*)(const TCtlOptions&);
@@ -18,13 +19,14 @@ struct TCommandSpec {
     // Besides --lang, --verbose and --help, which every command takes.
     std::vector<std::string> options;
     bool addressList; // --address may name several displays
+    // The syntax, as the user types it: the same in every language.
     const char* synopsis;
-    const char* help;
+    TTexts help;
     TCommandHandler run;
 };
 
 std::span<const TCommandSpec> commandTable();
 const TCommandSpec* findCommand(std::string_view name);
 
-// --help texts: the tool's with an empty command, else the command's.
-std::string helpText(const std::string& command);
+// --help texts in `language`: the tool's with an empty command, else the command's.
+std::string helpText(const std::string& command, TLanguage language);

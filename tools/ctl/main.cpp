@@ -39,7 +39,7 @@ int main(int argc, char** argv)
     }
     setMessageLanguage(options.language);
     if (options.help)
-        return printText(helpText(options.command)) ? ExitOk : ExitNoReply;
+        return printText(helpText(options.command, options.language)) ? ExitOk : ExitNoReply;
 
     // The serial component delivers its notifications through the event loop.
     int qtArgc = 1;
