@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "config/FieldEdits.h"
+#include "config/LineFormat.h"
 #include "config/PlainFields.h"
 #include "config/RecordFields.h"
 #include "tools/ctl/Commands.h"
@@ -26,16 +28,17 @@ std::vector<std::string> withoutRetries(std::vector<std::string> options)
 }
 
 // Option names, values and placeholders stay as the user types them in every
-// language; the descriptions start in the same column in all four.
+// language; the descriptions start in the same column in all four. %1..%4 are
+// the line's lists of speeds, parities, data bits and stop bits.
 const TTexts kLineHelp{
     "Opcions de línia (per defecte, els paràmetres sèrie i l'adreça de FILE):\n"
     "  --port COM1..COM6|PATH  port: un nom COM a través del mapa de ports del programa, o un\n"
     "                          dispositiu (un camí relatiu que existeix des d'aquí, si no un nom\n"
     "                          sota /dev)\n"
-    "  --baud N                1200, 2400, 4800, 9600 o 19200\n"
-    "  --parity P              even, odd o none\n"
-    "  --data-bits N           7 o 8\n"
-    "  --stop-bits N           1 o 2\n"
+    "  --baud N                %1\n"
+    "  --parity P              %2\n"
+    "  --data-bits N           %3\n"
+    "  --stop-bits N           %4\n"
     "  --address N             l'adreça del visualitzador, de 0 a 31; send, receive, value i\n"
     "                          calib en prenen diverses, en una llista amb intervals (1,2,5-9)\n"
     "  --timeout MS            espera d'una resposta, comptada un cop ha sortit la petició i de\n"
@@ -45,10 +48,10 @@ const TTexts kLineHelp{
     "  --port COM1..COM6|PATH  puerto: un nombre COM a través del mapa de puertos del programa, o\n"
     "                          un dispositivo (una ruta relativa que existe desde aquí, si no un\n"
     "                          nombre bajo /dev)\n"
-    "  --baud N                1200, 2400, 4800, 9600 o 19200\n"
-    "  --parity P              even, odd o none\n"
-    "  --data-bits N           7 u 8\n"
-    "  --stop-bits N           1 o 2\n"
+    "  --baud N                %1\n"
+    "  --parity P              %2\n"
+    "  --data-bits N           %3\n"
+    "  --stop-bits N           %4\n"
     "  --address N             la dirección del visualizador, de 0 a 31; send, receive, value y\n"
     "                          calib admiten varias, en una lista con intervalos (1,2,5-9)\n"
     "  --timeout MS            espera de una respuesta, contada una vez salida la petición y de\n"
@@ -58,10 +61,10 @@ const TTexts kLineHelp{
     "  --port COM1..COM6|PATH  port : un nom COM via la table des ports du programme, ou un\n"
     "                          périphérique (un chemin relatif qui existe depuis ici, sinon un\n"
     "                          nom sous /dev)\n"
-    "  --baud N                1200, 2400, 4800, 9600 ou 19200\n"
-    "  --parity P              even, odd ou none\n"
-    "  --data-bits N           7 ou 8\n"
-    "  --stop-bits N           1 ou 2\n"
+    "  --baud N                %1\n"
+    "  --parity P              %2\n"
+    "  --data-bits N           %3\n"
+    "  --stop-bits N           %4\n"
     "  --address N             l'adresse de l'afficheur, de 0 à 31 ; send, receive, value et\n"
     "                          calib en prennent plusieurs, en liste avec des plages (1,2,5-9)\n"
     "  --timeout MS            attente d'une réponse, comptée une fois la requête partie et à\n"
@@ -71,15 +74,21 @@ const TTexts kLineHelp{
     "Line options (a FILE's serial settings and address are the defaults):\n"
     "  --port COM1..COM6|PATH  port: a COM name through the program's port map, or a device\n"
     "                          (a relative path that exists from here, else a name under /dev)\n"
-    "  --baud N                1200, 2400, 4800, 9600 or 19200\n"
-    "  --parity P              even, odd or none\n"
-    "  --data-bits N           7 or 8\n"
-    "  --stop-bits N           1 or 2\n"
+    "  --baud N                %1\n"
+    "  --parity P              %2\n"
+    "  --data-bits N           %3\n"
+    "  --stop-bits N           %4\n"
     "  --address N             the display's address, 0 to 31; send, receive, value and calib\n"
     "                          take several, as a list with ranges (1,2,5-9)\n"
     "  --timeout MS            wait for a reply, counted once the request has left and again\n"
     "                          after every piece of the reply (default 1000)\n"
     "  --retries N             send again after no reply or an invalid one (default 0)\n"};
+
+std::string lineHelp(TLanguage language)
+{
+    return fillIn(kLineHelp.pick(language), {either(speedWords(), language), either(parityWords(), language),
+                                             either(dataBitsWords(), language), either(stopBitsWords(), language)});
+}
 
 const TTexts kSetHelp{
     "Un camp es nomena amb paraules senzilles o pel seu nom de DisplayConfig; \"-\" llegeix\n"
@@ -520,11 +529,11 @@ std::string helpText(const std::string& command, TLanguage language)
             text += kLangLine.pick(language);
         text += kVerboseLine.pick(language);
         if (std::find(c->options.begin(), c->options.end(), "--port") != c->options.end())
-            text += std::string("\n") + kLineHelp.pick(language);
+            text += "\n" + lineHelp(language);
         return text;
     }
     std::string text = heading + "dadizctl COMMAND [OPTIONS] [ARGUMENTS]\n" + kToolIntro.pick(language);
     for (const TCommandSpec& c : table())
         text += std::string("  ") + c.synopsis + "\n";
-    return text + "\n" + kLineHelp.pick(language) + kToolOptions.pick(language);
+    return text + "\n" + lineHelp(language) + kToolOptions.pick(language);
 }
