@@ -21,6 +21,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <poll.h>
@@ -737,7 +738,17 @@ TEST(Ctl, PortsAreGivenBackAsTheyWere)
     testsupport::TChildSetup asNobody;
     asNobody.uid = static_cast<int>(nobody->pw_uid);
     asNobody.gid = static_cast<int>(nobody->pw_gid);
-    const TRun refused = ctl({"value", "--port", terminal, "--lang", "fr"}, asNobody);
+    // The build may lie where only its owner may go (a clone in mktemp -d):
+    // nobody runs a copy from a folder anyone may enter.
+    const testsupport::TTempFolder reachable("dadizctl-nobody");
+    const std::string copy = reachable.path() + "/dadizctl";
+    namespace fs = std::filesystem;
+    fs::copy_file(DADIZ_CTL_PATH, copy);
+    fs::permissions(reachable.path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    fs::permissions(copy, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    testsupport::TChild nobodyRun(copy.c_str(), {"value", "--port", terminal, "--lang", "fr"}, setupFor(asNobody));
+    const int status = nobodyRun.finish();
+    const TRun refused{status, nobodyRun.out, nobodyRun.err};
     EXPECT_EQ(refused.status, 3) << refused.err;
     EXPECT_NE(refused.err.find("nobody ne peut pas ouvrir " + terminal + " (crw-------) : il appartient au groupe root"),
               std::string::npos) << refused.err;
